@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this project builds, tests and runs with, when they are missing.
+# Works as root or through sudo; does nothing when everything is already there.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+    qt6-base-dev libasound2-dev librtmidi-dev librtaudio-dev libjack-jackd2-dev
+    nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
+    jackd2 jack-tools xvfb xauth imagemagick sox
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing missing packages: ${missing[*]}" >&2
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    command -v sudo >/dev/null || { echo "Please run as root or install sudo." >&2; exit 1; }
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+# jackd2 asks whether to enable real-time scheduling; answer for it.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | "${sudo[@]}" debconf-set-selections
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "transfer/MidiDriver.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velomire::testing {
+
+// A MIDI driver that keeps every buffer it is given, in order, and can be told to fail.
+class RecordingMidiDriver : public transfer::MidiDriver {
+public:
+    std::vector<std::string> PortNames() override { return ports; }
+
+    transfer::MidiStatus Open(unsigned index) override {
+        if (failOpen || index >= ports.size()) {
+            return transfer::MidiStatus::Error("The device is busy");
+        }
+        open = true;
+        openedIndex = index;
+        ++openCount;
+        return {};
+    }
+
+    transfer::MidiStatus Write(std::span<const std::uint8_t> bytes) override {
+        ++writeCalls;
+        if (failWritesLeft > 0) {
+            --failWritesLeft;
+            return transfer::MidiStatus::Error("The device refused the message");
+        }
+        writes.emplace_back(bytes.begin(), bytes.end());
+        return {};
+    }
+
+    transfer::MidiStatus Close() override {
+        open = false;
+        ++closeCount;
+        if (failClose) {
+            return transfer::MidiStatus::Error("The device cannot be closed");
+        }
+        return {};
+    }
+
+    // Every byte written, as one stream.
+    std::vector<std::uint8_t> AllBytes() const {
+        std::vector<std::uint8_t> all;
+        for (const auto& w : writes) {
+            all.insert(all.end(), w.begin(), w.end());
+        }
+        return all;
+    }
+
+    std::vector<std::string> ports = {"Test Port A", "Test Port B"};
+    std::vector<std::vector<std::uint8_t>> writes;
+    bool open = false;
+    unsigned openedIndex = 0;
+    int openCount = 0;
+    int closeCount = 0;
+    int writeCalls = 0;
+    bool failOpen = false;
+    bool failClose = false;
+    int failWritesLeft = 0;
+};
+
+} // namespace velomire::testing
