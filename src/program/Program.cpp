@@ -1,0 +1,106 @@
+#include "program/Program.h"
+
+#include "program/WavInfo.h"
+
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace velomire::program {
+namespace {
+
+constexpr std::uint32_t defaultLoopDwell = 9999; // hold
+constexpr std::uint32_t unusedLoopLength = 64;
+
+} // namespace
+
+std::int32_t TuneOffsetForRate(std::uint32_t rate) {
+    const std::uint32_t q = rate / 44100;
+    if (q == 0) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(10000.0 * std::log(static_cast<double>(q)) / std::log(9.5475));
+}
+
+std::string Program::SetProgramPath(const std::filesystem::path& path, bool isNew) {
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(path, ec);
+    if (ec) {
+        full = path;
+    }
+    const std::string title = full.stem().string();
+
+    SetFieldText(header.programName, title, programNameChars);
+    programDirectory = full.parent_path();
+    std::filesystem::current_path(programDirectory, ec);
+    programCreated = true;
+
+    if (isNew) {
+        sampleCount = 0;
+        header.ResetForNewProgram(nextProgramNumber);
+    }
+    return title;
+}
+
+void Program::InitSampleEntry(int row, std::string_view fileName, const WavInfo& wav) {
+    if (row < 0 || row >= maxSamples) {
+        return;
+    }
+    SampleEntry& entry = samples[static_cast<std::size_t>(row)];
+    SampleBlock& s = entry.sample;
+    s = SampleBlock{};
+    SetFieldText(s.fileName, fileName, fileNameChars);
+    s.bits = wav.Bits();
+    s.channels = wav.Channels();
+    s.sampleRate = wav.Rate();
+    s.samplePeriodNs = wav.PeriodNs();
+    s.frameCount = wav.FrameCount();
+    s.soundStart = 0;
+    s.soundEnd = s.frameCount - 1;
+    s.s900RightLoopShift = wav.S900Shift();
+    s.sendMode = static_cast<std::int16_t>(3 * (s.channels - 1));
+    s.dataSent = 0;
+    s.bandwidth = 1;
+    s.rootKey = 60;
+    SetFieldText(s.sampleName, wav.Name(), sampleNameChars);
+    s.headerValid = 128;
+    s.loopCount = 0;
+    s.loopMode = loopNone;
+    s.tuneOffset = TuneOffsetForRate(s.sampleRate);
+    s.waveAddress = 0;
+    s.lengthWords = s.frameCount & ~1u;
+    s.startPoint = 0;
+    s.endPoint = s.lengthWords - 1;
+    for (std::size_t i = 0; i < SampleBlock::loopSlots; ++i) {
+        const bool edited = i < 4;
+        s.SetLoop(i, {edited ? s.lengthWords - 1 : 0, edited ? s.lengthWords : unusedLoopLength,
+                      i == 0 ? defaultLoopDwell : 0});
+    }
+    s.headerRate = s.sampleRate;
+    s.headerSpare = 0;
+
+    KeygroupBlock& k = entry.keygroup;
+    k = KeygroupBlock{};
+    k.lowKey = 24;
+    k.highKey = 127;
+    k.keygroupTune = 0;
+    k.keygroupWords = {99, 0, 0,  0,  0,  0, 99, 99, 43, 0, 0, 0,
+                       0,  0, 99, 99, 99, 0, 0,  0,  0,  0, 0, 1};
+    k.output = 0;
+    k.velocityLow = 0;
+    k.velocityHigh = 127;
+    k.velocityTune = 0;
+    k.velocityWords.fill(0);
+}
+
+void Program::RemoveSampleEntry(int row) {
+    if (row < 0 || row >= sampleCount) {
+        return;
+    }
+    for (int i = row; i + 1 < sampleCount; ++i) {
+        samples[static_cast<std::size_t>(i)] = samples[static_cast<std::size_t>(i + 1)];
+    }
+    --sampleCount;
+}
+
+} // namespace velomire::program

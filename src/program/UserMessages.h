@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string_view>
+
+namespace velomire::program {
+
+// Where the core reports a failure to the user: a plain message with a caption (a file name, a
+// failing call's name). The desktop application shows a message box with an OK button, the
+// command line prints one line on stderr, tests record the calls.
+class UserMessages {
+public:
+    virtual ~UserMessages() = default;
+    virtual void Show(std::string_view text, std::string_view caption) = 0;
+};
+
+} // namespace velomire::program
