@@ -1,0 +1,61 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace velomire::transfer {
+
+// The sampler the program is sent to: the position in the Options list, -1 when none is chosen.
+// The numbers are stored in the settings, so their order never changes.
+enum class SamplerFamily { none, sds, s900, s1000 };
+
+struct SamplerModelInfo {
+    std::string_view longName;  // as listed in Options
+    std::string_view shortName; // as shown while sending
+    SamplerFamily family;
+    std::int32_t maxProgram; // defaults proposed when the model is picked
+    std::int32_t maxSample;
+    std::int32_t polyphony;
+    std::int32_t audioOutputs;
+};
+
+class SamplerModel {
+public:
+    static constexpr std::int32_t none = -1;
+    static constexpr std::int32_t sds = 0;
+    static constexpr std::int32_t s900 = 1;
+    static constexpr std::int32_t s950 = 2;
+    static constexpr std::int32_t s1000 = 3;
+    static constexpr std::int32_t count = 10;
+
+    static const std::array<SamplerModelInfo, count>& All();
+    // The model's row, or nothing for -1 and any number outside the table.
+    static std::optional<SamplerModelInfo> Find(std::int32_t model);
+    static SamplerFamily Family(std::int32_t model);
+    static bool IsAkai(std::int32_t model) { return model > 0 && model < count; }
+
+    // A model given by its number (0..9) or by its long or short name, in any letter case.
+    static std::optional<std::int32_t> Parse(std::string_view text);
+};
+
+// What the Options dialog checks at OK, in this order; channels are entered 1-based.
+struct OptionRange {
+    std::string_view label;
+    std::int32_t min;
+    std::int32_t max;
+};
+
+inline constexpr OptionRange audioOutputsRange{"Audio outputs", 2, 8};
+inline constexpr OptionRange midiChannelRange{"Midi channel", 1, 16};
+inline constexpr OptionRange polyphonyRange{"Polyphony", 8, 64};
+inline constexpr OptionRange maxProgramRange{"Number of Programs", 1, 255};
+inline constexpr OptionRange maxSampleRange{"Number of Samples", 1, 255};
+inline constexpr OptionRange exclusiveChannelRange{"Exclusive channel", 1, 128};
+
+inline constexpr std::array<OptionRange, 6> optionRanges{audioOutputsRange, midiChannelRange,
+                                                         polyphonyRange,    maxProgramRange,
+                                                         maxSampleRange,    exclusiveChannelRange};
+
+} // namespace velomire::transfer

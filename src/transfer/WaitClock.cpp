@@ -1,0 +1,42 @@
+#include "transfer/WaitClock.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace velomire::transfer {
+
+namespace {
+
+// The longest single sleep of a wait, so the idle hook runs often enough for a user interface
+// to keep painting (20 ms is about one frame at 50 Hz).
+constexpr std::chrono::milliseconds maxSlice{20};
+
+} // namespace
+
+WaitClock::TimePoint SteadyWaitClock::Now() {
+    return std::chrono::steady_clock::now();
+}
+
+void SteadyWaitClock::SleepUntil(TimePoint when) {
+    std::this_thread::sleep_until(when);
+}
+
+void SleepFor(WaitClock& clock, std::chrono::microseconds duration,
+              const std::function<void()>& idle) {
+    if (duration <= std::chrono::microseconds::zero()) {
+        return;
+    }
+    const WaitClock::TimePoint deadline = clock.Now() + duration;
+    for (;;) {
+        if (clock.Now() >= deadline) {
+            return;
+        }
+        if (idle) {
+            idle();
+        }
+        // The hook may itself take time, so the slice is measured from after it returns.
+        clock.SleepUntil(std::min(deadline, clock.Now() + maxSlice));
+    }
+}
+
+} // namespace velomire::transfer
