@@ -1,0 +1,365 @@
+#include "cli/CliApp.h"
+
+#include "app/QtSettingsStore.h"
+#include "cli/CliSendUi.h"
+#include "cli/ProgramJson.h"
+#include "cli/StderrMessages.h"
+#include "program/Program.h"
+#include "program/ProgramFile.h"
+#include "program/WavInfo.h"
+#include "transfer/CaptureMidiDriver.h"
+#include "transfer/MidiOutPort.h"
+#include "transfer/SamplerModel.h"
+#include "transfer/SamplerSettings.h"
+#include "transfer/SendCommand.h"
+#include "transfer/SystemMidiDriver.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace velomire::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const usage = R"(usage: velomire-cli COMMAND ...
+  info PROGRAM.vmp [--json]     print every stored field of a program
+  new PROGRAM.vmp FILE.wav...   create a program from WAV files of its directory and save it
+  ports                         list the MIDI output ports
+  render PROGRAM.vmp --model M -o OUT.syx [numbers] [channels]
+                                write the bytes a send would put on the wire, without waits
+  send PROGRAM.vmp --model M --port P [numbers] [channels] [--trace FILE]
+                                send the program to a sampler through a MIDI output port
+options of render and send:
+  --model M               0..9, or a model name such as "Akai S3000 XL" or "S950"
+  --program-number N      programs already in the sampler (default: as the Send command proposes)
+  --sample-number N       samples already in the sampler (default: as the Send command proposes)
+  --midi-channel C        1..16 (default: the saved settings)
+  --exclusive-channel E   1..128 (default: the saved settings)
+)";
+
+// The options of render and send, each with its value.
+struct TransferOptions {
+    std::string programPath;
+    std::map<std::string, std::string> values;
+};
+
+const std::vector<std::string> transferOptionNames = {"--model",
+                                                      "-o",
+                                                      "--port",
+                                                      "--program-number",
+                                                      "--sample-number",
+                                                      "--midi-channel",
+                                                      "--exclusive-channel",
+                                                      "--trace"};
+
+std::optional<std::int32_t> ParseWhole(const std::string& text) {
+    return transfer::ParseDecimal(text);
+}
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// A port given by its index, by its whole name, or by a part of its name that only one port has.
+std::optional<int> FindPort(const std::vector<std::string>& names, const std::string& wanted) {
+    if (const auto index = ParseWhole(wanted)) {
+        if (*index >= 0 && static_cast<std::size_t>(*index) < names.size()) {
+            return *index;
+        }
+        return std::nullopt;
+    }
+    std::optional<int> found;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (SameTextIgnoringCase(names[i], wanted)) {
+            return static_cast<int>(i);
+        }
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i].find(wanted) != std::string::npos) {
+            if (found) {
+                return std::nullopt;
+            }
+            found = static_cast<int>(i);
+        }
+    }
+    return found;
+}
+
+int UsageError(const std::string& message) {
+    std::cerr << "velomire-cli: " << message << '\n' << usage;
+    return exitUsage;
+}
+
+int Refused(const std::string& message) {
+    std::cerr << "velomire-cli: " << message << '\n';
+    return exitRefused;
+}
+
+} // namespace
+
+int CliApp::Run(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        return UsageError("no command given");
+    }
+    const std::string& command = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "info") {
+        return Info(rest);
+    }
+    if (command == "new") {
+        return New(rest);
+    }
+    if (command == "ports") {
+        return Ports(rest);
+    }
+    if (command == "render") {
+        return Transfer(rest, false);
+    }
+    if (command == "send") {
+        return Transfer(rest, true);
+    }
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << usage;
+        return exitOk;
+    }
+    return UsageError("unknown command '" + command + "'");
+}
+
+int CliApp::Info(const std::vector<std::string>& args) {
+    std::string path;
+    bool json = false;
+    for (const auto& arg : args) {
+        if (arg == "--json") {
+            json = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return UsageError("unknown option '" + arg + "'");
+        } else if (path.empty()) {
+            path = arg;
+        } else {
+            return UsageError("info takes one program file");
+        }
+    }
+    if (path.empty()) {
+        return UsageError("info needs a program file");
+    }
+    auto program = std::make_unique<program::Program>();
+    const auto result = program::ProgramFile::LoadFile(path, *program);
+    if (!result) {
+        return Refused(path + ": " + result.error);
+    }
+    const auto data = ProgramToJson(*program);
+    if (json) {
+        std::cout << data.dump(2) << '\n';
+    } else {
+        std::cout << JsonToText(data);
+    }
+    return exitOk;
+}
+
+int CliApp::New(const std::vector<std::string>& args) {
+    if (args.empty() || args[0].empty() || args[0][0] == '-') {
+        return UsageError("new needs a program file and WAV files");
+    }
+    std::error_code ec;
+    const fs::path programPath = fs::absolute(args[0], ec);
+    if (ec || !fs::is_directory(programPath.parent_path())) {
+        return Refused(args[0] + ": the program's directory does not exist");
+    }
+    // The WAV files are named on the command line relative to where the user is; the program
+    // names them relative to its own directory, which becomes the working directory.
+    std::vector<fs::path> wavPaths;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        wavPaths.push_back(fs::absolute(args[i], ec));
+    }
+
+    StderrMessages messages;
+    auto program = std::make_unique<program::Program>();
+    program->SetProgramPath(programPath, true);
+    const fs::path directory = fs::canonical(program->programDirectory, ec);
+
+    program::WavInfo wav(messages);
+    for (const auto& wavPath : wavPaths) {
+        const std::string fileName = wavPath.filename().string();
+        if (fs::canonical(wavPath.parent_path(), ec) != directory) {
+            messages.Show("Error: not in the program's directory !", wavPath.string());
+            continue;
+        }
+        if (fileName.size() > program::Program::fileNameChars) {
+            messages.Show("Error: file name longer than 39 characters !", fileName);
+            continue;
+        }
+        if (program->sampleCount >= program::Program::maxSamples) {
+            messages.Show("Error : Maximum number of Samples", "");
+            break;
+        }
+        if (!wav.Open(fileName)) {
+            continue;
+        }
+        program->InitSampleEntry(program->sampleCount, fileName, wav);
+        wav.Close();
+        ++program->sampleCount;
+    }
+
+    const auto saved = program::ProgramFile::SaveFile(programPath, *program);
+    if (!saved) {
+        return Refused(programPath.string() + ": " + saved.error);
+    }
+    std::cout << "Saved " << programPath.filename().string() << " with " << program->sampleCount
+              << (program->sampleCount == 1 ? " sample\n" : " samples\n");
+    return exitOk;
+}
+
+int CliApp::Ports(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        return UsageError("ports takes no arguments");
+    }
+    transfer::SystemMidiDriver driver;
+    const auto names = driver.PortNames();
+    if (names.empty()) {
+        std::cerr << "velomire-cli: no MIDI output port found\n";
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::cout << i << ": " << names[i] << '\n';
+    }
+    return exitOk;
+}
+
+int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
+    const std::string command = live ? "send" : "render";
+    TransferOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (std::find(transferOptionNames.begin(), transferOptionNames.end(), arg) !=
+            transferOptionNames.end()) {
+            if (i + 1 >= args.size()) {
+                return UsageError(arg + " needs a value");
+            }
+            options.values[arg] = args[++i];
+        } else if (!arg.empty() && arg[0] == '-') {
+            return UsageError("unknown option '" + arg + "'");
+        } else if (options.programPath.empty()) {
+            options.programPath = arg;
+        } else {
+            return UsageError(command + " takes one program file");
+        }
+    }
+    const auto has = [&](const std::string& name) { return options.values.count(name) > 0; };
+    if (options.programPath.empty()) {
+        return UsageError(command + " needs a program file");
+    }
+    if (!has("--model")) {
+        return UsageError(command + " needs --model");
+    }
+    if (live ? !has("--port") : !has("-o")) {
+        return UsageError(command + (live ? " needs --port" : " needs -o OUT.syx"));
+    }
+    if (live ? has("-o") : (has("--port") || has("--trace"))) {
+        return UsageError(live ? "send writes no file: use render -o"
+                               : "render uses no port: use send --port");
+    }
+    const auto model = transfer::SamplerModel::Parse(options.values["--model"]);
+    if (!model) {
+        return UsageError("unknown model '" + options.values["--model"] + "'");
+    }
+
+    std::optional<std::int32_t> programNumber;
+    std::optional<std::int32_t> sampleNumber;
+    std::optional<std::int32_t> midiChannel;
+    std::optional<std::int32_t> exclusiveChannel;
+    const struct {
+        const char* name;
+        std::optional<std::int32_t>* value;
+        std::int32_t min;
+        std::int32_t max;
+    } numbers[] = {{"--program-number", &programNumber, 0, 65535},
+                   {"--sample-number", &sampleNumber, 0, 65535},
+                   {"--midi-channel", &midiChannel, 1, 16},
+                   {"--exclusive-channel", &exclusiveChannel, 1, 128}};
+    for (const auto& number : numbers) {
+        if (!has(number.name)) {
+            continue;
+        }
+        const auto value = ParseWhole(options.values[number.name]);
+        if (!value || *value < number.min || *value > number.max) {
+            return UsageError(std::string(number.name) + " takes a whole number from " +
+                              std::to_string(number.min) + " to " + std::to_string(number.max));
+        }
+        *number.value = *value;
+    }
+
+    // Files named on the command line are taken relative to where the user is, before the
+    // program's directory becomes the working directory.
+    std::error_code ec;
+    const fs::path programPath = fs::absolute(options.programPath, ec);
+    const fs::path outPath = has("-o") ? fs::absolute(options.values["-o"], ec) : fs::path();
+    const fs::path tracePath =
+        has("--trace") ? fs::absolute(options.values["--trace"], ec) : fs::path();
+
+    auto program = std::make_unique<program::Program>();
+    const auto loaded = program::ProgramFile::LoadFile(programPath, *program);
+    if (!loaded) {
+        return Refused(options.programPath + ": " + loaded.error);
+    }
+    program->SetProgramPath(programPath, false);
+
+    app::QtSettingsStore store;
+    transfer::SamplerSettings settings = transfer::SamplerSettings::Read(store);
+    settings.samplerModel = *model;
+    if (midiChannel) {
+        settings.midiChannel = *midiChannel - 1;
+    }
+    if (exclusiveChannel) {
+        settings.exclusiveChannel = *exclusiveChannel - 1;
+    }
+
+    StderrMessages messages;
+    CliSendUi ui(live, programNumber, sampleNumber);
+    transfer::SendCommand::Outcome outcome;
+    if (live) {
+        transfer::SystemMidiDriver driver;
+        const auto port = FindPort(driver.PortNames(), options.values["--port"]);
+        if (!port) {
+            return Refused("no single MIDI output port matches '" + options.values["--port"] +
+                           "' (see velomire-cli ports)");
+        }
+        settings.midiOutDevice = *port;
+        transfer::SteadyWaitClock clock;
+        transfer::MidiOutPort midiPort(driver, clock, messages);
+        if (has("--trace")) {
+            program->traceMode = 1;
+            midiPort.SetTracePath(tracePath);
+        }
+        outcome = transfer::SendCommand(*program, settings, midiPort, messages, ui).OnSendProgram();
+    } else {
+        transfer::CaptureMidiDriver capture;
+        transfer::InstantWaitClock clock;
+        transfer::MidiOutPort midiPort(capture, clock, messages);
+        settings.midiOutDevice = 0;
+        outcome = transfer::SendCommand(*program, settings, midiPort, messages, ui).OnSendProgram();
+        if (outcome == transfer::SendCommand::Outcome::sent && messages.Count() == 0) {
+            std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(capture.bytes.data()),
+                      static_cast<std::streamsize>(capture.bytes.size()));
+            out.close();
+            if (!out) {
+                return Refused(outPath.string() + ": Error: Can't write File !");
+            }
+        }
+    }
+    if (outcome != transfer::SendCommand::Outcome::sent || messages.Count() > 0) {
+        return Refused(command + " refused: " + options.programPath);
+    }
+    return exitOk;
+}
+
+} // namespace velomire::cli

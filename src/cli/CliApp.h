@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velomire::cli {
+
+// Exit codes of velomire-cli.
+enum ExitCode : int { exitOk = 0, exitRefused = 1, exitUsage = 2 };
+
+// The headless tool: one command per run, messages on stderr, results on stdout.
+class CliApp {
+public:
+    int Run(const std::vector<std::string>& args);
+
+private:
+    int Info(const std::vector<std::string>& args);
+    int New(const std::vector<std::string>& args);
+    int Ports(const std::vector<std::string>& args);
+    // render writes the bytes of a send to a file; send puts them on a MIDI port.
+    int Transfer(const std::vector<std::string>& args, bool live);
+};
+
+} // namespace velomire::cli

@@ -1,0 +1,84 @@
+#include "cli/CliSendUi.h"
+
+#include <iostream>
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
+#include <unistd.h>
+#endif
+
+namespace velomire::cli {
+
+CliSendUi::CliSendUi(bool live, std::optional<std::int32_t> programNumber,
+                     std::optional<std::int32_t> sampleNumber)
+    : live(live), barsOnTerminal(live && isatty(STDERR_FILENO) != 0), programNumber(programNumber),
+      sampleNumber(sampleNumber) {}
+
+bool CliSendUi::ConfirmSummary(const transfer::ProgramSummary& summary) {
+    if (live) {
+        std::cout << "Program Summary\n"
+                  << "  Number of Samples        " << summary.SampleText() << '\n'
+                  << "  Memory needed            " << summary.MemoryText() << '\n'
+                  << "  Estimated transfer time  " << summary.TimeText() << '\n'
+                  << std::flush;
+    }
+    return true;
+}
+
+void CliSendUi::AskNumbers(transfer::SendNumbers& numbers) {
+    if (programNumber) {
+        numbers.programs = *programNumber;
+    }
+    if (sampleNumber) {
+        numbers.samples = *sampleNumber;
+    }
+}
+
+void CliSendUi::OpenSending(const std::string& title) {
+    if (live) {
+        std::cout << title << '\n' << std::flush;
+    }
+}
+
+void CliSendUi::AddLine(const std::string& line) {
+    if (!live) {
+        return;
+    }
+    if (barsShown) {
+        std::cerr << '\n';
+        barsShown = false;
+    }
+    std::cout << line << '\n' << std::flush;
+}
+
+void CliSendUi::CloseSending() {
+    if (live && barsShown) {
+        std::cerr << '\n';
+        barsShown = false;
+    }
+}
+
+void CliSendUi::SetSampleBar(int percent) {
+    sampleBar = percent;
+    ShowBars();
+}
+
+void CliSendUi::SetProgramBar(int percent) {
+    programBar = percent;
+    ShowBars();
+}
+
+void CliSendUi::ShowBars() {
+    // The bars redraw one line in place: only worth it where a person watches.
+    if (!barsOnTerminal) {
+        return;
+    }
+    std::cerr << "\r  Sample " << sampleBar << " %   Program " << programBar << " %   "
+              << std::flush;
+    barsShown = true;
+}
+
+} // namespace velomire::cli

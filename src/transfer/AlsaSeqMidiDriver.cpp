@@ -1,0 +1,222 @@
+#include "transfer/AlsaSeqMidiDriver.h"
+
+#include <alsa/asoundlib.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+namespace velomire::transfer {
+
+namespace {
+
+// libasound prints its errors on stderr ("open /dev/snd/seq failed"); the driver reports them
+// through its own results instead.
+void QuietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
+
+// 31250 baud, 10 bits per byte.
+constexpr std::chrono::microseconds wireTimePerByte{320};
+// Added to a chunk's wire time before we give up on the sequencer taking it.
+constexpr std::chrono::milliseconds writeMargin{1000};
+
+std::string AlsaError(const char* what, int err) {
+    return std::string(what) + ": " + snd_strerror(err);
+}
+
+struct SeqCloser {
+    void operator()(snd_seq_t* seq) const { snd_seq_close(seq); }
+};
+using SeqHandle = std::unique_ptr<snd_seq_t, SeqCloser>;
+
+// Opens our client for output only and never blocking: a full output is waited for by poll() with
+// a time limit instead of inside the library.
+SeqHandle OpenSequencer(MidiStatus& status) {
+    snd_seq_t* seq = nullptr;
+    snd_lib_error_set_handler(QuietAlsaErrors);
+    const int err = snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK);
+    if (err < 0) {
+        status = MidiStatus::Error(AlsaError("Cannot open the ALSA sequencer", err));
+        return nullptr;
+    }
+    snd_seq_set_client_name(seq, "Velomire");
+    return SeqHandle(seq);
+}
+
+std::vector<AlsaSeqPort> ListPorts(snd_seq_t* seq) {
+    std::vector<AlsaSeqPort> ports;
+    snd_seq_client_info_t* clientInfo = nullptr;
+    snd_seq_port_info_t* portInfo = nullptr;
+    snd_seq_client_info_alloca(&clientInfo);
+    snd_seq_port_info_alloca(&portInfo);
+    snd_seq_client_info_set_client(clientInfo, -1);
+    while (snd_seq_query_next_client(seq, clientInfo) >= 0) {
+        const int client = snd_seq_client_info_get_client(clientInfo);
+        snd_seq_port_info_set_client(portInfo, client);
+        snd_seq_port_info_set_port(portInfo, -1);
+        while (snd_seq_query_next_port(seq, portInfo) >= 0) {
+            const unsigned caps = snd_seq_port_info_get_capability(portInfo);
+            AlsaSeqPort port;
+            port.client = client;
+            port.port = snd_seq_port_info_get_port(portInfo);
+            port.clientName = snd_seq_client_info_get_name(clientInfo);
+            port.portName = snd_seq_port_info_get_name(portInfo);
+            port.writable = (caps & SND_SEQ_PORT_CAP_WRITE) != 0;
+            port.subscribable = (caps & SND_SEQ_PORT_CAP_SUBS_WRITE) != 0;
+            port.exported = (caps & SND_SEQ_PORT_CAP_NO_EXPORT) == 0;
+            ports.push_back(std::move(port));
+        }
+    }
+    return ports;
+}
+
+// Waits until the sequencer may have room for more output; false once the deadline has passed.
+bool WaitForRoom(snd_seq_t* seq, std::chrono::steady_clock::time_point deadline) {
+    const int count = snd_seq_poll_descriptors_count(seq, POLLOUT);
+    std::vector<pollfd> fds(static_cast<std::size_t>(std::max(count, 1)));
+    const int filled = snd_seq_poll_descriptors(seq, fds.data(), fds.size(), POLLOUT);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (filled <= 0 || left.count() <= 0) {
+        return false;
+    }
+    const int ready = poll(fds.data(), static_cast<nfds_t>(filled), static_cast<int>(left.count()));
+    // A signal cuts the wait short without using up the time left.
+    return ready > 0 || (ready < 0 && errno == EINTR);
+}
+
+} // namespace
+
+std::vector<AlsaSeqDestination> SelectDestinations(const std::vector<AlsaSeqPort>& ports,
+                                                   int ownClient) {
+    std::vector<AlsaSeqDestination> destinations;
+    for (const AlsaSeqPort& port : ports) {
+        if (port.client == ownClient || port.client == SND_SEQ_CLIENT_SYSTEM || !port.writable ||
+            !port.subscribable || !port.exported) {
+            continue;
+        }
+        destinations.push_back({port.client, port.port,
+                                port.clientName + ": " + port.portName + " (" +
+                                    std::to_string(port.client) + ":" + std::to_string(port.port) +
+                                    ")"});
+    }
+    return destinations;
+}
+
+std::vector<std::span<const std::uint8_t>> SplitIntoEvents(std::span<const std::uint8_t> bytes,
+                                                           std::size_t maxBytes) {
+    std::vector<std::span<const std::uint8_t>> events;
+    for (std::size_t offset = 0; offset < bytes.size(); offset += maxBytes) {
+        events.push_back(bytes.subspan(offset, std::min(maxBytes, bytes.size() - offset)));
+    }
+    return events;
+}
+
+struct AlsaSeqMidiDriver::Session {
+    SeqHandle seq;
+    int ownPort = -1;
+};
+
+AlsaSeqMidiDriver::AlsaSeqMidiDriver() = default;
+
+AlsaSeqMidiDriver::~AlsaSeqMidiDriver() = default;
+
+std::vector<std::string> AlsaSeqMidiDriver::PortNames() {
+    destinations.clear();
+    listed = true;
+    // Listing needs a client of its own while no port is open.
+    SeqHandle temporary;
+    snd_seq_t* seq = session ? session->seq.get() : nullptr;
+    listStatus = {};
+    if (seq == nullptr) {
+        temporary = OpenSequencer(listStatus);
+        seq = temporary.get();
+    }
+    std::vector<std::string> names;
+    if (seq == nullptr) {
+        return names;
+    }
+    destinations = SelectDestinations(ListPorts(seq), snd_seq_client_id(seq));
+    for (const AlsaSeqDestination& destination : destinations) {
+        names.push_back(destination.name);
+    }
+    return names;
+}
+
+MidiStatus AlsaSeqMidiDriver::Open(unsigned index) {
+    Close();
+    if (!listed) {
+        PortNames();
+    }
+    if (index >= destinations.size()) {
+        // An empty list because the sequencer failed says why.
+        if (!listStatus) {
+            return listStatus;
+        }
+        return MidiStatus::Error("There is no ALSA MIDI output port number " +
+                                 std::to_string(index) + ".");
+    }
+    const AlsaSeqDestination& destination = destinations[index];
+
+    MidiStatus status;
+    auto opened = std::make_unique<Session>();
+    opened->seq = OpenSequencer(status);
+    if (!opened->seq) {
+        return status;
+    }
+    opened->ownPort = snd_seq_create_simple_port(
+        opened->seq.get(), "Velomire out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    if (opened->ownPort < 0) {
+        return MidiStatus::Error(
+            AlsaError("Cannot create an ALSA sequencer port", opened->ownPort));
+    }
+    const int err = snd_seq_connect_to(opened->seq.get(), opened->ownPort, destination.client,
+                                       destination.port);
+    if (err < 0) {
+        return MidiStatus::Error(AlsaError(("Cannot connect to " + destination.name).c_str(), err));
+    }
+    session = std::move(opened);
+    return {};
+}
+
+MidiStatus AlsaSeqMidiDriver::Write(std::span<const std::uint8_t> bytes) {
+    if (!session) {
+        return MidiStatus::Error("The ALSA MIDI output port is not open.");
+    }
+    snd_seq_t* seq = session->seq.get();
+    for (std::span<const std::uint8_t> chunk : SplitIntoEvents(bytes)) {
+        snd_seq_event_t event;
+        snd_seq_ev_clear(&event);
+        snd_seq_ev_set_source(&event, session->ownPort);
+        snd_seq_ev_set_subs(&event);
+        snd_seq_ev_set_direct(&event);
+        // The library only reads through this pointer.
+        snd_seq_ev_set_sysex(&event, chunk.size(), const_cast<std::uint8_t*>(chunk.data()));
+
+        const auto deadline = std::chrono::steady_clock::now() +
+                              wireTimePerByte * static_cast<std::int64_t>(chunk.size()) +
+                              writeMargin;
+        int err = snd_seq_event_output_direct(seq, &event);
+        while (err == -EAGAIN) {
+            if (!WaitForRoom(seq, deadline)) {
+                return MidiStatus::Error("The ALSA sequencer did not take the MIDI data in time; "
+                                         "the message was abandoned.");
+            }
+            err = snd_seq_event_output_direct(seq, &event);
+        }
+        if (err < 0) {
+            return MidiStatus::Error(AlsaError("Cannot send to the ALSA sequencer", err));
+        }
+    }
+    return {};
+}
+
+MidiStatus AlsaSeqMidiDriver::Close() {
+    // Direct events reach the destination before output returns. Closing the client removes our
+    // port and its connection; the kernel drains a hardware port's buffer when that goes.
+    session.reset();
+    return {};
+}
+
+} // namespace velomire::transfer

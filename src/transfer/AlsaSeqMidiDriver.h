@@ -1,0 +1,74 @@
+#pragma once
+
+#include "transfer/MidiDriver.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace velomire::transfer {
+
+// One port of the ALSA sequencer as the system lists it, stripped of the library's types.
+struct AlsaSeqPort {
+    int client = 0;
+    int port = 0;
+    std::string clientName;
+    std::string portName;
+    bool writable = false;     // SND_SEQ_PORT_CAP_WRITE
+    bool subscribable = false; // SND_SEQ_PORT_CAP_SUBS_WRITE
+    bool exported = true;      // SND_SEQ_PORT_CAP_NO_EXPORT not set
+};
+
+// A port we can send to, with the name the user chooses it by.
+struct AlsaSeqDestination {
+    int client = 0;
+    int port = 0;
+    std::string name;
+};
+
+// The ports a sampler could sit behind, in the order given: writable, open to subscription and
+// exported, neither in our own client nor in the system client (timer and announce ports). Named
+// "Client Name: Port Name (client:port)".
+std::vector<AlsaSeqDestination> SelectDestinations(const std::vector<AlsaSeqPort>& ports,
+                                                   int ownClient);
+
+// The kernel's MIDI output buffer takes one sequencer event at a time; events of at most 256 bytes
+// keep it from overrunning while a long message is handed over.
+inline constexpr std::size_t maxSeqEventBytes = 256;
+
+// Cuts a buffer into consecutive pieces of at most `maxBytes` bytes (no empty piece), in order.
+std::vector<std::span<const std::uint8_t>> SplitIntoEvents(std::span<const std::uint8_t> bytes,
+                                                           std::size_t maxBytes = maxSeqEventBytes);
+
+// Output through the ALSA sequencer: one client ("Velomire") with one output port, connected to
+// the chosen destination while open. Every byte goes out as SYSEX event data sent directly (not
+// queued), so a piece of a System Exclusive message reaches the destination unchanged.
+class AlsaSeqMidiDriver final : public MidiDriver {
+public:
+    AlsaSeqMidiDriver();
+    ~AlsaSeqMidiDriver() override;
+    AlsaSeqMidiDriver(const AlsaSeqMidiDriver&) = delete;
+    AlsaSeqMidiDriver& operator=(const AlsaSeqMidiDriver&) = delete;
+
+    // Empty when the sequencer cannot be opened (no sound card, no permission).
+    std::vector<std::string> PortNames() override;
+    // The index refers to the last PortNames() list (taken now if there was none); the port is
+    // found again by its client:port address, so a list that changed since does not redirect it.
+    MidiStatus Open(unsigned index) override;
+    // Waits at most the chunk's wire time plus 1 s for room in the sequencer's output; a chunk
+    // not taken by then is reported and the rest of the buffer abandoned.
+    MidiStatus Write(std::span<const std::uint8_t> bytes) override;
+    MidiStatus Close() override;
+
+private:
+    struct Session;
+    std::unique_ptr<Session> session;
+    std::vector<AlsaSeqDestination> destinations;
+    MidiStatus listStatus; // why the last list is empty when the sequencer could not be opened
+    bool listed = false;
+};
+
+} // namespace velomire::transfer

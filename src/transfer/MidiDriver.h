@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace velomire::transfer {
+
+// The outcome of a driver call: ok, or the driver's own text for the error box.
+struct MidiStatus {
+    bool ok = true;
+    std::string text;
+
+    explicit operator bool() const { return ok; }
+    static MidiStatus Error(std::string message) { return {false, std::move(message)}; }
+};
+
+// One MIDI output system (the ALSA sequencer, JACK, a recorder in tests). Output only: nothing is
+// ever read from the sampler.
+class MidiDriver {
+public:
+    virtual ~MidiDriver() = default;
+
+    // The output ports, each with a stable 0-based index and a readable name.
+    virtual std::vector<std::string> PortNames() = 0;
+
+    virtual MidiStatus Open(unsigned index) = 0;
+    // Puts the bytes on the wire in order: a whole message, or a piece of one System Exclusive
+    // message whose other pieces come in the next calls. Returns once the bytes are handed over
+    // to the system, or with an error after a bounded time when they cannot be.
+    virtual MidiStatus Write(std::span<const std::uint8_t> bytes) = 0;
+    virtual MidiStatus Close() = 0;
+};
+
+} // namespace velomire::transfer

@@ -1,0 +1,129 @@
+#include "transfer/MidiOutPort.h"
+
+#include "transfer/WaitClock.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+namespace velomire::transfer {
+
+MidiOutPort::MidiOutPort(MidiDriver& driver, WaitClock& clock, program::UserMessages& messages)
+    : SysExBuffer(clock), driver(driver), messages(messages), tracePath(DefaultTracePath()) {}
+
+MidiOutPort::~MidiOutPort() {
+    // The dump closes itself; a port still open at the end is released without a message box,
+    // since nobody is left to answer one.
+    if (isOpen) {
+        driver.Close();
+    }
+}
+
+unsigned MidiOutPort::GetNumDevs() {
+    return static_cast<unsigned>(driver.PortNames().size());
+}
+
+std::string MidiOutPort::GetDevName(unsigned id) {
+    std::vector<std::string> names = driver.PortNames();
+    if (id >= names.size()) {
+        return {};
+    }
+    return std::move(names[id]);
+}
+
+bool MidiOutPort::Open(int deviceId) {
+    // A port opened twice without a Close would otherwise leave the earlier opening (and its
+    // dump) behind.
+    if (isOpen) {
+        driver.Close();
+        isOpen = false;
+    }
+    traceFile.reset();
+    isTracing = false;
+
+    if (deviceId < 0) {
+        ReportError("The MIDI output device id is out of range.", "midiOutOpen");
+        return false;
+    }
+    MidiStatus status = driver.Open(static_cast<unsigned>(deviceId));
+    if (!status) {
+        ReportError(status.text, "midiOutOpen");
+        return false;
+    }
+    isOpen = true;
+    return true;
+}
+
+void MidiOutPort::OpenTrace() {
+    isTracing = true;
+    // A dump that cannot be created stays null: Send then skips the dump and goes on sending.
+    traceFile.reset(std::fopen(tracePath.string().c_str(), "wb"));
+}
+
+bool MidiOutPort::Send() {
+    const std::span<const std::uint8_t> message = Bytes();
+    if (isTracing && traceFile && !message.empty()) {
+        // The dump is the bare concatenation of the buffers; flushed so that it is complete up to
+        // the last message even if the transfer never reaches Close.
+        std::fwrite(message.data(), 1, message.size(), traceFile.get());
+        std::fflush(traceFile.get());
+    }
+    if (!isOpen || message.empty()) {
+        Clear();
+        return true;
+    }
+
+    const WaitClock::TimePoint start = Clock().Now();
+    MidiStatus status = driver.Write(message);
+    if (!status) {
+        ReportError(status.text, "midiOutLongMsg");
+        Clear();
+        return false;
+    }
+    // The driver may return as soon as it has queued the bytes; waiting out their wire time
+    // keeps the gaps the message builders add between messages real gaps on the cable.
+    const auto wireTime = wireTimePerByte * static_cast<std::int64_t>(message.size());
+    const auto remaining =
+        std::chrono::duration_cast<std::chrono::microseconds>(start + wireTime - Clock().Now());
+    SleepFor(Clock(), remaining, IdleHook());
+    Clear();
+    return true;
+}
+
+bool MidiOutPort::Close() {
+    traceFile.reset();
+    isTracing = false;
+    if (!isOpen) {
+        return true;
+    }
+    isOpen = false;
+    MidiStatus status = driver.Close();
+    if (!status) {
+        ReportError(status.text, "midiOutClose");
+        return false;
+    }
+    return true;
+}
+
+void MidiOutPort::ReportError(const std::string& text, std::string_view caption) {
+    messages.Show(text, caption);
+}
+
+std::filesystem::path DefaultTracePath() {
+    const char* overridePath = std::getenv("VELOMIRE_TRACE_FILE");
+    if (overridePath != nullptr && overridePath[0] != '\0') {
+        return overridePath;
+    }
+#ifdef _WIN32
+    return "c:\\mididump.chk";
+#else
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+        return "mididump.chk";
+    }
+    return std::filesystem::path(home) / "mididump.chk";
+#endif
+}
+
+} // namespace velomire::transfer

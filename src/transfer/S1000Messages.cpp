@@ -1,0 +1,215 @@
+#include "transfer/S1000Messages.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velomire::transfer {
+
+namespace {
+
+constexpr std::int32_t waitAfterSampleHeaderMs = 600;
+constexpr std::int32_t waitAfterProgramHeaderMs = 1000;
+constexpr std::int32_t waitAfterKeygroupMs = 200;
+
+constexpr std::int16_t programHeaderFunction = 0x07;
+constexpr std::int16_t keygroupFunction = 0x09;
+constexpr std::int16_t sampleHeaderFunction = 0x0B;
+constexpr std::int16_t modelByte = 0x48;
+
+// The S1000/S1100 takes 150-byte blocks; the later models 192, the last 42 of them zero.
+constexpr int extraBlockBytes = 42;
+constexpr std::int32_t s1000Model = 3;
+
+// The name of a velocity zone that plays no sample.
+constexpr std::string_view emptyZoneName = "xxxxxxxxxxxx";
+
+program::SampleEntry* FindEntry(program::Program& program, int entry, int part) {
+    const int count = std::clamp(program.sampleCount, 0, program::Program::maxSamples);
+    if (entry < 0 || entry >= count || part < 0 || part > 2) {
+        return nullptr;
+    }
+    return &program.samples[static_cast<std::size_t>(entry)];
+}
+
+// Block bytes as nibbles, low nibble first: one byte is 2 wire bytes, 16 bits 4, 32 bits 8.
+void U8(MidiOutPort& port, std::int32_t value) {
+    port.AppendNibbles(value, 2);
+}
+void U16(MidiOutPort& port, std::int32_t value) {
+    port.AppendNibbles(value, 4);
+}
+void U32(MidiOutPort& port, std::int32_t value) {
+    port.AppendNibbles(value, 8);
+}
+void Zeros(MidiOutPort& port, int blockBytes) {
+    port.AppendNibbles(0, static_cast<std::int16_t>(2 * blockBytes));
+}
+
+// F0 47, the exclusive channel, the function and the model byte.
+void AppendStart(MidiOutPort& port, const SamplerSettings& settings, std::int16_t function) {
+    port.AppendBytes(0xF0, 0x47, static_cast<std::int16_t>(settings.exclusiveChannel & 0xFF),
+                     function);
+    port.AppendBytes(modelByte);
+}
+
+// Closes a block: the 42 zero bytes of the later models, then F7.
+void AppendEnd(MidiOutPort& port, const SamplerSettings& settings) {
+    if (settings.samplerModel != s1000Model) {
+        Zeros(port, extraBlockBytes);
+    }
+    port.AppendBytes(0xF7);
+}
+
+int SinglePart(std::int16_t sendMode) {
+    return sendMode == program::sendLeft || sendMode == program::sendRight ? sendMode : 0;
+}
+
+// One velocity zone of a keygroup block, 24 bytes.
+void AppendZone(MidiOutPort& port, const program::KeygroupBlock& keygroup, std::string_view name,
+                int part, std::int32_t pan) {
+    port.AppendAkaiName(name, part);
+    U8(port, keygroup.velocityLow);
+    U8(port, keygroup.velocityHigh);
+    U16(port, keygroup.velocityTune);
+    U8(port, keygroup.velocityWords[0]);
+    U8(port, keygroup.velocityWords[1]);
+    U8(port, pan);
+    U8(port, keygroup.velocityWords[3]);
+    Zeros(port, 2);
+    U16(port, 0);
+}
+
+} // namespace
+
+void S1000Messages::SendS1000SampleHeader(int entry, int part) {
+    const program::SampleEntry* found = FindEntry(context.program, entry, part);
+    if (found == nullptr) {
+        return;
+    }
+    const program::SampleBlock& sample = found->sample;
+    const SamplerSettings& settings = context.settings;
+    MidiOutPort& port = context.port;
+
+    AppendStart(port, settings, sampleHeaderFunction);
+    port.AppendSevenBit(sample.samplerSampleNumber[static_cast<std::size_t>(part)], 2);
+    U8(port, 3); // block identifier
+    U8(port, sample.bandwidth);
+    U8(port, sample.rootKey);
+    port.AppendAkaiName(program::FieldText(sample.sampleName), part);
+    U8(port, sample.headerValid);
+    U8(port, sample.loopCount);
+    Zeros(port, 2);
+    U8(port, sample.loopMode);
+    U16(port, sample.tuneOffset);
+    U32(port, static_cast<std::int32_t>(sample.waveAddress));
+    U32(port, static_cast<std::int32_t>(sample.lengthWords));
+    U32(port, static_cast<std::int32_t>(sample.startPoint));
+    U32(port, static_cast<std::int32_t>(sample.endPoint));
+    // Loops 0 to 3; the sampler counts a loop's length 64 words short of the stored one, which
+    // may go negative (sent as two's complement).
+    for (std::size_t loop = 0; loop < 4; ++loop) {
+        U32(port, static_cast<std::int32_t>(sample.loopAt[loop]));
+        U16(port, 0);
+        U32(port, static_cast<std::int32_t>(sample.loopLength[loop] - 64));
+        U16(port, static_cast<std::int32_t>(sample.loopDwell[loop]));
+    }
+    // Loops 4 to 7 are never taken from the entry.
+    for (int loop = 4; loop < 8; ++loop) {
+        if (settings.samplerModel == s1000Model) {
+            U32(port, 64);
+            U16(port, 0);
+            U32(port, 0);
+            U16(port, 0);
+        } else {
+            Zeros(port, 12);
+        }
+    }
+    Zeros(port, 2);
+    U16(port, 0xFFFF);
+    U16(port, static_cast<std::int32_t>(sample.headerRate));
+    U8(port, sample.headerSpare);
+    Zeros(port, 9);
+    AppendEnd(port, settings);
+    port.Send();
+    port.WaitMilliseconds(waitAfterSampleHeaderMs);
+}
+
+void S1000Messages::SendS1000Program() {
+    program::Program& program = context.program;
+    const program::ProgramHeader& header = program.header;
+    const SamplerSettings& settings = context.settings;
+    MidiOutPort& port = context.port;
+    const auto& params = header.programParams;
+    const int count = std::clamp(program.sampleCount, 0, program::Program::maxSamples);
+
+    AppendStart(port, settings, programHeaderFunction);
+    port.AppendSevenBit(header.programNumber, 2);
+    U8(port, 1); // block identifier
+    Zeros(port, 2);
+    port.AppendAkaiName(program.ProgramName(), 0);
+    U8(port, params[0]);
+    for (std::size_t word = 1; word <= 6; ++word) {
+        U8(port, params[word]);
+    }
+    Zeros(port, 1); // word 7 is not sent
+    for (std::size_t word = 8; word <= 26; ++word) {
+        U8(port, params[word]);
+    }
+    U8(port, params[program::ProgramHeader::keygroupCountParam]);
+    Zeros(port, 13);
+    for (std::size_t word = 28; word <= 36; ++word) {
+        U8(port, params[word]);
+    }
+    U16(port, params[37]);
+    for (std::size_t word = 38; word <= 42; ++word) {
+        U8(port, params[word]);
+    }
+    Zeros(port, 78);
+    AppendEnd(port, settings);
+    port.Send();
+    port.WaitMilliseconds(waitAfterProgramHeaderMs);
+
+    // One keygroup per entry; a stereo entry holds its two parts in velocity zones 1 and 2,
+    // panned left and right. The zone names are what ties a keygroup to its samples.
+    for (int i = 0; i < count; ++i) {
+        const program::SampleEntry& entry = program.samples[static_cast<std::size_t>(i)];
+        const program::KeygroupBlock& keygroup = entry.keygroup;
+        const std::string name = program::FieldText(entry.sample.sampleName);
+        const bool stereo = entry.sample.sendMode == program::sendStereo;
+
+        AppendStart(port, settings, keygroupFunction);
+        port.AppendSevenBit(header.programNumber, 2);
+        port.AppendBytes(static_cast<std::int16_t>(i));
+        U8(port, 2); // block identifier
+        Zeros(port, 2);
+        U8(port, keygroup.lowKey);
+        U8(port, keygroup.highKey);
+        U16(port, keygroup.keygroupTune);
+        for (std::int16_t word : keygroup.keygroupWords) {
+            U8(port, word);
+        }
+        Zeros(port, 3);
+        for (int zone = 0; zone < 4; ++zone) {
+            const std::int32_t pan = stereo ? 100 * zone - 50 : keygroup.velocityWords[2];
+            if (stereo && zone < 2) {
+                AppendZone(port, keygroup, name, zone + 1, pan);
+            } else if (!stereo && zone == 0) {
+                AppendZone(port, keygroup, name, SinglePart(entry.sample.sendMode), pan);
+            } else {
+                AppendZone(port, keygroup, emptyZoneName, 0, pan);
+            }
+        }
+        Zeros(port, 6);
+        U8(port, keygroup.output);
+        U8(port, keygroup.output + 1 > 7 ? 0 : keygroup.output + 1);
+        Zeros(port, 2);
+        Zeros(port, 10);
+        AppendEnd(port, settings);
+        port.Send();
+        port.WaitMilliseconds(waitAfterKeygroupMs);
+    }
+}
+
+} // namespace velomire::transfer

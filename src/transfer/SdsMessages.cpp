@@ -1,0 +1,94 @@
+#include "transfer/SdsMessages.h"
+
+#include "program/WavInfo.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace velomire::transfer {
+
+namespace {
+
+constexpr std::uint32_t wordsPerPacket = 40;
+constexpr std::int32_t waitAfterDataMs = 700;
+
+// The entry's sample block, or null for an index or part that names no sample of the program.
+program::SampleBlock* FindSample(program::Program& program, int entry, int part) {
+    const int count = std::clamp(program.sampleCount, 0, program::Program::maxSamples);
+    if (entry < 0 || entry >= count || part < 0 || part > 2) {
+        return nullptr;
+    }
+    return &program.samples[static_cast<std::size_t>(entry)].sample;
+}
+
+// The low 8 bits of a channel setting, as the channel byte of a message.
+std::int16_t ChannelByte(std::int32_t channel) {
+    return static_cast<std::int16_t>(channel & 0xFF);
+}
+
+} // namespace
+
+void SdsMessages::SendSdsDumpHeader(int entry, int part) {
+    const program::SampleBlock* sample = FindSample(context.program, entry, part);
+    if (sample == nullptr) {
+        return;
+    }
+    MidiOutPort& port = context.port;
+    const bool looping =
+        sample->loopMode == program::loopNormal || sample->loopMode == program::loopUntilRelease;
+    // Loop points count words from soundStart; the first word of loop 0 is at - length + 1.
+    const std::uint32_t loopStart = sample->loopAt[0] - sample->loopLength[0] + 1;
+
+    port.AppendBytes(0xF0, 0x7E, ChannelByte(context.settings.midiChannel), 0x01);
+    port.AppendSevenBit(sample->samplerSampleNumber[static_cast<std::size_t>(part)], 2);
+    port.AppendBytes(0x10); // 16 bits per sample word
+    port.AppendSevenBit(static_cast<std::int32_t>(sample->samplePeriodNs), 3);
+    port.AppendSevenBit(static_cast<std::int32_t>(sample->lengthWords), 3);
+    port.AppendSevenBit(static_cast<std::int32_t>(loopStart), 3);
+    // A loop end of 0 is the only mark of a sample without a loop.
+    port.AppendSevenBit(looping ? static_cast<std::int32_t>(sample->loopAt[0]) : 0, 3);
+    port.AppendBytes(0x00, 0xF7); // loop type: forward
+    port.Send();
+}
+
+bool SdsMessages::SendSdsSampleData(int entry, int part) {
+    program::SampleBlock* sample = FindSample(context.program, entry, part);
+    if (sample == nullptr) {
+        return false;
+    }
+    program::WavInfo wav(context.messages);
+    if (!wav.Open(program::FieldText(sample->fileName))) {
+        return false; // the reader has shown why
+    }
+    MidiOutPort& port = context.port;
+    const std::int16_t channel = ChannelByte(context.settings.midiChannel);
+
+    wav.Seek(sample->soundStart);
+    // Signed, so that a length of 0 still gives one packet: (0 - 1) / 40 truncates to 0.
+    const auto packetCount = static_cast<std::uint32_t>(
+        (static_cast<std::int64_t>(sample->lengthWords) - 1) / wordsPerPacket + 1);
+    PartProgress progress(context, packetCount, wordsPerPacket);
+
+    for (std::uint32_t k = 1; k <= packetCount; ++k) {
+        const auto packetNumber = static_cast<std::int16_t>((k - 1) & 0x7F);
+        port.AppendBytes(0xF0);
+        port.MarkChecksumStart(); // the checksum covers everything between F0 and itself
+        port.AppendBytes(0x7E, channel, 0x02, packetNumber);
+        // Every packet is full: past the sound's end the file's following frames are sent, and
+        // past the file's end silence. The receiver keeps only the header's length.
+        for (std::uint32_t w = 0; w < wordsPerPacket; ++w) {
+            port.AppendSample16(static_cast<std::uint16_t>(wav.ReadFrame(part) + 0x8000));
+        }
+        port.AppendChecksum();
+        port.AppendBytes(0xF7);
+        port.Send();
+        progress.PacketSent(k);
+    }
+
+    wav.Close();
+    sample->dataSent = 1;
+    port.WaitMilliseconds(waitAfterDataMs);
+    return true;
+}
+
+} // namespace velomire::transfer

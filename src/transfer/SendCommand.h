@@ -1,0 +1,74 @@
+#pragma once
+
+#include "program/Program.h"
+#include "program/UserMessages.h"
+#include "transfer/MidiOutPort.h"
+#include "transfer/ProgramSummary.h"
+#include "transfer/SamplerSettings.h"
+#include "transfer/TransferContext.h"
+
+#include <cstdint>
+#include <string>
+
+namespace velomire::transfer {
+
+// The numbers of programs and samples already in the sampler, as the numbers dialog shows them,
+// with the limits of its two spins.
+struct SendNumbers {
+    std::int32_t programs = 0;
+    std::int32_t samples = 0;
+    std::int32_t programLimit = 0;
+    std::int32_t sampleLimit = 0;
+};
+
+// What a send shows and asks: the desktop application puts up its dialogs and the "Sending ..."
+// window, the command line prints and answers from its options, tests record.
+class SendUi : public SendProgress {
+public:
+    // The wait cursor, from the first check to the end of the command.
+    virtual void BeginWait() {}
+    virtual void EndWait() {}
+    // "Program Summary": true when the user chose "Send".
+    virtual bool ConfirmSummary(const ProgramSummary& summary) = 0;
+    // "Program and Sample number": leaves in `numbers` the dialog's values however it ended.
+    virtual void AskNumbers(SendNumbers& numbers) = 0;
+    // The "Sending ..." window: opened with its title, one line per sample part and program,
+    // closed at the end.
+    virtual void OpenSending(const std::string& title) = 0;
+    virtual void AddLine(const std::string& line) = 0;
+    virtual void CloseSending() = 0;
+};
+
+// The Send command: checks the program, the settings and the sample files, asks for the numbers,
+// and sends every sample part and, for the Akai samplers, the program, through the port.
+class SendCommand {
+public:
+    enum class Outcome { sent, refused, cancelled };
+
+    SendCommand(program::Program& program, SamplerSettings& settings, MidiOutPort& port,
+                program::UserMessages& messages, SendUi& ui);
+
+    Outcome OnSendProgram();
+
+    // Counts the parts and words to send, checks every sample file, stores the result in the
+    // header's filesChecked, and shows the summary. True when every file passed and the user
+    // chose "Send".
+    bool CheckBeforeSend();
+
+    // "Sending piano.wav [piano] ...Left channel as sample#4"
+    static std::string SampleLine(const program::SampleBlock& sample, int part, int number);
+    // The parts a send mode sends: {0}, {1}, {2} or {1, 2} for stereo.
+    static std::vector<int> PartsOf(std::int16_t sendMode);
+
+private:
+    Outcome Transfer();
+    bool NumbersFitS900() const;
+
+    program::Program& program;
+    SamplerSettings& settings;
+    MidiOutPort& port;
+    program::UserMessages& messages;
+    SendUi& ui;
+};
+
+} // namespace velomire::transfer

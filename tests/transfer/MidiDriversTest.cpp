@@ -1,0 +1,370 @@
+#include "transfer/AlsaSeqMidiDriver.h"
+#include "transfer/JackMidiDriver.h"
+#include "transfer/SystemMidiDriver.h"
+
+#include "support/HexMatch.h"
+#include "support/RecordingMidiDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace velomire::transfer {
+namespace {
+
+using std::chrono::milliseconds;
+using velomire::testing::BytesEqual;
+using velomire::testing::Hex;
+using velomire::testing::RecordingMidiDriver;
+using Bytes = std::vector<std::uint8_t>;
+
+// The S900 sample data as the message builder hands it over: a 19-byte first piece that opens
+// the message, 122-byte pieces, and a last piece of 123 bytes that closes it.
+std::vector<Bytes> S900Pieces(int middlePieces) {
+    std::vector<Bytes> pieces;
+    std::uint8_t next = 0;
+    auto dataBytes = [&next](std::size_t count) {
+        Bytes bytes(count);
+        for (auto& b : bytes) {
+            b = next;
+            next = static_cast<std::uint8_t>((next + 37) & 0x7F);
+        }
+        return bytes;
+    };
+    Bytes first = Hex("F0 47 00 01");
+    Bytes rest = dataBytes(15);
+    first.insert(first.end(), rest.begin(), rest.end());
+    pieces.push_back(first);
+    for (int i = 0; i < middlePieces; ++i) {
+        pieces.push_back(dataBytes(122));
+    }
+    Bytes last = dataBytes(122);
+    last.push_back(0xF7);
+    pieces.push_back(last);
+    return pieces;
+}
+
+Bytes Concatenate(const std::vector<Bytes>& pieces) {
+    Bytes all;
+    for (const Bytes& piece : pieces) {
+        all.insert(all.end(), piece.begin(), piece.end());
+    }
+    return all;
+}
+
+TEST(AlsaSeqMidiDriver, SplitsEveryBufferIntoEventsOfAtMost256BytesKeepingEveryByte) {
+    std::vector<Bytes> buffers = S900Pieces(7); // 19 + 7 * 122 + 123 = 996 bytes
+    buffers.push_back(Bytes(1000, 0x55));
+    buffers.push_back(Bytes(256, 0x11));
+    buffers.push_back(Bytes(257, 0x22));
+    buffers.push_back(Bytes{});
+
+    Bytes sent;
+    std::vector<std::size_t> eventsPerBuffer;
+    for (const Bytes& buffer : buffers) {
+        const auto events = SplitIntoEvents(buffer);
+        eventsPerBuffer.push_back(events.size());
+        for (const auto event : events) {
+            EXPECT_GT(event.size(), 0u);
+            EXPECT_LE(event.size(), 256u);
+            sent.insert(sent.end(), event.begin(), event.end());
+        }
+    }
+
+    EXPECT_TRUE(BytesEqual(sent, Concatenate(buffers)));
+    // The S900 pieces go whole; 1000 bytes as 256 + 256 + 256 + 232.
+    EXPECT_EQ(eventsPerBuffer, (std::vector<std::size_t>{1, 1, 1, 1, 1, 1, 1, 1, 1, 4, 1, 2, 0}));
+}
+
+TEST(AlsaSeqMidiDriver, ListsWritableSubscribablePortsOfOtherClientsByNameAndAddress) {
+    const std::vector<AlsaSeqPort> ports = {
+        {0, 0, "System", "Timer", true, true, true},
+        {0, 1, "System", "Announce", false, false, true},
+        {14, 0, "Midi Through", "Midi Through Port-0", true, true, true},
+        {20, 0, "USB MIDI", "USB MIDI MIDI 1", false, false, true}, // an input only
+        {20, 1, "USB MIDI", "USB MIDI MIDI 2", true, true, true},
+        {24, 0, "Synth", "Private", true, false, true},
+        {25, 0, "Router", "Hidden", true, true, false},
+        {128, 0, "Velomire", "Velomire out", true, true, true},
+    };
+
+    const auto destinations = SelectDestinations(ports, 128);
+
+    ASSERT_EQ(destinations.size(), 2u);
+    EXPECT_EQ(destinations[0].name, "Midi Through: Midi Through Port-0 (14:0)");
+    EXPECT_EQ(destinations[1].name, "USB MIDI: USB MIDI MIDI 2 (20:1)");
+    EXPECT_EQ(destinations[1].client, 20);
+    EXPECT_EQ(destinations[1].port, 1);
+}
+
+TEST(AlsaSeqMidiDriver, WithoutASequencerListsNothingAndReportsOpenAndWriteAsErrors) {
+    if (std::filesystem::exists("/dev/snd/seq")) {
+        GTEST_SKIP() << "this machine has an ALSA sequencer; the test needs one without";
+    }
+    AlsaSeqMidiDriver driver;
+
+    EXPECT_TRUE(driver.PortNames().empty());
+    const MidiStatus open = driver.Open(0);
+    EXPECT_FALSE(open.ok);
+    EXPECT_NE(open.text.find("Cannot open the ALSA sequencer: "), std::string::npos) << open.text;
+    EXPECT_FALSE(driver.Write(Hex("F0 7E 00 09 01 F7")).ok);
+    EXPECT_TRUE(driver.Close().ok);
+}
+
+TEST(SystemMidiDriver, ListsEveryBackEndsPortsInTurnAndRoutesEachCallToItsOwner) {
+    auto first = std::make_unique<RecordingMidiDriver>();
+    auto second = std::make_unique<RecordingMidiDriver>();
+    RecordingMidiDriver& alsa = *first;
+    RecordingMidiDriver& jack = *second;
+    alsa.ports = {"Midi Through: Midi Through Port-0 (14:0)"};
+    jack.ports = {"system:midi_playback_1", "a2j:S950"};
+    std::vector<MidiBackEnd> backEnds;
+    backEnds.push_back({std::move(first), ""});
+    backEnds.push_back({std::move(second), "JACK: "});
+    SystemMidiDriver driver(std::move(backEnds));
+
+    EXPECT_EQ(driver.PortNames(),
+              (std::vector<std::string>{"Midi Through: Midi Through Port-0 (14:0)",
+                                        "JACK: system:midi_playback_1", "JACK: a2j:S950"}));
+
+    ASSERT_TRUE(driver.Open(2).ok);
+    EXPECT_TRUE(jack.open);
+    EXPECT_EQ(jack.openedIndex, 1u);
+    EXPECT_FALSE(alsa.open);
+    EXPECT_TRUE(driver.Write(Hex("F0 7E 00 09 01 F7")).ok);
+    EXPECT_TRUE(driver.Close().ok);
+    EXPECT_EQ(jack.writes.size(), 1u);
+    EXPECT_FALSE(jack.open);
+    EXPECT_TRUE(alsa.writes.empty());
+
+    EXPECT_FALSE(driver.Open(3).ok);
+    EXPECT_FALSE(driver.Write(Hex("F0 F7")).ok);
+}
+
+// A child process, ended (SIGTERM, then SIGKILL) and reaped when the guard goes.
+class ChildProcess {
+public:
+    ChildProcess(const std::vector<std::string>& arguments, const std::filesystem::path& output) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+            pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~ChildProcess() { Stop(SIGTERM); }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Running() const { return pid > 0; }
+    void Signal(int signal) const {
+        if (pid > 0) {
+            kill(pid, signal);
+        }
+    }
+    // Sends `signal`, waits up to 2 s for the process to end, then kills it.
+    void Stop(int signal) {
+        if (pid <= 0) {
+            return;
+        }
+        kill(pid, SIGCONT);
+        kill(pid, signal);
+        for (int i = 0; i < 200; ++i) {
+            if (waitpid(pid, nullptr, WNOHANG) == pid) {
+                pid = -1;
+                return;
+            }
+            std::this_thread::sleep_for(milliseconds(10));
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+
+private:
+    pid_t pid = -1;
+};
+
+bool OnPath(const std::string& program) {
+    return std::system(("command -v " + program + " > /dev/null 2>&1").c_str()) == 0;
+}
+
+template <typename Condition> bool WaitFor(Condition condition, milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+    return true;
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// jack_midi_dump prints one line per JACK MIDI event: its frame offset, a colon, the bytes in hex.
+// It keeps at most 128 bytes of an event, more than any S900 piece (at most 123 bytes).
+std::vector<Bytes> ParseMidiDump(const std::string& text) {
+    std::vector<Bytes> events;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto colon = line.find(':');
+        if (colon == std::string::npos || line.find_first_not_of(" 0123456789") != colon) {
+            continue;
+        }
+        events.push_back(Hex(line.substr(colon + 1)));
+    }
+    return events;
+}
+
+// A private JACK server (dummy driver, so no sound card) with jack_midi_dump listening on
+// "midi_dump:input", both ended when the fixture goes, whatever the test did.
+class JackServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!OnPath("jackd") || !OnPath("jack_midi_dump") || !OnPath("jack_lsp")) {
+            GTEST_SKIP() << "jackd, jack_midi_dump and jack_lsp are needed (Debian: jackd2)";
+        }
+        // Our own server name keeps us off any other server on this machine, such as a user's;
+        // every JACK client of this process and its children uses it. The name is fixed: JACK
+        // keeps a registry of at most 8 server names and frees a dead server's entry only when
+        // a server of the same name starts again, so a new name per run would fill it. The
+        // tests that start a server never run at the same time (CTest's "jack" lock).
+        const std::string serverName = "velomire-test";
+        setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
+        directory = std::filesystem::temp_directory_path() / serverName;
+        std::filesystem::create_directories(directory);
+
+        server.emplace(
+            std::vector<std::string>{"jackd", "-n", serverName, "-r", "-d", "dummy", "-r", "44100"},
+            directory / "jackd.txt");
+        ASSERT_TRUE(server->Running());
+        ASSERT_TRUE(WaitFor([] { return std::system("jack_lsp > /dev/null 2>&1") == 0; },
+                            milliseconds(5000)))
+            << ReadText(directory / "jackd.txt");
+
+        monitor.emplace(std::vector<std::string>{"jack_midi_dump", "midi_dump"},
+                        directory / "midi_dump.txt");
+        ASSERT_TRUE(monitor->Running());
+        ASSERT_TRUE(WaitFor([this] { return DumpPortIndex().has_value(); }, milliseconds(5000)));
+    }
+
+    void TearDown() override {
+        monitor.reset();
+        server.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
+        // A server that ends under its clients leaves their semaphores behind, named after it.
+        const std::string serverPart = "_" + directory.filename().string() + "_";
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
+            if (entry.path().filename().string().find(serverPart) != std::string::npos) {
+                std::filesystem::remove(entry.path(), ignored);
+            }
+        }
+    }
+
+    std::optional<unsigned> DumpPortIndex() {
+        const std::vector<std::string> names = driver.PortNames();
+        const auto found = std::find(names.begin(), names.end(), "midi_dump:input");
+        if (found == names.end()) {
+            return std::nullopt;
+        }
+        return static_cast<unsigned>(found - names.begin());
+    }
+
+    std::filesystem::path directory;
+    std::optional<ChildProcess> server;
+    std::optional<ChildProcess> monitor;
+    JackMidiDriver driver;
+};
+
+// Waits as the port does after each buffer, so the test traffic has the real wire's pace.
+void WaitWireTime(std::size_t bytes) {
+    std::this_thread::sleep_for(std::chrono::microseconds(320) * static_cast<int>(bytes));
+}
+
+TEST_F(JackServerTest, DeliversASysExMessageWrittenInPiecesAsOneUnbrokenMessage) {
+    const std::vector<Bytes> pieces = S900Pieces(1); // 19, 122 and 123 bytes
+    const Bytes shortMessage = Hex("F0 7E 00 09 01 F7");
+    EXPECT_EQ(SystemMidiDriver().PortNames().back(), "JACK: midi_dump:input");
+
+    ASSERT_TRUE(driver.Open(*DumpPortIndex()).ok);
+    for (const Bytes& piece : pieces) {
+        ASSERT_TRUE(driver.Write(piece).ok);
+        WaitWireTime(piece.size());
+    }
+    ASSERT_TRUE(driver.Write(shortMessage).ok);
+    ASSERT_TRUE(driver.Close().ok);
+
+    const std::filesystem::path dumpFile = directory / "midi_dump.txt";
+    WaitFor([&] { return ParseMidiDump(ReadText(dumpFile)).size() >= 4; }, milliseconds(2000));
+    monitor->Stop(SIGINT);
+    const std::string dump = ReadText(dumpFile);
+    const std::vector<Bytes> events = ParseMidiDump(dump);
+
+    // Each write is one JACK MIDI event, passed on unchanged: the three pieces back to back, with
+    // nothing between them, make the one message, and the short message follows it whole.
+    ASSERT_EQ(events.size(), 4u) << dump;
+    EXPECT_TRUE(BytesEqual(Concatenate({events[0], events[1], events[2]}), Concatenate(pieces)))
+        << dump;
+    EXPECT_TRUE(BytesEqual(events[0], pieces[0])) << dump;
+    EXPECT_TRUE(BytesEqual(events[3], shortMessage)) << dump;
+}
+
+TEST_F(JackServerTest, WriteFailsInsteadOfWaitingForeverWhenTheServerStallsOrStops) {
+    ASSERT_TRUE(driver.Open(*DumpPortIndex()).ok);
+    const Bytes piece(122, 0x40);
+
+    // A stalled server takes nothing: once RtMidi's ring could be full, a write gives up after
+    // its wire time plus 1 s. 200 pieces are 25 kB, more than the ring's 16 kB.
+    server->Signal(SIGSTOP);
+    int written = 0;
+    while (written < 200 && driver.Write(piece).ok) {
+        ++written;
+    }
+    EXPECT_LT(written, 200);
+
+    // A server that has gone is reported at once.
+    server->Stop(SIGTERM);
+    ASSERT_TRUE(WaitFor([&] { return !driver.Write(piece).ok; }, milliseconds(3000)));
+    const MidiStatus failed = driver.Write(piece);
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(failed.text, "The JACK server has stopped.");
+    driver.Close();
+}
+
+} // namespace
+} // namespace velomire::transfer

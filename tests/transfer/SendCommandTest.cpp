@@ -1,0 +1,280 @@
+#include "transfer/SendCommand.h"
+#include "program/ProgramFile.h"
+#include "program/WavInfo.h"
+#include "support/FakeWaitClock.h"
+#include "support/HexMatch.h"
+#include "support/RecordingMessages.h"
+#include "support/RecordingMidiDriver.h"
+#include "support/WavBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace velomire::transfer;
+namespace program = velomire::program;
+namespace vt = velomire::testing;
+using vt::FakeWaitClock;
+using vt::RecordingMessages;
+using vt::RecordingMidiDriver;
+using vt::TempDir;
+using vt::WavBuilder;
+
+namespace {
+
+class RecordingUi : public SendUi {
+public:
+    bool ConfirmSummary(const ProgramSummary& summary) override {
+        summaries.push_back(summary);
+        return answerSend;
+    }
+    void AskNumbers(SendNumbers& numbers) override {
+        asked.push_back(numbers);
+        if (typedPrograms) {
+            numbers.programs = *typedPrograms;
+        }
+    }
+    void OpenSending(const std::string& title) override { titles.push_back(title); }
+    void AddLine(const std::string& line) override { lines.push_back(line); }
+    void CloseSending() override { ++closed; }
+    void SetSampleBar(int percent) override { sampleBars.push_back(percent); }
+    void SetProgramBar(int percent) override { programBars.push_back(percent); }
+    void BeginWait() override { ++waits; }
+    void EndWait() override { --waits; }
+
+    bool answerSend = true;
+    std::optional<std::int32_t> typedPrograms;
+    std::vector<ProgramSummary> summaries;
+    std::vector<SendNumbers> asked;
+    std::vector<std::string> titles;
+    std::vector<std::string> lines;
+    std::vector<int> sampleBars;
+    std::vector<int> programBars;
+    int closed = 0;
+    int waits = 0;
+};
+
+class SendCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        startDirectory = std::filesystem::current_path();
+        vt::WriteFile(dir / "piano.wav",
+                      WavBuilder::Canonical(2, 44100, 16, std::vector<std::int16_t>(200, 7)));
+        vt::WriteFile(dir / "kick.wav",
+                      WavBuilder::Canonical(1, 44100, 16, std::vector<std::int16_t>(100, 3)));
+        program->SetProgramPath(dir / "Bass.vmp", true);
+        settings.samplerModel = 8; // Akai S3000 XL
+        settings.midiOutDevice = 1;
+        settings.maxProgram = 254;
+        settings.maxSample = 255;
+        port.SetTracePath(dir / "trace.chk");
+    }
+    void TearDown() override { std::filesystem::current_path(startDirectory); }
+
+    void Add(const std::string& name) {
+        program::WavInfo wav(messages);
+        ASSERT_TRUE(wav.Open(name));
+        program->InitSampleEntry(program->sampleCount, name, wav);
+        ++program->sampleCount;
+    }
+
+    SendCommand::Outcome Send() {
+        return SendCommand(*program, settings, port, messages, ui).OnSendProgram();
+    }
+
+    // The first bytes of every buffer the driver received, to follow the order of messages.
+    std::vector<std::vector<std::uint8_t>> Heads(std::size_t length) const {
+        std::vector<std::vector<std::uint8_t>> heads;
+        for (const auto& w : driver.writes) {
+            heads.emplace_back(w.begin(),
+                               w.begin() + static_cast<long>(std::min(length, w.size())));
+        }
+        return heads;
+    }
+
+    std::filesystem::path startDirectory;
+    TempDir dir;
+    RecordingMessages messages;
+    RecordingMidiDriver driver;
+    FakeWaitClock clock;
+    MidiOutPort port{driver, clock, messages};
+    RecordingUi ui;
+    SamplerSettings settings;
+    std::unique_ptr<program::Program> program = std::make_unique<program::Program>();
+};
+
+} // namespace
+
+TEST(ProgramSummary, FiguresAreCutNotRounded) {
+    EXPECT_EQ((ProgramSummary{1, 44100}).MemoryText(), "86.13 Ko");
+    EXPECT_EQ((ProgramSummary{1, 1536000}).MemoryText(), "2.92 Mo");
+    EXPECT_EQ((ProgramSummary{1, 512000}).MemoryText(), "0.97 Mo");
+    EXPECT_EQ((ProgramSummary{1, 511300}).MemoryText(), "998.63 Ko");
+    EXPECT_EQ((ProgramSummary{0, 0}).MemoryText(), "0.00 Ko");
+    EXPECT_EQ((ProgramSummary{1, 44100}).TimeText(), "0min 46sec");
+    EXPECT_EQ((ProgramSummary{2, 88200}).TimeText(), "1min 32sec");
+    EXPECT_EQ((ProgramSummary{0, 0}).TimeText(), "0min 0sec");
+}
+
+TEST(ProgramSummary, SpinsStayBetweenZeroAndBelowTheLimit) {
+    EXPECT_EQ(SpinNumber(3, true, 5), 4);
+    EXPECT_EQ(SpinNumber(4, true, 5), 4);
+    EXPECT_EQ(SpinNumber(0, false, 5), 0);
+    EXPECT_EQ(SpinNumber(2, false, 5), 1);
+    EXPECT_EQ(SpinNumber(0, true, 0), 0); // a limit of 0 never goes negative
+    EXPECT_EQ(SpinNumber(0, true, -3), 0);
+}
+
+TEST_F(SendCommandTest, RefusesWithoutProgramSamplerOrDevice) {
+    program->programCreated = false;
+    EXPECT_EQ(Send(), SendCommand::Outcome::refused);
+    program->programCreated = true;
+    settings.samplerModel = -1;
+    EXPECT_EQ(Send(), SendCommand::Outcome::refused);
+    settings.samplerModel = 0;
+    settings.midiOutDevice = -1;
+    EXPECT_EQ(Send(), SendCommand::Outcome::refused);
+    ASSERT_EQ(messages.messages.size(), 3u);
+    EXPECT_EQ(messages.messages[0].text, "Create a program first !");
+    EXPECT_EQ(messages.messages[1].text, "Select a Sampler in Options");
+    EXPECT_EQ(messages.messages[2].text, "Select a Midi Out device in the Options menu");
+    EXPECT_EQ(driver.openCount, 0);
+    EXPECT_EQ(ui.waits, 0);
+}
+
+TEST_F(SendCommandTest, FirstAkaiSendNumbersStereoPartsAndTheProgram) {
+    Add("kick.wav");
+    Add("piano.wav");
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
+
+    ASSERT_EQ(ui.asked.size(), 1u);
+    EXPECT_EQ(ui.asked[0].programs, 1);
+    EXPECT_EQ(ui.asked[0].samples, 4);
+    EXPECT_EQ(ui.asked[0].sampleLimit, 255 - 2);
+    EXPECT_EQ(ui.titles, std::vector<std::string>{"Sending samples to S3000 XL"});
+    const std::vector<std::string> lines = {
+        "Sending kick.wav [kick] ...Mono as sample#4",
+        "Sending piano.wav [piano] ...Left channel as sample#5",
+        "Sending piano.wav [piano] ...Right channel as sample#6", "Sending Bass as program#1"};
+    EXPECT_EQ(ui.lines, lines);
+    EXPECT_EQ(ui.summaries[0].sampleCount, 3u);
+    EXPECT_EQ(ui.summaries[0].words, 100u + 2 * 100u);
+    EXPECT_EQ(program->header.programNumber, 1);
+    EXPECT_EQ(program->header.programParams[0], 1);
+    EXPECT_EQ(program->header.programParams[27], 2);
+    EXPECT_EQ(program->header.filesChecked, 1);
+    EXPECT_EQ(program->samples[1].sample.samplerSampleNumber[2], 6);
+    EXPECT_EQ(ui.closed, 1);
+    EXPECT_FALSE(driver.open);
+
+    // The next send proposes the numbers after the ones just used.
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
+    EXPECT_EQ(ui.asked[1].programs, 2);
+    EXPECT_EQ(ui.asked[1].samples, 7);
+}
+
+TEST_F(SendCommandTest, MessagesFollowTheFamilyOrder) {
+    Add("kick.wav");
+    const auto hex = vt::Hex;
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent); // S3000 XL
+    auto heads = Heads(5);
+    ASSERT_GE(heads.size(), 5u);
+    EXPECT_EQ(heads.front(), hex("F0 47 00 0B 48"));           // sample header
+    EXPECT_EQ(heads[1], hex("F0 7E 00 02 00"));                // SDS packets
+    EXPECT_EQ(heads[heads.size() - 2], hex("F0 47 00 07 48")); // program header
+    EXPECT_EQ(heads.back(), hex("F0 47 00 09 48"));            // one keygroup
+
+    driver.writes.clear();
+    settings.samplerModel = 2; // S950
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
+    heads = Heads(5);
+    EXPECT_EQ(heads.front(), hex("F0 7E 01 05 00")); // sample data, numbered after the last send
+    EXPECT_EQ(heads[heads.size() - 2], hex("F0 47 00 0A 40"));
+    EXPECT_EQ(heads.back(), hex("F0 47 00 09 40"));
+
+    driver.writes.clear();
+    settings.samplerModel = 0; // SDS
+    const std::int32_t programsBefore = program->nextProgramNumber;
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
+    heads = Heads(5);
+    EXPECT_EQ(heads.front(), hex("F0 7E 00 01 06")); // Dump Header
+    EXPECT_EQ(heads.back(), hex("F0 7E 00 02 02"));  // third packet, no program after it
+    EXPECT_EQ(program->nextProgramNumber, programsBefore);
+    EXPECT_EQ(ui.lines.back(), "Sending kick.wav [kick] ...Mono as sample#6");
+}
+
+TEST_F(SendCommandTest, FirstSdsSendProposesZeroAndSendsNoProgram) {
+    settings.samplerModel = 0;
+    Add("kick.wav");
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
+    EXPECT_EQ(ui.asked[0].programs, 0);
+    EXPECT_EQ(ui.asked[0].samples, 0);
+    EXPECT_EQ(ui.lines, std::vector<std::string>{"Sending kick.wav [kick] ...Mono as sample#0"});
+    EXPECT_EQ(program->nextProgramNumber, 0);
+    EXPECT_EQ(program->nextSampleNumber, 1);
+}
+
+TEST_F(SendCommandTest, AMissingFileIsNamedAndNothingIsSent) {
+    Add("kick.wav");
+    program::SetFieldText(program->samples[0].sample.fileName, "gone.wav");
+    program->traceMode = 1;
+    EXPECT_EQ(Send(), SendCommand::Outcome::cancelled);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "gone.wav");
+    EXPECT_EQ(ui.summaries.size(), 1u); // the summary is still shown
+    EXPECT_TRUE(driver.writes.empty());
+    EXPECT_EQ(driver.closeCount, 1);
+    EXPECT_EQ(program->header.filesChecked, 0);
+    EXPECT_EQ(std::filesystem::file_size(dir / "trace.chk"), 0u);
+}
+
+TEST_F(SendCommandTest, CancelOnTheSummaryClosesThePort) {
+    Add("kick.wav");
+    ui.answerSend = false;
+    EXPECT_EQ(Send(), SendCommand::Outcome::cancelled);
+    EXPECT_TRUE(driver.writes.empty());
+    EXPECT_FALSE(driver.open);
+    EXPECT_TRUE(ui.asked.empty());
+}
+
+TEST_F(SendCommandTest, TraceHoldsExactlyTheBytesOfTheLastSend) {
+    Add("kick.wav");
+    program->traceMode = 1;
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
+    driver.writes.clear();
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
+    EXPECT_TRUE(vt::BytesEqual(vt::ReadFile(dir / "trace.chk"), driver.AllBytes()));
+}
+
+TEST_F(SendCommandTest, NegativeChannelsAreSentAsZero) {
+    Add("kick.wav");
+    settings.exclusiveChannel = -5;
+    settings.midiChannel = -1;
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
+    EXPECT_EQ(driver.writes.front()[2], 0x00);
+    EXPECT_EQ(driver.writes[1][2], 0x00);
+}
+
+TEST_F(SendCommandTest, S900NumbersAbove127AreRefusedBeforeSending) {
+    settings.samplerModel = 1;
+    Add("piano.wav");
+    program->nextProgramNumber = 3;
+    program->nextSampleNumber = 127; // the right channel would need 128
+    EXPECT_EQ(Send(), SendCommand::Outcome::refused);
+    EXPECT_TRUE(driver.writes.empty());
+    EXPECT_FALSE(driver.open);
+    ASSERT_EQ(messages.messages.size(), 1u);
+
+    ui.typedPrograms = 128;
+    program->nextSampleNumber = 0;
+    EXPECT_EQ(Send(), SendCommand::Outcome::refused);
+    EXPECT_TRUE(driver.writes.empty());
+}
+
+TEST_F(SendCommandTest, AnEmptyAkaiProgramStillSendsItsProgram) {
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
+    EXPECT_EQ(ui.summaries[0].MemoryText(), "0.00 Ko");
+    EXPECT_EQ(ui.lines, std::vector<std::string>{"Sending Bass as program#1"});
+    ASSERT_EQ(driver.writes.size(), 1u); // the program header, no keygroups
+    EXPECT_EQ(program->header.programParams[27], 0);
+}
