@@ -70,3 +70,28 @@ run_cli(2)
 file(MAKE_DIRECTORY "${work}/other")
 run_cli(0 new other/Two.vmp kick.wav)
 expect_match("${cli_err}" "not in the program's directory")
+
+# Every model renders the program; a program whose sample file is gone is refused and nothing is
+# written.
+set(ENV{VELOMIRE_SETTINGS_FILE} "${work}/settings.ini")
+foreach(model RANGE 0 9)
+    run_cli(0 render Set.vmp --model ${model} -o "out${model}.syx")
+    file(SIZE "${work}/out${model}.syx" size)
+    if(size LESS 1000)
+        message(FATAL_ERROR "model ${model} rendered only ${size} bytes")
+    endif()
+endforeach()
+run_cli(0 render Set.vmp --model "akai s3000 xl" -o named.syx --program-number 3
+    --sample-number 10 --midi-channel 2 --exclusive-channel 5)
+file(READ "${work}/named.syx" head LIMIT 7 HEX)
+# Sample header on exclusive channel 5 (byte 04) for sample number 10.
+expect_match("${head}" "^f047040b480a00$")
+file(RENAME "${work}/kick.wav" "${work}/kick-gone.wav")
+run_cli(1 render Set.vmp --model 8 -o gone.syx)
+expect_match("${cli_err}" "kick.wav")
+if(EXISTS "${work}/gone.syx")
+    message(FATAL_ERROR "a refused render wrote its file")
+endif()
+run_cli(2 render Set.vmp -o x.syx)
+run_cli(2 render Set.vmp --model S9000 -o x.syx)
+run_cli(2 render Set.vmp --model 8 -o x.syx --midi-channel 17)

@@ -6,6 +6,7 @@
 #include "support/RecordingMessages.h"
 #include "support/RecordingMidiDriver.h"
 #include "support/WavBuilder.h"
+#include "transfer/SamplerModel.h"
 
 #include <gtest/gtest.h>
 
@@ -277,4 +278,26 @@ TEST_F(SendCommandTest, AnEmptyAkaiProgramStillSendsItsProgram) {
     EXPECT_EQ(ui.lines, std::vector<std::string>{"Sending Bass as program#1"});
     ASSERT_EQ(driver.writes.size(), 1u); // the program header, no keygroups
     EXPECT_EQ(program->header.programParams[27], 0);
+}
+
+TEST_F(SendCommandTest, EveryModelSendsItsSamplesAndProgram) {
+    Add("kick.wav");
+    Add("piano.wav");
+    for (std::int32_t model = 0; model < SamplerModel::count; ++model) {
+        driver.writes.clear();
+        program->nextProgramNumber = 0;
+        program->nextSampleNumber = 0;
+        settings.samplerModel = model;
+        ASSERT_EQ(Send(), SendCommand::Outcome::sent) << "model " << model;
+        ASSERT_FALSE(driver.writes.empty());
+        const auto& last = driver.writes.back();
+        const SamplerFamily family = SamplerModel::Family(model);
+        if (family == SamplerFamily::sds) {
+            EXPECT_EQ(last[3], 0x02) << "a data packet ends an SDS send";
+        } else {
+            EXPECT_EQ(last[3], 0x09) << "model " << model << " ends with its program";
+            EXPECT_EQ(last[4], family == SamplerFamily::s900 ? 0x40 : 0x48);
+        }
+        EXPECT_TRUE(messages.messages.empty()) << "model " << model;
+    }
 }

@@ -1,0 +1,188 @@
+// The cost of a transfer. Render: words per second that the message builders turn into bytes
+// for each family on a 40-entry program, waits skipped. Paced: one real-time send through a driver
+// that takes bytes at once, against the ideal (every byte's wire time plus every specified wait),
+// and the CPU time it burns meanwhile.
+
+#include "program/Program.h"
+#include "program/WavInfo.h"
+#include "transfer/CaptureMidiDriver.h"
+#include "transfer/MidiOutPort.h"
+#include "transfer/SendCommand.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace velomire;
+
+class SilentMessages : public program::UserMessages {
+public:
+    void Show(std::string_view, std::string_view) override { ++count; }
+    int count = 0;
+};
+
+class AnsweringUi : public transfer::SendUi {
+public:
+    bool ConfirmSummary(const transfer::ProgramSummary&) override { return true; }
+    void AskNumbers(transfer::SendNumbers&) override {}
+    void OpenSending(const std::string&) override {}
+    void AddLine(const std::string&) override {}
+    void CloseSending() override {}
+    void SetSampleBar(int) override {}
+    void SetProgramBar(int) override {}
+};
+
+// Takes every byte at once, as a driver with an empty queue does.
+class NullMidiDriver : public transfer::MidiDriver {
+public:
+    std::vector<std::string> PortNames() override { return {"Null"}; }
+    transfer::MidiStatus Open(unsigned) override { return {}; }
+    transfer::MidiStatus Write(std::span<const std::uint8_t> data) override {
+        bytes += data.size();
+        return {};
+    }
+    transfer::MidiStatus Close() override { return {}; }
+    std::size_t bytes = 0;
+};
+
+void WriteWav(const std::filesystem::path& path, std::uint16_t channels, std::uint32_t frames) {
+    std::ofstream out(path, std::ios::binary);
+    const auto put = [&out](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
+        }
+    };
+    const std::uint32_t dataBytes = frames * channels * 2;
+    out.write("RIFF", 4);
+    put(36 + dataBytes, 4);
+    out.write("WAVEfmt ", 8);
+    put(16, 4);
+    put(1, 2);
+    put(channels, 2);
+    put(44100, 4);
+    put(44100 * channels * 2u, 4);
+    put(channels * 2u, 2);
+    put(16, 2);
+    out.write("data", 4);
+    put(dataBytes, 4);
+    for (std::uint32_t i = 0; i < frames * channels; ++i) {
+        put(static_cast<std::uint16_t>(std::lround(8000 * std::sin(i * 0.05))), 2);
+    }
+}
+
+// A program of `entries` rows over one mono and one stereo file in a fresh directory, which
+// becomes the working directory.
+std::unique_ptr<program::Program> MakeProgram(int entries, std::uint32_t frames) {
+    const auto dir = std::filesystem::temp_directory_path() / "velomire-transfer-bench";
+    std::filesystem::create_directories(dir);
+    WriteWav(dir / "mono.wav", 1, frames);
+    WriteWav(dir / "stereo.wav", 2, frames);
+    auto program = std::make_unique<program::Program>();
+    program->SetProgramPath(dir / "bench.vmp", true);
+    SilentMessages messages;
+    program::WavInfo wav(messages);
+    for (int i = 0; i < entries; ++i) {
+        const std::string name = i % 2 == 0 ? "mono.wav" : "stereo.wav";
+        wav.Open(name);
+        program->InitSampleEntry(program->sampleCount, name, wav);
+        wav.Close();
+        ++program->sampleCount;
+    }
+    return program;
+}
+
+transfer::SamplerSettings SettingsFor(int model) {
+    transfer::SamplerSettings settings;
+    settings.samplerModel = model;
+    settings.midiOutDevice = 0;
+    settings.maxProgram = 254;
+    settings.maxSample = 255;
+    return settings;
+}
+
+// Renders the program for one model, waits skipped; returns the words sent.
+void BM_Render(benchmark::State& state) {
+    const int model = static_cast<int>(state.range(0));
+    auto program = MakeProgram(40, 20000);
+    std::uint64_t words = 0;
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        transfer::CaptureMidiDriver driver;
+        transfer::InstantWaitClock clock;
+        SilentMessages messages;
+        AnsweringUi ui;
+        transfer::MidiOutPort port(driver, clock, messages);
+        auto settings = SettingsFor(model);
+        program->nextProgramNumber = 0;
+        program->nextSampleNumber = 0;
+        transfer::SendCommand(*program, settings, port, messages, ui).OnSendProgram();
+        words += program->transferWords;
+        bytes = driver.bytes.size();
+        benchmark::DoNotOptimize(driver.bytes.data());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(words));
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_Render)->Arg(0)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond);
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// One paced send in real time; its ideal is what the same send costs on a clock that only adds
+// up the requested time (wire time of every byte and every wait).
+void BM_PacedSend(benchmark::State& state) {
+    const int model = static_cast<int>(state.range(0));
+    auto program = MakeProgram(2, 3000);
+
+    double ideal = 0;
+    {
+        transfer::CaptureMidiDriver driver;
+        transfer::InstantWaitClock clock;
+        SilentMessages messages;
+        AnsweringUi ui;
+        transfer::MidiOutPort port(driver, clock, messages);
+        auto settings = SettingsFor(model);
+        const auto start = clock.Now();
+        transfer::SendCommand(*program, settings, port, messages, ui).OnSendProgram();
+        ideal = std::chrono::duration<double>(clock.Now() - start).count();
+    }
+
+    double wall = 0;
+    double cpu = 0;
+    for (auto _ : state) {
+        NullMidiDriver driver;
+        transfer::SteadyWaitClock clock;
+        SilentMessages messages;
+        AnsweringUi ui;
+        transfer::MidiOutPort port(driver, clock, messages);
+        auto settings = SettingsFor(model);
+        program->nextProgramNumber = 0;
+        program->nextSampleNumber = 0;
+        const double cpuStart = CpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        transfer::SendCommand(*program, settings, port, messages, ui).OnSendProgram();
+        wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        cpu = CpuSeconds() - cpuStart;
+    }
+    state.counters["ideal_s"] = ideal;
+    state.counters["wall_s"] = wall;
+    state.counters["wall_over_ideal_%"] = (wall / ideal - 1) * 100;
+    state.counters["cpu_of_wall_%"] = cpu / wall * 100;
+}
+BENCHMARK(BM_PacedSend)->Arg(0)->Arg(2)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
