@@ -1,0 +1,180 @@
+#pragma once
+
+#include "editing/Spin.h"
+#include "editing/WaveformStrokes.h"
+#include "editing/WaveformSummary.h"
+#include "editing/WaveformView.h"
+#include "program/SampleBlock.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velomire::program {
+class WavInfo;
+}
+
+namespace velomire::editing {
+
+// How opening the Loop Editor went. On anything but ok the entry is unchanged and the editor
+// closes: after the reader's own message (fileNotRead), after memoryAllocErrorText
+// (memoryAllocError), or at once (noFrames: the file or the entry holds no frame to edit).
+enum class LoopEditorStatus { ok, fileNotRead, noFrames, memoryAllocError };
+
+// Start, End, Length and dwell of the current part, as the editor shows them. Frames count from
+// the first frame of the file; dwell is in ms (9999 = hold).
+struct RegionFigures {
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    std::int64_t length = 0;
+    std::int64_t dwell = 0;
+    bool operator==(const RegionFigures&) const = default;
+};
+
+// The Loop Editor's state and rules on the working copy of one row's SampleBlock and the sample
+// held in memory as one mono track. Every call changes the block at once; there is no cancel.
+//
+// While the editor is open the end points of loops 1 to 4 (indices 0 to 3) are absolute frame
+// numbers like soundStart and soundEnd; Finish makes them relative to soundStart again and sets
+// lengthWords and endPoint. Finish runs at the latest when the model is destroyed, so every way of
+// closing the dialog finishes alike. Opening brings what a program file may hold outside the WAV
+// file inside it: frameCount at most the file's, the sound and loops within its frames, at most
+// 4 loops in use.
+//
+// Parts: -1 none (the whole sample), 0 the sound, 1..4 loops 1..4. Clicks and the inward snaps
+// never leave a region shorter than 64 frames, and after every change the loops are pulled back
+// inside the sound.
+class LoopEditorModel {
+public:
+    static constexpr int noPart = -1;
+    static constexpr int soundPart = 0;
+    static constexpr int loopParts = 4;
+    static constexpr std::int64_t minimumLength = 64; // frames kept by clicks and snaps
+    static constexpr int maxTypedSnapLevel = 999;
+    static constexpr int maxSpinSnapLevel = 500;
+    static constexpr int maxDwell = 9999; // ms, = hold
+    static constexpr int loopModeCount = 4;
+    static constexpr std::string_view memoryAllocErrorText = "Waveform : Memory alloc error";
+    static constexpr std::size_t noFrameLimit = std::numeric_limits<std::size_t>::max();
+
+    // frameLimit: the most frames the editor may hold in memory; a longer sample is refused as
+    // memoryAllocError, as when the allocation itself fails.
+    explicit LoopEditorModel(program::SampleBlock& sample, std::size_t frameLimit = noFrameLimit);
+    ~LoopEditorModel();
+    LoopEditorModel(const LoopEditorModel&) = delete;
+    LoopEditorModel& operator=(const LoopEditorModel&) = delete;
+
+    // Reads the block's file (fileName, relative to the working directory, which is the program
+    // directory) as one mono track, builds the summary, and opens the editor on it.
+    LoopEditorStatus Open(program::WavInfo& wav);
+    // The same with the file named by path.
+    LoopEditorStatus Open(program::WavInfo& wav, const std::string& path);
+    // The same on frames already in memory, which stand for the file's frames.
+    LoopEditorStatus OpenFrames(std::vector<std::int16_t> frames);
+    // Block back to relative loop points, lengthWords and endPoint set; the track is released.
+    // Does nothing when the editor is not open.
+    void Finish();
+    bool IsOpen() const { return open; }
+
+    // "Loop editor  -  " followed by the file name.
+    std::string Caption() const;
+
+    std::span<const std::int16_t> Waveform() const { return waveform; }
+    const WaveformSummary& Summary() const { return summary; }
+    std::int64_t FrameCount() const { return static_cast<std::int64_t>(waveform.size()); }
+
+    int CurrentPart() const { return currentPart; }
+    RegionFigures Figures() const;
+    // The dwell box takes typing only while a loop is current.
+    bool DwellEnabled() const { return currentPart > soundPart; }
+    int SnapLevel() const { return snapLevel; }
+    int LoopCount() const { return sample.loopCount; }
+    int LoopMode() const { return sample.loopMode; }
+    // Loop n (1..4) as the editor holds it: absolute end point, length, dwell; zeros for other n.
+    RegionFigures Loop(int n) const;
+
+    // "Sound" and "Loop 1".."Loop 4". Choosing a loop beyond the loop count raises the count;
+    // choosing loop 1 also sets "Normal Looping".
+    void SelectSound();
+    bool SelectLoop(int n);
+
+    // Mouse buttons at a pixel of the waveform picture (its own pixels). The left button moves the
+    // part's start, the right button its end, only when 64 frames remain. False when nothing
+    // changed.
+    bool LeftClick(int x, int y);
+    bool RightClick(int x, int y);
+
+    // "0<" and ">0" beside Start and End: move the edge to the next frame whose absolute value is
+    // at most the snap level. False when nothing changed.
+    bool SnapStartLeft();
+    bool SnapStartRight();
+    bool SnapEndLeft();
+    bool SnapEndRight();
+    // "Remove 0": the sound shrinks to its first and last frame above the snap level; a sound with
+    // no such frame stays as it is (false).
+    bool RemoveSilence();
+
+    // Typed values, refused (false, nothing changed) outside their ranges: dwell 0..9999 (kept
+    // only while a loop is current), snap level 0..999, number of loops 0..4, loop mode 0..3.
+    bool SetDwell(int ms);
+    bool SetSnapLevel(int level);
+    bool SetLoopCount(int count);
+    bool SetLoopMode(int mode);
+    // The up-downs: snap level within 0..500, number of loops within 0..4.
+    void SnapSpin(Spin step);
+    void LoopCountSpin(Spin step);
+
+    // The display. SetPictureSize must be called with the picture's client size (pixels) before
+    // clicks and strokes mean anything; it keeps the frames shown.
+    const WaveformView& View() const { return view; }
+    void SetPictureSize(int width, int height);
+    void ZoomIn();
+    void ZoomOut();
+    // Shows every frame and leaves no part chosen.
+    void ZoomAll();
+    // Shows the current part's frames, when it is longer than one frame.
+    void ZoomRegion();
+    void Scroll(ScrollRequest request, int position = 0);
+
+    // What to draw, in the picture's pixels: the bands (in painting order), then the zero line
+    // at View().MidY(), the guide dashes and the strokes.
+    std::vector<WaveBand> Bands() const;
+    WaveformStrokes Strokes() const;
+    std::vector<GuideDash> GuideDashes() const { return WaveformStrokes::GuideDashes(view); }
+
+    // Changes whenever the picture may have changed (view, size, part, sound, loops, loop count
+    // or mode): a painter may keep its image while the revision stays the same. The boxes (snap
+    // level, dwell) are read back by the dialog after each call.
+    std::uint64_t Revision() const { return revision; }
+
+private:
+    // Takes the frames of a successful load: builds the summary and puts the block into the
+    // editor's form. mean is the frames' mean value.
+    LoopEditorStatus Adopt(std::vector<std::int16_t> frames, double mean);
+    // The loops' end points and lengths brought inside the sound, as every redraw does.
+    void KeepLoopsInSound();
+    void Changed();
+    bool NearZero(std::int64_t frame) const;
+    // Moves the current part's first or last frame (the other edge stays).
+    void MoveStart(std::int64_t frame);
+    void MoveEnd(std::int64_t frame);
+    std::int64_t LastFrame() const { return FrameCount() - 1; }
+
+    program::SampleBlock& sample;
+    std::size_t frameLimit;
+    bool open = false;
+    std::vector<std::int16_t> waveform;
+    WaveformSummary summary;
+    WaveformView view;
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+    int currentPart = noPart;
+    int snapLevel = 0;
+    std::uint64_t revision = 0;
+};
+
+} // namespace velomire::editing
