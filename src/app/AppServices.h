@@ -1,0 +1,26 @@
+#pragma once
+
+#include "transfer/MidiDriver.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velomire::app {
+
+// What the application is given from outside the widgets, filled in one place (main.cpp) so the
+// audio preview and the MIDI drivers are wired there. Every member may stay empty:
+// - audioOutputNames: the wave output devices for Options; empty list when unset.
+// - play: starts an asynchronous preview of a file named relative to the working directory and
+//   returns 0, or reports why not and returns -1; play("") stops. When unset the document shows
+//   "Error: Can't play File !" and returns -1.
+// - makeMidiDriver: the MIDI output system; the system's drivers (ALSA, JACK) when unset. Made
+//   on first use, so starting the application never touches the MIDI system.
+struct AppServices {
+    std::function<std::vector<std::string>()> audioOutputNames;
+    std::function<int(const std::string&)> play;
+    std::function<std::unique_ptr<transfer::MidiDriver>()> makeMidiDriver;
+};
+
+} // namespace velomire::app

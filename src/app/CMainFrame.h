@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+
+namespace velomire::program {
+class CVelomireDoc;
+}
+namespace velomire::editing {
+class CVelomireView;
+}
+
+namespace velomire::app {
+
+class CSplashWnd;
+class HelpWindow;
+class RecentFiles;
+
+// The main window: the menu (every command carries its id), the movable and floatable toolbar,
+// the status bar with the message pane and the CAP, NUM and SCRL indicators, and the sample list
+// as its only view. Commands go to the document or the view; closing asks to save a modified
+// program; a program file dropped on the window is opened.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr const char* appTitle = "Velomire 98.05";
+
+    CMainFrame(program::CVelomireDoc& doc, RecentFiles& recentFiles, bool showSplash,
+               QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // The action of a command id (menu, toolbar, accelerator), or null.
+    QAction* Action(int commandId) const { return actions.value(commandId); }
+    QList<QAction*> RecentFileActions() const { return recentActions; }
+    editing::CVelomireView* View() const { return view; }
+    QToolBar* ToolBar() const { return toolBar; }
+    QLabel* MessagePane() const { return messagePane; }
+    QLabel* Indicator(int commandId) const { return indicators.value(commandId); }
+    CSplashWnd* Splash() const;
+    HelpWindow* Help() const;
+
+    void OnHelpContents();
+    void OnAppAbout();
+    // Opens a program file as the File menu, the command line and a drop do: save prompt first.
+    bool OpenDocumentFile(const QString& path);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAction* AddCommand(int commandId, const QString& text, const QString& prompt,
+                        const QString& toolTip = QString(), const QString& icon = QString());
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void RebuildRecentFiles();
+    void UpdateTitle();
+    void UpdateIndicators();
+
+    program::CVelomireDoc& doc;
+    RecentFiles& recentFiles;
+    editing::CVelomireView* view;
+    QToolBar* toolBar = nullptr;
+    QLabel* messagePane = nullptr;
+    QMenu* fileMenu = nullptr;
+    QAction* recentEnd = nullptr; // the separator after the recent files
+    QList<QAction*> recentActions;
+    QHash<int, QAction*> actions;
+    QHash<int, QLabel*> indicators;
+    QPointer<CSplashWnd> splash;
+    QPointer<HelpWindow> help;
+    bool indicatorsAvailable = false;
+};
+
+} // namespace velomire::app

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+namespace velomire::app {
+
+// The questions the document asks about files: which file to open, under which name to save,
+// and whether to save a modified program first. The application shows Qt's dialogs; tests answer
+// from a script.
+class FileDialogs {
+public:
+    enum class SaveAnswer { save, discard, cancel };
+
+    virtual ~FileDialogs() = default;
+    // An existing file, or an empty string when the user cancels. filter: "name (*.ext)".
+    virtual QString OpenFileName(const QString& title, const QString& filter) = 0;
+    // A file to write (overwriting confirmed by the dialog), or empty on cancel. proposal is the
+    // path shown at first (may be empty); suffix is added to a name typed without one.
+    virtual QString SaveFileName(const QString& title, const QString& filter,
+                                 const QString& proposal, const QString& suffix) = 0;
+    // "Save changes to <title>?" with Save, Discard and Cancel.
+    virtual SaveAnswer AskToSave(const QString& documentTitle) = 0;
+};
+
+class QtFileDialogs : public FileDialogs {
+public:
+    explicit QtFileDialogs(QWidget* parent = nullptr) : parent(parent) {}
+    void SetParent(QWidget* window) { parent = window; }
+
+    QString OpenFileName(const QString& title, const QString& filter) override;
+    QString SaveFileName(const QString& title, const QString& filter, const QString& proposal,
+                         const QString& suffix) override;
+    SaveAnswer AskToSave(const QString& documentTitle) override;
+
+private:
+    QPointer<QWidget> parent;
+};
+
+} // namespace velomire::app

@@ -1,0 +1,85 @@
+// The Velomire desktop application.
+
+#include "app/AppServices.h"
+#include "app/CMainFrame.h"
+#include "app/CVelomireApp.h"
+#include "app/FirstPaint.h"
+#include "app/WavPreview.h"
+#include "editing/CLoopEditorDlg.h"
+#include "editing/CSampleEditorDlg.h"
+#include "editing/CVelomireView.h"
+#include "editing/RtAudioOutput.h"
+#include "program/CVelomireDoc.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velomire"));
+    QApplication::setApplicationVersion(QStringLiteral("98.05"));
+    QApplication::setDesktopFileName(QStringLiteral("velomire"));
+
+    using namespace velomire;
+
+    // The audio outputs: listed for Options, and the file preview of Select Samples, made once
+    // the document (its messages and settings) exists.
+    std::unique_ptr<app::WavPreview> preview;
+    app::AppServices services;
+    services.audioOutputNames = [] { return editing::RtAudioOutput().DeviceNames(); };
+    services.play = [&preview](const std::string& name) {
+        return preview ? preview->Play(name) : -1;
+    };
+    app::CVelomireApp app(std::move(services));
+    if (!app.InitInstance(QApplication::arguments())) {
+        return 1;
+    }
+    program::CVelomireDoc& doc = *app.Document();
+    // The preview plays on the wave output chosen in Options, or the system's default one.
+    preview = std::make_unique<app::WavPreview>(std::make_unique<editing::RtAudioOutput>(),
+                                                doc.Messages(),
+                                                [&doc] { return doc.Settings().waveOutDevice; });
+
+    // The two editors, run modally on the document's working copy of the focused row.
+    editing::CVelomireView* view = app.MainFrame()->View();
+    view->SetSampleEditor([](QWidget* parent, program::SampleEntry& editEntry) {
+        editing::CSampleEditorDlg editor(editEntry.sample, editEntry.keygroup, parent);
+        editor.exec(); // every change is already in editEntry, however the editor closes
+    });
+    view->SetLoopEditor(
+        [&doc](QWidget* parent, program::SampleEntry& editEntry, int waveOutDevice) {
+            // An output of its own for each run: the device opens at the first "P l a y" and
+            // closes when the editor ends, however it ends.
+            editing::RtAudioOutput output;
+            editing::CLoopEditorDlg::Run(editEntry.sample, waveOutDevice, output, doc.Messages(),
+                                         parent);
+        });
+    QApplication::setWindowIcon(app.MainFrame()->windowIcon());
+
+    const auto& options = app.Options();
+    QWidget* list = app.MainFrame()->View()->viewport();
+    if (options.reportStartUp) {
+        new velomire::app::FirstPaint(list, [&sinceStart] {
+            std::printf("start-up to first paint: %lld ms\n",
+                        static_cast<long long>(sinceStart.elapsed()));
+            std::fflush(stdout);
+            QApplication::quit();
+        });
+    } else if (!options.screenshotFile.isEmpty()) {
+        new velomire::app::FirstPaint(list, [&app, file = options.screenshotFile] {
+            // Give the window manager and the style a moment to settle before grabbing.
+            QTimer::singleShot(500, [&app, file] {
+                const bool saved = app.MainFrame()->grab().save(file);
+                QApplication::exit(saved ? 0 : 1);
+            });
+        });
+    }
+    return application.exec();
+}

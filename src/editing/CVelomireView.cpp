@@ -1,0 +1,185 @@
+#include "editing/CVelomireView.h"
+
+#include "app/CommandIds.h"
+#include "editing/SampleListCells.h"
+#include "editing/SampleListModel.h"
+#include "program/CVelomireDoc.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+namespace velomire::editing {
+namespace {
+
+constexpr std::string_view appCaption = "Velomire";
+
+// The label editor keeps the application's ordinary colours, so the text being typed stays
+// readable over the list's blue.
+class NameDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (editor) {
+            editor->setPalette(QApplication::palette(editor));
+        }
+        return editor;
+    }
+};
+
+QPalette ListPalette(QPalette palette) {
+    const QColor blue(0, 0, 255);
+    const QColor yellow(255, 255, 0);
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Base, blue);
+        palette.setColor(group, QPalette::AlternateBase, blue);
+        palette.setColor(group, QPalette::Text, yellow);
+        palette.setColor(group, QPalette::HighlightedText, blue);
+    }
+    // Selected rows are drawn inverted; without the focus their yellow turns grey, like a list
+    // that keeps showing its selection.
+    palette.setColor(QPalette::Active, QPalette::Highlight, yellow);
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, QColor(200, 200, 200));
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(200, 200, 200));
+    return palette;
+}
+
+} // namespace
+
+CVelomireView::CVelomireView(program::CVelomireDoc& doc, QWidget* parent)
+    : QTableView(parent), doc(doc), listModel(new SampleListModel(doc, this)),
+      parametersAction(new QAction(QStringLiteral("&Parameters"), this)),
+      loopsEditorAction(new QAction(QStringLiteral("&Loops Editor"), this)),
+      contextMenu(new QMenu(QStringLiteral("Samples"), this)) {
+    setModel(listModel);
+    setItemDelegateForColumn(SampleListCells::nameColumn, new NameDelegate(this));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setAlternatingRowColors(false);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(false);
+    setPalette(ListPalette(palette()));
+    SetUpColumns();
+
+    parametersAction->setData(app::command::sampleParameters);
+    loopsEditorAction->setData(app::command::sampleLoopsEditor);
+    loopsEditorAction->setStatusTip(QStringLiteral("Loop Editor"));
+    loopsEditorAction->setToolTip(QStringLiteral("Loop Editor"));
+    connect(parametersAction, &QAction::triggered, this, &CVelomireView::OnSampleParameters);
+    connect(loopsEditorAction, &QAction::triggered, this, &CVelomireView::OnSampleLoopsEditor);
+    contextMenu->addAction(parametersAction);
+    contextMenu->addAction(loopsEditorAction);
+
+    connect(&doc, &program::CVelomireDoc::initialUpdate, this, &CVelomireView::OnInitialUpdate);
+    connect(listModel, &QAbstractItemModel::modelReset, this, &CVelomireView::OnUpdate);
+    setEnabled(doc.GetProgram().programCreated);
+}
+
+void CVelomireView::SetUpColumns() {
+    QHeaderView* header = horizontalHeader();
+    const int margin = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 4;
+    const auto& columns = SampleListCells::Columns();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        // The given width, or the title's when the font needs more, so no title is cut.
+        const QString title = QString::fromLatin1(columns[i].title.data(),
+                                                  static_cast<qsizetype>(columns[i].title.size()));
+        const int needed = header->fontMetrics().horizontalAdvance(title) + margin;
+        setColumnWidth(static_cast<int>(i), std::max(columns[i].width, needed));
+    }
+}
+
+void CVelomireView::OnInitialUpdate() {
+    currentItem = -1;
+}
+
+void CVelomireView::OnUpdate() {
+    setEnabled(doc.GetProgram().programCreated);
+    if (currentItem >= 0 && currentItem < listModel->rowCount()) {
+        const QModelIndex index = listModel->index(currentItem, 0);
+        selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    }
+}
+
+void CVelomireView::OnSampleParameters() {
+    EditCurrentSample(EditMode::parameters);
+}
+
+void CVelomireView::OnSampleLoopsEditor() {
+    EditCurrentSample(EditMode::loopsEditor);
+}
+
+void CVelomireView::EditCurrentSample(EditMode mode) {
+    const QModelIndex focused = currentIndex();
+    if (!focused.isValid()) {
+        return;
+    }
+    const int row = focused.row();
+    currentItem = row;
+    if (mode == EditMode::parameters) {
+        doc.EditSample(row, program::CVelomireDoc::EditScope::sampleAndKeygroup,
+                       [this](program::SampleEntry& editEntry) {
+                           if (runSampleEditor) {
+                               runSampleEditor(this, editEntry);
+                           }
+                       });
+        return;
+    }
+    const int waveOutDevice = doc.Settings().waveOutDevice;
+    if (waveOutDevice < 0) {
+        doc.Messages().Show("Select a Wave Out device in the Options menu", appCaption);
+        return;
+    }
+    doc.EditSample(row, program::CVelomireDoc::EditScope::sampleOnly,
+                   [this, waveOutDevice](program::SampleEntry& editEntry) {
+                       if (runLoopEditor) {
+                           runLoopEditor(this, editEntry, waveOutDevice);
+                       }
+                   });
+}
+
+void CVelomireView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        const QPoint point = event->position().toPoint();
+        const QModelIndex index = indexAt(point);
+        if (index.isValid()) {
+            // The row under the pointer joins the selection and takes the focus, so the menu's
+            // commands work on it; other selected rows stay selected.
+            selectionModel()->select(index,
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+            contextMenu->popup(viewport()->mapToGlobal(point));
+            event->accept();
+            return;
+        }
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void CVelomireView::keyPressEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    if (text == QLatin1String("t") || text == QLatin1String("T")) {
+        doc.SetTraceMode();
+        doc.Messages().Show("Trace mode activated", appCaption);
+    }
+    // The key still goes on to the list's own type-ahead search.
+    QTableView::keyPressEvent(event);
+}
+
+} // namespace velomire::editing

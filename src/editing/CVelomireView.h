@@ -1,0 +1,74 @@
+#pragma once
+
+#include "program/Program.h"
+
+#include <QTableView>
+
+#include <functional>
+
+class QAction;
+class QMenu;
+
+namespace velomire::program {
+class CVelomireDoc;
+}
+
+namespace velomire::editing {
+
+class SampleListModel;
+
+// The main window's list of the program's samples: one row per sample in ten columns, blue with
+// yellow text. The name cell is renamed in place; "Parameters" and "Loops Editor" (menu "&Sample"
+// and the right-click menu) work on the row that has the focus (the current row), whatever else
+// is selected. Typing t or T turns on the trace dump for later sends. Disabled while the document
+// holds no program.
+class CVelomireView : public QTableView {
+    Q_OBJECT
+
+public:
+    // The two editors, run modally on the document's editEntry. Until they are plugged in, the
+    // commands run the editing protocol without a dialog.
+    using SampleEditor = std::function<void(QWidget* parent, program::SampleEntry& editEntry)>;
+    using LoopEditor =
+        std::function<void(QWidget* parent, program::SampleEntry& editEntry, int waveOutDevice)>;
+
+    explicit CVelomireView(program::CVelomireDoc& doc, QWidget* parent = nullptr);
+
+    void SetSampleEditor(SampleEditor editor) { runSampleEditor = std::move(editor); }
+    void SetLoopEditor(LoopEditor editor) { runLoopEditor = std::move(editor); }
+
+    // Commands 32775 and 32776, for the main menu's "&Sample" popup.
+    QAction* ParametersAction() const { return parametersAction; }
+    QAction* LoopsEditorAction() const { return loopsEditorAction; }
+    // The right-click popup "Samples".
+    QMenu* ContextMenu() const { return contextMenu; }
+
+    // The row of the last Parameters or Loops Editor command, or -1.
+    int CurrentItem() const { return currentItem; }
+
+    void OnSampleParameters();
+    void OnSampleLoopsEditor();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    enum class EditMode { parameters, loopsEditor };
+
+    void OnInitialUpdate();
+    void OnUpdate();
+    void EditCurrentSample(EditMode mode);
+    void SetUpColumns();
+
+    program::CVelomireDoc& doc;
+    SampleListModel* listModel;
+    QAction* parametersAction;
+    QAction* loopsEditorAction;
+    QMenu* contextMenu;
+    int currentItem = -1;
+    SampleEditor runSampleEditor;
+    LoopEditor runLoopEditor;
+};
+
+} // namespace velomire::editing

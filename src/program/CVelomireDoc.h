@@ -1,0 +1,129 @@
+#pragma once
+
+#include "app/AppServices.h"
+#include "program/Program.h"
+#include "program/UserMessages.h"
+#include "transfer/MidiOutPort.h"
+#include "transfer/SamplerSettings.h"
+#include "transfer/WaitClock.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace velomire::app {
+class FileDialogs;
+class QtSettingsStore;
+} // namespace velomire::app
+
+namespace velomire::program {
+
+// The document: the one program of the application with its file path, title and modified flag,
+// the transfer settings, and the commands that change them. Every change of stored data goes
+// through MarkChanged (or UpdateAllViews), which emits changed(); the views rebuild from it.
+class CVelomireDoc : public QObject {
+    Q_OBJECT
+
+public:
+    // Which blocks of a row an editor works on: the Sample Editor both, the Loop Editor only the
+    // SampleBlock.
+    enum class EditScope { sampleAndKeygroup, sampleOnly };
+
+    static constexpr const char* untitled = "Untitled";
+
+    // Reads the ten settings from the store.
+    CVelomireDoc(app::QtSettingsStore& store, UserMessages& messages, app::FileDialogs& dialogs,
+                 app::AppServices services, QObject* parent = nullptr);
+    ~CVelomireDoc() override;
+
+    Program& GetProgram() { return *program; }
+    const Program& GetProgram() const { return *program; }
+    transfer::SamplerSettings& Settings() { return settings; }
+    UserMessages& Messages() { return messages; }
+
+    const QString& Title() const { return title; }
+    const QString& PathName() const { return pathName; }
+    bool IsModified() const { return modified; }
+    // The window the document's dialogs are modal to.
+    void SetWindow(QWidget* window) { this->window = window; }
+
+    // New without the save prompt: at start-up it shows nothing and creates no program; every
+    // later New asks for the new program's file in "Create New Program" (cancel changes nothing).
+    bool OnNewDocument();
+    // Loads the program file and, only when it loaded, makes its directory the program's; a
+    // refused file is reported and changes nothing.
+    bool OnOpenDocument(const QString& path);
+    // After start-up, New asks for a file name.
+    void EndStartUp() { askProgramFile = true; }
+
+    // The File commands, each with the save prompt where it belongs.
+    void OnFileNew();
+    void OnFileOpen();
+    bool OnFileSave();
+    bool OnFileSaveAs();
+    // Asks to save a modified program: true to go on (saved or discarded), false to stop.
+    bool SaveModified();
+
+    // The document's own commands.
+    void OnOpenSample();
+    void OnAddSamples();
+    void OnOptions();
+    void OnSendProgram();
+
+    // The editing protocol: copies the row into editEntry, runs the editor on it (none: the copy
+    // goes straight back), copies it back over the row, marks the document modified and updates
+    // the views.
+    void EditSample(int row, EditScope scope, const std::function<void(SampleEntry&)>& editor);
+    // Renames a row in place (cut to the 19 bytes the field holds) and marks the document
+    // modified; the views are not rebuilt, only the renamed label changes.
+    void RenameSample(int row, const std::string& name);
+    // The hidden trace switch: later sends also write the trace dump.
+    void SetTraceMode() { program->traceMode = 1; }
+
+    void SetModifiedFlag(bool isModified);
+    // Marks the document modified and updates all views: the end of every change.
+    void MarkChanged();
+    void UpdateAllViews() { emit changed(); }
+
+signals:
+    // The program's rows may have changed: views rebuild.
+    void changed();
+    // A program was created or opened: views forget the row they last worked on.
+    void initialUpdate();
+    void titleChanged(const QString& title);
+    void modifiedChanged(bool modified);
+    // A program file was opened or saved under this path (the recent-file list takes it).
+    void pathRecorded(const QString& path);
+
+private:
+    bool DoSave(const QString& path);
+    void SetTitle(const QString& newTitle);
+    transfer::MidiDriver& Driver();
+    transfer::MidiOutPort& Port();
+    int Play(const std::string& name);
+
+    app::QtSettingsStore& store;
+    UserMessages& messages;
+    app::FileDialogs& dialogs;
+    app::AppServices services;
+    QPointer<QWidget> window;
+
+    std::unique_ptr<Program> program;
+    transfer::SamplerSettings settings;
+    QString title = QString::fromLatin1(untitled);
+    QString pathName;
+    bool modified = false;
+    bool askProgramFile = false;
+
+    // Made on first use (Options or Send), so starting never touches the MIDI system.
+    std::unique_ptr<transfer::MidiDriver> midiDriver;
+    transfer::SteadyWaitClock clock;
+    std::unique_ptr<transfer::MidiOutPort> port;
+};
+
+} // namespace velomire::program

@@ -1,0 +1,39 @@
+#include "program/OpenSample.h"
+
+#include "program/WavInfo.h"
+
+#include <system_error>
+
+namespace velomire::program {
+
+std::string SampleFileName(const std::filesystem::path& wavPath) {
+    const std::string lowerCaseName = wavPath.stem().string() + ".wav";
+    const std::filesystem::path candidate = wavPath.parent_path() / lowerCaseName;
+    std::error_code ec;
+    if (wavPath.filename() == lowerCaseName ||
+        std::filesystem::equivalent(candidate, wavPath, ec)) {
+        return lowerCaseName;
+    }
+    return wavPath.filename().string();
+}
+
+std::optional<std::string> OpenSample(Program& program, const std::filesystem::path& wavPath,
+                                      UserMessages& messages) {
+    const std::string fileName = SampleFileName(wavPath);
+    if (fileName.size() > Program::fileNameChars) {
+        messages.Show("Error: Sample file names are limited to 39 characters !",
+                      wavPath.filename().string());
+        return std::nullopt;
+    }
+
+    const std::string title = program.SetProgramPath(wavPath, true);
+    WavInfo wav(messages);
+    if (wav.Open(fileName)) {
+        program.InitSampleEntry(0, fileName, wav);
+        wav.Close();
+        program.sampleCount = 1;
+    }
+    return title;
+}
+
+} // namespace velomire::program

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "program/Program.h"
+#include "program/UserMessages.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velomire::program {
+
+// One row of the Select Samples dialog's right list: an existing row of the program (its index
+// and sample name) or a file added while the dialog is open (index -1, no name).
+struct PendingEntry {
+    std::int32_t index = -1;
+    std::string name;
+    std::string file;
+};
+
+// The program's sample list as it will be after the Select Samples dialog's OK: filled from the
+// program, edited by the dialog's buttons, and applied to the program when the dialog accepted.
+class PendingSamples {
+public:
+    // Entry i = {i, sampleName, fileName} for every row of the program.
+    void FillFrom(const Program& program);
+
+    int Count() const { return static_cast<int>(entries.size()); }
+    const PendingEntry& At(int i) const { return entries.at(static_cast<std::size_t>(i)); }
+
+    // Appends the files in order. When a file is left over once the list holds 40 entries, shows
+    // "Error : Maximum number of Samples" once and ignores the rest. A name of 40 characters or
+    // more cannot be stored in a sample entry and is skipped.
+    void Add(const std::vector<std::string>& files, UserMessages& messages);
+
+    // Deletes those rows, from the last to the first; rows out of range and repeated rows are
+    // ignored.
+    void Remove(std::vector<int> rows);
+
+    // "kick.wav [Kick]"
+    static std::string ListLine(const PendingEntry& e);
+
+    // Brings the program in line with the list: removes the rows no entry carries (from the last
+    // to the first), then appends the new files in list order, each opened and checked by the WAV
+    // reader (a refused file shows the reader's message and is skipped). True when anything was
+    // removed or added.
+    bool ApplyTo(Program& program, UserMessages& messages) const;
+
+private:
+    std::vector<PendingEntry> entries;
+};
+
+} // namespace velomire::program

@@ -1,0 +1,99 @@
+#include "program/WavFileList.h"
+
+#include "program/GcvtText.h"
+#include "program/Program.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+
+namespace velomire::program {
+namespace {
+
+namespace fs = std::filesystem;
+
+char Lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+bool HasWavExtension(const std::string& name) {
+    static constexpr std::string_view extension = ".wav";
+    if (name.size() < extension.size()) {
+        return false;
+    }
+    return std::equal(extension.begin(), extension.end(), name.end() - extension.size(),
+                      [](char want, char c) { return want == Lower(c); });
+}
+
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+    const bool less = std::lexicographical_compare(
+        a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return Lower(x) < Lower(y); });
+    const bool greater = std::lexicographical_compare(
+        b.begin(), b.end(), a.begin(), a.end(), [](char x, char y) { return Lower(x) < Lower(y); });
+    // Names that differ only in case keep one fixed order.
+    return less || (!greater && a < b);
+}
+
+bool CanBeOpened(const std::string& file) {
+    std::error_code error;
+    if (fs::is_directory(file, error)) {
+        return false;
+    }
+    std::ifstream probe(file, std::ios::binary);
+    return probe.is_open();
+}
+
+} // namespace
+
+WavFileList ListWavFiles(const std::filesystem::path& directory) {
+    WavFileList list;
+    std::error_code error;
+    fs::directory_iterator it(directory, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) {
+            continue;
+        }
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name.front() == '.' || !HasWavExtension(name)) {
+            continue;
+        }
+        if (name.size() > Program::fileNameChars) {
+            ++list.longNames;
+            continue;
+        }
+        list.names.push_back(name);
+    }
+    std::sort(list.names.begin(), list.names.end(), LessIgnoringCase);
+    return list;
+}
+
+std::string LongNamesNote(int longNames) {
+    if (longNames <= 0) {
+        return {};
+    }
+    if (longNames == 1) {
+        return "1 file with a name of 40 characters or more is not listed";
+    }
+    return std::to_string(longNames) + " files with names of 40 characters or more are not listed";
+}
+
+std::optional<std::array<std::string, 6>> InformationTexts(WavInfo& wav, const std::string& file) {
+    // The reader reports both failures the same way; only a file it could read a header from has
+    // values to show.
+    if (!wav.Open(file) && !CanBeOpened(file)) {
+        return std::nullopt;
+    }
+    std::array<std::string, 6> texts{
+        file,
+        std::to_string(wav.Bits()) + " Bits",
+        wav.Channels() == 2 ? "Stereo" : "Mono",
+        std::to_string(wav.Rate()) + " Hz",
+        std::to_string(wav.FrameCount()) + " Words",
+        GcvtText(wav.Seconds(), 3) + " Seconds",
+    };
+    wav.Close();
+    return texts;
+}
+
+} // namespace velomire::program

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "program/UserMessages.h"
+#include "transfer/OptionsForm.h"
+#include "transfer/SamplerSettings.h"
+
+#include <QDialog>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QLineEdit;
+
+namespace velomire::transfer {
+
+// "Options : Sampler and Midi": the MIDI output device, the audio output device, the sampler
+// model with its limits, and the two channels. Only an OK button and no close box; Esc leaves
+// everything as it was. Picking a model proposes its defaults; OK checks the six fields and
+// refuses the first wrong one with a message, giving it the focus.
+class COptionsDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    // Refusals are shown in a message box over the dialog.
+    COptionsDlg(const SamplerSettings& settings, std::vector<std::string> midiOutNames,
+                std::vector<std::string> waveOutNames, QWidget* parent = nullptr);
+    COptionsDlg(const SamplerSettings& settings, std::vector<std::string> midiOutNames,
+                std::vector<std::string> waveOutNames, program::UserMessages& messages,
+                QWidget* parent = nullptr);
+    ~COptionsDlg() override;
+
+    // After Accepted: the nine values copied back, midiInDevice kept.
+    SamplerSettings Result() const { return form.Result(); }
+
+    void accept() override;
+
+private:
+    COptionsDlg(const SamplerSettings& settings, const std::vector<std::string>& midiOutNames,
+                const std::vector<std::string>& waveOutNames, program::UserMessages* messages,
+                QWidget* parent);
+    void OnModelChanged(int index);
+    void ShowFields();
+
+    std::unique_ptr<program::UserMessages> ownMessages;
+    program::UserMessages& messages;
+    OptionsForm form;
+    QComboBox* midiOutList;
+    QComboBox* waveOutList;
+    QComboBox* modelList;
+    std::array<QLineEdit*, OptionsForm::fieldCount> fields{};
+};
+
+} // namespace velomire::transfer

@@ -1,0 +1,133 @@
+#include "transfer/CProgramNumberDlg.h"
+
+#include "app/QtMessages.h"
+#include "transfer/ProgramSummary.h"
+#include "transfer/SamplerSettings.h"
+
+#include <QAbstractSpinBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <functional>
+
+namespace velomire::transfer {
+
+// A field with its spin arrows. The arrows do not step the text: they report the direction and
+// the dialog shows its new stored value.
+class CProgramNumberDlg::NumberSpin : public QAbstractSpinBox {
+public:
+    explicit NumberSpin(std::function<void(bool up)> stepped) : stepped(std::move(stepped)) {
+        setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+        setAccelerated(false);
+        // Five digits and the arrows.
+        setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000")) +
+                        style()->pixelMetric(QStyle::PM_ScrollBarExtent) * 2);
+    }
+
+    void stepBy(int steps) override {
+        if (steps != 0) {
+            stepped(steps > 0);
+        }
+    }
+
+    void ShowNumber(std::int32_t value) { lineEdit()->setText(QString::number(value)); }
+    void SelectText() { lineEdit()->selectAll(); }
+
+protected:
+    StepEnabled stepEnabled() const override { return StepUpEnabled | StepDownEnabled; }
+
+private:
+    std::function<void(bool up)> stepped;
+};
+
+CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, program::UserMessages& messages,
+                                     QWidget* parent)
+    : CProgramNumberDlg(numbers, &messages, parent) {}
+
+CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, QWidget* parent)
+    : CProgramNumberDlg(numbers, nullptr, parent) {}
+
+CProgramNumberDlg::~CProgramNumberDlg() = default;
+
+CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, program::UserMessages* messages,
+                                     QWidget* parent)
+    : QDialog(parent),
+      ownMessages(messages != nullptr ? nullptr : std::make_unique<app::QtMessages>(this)),
+      messages(messages != nullptr ? *messages : *ownMessages), numbers(numbers) {
+    setWindowTitle(QStringLiteral("Program and Sample number"));
+
+    auto* text = new QLabel(QStringLiteral("Please enter below the number of programs and samples "
+                                           "already loaded in your sampler."));
+    text->setWordWrap(true);
+
+    programsSpin = new NumberSpin([this](bool up) {
+        this->numbers.programs = SpinNumber(this->numbers.programs, up, this->numbers.programLimit);
+        programsSpin->ShowNumber(this->numbers.programs);
+    });
+    programsSpin->setObjectName(QStringLiteral("programsSpin"));
+    samplesSpin = new NumberSpin([this](bool up) {
+        this->numbers.samples = SpinNumber(this->numbers.samples, up, this->numbers.sampleLimit);
+        samplesSpin->ShowNumber(this->numbers.samples);
+    });
+    samplesSpin->setObjectName(QStringLiteral("samplesSpin"));
+    programsSpin->ShowNumber(numbers.programs);
+    samplesSpin->ShowNumber(numbers.samples);
+
+    auto* programsLabel = new QLabel(QStringLiteral("Programs :"));
+    programsLabel->setBuddy(programsSpin);
+    auto* samplesLabel = new QLabel(QStringLiteral("Samples :"));
+    samplesLabel->setBuddy(samplesSpin);
+    auto* grid = new QGridLayout;
+    grid->addWidget(programsLabel, 0, 0);
+    grid->addWidget(programsSpin, 0, 1);
+    grid->addWidget(samplesLabel, 1, 0);
+    grid->addWidget(samplesSpin, 1, 1);
+    grid->setColumnStretch(2, 1);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"));
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &CProgramNumberDlg::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text);
+    layout->addSpacing(layout->spacing());
+    layout->addLayout(grid);
+    layout->addSpacing(layout->spacing());
+    layout->addLayout(buttons);
+
+    // The text wraps at a width that keeps it to two or three lines.
+    const int textWidth = fontMetrics().averageCharWidth() * 48;
+    text->setMinimumWidth(textWidth);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    programsSpin->setFocus();
+}
+
+bool CProgramNumberDlg::ReadField(NumberSpin* spin, std::int32_t& value) {
+    const auto number = ParseDecimal(spin->text().toStdString());
+    if (!number) {
+        messages.Show("Please enter an integer.", "Velomire");
+        spin->setFocus();
+        spin->SelectText();
+        return false;
+    }
+    value = *number;
+    return true;
+}
+
+void CProgramNumberDlg::accept() {
+    if (!ReadField(programsSpin, numbers.programs) || !ReadField(samplesSpin, numbers.samples)) {
+        return;
+    }
+    QDialog::accept();
+}
+
+} // namespace velomire::transfer

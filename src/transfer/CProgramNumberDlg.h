@@ -1,0 +1,43 @@
+#pragma once
+
+#include "program/UserMessages.h"
+#include "transfer/SendCommand.h"
+
+#include <QDialog>
+
+#include <memory>
+
+namespace velomire::transfer {
+
+// "Program and Sample number": the numbers of programs and samples already in the sampler. The
+// dialog keeps two stored values. A spin arrow changes its stored value (within 0 and the limit
+// minus 1) and shows it again, whatever was typed; OK reads both fields, which must hold whole
+// numbers. Numbers() gives the stored values however the dialog ended.
+class CProgramNumberDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    CProgramNumberDlg(const SendNumbers& numbers, program::UserMessages& messages,
+                      QWidget* parent = nullptr);
+    // Refusals are shown in a message box over the dialog.
+    explicit CProgramNumberDlg(const SendNumbers& numbers, QWidget* parent = nullptr);
+    ~CProgramNumberDlg() override;
+
+    SendNumbers Numbers() const { return numbers; }
+
+    void accept() override;
+
+private:
+    class NumberSpin;
+
+    CProgramNumberDlg(const SendNumbers& numbers, program::UserMessages* messages, QWidget* parent);
+    bool ReadField(NumberSpin* spin, std::int32_t& value);
+
+    std::unique_ptr<program::UserMessages> ownMessages;
+    program::UserMessages& messages;
+    SendNumbers numbers;
+    NumberSpin* programsSpin;
+    NumberSpin* samplesSpin;
+};
+
+} // namespace velomire::transfer

@@ -1,0 +1,164 @@
+#include "transfer/CSendingDlg.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace velomire::transfer {
+namespace {
+
+bool IsUserInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QProgressBar* MakeBar(const QString& objectName) {
+    auto* bar = new QProgressBar;
+    bar->setObjectName(objectName);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    return bar;
+}
+
+} // namespace
+
+CSendingDlg::CSendingDlg(const QString& title, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setWindowTitle(title);
+    setWindowModality(Qt::ApplicationModal);
+
+    list = new QListWidget;
+    list->setObjectName(QStringLiteral("linesList"));
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    list->setFocusPolicy(Qt::NoFocus);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    list->setUniformItemSizes(true);
+    // Room for eight lines with a long file name and sample name; a longer line still can be
+    // scrolled to.
+    const QFontMetrics metrics = list->fontMetrics();
+    const int lineWidth = metrics.horizontalAdvance(QStringLiteral(
+        "Sending drum_loop_ninety_bpm_take3.wav [drum_loop_ni] ...Right channel as sample#127"));
+    list->setMinimumSize(lineWidth + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                             4 * list->frameWidth(),
+                         metrics.lineSpacing() * 9);
+
+    sampleBar = MakeBar(QStringLiteral("sampleBar"));
+    programBar = MakeBar(QStringLiteral("programBar"));
+    auto* bars = new QGridLayout;
+    bars->addWidget(new QLabel(QStringLiteral("Sample")), 0, 0);
+    bars->addWidget(sampleBar, 0, 1);
+    bars->addWidget(new QLabel(QStringLiteral("Program")), 1, 0);
+    bars->addWidget(programBar, 1, 1);
+    bars->setColumnStretch(1, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list, 1);
+    layout->addLayout(bars);
+
+    qApp->installEventFilter(this);
+}
+
+CSendingDlg::~CSendingDlg() {
+    qApp->removeEventFilter(this);
+}
+
+void CSendingDlg::AddLine(const QString& line) {
+    list->addItem(line);
+    // The newest line becomes the current one so the list scrolls to it; nothing is selected.
+    list->doItemsLayout();
+    list->setCurrentRow(list->count() - 1);
+    list->scrollToBottom();
+    PaintNow();
+}
+
+void CSendingDlg::SetSampleBar(int percent) {
+    sampleBar->setValue(percent);
+    sampleBar->repaint();
+}
+
+void CSendingDlg::SetProgramBar(int percent) {
+    programBar->setValue(percent);
+    programBar->repaint();
+}
+
+QStringList CSendingDlg::Lines() const {
+    QStringList lines;
+    for (int i = 0; i < list->count(); ++i) {
+        lines.append(list->item(i)->text());
+    }
+    return lines;
+}
+
+int CSendingDlg::SampleBar() const {
+    return sampleBar->value();
+}
+
+int CSendingDlg::ProgramBar() const {
+    return programBar->value();
+}
+
+void CSendingDlg::ShowNow() {
+    show();
+    raise();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    PaintNow();
+}
+
+void CSendingDlg::Finish() {
+    // Input held back during the send reaches the filter here and ends.
+    QCoreApplication::processEvents();
+    hide();
+}
+
+bool CSendingDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (!IsUserInput(event->type())) {
+        return QDialog::eventFilter(watched, event);
+    }
+    // A message box a sender shows during the send (a file that cannot be read, a refused
+    // message) sits above this window and must take its answer.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal != nullptr && modal != this) {
+        if (watched == modal->windowHandle()) {
+            return false;
+        }
+        if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->window() == modal) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CSendingDlg::PaintNow() {
+    if (isVisible()) {
+        repaint();
+    }
+}
+
+} // namespace velomire::transfer

@@ -1,0 +1,105 @@
+#include "transfer/OptionsForm.h"
+
+namespace velomire::transfer {
+namespace {
+
+struct CheckedField {
+    OptionsForm::Field field;
+    const OptionRange& range;
+};
+
+// The order of the checks at OK, which is not the order on screen.
+constexpr std::array<CheckedField, OptionsForm::fieldCount> checkOrder{{
+    {OptionsForm::audioOutputs, audioOutputsRange},
+    {OptionsForm::midiChannel, midiChannelRange},
+    {OptionsForm::polyphony, polyphonyRange},
+    {OptionsForm::numberOfPrograms, maxProgramRange},
+    {OptionsForm::numberOfSamples, maxSampleRange},
+    {OptionsForm::exclusiveChannel, exclusiveChannelRange},
+}};
+
+} // namespace
+
+OptionsForm::OptionsForm(const SamplerSettings& settings)
+    : original(settings), model(settings.samplerModel), midiOutDevice(settings.midiOutDevice),
+      waveOutDevice(settings.waveOutDevice) {
+    if (settings.samplerModel >= 0) {
+        values[numberOfPrograms] = settings.maxProgram;
+        values[numberOfSamples] = settings.maxSample;
+        values[polyphony] = settings.polyphony;
+        values[audioOutputs] = settings.audioOutputs;
+        values[midiChannel] = settings.midiChannel + 1;
+        values[exclusiveChannel] = settings.exclusiveChannel + 1;
+    }
+}
+
+std::string_view OptionsForm::Label(Field field) {
+    switch (field) {
+    case numberOfPrograms:
+        return maxProgramRange.label;
+    case numberOfSamples:
+        return maxSampleRange.label;
+    case polyphony:
+        return polyphonyRange.label;
+    case audioOutputs:
+        return audioOutputsRange.label;
+    case midiChannel:
+        return midiChannelRange.label;
+    case exclusiveChannel:
+        return exclusiveChannelRange.label;
+    case fieldCount:
+        break;
+    }
+    return {};
+}
+
+std::string OptionsForm::RangeMessage(const OptionRange& range) {
+    return "Please enter an integer between " + std::to_string(range.min) + " and " +
+           std::to_string(range.max) + ".";
+}
+
+void OptionsForm::PickModel(std::int32_t pickedModel) {
+    model = pickedModel;
+    const auto info = SamplerModel::Find(pickedModel);
+    if (!info) {
+        return;
+    }
+    values[numberOfPrograms] = info->maxProgram;
+    values[numberOfSamples] = info->maxSample;
+    values[polyphony] = info->polyphony;
+    values[audioOutputs] = info->audioOutputs;
+}
+
+std::optional<OptionsForm::Refusal>
+OptionsForm::Accept(std::int32_t pickedModel, std::int32_t pickedMidiOut,
+                    std::int32_t pickedWaveOut, const std::array<std::string, fieldCount>& texts) {
+    model = pickedModel;
+    midiOutDevice = pickedMidiOut;
+    waveOutDevice = pickedWaveOut;
+    for (const CheckedField& checked : checkOrder) {
+        const auto value = ParseDecimal(texts[checked.field]);
+        if (value) {
+            values[checked.field] = *value;
+        }
+        if (!value || *value < checked.range.min || *value > checked.range.max) {
+            return Refusal{checked.field, RangeMessage(checked.range)};
+        }
+    }
+    return std::nullopt;
+}
+
+SamplerSettings OptionsForm::Result() const {
+    SamplerSettings result = original;
+    result.midiOutDevice = midiOutDevice;
+    result.maxSample = values[numberOfSamples];
+    result.waveOutDevice = waveOutDevice;
+    result.maxProgram = values[numberOfPrograms];
+    result.midiChannel = values[midiChannel] - 1;
+    result.audioOutputs = values[audioOutputs];
+    result.exclusiveChannel = values[exclusiveChannel] - 1;
+    result.samplerModel = model;
+    result.polyphony = values[polyphony];
+    return result;
+}
+
+} // namespace velomire::transfer

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "transfer/SamplerModel.h"
+#include "transfer/SamplerSettings.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace velomire::transfer {
+
+// What the Options dialog holds while it is open: the three list choices and the six fields as
+// the user sees them (channels 1-based), with the model defaults on picking a model and the
+// check at OK.
+class OptionsForm {
+public:
+    // The six fields in the order they are shown, top to bottom.
+    enum Field {
+        numberOfPrograms,
+        numberOfSamples,
+        polyphony,
+        audioOutputs,
+        midiChannel,
+        exclusiveChannel,
+        fieldCount
+    };
+
+    // A field refused at OK: which one, and the message shown before it gets the focus.
+    struct Refusal {
+        Field field;
+        std::string message;
+    };
+
+    // Copies the three list choices; the six fields only when a model is chosen, else they are 0.
+    explicit OptionsForm(const SamplerSettings& settings);
+
+    static std::string_view Label(Field field);
+    // "Please enter an integer between 2 and 8."
+    static std::string RangeMessage(const OptionRange& range);
+
+    std::int32_t Model() const { return model; }
+    std::int32_t MidiOutDevice() const { return midiOutDevice; }
+    std::int32_t WaveOutDevice() const { return waveOutDevice; }
+    std::int32_t Value(Field field) const { return values[field]; }
+    // The stored value as the field shows it.
+    std::string Text(Field field) const { return std::to_string(values[field]); }
+
+    // A model picked in the list: its defaults fill the limits, polyphony and audio outputs; the
+    // channels stay. -1 (no selection) only forgets the model.
+    void PickModel(std::int32_t pickedModel);
+
+    // OK: takes the three list selections (-1 for none), then reads the six field texts (indexed by
+    // Field) in the checking order: audio outputs, Midi channel, polyphony, programs, samples,
+    // exclusive channel. Each whole number is stored as read; the first text that is not a whole
+    // number or lies outside its range is refused and the rest are not read.
+    std::optional<Refusal> Accept(std::int32_t pickedModel, std::int32_t pickedMidiOut,
+                                  std::int32_t pickedWaveOut,
+                                  const std::array<std::string, fieldCount>& texts);
+
+    // The settings given to the constructor with the nine values of the form copied in (channels
+    // back to 0-based); midiInDevice is kept.
+    SamplerSettings Result() const;
+
+private:
+    SamplerSettings original;
+    std::int32_t model;
+    std::int32_t midiOutDevice;
+    std::int32_t waveOutDevice;
+    std::array<std::int32_t, fieldCount> values{};
+};
+
+} // namespace velomire::transfer

@@ -1,0 +1,95 @@
+#include "transfer/QtSendUi.h"
+
+#include "transfer/CProgramNumberDlg.h"
+#include "transfer/CProgramSummaryDlg.h"
+#include "transfer/CSendingDlg.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+
+namespace velomire::transfer {
+namespace {
+
+// The questions of a send are answered with the mouse: the arrow comes back over them while the
+// rest of the command keeps the wait cursor.
+class ArrowWhileAsking {
+public:
+    ArrowWhileAsking() { QGuiApplication::setOverrideCursor(QCursor(Qt::ArrowCursor)); }
+    ~ArrowWhileAsking() { QGuiApplication::restoreOverrideCursor(); }
+    ArrowWhileAsking(const ArrowWhileAsking&) = delete;
+    ArrowWhileAsking& operator=(const ArrowWhileAsking&) = delete;
+};
+
+} // namespace
+
+QtSendUi::QtSendUi(QWidget* parent) : parent(parent), messages(nullptr) {}
+
+QtSendUi::QtSendUi(QWidget* parent, program::UserMessages& messages)
+    : parent(parent), messages(&messages) {}
+
+QtSendUi::~QtSendUi() {
+    CloseSending();
+    while (waitCursors > 0) {
+        EndWait();
+    }
+}
+
+void QtSendUi::BeginWait() {
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    ++waitCursors;
+}
+
+void QtSendUi::EndWait() {
+    if (waitCursors > 0) {
+        QGuiApplication::restoreOverrideCursor();
+        --waitCursors;
+    }
+}
+
+bool QtSendUi::ConfirmSummary(const ProgramSummary& summary) {
+    const ArrowWhileAsking arrow;
+    CProgramSummaryDlg dialog(summary, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void QtSendUi::AskNumbers(SendNumbers& numbers) {
+    const ArrowWhileAsking arrow;
+    auto dialog = messages != nullptr
+                      ? std::make_unique<CProgramNumberDlg>(numbers, *messages, parent)
+                      : std::make_unique<CProgramNumberDlg>(numbers, parent);
+    dialog->exec();
+    numbers = dialog->Numbers();
+}
+
+void QtSendUi::OpenSending(const std::string& title) {
+    CloseSending();
+    sending = new CSendingDlg(QString::fromStdString(title), parent);
+    sending->ShowNow();
+}
+
+void QtSendUi::AddLine(const std::string& line) {
+    if (sending) {
+        sending->AddLine(QString::fromStdString(line));
+    }
+}
+
+void QtSendUi::CloseSending() {
+    if (sending) {
+        sending->Finish();
+        delete sending.data();
+    }
+}
+
+void QtSendUi::SetSampleBar(int percent) {
+    if (sending) {
+        sending->SetSampleBar(percent);
+    }
+}
+
+void QtSendUi::SetProgramBar(int percent) {
+    if (sending) {
+        sending->SetProgramBar(percent);
+    }
+}
+
+} // namespace velomire::transfer

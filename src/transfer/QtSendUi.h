@@ -1,0 +1,47 @@
+#pragma once
+
+#include "program/UserMessages.h"
+#include "transfer/SendCommand.h"
+
+#include <QPointer>
+
+#include <memory>
+
+class QWidget;
+
+namespace velomire::transfer {
+
+class CSendingDlg;
+
+// The Send command's user interface in the desktop application: the wait cursor, the "Program
+// Summary" and "Program and Sample number" dialogs, and the "Sending ..." window with its bars.
+class QtSendUi : public SendUi {
+public:
+    // Refusals inside the numbers dialog are shown in a message box over it.
+    explicit QtSendUi(QWidget* parent);
+    QtSendUi(QWidget* parent, program::UserMessages& messages);
+    ~QtSendUi() override;
+    QtSendUi(const QtSendUi&) = delete;
+    QtSendUi& operator=(const QtSendUi&) = delete;
+
+    void BeginWait() override;
+    void EndWait() override;
+    bool ConfirmSummary(const ProgramSummary& summary) override;
+    void AskNumbers(SendNumbers& numbers) override;
+    void OpenSending(const std::string& title) override;
+    void AddLine(const std::string& line) override;
+    void CloseSending() override;
+    void SetSampleBar(int percent) override;
+    void SetProgramBar(int percent) override;
+
+    // The window of the running send, or null.
+    CSendingDlg* SendingWindow() const { return sending.data(); }
+
+private:
+    QWidget* parent;
+    program::UserMessages* messages;
+    QPointer<CSendingDlg> sending;
+    int waitCursors = 0;
+};
+
+} // namespace velomire::transfer

@@ -1,0 +1,416 @@
+// The application put together as main() does, with scripted file dialogs and recorded message
+// boxes: the command surface, the first start, the command line, the splash, drops and closing.
+
+#include "app/CMainFrame.h"
+#include "app/CSplashWnd.h"
+#include "app/CVelomireApp.h"
+#include "app/CommandIds.h"
+#include "app/HelpWindow.h"
+#include "app/QtSettingsStore.h"
+#include "app/RecentFiles.h"
+#include "editing/CVelomireView.h"
+#include "program/CVelomireDoc.h"
+#include "support/FakeFileDialogs.h"
+#include "support/RecordingMessages.h"
+#include "support/RecordingMidiDriver.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+
+#include <memory>
+
+using namespace velomire::app;
+using velomire::program::CVelomireDoc;
+using velomire::testing::FakeFileDialogs;
+using velomire::testing::RecordingMessages;
+using velomire::testing::RecordingMidiDriver;
+
+namespace {
+
+// Counts the mouse presses that reach a widget.
+class PressCounter : public QObject {
+public:
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) {
+            ++presses;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+QStringList MenuTexts(const QMenu* menu) {
+    QStringList texts;
+    for (const QAction* action : menu->actions()) {
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    return texts;
+}
+
+QMenu* TopMenu(CMainFrame* frame, const QString& title) {
+    for (QAction* action : frame->menuBar()->actions()) {
+        if (action->text() == title) {
+            return action->menu();
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+
+private:
+    // Starts the application with these arguments after the program name.
+    bool Start(QStringList arguments = {QStringLiteral("--no-splash")}) {
+        AppServices services;
+        services.makeMidiDriver = [] { return std::make_unique<RecordingMidiDriver>(); };
+        app = std::make_unique<CVelomireApp>(services, messages, dialogs);
+        arguments.prepend(QStringLiteral("velomire"));
+        const bool started = app->InitInstance(arguments);
+        frame = app->MainFrame();
+        doc = app->Document();
+        return started;
+    }
+
+    QString startDirectory;
+    QTemporaryDir demo;
+    QString demoProgram;
+    RecordingMessages messages;
+    FakeFileDialogs dialogs;
+    std::unique_ptr<CVelomireApp> app;
+    CMainFrame* frame = nullptr;
+    CVelomireDoc* doc = nullptr;
+
+private slots:
+    void initTestCase() {
+        startDirectory = QDir::currentPath();
+        const QDir source(QStringLiteral(VELOMIRE_SOURCE_DIR "/examples/demo"));
+        for (const QString& name : source.entryList(QDir::Files)) {
+            QVERIFY(QFile::copy(source.filePath(name), demo.filePath(name)));
+        }
+        demoProgram = demo.filePath(QStringLiteral("demo.vmp"));
+    }
+
+    void init() {
+        // Every test is a first start: no settings, no recent files.
+        const QString settings = QtSettingsStore().FileName();
+        QFile::remove(settings);
+        QFile::remove(RecentFiles::FileNameBeside(settings));
+        messages = {};
+        dialogs = {};
+    }
+
+    void cleanup() {
+        app.reset();
+        QDir::setCurrent(startDirectory);
+    }
+
+    void MenusCarryTheirTextsIdsPromptsAndToolTips() {
+        QVERIFY(Start());
+        using namespace command;
+        struct Expected {
+            int id;
+            const char* text;
+            const char* prompt;
+            const char* toolTip;
+        };
+        const Expected expected[] = {
+            {fileNew, "&New program\tCtrl+N", "Create a new program", "New program"},
+            {fileOpen, "&Open program\tCtrl+O", "Open an existing program", "Open program"},
+            {fileSave, "&Save program\tCtrl+S", "Save the active program", "Save program"},
+            {fileSaveAs, "Save program &As...", "Save the active program with a new name",
+             "Save As"},
+            {openSample, "Open sample", "Open a sample (.wav file)", "Open sample"},
+            {appExit, "E&xit", "Quit the application; prompts to save program", "Exit"},
+            {addSamples, "&Add Samples to the Program", "Add samples to the program",
+             "Add samples"},
+            {sendProgram, "&Send Program+Samples thru midi", "Send Program and Samples",
+             "Midi Send"},
+            {sampleParameters, "&Parameters", "", nullptr},
+            {sampleLoopsEditor, "&Loops Editor", "Loop Editor", "Loop Editor"},
+            {options, "&Options", "", nullptr},
+            {viewToolbar, "&Toolbar", "Show or hide the toolbar", "Toggle ToolBar"},
+            {viewStatusBar, "&Status Bar", "Show or hide the status bar", "Toggle StatusBar"},
+            {helpContents, "&Contents", "displays the contents of the help file", nullptr},
+            {appAbout, "&About Velomire...", "Display program information and version number",
+             "About"},
+        };
+        for (const Expected& e : expected) {
+            QAction* action = frame->Action(e.id);
+            QVERIFY2(action, qPrintable(QString::number(e.id)));
+            QCOMPARE(action->data().toInt(), e.id);
+            QCOMPARE(action->text(), QString::fromUtf8(e.text));
+            QCOMPARE(action->statusTip(), QString::fromUtf8(e.prompt));
+            if (e.toolTip) {
+                QCOMPARE(action->toolTip(), QString::fromUtf8(e.toolTip));
+            }
+        }
+        QCOMPARE(frame->Action(fileNew)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+        QCOMPARE(frame->Action(fileOpen)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+        QCOMPARE(frame->Action(fileSave)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+        QCOMPARE(frame->Action(nextPane)->shortcut(), QKeySequence(QStringLiteral("F6")));
+        QCOMPARE(frame->Action(previousPane)->shortcut(), QKeySequence(QStringLiteral("Shift+F6")));
+
+        QStringList bar;
+        for (QAction* action : frame->menuBar()->actions()) {
+            bar << action->text();
+        }
+        QCOMPARE(bar, (QStringList{"&File", "&Program", "&Sample", "&Options", "&View", "&Help"}));
+        QVERIFY(!frame->Action(options)->menu()); // a command of the bar itself
+        QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&File"))),
+                 (QStringList{"&New program\tCtrl+N", "&Open program\tCtrl+O",
+                              "&Save program\tCtrl+S", "Save program &As...", "-", "Open sample",
+                              "-", "Recent File", "-", "E&xit"}));
+        QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&Program"))),
+                 (QStringList{"&Add Samples to the Program", "&Send Program+Samples thru midi"}));
+        QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&Sample"))),
+                 (QStringList{"&Parameters", "&Loops Editor"}));
+        QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&View"))),
+                 (QStringList{"&Toolbar", "&Status Bar"}));
+        QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&Help"))),
+                 (QStringList{"&Contents", "&About Velomire..."}));
+    }
+
+    void ToolbarHoldsTheNineEntriesInOrderWith36PixelButtons() {
+        QVERIFY(Start());
+        QToolBar* toolBar = frame->ToolBar();
+        QList<int> ids;
+        for (QAction* action : toolBar->actions()) {
+            ids << (action->isSeparator() ? 0 : action->data().toInt());
+            if (!action->isSeparator()) {
+                QVERIFY(!action->icon().isNull());
+            }
+        }
+        QCOMPARE(ids, (QList<int>{57600, 57601, 32794, 32780, 57603, 0, 32785, 0, 57667}));
+        QCOMPARE(toolBar->iconSize(), QSize(36, 36));
+        QVERIFY(toolBar->isMovable());
+        QVERIFY(toolBar->isFloatable());
+        QCOMPARE(toolBar->allowedAreas(), Qt::AllToolBarAreas);
+    }
+
+    void TheViewMenuHidesAndShowsTheBars() {
+        QVERIFY(Start());
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        frame->Action(command::viewToolbar)->trigger();
+        QVERIFY(!frame->ToolBar()->isVisible());
+        frame->Action(command::viewStatusBar)->trigger();
+        QVERIFY(!frame->statusBar()->isVisible());
+        frame->Action(command::viewToolbar)->trigger();
+        frame->Action(command::viewStatusBar)->trigger();
+        QVERIFY(frame->ToolBar()->isVisible());
+        QVERIFY(frame->statusBar()->isVisible());
+        QVERIFY(frame->Action(command::viewToolbar)->isChecked());
+    }
+
+    void TheStatusBarShowsPromptsOverReadyAndTheLockIndicators() {
+        QVERIFY(Start());
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        QCOMPARE(frame->MessagePane()->text(), QStringLiteral("Ready"));
+        QVERIFY(frame->MessagePane()->isVisible());
+        frame->Action(command::sendProgram)->showStatusText(frame);
+        QCOMPARE(frame->statusBar()->currentMessage(), QStringLiteral("Send Program and Samples"));
+        QVERIFY(!frame->MessagePane()->isVisible());
+        frame->statusBar()->clearMessage();
+        QVERIFY(frame->MessagePane()->isVisible());
+        for (int id : {command::indicatorCaps, command::indicatorNum, command::indicatorScroll}) {
+            QVERIFY(frame->Indicator(id));
+            QVERIFY(frame->Indicator(id)->isVisible());
+        }
+    }
+
+    void FirstStartHasNoProgramDefaultSettingsAndRefusesToSend() {
+        QVERIFY(Start());
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Velomire 98.05"));
+        QVERIFY(dialogs.questions.isEmpty());
+        const auto& s = doc->Settings();
+        QCOMPARE(s.samplerModel, -1);
+        QCOMPARE(s.maxProgram, 0);
+        QCOMPARE(s.midiChannel, 0);
+        QCOMPARE(s.midiOutDevice, -1);
+        QCOMPARE(s.midiInDevice, -1);
+        QCOMPARE(s.waveOutDevice, -1);
+        QVERIFY(!frame->View()->isEnabled());
+
+        frame->Action(command::sendProgram)->trigger();
+        frame->Action(command::addSamples)->trigger();
+        QCOMPARE(messages.messages.size(), 2u);
+        QCOMPARE(messages.messages[0].text, std::string("Create a program first !"));
+        QCOMPARE(messages.messages[1].text, std::string("Create a program first !"));
+
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        dialogs.fileAnswers = {demoProgram};
+        QTest::keySequence(frame, QKeySequence(QStringLiteral("Ctrl+O")));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("demo - Velomire 98.05"));
+        QVERIFY(frame->View()->isEnabled());
+        QCOMPARE(frame->View()->model()->rowCount(), 3);
+        frame->Action(command::sendProgram)->trigger();
+        QCOMPARE(messages.messages.back().text, std::string("Select a Sampler in Options"));
+    }
+
+    void F6AndShiftF6DoNothing() {
+        QVERIFY(Start({QStringLiteral("--no-splash"), demoProgram}));
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        QTest::keySequence(frame, QKeySequence(QStringLiteral("F6")));
+        QTest::keySequence(frame, QKeySequence(QStringLiteral("Shift+F6")));
+        QVERIFY(dialogs.questions.isEmpty());
+        QVERIFY(messages.messages.empty());
+        QCOMPARE(frame->windowTitle(), QStringLiteral("demo - Velomire 98.05"));
+    }
+
+    void AProgramOnTheCommandLineOpensWithoutAnyDialog() {
+        QVERIFY(Start({QStringLiteral("--no-splash"), demoProgram}));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("demo - Velomire 98.05"));
+        QCOMPARE(doc->GetProgram().sampleCount, 3);
+        QVERIFY(dialogs.questions.isEmpty());
+        QVERIFY(!frame->Splash());
+        // Start-up is over: New asks for the new program's file.
+        frame->Action(command::fileNew)->trigger();
+        QCOMPARE(dialogs.questions.size(), 1);
+        QCOMPARE(dialogs.questions[0].title, QStringLiteral("Create New Program"));
+    }
+
+    void AProgramFileThatDoesNotOpenEndsTheStartUp() {
+        QVERIFY(!Start({QStringLiteral("--no-splash"), demo.filePath(QStringLiteral("none.vmp"))}));
+        QCOMPARE(messages.messages.size(), 1u);
+        QCOMPARE(messages.messages[0].caption, std::string("none.vmp"));
+    }
+
+    void OpenedProgramsJoinARecentFileListKeptApartFromTheSettings() {
+        QVERIFY(Start({QStringLiteral("--no-splash"), demoProgram}));
+        const QList<QAction*> recent = frame->RecentFileActions();
+        QCOMPARE(recent.size(), 1);
+        QCOMPARE(recent[0]->data().toInt(), command::fileMru1);
+        QCOMPARE(recent[0]->text(),
+                 QStringLiteral("&1 ") + QFileInfo(demoProgram).absoluteFilePath());
+        QCOMPARE(recent[0]->statusTip(), QStringLiteral("Open this program"));
+
+        const QString settingsFile = QtSettingsStore().FileName();
+        QSettings recentFile(RecentFiles::FileNameBeside(settingsFile), QSettings::IniFormat);
+        QCOMPARE(recentFile.value(QStringLiteral("Recent File List/File1")).toString(),
+                 QFileInfo(demoProgram).absoluteFilePath());
+        QSettings settings(settingsFile, QSettings::IniFormat);
+        QVERIFY(settings.allKeys().filter(QStringLiteral("Recent")).isEmpty());
+
+        // A later start offers it again, and choosing it opens it.
+        app.reset();
+        QVERIFY(Start());
+        QCOMPARE(frame->RecentFileActions().size(), 1);
+        frame->RecentFileActions()[0]->trigger();
+        QCOMPARE(frame->windowTitle(), QStringLiteral("demo - Velomire 98.05"));
+    }
+
+    void TheSplashGoesAtTheFirstPressWhichReachesNothingElse() {
+        QVERIFY(Start({}));
+        CSplashWnd* splash = frame->Splash();
+        QVERIFY(splash);
+        QTRY_VERIFY(splash->isVisible());
+        QCOMPARE(splash->size(), QSize(391, 248));
+
+        // A key first: it would be New's shortcut, but it only removes the splash.
+        QTest::keySequence(frame, QKeySequence(QStringLiteral("Ctrl+N")));
+        QTRY_VERIFY(!frame->Splash());
+        QVERIFY(dialogs.questions.isEmpty());
+
+        app.reset();
+        QVERIFY(Start({}));
+        QTRY_VERIFY(frame->Splash() && frame->Splash()->isVisible());
+        PressCounter counter;
+        frame->View()->viewport()->installEventFilter(&counter);
+        QTest::mouseClick(frame->View()->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        QTRY_VERIFY(!frame->Splash());
+        QCOMPARE(counter.presses, 0);
+        QTest::mouseClick(frame->View()->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        QCOMPARE(counter.presses, 1);
+    }
+
+    void TheAboutBoxShowsTheVersionAndClosesWithOk() {
+        QVERIFY(Start());
+        QString title;
+        QString text;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            title = dialog->windowTitle();
+            text = dialog->findChild<QLabel*>(QStringLiteral("versionText"))->text();
+            auto* buttons = dialog->findChild<QDialogButtonBox*>();
+            QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        });
+        frame->Action(command::appAbout)->trigger();
+        QCOMPARE(title, QStringLiteral("About Velomire"));
+        QCOMPARE(text, QStringLiteral("Velomire Version 98.05"));
+    }
+
+    void HelpContentsShowsTheUserGuide() {
+        QVERIFY(Start());
+        frame->Action(command::helpContents)->trigger();
+        QVERIFY(frame->Help());
+        QVERIFY(frame->Help()->isVisible());
+        QVERIFY(frame->Help()->Browser()->toPlainText().contains(
+            QStringLiteral("Velomire user guide")));
+        QVERIFY(QFile::exists(QStringLiteral(":/docs/screenshots/main-window.png")));
+        // The screenshot script keeps a picture of it (VELOMIRE_SCREENSHOT_DIR).
+        const QString pictures = qEnvironmentVariable("VELOMIRE_SCREENSHOT_DIR");
+        if (!pictures.isEmpty()) {
+            QVERIFY(QTest::qWaitForWindowExposed(frame->Help()));
+            QVERIFY(frame->Help()->grab().save(QDir(pictures).filePath("help-window.png")));
+        }
+    }
+
+    void AProgramDroppedOnTheWindowOpens() {
+        QVERIFY(Start());
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(demoProgram)});
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(frame, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(frame, &drop);
+        QCOMPARE(frame->windowTitle(), QStringLiteral("demo - Velomire 98.05"));
+
+        QMimeData other;
+        other.setUrls({QUrl::fromLocalFile(demo.filePath(QStringLiteral("pad.wav")))});
+        QDragEnterEvent refused(QPoint(50, 50), Qt::CopyAction, &other, Qt::LeftButton, {});
+        refused.ignore();
+        QApplication::sendEvent(frame, &refused);
+        QVERIFY(!refused.isAccepted());
+    }
+
+    void ClosingAModifiedProgramAsksToSaveFirst() {
+        QVERIFY(Start({QStringLiteral("--no-splash"), demoProgram}));
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        doc->MarkChanged();
+        dialogs.saveAnswers = {FileDialogs::SaveAnswer::cancel};
+        frame->Action(command::appExit)->trigger();
+        QVERIFY(frame->isVisible());
+        QCOMPARE(dialogs.questions.size(), 1);
+        QCOMPARE(dialogs.questions[0].kind, QStringLiteral("ask"));
+        QCOMPARE(dialogs.questions[0].title, QStringLiteral("demo"));
+        dialogs.saveAnswers = {FileDialogs::SaveAnswer::discard};
+        frame->Action(command::appExit)->trigger();
+        QVERIFY(!frame->isVisible());
+    }
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "MainFrameTest.moc"

@@ -1,0 +1,100 @@
+#include "editing/SampleListCells.h"
+
+#include <gtest/gtest.h>
+
+using namespace velomire::editing;
+using velomire::program::SampleEntry;
+using velomire::program::SetFieldText;
+
+namespace {
+
+SampleEntry Row(std::int16_t sendMode, std::int16_t output) {
+    SampleEntry entry{};
+    SetFieldText(entry.sample.sampleName, "piano");
+    entry.sample.sendMode = sendMode;
+    entry.sample.sampleRate = 44100;
+    entry.sample.bits = 16;
+    entry.sample.lengthWords = 110250;
+    entry.sample.loopMode = 0;
+    entry.sample.loopCount = 2;
+    entry.sample.rootKey = 60;
+    entry.keygroup.lowKey = 24;
+    entry.keygroup.highKey = 127;
+    entry.keygroup.output = output;
+    return entry;
+}
+
+std::vector<std::string> Cells(const SampleEntry& entry) {
+    std::vector<std::string> cells;
+    for (int c = 0; c < SampleListCells::columnCount; ++c) {
+        cells.push_back(SampleListCells::Text(entry, c));
+    }
+    return cells;
+}
+
+} // namespace
+
+TEST(SampleListCells, ColumnsHaveTheirTitlesWidthsAndAlignmentsInOrder) {
+    const auto& columns = SampleListCells::Columns();
+    std::vector<std::string> titles;
+    std::vector<int> widths;
+    for (const auto& c : columns) {
+        titles.emplace_back(c.title);
+        widths.push_back(c.width);
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"SampleName", "Mode", "Freq.", "Bits", "Size",
+                                                "Loop", "LoK", "Pitch", "HiK", "Out"}));
+    EXPECT_EQ(widths, (std::vector<int>{80, 50, 50, 30, 60, 40, 40, 40, 40, 40}));
+    EXPECT_EQ(columns[0].alignment, CellAlignment::left);
+    EXPECT_EQ(columns[4].alignment, CellAlignment::right);
+    for (int c : {1, 2, 3, 5, 6, 7, 8, 9}) {
+        EXPECT_EQ(columns[static_cast<std::size_t>(c)].alignment, CellAlignment::centre) << c;
+    }
+}
+
+TEST(SampleListCells, AMonoRowShowsEveryCellInPlainDecimalAndNoteNames) {
+    EXPECT_EQ(Cells(Row(0, 5)), (std::vector<std::string>{"piano", "Mono", "44100", "16", "110250",
+                                                          "2", "C0", "C3", "G8", "6"}));
+}
+
+TEST(SampleListCells, AStereoRowNamesItsOutputPair) {
+    EXPECT_EQ(Cells(Row(3, 4))[1], "Stereo");
+    EXPECT_EQ(SampleListCells::OutText(3, 0), "1-2");
+    EXPECT_EQ(SampleListCells::OutText(3, 2), "3-4");
+    EXPECT_EQ(SampleListCells::OutText(3, 4), "5-6");
+    EXPECT_EQ(SampleListCells::OutText(3, 6), "7-8");
+}
+
+TEST(SampleListCells, AnOddStereoOutputNamesTheTwoOutputsTheKeygroupMessageSends) {
+    EXPECT_EQ(SampleListCells::OutText(3, 5), "6-7");
+    EXPECT_EQ(SampleListCells::OutText(3, 7), "8-1");
+}
+
+TEST(SampleListCells, LeftAndRightRowsShowOneOutputLikeMono) {
+    EXPECT_EQ(SampleListCells::OutText(1, 7), "8");
+    EXPECT_EQ(SampleListCells::OutText(2, 0), "1");
+    EXPECT_EQ(SampleListCells::ModeText(1), "Left");
+    EXPECT_EQ(SampleListCells::ModeText(2), "Right");
+}
+
+TEST(SampleListCells, LoopCellIsEmptyUnlessTheSampleLoops) {
+    EXPECT_EQ(SampleListCells::LoopText(0, 3), "3");
+    EXPECT_EQ(SampleListCells::LoopText(1, 1), "1");
+    EXPECT_EQ(SampleListCells::LoopText(2, 4), "");
+    EXPECT_EQ(SampleListCells::LoopText(3, 4), "");
+}
+
+TEST(SampleListCells, UnknownSendModeLeavesTheModeCellEmpty) {
+    EXPECT_EQ(SampleListCells::ModeText(4), "");
+    EXPECT_EQ(SampleListCells::ModeText(-1), "");
+    EXPECT_EQ(SampleListCells::Text(Row(0, 0), 10), "");
+}
+
+TEST(SampleListCells, RenameKeepsAtMost19BytesWithoutSplittingACharacter) {
+    EXPECT_EQ(SampleListCells::CutSampleName("Kick"), "Kick");
+    EXPECT_EQ(SampleListCells::CutSampleName("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), "ABCDEFGHIJKLMNOPQRS");
+    // 18 ASCII characters, then a two-byte character that would straddle the 19-byte limit.
+    EXPECT_EQ(SampleListCells::CutSampleName("ABCDEFGHIJKLMNOPQR\xC3\xA9Z"), "ABCDEFGHIJKLMNOPQR");
+    EXPECT_EQ(SampleListCells::CutSampleName("ABCDEFGHIJKLMNOPQ\xC3\xA9Z"),
+              "ABCDEFGHIJKLMNOPQ\xC3\xA9");
+}

@@ -1,0 +1,277 @@
+// The sample list driven with the mouse and the keyboard over a document holding four rows.
+
+#include "app/CommandIds.h"
+#include "app/QtSettingsStore.h"
+#include "editing/CVelomireView.h"
+#include "program/CVelomireDoc.h"
+#include "support/FakeFileDialogs.h"
+#include "support/RecordingMessages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+using velomire::app::QtSettingsStore;
+using velomire::editing::CVelomireView;
+using velomire::program::CVelomireDoc;
+using velomire::program::SampleEntry;
+using velomire::program::SetFieldText;
+using velomire::testing::FakeFileDialogs;
+using velomire::testing::RecordingMessages;
+
+class SampleListViewTest : public QObject {
+    Q_OBJECT
+
+private:
+    // Rows: tone (mono, out 5), pad (stereo, out 4, looping), kick (stereo, odd out 5, no
+    // looping but a loop count), zap (left, loop until release).
+    void FillProgram() {
+        auto& program = doc->GetProgram();
+        program.programCreated = true;
+        struct Row {
+            const char* name;
+            std::int16_t sendMode, output, loopMode, loopCount, low, root, high;
+        };
+        const Row rows[] = {{"tone", 0, 5, 2, 0, 24, 60, 59},
+                            {"pad", 3, 4, 0, 1, 60, 72, 83},
+                            {"kick", 3, 5, 2, 3, 36, 36, 36},
+                            {"zap", 1, 7, 1, 2, 84, 96, 127}};
+        program.sampleCount = 0;
+        for (const Row& r : rows) {
+            SampleEntry& e = program.samples[static_cast<std::size_t>(program.sampleCount++)];
+            e = SampleEntry{};
+            SetFieldText(e.sample.sampleName, r.name);
+            e.sample.sendMode = r.sendMode;
+            e.sample.sampleRate = 44100;
+            e.sample.bits = 16;
+            e.sample.lengthWords = 1000;
+            e.sample.loopMode = r.loopMode;
+            e.sample.loopCount = r.loopCount;
+            e.sample.rootKey = r.root;
+            e.keygroup.lowKey = r.low;
+            e.keygroup.highKey = r.high;
+            e.keygroup.output = r.output;
+        }
+        doc->UpdateAllViews();
+    }
+
+    QString Cell(int row, int column) const {
+        return view->model()->index(row, column).data().toString();
+    }
+
+    QPoint CellCentre(int row, int column) const {
+        return view->visualRect(view->model()->index(row, column)).center();
+    }
+
+    QList<int> SelectedRows() const {
+        QList<int> rows;
+        for (const QModelIndex& index : view->selectionModel()->selectedRows()) {
+            rows << index.row();
+        }
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+    std::unique_ptr<QtSettingsStore> store;
+    RecordingMessages messages;
+    FakeFileDialogs dialogs;
+    std::unique_ptr<CVelomireDoc> doc;
+    std::unique_ptr<QWidget> window;
+    CVelomireView* view = nullptr;
+
+private slots:
+    void init() {
+        store = std::make_unique<QtSettingsStore>();
+        messages = {};
+        doc =
+            std::make_unique<CVelomireDoc>(*store, messages, dialogs, velomire::app::AppServices{});
+        window = std::make_unique<QWidget>();
+        view = new CVelomireView(*doc, window.get());
+        view->resize(640, 300);
+        doc->OnNewDocument();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void cleanup() {
+        window.reset();
+        doc.reset();
+    }
+
+    void TheListIsDisabledUntilThereIsAProgram() {
+        QVERIFY(!view->isEnabled());
+        QCOMPARE(view->model()->rowCount(), 0);
+        FillProgram();
+        QVERIFY(view->isEnabled());
+        QCOMPARE(view->model()->rowCount(), 4);
+    }
+
+    void ColumnsHaveTheirTitlesAndAtLeastTheirWidths() {
+        const QStringList titles = {QStringLiteral("SampleName"), QStringLiteral("Mode"),
+                                    QStringLiteral("Freq."),      QStringLiteral("Bits"),
+                                    QStringLiteral("Size"),       QStringLiteral("Loop"),
+                                    QStringLiteral("LoK"),        QStringLiteral("Pitch"),
+                                    QStringLiteral("HiK"),        QStringLiteral("Out")};
+        const int widths[] = {80, 50, 50, 30, 60, 40, 40, 40, 40, 40};
+        QCOMPARE(view->model()->columnCount(), 10);
+        for (int c = 0; c < 10; ++c) {
+            QCOMPARE(view->model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
+            QVERIFY(view->columnWidth(c) >= widths[c]);
+        }
+        QCOMPARE(view->palette().color(QPalette::Base), QColor(0, 0, 255));
+        QCOMPARE(view->palette().color(QPalette::Text), QColor(255, 255, 0));
+    }
+
+    void CellsShowOutputsAndLoopsAsTheSamplerUsesThem() {
+        FillProgram();
+        const QStringList tone = {QStringLiteral("tone"),  QStringLiteral("Mono"),
+                                  QStringLiteral("44100"), QStringLiteral("16"),
+                                  QStringLiteral("1000"),  QString(),
+                                  QStringLiteral("C0"),    QStringLiteral("C3"),
+                                  QStringLiteral("B2"),    QStringLiteral("6")};
+        for (int c = 0; c < 10; ++c) {
+            QCOMPARE(Cell(0, c), tone[c]);
+        }
+        QCOMPARE(Cell(1, 1), QStringLiteral("Stereo"));
+        QCOMPARE(Cell(1, 9), QStringLiteral("5-6"));
+        QCOMPARE(Cell(1, 5), QStringLiteral("1"));
+        QCOMPARE(Cell(2, 9), QStringLiteral("6-7"));
+        QCOMPARE(Cell(2, 5), QString()); // no looping: the count is not shown
+        QCOMPARE(Cell(3, 1), QStringLiteral("Left"));
+        QCOMPARE(Cell(3, 5), QStringLiteral("2"));
+        QCOMPARE(Cell(3, 9), QStringLiteral("8"));
+        QCOMPARE(Cell(3, 8), QStringLiteral("G8"));
+        QCOMPARE(view->model()->index(0, 4).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+                     Qt::AlignHorizontal_Mask,
+                 Qt::AlignRight);
+    }
+
+    void RenamingChangesOnlyTheLabelAndDoesNotMarkTheDocument() {
+        FillProgram();
+        view->setFocus();
+        view->setCurrentIndex(view->model()->index(1, 0));
+        QTest::keyClick(view, Qt::Key_F2);
+        auto* editor = view->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("Warm Pad With A Long Tail"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        const auto& program = doc->GetProgram();
+        // The delegate commits from the event loop.
+        QTRY_COMPARE(QString::fromStdString(
+                         velomire::program::FieldText(program.samples[1].sample.sampleName)),
+                     QStringLiteral("Warm Pad With A Lon"));
+        QCOMPARE(Cell(1, 0), QStringLiteral("Warm Pad With A Lon"));
+        QCOMPARE(Cell(0, 0), QStringLiteral("tone"));
+        QVERIFY(doc->IsModified()); // a rename is saved like any change
+    }
+
+    void RightClickFocusesTheRowAndItsMenuEditsThatRow() {
+        FillProgram();
+        QList<int> editedRows;
+        view->SetSampleEditor([&](QWidget*, SampleEntry& e) {
+            editedRows << (e.sample.sampleName[0] == 'k' ? 2 : -1);
+            e.keygroup.lowKey = 40;
+        });
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CellCentre(0, 2));
+        QCOMPARE(SelectedRows(), QList<int>{0});
+
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, CellCentre(2, 3));
+        QCOMPARE(view->currentIndex().row(), 2);
+        QCOMPARE(SelectedRows(), (QList<int>{0, 2})); // the earlier selection stays
+        QMenu* menu = view->ContextMenu();
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(menu->title(), QStringLiteral("Samples"));
+        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions()[0]->data().toInt(), velomire::app::command::sampleParameters);
+        QCOMPARE(menu->actions()[1]->data().toInt(), velomire::app::command::sampleLoopsEditor);
+        menu->actions()[0]->trigger();
+        menu->close();
+
+        QCOMPARE(editedRows, QList<int>{2});
+        QCOMPARE(doc->GetProgram().samples[2].keygroup.lowKey, std::int16_t{40});
+        QVERIFY(doc->IsModified());
+        // Rebuilt, with the edited row selected and focused again.
+        QCOMPARE(view->CurrentItem(), 2);
+        QCOMPARE(view->currentIndex().row(), 2);
+        QCOMPARE(SelectedRows(), QList<int>{2});
+
+        // A right click away from the rows opens nothing.
+        menu->hide();
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {},
+                          QPoint(10, view->viewport()->height() - 5));
+        QVERIFY(!menu->isVisible());
+    }
+
+    void CommandsWorkOnTheFocusedRowNotTheSelection() {
+        FillProgram();
+        int calls = 0;
+        view->SetSampleEditor([&](QWidget*, SampleEntry&) { ++calls; });
+        view->ParametersAction()->trigger(); // no focused row yet: nothing
+        QCOMPARE(calls, 0);
+        QVERIFY(!doc->IsModified());
+
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CellCentre(3, 1));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, CellCentre(1, 1));
+        QCOMPARE(SelectedRows(), (QList<int>{1, 3}));
+        QCOMPARE(view->currentIndex().row(), 1);
+        view->ParametersAction()->trigger();
+        QCOMPARE(calls, 1);
+        QCOMPARE(view->CurrentItem(), 1);
+    }
+
+    void LoopsEditorNeedsAWaveOutDeviceAndKeepsTheKeygroup() {
+        FillProgram();
+        doc->SetModifiedFlag(false);
+        int device = -2;
+        view->SetLoopEditor([&](QWidget*, SampleEntry& e, int waveOutDevice) {
+            device = waveOutDevice;
+            e.sample.loopCount = 4;
+            e.keygroup.highKey = 30;
+        });
+        view->setCurrentIndex(view->model()->index(3, 0));
+        view->LoopsEditorAction()->trigger();
+        QCOMPARE(messages.messages.size(), 1u);
+        QCOMPARE(messages.messages[0].text,
+                 std::string("Select a Wave Out device in the Options menu"));
+        QCOMPARE(device, -2);
+        QVERIFY(!doc->IsModified());
+
+        doc->Settings().waveOutDevice = 1;
+        view->LoopsEditorAction()->trigger();
+        QCOMPARE(device, 1);
+        QCOMPARE(doc->GetProgram().samples[3].sample.loopCount, std::int16_t{4});
+        QCOMPARE(doc->GetProgram().samples[3].keygroup.highKey, std::int16_t{127});
+        QCOMPARE(Cell(3, 5), QStringLiteral("4"));
+        QVERIFY(doc->IsModified());
+    }
+
+    void TypingTTurnsOnTraceModeAndStillSearchesTheList() {
+        FillProgram();
+        view->setFocus();
+        QTest::keyClick(view, 'p');
+        QVERIFY(messages.messages.empty());
+        QCOMPARE(view->currentIndex().row(), 1); // "pad"
+        QCOMPARE(doc->GetProgram().traceMode, 0);
+
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);
+        QTest::keyClick(view, 'T');
+        QCOMPARE(doc->GetProgram().traceMode, 1);
+        QCOMPARE(messages.messages.size(), 1u);
+        QCOMPARE(messages.messages[0].text, std::string("Trace mode activated"));
+        QCOMPARE(view->currentIndex().row(), 0); // "tone"
+
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);
+        QTest::keyClick(view, 't');
+        QCOMPARE(messages.messages.size(), 2u);
+    }
+};
+
+QTEST_MAIN(SampleListViewTest)
+#include "SampleListViewTest.moc"

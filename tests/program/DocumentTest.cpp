@@ -1,0 +1,338 @@
+// The document's life cycle driven as the menu commands drive it, with scripted file dialogs.
+
+#include "app/QtSettingsStore.h"
+#include "program/CVelomireDoc.h"
+#include "program/ProgramFile.h"
+#include "support/FakeFileDialogs.h"
+#include "support/RecordingMessages.h"
+#include "support/RecordingMidiDriver.h"
+#include "support/WavBuilder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using velomire::app::FileDialogs;
+using velomire::app::QtSettingsStore;
+using velomire::program::CVelomireDoc;
+using velomire::program::FieldText;
+using velomire::program::ProgramFile;
+using velomire::testing::FakeFileDialogs;
+using velomire::testing::RecordingMessages;
+using velomire::testing::WavBuilder;
+
+namespace {
+
+std::filesystem::path Native(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+} // namespace
+
+class DocumentTest : public QObject {
+    Q_OBJECT
+
+private:
+    QString Wav(const QString& name, std::uint16_t channels = 1) {
+        const QString path = dir->filePath(name);
+        const std::vector<std::int16_t> samples(1001 * channels, 100);
+        velomire::testing::WriteFile(Native(path),
+                                     WavBuilder::Canonical(channels, 44100, 16, samples));
+        return path;
+    }
+
+    // A document after the start-up New.
+    void StartUp() {
+        velomire::app::AppServices services;
+        services.makeMidiDriver = [] {
+            return std::make_unique<velomire::testing::RecordingMidiDriver>();
+        };
+        doc = std::make_unique<CVelomireDoc>(*store, messages, dialogs, services);
+        doc->OnNewDocument();
+    }
+
+    QString startDirectory;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<QtSettingsStore> store;
+    RecordingMessages messages;
+    FakeFileDialogs dialogs;
+    std::unique_ptr<CVelomireDoc> doc;
+
+private slots:
+    void init() {
+        startDirectory = QDir::currentPath();
+        dir = std::make_unique<QTemporaryDir>();
+        store = std::make_unique<QtSettingsStore>();
+        messages = {};
+        dialogs = {};
+        StartUp();
+    }
+
+    void cleanup() {
+        doc.reset();
+        QDir::setCurrent(startDirectory);
+    }
+
+    void StartUpNewShowsNoDialogAndCreatesNoProgram() {
+        QVERIFY(dialogs.questions.isEmpty());
+        QVERIFY(!doc->GetProgram().programCreated);
+        QCOMPARE(doc->Title(), QStringLiteral("Untitled"));
+        QVERIFY(!doc->IsModified());
+        doc->OnAddSamples();
+        QCOMPARE(messages.messages.size(), 1u);
+        QCOMPARE(messages.messages[0].text, std::string("Create a program first !"));
+    }
+
+    void LaterNewAsksForTheProgramFileAndStartsAnEmptyProgramThere() {
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("Strings.vmp"))};
+        QSignalSpy changed(doc.get(), &CVelomireDoc::changed);
+        doc->OnFileNew();
+        QCOMPARE(dialogs.questions.size(), 1);
+        QCOMPARE(dialogs.questions[0].kind, QStringLiteral("save"));
+        QCOMPARE(dialogs.questions[0].title, QStringLiteral("Create New Program"));
+        QCOMPARE(dialogs.questions[0].filter, QStringLiteral("Velomire program (*.vmp)"));
+        QCOMPARE(dialogs.questions[0].suffix, QStringLiteral("vmp"));
+        QVERIFY(doc->GetProgram().programCreated);
+        QCOMPARE(doc->GetProgram().ProgramName(), std::string("Strings"));
+        QCOMPARE(doc->Title(), QStringLiteral("Strings"));
+        QCOMPARE(QDir::current().canonicalPath(), QDir(dir->path()).canonicalPath());
+        QVERIFY(!doc->IsModified());
+        QVERIFY(doc->PathName().isEmpty());
+        QCOMPARE(changed.size(), 1);
+        // The file is only named; Save then asks where to write it, proposing the title.
+        QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("Strings.vmp"))));
+    }
+
+    void CancellingTheNewProgramDialogChangesNothing() {
+        dialogs.fileAnswers = {Wav(QStringLiteral("kick.wav"))};
+        doc->OnOpenSample();
+        const QString titleBefore = doc->Title();
+        dialogs.saveAnswers = {FileDialogs::SaveAnswer::discard};
+        dialogs.fileAnswers = {}; // cancel "Create New Program"
+        doc->OnFileNew();
+        QCOMPARE(doc->GetProgram().sampleCount, 1);
+        QVERIFY(doc->GetProgram().programCreated);
+        QCOMPARE(doc->Title(), titleBefore);
+        QVERIFY(doc->IsModified());
+    }
+
+    void OpenSampleOnAnUpperCaseExtensionStartsAProgramNamedAfterTheFile() {
+        const QString path = Wav(QStringLiteral("Bass.WAV"), 2);
+        dialogs.fileAnswers = {path};
+        QSignalSpy title(doc.get(), &CVelomireDoc::titleChanged);
+        doc->OnOpenSample();
+        QCOMPARE(dialogs.questions[0].title, QStringLiteral("Open sample"));
+        QCOMPARE(dialogs.questions[0].filter, QStringLiteral("audio file (*.wav)"));
+        QCOMPARE(doc->Title(), QStringLiteral("Bass"));
+        QCOMPARE(title.size(), 1);
+        const auto& program = doc->GetProgram();
+        QCOMPARE(program.ProgramName(), std::string("Bass"));
+        QCOMPARE(program.sampleCount, 1);
+        QCOMPARE(program.samples[0].sample.channels, std::uint16_t{2});
+        QCOMPARE(QDir::current().canonicalPath(), QDir(dir->path()).canonicalPath());
+        QVERIFY(doc->IsModified());
+        QVERIFY(messages.messages.empty());
+
+        // No program file yet: Save asks, proposing the title in the program's directory.
+        doc->OnFileSave();
+        QCOMPARE(dialogs.questions.last().title, QStringLiteral("Save As"));
+        QCOMPARE(dialogs.questions.last().filter, QStringLiteral("Velomire prog (*.vmp)"));
+        QCOMPARE(QFileInfo(dialogs.questions.last().proposal).fileName(),
+                 QStringLiteral("Bass.vmp"));
+    }
+
+    void OpenSampleAsksBeforeDroppingUnsavedChanges() {
+        dialogs.fileAnswers = {Wav(QStringLiteral("kick.wav"))};
+        doc->OnOpenSample();
+        QVERIFY(doc->IsModified());
+        dialogs.saveAnswers = {FileDialogs::SaveAnswer::cancel};
+        dialogs.fileAnswers = {Wav(QStringLiteral("snare.wav"))};
+        doc->OnOpenSample();
+        QCOMPARE(doc->Title(), QStringLiteral("kick"));
+        QCOMPARE(dialogs.fileAnswers.size(), 1); // the file dialog was never shown
+    }
+
+    void OpenSampleRefusesANameTheRowCannotHold() {
+        dialogs.fileAnswers = {Wav(QString(36, QLatin1Char('x')) + QStringLiteral(".wav"))};
+        doc->OnOpenSample();
+        QCOMPARE(messages.messages.size(), 1u);
+        QVERIFY(!doc->GetProgram().programCreated);
+        QCOMPARE(doc->Title(), QStringLiteral("Untitled"));
+        QVERIFY(!doc->IsModified());
+    }
+
+    void SaveAndReopenGivesBackTheProgram() {
+        dialogs.fileAnswers = {Wav(QStringLiteral("pad.wav"), 2)};
+        doc->OnOpenSample();
+        auto& program = doc->GetProgram();
+        program.samples[0].keygroup.lowKey = 36;
+        program.samples[0].sample.loopMode = 1;
+        program.samples[0].sample.samplerSampleNumber = {0, 7, 8};
+        const QString file = dir->filePath(QStringLiteral("Pads.vmp"));
+        dialogs.fileAnswers = {file};
+        QSignalSpy recorded(doc.get(), &CVelomireDoc::pathRecorded);
+        QVERIFY(doc->OnFileSave());
+        QCOMPARE(doc->Title(), QStringLiteral("Pads"));
+        QCOMPARE(doc->PathName(), QFileInfo(file).absoluteFilePath());
+        QVERIFY(!doc->IsModified());
+        QCOMPARE(recorded.size(), 1);
+        // Saving under another name keeps the program's name until it is opened again.
+        QCOMPARE(program.ProgramName(), std::string("pad"));
+
+        // A second Save writes to the same file without asking.
+        const int asked = dialogs.questions.size();
+        program.samples[0].keygroup.highKey = 96;
+        doc->MarkChanged();
+        QVERIFY(doc->OnFileSave());
+        QCOMPARE(dialogs.questions.size(), asked);
+
+        StartUp();
+        QVERIFY(doc->OnOpenDocument(file));
+        const auto& reopened = doc->GetProgram();
+        QCOMPARE(reopened.sampleCount, 1);
+        QCOMPARE(reopened.ProgramName(), std::string("Pads"));
+        QCOMPARE(reopened.samples[0].keygroup.lowKey, std::int16_t{36});
+        QCOMPARE(reopened.samples[0].keygroup.highKey, std::int16_t{96});
+        QCOMPARE(reopened.samples[0].sample.loopMode, std::int16_t{1});
+        QCOMPARE(reopened.samples[0].sample.samplerSampleNumber[2], std::int16_t{8});
+        QCOMPARE(FieldText(reopened.samples[0].sample.fileName), std::string("pad.wav"));
+        QCOMPARE(doc->Title(), QStringLiteral("Pads"));
+        QVERIFY(!doc->IsModified());
+        QVERIFY(reopened.programCreated);
+    }
+
+    void ARefusedProgramFileIsReportedAndChangesNothing() {
+        dialogs.fileAnswers = {Wav(QStringLiteral("kick.wav"))};
+        doc->OnOpenSample();
+        const QString bad = dir->filePath(QStringLiteral("Broken.vmp"));
+        velomire::testing::WriteFile(Native(bad), {0x0F, 'V', 'e', 'l'});
+        dialogs.saveAnswers = {FileDialogs::SaveAnswer::discard};
+        dialogs.fileAnswers = {bad};
+        doc->OnFileOpen();
+        QCOMPARE(dialogs.questions[1].kind, QStringLiteral("ask"));
+        QCOMPARE(dialogs.questions[2].title, QStringLiteral("Open"));
+        QCOMPARE(dialogs.questions[2].filter, QStringLiteral("Velomire prog (*.vmp)"));
+        QCOMPARE(messages.messages.size(), 1u);
+        QCOMPARE(messages.messages[0].text,
+                 std::string("Error: This program file is incomplete !"));
+        QCOMPARE(messages.messages[0].caption, std::string("Broken.vmp"));
+        QCOMPARE(doc->Title(), QStringLiteral("kick"));
+        QCOMPARE(doc->GetProgram().sampleCount, 1);
+        QCOMPARE(doc->GetProgram().ProgramName(), std::string("kick"));
+        QVERIFY(doc->IsModified());
+    }
+
+    void TheSavePromptGuardsNewAndOpen() {
+        dialogs.fileAnswers = {Wav(QStringLiteral("kick.wav"))};
+        doc->OnOpenSample();
+
+        dialogs.saveAnswers = {FileDialogs::SaveAnswer::cancel};
+        doc->OnFileNew();
+        doc->OnFileOpen();
+        // Cancel at the first prompt stops New; Open prompts again and an empty script cancels.
+        QCOMPARE(dialogs.questions.size(), 3);
+        QCOMPARE(dialogs.questions[1].kind, QStringLiteral("ask"));
+        QCOMPARE(dialogs.questions[1].title, QStringLiteral("kick"));
+        QCOMPARE(dialogs.questions[2].kind, QStringLiteral("ask"));
+        QCOMPARE(doc->GetProgram().sampleCount, 1);
+
+        // Save at the prompt saves first (asking for a name), then New goes on.
+        const QString file = dir->filePath(QStringLiteral("Kit.vmp"));
+        const QString next = dir->filePath(QStringLiteral("Next.vmp"));
+        dialogs.saveAnswers = {FileDialogs::SaveAnswer::save};
+        dialogs.fileAnswers = {file, next};
+        doc->OnFileNew();
+        QVERIFY(QFile::exists(file));
+        QCOMPARE(doc->Title(), QStringLiteral("Next"));
+        QCOMPARE(doc->GetProgram().sampleCount, 0);
+    }
+
+    void TheEditingProtocolCopiesTheRowOutAndBackAndMarksTheDocument() {
+        dialogs.fileAnswers = {Wav(QStringLiteral("kick.wav"))};
+        doc->OnOpenSample();
+        doc->SetModifiedFlag(false);
+        QSignalSpy changed(doc.get(), &CVelomireDoc::changed);
+        doc->EditSample(0, CVelomireDoc::EditScope::sampleOnly,
+                        [](velomire::program::SampleEntry& e) {
+                            e.sample.loopCount = 2;
+                            e.keygroup.lowKey = 99; // not the Loop Editor's to change
+                        });
+        const auto& row = doc->GetProgram().samples[0];
+        QCOMPARE(row.sample.loopCount, std::int16_t{2});
+        QCOMPARE(row.keygroup.lowKey, std::int16_t{24});
+        QVERIFY(doc->IsModified());
+        QCOMPARE(changed.size(), 1);
+
+        doc->EditSample(0, CVelomireDoc::EditScope::sampleAndKeygroup,
+                        [](velomire::program::SampleEntry& e) { e.keygroup.lowKey = 48; });
+        QCOMPARE(doc->GetProgram().samples[0].keygroup.lowKey, std::int16_t{48});
+        // A row that does not exist is left alone.
+        doc->EditSample(1, CVelomireDoc::EditScope::sampleAndKeygroup, {});
+        QCOMPARE(changed.size(), 2);
+    }
+    void AddSamplesAppliesWhatTheDialogAcceptedAndMarksTheDocument() {
+        Wav(QStringLiteral("kick.wav"));
+        Wav(QStringLiteral("snare.wav"), 2);
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("Kit.vmp"))};
+        doc->OnFileNew();
+        QSignalSpy changed(doc.get(), &CVelomireDoc::changed);
+        QTimer::singleShot(0, this, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Select Samples "));
+            dialog->findChild<QListWidget*>(QStringLiteral("fileList"))->selectAll();
+            dialog->findChild<QPushButton*>(QStringLiteral("addButton"))->click();
+            dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        });
+        doc->OnAddSamples();
+        const auto& program = doc->GetProgram();
+        QCOMPARE(program.sampleCount, 2);
+        QCOMPARE(FieldText(program.samples[0].sample.fileName), std::string("kick.wav"));
+        QCOMPARE(FieldText(program.samples[1].sample.fileName), std::string("snare.wav"));
+        QVERIFY(doc->IsModified());
+        QCOMPARE(changed.size(), 1);
+
+        // Closed without OK: nothing changes, and the views are not told of anything.
+        doc->SetModifiedFlag(false);
+        QTimer::singleShot(0, this, [] { QApplication::activeModalWidget()->close(); });
+        doc->OnAddSamples();
+        QCOMPARE(program.sampleCount, 2);
+        QVERIFY(!doc->IsModified());
+        QCOMPARE(changed.size(), 1);
+    }
+
+    void OptionsWritesTheNineKeysWhenAccepted() {
+        auto& s = doc->Settings();
+        s = {5, 255, 254, 8, 32, 2, 15, 1, 3, 0};
+        QTimer::singleShot(0, this, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Options : Sampler and Midi"));
+            dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        });
+        doc->OnOptions();
+        QVERIFY(messages.messages.empty());
+        QSettings written(store->FileName(), QSettings::IniFormat);
+        written.beginGroup(QStringLiteral("Velomire"));
+        QCOMPARE(written.value(QStringLiteral("Sampler model")).toString(), QStringLiteral("5"));
+        QCOMPARE(written.value(QStringLiteral("Max Sample")).toString(), QStringLiteral("255"));
+        QCOMPARE(written.value(QStringLiteral("Midi channel")).toString(), QStringLiteral("15"));
+        QCOMPARE(written.value(QStringLiteral("MidiOut device")).toString(), QStringLiteral("1"));
+        // No audio outputs are listed yet, so the dialog gives back none chosen.
+        QCOMPARE(written.value(QStringLiteral("WaveOut device")).toString(), QStringLiteral("-1"));
+        QVERIFY(!written.contains(QStringLiteral("MidiIn device")));
+        QCOMPARE(s.midiInDevice, 3);
+    }
+};
+
+QTEST_MAIN(DocumentTest)
+#include "DocumentTest.moc"

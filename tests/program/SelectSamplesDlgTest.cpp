@@ -1,0 +1,250 @@
+#include "program/CSelectSamplesDlg.h"
+#include "program/ProgramFile.h"
+#include "program/WavInfo.h"
+#include "support/RecordingMessages.h"
+#include "support/WavBuilder.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+
+using namespace velomire::program;
+using velomire::testing::RecordingMessages;
+using velomire::testing::TempDir;
+using velomire::testing::WavBuilder;
+using velomire::testing::WriteFile;
+
+namespace {
+
+void MakeWav(const std::string& name, std::uint16_t bits = 16) {
+    WriteFile(name, WavBuilder::Canonical(1, 22050, bits, std::vector<std::int16_t>(64, 5)));
+}
+
+QStringList Texts(const QListWidget* list) {
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i) {
+        texts << list->item(i)->text();
+    }
+    return texts;
+}
+
+// Remembers, for each message, what the information line showed when the message came up.
+class MessagesSeeingTheBitsLine : public RecordingMessages {
+public:
+    void Show(std::string_view text, std::string_view caption) override {
+        RecordingMessages::Show(text, caption);
+        bitsShownAtMessage.push_back(bits != nullptr ? bits->text() : QString());
+    }
+    const QLabel* bits = nullptr;
+    QStringList bitsShownAtMessage;
+};
+
+} // namespace
+
+class SelectSamplesDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void removingTheSecondOfThreeAndAddingOneGivesFirstThirdAndNew();
+    void fortyFiveFilesGiveFortyAndOneMessagePerClick();
+    void anEightBitFileShowsTheMessageAndThenItsValues();
+    void escAfterRemovingRowsLeavesTheProgramUntouched();
+    void doubleClickPlaysAndClosingStopsThePreview();
+
+private:
+    QListWidget* Files() { return dialog->findChild<QListWidget*>(QStringLiteral("fileList")); }
+    QListWidget* Samples() { return dialog->findChild<QListWidget*>(QStringLiteral("sampleList")); }
+    void Click(const char* button) {
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(button)),
+                          Qt::LeftButton);
+    }
+    void SelectFiles(const QStringList& names) {
+        Files()->clearSelection();
+        for (const QString& name : names) {
+            const auto found = Files()->findItems(name, Qt::MatchExactly);
+            QVERIFY(!found.isEmpty());
+            found.first()->setSelected(true);
+        }
+    }
+    void AddRow(const std::string& file, const std::string& sampleName) {
+        MakeWav(file);
+        WavInfo wav(messages);
+        QVERIFY(wav.Open(file));
+        program->InitSampleEntry(program->sampleCount, file, wav);
+        SetFieldText(
+            program->samples[static_cast<std::size_t>(program->sampleCount)].sample.sampleName,
+            sampleName);
+        ++program->sampleCount;
+    }
+    // What the document does: fill, run, apply on OK.
+    void Open() {
+        dialog->Pending().FillFrom(*program);
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    }
+    std::vector<std::string> RowFiles() const {
+        std::vector<std::string> files;
+        for (int i = 0; i < program->sampleCount; ++i) {
+            files.push_back(
+                FieldText(program->samples[static_cast<std::size_t>(i)].sample.fileName));
+        }
+        return files;
+    }
+
+    std::filesystem::path startDirectory;
+    std::unique_ptr<TempDir> dir;
+    MessagesSeeingTheBitsLine messages;
+    std::vector<std::string> played;
+    std::unique_ptr<Program> program;
+    std::unique_ptr<CSelectSamplesDlg> dialog;
+};
+
+void SelectSamplesDlgTest::init() {
+    startDirectory = std::filesystem::current_path();
+    dir = std::make_unique<TempDir>();
+    program = std::make_unique<Program>();
+    program->SetProgramPath(dir->Path() / "Drums.vmp", true);
+    messages = MessagesSeeingTheBitsLine();
+    played.clear();
+    dialog = std::make_unique<CSelectSamplesDlg>(messages, [this](const std::string& name) {
+        played.push_back(name);
+        return 0;
+    });
+    messages.bits = dialog->findChild<QLabel*>(QStringLiteral("information1"));
+}
+
+void SelectSamplesDlgTest::cleanup() {
+    dialog.reset();
+    std::filesystem::current_path(startDirectory);
+    dir.reset();
+}
+
+void SelectSamplesDlgTest::removingTheSecondOfThreeAndAddingOneGivesFirstThirdAndNew() {
+    AddRow("kick.wav", "Kick");
+    AddRow("snare.wav", "Snare");
+    AddRow("hat.wav", "Hat");
+    MakeWav("Clap.WAV");
+    MakeWav("an_unusually_long_file_name_of_the_take.wav"); // 43 characters
+    WriteFile("notes.txt", {});
+
+    Open();
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Select Samples "));
+    QCOMPARE(dialog->findChild<QLineEdit*>(QStringLiteral("directoryLine"))->text(),
+             QDir::toNativeSeparators(QDir::currentPath()));
+    QCOMPARE(Texts(Files()), QStringList({"Clap.WAV", "hat.wav", "kick.wav", "snare.wav"}));
+    auto* note = dialog->findChild<QLabel*>(QStringLiteral("longNamesNote"));
+    QVERIFY(note->isVisible());
+    QCOMPARE(note->text(),
+             QStringLiteral("1 file with a name of 40 characters or more is not listed"));
+    QCOMPARE(Texts(Samples()),
+             QStringList({"kick.wav [Kick]", "snare.wav [Snare]", "hat.wav [Hat]"}));
+
+    Samples()->item(1)->setSelected(true);
+    Click("removeButton");
+    SelectFiles({"Clap.WAV"});
+    Click("addButton");
+    QCOMPARE(Texts(Samples()), QStringList({"kick.wav [Kick]", "hat.wav [Hat]", "Clap.WAV []"}));
+
+    Click("okButton");
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QVERIFY(dialog->Pending().ApplyTo(*program, messages));
+    QCOMPARE(RowFiles(), (std::vector<std::string>{"kick.wav", "hat.wav", "Clap.WAV"}));
+    QVERIFY(messages.messages.empty());
+
+    // The next time, the lists are built again from the program as it is now.
+    Open();
+    QCOMPARE(Texts(Samples()),
+             QStringList({"kick.wav [Kick]", "hat.wav [Hat]", "Clap.WAV [Clap]"}));
+    QCOMPARE(dialog->InformationLine()[0], QString());
+}
+
+void SelectSamplesDlgTest::fortyFiveFilesGiveFortyAndOneMessagePerClick() {
+    for (int i = 0; i < 45; ++i) {
+        MakeWav("take" + std::to_string(100 + i) + ".wav");
+    }
+    Open();
+    QCOMPARE(Files()->count(), 45);
+    Files()->selectAll();
+    Click("addButton");
+    QCOMPARE(Samples()->count(), 40);
+    QCOMPARE(messages.messages.size(), std::size_t{1});
+    QCOMPARE(messages.messages[0].text, std::string("Error : Maximum number of Samples"));
+    QCOMPARE(Samples()->item(39)->text(), QStringLiteral("take139.wav []"));
+
+    Click("addButton");
+    QCOMPARE(messages.messages.size(), std::size_t{2});
+    Click("okButton");
+    QVERIFY(dialog->Pending().ApplyTo(*program, messages));
+    QCOMPARE(program->sampleCount, 40);
+}
+
+void SelectSamplesDlgTest::anEightBitFileShowsTheMessageAndThenItsValues() {
+    WriteFile("lofi.wav", WavBuilder::Canonical(1, 22050, 8, std::vector<std::int16_t>(22050)));
+    WriteFile("pad.wav",
+              WavBuilder::Canonical(2, 44100, 16, std::vector<std::int16_t>(110250 * 2)));
+    Open();
+
+    const QRect lofi = Files()->visualItemRect(Files()->item(0));
+    QTest::mouseClick(Files()->viewport(), Qt::LeftButton, {}, lofi.center());
+    QCOMPARE(messages.messages.size(), std::size_t{1});
+    QCOMPARE(messages.messages[0].text, std::string("Error: Invalid .Wav File !"));
+    QCOMPARE(messages.messages[0].caption, std::string("lofi.wav"));
+    QCOMPARE(messages.bitsShownAtMessage, QStringList({QString()}));
+    const std::array<QString, 6> lofiLine{"lofi.wav", "8 Bits",      "Mono",
+                                          "22050 Hz", "44100 Words", "2. Seconds"};
+    QCOMPARE(dialog->InformationLine(), lofiLine);
+    QCOMPARE(messages.bits->text(), QStringLiteral("8 Bits"));
+
+    const QRect pad = Files()->visualItemRect(Files()->item(1));
+    QTest::mouseClick(Files()->viewport(), Qt::LeftButton, {}, pad.center());
+    const std::array<QString, 6> padLine{"pad.wav",  "16 Bits",      "Stereo",
+                                         "44100 Hz", "110250 Words", "2.5 Seconds"};
+    QCOMPARE(dialog->InformationLine(), padLine);
+
+    // A file gone since the list was made leaves the line as it was.
+    std::filesystem::remove("lofi.wav");
+    QTest::mouseClick(Files()->viewport(), Qt::LeftButton, {}, lofi.center());
+    QCOMPARE(messages.messages.back().text, std::string("Error: Can't open File !"));
+    QCOMPARE(dialog->InformationLine(), padLine);
+}
+
+void SelectSamplesDlgTest::escAfterRemovingRowsLeavesTheProgramUntouched() {
+    AddRow("kick.wav", "Kick");
+    AddRow("snare.wav", "Snare");
+    const std::vector<std::uint8_t> before = ProgramFile::Store(*program);
+    Open();
+    Samples()->selectAll();
+    Click("removeButton");
+    QCOMPARE(Samples()->count(), 0);
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(dialog->result(), int(QDialog::Rejected));
+    // The document applies the list only after OK.
+    if (dialog->result() == QDialog::Accepted) {
+        dialog->Pending().ApplyTo(*program, messages);
+    }
+    QCOMPARE(ProgramFile::Store(*program), before);
+}
+
+void SelectSamplesDlgTest::doubleClickPlaysAndClosingStopsThePreview() {
+    MakeWav("kick.wav");
+    Open();
+    const QRect kick = Files()->visualItemRect(Files()->item(0));
+    // As the window system delivers it: a click, then the second press as a double click.
+    QTest::mouseClick(Files()->viewport(), Qt::LeftButton, {}, kick.center());
+    QTest::mouseDClick(Files()->viewport(), Qt::LeftButton, {}, kick.center());
+    QTest::mouseRelease(Files()->viewport(), Qt::LeftButton, {}, kick.center());
+    QCOMPARE(played, std::vector<std::string>{"kick.wav"});
+    Click("okButton");
+    QCOMPARE(played, (std::vector<std::string>{"kick.wav", ""}));
+}
+
+QTEST_MAIN(SelectSamplesDlgTest)
+#include "SelectSamplesDlgTest.moc"

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/FileDialogs.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace velomire::testing {
+
+// Answers the document's file questions from a script and keeps every question asked. An empty
+// script answers like a user who cancels.
+class FakeFileDialogs : public app::FileDialogs {
+public:
+    struct Question {
+        QString kind; // "open", "save" or "ask"
+        QString title;
+        QString filter;
+        QString proposal;
+        QString suffix;
+    };
+
+    QString OpenFileName(const QString& title, const QString& filter) override {
+        questions.append({QStringLiteral("open"), title, filter, {}, {}});
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    }
+    QString SaveFileName(const QString& title, const QString& filter, const QString& proposal,
+                         const QString& suffix) override {
+        questions.append({QStringLiteral("save"), title, filter, proposal, suffix});
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    }
+    SaveAnswer AskToSave(const QString& documentTitle) override {
+        questions.append({QStringLiteral("ask"), documentTitle, {}, {}, {}});
+        return saveAnswers.isEmpty() ? SaveAnswer::cancel : saveAnswers.takeFirst();
+    }
+
+    QStringList fileAnswers;
+    QList<SaveAnswer> saveAnswers;
+    QList<Question> questions;
+};
+
+} // namespace velomire::testing
