@@ -1,0 +1,523 @@
+// The Loop Editor driven with real clicks and keys on a generated WAV file, with an audio output
+// that plays nothing and lets the test say which blocks came back and how far the device got.
+
+#include "editing/CLoopEditorDlg.h"
+#include "editing/FakeAudioOutput.h"
+#include "editing/WaveformWidget.h"
+#include "program/ByteWriter.h"
+#include "program/Program.h"
+#include "program/ProgramFile.h"
+#include "support/RecordingMessages.h"
+#include "support/WavBuilder.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+using velomire::editing::CLoopEditorDlg;
+using velomire::editing::LoopEditorModel;
+using velomire::editing::LoopEditorStatus;
+using velomire::editing::RegionFigures;
+using velomire::editing::WaveformWidget;
+using velomire::program::SampleBlock;
+using velomire::testing::FakeAudioOutput;
+using velomire::testing::RecordingMessages;
+using velomire::testing::TempDir;
+using velomire::testing::WavBuilder;
+
+namespace {
+
+constexpr std::uint32_t kFrames = 20000;
+constexpr std::uint32_t kRate = 22050;
+constexpr int kDevice = 3;
+
+// Silent for its first 300 and last 300 frames, with single zero frames at 500, 1500, ...,
+// 19500; 1000 everywhere else (a mean above 500, so the snap level opens at 0).
+std::vector<std::int16_t> Frames() {
+    std::vector<std::int16_t> frames(kFrames, 1000);
+    for (std::uint32_t i = 0; i < kFrames; ++i) {
+        if (i < 300 || i >= kFrames - 300 || i % 1000 == 500) {
+            frames[i] = 0;
+        }
+    }
+    return frames;
+}
+
+// A block as a new entry has it: the whole file is the sound, loops 1-4 cover it, no looping.
+SampleBlock NewBlock(const char* fileName) {
+    SampleBlock block;
+    velomire::program::SetFieldText(block.fileName, fileName);
+    block.channels = 1;
+    block.sampleRate = kRate;
+    block.frameCount = kFrames;
+    block.soundEnd = kFrames - 1;
+    block.lengthWords = kFrames;
+    block.endPoint = kFrames - 1;
+    for (std::size_t n = 0; n < 4; ++n) {
+        block.loopAt[n] = kFrames - 1;
+        block.loopLength[n] = kFrames;
+    }
+    block.loopMode = velomire::program::loopNone;
+    return block;
+}
+
+std::vector<std::uint8_t> Stored(const SampleBlock& block) {
+    std::vector<std::uint8_t> bytes;
+    velomire::program::ByteWriter out(bytes);
+    block.Write(out);
+    return bytes;
+}
+
+// Reports finished blocks the way a device does, from the test's own call.
+class ReportingAudioOutput : public FakeAudioOutput {
+public:
+    void Report(std::uint64_t tag) {
+        if (blockFinished) {
+            blockFinished(tag);
+        }
+    }
+    bool HasHandler() const { return static_cast<bool>(blockFinished); }
+};
+
+template <typename T> T* Child(QWidget& dialog, const char* name) {
+    auto* child = dialog.findChild<T*>(QLatin1String(name));
+    if (child == nullptr) {
+        qFatal("no child %s", name);
+    }
+    return child;
+}
+
+// The index-th button showing this text (the snap buttons come in pairs: Start's, then End's).
+QAbstractButton* Button(QWidget& dialog, const QString& text, int index = 0) {
+    for (auto* button : dialog.findChildren<QAbstractButton*>()) {
+        if (button->text() == text && index-- == 0) {
+            return button;
+        }
+    }
+    qFatal("no button %s", qPrintable(text));
+    return nullptr;
+}
+
+void Click(QWidget& dialog, const QString& text, int index = 0) {
+    QTest::mouseClick(Button(dialog, text, index), Qt::LeftButton);
+}
+
+QString Text(QWidget& dialog, const char* field) {
+    return Child<QLineEdit>(dialog, field)->text();
+}
+
+} // namespace
+
+class LoopEditorDlgTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CLoopEditorDlg> Open(std::size_t frameLimit = LoopEditorModel::noFrameLimit) {
+        auto dialog =
+            std::make_unique<CLoopEditorDlg>(block, kDevice, output, messages, nullptr, frameLimit);
+        if (dialog->Opened()) {
+            dialog->show();
+            if (!QTest::qWaitForWindowExposed(dialog.get())) {
+                qFatal("dialog not shown");
+            }
+        }
+        return dialog;
+    }
+
+    static WaveformWidget* Picture(CLoopEditorDlg& dialog) { return dialog.Waveform(); }
+
+    // The rightmost picture column whose click lands on `frame` or before it.
+    static int ColumnAt(const CLoopEditorDlg& dialog, std::int64_t frame) {
+        const auto& view = dialog.Model().View();
+        for (int x = view.PictureWidth() - 2; x >= 0; --x) {
+            const auto at = view.FrameAtPixel(x, 10);
+            if (at && *at <= frame) {
+                return x;
+            }
+        }
+        return -1;
+    }
+
+    std::filesystem::path startDirectory;
+    std::unique_ptr<TempDir> directory;
+    RecordingMessages messages;
+    ReportingAudioOutput output;
+    SampleBlock block;
+
+private slots:
+    void init() {
+        startDirectory = std::filesystem::current_path();
+        directory = std::make_unique<TempDir>();
+        std::filesystem::current_path(directory->Path());
+        velomire::testing::WriteFile("loop.wav", WavBuilder::Canonical(1, kRate, 16, Frames()));
+        messages = {};
+        output = {};
+        block = NewBlock("loop.wav");
+    }
+
+    void cleanup() {
+        std::filesystem::current_path(startDirectory);
+        directory.reset();
+    }
+
+    void OpensOnTheWholeSampleWithItsCaptionAndNoPartChosen() {
+        auto dialog = Open();
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Loop editor  -  loop.wav"));
+        QCOMPARE(Text(*dialog, "startField"), QStringLiteral("0"));
+        QCOMPARE(Text(*dialog, "endField"), QStringLiteral("19999"));
+        QCOMPARE(Text(*dialog, "lengthField"), QStringLiteral("20000"));
+        QVERIFY(!Child<QSpinBox>(*dialog, "dwellField")->isEnabled());
+        QCOMPARE(Child<QSpinBox>(*dialog, "snapLevelField")->value(), 0);
+        QCOMPARE(Child<QComboBox>(*dialog, "loopModeList")->currentText(),
+                 QStringLiteral("No looping"));
+        for (const char* part : {"Sound", "Loop 1", "Loop 2", "Loop 3", "Loop 4"}) {
+            QVERIFY(!Button(*dialog, QLatin1String(part))->isChecked());
+        }
+        // The picture keeps its frames when it is resized with the dialog.
+        QVERIFY(Picture(*dialog)->width() >= WaveformWidget::minimumPictureWidth);
+        QCOMPARE(dialog->Model().View().PictureWidth(), Picture(*dialog)->width());
+    }
+
+    void TheCachedPictureShowsTheColoursAndIsDrawnOnlyAfterAChange() {
+        auto dialog = Open();
+        Click(*dialog, QStringLiteral("Sound"));
+        Click(*dialog, QStringLiteral("Remove 0"));
+        WaveformWidget* picture = Picture(*dialog);
+        QImage image = picture->grab().toImage();
+        const int drawn = picture->Painter().RenderCount();
+        const auto& view = dialog->Model().View();
+        const int middle = view.ColumnOfFrame(10000);
+        QCOMPARE(image.pixelColor(view.ColumnOfFrame(100), 5), QColor(0, 0, 0));
+        QCOMPARE(image.pixelColor(middle, 5), QColor(255, 255, 204));
+        QCOMPARE(image.pixelColor(middle, view.MidY()), QColor(0, 255, 255));
+        QCOMPARE(image.pixelColor(middle, view.MidY() - 1000 / 256), QColor(255, 51, 51));
+        QCOMPARE(image.pixelColor(view.ColumnOfFrame(100), view.MidY()),
+                 QColor(102, 51, 51)); // silence outside the sound
+
+        picture->repaint();
+        QCOMPARE(picture->Painter().RenderCount(), drawn);
+        Click(*dialog, QStringLiteral("Zoom in"));
+        picture->repaint();
+        QCOMPARE(picture->Painter().RenderCount(), drawn + 1);
+    }
+
+    void ZoomButtonsAndTheScrollBarMoveTheView() {
+        auto dialog = Open();
+        const auto& view = dialog->Model().View();
+        auto* bar = Child<QScrollBar>(*dialog, "scrollBar");
+        QVERIFY(!bar->isEnabled()); // everything is shown
+
+        Click(*dialog, QStringLiteral("Zoom in"));
+        QCOMPARE(view.ViewStart(), 4999);
+        QCOMPARE(view.ViewEnd(), 15000);
+        QVERIFY(bar->isEnabled());
+        QCOMPARE(bar->maximum(), 32767);
+        QCOMPARE(bar->value(), view.Thumb());
+        QCOMPARE(bar->value(), 16383);
+
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QVERIFY(view.ViewStart() > 4999);
+        QCOMPARE(view.ViewEnd() - view.ViewStart(), 10001);
+        QCOMPARE(bar->value(), view.Thumb());
+        bar->setSliderPosition(0); // dragging the thumb to the left end
+        QCOMPARE(view.ViewStart(), 0);
+        QCOMPARE(view.ViewEnd(), 10001);
+
+        Click(*dialog, QStringLiteral("Zoom out"));
+        QCOMPARE(view.ViewStart(), 0);
+        QCOMPARE(view.ViewEnd(), 15001);
+
+        Click(*dialog, QStringLiteral("Sound"));
+        Click(*dialog, QStringLiteral("Remove 0"));
+        Click(*dialog, QStringLiteral("Zoom"));
+        QCOMPARE(view.ViewStart(), 300);
+        QCOMPARE(view.ViewEnd(), 19699);
+
+        Click(*dialog, QStringLiteral("Zoom All"));
+        QCOMPARE(view.ViewStart(), 0);
+        QCOMPARE(view.ViewEnd(), 19999);
+        QCOMPARE(bar->value(), 0);
+        QVERIFY(!bar->isEnabled());
+        QCOMPARE(dialog->Model().CurrentPart(), LoopEditorModel::noPart);
+        QVERIFY(!Button(*dialog, QStringLiteral("Sound"))->isChecked());
+        QCOMPARE(Text(*dialog, "startField"), QStringLiteral("0"));
+    }
+
+    void ClicksOnThePictureMoveTheRegionEndsAsTheModelSays() {
+        auto dialog = Open();
+        WaveformWidget* picture = Picture(*dialog);
+        const auto& view = dialog->Model().View();
+
+        QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(100, 100));
+        QCOMPARE(block.soundStart, 0u); // no part chosen yet
+
+        Click(*dialog, QStringLiteral("Sound"));
+        const std::int64_t start = *view.FrameAtPixel(100, 100);
+        const std::int64_t end = *view.FrameAtPixel(600, 20);
+        QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(100, 100));
+        QTest::mouseClick(picture, Qt::RightButton, {}, QPoint(600, 20));
+        QCOMPARE(std::int64_t{block.soundStart}, start);
+        QCOMPARE(std::int64_t{block.soundEnd}, end);
+        QCOMPARE(Text(*dialog, "startField"), QString::number(start));
+        QCOMPARE(Text(*dialog, "lengthField"), QString::number(end - start + 1));
+
+        // Loop 2 was pulled inside the sound; a start less than 64 frames before its end is
+        // refused.
+        Click(*dialog, QStringLiteral("Loop 2"));
+        const RegionFigures loop = dialog->Model().Figures();
+        QCOMPARE(loop.end, end);
+        const int nearEnd = ColumnAt(*dialog, loop.end);
+        QVERIFY(*view.FrameAtPixel(nearEnd, 10) > loop.end - 63);
+        QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(nearEnd, 10));
+        QCOMPARE(dialog->Model().Figures(), loop);
+        QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(400, 10));
+        QCOMPARE(dialog->Model().Figures().start, *view.FrameAtPixel(400, 10));
+        QCOMPARE(dialog->Model().Figures().end, loop.end);
+    }
+
+    void PartButtonsSwitchTheFiguresAndTheDwellBox() {
+        auto dialog = Open();
+        auto* dwell = Child<QSpinBox>(*dialog, "dwellField");
+        block.loopDwell[2] = 120;
+
+        Click(*dialog, QStringLiteral("Loop 3"));
+        QVERIFY(Button(*dialog, QStringLiteral("Loop 3"))->isChecked());
+        QVERIFY(!Button(*dialog, QStringLiteral("Sound"))->isChecked());
+        QCOMPARE(block.loopCount, 3);
+        QCOMPARE(Child<QSpinBox>(*dialog, "loopCountField")->value(), 3);
+        QCOMPARE(block.loopMode, velomire::program::loopNone); // only Loop 1 sets the mode
+        QVERIFY(dwell->isEnabled());
+        QCOMPARE(dwell->value(), 120);
+        dwell->selectAll();
+        QTest::keyClicks(dwell, QStringLiteral("250"));
+        QCOMPARE(block.loopDwell[2], 250u);
+
+        Click(*dialog, QStringLiteral("Loop 1"));
+        QCOMPARE(block.loopMode, velomire::program::loopNormal);
+        QCOMPARE(Child<QComboBox>(*dialog, "loopModeList")->currentIndex(), 0);
+        QCOMPARE(block.loopCount, 3);
+
+        Click(*dialog, QStringLiteral("Sound"));
+        QVERIFY(!dwell->isEnabled());
+        QCOMPARE(dwell->value(), 0);
+        QVERIFY(Button(*dialog, QStringLiteral("Sound"))->isChecked());
+        // Choosing the chosen part again keeps it chosen.
+        Click(*dialog, QStringLiteral("Sound"));
+        QVERIFY(Button(*dialog, QStringLiteral("Sound"))->isChecked());
+    }
+
+    void RemoveZeroAndTheSnapButtonsMoveTheSoundToNearZeroFrames() {
+        auto dialog = Open();
+        Click(*dialog, QStringLiteral("Sound"));
+        Click(*dialog, QStringLiteral("Remove 0"));
+        QCOMPARE(block.soundStart, 300u);
+        QCOMPARE(block.soundEnd, 19699u);
+
+        Click(*dialog, QStringLiteral(">0"), 0); // beside Start
+        QCOMPARE(block.soundStart, 500u);
+        Click(*dialog, QStringLiteral("0<"), 1); // beside End
+        QCOMPARE(block.soundEnd, 19500u);
+        QCOMPARE(Text(*dialog, "lengthField"), QStringLiteral("19001"));
+        Click(*dialog, QStringLiteral("0<"), 0);
+        QCOMPARE(block.soundStart, 299u);
+    }
+
+    void LoopCountModeAndSnapLevelBoxesEditTheBlock() {
+        auto dialog = Open();
+        Click(*dialog, QStringLiteral("Sound"));
+        auto* count = Child<QSpinBox>(*dialog, "loopCountField");
+        auto* mode = Child<QComboBox>(*dialog, "loopModeList");
+
+        QTest::keyClick(mode, Qt::Key_Up, Qt::NoModifier); // "Loop until release"
+        QCOMPARE(block.loopMode, velomire::program::loopUntilRelease);
+        QTest::keyClick(count, Qt::Key_Up);
+        QTest::keyClick(count, Qt::Key_Up);
+        QCOMPARE(block.loopCount, 2);
+        QCOMPARE(dialog->Model().Bands().size(), 3u); // the sound and two loop stripes
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(count, Qt::Key_Up);
+        }
+        QCOMPARE(block.loopCount, 4);
+        QTest::keyClick(mode, Qt::Key_Down); // "No looping": only the sound's band
+        QCOMPARE(block.loopMode, velomire::program::loopNone);
+        QCOMPARE(dialog->Model().Bands().size(), 1u);
+
+        // Typed up to 999; its arrows stay within 0..500.
+        auto* snap = Child<QSpinBox>(*dialog, "snapLevelField");
+        snap->selectAll();
+        QTest::keyClicks(snap, QStringLiteral("999"));
+        QCOMPARE(dialog->Model().SnapLevel(), 999);
+        snap->selectAll();
+        QTest::keyClicks(snap, QStringLiteral("499"));
+        QTest::keyClick(snap, Qt::Key_Up);
+        QTest::keyClick(snap, Qt::Key_Up);
+        QCOMPARE(dialog->Model().SnapLevel(), 500);
+        QCOMPARE(snap->value(), 500);
+        QTest::keyClick(snap, Qt::Key_Down);
+        QCOMPARE(dialog->Model().SnapLevel(), 499);
+    }
+
+    void EnterDoesNothing() {
+        auto dialog = Open();
+        auto* ok = Button(*dialog, QStringLiteral("Ok"));
+        ok->setFocus();
+        QTest::keyClick(ok, Qt::Key_Return);
+        QTest::keyClick(dialog.get(), Qt::Key_Enter);
+        QTest::keyClick(Child<QSpinBox>(*dialog, "snapLevelField"), Qt::Key_Return);
+        QTest::keyClick(Button(*dialog, QStringLiteral("Zoom in")), Qt::Key_Return);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->Model().View().ViewStart(), 0);
+        QVERIFY(dialog->Model().IsOpen());
+    }
+
+    void EveryWayOfClosingFinishesTheBlock_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Ok") << QStringLiteral("ok");
+        QTest::newRow("Escape") << QStringLiteral("escape");
+        QTest::newRow("close box") << QStringLiteral("close");
+    }
+
+    void EveryWayOfClosingFinishesTheBlock() {
+        QFETCH(QString, how);
+        block.soundStart = 500;
+        block.loopAt[0] = 1000; // relative to the sound's start: frame 1500
+        block.loopLength[0] = 200;
+        auto dialog = Open();
+        QCOMPARE(dialog->Model().Loop(1).end, 1500);
+        Click(*dialog, QStringLiteral("Sound"));
+        const std::int64_t end = *dialog->Model().View().FrameAtPixel(601, 20);
+        QTest::mouseClick(Picture(*dialog), Qt::RightButton, {}, QPoint(601, 20));
+        Click(*dialog, QStringLiteral("P l a y"));
+        QVERIFY(output.IsOpen());
+
+        if (how == QLatin1String("ok")) {
+            Click(*dialog, QStringLiteral("Ok"));
+        } else if (how == QLatin1String("escape")) {
+            QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        } else {
+            QVERIFY(dialog->close());
+        }
+        QVERIFY(!dialog->isVisible());
+        const auto length = static_cast<std::uint32_t>(end - 500 + 1);
+        QCOMPARE(block.endPoint, length);
+        QCOMPARE(block.lengthWords, length & ~1u);
+        QCOMPARE(block.loopAt[0], 1000u);
+        QCOMPARE(block.loopLength[0], 200u);
+        QCOMPARE(output.calls.back(), std::string("Close"));
+        QVERIFY(!output.HasHandler());
+        QVERIFY(!dialog->Model().IsOpen());
+    }
+
+    void AFileThatCannotBeOpenedLeavesTheEntryUnchangedAfterItsMessage() {
+        block = NewBlock("missing.wav");
+        const auto before = Stored(block);
+        QCOMPARE(CLoopEditorDlg::Run(block, kDevice, output, messages), int{QDialog::Rejected});
+        QCOMPARE(Stored(block), before);
+        QCOMPARE(messages.messages.size(), 1u);
+        QCOMPARE(messages.messages[0].caption, std::string("missing.wav"));
+
+        block = NewBlock("loop.wav");
+        auto dialog = Open(kFrames - 1);
+        QCOMPARE(dialog->OpenStatus(), LoopEditorStatus::memoryAllocError);
+        QVERIFY(!dialog->Opened());
+        QCOMPARE(messages.messages.back(),
+                 (RecordingMessages::Message{"Waveform : Memory alloc error", "Velomire"}));
+        dialog.reset();
+        QCOMPARE(Stored(block), Stored(NewBlock("loop.wav")));
+        QVERIFY(output.calls.empty());
+    }
+
+    void PlayStreamsTheLoopAndTheCursorFollowsTheDevice() {
+        block.loopAt[0] = 19999;
+        block.loopLength[0] = 10000; // frames 10000..19999
+        auto dialog = Open();
+        WaveformWidget* picture = Picture(*dialog);
+        Click(*dialog, QStringLiteral("S t o p")); // nothing open: nothing happens
+        QVERIFY(output.calls.empty());
+
+        Click(*dialog, QStringLiteral("Loop 1"));
+        Click(*dialog, QStringLiteral("P l a y"));
+        QCOMPARE(output.calls, (std::vector<std::string>{"Open 3 22050"}));
+        QCOMPARE(output.blocks.size(), 2u);
+        QCOMPARE(output.blocks[0].frames.size(), 8192u);
+
+        const int drawn = picture->Painter().RenderCount();
+        output.played = 1000;
+        QTRY_COMPARE(picture->CursorColumn(), dialog->Model().View().ColumnOfFrame(11000));
+        QCOMPARE(picture->Painter().RenderCount(), drawn); // the cursor redraws no waveform
+
+        // A block came back: the loop goes on in it.
+        output.Report(output.PlayOldest());
+        QTRY_COMPARE(output.blocks.size(), 3u);
+        QVERIFY(dialog->Player().CursorRunning());
+
+        Click(*dialog, QStringLiteral("S t o p"));
+        QCOMPARE(output.calls.back(), std::string("Reset"));
+        for (const std::uint64_t tag : output.returnedByReset) {
+            output.Report(tag);
+        }
+        QTRY_VERIFY(!dialog->Player().CursorRunning());
+        QTRY_COMPARE(picture->CursorColumn(), std::optional<int>());
+        QCOMPARE(output.blocks.size(), 3u);
+        QVERIFY(output.IsOpen()); // until the editor closes
+    }
+
+    void ADeviceThatCannotBeOpenedShowsItsMessageAndPlaysNothing() {
+        output.openResult =
+            velomire::editing::AudioStatus::Error(velomire::editing::AudioError::BadDeviceId);
+        auto dialog = Open();
+        Click(*dialog, QStringLiteral("P l a y"));
+        QCOMPARE(messages.messages.size(), 1u);
+        QCOMPARE(messages.messages[0].text,
+                 std::string("WaveOut error: Specified device identifier is out of range"));
+        QVERIFY(output.blocks.empty());
+        QVERIFY(!dialog->Player().CursorRunning());
+    }
+
+    // The documentation's picture: the demo's stereo pad with its loop chosen and the cursor in
+    // it. Taken only when the screenshot script asks for it with VELOMIRE_SCREENSHOT_DIR.
+    void DemoPadPicture() {
+        const QByteArray target = qgetenv("VELOMIRE_SCREENSHOT_DIR");
+        if (target.isEmpty()) {
+            QSKIP("VELOMIRE_SCREENSHOT_DIR not set");
+        }
+        const std::filesystem::path demo =
+            std::filesystem::path(VELOMIRE_SOURCE_DIR) / "examples/demo";
+        auto program = std::make_unique<velomire::program::Program>();
+        QVERIFY(velomire::program::ProgramFile::LoadFile(demo / "demo.vmp", *program));
+        std::filesystem::current_path(demo);
+        SampleBlock* pad = nullptr;
+        for (int i = 0; i < program->sampleCount; ++i) {
+            auto& sample = program->samples[static_cast<std::size_t>(i)].sample;
+            if (velomire::program::FieldText(sample.fileName) == "pad.wav") {
+                pad = &sample;
+            }
+        }
+        QVERIFY(pad != nullptr);
+
+        CLoopEditorDlg dialog(*pad, kDevice, output, messages);
+        QVERIFY(dialog.Opened());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        Click(dialog, QStringLiteral("Loop 1"));
+        Click(dialog, QStringLiteral("P l a y"));
+        output.played = static_cast<std::uint64_t>(dialog.Model().Figures().length / 3);
+        QTRY_VERIFY(dialog.Waveform()->CursorColumn().has_value());
+
+        QDir().mkpath(QString::fromLocal8Bit(target));
+        const QString path = QDir(QString::fromLocal8Bit(target)).filePath("loop-editor.png");
+        QVERIFY2(dialog.grab().save(path), qPrintable(path));
+    }
+};
+
+QTEST_MAIN(LoopEditorDlgTest)
+#include "LoopEditorDlgTest.moc"
