@@ -1,4 +1,4 @@
-// The Loop Editor on a long sample: a 10-minute 44.1 kHz stereo file (26.46 M frames, 106 MB).
+// The Loop Editor on a long sample: a 10-minute 44.1 hz stereo file (26.46 M frames, 106 MB).
 // Open: the WAV reader's mono mix of every frame into memory plus the min/max summary, the wait
 // the user has before the waveform appears (target under 1 s). Strokes: one redraw's worth of
 // waveform for a 1000-pixel picture at several zooms, which must fit a 60 Hz frame (16 ms)
@@ -25,10 +25,10 @@ namespace {
 
 using namespace velomire;
 
-constexpr std::uint32_t kRate = 44100;             // Hz
-constexpr std::uint32_t kFrames = kRate * 60 * 10; // 10 minutes
-constexpr int kPictureWidth = 1000;                // pixels
-constexpr int kPictureHeight = 300;                // pixels
+constexpr std::uint32_t rate = 44100;                     // Hz
+constexpr std::uint32_t tenMinuteFrames = rate * 60 * 10; // 10 minutes
+constexpr int pictureWidth = 1000;                        // pixels
+constexpr int pictureHeight = 300;                        // pixels
 
 class SilentMessages : public program::UserMessages {
 public:
@@ -53,7 +53,7 @@ public:
         path = std::filesystem::temp_directory_path() /
                ("velomire-editor-bench-" + std::to_string(std::random_device{}()) + ".wav");
         std::ofstream file(path, std::ios::binary);
-        const std::uint32_t dataBytes = kFrames * 4;
+        const std::uint32_t dataBytes = tenMinuteFrames * 4;
         std::vector<char> bytes;
         bytes.insert(bytes.end(), {'R', 'I', 'F', 'F'});
         Put32(bytes, 36 + dataBytes);
@@ -61,8 +61,8 @@ public:
         Put32(bytes, 16);
         Put16(bytes, 1);
         Put16(bytes, 2);
-        Put32(bytes, kRate);
-        Put32(bytes, kRate * 4);
+        Put32(bytes, rate);
+        Put32(bytes, rate * 4);
         Put16(bytes, 4);
         Put16(bytes, 16);
         bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
@@ -70,11 +70,11 @@ public:
 
         std::mt19937 random(1);
         std::uniform_int_distribution<int> noise(-800, 800);
-        constexpr std::uint32_t kChunkFrames = 1 << 16;
-        for (std::uint32_t first = 0; first < kFrames; first += kChunkFrames) {
-            for (std::uint32_t i = first; i < std::min(first + kChunkFrames, kFrames); ++i) {
-                const double swell = 0.5 + 0.5 * std::sin(i * 2 * std::numbers::pi / (kRate * 7));
-                const double tone = std::sin(i * 2 * std::numbers::pi * 220 / kRate);
+        constexpr std::uint32_t chunkFrames = 1 << 16;
+        for (std::uint32_t first = 0; first < tenMinuteFrames; first += chunkFrames) {
+            for (std::uint32_t i = first; i < std::min(first + chunkFrames, tenMinuteFrames); ++i) {
+                const double swell = 0.5 + 0.5 * std::sin(i * 2 * std::numbers::pi / (rate * 7));
+                const double tone = std::sin(i * 2 * std::numbers::pi * 220 / rate);
                 const int left = static_cast<int>(20000 * swell * tone) + noise(random);
                 const int right = static_cast<int>(15000 * swell * tone) + noise(random);
                 Put16(bytes, static_cast<std::uint16_t>(left));
@@ -106,12 +106,12 @@ program::SampleBlock NewBlock() {
     program::SampleBlock block;
     program::SetFieldText(block.fileName, "long.wav");
     block.channels = 2;
-    block.frameCount = kFrames;
-    block.soundEnd = kFrames - 1;
-    block.lengthWords = kFrames;
+    block.frameCount = tenMinuteFrames;
+    block.soundEnd = tenMinuteFrames - 1;
+    block.lengthWords = tenMinuteFrames;
     for (std::size_t n = 0; n < 4; ++n) {
-        block.loopAt[n] = kFrames - 1;
-        block.loopLength[n] = kFrames;
+        block.loopAt[n] = tenMinuteFrames - 1;
+        block.loopLength[n] = tenMinuteFrames;
     }
     block.loopMode = program::loopNone;
     return block;
@@ -130,13 +130,13 @@ void BM_OpenLoopEditor(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(model.Waveform().data());
     }
-    state.SetItemsProcessed(state.iterations() * kFrames);
+    state.SetItemsProcessed(state.iterations() * tenMinuteFrames);
 }
 BENCHMARK(BM_OpenLoopEditor)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 // The summary alone, the part of opening added on top of reading the file.
 void BM_BuildSummary(benchmark::State& state) {
-    std::vector<std::int16_t> frames(kFrames);
+    std::vector<std::int16_t> frames(tenMinuteFrames);
     std::mt19937 random(2);
     for (auto& frame : frames) {
         frame = static_cast<std::int16_t>(random());
@@ -157,7 +157,7 @@ editing::LoopEditorModel& OpenModel() {
         SilentMessages messages;
         program::WavInfo wav(messages);
         opened->Open(wav, File().Path());
-        opened->SetPictureSize(kPictureWidth, kPictureHeight);
+        opened->SetPictureSize(pictureWidth, pictureHeight);
         return opened;
     }();
     return *model;
@@ -165,9 +165,9 @@ editing::LoopEditorModel& OpenModel() {
 
 // The view of state.range(0) frames (0: all) starting a third into the sample.
 editing::WaveformView ViewOf(std::int64_t frames) {
-    editing::WaveformView view(kFrames, kPictureWidth, kPictureHeight);
+    editing::WaveformView view(tenMinuteFrames, pictureWidth, pictureHeight);
     if (frames > 0) {
-        const std::int64_t first = kFrames / 3;
+        const std::int64_t first = tenMinuteFrames / 3;
         view.ZoomTo(first, first + frames - 1);
     }
     return view;
@@ -178,8 +178,8 @@ void BM_StrokesFromSummary(benchmark::State& state) {
     const editing::WaveformView view = ViewOf(state.range(0));
     std::size_t strokes = 0;
     for (auto _ : state) {
-        const auto drawn =
-            editing::WaveformStrokes::FromSummary(model.Summary(), view, 1000, kFrames - 1000);
+        const auto drawn = editing::WaveformStrokes::FromSummary(model.Summary(), view, 1000,
+                                                                 tenMinuteFrames - 1000);
         strokes = drawn.strokes.size();
         benchmark::DoNotOptimize(drawn.strokes.data());
     }
@@ -187,7 +187,7 @@ void BM_StrokesFromSummary(benchmark::State& state) {
 }
 BENCHMARK(BM_StrokesFromSummary)
     ->Arg(0)
-    ->Arg(kFrames / 16)
+    ->Arg(tenMinuteFrames / 16)
     ->Arg(1 << 16)
     ->Arg(4000)
     ->Arg(200)
@@ -212,7 +212,7 @@ void BM_StrokesByWalk(benchmark::State& state) {
     const editing::WaveformView view = ViewOf(state.range(0));
     for (auto _ : state) {
         const auto drawn =
-            editing::WaveformStrokes::Walk(model.Waveform(), view, 1000, kFrames - 1000);
+            editing::WaveformStrokes::Walk(model.Waveform(), view, 1000, tenMinuteFrames - 1000);
         benchmark::DoNotOptimize(drawn.strokes.data());
     }
 }

@@ -43,9 +43,9 @@ void PutTag(std::vector<char>& out, const char* tag) {
 class ToneFile {
 public:
     explicit ToneFile(std::uint16_t channels) {
-        constexpr std::uint32_t kRate = 44100;
-        constexpr std::uint32_t kFrames = kRate * 10;
-        const std::uint32_t dataBytes = kFrames * channels * 2;
+        constexpr std::uint32_t rate = 44100;
+        constexpr std::uint32_t tenSecondFrames = rate * 10;
+        const std::uint32_t dataBytes = tenSecondFrames * channels * 2;
         std::vector<char> bytes;
         PutTag(bytes, "RIFF");
         Put32(bytes, 36 + dataBytes);
@@ -54,15 +54,15 @@ public:
         Put32(bytes, 16);
         Put16(bytes, 1);
         Put16(bytes, channels);
-        Put32(bytes, kRate);
-        Put32(bytes, kRate * channels * 2);
+        Put32(bytes, rate);
+        Put32(bytes, rate * channels * 2);
         Put16(bytes, static_cast<std::uint16_t>(channels * 2));
         Put16(bytes, 16);
         PutTag(bytes, "data");
         Put32(bytes, dataBytes);
-        for (std::uint32_t i = 0; i < kFrames; ++i) {
+        for (std::uint32_t i = 0; i < tenSecondFrames; ++i) {
             const auto value =
-                static_cast<std::int16_t>(20000 * std::sin(i * 2 * std::numbers::pi * 440 / kRate));
+                static_cast<std::int16_t>(20000 * std::sin(i * 2 * std::numbers::pi * 440 / rate));
             for (std::uint16_t c = 0; c < channels; ++c) {
                 Put16(bytes, static_cast<std::uint16_t>(value));
             }

@@ -16,7 +16,7 @@ public:
 };
 
 // Keeps one input's work bounded when its header promises millions of frames.
-constexpr std::uint32_t kMaxFrames = 1000000;
+constexpr std::uint32_t maxFrames = 1000000;
 
 void Check(bool condition) {
     if (!condition) {
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(wav.DataOffset() + wav.DataBytes() <= size);
 
     const std::uint32_t frames = wav.FrameCount();
-    const std::uint32_t bounded = frames < kMaxFrames / 4 ? frames : kMaxFrames / 4;
+    const std::uint32_t bounded = frames < maxFrames / 4 ? frames : maxFrames / 4;
     for (int part = 0; part <= 4; ++part) {
         wav.Seek(0);
         for (std::uint32_t i = 0; i < bounded; ++i) {

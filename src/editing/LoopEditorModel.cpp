@@ -13,7 +13,7 @@ namespace velomire::editing {
 
 namespace {
 
-constexpr std::size_t kLoopSlots = LoopEditorModel::loopParts; // loops 1..4: indices 0..3
+constexpr std::size_t loopSlots = LoopEditorModel::loopParts; // loops 1..4: indices 0..3
 
 } // namespace
 
@@ -98,7 +98,7 @@ LoopEditorStatus LoopEditorModel::Adopt(std::vector<std::int16_t> frames, double
     sample.frameCount = static_cast<std::uint32_t>(waveform.size());
     sample.soundStart = static_cast<std::uint32_t>(soundStart);
     sample.soundEnd = static_cast<std::uint32_t>(soundEnd);
-    for (std::size_t n = 0; n < kLoopSlots; ++n) {
+    for (std::size_t n = 0; n < loopSlots; ++n) {
         const std::int64_t end = std::min<std::int64_t>(sample.loopAt[n] + storedStart, last);
         const std::int64_t length = std::clamp<std::int64_t>(sample.loopLength[n], 1, end + 1);
         sample.loopAt[n] = static_cast<std::uint32_t>(end);
@@ -124,7 +124,7 @@ void LoopEditorModel::Finish() {
     const std::uint32_t soundLength = sample.soundEnd - sample.soundStart + 1;
     sample.lengthWords = soundLength & ~1u;
     sample.endPoint = soundLength;
-    for (std::size_t n = 0; n < kLoopSlots; ++n) {
+    for (std::size_t n = 0; n < loopSlots; ++n) {
         sample.loopAt[n] -= sample.soundStart;
     }
     waveform = {};
@@ -439,7 +439,7 @@ WaveformStrokes LoopEditorModel::Strokes() const {
 void LoopEditorModel::KeepLoopsInSound() {
     const std::int64_t soundStart = sample.soundStart;
     const std::int64_t soundEnd = sample.soundEnd;
-    for (std::size_t n = 0; n < kLoopSlots; ++n) {
+    for (std::size_t n = 0; n < loopSlots; ++n) {
         // The end point moves inside the sound (the loop keeps its length), then a start before
         // the sound's start shortens the loop. An end before the sound's start, left by a moved
         // sound start, becomes the sound's first frame.

@@ -9,14 +9,14 @@ namespace {
 
 // Thumb steps of the scroll requests. Each move goes through the truncating thumb -> frame ->
 // thumb round trip, which loses up to one step, hence the uneven values.
-constexpr int kLineRightStep = 2;
-constexpr int kPageLeftStep = -19;
-constexpr int kPageRightStep = 21;
+constexpr int lineRightStep = 2;
+constexpr int pageLeftStep = -19;
+constexpr int pageRightStep = 21;
 // 1 / 32767 in single precision; it lies just below the exact value, so the last thumb position
 // stops a little short of the end.
-constexpr float kThumbToFraction = 3.0518509e-5f;
+constexpr float thumbToFraction = 3.0518509e-5f;
 // Columns far outside the picture only need to stay outside it.
-constexpr float kColumnLimit = 1073741824.0f; // 2^30
+constexpr float columnLimit = 1073741824.0f; // 2^30
 
 } // namespace
 
@@ -38,7 +38,7 @@ float WaveformView::XScale() const {
 
 int WaveformView::ColumnOfOffset(std::int64_t offset) const {
     const float column = static_cast<float>(offset) * XScale();
-    return static_cast<int>(std::clamp(column, -kColumnLimit, kColumnLimit));
+    return static_cast<int>(std::clamp(column, -columnLimit, columnLimit));
 }
 
 std::optional<std::int64_t> WaveformView::FrameAtPixel(int x, int y) const {
@@ -85,13 +85,13 @@ void WaveformView::Scroll(ScrollRequest request, int position) {
     case ScrollRequest::lineLeft:
         break;
     case ScrollRequest::lineRight:
-        p += kLineRightStep;
+        p += lineRightStep;
         break;
     case ScrollRequest::pageLeft:
-        p += kPageLeftStep;
+        p += pageLeftStep;
         break;
     case ScrollRequest::pageRight:
-        p += kPageRightStep;
+        p += pageRightStep;
         break;
     case ScrollRequest::thumbPosition:
     case ScrollRequest::thumbTrack:
@@ -105,7 +105,7 @@ void WaveformView::Scroll(ScrollRequest request, int position) {
     const std::int64_t viewWidth = viewEnd - viewStart + 1;
     const std::int64_t scrollMax = ScrollMax();
     const double start = static_cast<double>(p) * static_cast<double>(scrollMax) *
-                         static_cast<double>(kThumbToFraction);
+                         static_cast<double>(thumbToFraction);
     // The product is computed in double so that long samples keep their precision; the clamp
     // keeps the view inside the sample whatever the rounding.
     viewStart = std::clamp<std::int64_t>(static_cast<std::int64_t>(start), 0, scrollMax);

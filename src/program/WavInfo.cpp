@@ -13,18 +13,18 @@ namespace velomire::program {
 
 namespace {
 
-constexpr std::string_view kCantOpen = "Error: Can't open File !";
-constexpr std::string_view kInvalid = "Error: Invalid .Wav File !";
+constexpr std::string_view cantOpen = "Error: Can't open File !";
+constexpr std::string_view invalid = "Error: Invalid .Wav File !";
 
 // Bytes fetched per refill of the frame buffer. Large enough that a file read is rare next to the
 // per-frame work, small enough to stay in the cache.
-constexpr std::size_t kBlockBytes = 64 * 1024;
+constexpr std::size_t blockBytes = 64 * 1024;
 
 // "RIFF" size "WAVE": the form type sits at bytes 8 to 11, the first chunk at 12.
-constexpr std::uint64_t kFirstChunk = 12;
-constexpr std::uint64_t kChunkHeaderBytes = 8;
+constexpr std::uint64_t firstChunk = 12;
+constexpr std::uint64_t chunkHeaderBytes = 8;
 // Format chunk fields used: tag, channels, rate, byte rate, block align, bits.
-constexpr std::uint32_t kFmtBytes = 16;
+constexpr std::uint32_t fmtBytes = 16;
 
 bool TagIs(std::span<const std::uint8_t> bytes, std::string_view tag) {
     return bytes.size() >= 4 &&
@@ -103,7 +103,7 @@ bool WavInfo::Open(const std::string& path) {
     Begin(path);
     source = Source::FromFile(path);
     if (!source) {
-        messages.Show(kCantOpen, path);
+        messages.Show(cantOpen, path);
         return false;
     }
     return Accept(path);
@@ -144,7 +144,7 @@ void WavInfo::Begin(const std::string& path) {
 bool WavInfo::Accept(const std::string& path) {
     if (!Check()) {
         Close();
-        messages.Show(kInvalid, path);
+        messages.Show(invalid, path);
         return false;
     }
     return true;
@@ -162,22 +162,22 @@ bool WavInfo::Check() {
     bool fmtFound = false;
     bool fmtComplete = false;
     bool dataFound = false;
-    std::uint64_t position = kFirstChunk;
-    while (!(fmtFound && dataFound) && position + kChunkHeaderBytes <= fileSize) {
-        std::array<std::uint8_t, kChunkHeaderBytes> header{};
+    std::uint64_t position = firstChunk;
+    while (!(fmtFound && dataFound) && position + chunkHeaderBytes <= fileSize) {
+        std::array<std::uint8_t, chunkHeaderBytes> header{};
         if (source->ReadAt(position, header) < header.size()) {
             return false;
         }
         ByteReader headerReader{std::span(header).subspan(4)};
         const std::uint32_t chunkBytes = headerReader.U32();
-        const std::uint64_t body = position + kChunkHeaderBytes;
+        const std::uint64_t body = position + chunkHeaderBytes;
 
         if (!fmtFound && TagIs(header, "fmt ")) {
             fmtFound = true;
-            std::array<std::uint8_t, kFmtBytes> fmt{};
-            const std::size_t wanted = std::min(chunkBytes, kFmtBytes);
+            std::array<std::uint8_t, fmtBytes> fmt{};
+            const std::size_t wanted = std::min(chunkBytes, fmtBytes);
             const std::size_t got = source->ReadAt(body, std::span(fmt).first(wanted));
-            fmtComplete = chunkBytes >= kFmtBytes && got == kFmtBytes;
+            fmtComplete = chunkBytes >= fmtBytes && got == fmtBytes;
             // Keep each field that lies inside the chunk, so a refused file still shows them.
             ByteReader reader{std::span(fmt).first(got)};
             reader.Skip(2); // format tag: not checked, 16-bit integer samples are assumed
@@ -244,7 +244,7 @@ void WavInfo::Seek(std::uint32_t frame) {
 
 bool WavInfo::FillBuffer() {
     const std::uint64_t left = dataBytes - dataPosition;
-    buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, left)));
+    buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(blockBytes, left)));
     bufferStart = dataPosition;
     buffer.resize(source->ReadAt(dataOffset + dataPosition, buffer));
     return buffer.size() >= std::size_t{channels} * 2;

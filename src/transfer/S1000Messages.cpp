@@ -25,14 +25,6 @@ constexpr std::int32_t s1000Model = 3;
 // The name of a velocity zone that plays no sample.
 constexpr std::string_view emptyZoneName = "xxxxxxxxxxxx";
 
-program::SampleEntry* FindEntry(program::Program& program, int entry, int part) {
-    const int count = std::clamp(program.sampleCount, 0, program::Program::maxSamples);
-    if (entry < 0 || entry >= count || part < 0 || part > 2) {
-        return nullptr;
-    }
-    return &program.samples[static_cast<std::size_t>(entry)];
-}
-
 // Block bytes as nibbles, low nibble first: one byte is 2 wire bytes, 16 bits 4, 32 bits 8.
 void U8(MidiOutPort& port, std::int32_t value) {
     port.AppendNibbles(value, 2);
@@ -84,7 +76,7 @@ void AppendZone(MidiOutPort& port, const program::KeygroupBlock& keygroup, std::
 } // namespace
 
 void S1000Messages::SendS1000SampleHeader(int entry, int part) {
-    const program::SampleEntry* found = FindEntry(context.program, entry, part);
+    const program::SampleEntry* found = context.FindEntry(entry, part);
     if (found == nullptr) {
         return;
     }

@@ -16,14 +16,6 @@ constexpr std::int32_t waitAfterDataMs = 300;
 // Written into every keygroup as the name of its creator.
 constexpr std::string_view keygroupMarker = "Velomire98";
 
-program::SampleEntry* FindEntry(program::Program& program, int entry, int part) {
-    const int count = std::clamp(program.sampleCount, 0, program::Program::maxSamples);
-    if (entry < 0 || entry >= count || part < 0 || part > 2) {
-        return nullptr;
-    }
-    return &program.samples[static_cast<std::size_t>(entry)];
-}
-
 // The low 8 bits of a value sent as one raw byte (channel, sample or program number).
 std::int16_t RawByte(std::int32_t value) {
     return static_cast<std::int16_t>(value & 0xFF);
@@ -85,7 +77,7 @@ void AppendKeygroup(MidiOutPort& port, const program::ProgramHeader& header,
 } // namespace
 
 bool S900Messages::SendS900SampleData(int entry, int part) {
-    program::SampleEntry* found = FindEntry(context.program, entry, part);
+    program::SampleEntry* found = context.FindEntry(entry, part);
     if (found == nullptr) {
         return false;
     }
@@ -140,7 +132,7 @@ bool S900Messages::SendS900SampleData(int entry, int part) {
 }
 
 void S900Messages::SendS900SampleHeader(int entry, int part) {
-    const program::SampleEntry* found = FindEntry(context.program, entry, part);
+    const program::SampleEntry* found = context.FindEntry(entry, part);
     if (found == nullptr) {
         return;
     }

@@ -9,17 +9,13 @@ namespace velomire::transfer {
 
 namespace {
 
+program::SampleBlock* EntrySample(const TransferContext& context, int entry, int part) {
+    program::SampleEntry* found = context.FindEntry(entry, part);
+    return found != nullptr ? &found->sample : nullptr;
+}
+
 constexpr std::uint32_t wordsPerPacket = 40;
 constexpr std::int32_t waitAfterDataMs = 700;
-
-// The entry's sample block, or null for an index or part that names no sample of the program.
-program::SampleBlock* FindSample(program::Program& program, int entry, int part) {
-    const int count = std::clamp(program.sampleCount, 0, program::Program::maxSamples);
-    if (entry < 0 || entry >= count || part < 0 || part > 2) {
-        return nullptr;
-    }
-    return &program.samples[static_cast<std::size_t>(entry)].sample;
-}
 
 // The low 8 bits of a channel setting, as the channel byte of a message.
 std::int16_t ChannelByte(std::int32_t channel) {
@@ -29,7 +25,7 @@ std::int16_t ChannelByte(std::int32_t channel) {
 } // namespace
 
 void SdsMessages::SendSdsDumpHeader(int entry, int part) {
-    const program::SampleBlock* sample = FindSample(context.program, entry, part);
+    const program::SampleBlock* sample = EntrySample(context, entry, part);
     if (sample == nullptr) {
         return;
     }
@@ -52,7 +48,7 @@ void SdsMessages::SendSdsDumpHeader(int entry, int part) {
 }
 
 bool SdsMessages::SendSdsSampleData(int entry, int part) {
-    program::SampleBlock* sample = FindSample(context.program, entry, part);
+    program::SampleBlock* sample = EntrySample(context, entry, part);
     if (sample == nullptr) {
         return false;
     }

@@ -4,6 +4,14 @@
 
 namespace velomire::transfer {
 
+program::SampleEntry* TransferContext::FindEntry(int entry, int part) const {
+    const int count = std::clamp(program.sampleCount, 0, program::Program::maxSamples);
+    if (entry < 0 || entry >= count || part < 0 || part > 2) {
+        return nullptr;
+    }
+    return &program.samples[static_cast<std::size_t>(entry)];
+}
+
 PartProgress::PartProgress(TransferContext& context, std::uint32_t packetCount,
                            std::uint32_t wordsPerPacket)
     : context(context), packetCount(std::max<std::uint32_t>(packetCount, 1)),

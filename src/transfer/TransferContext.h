@@ -26,6 +26,10 @@ struct TransferContext {
     const SamplerSettings& settings;
     program::UserMessages& messages;
     SendProgress* progress = nullptr;
+
+    // The program's row `entry` when it is in use and `part` is 0, 1 or 2; null otherwise, so a
+    // sender given anything else sends nothing.
+    program::SampleEntry* FindEntry(int entry, int part) const;
 };
 
 // Moves the bars while the data of one sample part is sent: the "Sample" bar shows the part's

@@ -9,38 +9,38 @@ namespace velomire::editing {
 namespace {
 
 // Dialog pixels of the Sample Editor's layout: the picture's corner is at (23, 41).
-const KeyboardGeometry kDialog;
+const KeyboardGeometry keyboard;
 
 TEST(KeyboardGeometry, UpperPartGivesTheBlackKeyOrTheNeighbourWhereThereIsNone) {
-    EXPECT_EQ(kDialog.KeyFromPoint(40, 60), 27);   // D#0
-    EXPECT_EQ(kDialog.KeyFromPoint(44, 60), 28);   // between E and F: E0
-    EXPECT_EQ(kDialog.KeyFromPoint(76, 60), 36);   // between B and C: the next C, C1
-    EXPECT_EQ(kDialog.KeyFromPoint(24, 60), 25);   // left of the first band: C#0
-    EXPECT_EQ(kDialog.KeyFromPoint(508, 50), 127); // the last key's upper corner: never 128
+    EXPECT_EQ(keyboard.KeyFromPoint(40, 60), 27);   // D#0
+    EXPECT_EQ(keyboard.KeyFromPoint(44, 60), 28);   // between E and F: E0
+    EXPECT_EQ(keyboard.KeyFromPoint(76, 60), 36);   // between B and C: the next C, C1
+    EXPECT_EQ(keyboard.KeyFromPoint(24, 60), 25);   // left of the first band: C#0
+    EXPECT_EQ(keyboard.KeyFromPoint(508, 50), 127); // the last key's upper corner: never 128
 }
 
 TEST(KeyboardGeometry, LowerPartGivesWhiteKeysAndABorderBelongsToTheLeftKey) {
-    EXPECT_EQ(kDialog.KeyFromPoint(200, 80), 62); // D3, white key 22
-    EXPECT_EQ(kDialog.KeyFromPoint(31, 80), 24);  // picture x 8: the border of C0 and D0
-    EXPECT_EQ(kDialog.KeyFromPoint(32, 80), 26);
-    EXPECT_EQ(kDialog.KeyFromPoint(510, 86), 127); // the last white key, G8
-    EXPECT_EQ(kDialog.KeyFromPoint(200, 71), 62);  // first row of the lower part
-    EXPECT_EQ(kDialog.KeyFromPoint(200, 70), 61);  // last row of the upper part: C#3
+    EXPECT_EQ(keyboard.KeyFromPoint(200, 80), 62); // D3, white key 22
+    EXPECT_EQ(keyboard.KeyFromPoint(31, 80), 24);  // picture x 8: the border of C0 and D0
+    EXPECT_EQ(keyboard.KeyFromPoint(32, 80), 26);
+    EXPECT_EQ(keyboard.KeyFromPoint(510, 86), 127); // the last white key, G8
+    EXPECT_EQ(keyboard.KeyFromPoint(200, 71), 62);  // first row of the lower part
+    EXPECT_EQ(keyboard.KeyFromPoint(200, 70), 61);  // last row of the upper part: C#3
 }
 
 TEST(KeyboardGeometry, PointsOnTheBorderOrOutsideChangeNothing) {
-    EXPECT_EQ(kDialog.KeyFromPoint(23, 60), std::nullopt);
-    EXPECT_EQ(kDialog.KeyFromPoint(511, 60), std::nullopt);
-    EXPECT_EQ(kDialog.KeyFromPoint(200, 41), std::nullopt);
-    EXPECT_EQ(kDialog.KeyFromPoint(200, 87), std::nullopt);
-    EXPECT_EQ(kDialog.KeyFromPoint(-5, -5), std::nullopt);
-    EXPECT_TRUE(kDialog.OnKeyboard(24, 42));
-    EXPECT_TRUE(kDialog.OnKeyboard(510, 86));
+    EXPECT_EQ(keyboard.KeyFromPoint(23, 60), std::nullopt);
+    EXPECT_EQ(keyboard.KeyFromPoint(511, 60), std::nullopt);
+    EXPECT_EQ(keyboard.KeyFromPoint(200, 41), std::nullopt);
+    EXPECT_EQ(keyboard.KeyFromPoint(200, 87), std::nullopt);
+    EXPECT_EQ(keyboard.KeyFromPoint(-5, -5), std::nullopt);
+    EXPECT_TRUE(keyboard.OnKeyboard(24, 42));
+    EXPECT_TRUE(keyboard.OnKeyboard(510, 86));
 }
 
 TEST(KeyboardGeometry, AnotherLayoutMovesOnlyTheOrigin) {
     const KeyboardGeometry moved(100, 10);
-    EXPECT_EQ(moved.KeyFromPoint(100 + 17, 10 + 19), kDialog.KeyFromPoint(23 + 17, 41 + 19));
+    EXPECT_EQ(moved.KeyFromPoint(100 + 17, 10 + 19), keyboard.KeyFromPoint(23 + 17, 41 + 19));
     EXPECT_EQ(moved.KeyFromPoint(100, 30), std::nullopt);
     EXPECT_EQ(KeyboardGeometry::KeyAtPicturePoint(177, 39), 62);
 }
@@ -60,7 +60,7 @@ int MeasuredKey(int x, int y) {
 TEST(KeyboardGeometry, AgreesWithTheSinglePrecisionMeasureOnEveryPixel) {
     for (int x = 24; x < 511; ++x) {
         for (int y = 42; y < 87; ++y) {
-            ASSERT_EQ(kDialog.KeyFromPoint(x, y), MeasuredKey(x, y)) << "x " << x << " y " << y;
+            ASSERT_EQ(keyboard.KeyFromPoint(x, y), MeasuredKey(x, y)) << "x " << x << " y " << y;
         }
     }
 }

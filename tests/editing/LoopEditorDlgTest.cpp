@@ -36,16 +36,16 @@ using velomire::testing::WavBuilder;
 
 namespace {
 
-constexpr std::uint32_t kFrames = 20000;
-constexpr std::uint32_t kRate = 22050;
-constexpr int kDevice = 3;
+constexpr std::uint32_t wavFrames = 20000;
+constexpr std::uint32_t rate = 22050;
+constexpr int testDevice = 3;
 
 // Silent for its first 300 and last 300 frames, with single zero frames at 500, 1500, ...,
 // 19500; 1000 everywhere else (a mean above 500, so the snap level opens at 0).
 std::vector<std::int16_t> Frames() {
-    std::vector<std::int16_t> frames(kFrames, 1000);
-    for (std::uint32_t i = 0; i < kFrames; ++i) {
-        if (i < 300 || i >= kFrames - 300 || i % 1000 == 500) {
+    std::vector<std::int16_t> frames(wavFrames, 1000);
+    for (std::uint32_t i = 0; i < wavFrames; ++i) {
+        if (i < 300 || i >= wavFrames - 300 || i % 1000 == 500) {
             frames[i] = 0;
         }
     }
@@ -57,14 +57,14 @@ SampleBlock NewBlock(const char* fileName) {
     SampleBlock block;
     velomire::program::SetFieldText(block.fileName, fileName);
     block.channels = 1;
-    block.sampleRate = kRate;
-    block.frameCount = kFrames;
-    block.soundEnd = kFrames - 1;
-    block.lengthWords = kFrames;
-    block.endPoint = kFrames - 1;
+    block.sampleRate = rate;
+    block.frameCount = wavFrames;
+    block.soundEnd = wavFrames - 1;
+    block.lengthWords = wavFrames;
+    block.endPoint = wavFrames - 1;
     for (std::size_t n = 0; n < 4; ++n) {
-        block.loopAt[n] = kFrames - 1;
-        block.loopLength[n] = kFrames;
+        block.loopAt[n] = wavFrames - 1;
+        block.loopLength[n] = wavFrames;
     }
     block.loopMode = velomire::program::loopNone;
     return block;
@@ -122,8 +122,8 @@ class LoopEditorDlgTest : public QObject {
 
 private:
     std::unique_ptr<CLoopEditorDlg> Open(std::size_t frameLimit = LoopEditorModel::noFrameLimit) {
-        auto dialog =
-            std::make_unique<CLoopEditorDlg>(block, kDevice, output, messages, nullptr, frameLimit);
+        auto dialog = std::make_unique<CLoopEditorDlg>(block, testDevice, output, messages, nullptr,
+                                                       frameLimit);
         if (dialog->Opened()) {
             dialog->show();
             if (!QTest::qWaitForWindowExposed(dialog.get())) {
@@ -158,7 +158,7 @@ private slots:
         startDirectory = std::filesystem::current_path();
         directory = std::make_unique<TempDir>();
         std::filesystem::current_path(directory->Path());
-        velomire::testing::WriteFile("loop.wav", WavBuilder::Canonical(1, kRate, 16, Frames()));
+        velomire::testing::WriteFile("loop.wav", WavBuilder::Canonical(1, rate, 16, Frames()));
         messages = {};
         output = {};
         block = NewBlock("loop.wav");
@@ -420,13 +420,13 @@ private slots:
     void AFileThatCannotBeOpenedLeavesTheEntryUnchangedAfterItsMessage() {
         block = NewBlock("missing.wav");
         const auto before = Stored(block);
-        QCOMPARE(CLoopEditorDlg::Run(block, kDevice, output, messages), int{QDialog::Rejected});
+        QCOMPARE(CLoopEditorDlg::Run(block, testDevice, output, messages), int{QDialog::Rejected});
         QCOMPARE(Stored(block), before);
         QCOMPARE(messages.messages.size(), 1u);
         QCOMPARE(messages.messages[0].caption, std::string("missing.wav"));
 
         block = NewBlock("loop.wav");
-        auto dialog = Open(kFrames - 1);
+        auto dialog = Open(wavFrames - 1);
         QCOMPARE(dialog->OpenStatus(), LoopEditorStatus::memoryAllocError);
         QVERIFY(!dialog->Opened());
         QCOMPARE(messages.messages.back(),
@@ -504,7 +504,7 @@ private slots:
         }
         QVERIFY(pad != nullptr);
 
-        CLoopEditorDlg dialog(*pad, kDevice, output, messages);
+        CLoopEditorDlg dialog(*pad, testDevice, output, messages);
         QVERIFY(dialog.Opened());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));

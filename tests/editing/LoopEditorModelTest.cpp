@@ -23,9 +23,9 @@ using Frames = std::vector<std::int16_t>;
 
 // A 10241-frame track on a 1024-pixel picture: with the whole sample shown, pixel x is frame
 // 10 x exactly.
-constexpr std::uint32_t kFrames = 10241;
-constexpr int kWidth = 1024;
-constexpr int kHeight = 200;
+constexpr std::uint32_t trackFrames = 10241;
+constexpr int width = 1024;
+constexpr int height = 200;
 
 // A block as a new entry has it: the whole file is the sound, loops 1-4 cover it.
 SampleBlock NewBlock(std::uint32_t frames) {
@@ -55,8 +55,8 @@ std::vector<std::uint8_t> Stored(const SampleBlock& block) {
 class LoopEditorModelTest : public ::testing::Test {
 protected:
     // Loud everywhere, so that only the frames a test sets to small values are near zero.
-    void Open(Frames frames = Frames(kFrames, 1000)) {
-        model.SetPictureSize(kWidth, kHeight);
+    void Open(Frames frames = Frames(trackFrames, 1000)) {
+        model.SetPictureSize(width, height);
         ASSERT_EQ(model.OpenFrames(std::move(frames)), LoopEditorStatus::ok);
     }
     // Stores loop n (1..4) as a block does: end point relative to the sound's start.
@@ -66,7 +66,7 @@ protected:
     }
     int PixelOf(std::int64_t frame) const { return static_cast<int>(frame / 10); }
 
-    SampleBlock block = NewBlock(kFrames);
+    SampleBlock block = NewBlock(trackFrames);
     LoopEditorModel model{block};
 };
 
@@ -128,7 +128,7 @@ TEST_F(LoopEditorModelTest, ValuesFromElsewhereAreBroughtInsideTheFileOnOpening)
     model.SelectSound();
     for (const WaveBand& band : model.Bands()) {
         EXPECT_GE(band.left, 0);
-        EXPECT_LE(band.right, kWidth);
+        EXPECT_LE(band.right, width);
     }
     EXPECT_FALSE(model.Strokes().strokes.empty());
     model.Finish();
@@ -165,7 +165,7 @@ TEST_F(LoopEditorModelTest, ClicksNeedAChosenPartAndLeaveAtLeast64Frames) {
     EXPECT_TRUE(model.LeftClick(PixelOf(100), 50));
     EXPECT_TRUE(model.RightClick(PixelOf(8000), 50));
     EXPECT_EQ(model.Figures(), (RegionFigures{100, 8000, 7901, 0}));
-    EXPECT_FALSE(model.LeftClick(kWidth - 1, 50)); // the picture's last column
+    EXPECT_FALSE(model.LeftClick(width - 1, 50)); // the picture's last column
 
     model.ZoomAll();
     EXPECT_EQ(model.CurrentPart(), LoopEditorModel::noPart);
@@ -185,7 +185,7 @@ TEST_F(LoopEditorModelTest, ChoosingALoopRaisesTheCountAndLoop1TurnsLoopingOn) {
 }
 
 TEST_F(LoopEditorModelTest, SnapsTakeTheNextNearZeroFrameWithinTheirLimits) {
-    Frames frames(kFrames, 1000);
+    Frames frames(trackFrames, 1000);
     frames[150] = 0;
     frames[151] = -3;
     frames[9000] = 1;
@@ -231,7 +231,7 @@ TEST_F(LoopEditorModelTest, SnapsTakeTheNextNearZeroFrameWithinTheirLimits) {
 }
 
 TEST_F(LoopEditorModelTest, RemoveSilenceTrimsBothEndsOrLeavesAnAllQuietSoundAlone) {
-    Frames frames(kFrames, 0);
+    Frames frames(trackFrames, 0);
     for (std::size_t i = 0; i < 300; ++i) {
         frames[i] = static_cast<std::int16_t>(i % 2 == 0 ? 10 : -10);
     }
@@ -250,7 +250,7 @@ TEST_F(LoopEditorModelTest, RemoveSilenceTrimsBothEndsOrLeavesAnAllQuietSoundAlo
 }
 
 TEST_F(LoopEditorModelTest, TheSnapLevelStartsFromTheMeanUnlessItIsLoud) {
-    Open(Frames(kFrames, 600));
+    Open(Frames(trackFrames, 600));
     EXPECT_EQ(model.SnapLevel(), 0);
 
     model.Finish();

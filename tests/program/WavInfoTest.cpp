@@ -21,12 +21,12 @@ using velomire::testing::WriteFile;
 using Bytes = std::vector<std::uint8_t>;
 using Frames = std::vector<std::int32_t>;
 
-const std::string kInvalid = "Error: Invalid .Wav File !";
-const std::vector<std::int16_t> kSamples{1, -2, 300, -32768};
-const Frames kFrames{1, -2, 300, -32768};
+const std::string invalid = "Error: Invalid .Wav File !";
+const std::vector<std::int16_t> fourSamples{1, -2, 300, -32768};
+const Frames fourFrames{1, -2, 300, -32768};
 
 // Bytes that would be loud, wrong sound if a chunk after the data were read as samples.
-const Bytes kListBody{'I', 'N', 'F', 'O', 'I', 'C', 'M', 'T', 4, 0, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F};
+const Bytes listBody{'I', 'N', 'F', 'O', 'I', 'C', 'M', 'T', 4, 0, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F};
 
 // Reads the frames the header promises, in the given part.
 Frames ReadAll(WavInfo& wav, int part) {
@@ -45,7 +45,7 @@ protected:
 
 TEST_F(WavInfoTest, ReadsCanonicalMonoFileByRelativeAndAbsolutePath) {
     TempDir dir;
-    WriteFile(dir / "mono.wav", WavBuilder::Canonical(1, 44100, 16, kSamples));
+    WriteFile(dir / "mono.wav", WavBuilder::Canonical(1, 44100, 16, fourSamples));
 
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
@@ -61,7 +61,7 @@ TEST_F(WavInfoTest, ReadsCanonicalMonoFileByRelativeAndAbsolutePath) {
     EXPECT_EQ(wav.DataOffset(), 44u);
     EXPECT_EQ(wav.DataBytes(), 8u);
     EXPECT_EQ(wav.FrameCount(), 4u);
-    EXPECT_EQ(ReadAll(wav, 0), kFrames);
+    EXPECT_EQ(ReadAll(wav, 0), fourFrames);
     EXPECT_EQ(wav.ReadFrame(0), 0);
     EXPECT_TRUE(messages.messages.empty());
 }
@@ -74,18 +74,25 @@ TEST_F(WavInfoTest, FindsFormatAndDataInAnyChunkLayout) {
     };
     const std::vector<Layout> layouts{
         {"fact before data",
-         WavBuilder().Riff().Fmt(1, 44100, 16).Chunk("fact", {4, 0, 0, 0}).Data(kSamples).Bytes(),
+         WavBuilder()
+             .Riff()
+             .Fmt(1, 44100, 16)
+             .Chunk("fact", {4, 0, 0, 0})
+             .Data(fourSamples)
+             .Bytes(),
          56},
-        {"18-byte fmt", WavBuilder().Riff().Fmt(1, 44100, 16, 18).Data(kSamples).Bytes(), 46},
+        {"18-byte fmt", WavBuilder().Riff().Fmt(1, 44100, 16, 18).Data(fourSamples).Bytes(), 46},
         {"40-byte extensible fmt",
-         WavBuilder().Riff().Fmt(1, 44100, 16, 40, 0xFFFE).Data(kSamples).Bytes(), 68},
+         WavBuilder().Riff().Fmt(1, 44100, 16, 40, 0xFFFE).Data(fourSamples).Bytes(), 68},
         {"LIST before data",
-         WavBuilder().Riff().Fmt(1, 44100, 16).Chunk("LIST", kListBody).Data(kSamples).Bytes(), 68},
+         WavBuilder().Riff().Fmt(1, 44100, 16).Chunk("LIST", listBody).Data(fourSamples).Bytes(),
+         68},
         {"odd-sized chunk with pad byte before fmt",
-         WavBuilder().Riff().Chunk("JUNK", {9, 9, 9}).Fmt(1, 44100, 16).Data(kSamples).Bytes(), 56},
-        {"data before fmt", WavBuilder().Riff().Data(kSamples).Fmt(1, 44100, 16).Bytes(), 20},
-        {"other tag than RIFF", WavBuilder().Riff("RIFX").Fmt(1, 44100, 16).Data(kSamples).Bytes(),
-         44},
+         WavBuilder().Riff().Chunk("JUNK", {9, 9, 9}).Fmt(1, 44100, 16).Data(fourSamples).Bytes(),
+         56},
+        {"data before fmt", WavBuilder().Riff().Data(fourSamples).Fmt(1, 44100, 16).Bytes(), 20},
+        {"other tag than RIFF",
+         WavBuilder().Riff("RIFX").Fmt(1, 44100, 16).Data(fourSamples).Bytes(), 44},
     };
     for (const auto& layout : layouts) {
         SCOPED_TRACE(layout.what);
@@ -93,7 +100,7 @@ TEST_F(WavInfoTest, FindsFormatAndDataInAnyChunkLayout) {
         EXPECT_EQ(wav.DataOffset(), layout.dataOffset);
         EXPECT_EQ(wav.Channels(), 1);
         EXPECT_EQ(wav.Rate(), 44100u);
-        EXPECT_EQ(ReadAll(wav, 0), kFrames);
+        EXPECT_EQ(ReadAll(wav, 0), fourFrames);
         EXPECT_EQ(wav.ReadFrame(0), 0);
     }
     EXPECT_TRUE(messages.messages.empty());
@@ -102,7 +109,7 @@ TEST_F(WavInfoTest, FindsFormatAndDataInAnyChunkLayout) {
 TEST_F(WavInfoTest, NeverReadsChunksAfterDataAsSound) {
     ASSERT_TRUE(wav.OpenBytes(
         "tail.wav",
-        WavBuilder().Riff().Fmt(2, 44100, 16).Data(kSamples).Chunk("LIST", kListBody).Bytes()));
+        WavBuilder().Riff().Fmt(2, 44100, 16).Data(fourSamples).Chunk("LIST", listBody).Bytes()));
     EXPECT_EQ(wav.FrameCount(), 2u);
     EXPECT_EQ(ReadAll(wav, 1), (Frames{1, 300}));
     for (int i = 0; i < 6; ++i) {
@@ -120,7 +127,7 @@ TEST_F(WavInfoTest, RefusesOtherBitDepthsButStillReportsTheirHeader) {
             wav.OpenBytes("loud.wav", WavBuilder::Canonical(2, 22050, bits, {1, 2, 3, 4, 5, 6})));
         EXPECT_FALSE(wav.IsOpen());
         EXPECT_EQ(messages.messages,
-                  (std::vector<RecordingMessages::Message>{{kInvalid, "loud.wav"}}));
+                  (std::vector<RecordingMessages::Message>{{invalid, "loud.wav"}}));
         EXPECT_EQ(wav.Bits(), bits);
         EXPECT_EQ(wav.Channels(), 2);
         EXPECT_EQ(wav.Rate(), 22050u);
@@ -130,17 +137,17 @@ TEST_F(WavInfoTest, RefusesOtherBitDepthsButStillReportsTheirHeader) {
 }
 
 TEST_F(WavInfoTest, RefusesHeadersItCannotServe) {
-    Bytes fmtCutOff = WavBuilder().Riff().Data(kSamples).Fmt(1, 44100, 16).Bytes();
+    Bytes fmtCutOff = WavBuilder().Riff().Data(fourSamples).Fmt(1, 44100, 16).Bytes();
     fmtCutOff.resize(fmtCutOff.size() - 2);
     const std::vector<std::pair<const char*, Bytes>> cases{
         {"no WAVE form",
-         WavBuilder().Riff("RIFF", "AVI ").Fmt(1, 44100, 16).Data(kSamples).Bytes()},
-        {"no fmt", WavBuilder().Riff().Data(kSamples).Bytes()},
+         WavBuilder().Riff("RIFF", "AVI ").Fmt(1, 44100, 16).Data(fourSamples).Bytes()},
+        {"no fmt", WavBuilder().Riff().Data(fourSamples).Bytes()},
         {"no data", WavBuilder().Riff().Fmt(1, 44100, 16).Bytes()},
-        {"0 channels", WavBuilder::Canonical(0, 44100, 16, kSamples)},
+        {"0 channels", WavBuilder::Canonical(0, 44100, 16, fourSamples)},
         {"3 channels", WavBuilder::Canonical(3, 44100, 16, {1, 2, 3, 4, 5, 6})},
-        {"rate 0", WavBuilder::Canonical(1, 0, 16, kSamples)},
-        {"14-byte fmt", WavBuilder().Riff().Fmt(1, 44100, 16, 14).Data(kSamples).Bytes()},
+        {"rate 0", WavBuilder::Canonical(1, 0, 16, fourSamples)},
+        {"14-byte fmt", WavBuilder().Riff().Fmt(1, 44100, 16, 14).Data(fourSamples).Bytes()},
         {"fmt cut off by end of file", fmtCutOff},
         {"empty file", {}},
     };
@@ -150,13 +157,13 @@ TEST_F(WavInfoTest, RefusesHeadersItCannotServe) {
         EXPECT_FALSE(wav.OpenBytes("bad.wav", bytes));
         EXPECT_FALSE(wav.IsOpen());
         EXPECT_EQ(messages.messages,
-                  (std::vector<RecordingMessages::Message>{{kInvalid, "bad.wav"}}));
+                  (std::vector<RecordingMessages::Message>{{invalid, "bad.wav"}}));
     }
 }
 
 TEST_F(WavInfoTest, EveryPrefixOfAFileIsRefusedOrReadUpToItsEnd) {
     const Bytes whole =
-        WavBuilder().Riff().Fmt(2, 44100, 16).Data(kSamples).Chunk("LIST", kListBody).Bytes();
+        WavBuilder().Riff().Fmt(2, 44100, 16).Data(fourSamples).Chunk("LIST", listBody).Bytes();
     for (std::size_t size = 0; size <= whole.size(); ++size) {
         SCOPED_TRACE(size);
         const bool opened = wav.OpenBytes("cut.wav", Bytes(whole.begin(), whole.begin() + size));
@@ -176,10 +183,10 @@ TEST_F(WavInfoTest, EveryPrefixOfAFileIsRefusedOrReadUpToItsEnd) {
 
 TEST_F(WavInfoTest, DataSizeBeyondEndOfFileEndsAtEndOfFile) {
     ASSERT_TRUE(wav.OpenBytes(
-        "rec.wav", WavBuilder().Riff().Fmt(1, 44100, 16).Data(kSamples, 100000).Bytes()));
+        "rec.wav", WavBuilder().Riff().Fmt(1, 44100, 16).Data(fourSamples, 100000).Bytes()));
     EXPECT_EQ(wav.DataBytes(), 8u);
     EXPECT_EQ(wav.FrameCount(), 4u);
-    EXPECT_EQ(ReadAll(wav, 0), kFrames);
+    EXPECT_EQ(ReadAll(wav, 0), fourFrames);
     EXPECT_EQ(wav.ReadFrame(0), 0);
 }
 
@@ -221,33 +228,33 @@ TEST_F(WavInfoTest, SplitsStereoFramesIntoPartsTruncatingTheMixTowardZero) {
 
 TEST_F(WavInfoTest, ReadsAndSeeksAcrossBufferRefills) {
     // 300000 bytes of data span several 64 KiB read-ahead blocks.
-    constexpr std::uint32_t kFrameCount = 75000;
+    constexpr std::uint32_t frameCount = 75000;
     std::vector<std::int16_t> samples;
-    for (std::uint32_t i = 0; i < kFrameCount; ++i) {
+    for (std::uint32_t i = 0; i < frameCount; ++i) {
         samples.push_back(static_cast<std::int16_t>(i));
         samples.push_back(static_cast<std::int16_t>(~i));
     }
     TempDir dir;
     WriteFile(dir / "long.wav", WavBuilder::Canonical(2, 44100, 16, samples));
     ASSERT_TRUE(wav.Open((dir / "long.wav").string()));
-    ASSERT_EQ(wav.FrameCount(), kFrameCount);
+    ASSERT_EQ(wav.FrameCount(), frameCount);
 
     std::uint32_t wrong = 0;
-    for (std::uint32_t i = 0; i < kFrameCount; ++i) {
+    for (std::uint32_t i = 0; i < frameCount; ++i) {
         wrong += wav.ReadFrame(1) != static_cast<std::int16_t>(i);
     }
     EXPECT_EQ(wrong, 0u);
     EXPECT_EQ(wav.ReadFrame(1), 0);
 
-    for (const std::uint32_t frame : {70000u, 3u, 16384u, 16383u, kFrameCount - 1}) {
+    for (const std::uint32_t frame : {70000u, 3u, 16384u, 16383u, frameCount - 1}) {
         SCOPED_TRACE(frame);
         wav.Seek(frame);
         EXPECT_EQ(wav.ReadFrame(2), static_cast<std::int16_t>(~frame));
         EXPECT_EQ(wav.ReadFrame(1),
-                  static_cast<std::int16_t>(frame + 1 < kFrameCount ? frame + 1 : 0));
+                  static_cast<std::int16_t>(frame + 1 < frameCount ? frame + 1 : 0));
     }
     // 0x40000001 frames of 4 bytes wrap to byte 4 in 32-bit arithmetic.
-    for (const std::uint32_t frame : {kFrameCount, 0x40000001u, 0xFFFFFFFFu}) {
+    for (const std::uint32_t frame : {frameCount, 0x40000001u, 0xFFFFFFFFu}) {
         wav.Seek(frame);
         EXPECT_EQ(wav.ReadFrame(1), 0);
     }
@@ -268,9 +275,9 @@ TEST_F(WavInfoTest, DerivesTimingFromTheHeader) {
     EXPECT_DOUBLE_EQ(wav.Seconds(), 11025.0 / 2 / 22050);
 
     // A rate no sampler has must not overflow the 32-bit product.
-    EXPECT_FALSE(wav.OpenBytes("c.wav", WavBuilder::Canonical(1, 0xFFFFFFFF, 8, kSamples)));
+    EXPECT_FALSE(wav.OpenBytes("c.wav", WavBuilder::Canonical(1, 0xFFFFFFFF, 8, fourSamples)));
     EXPECT_EQ(wav.S900Shift(), 2629571u);
-    EXPECT_FALSE(wav.OpenBytes("d.wav", WavBuilder::Canonical(0, 0, 0, kSamples)));
+    EXPECT_FALSE(wav.OpenBytes("d.wav", WavBuilder::Canonical(0, 0, 0, fourSamples)));
     EXPECT_EQ(wav.PeriodNs(), 0u);
     EXPECT_EQ(wav.FrameCount(), 0u);
     EXPECT_EQ(wav.Seconds(), 0.0);
@@ -361,7 +368,7 @@ TEST_F(WavInfoSoxTest, RefusesSoxTwentyFourBitFileYetReportsItsHeader) {
     ASSERT_EQ(Run("sox -n -r 48000 -c 1 -b 24 '" + path.string() + "' synth 0.01 sine 440"), 0);
     EXPECT_FALSE(wav.Open(path.string()));
     EXPECT_EQ(messages.messages,
-              (std::vector<RecordingMessages::Message>{{kInvalid, path.string()}}));
+              (std::vector<RecordingMessages::Message>{{invalid, path.string()}}));
     EXPECT_EQ(wav.Bits(), 24);
     EXPECT_EQ(wav.Rate(), 48000u);
     EXPECT_EQ(wav.Channels(), 1);
