@@ -4,6 +4,7 @@
 #include "app/CMainFrame.h"
 #include "app/CVelomireApp.h"
 #include "app/FirstPaint.h"
+#include "app/SingleInstance.h"
 #include "app/WavPreview.h"
 #include "editing/CLoopEditorDlg.h"
 #include "editing/CSampleEditorDlg.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QIcon>
 #include <QTimer>
 
@@ -28,6 +30,16 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("velomire"));
 
     using namespace velomire;
+
+    // A program opened from the file manager while Velomire runs goes to the running one.
+    const app::StartOptions startOptions =
+        app::CVelomireApp::ParseCommandLine(QApplication::arguments());
+    const bool sharedStart = startOptions.screenshotFile.isEmpty() && !startOptions.reportStartUp;
+    app::SingleInstance instance;
+    if (sharedStart && !startOptions.programFile.isEmpty() &&
+        instance.SendToRunning(QFileInfo(startOptions.programFile).absoluteFilePath())) {
+        return 0;
+    }
 
     // The audio outputs: listed for Options, and the file preview of Select Samples, made once
     // the document (its messages and settings) exists.
@@ -46,6 +58,23 @@ int main(int argc, char** argv) {
     preview = std::make_unique<app::WavPreview>(std::make_unique<editing::RtAudioOutput>(),
                                                 doc.Messages(),
                                                 [&doc] { return doc.Settings().waveOutDevice; });
+
+    // Lives as long as main(): the retries below refer to it.
+    std::function<void(const QString&)> openHandedOver;
+    if (sharedStart) {
+        openHandedOver = [&app, &openHandedOver](const QString& path) {
+            // An editor, a dialog or a send in progress keeps the request until it is done.
+            if (QApplication::activeModalWidget() != nullptr) {
+                QTimer::singleShot(500, [&openHandedOver, path] { openHandedOver(path); });
+                return;
+            }
+            app::CMainFrame* frame = app.MainFrame();
+            frame->OpenDocumentFile(path);
+            frame->raise();
+            frame->activateWindow();
+        };
+        instance.Listen(openHandedOver);
+    }
 
     // The two editors, run modally on the document's working copy of the focused row.
     editing::CVelomireView* view = app.MainFrame()->View();

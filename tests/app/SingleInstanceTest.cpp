@@ -1,0 +1,46 @@
+#include "app/SingleInstance.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+
+using velomire::app::SingleInstance;
+
+class SingleInstanceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ASecondStartHandsItsProgramToTheRunningOne() {
+        const QString name =
+            QStringLiteral("velomire-test-%1").arg(QCoreApplication::applicationPid());
+        SingleInstance running(name);
+        QStringList opened;
+        QVERIFY(running.Listen([&opened](const QString& path) { opened << path; }));
+
+        // The second start runs its blocking hand-over on another thread, as a second process
+        // would, while this one keeps serving.
+        std::atomic<bool> handedOver = false;
+        QThread* second = QThread::create([&] {
+            SingleInstance start(name);
+            handedOver = start.SendToRunning(QStringLiteral("/music/Strings.vmp"), 3000);
+        });
+        second->start();
+        QTRY_VERIFY(second->isFinished());
+        delete second;
+        QVERIFY(handedOver);
+        QCOMPARE(opened, QStringList{QStringLiteral("/music/Strings.vmp")});
+
+        // A start without a running application finds nobody and goes on by itself.
+        SingleInstance alone(name + QStringLiteral("-nobody"));
+        QVERIFY(!alone.SendToRunning(QStringLiteral("/music/Other.vmp"), 200));
+
+        // A second application started without a file leaves the first one its socket.
+        SingleInstance another(name);
+        QVERIFY(!another.Listen([](const QString&) {}));
+    }
+};
+
+QTEST_GUILESS_MAIN(SingleInstanceTest)
+#include "SingleInstanceTest.moc"
