@@ -4,6 +4,7 @@
 // waveform for a 1000-pixel picture at several zooms, which must fit a 60 Hz frame (16 ms)
 // while the user scrolls or zooms; the walk over every shown frame is measured for comparison.
 
+#include "BenchSupport.h"
 #include "editing/LoopEditorModel.h"
 #include "editing/WaveformStrokes.h"
 #include "program/Program.h"
@@ -30,20 +31,7 @@ constexpr std::uint32_t tenMinuteFrames = rate * 60 * 10; // 10 minutes
 constexpr int pictureWidth = 1000;                        // pixels
 constexpr int pictureHeight = 300;                        // pixels
 
-class SilentMessages : public program::UserMessages {
-public:
-    void Show(std::string_view, std::string_view) override {}
-};
-
-void Put16(std::vector<char>& out, std::uint16_t value) {
-    out.push_back(static_cast<char>(value & 0xFF));
-    out.push_back(static_cast<char>(value >> 8));
-}
-
-void Put32(std::vector<char>& out, std::uint32_t value) {
-    Put16(out, static_cast<std::uint16_t>(value & 0xFFFF));
-    Put16(out, static_cast<std::uint16_t>(value >> 16));
-}
+using bench::SilentMessages;
 
 // A canonical stereo file of a slowly swelling tone with noise, written once into the system's
 // temporary directory and removed at exit.
@@ -52,37 +40,16 @@ public:
     LongStereoFile() {
         path = std::filesystem::temp_directory_path() /
                ("velomire-editor-bench-" + std::to_string(std::random_device{}()) + ".wav");
-        std::ofstream file(path, std::ios::binary);
-        const std::uint32_t dataBytes = tenMinuteFrames * 4;
-        std::vector<char> bytes;
-        bytes.insert(bytes.end(), {'R', 'I', 'F', 'F'});
-        Put32(bytes, 36 + dataBytes);
-        bytes.insert(bytes.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-        Put32(bytes, 16);
-        Put16(bytes, 1);
-        Put16(bytes, 2);
-        Put32(bytes, rate);
-        Put32(bytes, rate * 4);
-        Put16(bytes, 4);
-        Put16(bytes, 16);
-        bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
-        Put32(bytes, dataBytes);
-
         std::mt19937 random(1);
         std::uniform_int_distribution<int> noise(-800, 800);
-        constexpr std::uint32_t chunkFrames = 1 << 16;
-        for (std::uint32_t first = 0; first < tenMinuteFrames; first += chunkFrames) {
-            for (std::uint32_t i = first; i < std::min(first + chunkFrames, tenMinuteFrames); ++i) {
+        bench::WriteWav(
+            path, 2, rate, tenMinuteFrames, [&](std::uint32_t i, std::uint16_t channel) {
                 const double swell = 0.5 + 0.5 * std::sin(i * 2 * std::numbers::pi / (rate * 7));
                 const double tone = std::sin(i * 2 * std::numbers::pi * 220 / rate);
-                const int left = static_cast<int>(20000 * swell * tone) + noise(random);
-                const int right = static_cast<int>(15000 * swell * tone) + noise(random);
-                Put16(bytes, static_cast<std::uint16_t>(left));
-                Put16(bytes, static_cast<std::uint16_t>(right));
-            }
-            file.write(bytes.data(), std::ssize(bytes));
-            bytes.clear();
-        }
+                const double level = channel == 0 ? 20000 : 15000;
+                return static_cast<std::int16_t>(static_cast<int>(level * swell * tone) +
+                                                 noise(random));
+            });
     }
     ~LongStereoFile() {
         std::error_code error;

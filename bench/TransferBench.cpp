@@ -3,6 +3,7 @@
 // that takes bytes at once, against the ideal (every byte's wire time plus every specified wait),
 // and the CPU time it burns meanwhile.
 
+#include "BenchSupport.h"
 #include "program/Program.h"
 #include "program/WavInfo.h"
 #include "transfer/CaptureMidiDriver.h"
@@ -25,11 +26,7 @@ namespace {
 
 using namespace velomire;
 
-class SilentMessages : public program::UserMessages {
-public:
-    void Show(std::string_view, std::string_view) override { ++count; }
-    int count = 0;
-};
+using bench::SilentMessages;
 
 class AnsweringUi : public transfer::SendUi {
 public:
@@ -56,28 +53,11 @@ public:
 };
 
 void WriteWav(const std::filesystem::path& path, std::uint16_t channels, std::uint32_t frames) {
-    std::ofstream out(path, std::ios::binary);
-    const auto put = [&out](std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
-        }
-    };
-    const std::uint32_t dataBytes = frames * channels * 2;
-    out.write("RIFF", 4);
-    put(36 + dataBytes, 4);
-    out.write("WAVEfmt ", 8);
-    put(16, 4);
-    put(1, 2);
-    put(channels, 2);
-    put(44100, 4);
-    put(44100 * channels * 2u, 4);
-    put(channels * 2u, 2);
-    put(16, 2);
-    out.write("data", 4);
-    put(dataBytes, 4);
-    for (std::uint32_t i = 0; i < frames * channels; ++i) {
-        put(static_cast<std::uint16_t>(std::lround(8000 * std::sin(i * 0.05))), 2);
-    }
+    bench::WriteWav(path, channels, 44100, frames,
+                    [channels](std::uint32_t frame, std::uint16_t c) {
+                        return static_cast<std::int16_t>(
+                            std::lround(8000 * std::sin((frame * channels + c) * 0.05)));
+                    });
 }
 
 // A program of `entries` rows over one mono and one stereo file in a fresh directory, which
