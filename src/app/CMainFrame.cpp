@@ -341,6 +341,11 @@ void CMainFrame::OnAppAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A send runs to its end: closing the window now would end the application in mid-transfer.
+    if (doc.IsSending()) {
+        event->ignore();
+        return;
+    }
     if (doc.SaveModified()) {
         event->accept();
     } else {

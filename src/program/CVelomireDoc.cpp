@@ -239,7 +239,9 @@ void CVelomireDoc::OnOptions() {
 
 void CVelomireDoc::OnSendProgram() {
     transfer::QtSendUi ui(window, messages);
+    sending = true;
     transfer::SendCommand(*program, settings, Port(), messages, ui).OnSendProgram();
+    sending = false;
 }
 
 transfer::MidiDriver& CVelomireDoc::Driver() {

@@ -74,6 +74,8 @@ public:
     void OnAddSamples();
     void OnOptions();
     void OnSendProgram();
+    // True while a send runs (it cannot be interrupted: the window must not close meanwhile).
+    bool IsSending() const { return sending; }
 
     // The editing protocol: copies the row into editEntry, runs the editor on it (none: the copy
     // goes straight back), copies it back over the row, marks the document modified and updates
@@ -119,6 +121,7 @@ private:
     QString pathName;
     bool modified = false;
     bool askProgramFile = false;
+    bool sending = false;
 
     // Made on first use (Options or Send), so starting never touches the MIDI system.
     std::unique_ptr<transfer::MidiDriver> midiDriver;

@@ -52,6 +52,7 @@ bool MidiOutPort::Open(int deviceId) {
         return false;
     }
     isOpen = true;
+    refusalReported = false;
     return true;
 }
 
@@ -77,7 +78,13 @@ bool MidiOutPort::Send() {
     const WaitClock::TimePoint start = Clock().Now();
     MidiStatus status = driver.Write(message);
     if (!status) {
-        ReportError(status.text, "midiOutLongMsg");
+        // A device that went away refuses every later message too: one box per opening, not
+        // one per packet of a transfer that cannot be interrupted. Each refused message is
+        // still dropped and the next one still tried.
+        if (!refusalReported) {
+            ReportError(status.text, "midiOutLongMsg");
+            refusalReported = true;
+        }
         Clear();
         return false;
     }

@@ -36,8 +36,8 @@ public:
     void OpenTrace();
     // Sends the buffer's bytes (dumping them first when tracing), returns no earlier than their
     // wire time after the send began, and empties the buffer whatever the outcome. A port that is
-    // not open sends nothing and returns true. A refused buffer is reported under "midiOutLongMsg"
-    // and dropped: false.
+    // not open sends nothing and returns true. A refused buffer is dropped (false); the first
+    // refusal of an opening is reported under "midiOutLongMsg".
     bool Send();
     // Closes the port and the dump; the port counts as closed even when the driver fails.
     bool Close();
@@ -55,6 +55,7 @@ private:
     program::UserMessages& messages;
     bool isOpen = false;
     bool isTracing = false;
+    bool refusalReported = false; // a refused message was reported during this opening
     std::filesystem::path tracePath;
     struct FileCloser {
         void operator()(std::FILE* f) const { std::fclose(f); }

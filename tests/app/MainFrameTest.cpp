@@ -13,9 +13,13 @@
 #include "support/FakeFileDialogs.h"
 #include "support/RecordingMessages.h"
 #include "support/RecordingMidiDriver.h"
+#include "support/WavBuilder.h"
+#include "transfer/CProgramNumberDlg.h"
+#include "transfer/CProgramSummaryDlg.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -33,7 +37,10 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
+#include <span>
+#include <utility>
 
 using namespace velomire::app;
 using velomire::program::CVelomireDoc;
@@ -266,6 +273,68 @@ private slots:
         QCOMPARE(frame->View()->model()->rowCount(), 3);
         frame->Action(command::sendProgram)->trigger();
         QCOMPARE(messages.messages.back().text, std::string("Select a Sampler in Options"));
+    }
+
+    void ClosingTheWindowDuringASendIsRefused() {
+        // A driver that tries to close the main window while it takes the first message, as a
+        // user pressing the window's close button in the middle of a transfer would.
+        struct ClosingDriver : RecordingMidiDriver {
+            std::function<void()> onWrite;
+            velomire::transfer::MidiStatus Write(std::span<const std::uint8_t> bytes) override {
+                if (onWrite) {
+                    std::exchange(onWrite, nullptr)();
+                }
+                return RecordingMidiDriver::Write(bytes);
+            }
+        };
+        ClosingDriver* driver = nullptr;
+        AppServices services;
+        services.makeMidiDriver = [&driver] {
+            auto made = std::make_unique<ClosingDriver>();
+            driver = made.get();
+            return made;
+        };
+        app = std::make_unique<CVelomireApp>(services, messages, dialogs);
+        QVERIFY(app->InitInstance({QStringLiteral("velomire"), QStringLiteral("--no-splash")}));
+        frame = app->MainFrame();
+        doc = app->Document();
+
+        const QString wav = demo.filePath(QStringLiteral("click.wav"));
+        velomire::testing::WriteFile(wav.toStdString(),
+                                     velomire::testing::WavBuilder::Canonical(
+                                         1, 44100, 16, std::vector<std::int16_t>(100, 5)));
+        dialogs.fileAnswers = {wav};
+        doc->OnOpenSample();
+        doc->Settings().samplerModel = 0;
+        doc->Settings().midiOutDevice = 0;
+
+        // Answer the summary and the numbers as a user would.
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (qobject_cast<velomire::transfer::CProgramSummaryDlg*>(modal) ||
+                qobject_cast<velomire::transfer::CProgramNumberDlg*>(modal)) {
+                static_cast<QDialog*>(modal)->accept();
+            }
+        });
+        answer.start(20);
+        bool closeRefused = false;
+        frame->Action(command::sendProgram)->trigger(); // makes the driver
+        QVERIFY(driver != nullptr);
+        QCOMPARE(driver->writes.size(), 4u); // the Dump Header and three packets
+        driver->writes.clear();
+        doc->SetModifiedFlag(false); // no save question to stop the close
+        driver->onWrite = [this, &closeRefused] {
+            QCloseEvent close;
+            QApplication::sendEvent(frame, &close);
+            closeRefused = !close.isAccepted();
+        };
+        frame->Action(command::sendProgram)->trigger();
+        QVERIFY(closeRefused);
+        QCOMPARE(driver->writes.size(), 4u); // the send went on to its end
+        QVERIFY(frame->isVisible());
+        QVERIFY(!doc->IsSending());
+        QDir::setCurrent(startDirectory);
     }
 
     void F6AndShiftF6DoNothing() {

@@ -177,6 +177,21 @@ TEST_F(MidiOutPortTest, RefusedMessageIsReportedAndDroppedSoTheNextStartsEmpty) 
     EXPECT_TRUE(BytesEqual(ReadFile(TracePath()), Hex("F0 AA BB F7  F0 01 F7")));
 }
 
+TEST_F(MidiOutPortTest, ADeviceRefusingEveryMessageIsReportedOncePerOpening) {
+    ASSERT_TRUE(port.Open(0));
+    driver.failWritesLeft = 1000;
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_FALSE(SendHex("F0 7E 00 02 00 F7"));
+    }
+    EXPECT_EQ(driver.writeCalls, 50); // every message is still tried
+    EXPECT_EQ(messages.messages.size(), 1u);
+    port.Close();
+
+    ASSERT_TRUE(port.Open(0));
+    EXPECT_FALSE(SendHex("F0 7E 00 02 00 F7"));
+    EXPECT_EQ(messages.messages.size(), 2u); // a new opening reports again
+}
+
 TEST_F(MidiOutPortTest, CloseFailureIsReportedAndThePortCountsAsClosed) {
     ASSERT_TRUE(port.Open(0));
     port.OpenTrace();
