@@ -1,17 +1,9 @@
 #include "editing/RtAudioOutput.h"
 
 #include "editing/BlockStream.h"
+#include "transfer/QuietSystemLibraries.h"
 
 #include <rtaudio/RtAudio.h>
-
-#if __has_include(<alsa/asoundlib.h>)
-#include <alsa/asoundlib.h>
-#define VELOMIRE_QUIET_ALSA 1
-#endif
-#if __has_include(<jack/jack.h>)
-#include <jack/jack.h>
-#define VELOMIRE_QUIET_JACK 1
-#endif
 
 #include <algorithm>
 #include <cctype>
@@ -35,25 +27,6 @@ constexpr std::uint32_t maxRate = 768000;
 // looks.
 constexpr std::chrono::milliseconds slotWait{500};
 constexpr std::chrono::milliseconds slotPoll{1};
-
-#ifdef VELOMIRE_QUIET_ALSA
-void QuietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
-#endif
-#ifdef VELOMIRE_QUIET_JACK
-void QuietJack(const char*) {}
-#endif
-
-// libasound and libjack print every failed probe on stderr ("cannot find card '0'", "Cannot
-// connect to server socket"); we report failures through our results instead.
-void QuietAudioSystems() {
-#ifdef VELOMIRE_QUIET_ALSA
-    snd_lib_error_set_handler(QuietAlsaErrors);
-#endif
-#ifdef VELOMIRE_QUIET_JACK
-    jack_set_error_function(QuietJack);
-    jack_set_info_function(QuietJack);
-#endif
-}
 
 bool Mentions(std::string text, std::initializer_list<const char*> words) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -172,7 +145,7 @@ std::vector<int> RtAudioOutput::Apis() const {
 }
 
 std::vector<std::string> RtAudioOutput::DeviceNames() {
-    QuietAudioSystems();
+    transfer::QuietSystemLibraries();
     devices.clear();
     listed = true;
     for (const int api : Apis()) {
@@ -204,7 +177,7 @@ std::vector<std::string> RtAudioOutput::DeviceNames() {
 
 AudioStatus RtAudioOutput::Open(int device, std::uint32_t rate) {
     Close();
-    QuietAudioSystems();
+    transfer::QuietSystemLibraries();
     if (rate == 0 || rate > maxRate) {
         return AudioStatus::Error(AudioError::BadFormat,
                                   "A sample rate of " + std::to_string(rate) + " Hz.");

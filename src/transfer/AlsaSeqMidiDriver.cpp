@@ -1,5 +1,7 @@
 #include "transfer/AlsaSeqMidiDriver.h"
 
+#include "transfer/QuietSystemLibraries.h"
+
 #include <alsa/asoundlib.h>
 #include <poll.h>
 
@@ -11,12 +13,6 @@ namespace velomire::transfer {
 
 namespace {
 
-// libasound prints its errors on stderr ("open /dev/snd/seq failed"); the driver reports them
-// through its own results instead.
-void QuietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
-
-// 31250 baud, 10 bits per byte.
-constexpr std::chrono::microseconds wireTimePerByte{320};
 // Added to a chunk's wire time before we give up on the sequencer taking it.
 constexpr std::chrono::milliseconds writeMargin{1000};
 
@@ -33,7 +29,7 @@ using SeqHandle = std::unique_ptr<snd_seq_t, SeqCloser>;
 // a time limit instead of inside the library.
 SeqHandle OpenSequencer(MidiStatus& status) {
     snd_seq_t* seq = nullptr;
-    snd_lib_error_set_handler(QuietAlsaErrors);
+    QuietSystemLibraries();
     const int err = snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK);
     if (err < 0) {
         status = MidiStatus::Error(AlsaError("Cannot open the ALSA sequencer", err));
@@ -195,7 +191,7 @@ MidiStatus AlsaSeqMidiDriver::Write(std::span<const std::uint8_t> bytes) {
         snd_seq_ev_set_sysex(&event, chunk.size(), const_cast<std::uint8_t*>(chunk.data()));
 
         const auto deadline = std::chrono::steady_clock::now() +
-                              wireTimePerByte * static_cast<std::int64_t>(chunk.size()) +
+                              midiWireTimePerByte * static_cast<std::int64_t>(chunk.size()) +
                               writeMargin;
         int err = snd_seq_event_output_direct(seq, &event);
         while (err == -EAGAIN) {

@@ -138,10 +138,7 @@ void CSendingDlg::Finish() {
 }
 
 bool CSendingDlg::eventFilter(QObject* watched, QEvent* event) {
-    // The window system's close button on the main window is user input too: closing it would
-    // end the application in the middle of a transfer.
-    const bool closeRequest = event->type() == QEvent::Close && event->spontaneous();
-    if (!IsUserInput(event->type()) && !closeRequest) {
+    if (!IsUserInput(event->type())) {
         return QDialog::eventFilter(watched, event);
     }
     // A message box a sender shows during the send (a file that cannot be read, a refused

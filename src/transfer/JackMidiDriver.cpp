@@ -1,5 +1,7 @@
 #include "transfer/JackMidiDriver.h"
 
+#include "transfer/QuietSystemLibraries.h"
+
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
@@ -16,8 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// 31250 baud, 10 bits per byte.
-constexpr std::chrono::microseconds wireTimePerByte{320};
 // Added to a buffer's wire time before we give up on JACK taking it.
 constexpr std::chrono::milliseconds writeMargin{1000};
 // The longest Close waits for queued bytes to leave.
@@ -37,13 +37,8 @@ struct JackClientCloser {
 };
 using JackClient = std::unique_ptr<jack_client_t, JackClientCloser>;
 
-// libjack prints every failed connection on stderr ("Cannot connect to server socket"), also
-// for RtMidi's own client; the driver reports failures through its results instead.
-void QuietJack(const char*) {}
-
 JackClient OpenClient(const char* name) {
-    jack_set_error_function(QuietJack);
-    jack_set_info_function(QuietJack);
+    QuietSystemLibraries();
     jack_status_t status{};
     return JackClient(jack_client_open(name, JackNoStartServer, &status));
 }
@@ -190,7 +185,7 @@ MidiStatus JackMidiDriver::Write(std::span<const std::uint8_t> bytes) {
     }
     const std::size_t needed = bytes.size() + ringOverheadBytes;
     const auto deadline =
-        Clock::now() + wireTimePerByte * static_cast<std::int64_t>(bytes.size()) + writeMargin;
+        Clock::now() + midiWireTimePerByte * static_cast<std::int64_t>(bytes.size()) + writeMargin;
     for (;;) {
         if (session->serverGone.load(std::memory_order_acquire)) {
             return MidiStatus::Error("The JACK server has stopped.");

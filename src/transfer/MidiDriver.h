@@ -1,11 +1,15 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace velomire::transfer {
+
+// The time one byte takes on a MIDI cable: 10 bits at 31250 baud.
+inline constexpr std::chrono::microseconds midiWireTimePerByte{320};
 
 // The outcome of a driver call: ok, or the driver's own text for the error box.
 struct MidiStatus {

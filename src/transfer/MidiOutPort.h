@@ -18,8 +18,7 @@ namespace velomire::transfer {
 // message builders fill the buffer and call Send.
 class MidiOutPort : public SysExBuffer {
 public:
-    // 31250 baud, 10 bits per byte.
-    static constexpr std::chrono::microseconds wireTimePerByte{320};
+    static constexpr std::chrono::microseconds wireTimePerByte = midiWireTimePerByte;
 
     MidiOutPort(MidiDriver& driver, WaitClock& clock, program::UserMessages& messages);
     ~MidiOutPort();

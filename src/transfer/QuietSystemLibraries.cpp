@@ -1,0 +1,34 @@
+#include "transfer/QuietSystemLibraries.h"
+
+#if __has_include(<alsa/asoundlib.h>)
+#include <alsa/asoundlib.h>
+#define VELOMIRE_QUIET_ALSA 1
+#endif
+#if __has_include(<jack/jack.h>)
+#include <jack/jack.h>
+#define VELOMIRE_QUIET_JACK 1
+#endif
+
+namespace velomire::transfer {
+namespace {
+
+#ifdef VELOMIRE_QUIET_ALSA
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+#endif
+#ifdef VELOMIRE_QUIET_JACK
+void QuietJack(const char*) {}
+#endif
+
+} // namespace
+
+void QuietSystemLibraries() {
+#ifdef VELOMIRE_QUIET_ALSA
+    snd_lib_error_set_handler(QuietAlsa);
+#endif
+#ifdef VELOMIRE_QUIET_JACK
+    jack_set_error_function(QuietJack);
+    jack_set_info_function(QuietJack);
+#endif
+}
+
+} // namespace velomire::transfer
