@@ -2,14 +2,14 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CSplashWnd.h"
-#include "app/CommandIds.h"
 #include "app/HelpWindow.h"
 #include "app/LockKeyState.h"
 #include "app/RecentFiles.h"
 #include "app/Resources.h"
-#include "editing/CVelomireView.h"
-#include "program/CVelomireDoc.h"
+#include "editing/ui/CVelomireView.h"
 #include "program/RecentFileList.h"
+#include "program/ui/CVelomireDoc.h"
+#include "ui/CommandIds.h"
 
 #include <QAction>
 #include <QApplication>

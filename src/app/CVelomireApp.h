@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppServices.h"
-#include "app/QtSettingsStore.h"
+#include "ui/AppServices.h"
+#include "ui/QtSettingsStore.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,16 +1,16 @@
 // The Velomire desktop application.
 
-#include "app/AppServices.h"
 #include "app/CMainFrame.h"
 #include "app/CVelomireApp.h"
 #include "app/FirstPaint.h"
 #include "app/SingleInstance.h"
 #include "app/WavPreview.h"
-#include "editing/CLoopEditorDlg.h"
-#include "editing/CSampleEditorDlg.h"
-#include "editing/CVelomireView.h"
-#include "editing/RtAudioOutput.h"
-#include "program/CVelomireDoc.h"
+#include "editing/devices/RtAudioOutput.h"
+#include "editing/ui/CLoopEditorDlg.h"
+#include "editing/ui/CSampleEditorDlg.h"
+#include "editing/ui/CVelomireView.h"
+#include "program/ui/CVelomireDoc.h"
+#include "ui/AppServices.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,5 @@
 #include "cli/CliApp.h"
 
-#include "app/QtSettingsStore.h"
 #include "cli/CliSendUi.h"
 #include "cli/ProgramJson.h"
 #include "cli/StderrMessages.h"
@@ -12,7 +11,8 @@
 #include "transfer/SamplerModel.h"
 #include "transfer/SamplerSettings.h"
 #include "transfer/SendCommand.h"
-#include "transfer/SystemMidiDriver.h"
+#include "transfer/devices/SystemMidiDriver.h"
+#include "ui/QtSettingsStore.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 
 #include "editing/BlockPlayer.h"
 #include "editing/FinishedBlockQueue.h"
-#include "editing/RtAudioOutput.h"
+#include "editing/devices/RtAudioOutput.h"
 #include "program/WavInfo.h"
 #include "support/RecordingMessages.h"
 #include "support/WavBuilder.h"

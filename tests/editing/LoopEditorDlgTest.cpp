@@ -1,9 +1,9 @@
 // The Loop Editor driven with real clicks and keys on a generated WAV file, with an audio output
 // that plays nothing and lets the test say which blocks came back and how far the device got.
 
-#include "editing/CLoopEditorDlg.h"
 #include "editing/FakeAudioOutput.h"
-#include "editing/WaveformWidget.h"
+#include "editing/ui/CLoopEditorDlg.h"
+#include "editing/ui/WaveformWidget.h"
 #include "program/ByteWriter.h"
 #include "program/Program.h"
 #include "program/ProgramFile.h"

@@ -1,10 +1,10 @@
 // The Sample Editor driven with real mouse clicks and keys on its keyboard, spins and lists.
 
-#include "editing/CSampleEditorDlg.h"
 #include "editing/KeyboardGeometry.h"
-#include "editing/KeyboardPainter.h"
-#include "editing/KeyboardWidget.h"
-#include "editing/NoteSpinBox.h"
+#include "editing/ui/CSampleEditorDlg.h"
+#include "editing/ui/KeyboardPainter.h"
+#include "editing/ui/KeyboardWidget.h"
+#include "editing/ui/NoteSpinBox.h"
 #include "program/Program.h"
 
 #include <QComboBox>

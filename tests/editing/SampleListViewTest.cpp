@@ -1,11 +1,11 @@
 // The sample list driven with the mouse and the keyboard over a document holding four rows.
 
-#include "app/CommandIds.h"
-#include "app/QtSettingsStore.h"
-#include "editing/CVelomireView.h"
-#include "program/CVelomireDoc.h"
+#include "editing/ui/CVelomireView.h"
+#include "program/ui/CVelomireDoc.h"
 #include "support/FakeFileDialogs.h"
 #include "support/RecordingMessages.h"
+#include "ui/CommandIds.h"
+#include "ui/QtSettingsStore.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,12 +1,12 @@
 // The document's life cycle driven as the menu commands drive it, with scripted file dialogs.
 
-#include "app/QtSettingsStore.h"
-#include "program/CVelomireDoc.h"
 #include "program/ProgramFile.h"
+#include "program/ui/CVelomireDoc.h"
 #include "support/FakeFileDialogs.h"
 #include "support/RecordingMessages.h"
 #include "support/RecordingMidiDriver.h"
 #include "support/WavBuilder.h"
+#include "ui/QtSettingsStore.h"
 
 #include <QApplication>
 #include <QDir>

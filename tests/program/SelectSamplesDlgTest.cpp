@@ -1,6 +1,6 @@
-#include "program/CSelectSamplesDlg.h"
 #include "program/ProgramFile.h"
 #include "program/WavInfo.h"
+#include "program/ui/CSelectSamplesDlg.h"
 #include "support/RecordingMessages.h"
 #include "support/WavBuilder.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FileDialogs.h"
+#include "ui/FileDialogs.h"
 
 #include <QList>
 #include <QString>

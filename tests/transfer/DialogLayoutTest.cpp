@@ -1,11 +1,11 @@
-#include "program/CSelectSamplesDlg.h"
 #include "program/WavInfo.h"
+#include "program/ui/CSelectSamplesDlg.h"
 #include "support/RecordingMessages.h"
 #include "support/WavBuilder.h"
-#include "transfer/COptionsDlg.h"
-#include "transfer/CProgramNumberDlg.h"
-#include "transfer/CProgramSummaryDlg.h"
-#include "transfer/CSendingDlg.h"
+#include "transfer/ui/COptionsDlg.h"
+#include "transfer/ui/CProgramNumberDlg.h"
+#include "transfer/ui/CProgramSummaryDlg.h"
+#include "transfer/ui/CSendingDlg.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

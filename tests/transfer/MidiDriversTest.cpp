@@ -1,6 +1,6 @@
-#include "transfer/AlsaSeqMidiDriver.h"
-#include "transfer/JackMidiDriver.h"
-#include "transfer/SystemMidiDriver.h"
+#include "transfer/devices/AlsaSeqMidiDriver.h"
+#include "transfer/devices/JackMidiDriver.h"
+#include "transfer/devices/SystemMidiDriver.h"
 
 #include "support/HexMatch.h"
 #include "support/RecordingMidiDriver.h"

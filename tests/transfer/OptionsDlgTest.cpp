@@ -1,5 +1,5 @@
 #include "support/RecordingMessages.h"
-#include "transfer/COptionsDlg.h"
+#include "transfer/ui/COptionsDlg.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -4,13 +4,13 @@
 #include "support/RecordingMessages.h"
 #include "support/RecordingMidiDriver.h"
 #include "support/WavBuilder.h"
-#include "transfer/CProgramNumberDlg.h"
-#include "transfer/CProgramSummaryDlg.h"
-#include "transfer/CSendingDlg.h"
 #include "transfer/MidiOutPort.h"
-#include "transfer/QtSendUi.h"
 #include "transfer/SendCommand.h"
 #include "transfer/WaitClock.h"
+#include "transfer/ui/CProgramNumberDlg.h"
+#include "transfer/ui/CProgramSummaryDlg.h"
+#include "transfer/ui/CSendingDlg.h"
+#include "transfer/ui/QtSendUi.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>

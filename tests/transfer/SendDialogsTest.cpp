@@ -1,7 +1,7 @@
 #include "support/RecordingMessages.h"
-#include "transfer/CProgramNumberDlg.h"
-#include "transfer/CProgramSummaryDlg.h"
-#include "transfer/CSendingDlg.h"
+#include "transfer/ui/CProgramNumberDlg.h"
+#include "transfer/ui/CProgramSummaryDlg.h"
+#include "transfer/ui/CSendingDlg.h"
 
 #include <QAbstractSpinBox>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
-#include "transfer/QtSendUi.h"
+#include "transfer/ui/QtSendUi.h"
 
-#include "transfer/CProgramNumberDlg.h"
-#include "transfer/CProgramSummaryDlg.h"
-#include "transfer/CSendingDlg.h"
+#include "transfer/ui/CProgramNumberDlg.h"
+#include "transfer/ui/CProgramSummaryDlg.h"
+#include "transfer/ui/CSendingDlg.h"
 
 #include <QCursor>
 #include <QGuiApplication>

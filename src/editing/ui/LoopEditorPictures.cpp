@@ -1,4 +1,4 @@
-#include "editing/LoopEditorPictures.h"
+#include "editing/ui/LoopEditorPictures.h"
 
 #include "editing/WaveformStrokes.h"
 

@@ -1,16 +1,16 @@
-#include "program/CVelomireDoc.h"
+#include "program/ui/CVelomireDoc.h"
 
-#include "app/FileDialogs.h"
-#include "app/QtSettingsStore.h"
 #include "editing/SampleListCells.h"
-#include "program/CSelectSamplesDlg.h"
 #include "program/OpenSample.h"
 #include "program/ProgramFile.h"
-#include "transfer/COptionsDlg.h"
-#include "transfer/CSendingDlg.h" // QtSendUi.h returns a QPointer of it inline
-#include "transfer/QtSendUi.h"
+#include "program/ui/CSelectSamplesDlg.h"
 #include "transfer/SendCommand.h"
-#include "transfer/SystemMidiDriver.h"
+#include "transfer/devices/SystemMidiDriver.h"
+#include "transfer/ui/COptionsDlg.h"
+#include "transfer/ui/CSendingDlg.h" // QtSendUi.h returns a QPointer of it inline
+#include "transfer/ui/QtSendUi.h"
+#include "ui/FileDialogs.h"
+#include "ui/QtSettingsStore.h"
 
 #include <QCoreApplication>
 #include <QDir>

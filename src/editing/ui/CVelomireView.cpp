@@ -1,9 +1,9 @@
-#include "editing/CVelomireView.h"
+#include "editing/ui/CVelomireView.h"
 
-#include "app/CommandIds.h"
 #include "editing/SampleListCells.h"
-#include "editing/SampleListModel.h"
-#include "program/CVelomireDoc.h"
+#include "editing/ui/SampleListModel.h"
+#include "program/ui/CVelomireDoc.h"
+#include "ui/CommandIds.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/AppServices.h"
 #include "program/Program.h"
 #include "program/UserMessages.h"
 #include "transfer/MidiOutPort.h"
 #include "transfer/SamplerSettings.h"
 #include "transfer/WaitClock.h"
+#include "ui/AppServices.h"
 
 #include <QObject>
 #include <QPointer>

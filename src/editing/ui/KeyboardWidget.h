@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editing/KeyboardPainter.h"
+#include "editing/ui/KeyboardPainter.h"
 
 #include <QPoint>
 #include <QWidget>

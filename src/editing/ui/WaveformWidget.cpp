@@ -1,4 +1,4 @@
-#include "editing/WaveformWidget.h"
+#include "editing/ui/WaveformWidget.h"
 
 #include "editing/LoopEditorModel.h"
 

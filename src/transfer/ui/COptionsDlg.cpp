@@ -1,7 +1,7 @@
-#include "transfer/COptionsDlg.h"
+#include "transfer/ui/COptionsDlg.h"
 
-#include "app/QtMessages.h"
 #include "transfer/SamplerModel.h"
+#include "ui/QtMessages.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,7 +1,7 @@
-#include "editing/CSampleEditorDlg.h"
+#include "editing/ui/CSampleEditorDlg.h"
 
-#include "editing/KeyboardWidget.h"
-#include "editing/NoteSpinBox.h"
+#include "editing/ui/KeyboardWidget.h"
+#include "editing/ui/NoteSpinBox.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,7 +1,7 @@
-#include "editing/RtAudioOutput.h"
+#include "editing/devices/RtAudioOutput.h"
 
 #include "editing/BlockStream.h"
-#include "transfer/QuietSystemLibraries.h"
+#include "transfer/devices/QuietSystemLibraries.h"
 
 #include <rtaudio/RtAudio.h>
 

@@ -1,8 +1,8 @@
-#include "transfer/SystemMidiDriver.h"
+#include "transfer/devices/SystemMidiDriver.h"
 
 #ifdef __linux__
-#include "transfer/AlsaSeqMidiDriver.h"
-#include "transfer/JackMidiDriver.h"
+#include "transfer/devices/AlsaSeqMidiDriver.h"
+#include "transfer/devices/JackMidiDriver.h"
 #else
 #include <rtmidi/RtMidi.h>
 

@@ -1,4 +1,4 @@
-#include "editing/NoteSpinBox.h"
+#include "editing/ui/NoteSpinBox.h"
 
 #include <QLineEdit>
 #include <QStyle>

@@ -1,4 +1,4 @@
-#include "program/CSelectSamplesDlg.h"
+#include "program/ui/CSelectSamplesDlg.h"
 
 #include "program/WavFileList.h"
 

@@ -1,4 +1,4 @@
-#include "transfer/CProgramSummaryDlg.h"
+#include "transfer/ui/CProgramSummaryDlg.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

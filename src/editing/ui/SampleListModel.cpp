@@ -1,7 +1,7 @@
-#include "editing/SampleListModel.h"
+#include "editing/ui/SampleListModel.h"
 
 #include "editing/SampleListCells.h"
-#include "program/CVelomireDoc.h"
+#include "program/ui/CVelomireDoc.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "editing/KeyboardPainter.h"
+#include "editing/ui/KeyboardPainter.h"
 
 #include <QLinearGradient>
 #include <QPainter>

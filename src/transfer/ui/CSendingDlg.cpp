@@ -1,4 +1,4 @@
-#include "transfer/CSendingDlg.h"
+#include "transfer/ui/CSendingDlg.h"
 
 #include <QApplication>
 #include <QEvent>

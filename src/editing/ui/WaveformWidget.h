@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editing/WaveformPainter.h"
+#include "editing/ui/WaveformPainter.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "editing/KeyboardWidget.h"
+#include "editing/ui/KeyboardWidget.h"
 
 #include <QEvent>
 #include <QMouseEvent>

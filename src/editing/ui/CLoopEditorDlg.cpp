@@ -1,8 +1,8 @@
-#include "editing/CLoopEditorDlg.h"
+#include "editing/ui/CLoopEditorDlg.h"
 
 #include "editing/AudioOutput.h"
-#include "editing/LoopEditorPictures.h"
-#include "editing/WaveformWidget.h"
+#include "editing/ui/LoopEditorPictures.h"
+#include "editing/ui/WaveformWidget.h"
 #include "program/SampleBlock.h"
 #include "program/UserMessages.h"
 #include "program/WavInfo.h"

@@ -1,4 +1,4 @@
-#include "app/QtSettingsStore.h"
+#include "ui/QtSettingsStore.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "transfer/QuietSystemLibraries.h"
+#include "transfer/devices/QuietSystemLibraries.h"
 
 #if __has_include(<alsa/asoundlib.h>)
 #include <alsa/asoundlib.h>

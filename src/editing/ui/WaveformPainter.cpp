@@ -1,4 +1,4 @@
-#include "editing/WaveformPainter.h"
+#include "editing/ui/WaveformPainter.h"
 
 #include "editing/LoopEditorModel.h"
 

@@ -1,6 +1,6 @@
-#include "transfer/AlsaSeqMidiDriver.h"
+#include "transfer/devices/AlsaSeqMidiDriver.h"
 
-#include "transfer/QuietSystemLibraries.h"
+#include "transfer/devices/QuietSystemLibraries.h"
 
 #include <alsa/asoundlib.h>
 #include <poll.h>

@@ -1,8 +1,8 @@
-#include "transfer/CProgramNumberDlg.h"
+#include "transfer/ui/CProgramNumberDlg.h"
 
-#include "app/QtMessages.h"
 #include "transfer/ProgramSummary.h"
 #include "transfer/SamplerSettings.h"
+#include "ui/QtMessages.h"
 
 #include <QAbstractSpinBox>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
-#include "transfer/JackMidiDriver.h"
+#include "transfer/devices/JackMidiDriver.h"
 
-#include "transfer/QuietSystemLibraries.h"
+#include "transfer/devices/QuietSystemLibraries.h"
 
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
