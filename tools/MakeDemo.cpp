@@ -5,11 +5,12 @@
 #include "program/Program.h"
 #include "program/ProgramFile.h"
 #include "program/WavInfo.h"
+#include "program/WavWriter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <numbers>
@@ -27,38 +28,15 @@ public:
     }
 };
 
-void Put16(std::ofstream& out, std::uint16_t v) {
-    out.put(static_cast<char>(v & 0xFF));
-    out.put(static_cast<char>(v >> 8));
-}
-
-void Put32(std::ofstream& out, std::uint32_t v) {
-    Put16(out, static_cast<std::uint16_t>(v & 0xFFFF));
-    Put16(out, static_cast<std::uint16_t>(v >> 16));
-}
-
-// Interleaved samples in the range -1..1.
+// Interleaved samples in the range -1..1, scaled to +-32000.
 void WriteWav(const std::filesystem::path& path, std::uint16_t channels, std::uint32_t rate,
               const std::vector<double>& samples) {
-    std::ofstream out(path, std::ios::binary);
-    const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
-    out.write("RIFF", 4);
-    Put32(out, 36 + dataBytes);
-    out.write("WAVEfmt ", 8);
-    Put32(out, 16);
-    Put16(out, 1);
-    Put16(out, channels);
-    Put32(out, rate);
-    Put32(out, rate * channels * 2);
-    Put16(out, static_cast<std::uint16_t>(channels * 2));
-    Put16(out, 16);
-    out.write("data", 4);
-    Put32(out, dataBytes);
+    std::vector<std::int16_t> values;
+    values.reserve(samples.size());
     for (double s : samples) {
-        const double clipped = std::clamp(s, -1.0, 1.0);
-        Put16(out,
-              static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(clipped * 32000))));
+        values.push_back(static_cast<std::int16_t>(std::lround(std::clamp(s, -1.0, 1.0) * 32000)));
     }
+    velomire::program::WavWriter::Write(path, channels, rate, values);
 }
 
 constexpr double twoPi = 2 * std::numbers::pi;

@@ -1,5 +1,7 @@
 #include "support/WavBuilder.h"
 
+#include "program/WavWriter.h"
+
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -27,6 +29,9 @@ void PutTag(std::vector<std::uint8_t>& out, const char* tag) {
 std::vector<std::uint8_t> WavBuilder::Canonical(std::uint16_t channels, std::uint32_t rate,
                                                 std::uint16_t bits,
                                                 const std::vector<std::int16_t>& samples) {
+    if (bits == 16 && channels > 0 && samples.size() % channels == 0) {
+        return program::WavWriter::Image(channels, rate, samples);
+    }
     return WavBuilder().Riff().Fmt(channels, rate, bits).Data(samples).Bytes();
 }
 

@@ -11,7 +11,9 @@ namespace velomire::testing {
 // kind of odd one (extra chunks, other chunk orders, short format chunks, lying sizes).
 class WavBuilder {
 public:
-    // A canonical file: "RIFF", "WAVE", a 16-byte "fmt " chunk and a "data" chunk.
+    // A canonical file: "RIFF", "WAVE", a 16-byte "fmt " chunk and a "data" chunk. Whole 16-bit
+    // frames come from the application's own writer; other widths carry 16-bit data under a lying
+    // header, and a partial last frame is kept.
     static std::vector<std::uint8_t> Canonical(std::uint16_t channels, std::uint32_t rate,
                                                std::uint16_t bits,
                                                const std::vector<std::int16_t>& samples);

@@ -1,0 +1,88 @@
+#include "program/WavWriter.h"
+
+#include <fstream>
+
+namespace velomire::program {
+namespace {
+
+void PutTag(std::vector<std::uint8_t>& bytes, const char* tag) {
+    bytes.insert(bytes.end(), tag, tag + 4);
+}
+
+void Put16(std::vector<std::uint8_t>& bytes, std::uint16_t value) {
+    bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void Put32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
+    Put16(bytes, static_cast<std::uint16_t>(value & 0xFFFF));
+    Put16(bytes, static_cast<std::uint16_t>(value >> 16));
+}
+
+} // namespace
+
+std::vector<std::uint8_t> WavWriter::Header(std::uint16_t channels, std::uint32_t rate,
+                                            std::uint32_t frames) {
+    const std::uint32_t blockAlign = channels * 2u;
+    const std::uint32_t dataBytes = frames * blockAlign;
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(headerBytes);
+    PutTag(bytes, "RIFF");
+    Put32(bytes, 36 + dataBytes);
+    PutTag(bytes, "WAVE");
+    PutTag(bytes, "fmt ");
+    Put32(bytes, 16);
+    Put16(bytes, 1); // PCM
+    Put16(bytes, channels);
+    Put32(bytes, rate);
+    Put32(bytes, rate * blockAlign);
+    Put16(bytes, static_cast<std::uint16_t>(blockAlign));
+    Put16(bytes, 16);
+    PutTag(bytes, "data");
+    Put32(bytes, dataBytes);
+    return bytes;
+}
+
+std::vector<std::uint8_t> WavWriter::Image(std::uint16_t channels, std::uint32_t rate,
+                                           std::span<const std::int16_t> samples) {
+    const auto frames = static_cast<std::uint32_t>(channels == 0 ? 0 : samples.size() / channels);
+    auto bytes = Header(channels, rate, frames);
+    for (std::size_t i = 0; i < std::size_t{frames} * channels; ++i) {
+        Put16(bytes, static_cast<std::uint16_t>(samples[i]));
+    }
+    return bytes;
+}
+
+bool WavWriter::Write(const std::filesystem::path& path, std::uint16_t channels, std::uint32_t rate,
+                      std::uint32_t frames,
+                      const std::function<std::int16_t(std::uint32_t, std::uint16_t)>& sample) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    auto bytes = Header(channels, rate, frames);
+    constexpr std::size_t blockBytes = 1 << 20;
+    for (std::uint32_t frame = 0; frame < frames && out; ++frame) {
+        for (std::uint16_t channel = 0; channel < channels; ++channel) {
+            Put16(bytes, static_cast<std::uint16_t>(sample(frame, channel)));
+        }
+        if (bytes.size() >= blockBytes) {
+            out.write(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<std::streamsize>(bytes.size()));
+            bytes.clear();
+        }
+    }
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+bool WavWriter::Write(const std::filesystem::path& path, std::uint16_t channels, std::uint32_t rate,
+                      std::span<const std::int16_t> samples) {
+    const auto bytes = Image(channels, rate, samples);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+} // namespace velomire::program
