@@ -3,6 +3,7 @@
 #include "cli/CliSendUi.h"
 #include "cli/ProgramJson.h"
 #include "cli/StderrMessages.h"
+#include "program/AddSample.h"
 #include "program/Program.h"
 #include "program/ProgramFile.h"
 #include "program/WavInfo.h"
@@ -187,27 +188,16 @@ int CliApp::New(const std::vector<std::string>& args) {
     program->SetProgramPath(programPath, true);
     const fs::path directory = fs::canonical(program->programDirectory, ec);
 
-    program::WavInfo wav(messages);
     for (const auto& wavPath : wavPaths) {
-        const std::string fileName = wavPath.filename().string();
         if (fs::canonical(wavPath.parent_path(), ec) != directory) {
             messages.Show("Error: not in the program's directory !", wavPath.string());
             continue;
         }
-        if (fileName.size() > program::Program::fileNameChars) {
-            messages.Show("Error: file name longer than 39 characters !", fileName);
-            continue;
+        const bool full = program->sampleCount >= program::Program::maxSamples;
+        program::AddSample(*program, wavPath.filename().string(), messages);
+        if (full) {
+            break; // said once, not once for every file left
         }
-        if (program->sampleCount >= program::Program::maxSamples) {
-            messages.Show("Error : Maximum number of Samples", "");
-            break;
-        }
-        if (!wav.Open(fileName)) {
-            continue;
-        }
-        program->InitSampleEntry(program->sampleCount, fileName, wav);
-        wav.Close();
-        ++program->sampleCount;
     }
 
     const auto saved = program::ProgramFile::SaveFile(programPath, *program);

@@ -1,13 +1,13 @@
 #include "program/OpenSample.h"
 
-#include "program/WavInfo.h"
+#include "program/AddSample.h"
 
 #include <system_error>
 
 namespace velomire::program {
 
 std::string SampleFileName(const std::filesystem::path& wavPath) {
-    const std::string lowerCaseName = wavPath.stem().string() + ".wav";
+    std::string lowerCaseName = wavPath.stem().string() + ".wav";
     const std::filesystem::path candidate = wavPath.parent_path() / lowerCaseName;
     std::error_code ec;
     if (wavPath.filename() == lowerCaseName ||
@@ -27,12 +27,7 @@ std::optional<std::string> OpenSample(Program& program, const std::filesystem::p
     }
 
     const std::string title = program.SetProgramPath(wavPath, true);
-    WavInfo wav(messages);
-    if (wav.Open(fileName)) {
-        program.InitSampleEntry(0, fileName, wav);
-        wav.Close();
-        program.sampleCount = 1;
-    }
+    AddSample(program, fileName, messages);
     return title;
 }
 

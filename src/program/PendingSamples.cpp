@@ -1,6 +1,6 @@
 #include "program/PendingSamples.h"
 
-#include "program/WavInfo.h"
+#include "program/AddSample.h"
 
 #include <algorithm>
 #include <functional>
@@ -8,7 +8,6 @@
 namespace velomire::program {
 namespace {
 
-constexpr std::string_view appCaption = "Velomire";
 // A pending entry holds its file name in 40 characters, NUL included.
 constexpr std::size_t fileNameLimit = Program::fileNameChars + 1;
 
@@ -61,18 +60,11 @@ bool PendingSamples::ApplyTo(Program& program, UserMessages& messages) const {
         }
     }
 
-    WavInfo wav(messages);
     for (const PendingEntry& e : entries) {
-        if (e.index != -1 || program.sampleCount >= Program::maxSamples) {
-            continue;
+        if (e.index == -1 && program.sampleCount < Program::maxSamples &&
+            AddSample(program, e.file, messages)) {
+            changed = true;
         }
-        if (!wav.Open(e.file)) {
-            continue;
-        }
-        program.InitSampleEntry(program.sampleCount, e.file, wav);
-        wav.Close();
-        ++program.sampleCount;
-        changed = true;
     }
     return changed;
 }

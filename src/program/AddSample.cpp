@@ -1,0 +1,26 @@
+#include "program/AddSample.h"
+
+#include "program/WavInfo.h"
+
+namespace velomire::program {
+
+bool AddSample(Program& program, const std::string& fileName, UserMessages& messages) {
+    if (program.sampleCount >= Program::maxSamples) {
+        messages.Show("Error : Maximum number of Samples", appCaption);
+        return false;
+    }
+    if (fileName.size() > Program::fileNameChars) {
+        messages.Show("Error: Sample file names are limited to 39 characters !", fileName);
+        return false;
+    }
+    WavInfo wav(messages);
+    if (!wav.Open(fileName)) {
+        return false;
+    }
+    program.InitSampleEntry(program.sampleCount, fileName, wav);
+    wav.Close();
+    ++program.sampleCount;
+    return true;
+}
+
+} // namespace velomire::program
