@@ -43,6 +43,65 @@ QStringList ProgramFiles(const QMimeData* data) {
     return files;
 }
 
+// Every command of the menus and the toolbar: its menu text (the shortcut is appended from the
+// key), status-bar prompt, tool tip and toolbar picture.
+struct CommandEntry {
+    int id;
+    const char* text;
+    QKeyCombination key;
+    const char* prompt;
+    const char* toolTip;
+    const char* icon;
+};
+
+constexpr QKeyCombination noKey{};
+
+const CommandEntry commandTable[] = {
+    {command::fileNew, "&New program", Qt::CTRL | Qt::Key_N, "Create a new program", "New program",
+     "new"},
+    {command::fileOpen, "&Open program", Qt::CTRL | Qt::Key_O, "Open an existing program",
+     "Open program", "open"},
+    {command::fileSave, "&Save program", Qt::CTRL | Qt::Key_S, "Save the active program",
+     "Save program", "save"},
+    {command::fileSaveAs, "Save program &As...", noKey, "Save the active program with a new name",
+     "Save As", ""},
+    {command::openSample, "Open sample", noKey, "Open a sample (.wav file)", "Open sample",
+     "open-sample"},
+    {command::appExit, "E&xit", noKey, "Quit the application; prompts to save program", "Exit", ""},
+    {command::addSamples, "&Add Samples to the Program", noKey, "Add samples to the program",
+     "Add samples", "add-samples"},
+    {command::sendProgram, "&Send Program+Samples thru midi", noKey, "Send Program and Samples",
+     "Midi Send", "send"},
+    {command::options, "&Options", noKey, "", "", ""},
+    {command::viewToolbar, "&Toolbar", noKey, "Show or hide the toolbar", "Toggle ToolBar", ""},
+    {command::viewStatusBar, "&Status Bar", noKey, "Show or hide the status bar",
+     "Toggle StatusBar", ""},
+    {command::helpContents, "&Contents", noKey, "displays the contents of the help file", "",
+     "help"},
+    {command::appAbout, "&About Velomire...", noKey,
+     "Display program information and version number", "About", ""},
+    // The window has no split panes to move between: the two accelerators do nothing.
+    {command::nextPane, "Next Pane", Qt::Key_F6, "", "", ""},
+    {command::previousPane, "Previous Pane", Qt::SHIFT | Qt::Key_F6, "", "", ""},
+};
+
+// The menus in their order; 0 is a separator, recentFilesMark where the recent files go.
+constexpr int separator = 0;
+constexpr int recentFilesMark = -1;
+struct MenuEntry {
+    const char* title;
+    std::initializer_list<int> commands;
+};
+
+// The toolbar, left to right; 0 is a separator.
+constexpr int toolBarCommands[] = {command::fileNew,     command::fileOpen, command::openSample,
+                                   command::addSamples,  command::fileSave, separator,
+                                   command::sendProgram, separator,         command::helpContents};
+
+QString Latin1(const char* text) {
+    return QString::fromLatin1(text);
+}
+
 } // namespace
 
 CMainFrame::CMainFrame(program::CVelomireDoc& doc, RecentFiles& recentFiles, bool showSplash,
@@ -81,146 +140,106 @@ CMainFrame::~CMainFrame() {
     qApp->removeEventFilter(this);
 }
 
-QAction* CMainFrame::AddCommand(int commandId, const QString& text, const QString& prompt,
-                                const QString& toolTip, const QString& icon) {
-    auto* action = new QAction(text, this);
-    action->setData(commandId);
-    if (!prompt.isEmpty()) {
-        action->setStatusTip(prompt);
-    }
-    if (!toolTip.isEmpty()) {
-        action->setToolTip(toolTip);
-    }
-    if (!icon.isEmpty()) {
-        action->setIcon(QIcon(QStringLiteral(":/images/toolbar/") + icon + QStringLiteral(".png")));
-    }
-    actions.insert(commandId, action);
-    return action;
-}
-
 void CMainFrame::CreateMenus() {
     using namespace command;
-    QAction* fileNewAction = AddCommand(fileNew, QStringLiteral("&New program\tCtrl+N"),
-                                        QStringLiteral("Create a new program"),
-                                        QStringLiteral("New program"), QStringLiteral("new"));
-    fileNewAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    QAction* fileOpenAction = AddCommand(fileOpen, QStringLiteral("&Open program\tCtrl+O"),
-                                         QStringLiteral("Open an existing program"),
-                                         QStringLiteral("Open program"), QStringLiteral("open"));
-    fileOpenAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    QAction* fileSaveAction = AddCommand(fileSave, QStringLiteral("&Save program\tCtrl+S"),
-                                         QStringLiteral("Save the active program"),
-                                         QStringLiteral("Save program"), QStringLiteral("save"));
-    fileSaveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    QAction* saveAsAction = AddCommand(fileSaveAs, QStringLiteral("Save program &As..."),
-                                       QStringLiteral("Save the active program with a new name"),
-                                       QStringLiteral("Save As"));
-    QAction* openSampleAction = AddCommand(
-        openSample, QStringLiteral("Open sample"), QStringLiteral("Open a sample (.wav file)"),
-        QStringLiteral("Open sample"), QStringLiteral("open-sample"));
-    QAction* exitAction = AddCommand(
-        appExit, QStringLiteral("E&xit"),
-        QStringLiteral("Quit the application; prompts to save program"), QStringLiteral("Exit"));
-    QAction* addSamplesAction =
-        AddCommand(addSamples, QStringLiteral("&Add Samples to the Program"),
-                   QStringLiteral("Add samples to the program"), QStringLiteral("Add samples"),
-                   QStringLiteral("add-samples"));
-    QAction* sendAction = AddCommand(sendProgram, QStringLiteral("&Send Program+Samples thru midi"),
-                                     QStringLiteral("Send Program and Samples"),
-                                     QStringLiteral("Midi Send"), QStringLiteral("send"));
-    QAction* optionsAction = AddCommand(options, QStringLiteral("&Options"), QString());
-    QAction* toolbarAction =
-        AddCommand(viewToolbar, QStringLiteral("&Toolbar"),
-                   QStringLiteral("Show or hide the toolbar"), QStringLiteral("Toggle ToolBar"));
-    QAction* statusBarAction = AddCommand(viewStatusBar, QStringLiteral("&Status Bar"),
-                                          QStringLiteral("Show or hide the status bar"),
-                                          QStringLiteral("Toggle StatusBar"));
-    QAction* contentsAction = AddCommand(helpContents, QStringLiteral("&Contents"),
-                                         QStringLiteral("displays the contents of the help file"),
-                                         QString(), QStringLiteral("help"));
-    QAction* aboutAction = AddCommand(
-        appAbout, QStringLiteral("&About Velomire..."),
-        QStringLiteral("Display program information and version number"), QStringLiteral("About"));
-    QAction* nextPaneAction = AddCommand(nextPane, QStringLiteral("Next Pane"), QString());
-    nextPaneAction->setShortcut(QKeySequence(Qt::Key_F6));
-    QAction* previousPaneAction =
-        AddCommand(previousPane, QStringLiteral("Previous Pane"), QString());
-    previousPaneAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
-    // The window has no split panes to move between: the two accelerators do nothing.
-    addAction(nextPaneAction);
-    addAction(previousPaneAction);
-
+    for (const CommandEntry& entry : commandTable) {
+        QString text = Latin1(entry.text);
+        const bool hasKey = entry.key != noKey;
+        // The two pane accelerators are in no menu: their text stays bare.
+        if (hasKey && entry.id != nextPane && entry.id != previousPane) {
+            text +=
+                QLatin1Char('\t') + QKeySequence(entry.key).toString(QKeySequence::PortableText);
+        }
+        auto* action = new QAction(text, this);
+        action->setData(entry.id);
+        if (hasKey) {
+            action->setShortcut(QKeySequence(entry.key));
+        }
+        if (*entry.prompt != '\0') {
+            action->setStatusTip(Latin1(entry.prompt));
+        }
+        if (*entry.toolTip != '\0') {
+            action->setToolTip(Latin1(entry.toolTip));
+        }
+        if (*entry.icon != '\0') {
+            action->setIcon(QIcon(QStringLiteral(":/images/toolbar/") + Latin1(entry.icon) +
+                                  QStringLiteral(".png")));
+        }
+        actions.insert(entry.id, action);
+    }
+    addAction(Action(nextPane));
+    addAction(Action(previousPane));
     actions.insert(sampleParameters, view->ParametersAction());
     actions.insert(sampleLoopsEditor, view->LoopsEditorAction());
+    for (int id : {viewToolbar, viewStatusBar}) {
+        Action(id)->setCheckable(true);
+        Action(id)->setChecked(true);
+    }
 
-    toolbarAction->setCheckable(true);
-    toolbarAction->setChecked(true);
-    statusBarAction->setCheckable(true);
-    statusBarAction->setChecked(true);
-
-    fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-    fileMenu->addAction(fileNewAction);
-    fileMenu->addAction(fileOpenAction);
-    fileMenu->addAction(fileSaveAction);
-    fileMenu->addAction(saveAsAction);
-    fileMenu->addSeparator();
-    fileMenu->addAction(openSampleAction);
-    fileMenu->addSeparator();
-    recentEnd = fileMenu->addSeparator();
-    fileMenu->addAction(exitAction);
+    const MenuEntry menus[] = {
+        {"&File",
+         {fileNew, fileOpen, fileSave, fileSaveAs, separator, openSample, separator,
+          recentFilesMark, appExit}},
+        {"&Program", {addSamples, sendProgram}},
+        {"&Sample", {sampleParameters, sampleLoopsEditor}},
+        {nullptr, {options}}, // an item of the menu bar itself
+        {"&View", {viewToolbar, viewStatusBar}},
+        {"&Help", {helpContents, appAbout}},
+    };
+    for (const MenuEntry& entry : menus) {
+        if (entry.title == nullptr) {
+            for (int id : entry.commands) {
+                menuBar()->addAction(Action(id));
+            }
+            continue;
+        }
+        QMenu* menu = menuBar()->addMenu(Latin1(entry.title));
+        for (int id : entry.commands) {
+            if (id == separator) {
+                menu->addSeparator();
+            } else if (id == recentFilesMark) {
+                fileMenu = menu;
+                recentEnd = menu->addSeparator();
+            } else {
+                menu->addAction(Action(id));
+            }
+        }
+    }
     RebuildRecentFiles();
 
-    QMenu* programMenu = menuBar()->addMenu(QStringLiteral("&Program"));
-    programMenu->addAction(addSamplesAction);
-    programMenu->addAction(sendAction);
-
-    QMenu* sampleMenu = menuBar()->addMenu(QStringLiteral("&Sample"));
-    sampleMenu->addAction(view->ParametersAction());
-    sampleMenu->addAction(view->LoopsEditorAction());
-
-    menuBar()->addAction(optionsAction);
-
-    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
-    viewMenu->addAction(toolbarAction);
-    viewMenu->addAction(statusBarAction);
-
-    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
-    helpMenu->addAction(contentsAction);
-    helpMenu->addAction(aboutAction);
-
-    connect(fileNewAction, &QAction::triggered, &doc, &program::CVelomireDoc::OnFileNew);
-    connect(fileOpenAction, &QAction::triggered, &doc, &program::CVelomireDoc::OnFileOpen);
-    connect(fileSaveAction, &QAction::triggered, &doc, &program::CVelomireDoc::OnFileSave);
-    connect(saveAsAction, &QAction::triggered, &doc, &program::CVelomireDoc::OnFileSaveAs);
-    connect(openSampleAction, &QAction::triggered, &doc, &program::CVelomireDoc::OnOpenSample);
-    connect(exitAction, &QAction::triggered, this, &QWidget::close);
-    connect(addSamplesAction, &QAction::triggered, &doc, &program::CVelomireDoc::OnAddSamples);
-    connect(sendAction, &QAction::triggered, &doc, &program::CVelomireDoc::OnSendProgram);
-    connect(optionsAction, &QAction::triggered, &doc, &program::CVelomireDoc::OnOptions);
-    connect(statusBarAction, &QAction::toggled, this,
+    using Doc = program::CVelomireDoc;
+    connect(Action(fileNew), &QAction::triggered, &doc, &Doc::OnFileNew);
+    connect(Action(fileOpen), &QAction::triggered, &doc, &Doc::OnFileOpen);
+    connect(Action(fileSave), &QAction::triggered, &doc, &Doc::OnFileSave);
+    connect(Action(fileSaveAs), &QAction::triggered, &doc, &Doc::OnFileSaveAs);
+    connect(Action(openSample), &QAction::triggered, &doc, &Doc::OnOpenSample);
+    connect(Action(addSamples), &QAction::triggered, &doc, &Doc::OnAddSamples);
+    connect(Action(sendProgram), &QAction::triggered, &doc, &Doc::OnSendProgram);
+    connect(Action(options), &QAction::triggered, &doc, &Doc::OnOptions);
+    connect(Action(appExit), &QAction::triggered, this, &QWidget::close);
+    connect(Action(viewStatusBar), &QAction::toggled, this,
             [this](bool on) { statusBar()->setVisible(on); });
-    connect(contentsAction, &QAction::triggered, this, &CMainFrame::OnHelpContents);
-    connect(aboutAction, &QAction::triggered, this, &CMainFrame::OnAppAbout);
+    connect(Action(helpContents), &QAction::triggered, this, &CMainFrame::OnHelpContents);
+    connect(Action(appAbout), &QAction::triggered, this, &CMainFrame::OnAppAbout);
 }
 
 void CMainFrame::CreateToolBar() {
-    using namespace command;
     toolBar = new QToolBar(QStringLiteral("Toolbar"), this);
     toolBar->setObjectName(QStringLiteral("toolBar"));
     toolBar->setIconSize(QSize(36, 36));
     toolBar->setMovable(true);
     toolBar->setFloatable(true);
     toolBar->setAllowedAreas(Qt::AllToolBarAreas);
-    for (int id : {fileNew, fileOpen, openSample, addSamples, fileSave}) {
-        toolBar->addAction(Action(id));
+    for (int id : toolBarCommands) {
+        if (id == separator) {
+            toolBar->addSeparator();
+        } else {
+            toolBar->addAction(Action(id));
+        }
     }
-    toolBar->addSeparator();
-    toolBar->addAction(Action(sendProgram));
-    toolBar->addSeparator();
-    toolBar->addAction(Action(helpContents));
     addToolBar(Qt::TopToolBarArea, toolBar);
 
-    QAction* toggle = Action(viewToolbar);
+    QAction* toggle = Action(command::viewToolbar);
     connect(toggle, &QAction::toggled, toolBar, &QWidget::setVisible);
     connect(toolBar, &QToolBar::visibilityChanged, toggle, &QAction::setChecked);
 }

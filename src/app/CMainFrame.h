@@ -60,8 +60,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* AddCommand(int commandId, const QString& text, const QString& prompt,
-                        const QString& toolTip = QString(), const QString& icon = QString());
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();

@@ -132,51 +132,20 @@ private slots:
         QDir::setCurrent(startDirectory);
     }
 
-    void MenusCarryTheirTextsIdsPromptsAndToolTips() {
+    // The menus are built from one table: check what the table cannot show by itself (the
+    // shortcut written once into the text, the order of the bar and of the File menu with the
+    // recent files, the editors' commands lent by the list).
+    void MenusAreBuiltFromTheCommandTable() {
         QVERIFY(Start());
         using namespace command;
-        struct Expected {
-            int id;
-            const char* text;
-            const char* prompt;
-            const char* toolTip;
-        };
-        const Expected expected[] = {
-            {fileNew, "&New program\tCtrl+N", "Create a new program", "New program"},
-            {fileOpen, "&Open program\tCtrl+O", "Open an existing program", "Open program"},
-            {fileSave, "&Save program\tCtrl+S", "Save the active program", "Save program"},
-            {fileSaveAs, "Save program &As...", "Save the active program with a new name",
-             "Save As"},
-            {openSample, "Open sample", "Open a sample (.wav file)", "Open sample"},
-            {appExit, "E&xit", "Quit the application; prompts to save program", "Exit"},
-            {addSamples, "&Add Samples to the Program", "Add samples to the program",
-             "Add samples"},
-            {sendProgram, "&Send Program+Samples thru midi", "Send Program and Samples",
-             "Midi Send"},
-            {sampleParameters, "&Parameters", "", nullptr},
-            {sampleLoopsEditor, "&Loops Editor", "Loop Editor", "Loop Editor"},
-            {options, "&Options", "", nullptr},
-            {viewToolbar, "&Toolbar", "Show or hide the toolbar", "Toggle ToolBar"},
-            {viewStatusBar, "&Status Bar", "Show or hide the status bar", "Toggle StatusBar"},
-            {helpContents, "&Contents", "displays the contents of the help file", nullptr},
-            {appAbout, "&About Velomire...", "Display program information and version number",
-             "About"},
-        };
-        for (const Expected& e : expected) {
-            QAction* action = frame->Action(e.id);
-            QVERIFY2(action, qPrintable(QString::number(e.id)));
-            QCOMPARE(action->data().toInt(), e.id);
-            QCOMPARE(action->text(), QString::fromUtf8(e.text));
-            QCOMPARE(action->statusTip(), QString::fromUtf8(e.prompt));
-            if (e.toolTip) {
-                QCOMPARE(action->toolTip(), QString::fromUtf8(e.toolTip));
-            }
-        }
-        QCOMPARE(frame->Action(fileNew)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
-        QCOMPARE(frame->Action(fileOpen)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-        QCOMPARE(frame->Action(fileSave)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
-        QCOMPARE(frame->Action(nextPane)->shortcut(), QKeySequence(QStringLiteral("F6")));
+        const QAction* fileNewAction = frame->Action(fileNew);
+        QCOMPARE(fileNewAction->data().toInt(), fileNew);
+        QCOMPARE(fileNewAction->text(), QStringLiteral("&New program\tCtrl+N"));
+        QCOMPARE(fileNewAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+        QCOMPARE(fileNewAction->statusTip(), QStringLiteral("Create a new program"));
+        QCOMPARE(fileNewAction->toolTip(), QStringLiteral("New program"));
         QCOMPARE(frame->Action(previousPane)->shortcut(), QKeySequence(QStringLiteral("Shift+F6")));
+        QCOMPARE(frame->Action(sampleLoopsEditor)->text(), QStringLiteral("&Loops Editor"));
 
         QStringList bar;
         for (QAction* action : frame->menuBar()->actions()) {
@@ -188,14 +157,8 @@ private slots:
                  (QStringList{"&New program\tCtrl+N", "&Open program\tCtrl+O",
                               "&Save program\tCtrl+S", "Save program &As...", "-", "Open sample",
                               "-", "Recent File", "-", "E&xit"}));
-        QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&Program"))),
-                 (QStringList{"&Add Samples to the Program", "&Send Program+Samples thru midi"}));
         QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&Sample"))),
                  (QStringList{"&Parameters", "&Loops Editor"}));
-        QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&View"))),
-                 (QStringList{"&Toolbar", "&Status Bar"}));
-        QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&Help"))),
-                 (QStringList{"&Contents", "&About Velomire..."}));
     }
 
     void ToolbarHoldsTheNineEntriesInOrderWith36PixelButtons() {
