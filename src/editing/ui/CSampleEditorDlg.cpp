@@ -2,6 +2,7 @@
 
 #include "editing/ui/KeyboardWidget.h"
 #include "editing/ui/NoteSpinBox.h"
+#include "ui/OkButtonRow.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -84,9 +85,7 @@ CSampleEditorDlg::CSampleEditorDlg(program::SampleBlock& sample, program::Keygro
     auto* outputLayout = new QVBoxLayout;
     outputLayout->addWidget(outputList);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"));
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
+    auto* ok = app::MakeOkButton(*this);
 
     auto* lower = new QHBoxLayout;
     lower->addWidget(Group("Audio send mode", sendModeLayout));
@@ -111,7 +110,6 @@ CSampleEditorDlg::CSampleEditorDlg(program::SampleBlock& sample, program::Keygro
     connect(pitchBox, &NoteSpinBox::stepped, this, &CSampleEditorDlg::OnPitchSpin);
     connect(keyboard, &KeyboardWidget::lowKeyPicked, this, &CSampleEditorDlg::OnLowKeyPicked);
     connect(keyboard, &KeyboardWidget::highKeyPicked, this, &CSampleEditorDlg::OnHighKeyPicked);
-    connect(ok, &QPushButton::clicked, this, &CSampleEditorDlg::accept);
 }
 
 void CSampleEditorDlg::OnSendModeChange(int index) {

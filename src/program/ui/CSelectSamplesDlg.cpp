@@ -1,6 +1,7 @@
 #include "program/ui/CSelectSamplesDlg.h"
 
 #include "program/WavFileList.h"
+#include "ui/OkButtonRow.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -108,13 +109,8 @@ CSelectSamplesDlg::CSelectSamplesDlg(UserMessages& messages,
     longNamesNote = new QLabel;
     longNamesNote->setObjectName(QStringLiteral("longNamesNote"));
     longNamesNote->hide();
-    auto* ok = new QPushButton(QStringLiteral("OK"));
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(longNamesNote);
-    bottom->addStretch();
-    bottom->addWidget(ok);
+    auto* ok = app::MakeOkButton(*this);
+    auto* bottom = app::OkButtonRow(ok, longNamesNote);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(directoryRow);
@@ -123,7 +119,6 @@ CSelectSamplesDlg::CSelectSamplesDlg(UserMessages& messages,
 
     connect(add, &QPushButton::clicked, this, &CSelectSamplesDlg::OnAdd);
     connect(remove, &QPushButton::clicked, this, &CSelectSamplesDlg::OnRemove);
-    connect(ok, &QPushButton::clicked, this, &CSelectSamplesDlg::accept);
     connect(fileList, &QListWidget::itemSelectionChanged, this,
             &CSelectSamplesDlg::OnLeftSelectionChanged);
     connect(fileList, &QListWidget::itemDoubleClicked, this,
