@@ -28,7 +28,7 @@ std::string Program::SetProgramPath(const std::filesystem::path& path, bool isNe
     if (ec) {
         full = path;
     }
-    const std::string title = full.stem().string();
+    std::string title = full.stem().string();
 
     SetFieldText(header.programName, title, programNameChars);
     programDirectory = full.parent_path();
@@ -98,7 +98,7 @@ void Program::RemoveSampleEntry(int row) {
         return;
     }
     for (int i = row; i + 1 < sampleCount; ++i) {
-        samples[static_cast<std::size_t>(i)] = samples[static_cast<std::size_t>(i + 1)];
+        samples[static_cast<std::size_t>(i)] = samples[static_cast<std::size_t>(i) + 1];
     }
     --sampleCount;
 }

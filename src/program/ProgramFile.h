@@ -27,7 +27,7 @@ public:
     static constexpr std::size_t emptySize = 1 + 15 + 4 + ProgramHeader::size;      // 152 bytes
     static constexpr std::size_t rowSize = SampleBlock::size + KeygroupBlock::size; // 308 bytes
     // Real program files are a few kilobytes; anything far larger is not one.
-    static constexpr std::uintmax_t maxFileSize = 16 * 1024 * 1024;
+    static constexpr std::uintmax_t maxFileSize = std::uintmax_t{16} * 1024 * 1024;
 
     static std::vector<std::uint8_t> Store(const Program& program);
 

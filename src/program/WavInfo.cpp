@@ -18,7 +18,7 @@ constexpr std::string_view invalid = "Error: Invalid .Wav File !";
 
 // Bytes fetched per refill of the frame buffer. Large enough that a file read is rare next to the
 // per-frame work, small enough to stay in the cache.
-constexpr std::size_t blockBytes = 64 * 1024;
+constexpr std::size_t blockBytes = std::size_t{64} * 1024;
 
 // "RIFF" size "WAVE": the form type sits at bytes 8 to 11, the first chunk at 12.
 constexpr std::uint64_t firstChunk = 12;
