@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset release >/dev/null
-cmake --build --preset release --target velomire dialog_layout_test main_frame_test \
-    sample_editor_dialog_test loop_editor_dialog_test
+cmake --build --preset release --target velomire velomire-screenshots dialog_layout_test \
+    main_frame_test
 build=build/release
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
@@ -25,9 +25,6 @@ echo "wrote $out/main-window.png"
 VELOMIRE_SCREENSHOT_DIR="$out" xvfb-run "${screen[@]}" "$build/tests/dialog_layout_test" >/dev/null
 VELOMIRE_SCREENSHOT_DIR="$out" xvfb-run "${screen[@]}" "$build/tests/main_frame_test" \
     HelpContentsShowsTheUserGuide >/dev/null
-# The two editors: a stereo sample's keyboard, and the demo pad's waveform with loop 1.
-VELOMIRE_SCREENSHOT_DIR="$out" xvfb-run "${screen[@]}" "$build/tests/sample_editor_dialog_test" \
-    stereoSampleShowsItsRangeAndOutputs >/dev/null
-VELOMIRE_SCREENSHOT_DIR="$out" xvfb-run "${screen[@]}" "$build/tests/loop_editor_dialog_test" \
-    DemoPadPicture >/dev/null
+# The two editors on the demo's stereo pad: its keyboard, and its waveform with loop 1 playing.
+xvfb-run "${screen[@]}" "$build/src/app/velomire-screenshots" examples/demo "$out"
 echo "wrote the dialogs' pictures into $out"

@@ -482,41 +482,6 @@ private slots:
         QVERIFY(output.blocks.empty());
         QVERIFY(!dialog->Player().CursorRunning());
     }
-
-    // The documentation's picture: the demo's stereo pad with its loop chosen and the cursor in
-    // it. Taken only when the screenshot script asks for it with VELOMIRE_SCREENSHOT_DIR.
-    void DemoPadPicture() {
-        const QByteArray target = qgetenv("VELOMIRE_SCREENSHOT_DIR");
-        if (target.isEmpty()) {
-            QSKIP("VELOMIRE_SCREENSHOT_DIR not set");
-        }
-        const std::filesystem::path demo =
-            std::filesystem::path(VELOMIRE_SOURCE_DIR) / "examples/demo";
-        auto program = std::make_unique<velomire::program::Program>();
-        QVERIFY(velomire::program::ProgramFile::LoadFile(demo / "demo.vmp", *program));
-        std::filesystem::current_path(demo);
-        SampleBlock* pad = nullptr;
-        for (int i = 0; i < program->sampleCount; ++i) {
-            auto& sample = program->samples[static_cast<std::size_t>(i)].sample;
-            if (velomire::program::FieldText(sample.fileName) == "pad.wav") {
-                pad = &sample;
-            }
-        }
-        QVERIFY(pad != nullptr);
-
-        CLoopEditorDlg dialog(*pad, testDevice, output, messages);
-        QVERIFY(dialog.Opened());
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        Click(dialog, QStringLiteral("Loop 1"));
-        Click(dialog, QStringLiteral("P l a y"));
-        output.played = static_cast<std::uint64_t>(dialog.Model().Figures().length / 3);
-        QTRY_VERIFY(dialog.Waveform()->CursorColumn().has_value());
-
-        QDir().mkpath(QString::fromLocal8Bit(target));
-        const QString path = QDir(QString::fromLocal8Bit(target)).filePath("loop-editor.png");
-        QVERIFY2(dialog.grab().save(path), qPrintable(path));
-    }
 };
 
 QTEST_MAIN(LoopEditorDlgTest)
