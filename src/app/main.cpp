@@ -11,6 +11,7 @@
 #include "editing/ui/CVelomireView.h"
 #include "program/ui/CVelomireDoc.h"
 #include "ui/AppServices.h"
+#include "ui/QtText.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
     sinceStart.start();
 
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Velomire"));
+    QApplication::setApplicationName(velomire::app::FromStd(velomire::program::appCaption));
     QApplication::setApplicationVersion(QStringLiteral("98.05"));
     QApplication::setDesktopFileName(QStringLiteral("velomire"));
 

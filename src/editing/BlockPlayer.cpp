@@ -8,7 +8,7 @@ namespace velomire::editing {
 
 namespace {
 
-constexpr std::string_view appCaption = "Velomire";
+using program::appCaption;
 
 } // namespace
 

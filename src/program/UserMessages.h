@@ -4,6 +4,9 @@
 
 namespace velomire::program {
 
+// The caption of the application's own messages (those that name no file or call).
+inline constexpr std::string_view appCaption = "Velomire";
+
 // Where the core reports a failure to the user: a plain message with a caption (a file name, a
 // failing call's name). The desktop application shows a message box with an OK button, the
 // command line prints one line on stderr, tests record the calls.

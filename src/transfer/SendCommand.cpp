@@ -10,7 +10,7 @@
 namespace velomire::transfer {
 namespace {
 
-constexpr std::string_view appCaption = "Velomire";
+using program::appCaption;
 // The S900 and S950 carry sample and program numbers as single data bytes.
 constexpr std::int32_t s900HighestNumber = 127;
 

@@ -13,6 +13,8 @@ public:
     virtual ~SettingsStore() = default;
     virtual std::optional<std::string> Read(std::string_view key) = 0;
     virtual void Write(std::string_view key, const std::string& value) = 0;
+    // Puts what was written where the next start reads it.
+    virtual void Sync() = 0;
 };
 
 } // namespace velomire::transfer

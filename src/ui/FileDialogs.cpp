@@ -1,5 +1,8 @@
 #include "ui/FileDialogs.h"
 
+#include "program/UserMessages.h"
+#include "ui/QtText.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -31,7 +34,7 @@ QString QtFileDialogs::SaveFileName(const QString& title, const QString& filter,
 
 FileDialogs::SaveAnswer QtFileDialogs::AskToSave(const QString& documentTitle) {
     const auto button = QMessageBox::question(
-        parent, QStringLiteral("Velomire"),
+        parent, FromStd(program::appCaption),
         QStringLiteral("Save changes to %1?").arg(documentTitle),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
     switch (button) {

@@ -15,7 +15,7 @@ public:
     QtSettingsStore();
     std::optional<std::string> Read(std::string_view key) override;
     void Write(std::string_view key, const std::string& value) override;
-    void Sync();
+    void Sync() override;
 
     QString FileName() const { return settings->fileName(); }
 

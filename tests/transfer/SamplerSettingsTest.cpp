@@ -21,6 +21,7 @@ public:
         values[std::string(key)] = value;
         written.emplace_back(key);
     }
+    void Sync() override {}
 
     std::map<std::string, std::string> values;
     std::vector<std::string> written;

@@ -1,6 +1,7 @@
 #include "transfer/SysExBuffer.h"
 #include "transfer/WaitClock.h"
 
+#include "support/FakeWaitClock.h"
 #include "support/HexMatch.h"
 
 #include <gtest/gtest.h>
@@ -19,18 +20,7 @@ using std::chrono::milliseconds;
 using velomire::testing::BytesEqual;
 using velomire::testing::Hex;
 
-// Time passes only when the code under test asks to sleep; every request is recorded.
-class FakeWaitClock final : public WaitClock {
-public:
-    TimePoint Now() override { return now; }
-    void SleepUntil(TimePoint when) override {
-        sleeps.push_back(std::chrono::duration_cast<microseconds>(when - now));
-        now = std::max(now, when);
-    }
-
-    TimePoint now{};
-    std::vector<microseconds> sleeps;
-};
+using velomire::testing::FakeWaitClock;
 
 class SysExBufferTest : public ::testing::Test {
 protected:
@@ -95,17 +85,38 @@ TEST_F(SysExBufferTest, Sample16SendsAllSixteenBitsInThreeBytes) {
     EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("00 00 00  40 00 00  7F 7F 60  09 0D 00")));
 }
 
-TEST_F(SysExBufferTest, AkaiNamePadsAndEndsInChannelSuffix) {
-    buffer.AppendAkaiName("Piano 1", 1);
-    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("0A 01 03 01 0B 00 08 01 09 01 0A 00"
-                                               "01 00 0A 00 0A 00 0A 00 07 02 06 01")));
-}
-
-TEST_F(SysExBufferTest, AkaiNameIsCutToTwelveUpperCasedAndUnknownCharactersBecomeDots) {
-    // Codes 29 30 28 19 24 17 29 40 22 25 24 17: "STRINGS.LONG".
-    buffer.AppendAkaiName("strings_long_name", 0);
-    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("0D 01 0E 01 0C 01 03 01 08 01 01 01"
-                                               "0D 01 08 02 06 01 09 01 08 01 01 01")));
+// Both name forms: Akai character codes in two nibbles, S900 ASCII split in two bytes.
+TEST_F(SysExBufferTest, NamesAreCutPaddedAndEndInTheChannelSuffix) {
+    struct Case {
+        bool akai;
+        const char* name;
+        int channel;
+        const char* bytes;
+    };
+    const Case cases[] = {
+        {true, "Piano 1", 1,
+         "0A 01 03 01 0B 00 08 01 09 01 0A 00 01 00 0A 00 0A 00 0A 00 07 02 06 01"},
+        // Cut to twelve, upper-cased, unknown characters as dots: "STRINGS.LONG".
+        {true, "strings_long_name", 0,
+         "0D 01 0E 01 0C 01 03 01 08 01 01 01 0D 01 08 02 06 01 09 01 08 01 01 01"},
+        {true, "", 2, "0A 00 0A 00 0A 00 0A 00 0A 00 0A 00 0A 00 0A 00 0A 00 0A 00 07 02 0C 01"},
+        // Case kept; ten characters lose their last two to the suffix.
+        {false, "Piano 1", 2, "50 00 69 00 61 00 6E 00 6F 00 20 00 31 00 20 00 2D 00 52 00"},
+        {false, "Orchestral strings", 1,
+         "4F 00 72 00 63 00 68 00 65 00 73 00 74 00 72 00 2D 00 4C 00"},
+        // The top bit of a high character goes in the second byte.
+        {false, "\xE9\x80", 0, "69 01 00 01 20 00 20 00 20 00 20 00 20 00 20 00 20 00 20 00"},
+        {false, "", 0, "20 00 20 00 20 00 20 00 20 00 20 00 20 00 20 00 20 00 20 00"},
+    };
+    for (const Case& c : cases) {
+        buffer.Clear();
+        if (c.akai) {
+            buffer.AppendAkaiName(c.name, c.channel);
+        } else {
+            buffer.AppendS900Name(c.name, c.channel);
+        }
+        EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex(c.bytes))) << c.name << " / " << c.channel;
+    }
 }
 
 TEST_F(SysExBufferTest, AkaiCharCodeCoversTheTableAndItsNeighbours) {
@@ -117,34 +128,6 @@ TEST_F(SysExBufferTest, AkaiCharCodeCoversTheTableAndItsNeighbours) {
         EXPECT_EQ(AkaiCharCode(c), code)
             << "character 0x" << std::hex << static_cast<int>(static_cast<unsigned char>(c));
     }
-}
-
-TEST_F(SysExBufferTest, S900NameKeepsCaseAndEndsInChannelSuffix) {
-    buffer.AppendS900Name("Piano 1", 2);
-    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("50 00 69 00 61 00 6E 00 6F 00"
-                                               "20 00 31 00 20 00 2D 00 52 00")));
-}
-
-TEST_F(SysExBufferTest, S900NameOfTenCharactersLosesTheLastTwoToTheSuffix) {
-    buffer.AppendS900Name("Orchestral strings", 1);
-    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("4F 00 72 00 63 00 68 00 65 00"
-                                               "73 00 74 00 72 00 2D 00 4C 00")));
-}
-
-TEST_F(SysExBufferTest, S900NameSendsTopBitOfHighCharactersSeparately) {
-    buffer.AppendS900Name("\xE9\x80", 0);
-    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("69 01 00 01 20 00 20 00 20 00"
-                                               "20 00 20 00 20 00 20 00 20 00")));
-}
-
-TEST_F(SysExBufferTest, EmptyNamesAreAllSpacesWithOptionalSuffix) {
-    buffer.AppendS900Name("", 0);
-    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("20 00 20 00 20 00 20 00 20 00"
-                                               "20 00 20 00 20 00 20 00 20 00")));
-    buffer.Clear();
-    buffer.AppendAkaiName("", 2);
-    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("0A 00 0A 00 0A 00 0A 00 0A 00 0A 00"
-                                               "0A 00 0A 00 0A 00 0A 00 07 02 0C 01")));
 }
 
 TEST_F(SysExBufferTest, ChecksumXorsFromTheMarkOnly) {

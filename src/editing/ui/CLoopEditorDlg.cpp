@@ -34,7 +34,7 @@ namespace velomire::editing {
 
 namespace {
 
-constexpr std::string_view appCaption = "Velomire";
+using program::appCaption;
 
 // The snap level's box: typing takes 0..999, its arrows stay within 0..500 (the model's spin).
 class SnapLevelBox final : public QSpinBox {

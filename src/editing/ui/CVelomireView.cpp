@@ -19,7 +19,7 @@
 namespace velomire::editing {
 namespace {
 
-constexpr std::string_view appCaption = "Velomire";
+using program::appCaption;
 
 // The label editor keeps the application's ordinary colours, so the text being typed stays
 // readable over the list's blue.

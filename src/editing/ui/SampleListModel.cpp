@@ -2,15 +2,14 @@
 
 #include "editing/SampleListCells.h"
 #include "program/ui/CVelomireDoc.h"
+#include "ui/QtText.h"
 
 #include <algorithm>
 
 namespace velomire::editing {
 namespace {
 
-QString FromStd(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+using app::FromStd;
 
 Qt::Alignment AlignmentOf(int column) {
     switch (SampleListCells::Columns()[static_cast<std::size_t>(column)].alignment) {

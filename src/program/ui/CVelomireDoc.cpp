@@ -10,7 +10,7 @@
 #include "transfer/ui/CSendingDlg.h" // QtSendUi.h returns a QPointer of it inline
 #include "transfer/ui/QtSendUi.h"
 #include "ui/FileDialogs.h"
-#include "ui/QtSettingsStore.h"
+#include "ui/QtText.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,8 +20,6 @@
 namespace velomire::program {
 namespace {
 
-constexpr std::string_view appCaption = "Velomire";
-
 std::filesystem::path ToPath(const QString& path) {
 #ifdef Q_OS_WIN
     return std::filesystem::path(path.toStdWString());
@@ -30,13 +28,11 @@ std::filesystem::path ToPath(const QString& path) {
 #endif
 }
 
-QString FromStd(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+using app::FromStd;
 
 } // namespace
 
-CVelomireDoc::CVelomireDoc(app::QtSettingsStore& store, UserMessages& messages,
+CVelomireDoc::CVelomireDoc(transfer::SettingsStore& store, UserMessages& messages,
                            app::FileDialogs& dialogs, app::AppServices services, QObject* parent)
     : QObject(parent), store(store), messages(messages), dialogs(dialogs),
       services(std::move(services)), program(std::make_unique<Program>()),
@@ -89,16 +85,12 @@ bool CVelomireDoc::OnNewDocument() {
 }
 
 bool CVelomireDoc::OnOpenDocument(const QString& path) {
-    // Read into a fresh program and take it over only once every byte was there.
-    auto fresh = std::make_unique<Program>();
-    const FileResult result = ProgramFile::LoadFile(ToPath(path), *fresh);
+    // The program in memory changes only once every byte was read.
+    const FileResult result = ProgramFile::LoadFile(ToPath(path), *program);
     if (!result) {
         messages.Show(result.error, QFileInfo(path).fileName().toStdString());
         return false;
     }
-    program->header = fresh->header;
-    program->samples = fresh->samples;
-    program->sampleCount = fresh->sampleCount;
     const std::string stem = program->SetProgramPath(ToPath(path), false);
 
     pathName = QFileInfo(path).absoluteFilePath();

@@ -4,6 +4,7 @@
 #include "program/UserMessages.h"
 #include "transfer/MidiOutPort.h"
 #include "transfer/SamplerSettings.h"
+#include "transfer/SettingsStore.h"
 #include "transfer/WaitClock.h"
 #include "ui/AppServices.h"
 
@@ -18,7 +19,6 @@
 
 namespace velomire::app {
 class FileDialogs;
-class QtSettingsStore;
 } // namespace velomire::app
 
 namespace velomire::program {
@@ -37,7 +37,7 @@ public:
     static constexpr const char* untitled = "Untitled";
 
     // Reads the ten settings from the store.
-    CVelomireDoc(app::QtSettingsStore& store, UserMessages& messages, app::FileDialogs& dialogs,
+    CVelomireDoc(transfer::SettingsStore& store, UserMessages& messages, app::FileDialogs& dialogs,
                  app::AppServices services, QObject* parent = nullptr);
     ~CVelomireDoc() override;
 
@@ -109,7 +109,7 @@ private:
     transfer::MidiOutPort& Port();
     int Play(const std::string& name);
 
-    app::QtSettingsStore& store;
+    transfer::SettingsStore& store;
     UserMessages& messages;
     app::FileDialogs& dialogs;
     app::AppServices services;

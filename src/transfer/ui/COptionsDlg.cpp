@@ -1,7 +1,7 @@
 #include "transfer/ui/COptionsDlg.h"
 
 #include "transfer/SamplerModel.h"
-#include "ui/QtMessages.h"
+#include "ui/OkButtonRow.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -48,24 +48,13 @@ QString FieldName(OptionsForm::Field field) {
 
 } // namespace
 
-COptionsDlg::COptionsDlg(const SamplerSettings& settings, std::vector<std::string> midiOutNames,
-                         std::vector<std::string> waveOutNames, QWidget* parent)
-    : COptionsDlg(settings, midiOutNames, waveOutNames, nullptr, parent) {}
+COptionsDlg::~COptionsDlg() = default;
 
 COptionsDlg::COptionsDlg(const SamplerSettings& settings, std::vector<std::string> midiOutNames,
                          std::vector<std::string> waveOutNames, program::UserMessages& messages,
                          QWidget* parent)
-    : COptionsDlg(settings, midiOutNames, waveOutNames, &messages, parent) {}
-
-COptionsDlg::~COptionsDlg() = default;
-
-COptionsDlg::COptionsDlg(const SamplerSettings& settings,
-                         const std::vector<std::string>& midiOutNames,
-                         const std::vector<std::string>& waveOutNames,
-                         program::UserMessages* messages, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      ownMessages(messages != nullptr ? nullptr : std::make_unique<app::QtMessages>(this)),
-      messages(messages != nullptr ? *messages : *ownMessages), form(settings) {
+      messages(messages), form(settings) {
     setWindowTitle(QStringLiteral("Options : Sampler and Midi"));
 
     midiOutList = MakeList(midiOutNames, form.MidiOutDevice(), QStringLiteral("midiOutList"));
@@ -106,13 +95,7 @@ COptionsDlg::COptionsDlg(const SamplerSettings& settings,
     modelLayout->addWidget(modelList);
     modelLayout->addLayout(fieldLayout);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"));
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &COptionsDlg::accept);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
+    auto* buttons = app::OkButtonRow(app::MakeOkButton(*this));
 
     auto* columns = new QHBoxLayout;
     columns->addLayout(devices);
@@ -150,7 +133,7 @@ void COptionsDlg::accept() {
     const auto refusal = form.Accept(modelList->currentIndex(), midiOutList->currentIndex(),
                                      waveOutList->currentIndex(), texts);
     if (refusal) {
-        messages.Show(refusal->message, "Velomire");
+        messages.Show(refusal->message, program::appCaption);
         QLineEdit* field = fields[static_cast<std::size_t>(refusal->field)];
         field->setFocus();
         field->selectAll();

@@ -24,9 +24,7 @@ class COptionsDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // Refusals are shown in a message box over the dialog.
-    COptionsDlg(const SamplerSettings& settings, std::vector<std::string> midiOutNames,
-                std::vector<std::string> waveOutNames, QWidget* parent = nullptr);
+    // Refusals go to `messages` (a message box over the dialog in the application).
     COptionsDlg(const SamplerSettings& settings, std::vector<std::string> midiOutNames,
                 std::vector<std::string> waveOutNames, program::UserMessages& messages,
                 QWidget* parent = nullptr);
@@ -38,13 +36,9 @@ public:
     void accept() override;
 
 private:
-    COptionsDlg(const SamplerSettings& settings, const std::vector<std::string>& midiOutNames,
-                const std::vector<std::string>& waveOutNames, program::UserMessages* messages,
-                QWidget* parent);
     void OnModelChanged(int index);
     void ShowFields();
 
-    std::unique_ptr<program::UserMessages> ownMessages;
     program::UserMessages& messages;
     OptionsForm form;
     QComboBox* midiOutList;

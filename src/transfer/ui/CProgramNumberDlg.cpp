@@ -2,7 +2,7 @@
 
 #include "transfer/ProgramSummary.h"
 #include "transfer/SamplerSettings.h"
-#include "ui/QtMessages.h"
+#include "ui/OkButtonRow.h"
 
 #include <QAbstractSpinBox>
 #include <QGridLayout>
@@ -45,20 +45,11 @@ private:
     std::function<void(bool up)> stepped;
 };
 
-CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, program::UserMessages& messages,
-                                     QWidget* parent)
-    : CProgramNumberDlg(numbers, &messages, parent) {}
-
-CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, QWidget* parent)
-    : CProgramNumberDlg(numbers, nullptr, parent) {}
-
 CProgramNumberDlg::~CProgramNumberDlg() = default;
 
-CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, program::UserMessages* messages,
+CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, program::UserMessages& messages,
                                      QWidget* parent)
-    : QDialog(parent),
-      ownMessages(messages != nullptr ? nullptr : std::make_unique<app::QtMessages>(this)),
-      messages(messages != nullptr ? *messages : *ownMessages), numbers(numbers) {
+    : QDialog(parent), messages(messages), numbers(numbers) {
     setWindowTitle(QStringLiteral("Program and Sample number"));
 
     auto* text = new QLabel(QStringLiteral("Please enter below the number of programs and samples "
@@ -89,13 +80,7 @@ CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, program::UserMe
     grid->addWidget(samplesSpin, 1, 1);
     grid->setColumnStretch(2, 1);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"));
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &CProgramNumberDlg::accept);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
+    auto* buttons = app::OkButtonRow(app::MakeOkButton(*this));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
@@ -114,7 +99,7 @@ CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, program::UserMe
 bool CProgramNumberDlg::ReadField(NumberSpin* spin, std::int32_t& value) {
     const auto number = ParseDecimal(spin->text().toStdString());
     if (!number) {
-        messages.Show("Please enter an integer.", "Velomire");
+        messages.Show("Please enter an integer.", program::appCaption);
         spin->setFocus();
         spin->SelectText();
         return false;

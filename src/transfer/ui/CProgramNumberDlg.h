@@ -17,10 +17,9 @@ class CProgramNumberDlg : public QDialog {
     Q_OBJECT
 
 public:
+    // Refusals go to `messages` (a message box over the dialog in the application).
     CProgramNumberDlg(const SendNumbers& numbers, program::UserMessages& messages,
                       QWidget* parent = nullptr);
-    // Refusals are shown in a message box over the dialog.
-    explicit CProgramNumberDlg(const SendNumbers& numbers, QWidget* parent = nullptr);
     ~CProgramNumberDlg() override;
 
     SendNumbers Numbers() const { return numbers; }
@@ -30,10 +29,8 @@ public:
 private:
     class NumberSpin;
 
-    CProgramNumberDlg(const SendNumbers& numbers, program::UserMessages* messages, QWidget* parent);
     bool ReadField(NumberSpin* spin, std::int32_t& value);
 
-    std::unique_ptr<program::UserMessages> ownMessages;
     program::UserMessages& messages;
     SendNumbers numbers;
     NumberSpin* programsSpin;

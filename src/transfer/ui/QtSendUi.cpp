@@ -22,10 +22,8 @@ public:
 
 } // namespace
 
-QtSendUi::QtSendUi(QWidget* parent) : parent(parent), messages(nullptr) {}
-
 QtSendUi::QtSendUi(QWidget* parent, program::UserMessages& messages)
-    : parent(parent), messages(&messages) {}
+    : parent(parent), messages(messages) {}
 
 QtSendUi::~QtSendUi() {
     CloseSending();
@@ -54,11 +52,9 @@ bool QtSendUi::ConfirmSummary(const ProgramSummary& summary) {
 
 void QtSendUi::AskNumbers(SendNumbers& numbers) {
     const ArrowWhileAsking arrow;
-    auto dialog = messages != nullptr
-                      ? std::make_unique<CProgramNumberDlg>(numbers, *messages, parent)
-                      : std::make_unique<CProgramNumberDlg>(numbers, parent);
-    dialog->exec();
-    numbers = dialog->Numbers();
+    CProgramNumberDlg dialog(numbers, messages, parent);
+    dialog.exec();
+    numbers = dialog.Numbers();
 }
 
 void QtSendUi::OpenSending(const std::string& title) {

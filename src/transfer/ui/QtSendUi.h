@@ -17,8 +17,7 @@ class CSendingDlg;
 // Summary" and "Program and Sample number" dialogs, and the "Sending ..." window with its bars.
 class QtSendUi : public SendUi {
 public:
-    // Refusals inside the numbers dialog are shown in a message box over it.
-    explicit QtSendUi(QWidget* parent);
+    // Refusals inside the numbers dialog go to `messages`.
     QtSendUi(QWidget* parent, program::UserMessages& messages);
     ~QtSendUi() override;
     QtSendUi(const QtSendUi&) = delete;
@@ -39,7 +38,7 @@ public:
 
 private:
     QWidget* parent;
-    program::UserMessages* messages;
+    program::UserMessages& messages;
     QPointer<CSendingDlg> sending;
     int waitCursors = 0;
 };
