@@ -23,6 +23,7 @@
 #include <QMimeData>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUndoStack>
 
 namespace velomire::app {
 namespace {
@@ -60,6 +61,7 @@ CMainFrame::CMainFrame(program::CVelomireDoc& doc, RecentFiles& recentFiles, boo
     CreateStatusBar();
 
     connect(&doc, &program::CVelomireDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+    connect(&doc, &program::CVelomireDoc::modifiedChanged, this, &QWidget::setWindowModified);
     connect(&doc, &program::CVelomireDoc::pathRecorded, &recentFiles, &RecentFiles::Add);
     connect(&recentFiles, &RecentFiles::changed, this, &CMainFrame::RebuildRecentFiles);
     UpdateTitle();
@@ -152,6 +154,40 @@ void CMainFrame::CreateMenus() {
 
     actions.insert(sampleParameters, view->ParametersAction());
     actions.insert(sampleLoopsEditor, view->LoopsEditorAction());
+    actions.insert(editRemove, view->RemoveAction());
+    actions.insert(moveUp, view->MoveUpAction());
+    actions.insert(moveDown, view->MoveDownAction());
+
+    // Undo and Redo name the step they take back or make again.
+    QAction* undoAction = AddCommand(editUndo, QString(), QStringLiteral("Undo the last change"),
+                                     QStringLiteral("Undo"), QStringLiteral("undo"));
+    undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction* redoAction = AddCommand(editRedo, QString(), QStringLiteral("Redo the change undone"),
+                                     QStringLiteral("Redo"), QStringLiteral("redo"));
+    redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    QUndoStack& history = doc.UndoStack();
+    const auto updateUndo = [undoAction, &history] {
+        const QString what = history.undoText();
+        undoAction->setText(QStringLiteral("&Undo") +
+                            (what.isEmpty() ? QString() : QStringLiteral(" ") + what) +
+                            QStringLiteral("\tCtrl+Z"));
+        undoAction->setEnabled(history.canUndo());
+    };
+    const auto updateRedo = [redoAction, &history] {
+        const QString what = history.redoText();
+        redoAction->setText(QStringLiteral("&Redo") +
+                            (what.isEmpty() ? QString() : QStringLiteral(" ") + what) +
+                            QStringLiteral("\tCtrl+Shift+Z"));
+        redoAction->setEnabled(history.canRedo());
+    };
+    connect(&history, &QUndoStack::indexChanged, this, updateUndo);
+    connect(&history, &QUndoStack::indexChanged, this, updateRedo);
+    connect(&history, &QUndoStack::cleanChanged, this, updateUndo);
+    updateUndo();
+    updateRedo();
+    connect(undoAction, &QAction::triggered, &history, &QUndoStack::undo);
+    connect(redoAction, &QAction::triggered, &history, &QUndoStack::redo);
 
     toolbarAction->setCheckable(true);
     toolbarAction->setChecked(true);
@@ -169,6 +205,14 @@ void CMainFrame::CreateMenus() {
     recentEnd = fileMenu->addSeparator();
     fileMenu->addAction(exitAction);
     RebuildRecentFiles();
+
+    QMenu* editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    editMenu->addAction(undoAction);
+    editMenu->addAction(redoAction);
+    editMenu->addSeparator();
+    editMenu->addAction(view->RemoveAction());
+    editMenu->addAction(view->MoveUpAction());
+    editMenu->addAction(view->MoveDownAction());
 
     QMenu* programMenu = menuBar()->addMenu(QStringLiteral("&Program"));
     programMenu->addAction(addSamplesAction);
@@ -214,6 +258,9 @@ void CMainFrame::CreateToolBar() {
     for (int id : {fileNew, fileOpen, openSample, addSamples, fileSave}) {
         toolBar->addAction(Action(id));
     }
+    toolBar->addSeparator();
+    toolBar->addAction(Action(editUndo));
+    toolBar->addAction(Action(editRedo));
     toolBar->addSeparator();
     toolBar->addAction(Action(sendProgram));
     toolBar->addSeparator();
@@ -323,7 +370,9 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
 }
 
 void CMainFrame::UpdateTitle() {
-    setWindowTitle(doc.Title() + QStringLiteral(" - ") + QString::fromLatin1(appTitle));
+    // [*] shows while the program has unsaved changes.
+    setWindowTitle(doc.Title() + QStringLiteral("[*] - ") + QString::fromLatin1(appTitle));
+    setWindowModified(doc.IsModified());
 }
 
 void CMainFrame::OnHelpContents() {
