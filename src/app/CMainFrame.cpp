@@ -183,7 +183,6 @@ void CMainFrame::CreateMenus() {
     };
     connect(&history, &QUndoStack::indexChanged, this, updateUndo);
     connect(&history, &QUndoStack::indexChanged, this, updateRedo);
-    connect(&history, &QUndoStack::cleanChanged, this, updateUndo);
     updateUndo();
     updateRedo();
     connect(undoAction, &QAction::triggered, &history, &QUndoStack::undo);
