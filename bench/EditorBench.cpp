@@ -3,9 +3,12 @@
 // the user has before the waveform appears (target under 1 s). Strokes: one redraw's worth of
 // waveform for a 1000-pixel picture at several zooms, which must fit a 60 Hz frame (16 ms)
 // while the user scrolls or zooms; the walk over every shown frame is measured for comparison.
+// Find loop: one press of "Find loop" in the middle of the file, searching the loop's end (or its
+// start) as the editor does, which must stay well under 100 ms.
 
 #include "BenchSupport.h"
 #include "editing/LoopEditorModel.h"
+#include "editing/LoopFinder.h"
 #include "editing/WaveformStrokes.h"
 #include "program/Program.h"
 #include "program/WavInfo.h"
@@ -172,6 +175,28 @@ void BM_RedrawWholeSample(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RedrawWholeSample)->Unit(benchmark::kMicrosecond);
+
+// One press of "Find loop" on a one-second loop halfway into the file: state.range(0) = 1 searches
+// the start instead of the end.
+void BM_FindLoop(benchmark::State& state) {
+    const editing::LoopEditorModel& model = OpenModel();
+    editing::LoopSearch search;
+    search.start = tenMinuteFrames / 2;
+    search.end = search.start + rate - 1;
+    search.lowest = 0;
+    search.highest = tenMinuteFrames - 1;
+    search.moveStart = state.range(0) == 1;
+    search.window = rate * editing::LoopEditorModel::findWindowMs / 1000;
+    search.compare = rate * editing::LoopEditorModel::seamCompareMs / 1000;
+    std::size_t found = 0;
+    for (auto _ : state) {
+        const auto candidates = editing::FindLoops(model.Waveform(), search);
+        found = candidates.size();
+        benchmark::DoNotOptimize(candidates.data());
+    }
+    state.counters["candidates"] = static_cast<double>(found);
+}
+BENCHMARK(BM_FindLoop)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // For comparison: the walk over every shown frame that the summary replaces.
 void BM_StrokesByWalk(benchmark::State& state) {

@@ -1,4 +1,4 @@
-// Draws the desktop application's pictures into res/images: the seven toolbar tiles (36 x 36
+// Draws the desktop application's pictures into res/images: the nine toolbar tiles (36 x 36
 // pixels, with @2x versions for high-density screens), the application icon and the splash
 // picture. Everything is drawn here from shapes, so the pictures are the project's own.
 //
@@ -14,6 +14,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <QRadialGradient>
 
 #include <cmath>
@@ -253,6 +254,38 @@ void HelpContents(QPainter& p) {
     p.drawText(QRectF(4, 4, 28, 29), Qt::AlignCenter, QStringLiteral("?"));
 }
 
+// A thick arrow bending back to the left (Undo), or mirrored to the right (Redo).
+void TurnArrow(QPainter& p, bool back) {
+    p.save();
+    if (!back) {
+        p.translate(36, 0);
+        p.scale(-1, 1);
+    }
+    QPainterPath arc;
+    arc.moveTo(29, 29);
+    arc.cubicTo(32, 14, 20, 7, 11, 14);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(ink, 7.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPath(arc);
+    QPolygonF head;
+    head << QPointF(3, 17) << QPointF(9, 5) << QPointF(17, 19);
+    p.setPen(Pen(ink, 1.5));
+    p.setBrush(blue);
+    p.drawPolygon(head);
+    p.setPen(QPen(lightBlue, 4.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(arc);
+    p.restore();
+}
+
+void Undo(QPainter& p) {
+    TurnArrow(p, true);
+}
+
+void Redo(QPainter& p) {
+    TurnArrow(p, false);
+}
+
 QImage Render(int size, double scale, const Drawing& draw) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -383,7 +416,7 @@ int main(int argc, char** argv) {
         void (*draw)(QPainter&);
     } tiles[] = {{"new", NewProgram},         {"open", OpenProgram}, {"open-sample", OpenSample},
                  {"add-samples", AddSamples}, {"save", SaveProgram}, {"send", Send},
-                 {"help", HelpContents}};
+                 {"help", HelpContents},      {"undo", Undo},        {"redo", Redo}};
     bool ok = true;
     for (const auto& tile : tiles) {
         const QString base =

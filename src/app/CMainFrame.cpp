@@ -23,6 +23,7 @@
 #include <QMimeData>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUndoStack>
 
 namespace velomire::app {
 namespace {
@@ -68,6 +69,9 @@ const CommandEntry commandTable[] = {
     {command::openSample, "Open sample", noKey, "Open a sample (.wav file)", "Open sample",
      "open-sample"},
     {command::appExit, "E&xit", noKey, "Quit the application; prompts to save program", "Exit", ""},
+    {command::editUndo, "&Undo", Qt::CTRL | Qt::Key_Z, "Undo the last change", "Undo", "undo"},
+    {command::editRedo, "&Redo", Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "Redo the change undone", "Redo",
+     "redo"},
     {command::addSamples, "&Add Samples to the Program", noKey, "Add samples to the program",
      "Add samples", "add-samples"},
     {command::sendProgram, "&Send Program+Samples thru midi", noKey, "Send Program and Samples",
@@ -96,6 +100,7 @@ struct MenuEntry {
 // The toolbar, left to right; 0 is a separator.
 constexpr int toolBarCommands[] = {command::fileNew,     command::fileOpen, command::openSample,
                                    command::addSamples,  command::fileSave, separator,
+                                   command::editUndo,    command::editRedo, separator,
                                    command::sendProgram, separator,         command::helpContents};
 
 QString Latin1(const char* text) {
@@ -119,6 +124,7 @@ CMainFrame::CMainFrame(program::CVelomireDoc& doc, RecentFiles& recentFiles, boo
     CreateStatusBar();
 
     connect(&doc, &program::CVelomireDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+    connect(&doc, &program::CVelomireDoc::modifiedChanged, this, &QWidget::setWindowModified);
     connect(&doc, &program::CVelomireDoc::pathRecorded, &recentFiles, &RecentFiles::Add);
     connect(&recentFiles, &RecentFiles::changed, this, &CMainFrame::RebuildRecentFiles);
     UpdateTitle();
@@ -175,11 +181,42 @@ void CMainFrame::CreateMenus() {
         Action(id)->setCheckable(true);
         Action(id)->setChecked(true);
     }
+    actions.insert(editRemove, view->RemoveAction());
+    actions.insert(moveUp, view->MoveUpAction());
+    actions.insert(moveDown, view->MoveDownAction());
+
+    // Undo and Redo name the step they take back or make again.
+    QAction* undoAction = Action(editUndo);
+    QAction* redoAction = Action(editRedo);
+    redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    QUndoStack& history = doc.UndoStack();
+    const auto updateUndo = [undoAction, &history] {
+        const QString what = history.undoText();
+        undoAction->setText(QStringLiteral("&Undo") +
+                            (what.isEmpty() ? QString() : QStringLiteral(" ") + what) +
+                            QStringLiteral("\tCtrl+Z"));
+        undoAction->setEnabled(history.canUndo());
+    };
+    const auto updateRedo = [redoAction, &history] {
+        const QString what = history.redoText();
+        redoAction->setText(QStringLiteral("&Redo") +
+                            (what.isEmpty() ? QString() : QStringLiteral(" ") + what) +
+                            QStringLiteral("\tCtrl+Shift+Z"));
+        redoAction->setEnabled(history.canRedo());
+    };
+    connect(&history, &QUndoStack::indexChanged, this, updateUndo);
+    connect(&history, &QUndoStack::indexChanged, this, updateRedo);
+    updateUndo();
+    updateRedo();
+    connect(undoAction, &QAction::triggered, &history, &QUndoStack::undo);
+    connect(redoAction, &QAction::triggered, &history, &QUndoStack::redo);
 
     const MenuEntry menus[] = {
         {"&File",
          {fileNew, fileOpen, fileSave, fileSaveAs, separator, openSample, separator,
           recentFilesMark, appExit}},
+        {"&Edit", {editUndo, editRedo, separator, editRemove, moveUp, moveDown}},
         {"&Program", {addSamples, sendProgram}},
         {"&Sample", {sampleParameters, sampleLoopsEditor}},
         {nullptr, {options}}, // an item of the menu bar itself
@@ -342,7 +379,9 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
 }
 
 void CMainFrame::UpdateTitle() {
-    setWindowTitle(doc.Title() + QStringLiteral(" - ") + QString::fromLatin1(appTitle));
+    // [*] shows while the program has unsaved changes.
+    setWindowTitle(doc.Title() + QStringLiteral("[*] - ") + QString::fromLatin1(appTitle));
+    setWindowModified(doc.IsModified());
 }
 
 void CMainFrame::OnHelpContents() {

@@ -208,6 +208,85 @@ bool LoopEditorModel::RightClick(int x, int y) {
     return true;
 }
 
+bool LoopEditorModel::TypeStart(std::int64_t frame) {
+    if (!open || currentPart < soundPart) {
+        return false;
+    }
+    frame = std::clamp<std::int64_t>(frame, 0, LastFrame());
+    const RegionFigures figures = Figures();
+    if (frame == figures.start || figures.end - frame + 1 < minimumLength) {
+        return false;
+    }
+    MoveStart(frame);
+    return true;
+}
+
+bool LoopEditorModel::TypeEnd(std::int64_t frame) {
+    if (!open || currentPart < soundPart) {
+        return false;
+    }
+    frame = std::clamp<std::int64_t>(frame, 0, LastFrame());
+    const RegionFigures figures = Figures();
+    if (frame == figures.end || frame - figures.start + 1 < minimumLength) {
+        return false;
+    }
+    MoveEnd(frame);
+    return true;
+}
+
+bool LoopEditorModel::TypeLength(std::int64_t length) {
+    if (!open || currentPart < soundPart) {
+        return false;
+    }
+    return TypeEnd(Figures().start + std::clamp<std::int64_t>(length, 1, FrameCount()) - 1);
+}
+
+bool LoopEditorModel::FindLoop(bool moveStart) {
+    if (!open || currentPart <= soundPart) {
+        return false;
+    }
+    const RegionFigures figures = Figures();
+    const auto isHere = [&](const LoopCandidate& c) {
+        return c.start == figures.start && c.end == figures.end;
+    };
+    if (proposalPart == currentPart && proposalMovesStart == moveStart &&
+        proposal < proposals.size() && isHere(proposals[proposal])) {
+        proposal = (proposal + 1) % proposals.size();
+    } else {
+        const std::int64_t rate = std::max<std::int64_t>(sample.sampleRate, 1);
+        LoopSearch search;
+        search.start = figures.start;
+        search.end = figures.end;
+        search.lowest = sample.soundStart;
+        search.highest = sample.soundEnd;
+        search.moveStart = moveStart;
+        search.window = std::max<std::int64_t>(rate * findWindowMs / 1000, minimumLength);
+        search.compare = std::max<std::int64_t>(rate * seamCompareMs / 1000, 8);
+        search.minimumLength = minimumLength;
+        proposals = FindLoops(waveform, search);
+        proposal = 0;
+        proposalPart = currentPart;
+        proposalMovesStart = moveStart;
+        if (proposals.empty()) {
+            return false;
+        }
+        // Already the best: the press shows the next one.
+        if (proposals.size() > 1 && isHere(proposals[0])) {
+            proposal = 1;
+        }
+    }
+    const LoopCandidate& chosen = proposals[proposal];
+    if (isHere(chosen)) {
+        return false;
+    }
+    if (moveStart) {
+        MoveStart(chosen.start);
+    } else {
+        MoveEnd(chosen.end);
+    }
+    return true;
+}
+
 bool LoopEditorModel::NearZero(std::int64_t frame) const {
     return std::abs(int{waveform[static_cast<std::size_t>(frame)]}) <= snapLevel;
 }

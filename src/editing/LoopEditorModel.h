@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editing/LoopFinder.h"
 #include "editing/Spin.h"
 #include "editing/WaveformStrokes.h"
 #include "editing/WaveformSummary.h"
@@ -114,6 +115,24 @@ public:
     bool SnapStartRight();
     bool SnapEndLeft();
     bool SnapEndRight();
+    // Start, End and Length typed into their boxes: taken as a click at that frame would be (the
+    // frame kept inside the sample), a length as the end it gives. The current part keeps at
+    // least 64 frames; false when nothing changed.
+    bool TypeStart(std::int64_t frame);
+    bool TypeEnd(std::int64_t frame);
+    bool TypeLength(std::int64_t length);
+
+    // "Find loop" on the current loop: moves its end (with moveStart its start; the other edge
+    // stays) to the best candidate of FindLoops within findWindowMs on each side, comparing
+    // seamCompareMs of frames at the seam. Pressed again on the loop it proposed, it moves on to
+    // the next best, and after the last back to the best. False when nothing fits.
+    bool FindLoop(bool moveStart);
+    // 100 ms each side holds several periods of the lowest notes a sampler plays; 3 ms of frames
+    // at the seam cover a whole period of anything above 330 Hz and the shape of the wave around
+    // the join for lower ones, while a slowly decaying level barely changes over them.
+    static constexpr int findWindowMs = 100;
+    static constexpr int seamCompareMs = 3;
+
     // "Remove 0": the sound shrinks to its first and last frame above the snap level; a sound with
     // no such frame stays as it is (false).
     bool RemoveSilence();
@@ -175,6 +194,11 @@ private:
     int currentPart = noPart;
     int snapLevel = 0;
     std::uint64_t revision = 0;
+    // The proposals of the last "Find loop" and the one in place.
+    std::vector<LoopCandidate> proposals;
+    std::size_t proposal = 0;
+    int proposalPart = noPart;
+    bool proposalMovesStart = false;
 };
 
 } // namespace velomire::editing

@@ -36,20 +36,31 @@ std::string SampleEditorModel::PitchText() const {
 }
 
 void SampleEditorModel::LowSpin(Spin step) {
-    // Clamped first to the lowest key and then to the high key, so that a stored high key below
-    // 24 still wins over the low bound.
-    const int low = std::max(Stepped(keygroup.lowKey, step), lowestKey);
-    keygroup.lowKey = static_cast<std::int16_t>(std::min<int>(low, keygroup.highKey));
+    TypeLowKey(Stepped(keygroup.lowKey, step));
 }
 
 void SampleEditorModel::HighSpin(Spin step) {
-    const int high = std::max<int>(Stepped(keygroup.highKey, step), keygroup.lowKey);
-    keygroup.highKey = static_cast<std::int16_t>(std::min(high, highestKey));
+    TypeHighKey(Stepped(keygroup.highKey, step));
 }
 
 void SampleEditorModel::PitchSpin(Spin step) {
-    sample.rootKey =
-        static_cast<std::int16_t>(std::clamp(Stepped(sample.rootKey, step), lowestKey, highestKey));
+    TypePitch(Stepped(sample.rootKey, step));
+}
+
+void SampleEditorModel::TypeLowKey(int note) {
+    // Clamped first to the lowest key and then to the high key, so that a stored high key below
+    // 24 still wins over the low bound.
+    const int low = std::max(note, lowestKey);
+    keygroup.lowKey = static_cast<std::int16_t>(std::min<int>(low, keygroup.highKey));
+}
+
+void SampleEditorModel::TypeHighKey(int note) {
+    const int high = std::max<int>(note, keygroup.lowKey);
+    keygroup.highKey = static_cast<std::int16_t>(std::min(high, highestKey));
+}
+
+void SampleEditorModel::TypePitch(int note) {
+    sample.rootKey = static_cast<std::int16_t>(std::clamp(note, lowestKey, highestKey));
 }
 
 void SampleEditorModel::PickLowKey(int note) {

@@ -35,6 +35,10 @@ public:
     void LowSpin(Spin step);
     void HighSpin(Spin step);
     void PitchSpin(Spin step);
+    // A typed note, kept within the same bounds as a step.
+    void TypeLowKey(int note);
+    void TypeHighKey(int note);
+    void TypePitch(int note);
 
     // A left click on note (from KeyboardGeometry) sets the low key, a right click the high key,
     // never past the other key; when both keys become one, the pitch becomes that key too.

@@ -29,6 +29,7 @@ struct KeygroupBlock {
 
     void Read(ByteReader& in);
     void Write(ByteWriter& out) const;
+    bool operator==(const KeygroupBlock&) const = default;
 };
 
 static_assert(offsetof(KeygroupBlock, highKey) == 2);

@@ -103,4 +103,79 @@ void Program::RemoveSampleEntry(int row) {
     --sampleCount;
 }
 
+namespace {
+
+// The valid rows among `rows`, sorted, each once.
+std::vector<int> ValidRows(std::vector<int> rows, int count) {
+    std::erase_if(rows, [count](int row) { return row < 0 || row >= count; });
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+} // namespace
+
+void Program::RemoveSampleEntries(std::vector<int> rows) {
+    rows = ValidRows(std::move(rows), sampleCount);
+    // From the last, so the earlier indices stay valid.
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        RemoveSampleEntry(*row);
+    }
+}
+
+std::vector<int> Program::MoveSampleEntries(std::vector<int> rows, int step) {
+    rows = ValidRows(std::move(rows), sampleCount);
+    if (rows.empty() || (step != -1 && step != 1) || (step < 0 && rows.front() == 0) ||
+        (step > 0 && rows.back() == sampleCount - 1)) {
+        return {};
+    }
+    const auto at = [this](int row) -> SampleEntry& {
+        return samples[static_cast<std::size_t>(row)];
+    };
+    if (step < 0) {
+        for (int& row : rows) {
+            std::swap(at(row), at(row - 1));
+            --row;
+        }
+    } else {
+        for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+            std::swap(at(*row), at(*row + 1));
+            ++*row;
+        }
+    }
+    return rows;
+}
+
+std::vector<int> Program::MoveSampleEntriesTo(std::vector<int> rows, int before) {
+    rows = ValidRows(std::move(rows), sampleCount);
+    if (rows.empty() || before < 0 || before > sampleCount) {
+        return {};
+    }
+    std::vector<SampleEntry> moved;
+    std::vector<SampleEntry> staying;
+    int insertAt = 0; // where the moved rows go among the staying ones
+    for (int row = 0; row < sampleCount; ++row) {
+        const bool isMoved = std::binary_search(rows.begin(), rows.end(), row);
+        (isMoved ? moved : staying).push_back(samples[static_cast<std::size_t>(row)]);
+        if (!isMoved && row < before) {
+            ++insertAt;
+        }
+    }
+    std::vector<int> placed;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < staying.size() + moved.size(); ++i) {
+        const auto index = static_cast<int>(i);
+        if (index >= insertAt && index < insertAt + static_cast<int>(moved.size())) {
+            samples[i] = moved[static_cast<std::size_t>(index - insertAt)];
+            placed.push_back(index);
+        } else {
+            samples[i] = staying[next++];
+        }
+    }
+    if (placed == rows) {
+        return {};
+    }
+    return placed;
+}
+
 } // namespace velomire::program

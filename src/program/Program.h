@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velomire::program {
 
@@ -19,6 +20,7 @@ class WavInfo;
 struct SampleEntry {
     SampleBlock sample;
     KeygroupBlock keygroup;
+    bool operator==(const SampleEntry&) const = default;
 };
 
 // The text of a fixed character field: up to its first NUL, never past the field, even when a
@@ -74,6 +76,17 @@ public:
 
     // Moves every following row down by one and decrements sampleCount.
     void RemoveSampleEntry(int row);
+    // Removes the given rows (in any order; repeated rows and rows past sampleCount are ignored);
+    // the rows after them close up.
+    void RemoveSampleEntries(std::vector<int> rows);
+    // Moves each given row one place up (step -1) or down (+1) past its neighbour, keeping the
+    // rows' order. Nothing moves when one of them already stands at that end of the table.
+    // Returns the rows' new indices, or nothing when nothing moved.
+    std::vector<int> MoveSampleEntries(std::vector<int> rows, int step);
+    // Moves the given rows, keeping their order, so that they stand together just before the row
+    // that is now at `before` (sampleCount: at the end). Returns their new indices, or nothing
+    // when nothing moved.
+    std::vector<int> MoveSampleEntriesTo(std::vector<int> rows, int before);
 
     std::string ProgramName() const { return FieldText(header.programName); }
 };

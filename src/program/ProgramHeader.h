@@ -26,6 +26,7 @@ struct ProgramHeader {
 
     void Read(ByteReader& in);
     void Write(ByteWriter& out) const;
+    bool operator==(const ProgramHeader&) const = default;
 
     // Resets the block to a new program's values: reserved bytes 0 and the default parameter
     // words, word 0 being the program number given. programNumber, filesChecked, the padding and

@@ -73,6 +73,7 @@ struct SampleBlock {
 
     void Read(ByteReader& in);
     void Write(ByteWriter& out) const;
+    bool operator==(const SampleBlock&) const = default;
 };
 
 static_assert(offsetof(SampleBlock, bits) == 40);

@@ -151,17 +151,21 @@ private slots:
         for (QAction* action : frame->menuBar()->actions()) {
             bar << action->text();
         }
-        QCOMPARE(bar, (QStringList{"&File", "&Program", "&Sample", "&Options", "&View", "&Help"}));
+        QCOMPARE(bar, (QStringList{"&File", "&Edit", "&Program", "&Sample", "&Options", "&View",
+                                   "&Help"}));
         QVERIFY(!frame->Action(options)->menu()); // a command of the bar itself
         QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&File"))),
                  (QStringList{"&New program\tCtrl+N", "&Open program\tCtrl+O",
                               "&Save program\tCtrl+S", "Save program &As...", "-", "Open sample",
                               "-", "Recent File", "-", "E&xit"}));
+        QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&Edit"))),
+                 (QStringList{"&Undo\tCtrl+Z", "&Redo\tCtrl+Shift+Z", "-", "&Remove\tDel",
+                              "Move &Up\tCtrl+Up", "Move &Down\tCtrl+Down"}));
         QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&Sample"))),
                  (QStringList{"&Parameters", "&Loops Editor"}));
     }
 
-    void ToolbarHoldsTheNineEntriesInOrderWith36PixelButtons() {
+    void ToolbarHoldsItsEntriesInOrderWith36PixelButtons() {
         QVERIFY(Start());
         QToolBar* toolBar = frame->ToolBar();
         QList<int> ids;
@@ -171,7 +175,8 @@ private slots:
                 QVERIFY(!action->icon().isNull());
             }
         }
-        QCOMPARE(ids, (QList<int>{57600, 57601, 32794, 32780, 57603, 0, 32785, 0, 57667}));
+        QCOMPARE(ids, (QList<int>{57600, 57601, 32794, 32780, 57603, 0, 57643, 57644, 0, 32785, 0,
+                                  57667}));
         QCOMPARE(toolBar->iconSize(), QSize(36, 36));
         QVERIFY(toolBar->isMovable());
         QVERIFY(toolBar->isFloatable());
@@ -210,7 +215,7 @@ private slots:
 
     void FirstStartHasNoProgramDefaultSettingsAndRefusesToSend() {
         QVERIFY(Start());
-        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Velomire 98.05"));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled[*] - Velomire 98.05"));
         QVERIFY(dialogs.questions.isEmpty());
         const auto& s = doc->Settings();
         QCOMPARE(s.samplerModel, -1);
@@ -231,7 +236,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(frame));
         dialogs.fileAnswers = {demoProgram};
         QTest::keySequence(frame, QKeySequence(QStringLiteral("Ctrl+O")));
-        QCOMPARE(frame->windowTitle(), QStringLiteral("demo - Velomire 98.05"));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("demo[*] - Velomire 98.05"));
         QVERIFY(frame->View()->isEnabled());
         QCOMPARE(frame->View()->model()->rowCount(), 3);
         frame->Action(command::sendProgram)->trigger();
@@ -307,12 +312,12 @@ private slots:
         QTest::keySequence(frame, QKeySequence(QStringLiteral("Shift+F6")));
         QVERIFY(dialogs.questions.isEmpty());
         QVERIFY(messages.messages.empty());
-        QCOMPARE(frame->windowTitle(), QStringLiteral("demo - Velomire 98.05"));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("demo[*] - Velomire 98.05"));
     }
 
     void AProgramOnTheCommandLineOpensWithoutAnyDialog() {
         QVERIFY(Start({QStringLiteral("--no-splash"), demoProgram}));
-        QCOMPARE(frame->windowTitle(), QStringLiteral("demo - Velomire 98.05"));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("demo[*] - Velomire 98.05"));
         QCOMPARE(doc->GetProgram().sampleCount, 3);
         QVERIFY(dialogs.questions.isEmpty());
         QVERIFY(!frame->Splash());
@@ -349,7 +354,7 @@ private slots:
         QVERIFY(Start());
         QCOMPARE(frame->RecentFileActions().size(), 1);
         frame->RecentFileActions()[0]->trigger();
-        QCOMPARE(frame->windowTitle(), QStringLiteral("demo - Velomire 98.05"));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("demo[*] - Velomire 98.05"));
     }
 
     void TheSplashGoesAtTheFirstPressWhichReachesNothingElse() {
@@ -418,7 +423,7 @@ private slots:
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(frame, &drop);
-        QCOMPARE(frame->windowTitle(), QStringLiteral("demo - Velomire 98.05"));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("demo[*] - Velomire 98.05"));
 
         QMimeData other;
         other.setUrls({QUrl::fromLocalFile(demo.filePath(QStringLiteral("pad.wav")))});
@@ -426,6 +431,23 @@ private slots:
         refused.ignore();
         QApplication::sendEvent(frame, &refused);
         QVERIFY(!refused.isAccepted());
+    }
+
+    void UndoAndRedoNameTheirStepAndTheTitleMarksUnsavedChanges() {
+        QVERIFY(Start({QStringLiteral("--no-splash"), demoProgram}));
+        QAction* undo = frame->Action(command::editUndo);
+        QAction* redo = frame->Action(command::editRedo);
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE(redo->shortcuts(),
+                 (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Shift+Z")),
+                                      QKeySequence(QStringLiteral("Ctrl+Y"))}));
+        doc->RenameSample(0, "kick");
+        QCOMPARE(undo->text(), QStringLiteral("&Undo Rename\tCtrl+Z"));
+        QVERIFY(frame->isWindowModified());
+        undo->trigger();
+        QVERIFY(!frame->isWindowModified()); // back at what was opened
+        QCOMPARE(redo->text(), QStringLiteral("&Redo Rename\tCtrl+Shift+Z"));
+        QVERIFY(!undo->isEnabled());
     }
 
     void ClosingAModifiedProgramAsksToSaveFirst() {

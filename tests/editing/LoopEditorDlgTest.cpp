@@ -3,6 +3,7 @@
 
 #include "editing/FakeAudioOutput.h"
 #include "editing/ui/CLoopEditorDlg.h"
+#include "editing/ui/SeamWidget.h"
 #include "editing/ui/WaveformWidget.h"
 #include "program/ByteWriter.h"
 #include "program/Program.h"
@@ -10,6 +11,7 @@
 #include "support/RecordingMessages.h"
 #include "support/WavBuilder.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -18,6 +20,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <filesystem>
 #include <memory>
@@ -185,6 +188,40 @@ private slots:
         // The picture keeps its frames when it is resized with the dialog.
         QVERIFY(Picture(*dialog)->width() >= WaveformWidget::minimumPictureWidth);
         QCOMPARE(dialog->Model().View().PictureWidth(), Picture(*dialog)->width());
+    }
+
+    void TypedFiguresTheSeamFindLoopAndTheHeightFollowTheLoop() {
+        auto dialog = Open();
+        auto* start = Child<QLineEdit>(*dialog, "startField");
+        QVERIFY(start->isReadOnly()); // no part chosen yet
+        QVERIFY(!Button(*dialog, QStringLiteral("Find loop"))->isEnabled());
+        QVERIFY(dialog->Seam()->Frames().empty());
+        Click(*dialog, QStringLiteral("Loop 1"));
+        QVERIFY(!start->isReadOnly());
+        QVERIFY(Button(*dialog, QStringLiteral("Find loop"))->isEnabled());
+        const auto type = [&](const char* text) {
+            start->setFocus();
+            start->selectAll();
+            QTest::keyClicks(start, QString::fromLatin1(text));
+            QTest::keyClick(start, Qt::Key_Return);
+        };
+        type("19960"); // 40 frames would remain: refused, and the box shows the start kept
+        QCOMPARE(Text(*dialog, "startField"), QStringLiteral("0"));
+        type("10000");
+        QCOMPARE(dialog->Model().Figures().start, 10000);
+        QCOMPARE(Text(*dialog, "lengthField"), QStringLiteral("10000"));
+        QVERIFY(dialog->isVisible());
+        // The seam: the loop's last frames (up to the silent end) joined to its first.
+        const auto& seam = dialog->Seam()->Frames();
+        QCOMPARE(seam.size(), std::size_t{2 * velomire::editing::SeamWidget::halfFrames});
+        QCOMPARE(seam.front(), std::int16_t{0});
+        QCOMPARE(seam.back(), std::int16_t{1000});
+
+        QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), {}, QPoint(0, 120), Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Picture(*dialog), &wheel);
+        QCOMPARE(Child<QSpinBox>(*dialog, "verticalZoomField")->value(), 2);
+        QCOMPARE(Picture(*dialog)->Painter().VerticalZoom(), 2);
     }
 
     void TheCachedPictureShowsTheColoursAndIsDrawnOnlyAfterAChange() {

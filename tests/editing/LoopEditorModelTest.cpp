@@ -172,6 +172,47 @@ TEST_F(LoopEditorModelTest, ClicksNeedAChosenPartAndLeaveAtLeast64Frames) {
     EXPECT_FALSE(model.LeftClick(PixelOf(200), 50));
 }
 
+TEST_F(LoopEditorModelTest, TypedEdgesFollowTheClickRulesWithinTheSample) {
+    StoreLoop(2, 5000, 1000); // loop 2: 4001..5000
+    Open();
+    EXPECT_FALSE(model.TypeStart(3000)); // no part chosen yet
+    ASSERT_TRUE(model.SelectLoop(2));
+    EXPECT_FALSE(model.TypeStart(4960)); // 41 frames would remain
+    EXPECT_TRUE(model.TypeStart(4937));
+    EXPECT_EQ(model.Figures(), (RegionFigures{4937, 5000, 64, 0}));
+    EXPECT_TRUE(model.TypeLength(100));
+    EXPECT_EQ(model.Figures(), (RegionFigures{4937, 5036, 100, 0}));
+    EXPECT_FALSE(model.TypeLength(63));
+    model.SelectSound();
+    ASSERT_TRUE(model.TypeStart(100));
+    ASSERT_TRUE(model.TypeEnd(5000));
+    EXPECT_TRUE(model.TypeEnd(1 << 30)); // kept inside the sample
+    EXPECT_TRUE(model.TypeStart(-5));
+    EXPECT_EQ(model.Figures(), (RegionFigures{0, trackFrames - 1, trackFrames, 0}));
+}
+
+TEST_F(LoopEditorModelTest, FindLoopProposesTheBestEndThenTheNextBest) {
+    // A 100-frame period: only whole periods join cleanly, and 100 ms hold many of them.
+    Frames tone(trackFrames);
+    for (std::size_t i = 0; i < tone.size(); ++i) {
+        tone[i] = static_cast<std::int16_t>(i % 100 < 50 ? 1000 + i % 7 : -1000 - i % 3);
+    }
+    block.sampleRate = 44100;
+    StoreLoop(1, 4099, 1000); // 3100..4099: starts where the wave rises through zero
+    Open(tone);
+    EXPECT_FALSE(model.FindLoop(false)); // the sound is no loop
+    ASSERT_TRUE(model.SelectLoop(1));
+    std::vector<std::int64_t> ends;
+    for (int press = 0; press < 3; ++press) {
+        ASSERT_TRUE(model.FindLoop(false));
+        EXPECT_EQ(model.Figures().start, 3100);
+        EXPECT_EQ(model.Figures().length % 100, 0);
+        ends.push_back(model.Figures().end);
+    }
+    EXPECT_NE(ends[0], ends[1]);
+    EXPECT_NE(ends[1], ends[2]);
+}
+
 TEST_F(LoopEditorModelTest, ChoosingALoopRaisesTheCountAndLoop1TurnsLoopingOn) {
     block.loopCount = 1;
     Open();

@@ -24,3 +24,20 @@ TEST(NoteName, NumbersOutsideTheRangeStillGetAReadableName) {
     EXPECT_EQ(FormatNoteName(32767), "G2728");
     EXPECT_FALSE(FormatNoteName(std::numeric_limits<std::int32_t>::min()).empty());
 }
+
+TEST(NoteName, TypedNamesAndNumbersAreReadBackAndNothingElse) {
+    using velomire::editing::ParseNoteName;
+    EXPECT_EQ(ParseNoteName("A3"), 69);
+    EXPECT_EQ(ParseNoteName(" c#2 "), 49);
+    EXPECT_EQ(ParseNoteName("Bb1"), 46);
+    EXPECT_EQ(ParseNoteName("bb1"), 46);
+    EXPECT_EQ(ParseNoteName("Cb3"), 59);
+    EXPECT_EQ(ParseNoteName("B-1"), 23);
+    EXPECT_EQ(ParseNoteName("60"), 60);
+    for (int note = -40; note <= 200; ++note) {
+        EXPECT_EQ(ParseNoteName(FormatNoteName(note)), note);
+    }
+    for (const char* bad : {"", " ", "H3", "A", "A#", "C##3", "3A", "A3x", "-", "99999", "A 3"}) {
+        EXPECT_EQ(ParseNoteName(bad), std::nullopt) << bad;
+    }
+}

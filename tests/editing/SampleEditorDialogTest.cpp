@@ -110,6 +110,7 @@ class SampleEditorDialogTest : public QObject {
 private slots:
     void clicksSetTheLowAndHighKeysAndMarkThem();
     void spinsStepOneKeyWithinTheRangeAndLeaveThePitch();
+    void typedNotesAreTakenWithEnterAndShownAsTaken();
     void sendModeRefillsTheOutputList();
     void captionAndEscapeKeepTheChangesInTheEntry();
     void stereoSampleShowsItsRangeAndOutputs();
@@ -192,6 +193,29 @@ void SampleEditorDialogTest::spinsStepOneKeyWithinTheRangeAndLeaveThePitch() {
     QCOMPARE(e.keygroup.highKey, 60);
     QCOMPARE(e.sample.rootKey, 126);
     QCOMPARE(Text(dialog, "highText"), QStringLiteral("C3"));
+}
+
+void SampleEditorDialogTest::typedNotesAreTakenWithEnterAndShownAsTaken() {
+    SampleEntry e = Entry("piano.wav", 1, 36, 72, 60);
+    CSampleEditorDlg dialog(e.sample, e.keygroup);
+    QVERIFY(Exposed(dialog));
+    const auto type = [&](const char* box, const char* text) {
+        auto* spin = Child<NoteSpinBox>(dialog, box);
+        spin->setFocus();
+        QTest::keyClick(spin, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(spin, QString::fromLatin1(text));
+        QTest::keyClick(spin, Qt::Key_Return);
+    };
+    type("pitchText", "a3");
+    QCOMPARE(e.sample.rootKey, 69);
+    QCOMPARE(Text(dialog, "pitchText"), QStringLiteral("A3"));
+    QVERIFY(dialog.isVisible()); // Enter took the note, it did not close the editor
+    type("highText", "30");      // below the low key: the high key stops there
+    QCOMPARE(e.keygroup.highKey, 36);
+    QCOMPARE(Text(dialog, "highText"), QStringLiteral("C1"));
+    type("lowText", "H2"); // no note: the name shown before comes back
+    QCOMPARE(e.keygroup.lowKey, 36);
+    QCOMPARE(Text(dialog, "lowText"), QStringLiteral("C1"));
 }
 
 void SampleEditorDialogTest::sendModeRefillsTheOutputList() {

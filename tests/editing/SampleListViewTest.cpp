@@ -188,9 +188,10 @@ private slots:
         QMenu* menu = view->ContextMenu();
         QTRY_VERIFY(menu->isVisible());
         QCOMPARE(menu->title(), QStringLiteral("Samples"));
-        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions().size(), 4);
         QCOMPARE(menu->actions()[0]->data().toInt(), velomire::app::command::sampleParameters);
         QCOMPARE(menu->actions()[1]->data().toInt(), velomire::app::command::sampleLoopsEditor);
+        QCOMPARE(menu->actions()[3], view->RemoveAction());
         menu->actions()[0]->trigger();
         menu->close();
 
@@ -250,6 +251,31 @@ private slots:
         QCOMPARE(doc->GetProgram().samples[3].keygroup.highKey, std::int16_t{127});
         QCOMPARE(Cell(3, 5), QStringLiteral("4"));
         QVERIFY(doc->IsModified());
+    }
+
+    void KeysRemoveMoveAndOpenTheSelectedRows() {
+        FillProgram();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        view->setFocus();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CellCentre(1, 1));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, CellCentre(3, 1));
+        QTest::keyClick(view, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(Cell(0, 0) + Cell(1, 0) + Cell(2, 0) + Cell(3, 0),
+                 QStringLiteral("padtonezapkick"));
+        QCOMPARE(SelectedRows(), (QList<int>{0, 2})); // the moved rows stay selected
+        QVERIFY(!view->MoveUpAction()->isEnabled());
+        QTest::keyClick(view, Qt::Key_Delete);
+        QCOMPARE(Cell(0, 0) + Cell(1, 0), QStringLiteral("tonekick"));
+        QCOMPARE(doc->UndoStack().undoText(), QStringLiteral("Remove"));
+
+        int calls = 0;
+        view->SetSampleEditor([&](QWidget*, SampleEntry&) { ++calls; });
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(calls, 1);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, CellCentre(1, 2));
+        QCOMPARE(calls, 2);
+        QCOMPARE(view->CurrentItem(), 1);
     }
 
     void TypingTTurnsOnTraceModeAndStillSearchesTheList() {

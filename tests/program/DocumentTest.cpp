@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <random>
 
 using velomire::app::FileDialogs;
 using velomire::app::QtSettingsStore;
@@ -34,6 +35,10 @@ namespace {
 
 std::filesystem::path Native(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+std::vector<std::uint8_t> Image(const CVelomireDoc& doc) {
+    return ProgramFile::Store(doc.GetProgram());
 }
 
 } // namespace
@@ -279,6 +284,143 @@ private slots:
         doc->EditSample(1, CVelomireDoc::EditScope::sampleAndKeygroup, {});
         QCOMPARE(changed.size(), 2);
     }
+    void EveryKindOfChangeIsOneStepUndoneAndRedoneByteForByte() {
+        Wav(QStringLiteral("kick.wav"));
+        dialogs.fileAnswers = {Wav(QStringLiteral("snare.wav"))};
+        struct State {
+            std::vector<std::uint8_t> image;
+            QString title;
+        };
+        std::vector<State> states{{Image(*doc), doc->Title()}};
+        const auto step = [&](const char* what, const std::function<void()>& change) {
+            change();
+            QCOMPARE(doc->UndoStack().undoText(), QString::fromLatin1(what));
+            states.push_back({Image(*doc), doc->Title()});
+        };
+        step("Open Sample", [&] { doc->OnOpenSample(); });
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("Kit.vmp"))};
+        step("Save As", [&] { doc->OnFileSaveAs(); });
+        QVERIFY(!doc->IsModified());
+        QTimer::singleShot(0, this, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            dialog->findChild<QListWidget*>(QStringLiteral("fileList"))->selectAll();
+            dialog->findChild<QPushButton*>(QStringLiteral("addButton"))->click();
+            dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        });
+        step("Add Samples", [&] { doc->OnAddSamples(); });
+        QVERIFY(doc->GetProgram().sampleCount >= 2);
+        step("Rename", [&] { doc->RenameSample(1, "Kick"); });
+        step("Parameters on Kick", [&] {
+            doc->EditSample(
+                1, CVelomireDoc::EditScope::sampleAndKeygroup,
+                [](auto& e) { e.keygroup.lowKey = 40; }, QStringLiteral("Parameters"));
+        });
+        step("Move", [&] { doc->MoveSamples({1}, -1); });
+        step("Remove", [&] { doc->RemoveSamples({1}); });
+        // An editor run that changes nothing is no step and leaves the flag alone.
+        doc->SetModifiedFlag(false);
+        doc->EditSample(0, CVelomireDoc::EditScope::sampleOnly, {});
+        QVERIFY(!doc->IsModified());
+        QCOMPARE(doc->UndoStack().index(), static_cast<int>(states.size()) - 1);
+
+        for (auto i = states.size() - 1; i > 0; --i) {
+            doc->UndoStack().undo();
+            QCOMPARE(Image(*doc), states[i - 1].image);
+            QCOMPARE(doc->Title(), states[i - 1].title);
+            QCOMPARE(doc->IsModified(), i - 1 != states.size() - 1);
+        }
+        QVERIFY(!doc->GetProgram().programCreated); // back before Open Sample
+        for (std::size_t i = 1; i < states.size(); ++i) {
+            doc->UndoStack().redo();
+            QCOMPARE(Image(*doc), states[i].image);
+            QCOMPARE(doc->Title(), states[i].title);
+        }
+        QVERIFY(!doc->IsModified()); // at the step last saved
+
+        // Open starts a new history.
+        doc->OnOpenDocument(dir->filePath(QStringLiteral("Kit.vmp")));
+        QVERIFY(!doc->UndoStack().canUndo());
+    }
+
+    // Random edits, undos, redos and saves against a model of the history: a list of program
+    // images, the current one and the one saved.
+    void ARandomRunOfEditsUndosAndRedosFollowsTheModel() {
+        doc->Change(QStringLiteral("Fill"), [&] {
+            auto& program = doc->GetProgram();
+            program.programCreated = true;
+            program.sampleCount = 8;
+            for (int i = 0; i < 8; ++i) {
+                velomire::program::SetFieldText(program.samples[i].sample.sampleName,
+                                                std::string(1, static_cast<char>('a' + i)));
+            }
+        });
+        doc->SetModifiedFlag(false);
+        std::vector<std::vector<std::uint8_t>> history{Image(*doc)};
+        std::size_t current = 0;
+        std::ptrdiff_t saved = 0;
+        std::mt19937 random(13);
+        const auto pick = [&](int n) {
+            return std::uniform_int_distribution<int>(0, n - 1)(random);
+        };
+        for (int round = 0; round < 600; ++round) {
+            const int count = doc->GetProgram().sampleCount;
+            const std::vector<int> rows{pick(std::max(count, 1)), pick(std::max(count, 1))};
+            const auto before = Image(*doc);
+            const int indexBefore = doc->UndoStack().index();
+            bool edit = true;
+            switch (pick(8)) {
+            case 0:
+                doc->RenameSample(rows[0], std::string(1, static_cast<char>('a' + pick(12))));
+                break;
+            case 1:
+                if (count > 2) {
+                    doc->RemoveSamples({rows[0]});
+                }
+                break;
+            case 2:
+                doc->MoveSamples(rows, pick(2) == 0 ? -1 : 1);
+                break;
+            case 3:
+                doc->MoveSamplesTo(rows, pick(count + 1));
+                break;
+            case 4:
+            case 5:
+                edit = false;
+                if (current > 0) {
+                    doc->UndoStack().undo();
+                    --current;
+                }
+                break;
+            case 6:
+                edit = false;
+                if (current + 1 < history.size()) {
+                    doc->UndoStack().redo();
+                    ++current;
+                }
+                break;
+            default:
+                edit = false;
+                doc->SetModifiedFlag(false);
+                saved = static_cast<std::ptrdiff_t>(current);
+                break;
+            }
+            const bool stepped = doc->UndoStack().index() != indexBefore;
+            if (edit) {
+                QCOMPARE(stepped, Image(*doc) != before);
+            }
+            if (edit && stepped) {
+                history.resize(current + 1);
+                history.push_back(Image(*doc));
+                ++current;
+                if (saved >= static_cast<std::ptrdiff_t>(current)) {
+                    saved = -1; // the saved state can no longer be reached
+                }
+            }
+            QCOMPARE(Image(*doc), history[current]);
+            QCOMPARE(doc->IsModified(), static_cast<std::ptrdiff_t>(current) != saved);
+        }
+    }
+
     void AddSamplesAppliesWhatTheDialogAcceptedAndMarksTheDocument() {
         Wav(QStringLiteral("kick.wav"));
         Wav(QStringLiteral("snare.wav"), 2);

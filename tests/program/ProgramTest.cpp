@@ -137,3 +137,47 @@ TEST_F(ProgramTest, OpeningAnExistingProgramKeepsItsSamplesAndHeader) {
     EXPECT_EQ(program->header.programParams[8], 42);
     EXPECT_EQ(program->ProgramName(), "Bass");
 }
+
+namespace {
+
+// The rows' names in order, one letter each.
+std::string Order(const Program& program) {
+    std::string order;
+    for (int i = 0; i < program.sampleCount; ++i) {
+        order += FieldText(program.samples[static_cast<std::size_t>(i)].sample.sampleName);
+    }
+    return order;
+}
+
+void Fill(Program& program, std::string_view names) {
+    program.sampleCount = static_cast<std::int32_t>(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        SetFieldText(program.samples[i].sample.sampleName, names.substr(i, 1));
+    }
+}
+
+} // namespace
+
+TEST_F(ProgramTest, RowsAreRemovedAndMovedAsAGroupKeepingTheirOrder) {
+    Fill(*program, "abcdef");
+    program->RemoveSampleEntries({4, 1, 4, 9});
+    EXPECT_EQ(Order(*program), "acdf");
+
+    Fill(*program, "abcdef");
+    // Rows 1 and 3 step up past their neighbours; a row at the top blocks the whole move.
+    EXPECT_EQ(program->MoveSampleEntries({3, 1}, -1), (std::vector<int>{0, 2}));
+    EXPECT_EQ(Order(*program), "badcef");
+    EXPECT_TRUE(program->MoveSampleEntries({0, 2}, -1).empty());
+    EXPECT_EQ(program->MoveSampleEntries({4, 5}, 1), std::vector<int>{});
+    EXPECT_EQ(program->MoveSampleEntries({3, 4}, 1), (std::vector<int>{4, 5}));
+    EXPECT_EQ(Order(*program), "badfce");
+
+    // A drag: the rows gather before the row that was under the pointer.
+    Fill(*program, "abcdef");
+    EXPECT_EQ(program->MoveSampleEntriesTo({0, 2}, 5), (std::vector<int>{3, 4}));
+    EXPECT_EQ(Order(*program), "bdeacf");
+    EXPECT_EQ(program->MoveSampleEntriesTo({1}, 6), std::vector<int>{5});
+    EXPECT_EQ(Order(*program), "beacfd");
+    EXPECT_TRUE(program->MoveSampleEntriesTo({1, 2}, 2).empty()); // already there
+    EXPECT_EQ(Order(*program), "beacfd");
+}

@@ -1,7 +1,9 @@
 #include "editing/ui/CLoopEditorDlg.h"
 
 #include "editing/AudioOutput.h"
+#include "editing/LoopFinder.h"
 #include "editing/ui/LoopEditorPictures.h"
+#include "editing/ui/SeamWidget.h"
 #include "editing/ui/WaveformWidget.h"
 #include "program/SampleBlock.h"
 #include "program/UserMessages.h"
@@ -71,7 +73,6 @@ private:
 
 QLineEdit* FigureBox(QWidget* parent) {
     auto* box = new QLineEdit(parent);
-    box->setReadOnly(true);
     box->setAlignment(Qt::AlignRight);
     // Room for a frame number of a long sample (ten digits).
     box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12);
@@ -142,6 +143,10 @@ CLoopEditorDlg::CLoopEditorDlg(program::SampleBlock& sample, int waveOutDevice, 
 }
 
 CLoopEditorDlg::~CLoopEditorDlg() {
+    // The boxes lose the focus while the base class tears them down: nothing is typed any more.
+    for (QLineEdit* field : {startField, endField, lengthField}) {
+        disconnect(field, nullptr, this, nullptr);
+    }
     Finish();
 }
 
@@ -187,11 +192,22 @@ void CLoopEditorDlg::BuildControls() {
     connect(play, &QPushButton::clicked, this, &CLoopEditorDlg::OnPlay);
     connect(stop, &QPushButton::clicked, this, &CLoopEditorDlg::OnStop);
 
+    // The waveform's height, also Ctrl and the mouse wheel over it.
+    verticalZoomField = new QSpinBox(this);
+    verticalZoomField->setObjectName(QStringLiteral("verticalZoomField"));
+    verticalZoomField->setRange(1, WaveformWidget::maxVerticalZoom);
+    verticalZoomField->setPrefix(QStringLiteral("x "));
+    verticalZoomField->setToolTip(QStringLiteral("Vertical zoom (Ctrl + mouse wheel)"));
+    connect(verticalZoomField, &QSpinBox::valueChanged, waveform, &WaveformWidget::SetVerticalZoom);
+    connect(waveform, &WaveformWidget::VerticalZoomChanged, verticalZoomField, &QSpinBox::setValue);
+
     auto* viewRow = new QHBoxLayout;
     viewRow->addWidget(zoomIn);
     viewRow->addWidget(zoomOut);
     viewRow->addWidget(zoomAll);
     viewRow->addWidget(zoomRegion);
+    viewRow->addWidget(new QLabel(QStringLiteral("Height"), this));
+    viewRow->addWidget(verticalZoomField);
     viewRow->addStretch(1);
     viewRow->addWidget(play);
     viewRow->addWidget(stop);
@@ -260,6 +276,16 @@ void CLoopEditorDlg::BuildControls() {
     regionLayout->addWidget(lengthField, 2, 1);
     regionLayout->addWidget(new QLabel(QStringLiteral("dwell"), regionBox), 3, 0);
     regionLayout->addWidget(dwellField, 3, 1);
+    for (QLineEdit* field : {startField, endField, lengthField}) {
+        connect(field, &QLineEdit::editingFinished, this, [this, field] { OnFigureTyped(field); });
+    }
+    auto* findLoop = TextButton(QStringLiteral("Find loop"), regionBox);
+    findLoop->setObjectName(QStringLiteral("findLoopButton"));
+    findLoop->setToolTip(QStringLiteral("Move the loop's end (with Shift its start) to where the "
+                                        "wave joins best; press again for the next best"));
+    connect(findLoop, &QPushButton::clicked, this, &CLoopEditorDlg::OnFindLoop);
+    findLoopButton = findLoop;
+    regionLayout->addWidget(findLoop, 2, 2, 1, 2);
 
     // Snapping threshold and trimming.
     auto* snapBox = new QGroupBox(this);
@@ -306,6 +332,9 @@ void CLoopEditorDlg::BuildControls() {
     controlsRow->addWidget(regionBox);
     controlsRow->addWidget(snapBox);
     controlsRow->addWidget(loopBox);
+    seam = new SeamWidget(this);
+    seam->setObjectName(QStringLiteral("seam"));
+    controlsRow->addWidget(seam, 0, Qt::AlignTop);
     controlsRow->addStretch(1);
 
     auto* okRow = new QHBoxLayout;
@@ -380,6 +409,34 @@ void CLoopEditorDlg::OnSnap(bool (LoopEditorModel::*snap)()) {
 
 void CLoopEditorDlg::OnRemoveSilence() {
     if (model.RemoveSilence()) {
+        Edited();
+    }
+}
+
+void CLoopEditorDlg::OnFigureTyped(QLineEdit* field) {
+    bool ok = false;
+    const qlonglong value = field->text().trimmed().toLongLong(&ok);
+    bool changed = false;
+    if (ok) {
+        if (field == startField) {
+            changed = model.TypeStart(value);
+        } else if (field == endField) {
+            changed = model.TypeEnd(value);
+        } else {
+            changed = model.TypeLength(value);
+        }
+    }
+    // Either way the boxes show what was taken.
+    if (changed) {
+        Edited();
+    } else {
+        Refresh();
+    }
+}
+
+void CLoopEditorDlg::OnFindLoop() {
+    const bool moveStart = QGuiApplication::keyboardModifiers() & Qt::ShiftModifier;
+    if (model.FindLoop(moveStart)) {
         Edited();
     }
 }
@@ -506,6 +563,15 @@ void CLoopEditorDlg::Refresh() {
     startField->setText(QString::number(figures.start));
     endField->setText(QString::number(figures.end));
     lengthField->setText(QString::number(figures.length));
+    const bool partChosen = model.CurrentPart() >= LoopEditorModel::soundPart;
+    for (QLineEdit* field : {startField, endField, lengthField}) {
+        field->setReadOnly(!partChosen);
+    }
+    const bool loopChosen = model.CurrentPart() > LoopEditorModel::soundPart;
+    findLoopButton->setEnabled(loopChosen);
+    seam->SetFrames(loopChosen ? SeamFrames(model.Waveform(), figures.start, figures.end,
+                                            SeamWidget::halfFrames)
+                               : std::vector<std::int16_t>{});
     {
         const QSignalBlocker blocker(dwellField);
         if (dwellField->value() != figures.dwell) {

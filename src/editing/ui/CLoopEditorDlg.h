@@ -30,13 +30,16 @@ class QToolButton;
 namespace velomire::editing {
 
 class AudioOutput;
+class SeamWidget;
 class WaveformWidget;
 
 // The Loop Editor: trims the sound and places the loops of one sample on its drawn waveform,
 // with zoom, snapping and a looped preview, editing the given SampleBlock in place (there is no
 // cancel). However it closes (the "Ok" button, Escape, the close box, or its destruction) it
 // finishes the block the same way: loop end points relative to soundStart again, lengthWords and
-// endPoint set, the output closed. The Enter key does nothing.
+// endPoint set, the output closed. The Enter key does nothing but take a value typed into a box.
+// Start, End and Length take typed frames as clicks would; "Find loop" proposes loop edges that
+// join cleanly, and the seam view beside the controls shows the current loop's join up close.
 //
 // Opening reads the sample's WAV file in the constructor. When that fails the dialog must not be
 // shown: Opened() is false, the block is unchanged and the reason has been shown (the reader's
@@ -69,6 +72,7 @@ public:
     const LoopEditorModel& Model() const { return model; }
     const BlockPlayer& Player() const { return player; }
     WaveformWidget* Waveform() const { return waveform; }
+    SeamWidget* Seam() const { return seam; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -82,6 +86,9 @@ private:
     void OnSelectLoop(int n);
     void OnRegionClicked();
     void OnRemoveSilence();
+    // A value typed into Start, End or Length (Enter or leaving the box).
+    void OnFigureTyped(QLineEdit* field);
+    void OnFindLoop();
     void OnSnap(bool (LoopEditorModel::*snap)());
     void OnDwellChange(int ms);
     void OnSnapLevelChange(int level);
@@ -131,6 +138,9 @@ private:
     QSpinBox* snapLevelField = nullptr;
     QSpinBox* loopCountField = nullptr;
     QComboBox* loopModeList = nullptr;
+    QAbstractButton* findLoopButton = nullptr;
+    SeamWidget* seam = nullptr;
+    QSpinBox* verticalZoomField = nullptr;
     QTimer* cursorTimer = nullptr;
     QTimer* drainTimer = nullptr;
 };

@@ -108,6 +108,19 @@ CSampleEditorDlg::CSampleEditorDlg(program::SampleBlock& sample, program::Keygro
     connect(lowBox, &NoteSpinBox::stepped, this, &CSampleEditorDlg::OnLowSpin);
     connect(highBox, &NoteSpinBox::stepped, this, &CSampleEditorDlg::OnHighSpin);
     connect(pitchBox, &NoteSpinBox::stepped, this, &CSampleEditorDlg::OnPitchSpin);
+    // A typed note is shown back as the name actually taken.
+    connect(lowBox, &NoteSpinBox::typed, this, [this](int note) {
+        model.TypeLowKey(note);
+        ShowKeys();
+    });
+    connect(highBox, &NoteSpinBox::typed, this, [this](int note) {
+        model.TypeHighKey(note);
+        ShowKeys();
+    });
+    connect(pitchBox, &NoteSpinBox::typed, this, [this](int note) {
+        model.TypePitch(note);
+        ShowKeys();
+    });
     connect(keyboard, &KeyboardWidget::lowKeyPicked, this, &CSampleEditorDlg::OnLowKeyPicked);
     connect(keyboard, &KeyboardWidget::highKeyPicked, this, &CSampleEditorDlg::OnHighKeyPicked);
 }

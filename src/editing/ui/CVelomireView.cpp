@@ -7,6 +7,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -60,6 +63,9 @@ CVelomireView::CVelomireView(program::CVelomireDoc& doc, QWidget* parent)
     : QTableView(parent), doc(doc), listModel(new SampleListModel(doc, this)),
       parametersAction(new QAction(QStringLiteral("&Parameters"), this)),
       loopsEditorAction(new QAction(QStringLiteral("&Loops Editor"), this)),
+      removeAction(new QAction(QStringLiteral("&Remove\tDel"), this)),
+      moveUpAction(new QAction(QStringLiteral("Move &Up\tCtrl+Up"), this)),
+      moveDownAction(new QAction(QStringLiteral("Move &Down\tCtrl+Down"), this)),
       contextMenu(new QMenu(QStringLiteral("Samples"), this)) {
     setModel(listModel);
     setItemDelegateForColumn(SampleListCells::nameColumn, new NameDelegate(this));
@@ -74,6 +80,13 @@ CVelomireView::CVelomireView(program::CVelomireDoc& doc, QWidget* parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
+    // Rows are dragged to a new place inside the list only.
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::MoveAction);
+    setDropIndicatorShown(true);
+    setDragDropOverwriteMode(false);
     setPalette(ListPalette(palette()));
     SetUpColumns();
 
@@ -83,12 +96,90 @@ CVelomireView::CVelomireView(program::CVelomireDoc& doc, QWidget* parent)
     loopsEditorAction->setToolTip(QStringLiteral("Loop Editor"));
     connect(parametersAction, &QAction::triggered, this, &CVelomireView::OnSampleParameters);
     connect(loopsEditorAction, &QAction::triggered, this, &CVelomireView::OnSampleLoopsEditor);
+    removeAction->setData(app::command::editRemove);
+    removeAction->setShortcut(QKeySequence::Delete);
+    removeAction->setStatusTip(QStringLiteral("Remove the selected samples from the program"));
+    moveUpAction->setData(app::command::moveUp);
+    moveUpAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
+    moveUpAction->setStatusTip(QStringLiteral("Move the selected samples up"));
+    moveDownAction->setData(app::command::moveDown);
+    moveDownAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
+    moveDownAction->setStatusTip(QStringLiteral("Move the selected samples down"));
+    for (QAction* action : {removeAction, moveUpAction, moveDownAction}) {
+        // While the list has the focus, so Delete in another field stays that field's.
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
+    }
+    connect(removeAction, &QAction::triggered, this, &CVelomireView::OnRemove);
+    connect(moveUpAction, &QAction::triggered, this, [this] { OnMove(-1); });
+    connect(moveDownAction, &QAction::triggered, this, [this] { OnMove(1); });
     contextMenu->addAction(parametersAction);
     contextMenu->addAction(loopsEditorAction);
+    contextMenu->addSeparator();
+    contextMenu->addAction(removeAction);
 
     connect(&doc, &program::CVelomireDoc::initialUpdate, this, &CVelomireView::OnInitialUpdate);
     connect(listModel, &QAbstractItemModel::modelReset, this, &CVelomireView::OnUpdate);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CVelomireView::UpdateActions);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CVelomireView::UpdateActions);
     setEnabled(doc.GetProgram().programCreated);
+    UpdateActions();
+}
+
+std::vector<int> CVelomireView::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
+    if (rows.empty() && currentIndex().isValid()) {
+        rows.push_back(currentIndex().row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CVelomireView::SelectRows(const std::vector<int>& rows) {
+    selectionModel()->clearSelection();
+    for (int row : rows) {
+        selectionModel()->select(listModel->index(row, 0),
+                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    if (!rows.empty()) {
+        selectionModel()->setCurrentIndex(listModel->index(rows.front(), 0),
+                                          QItemSelectionModel::NoUpdate);
+    }
+}
+
+void CVelomireView::UpdateActions() {
+    const std::vector<int> rows = SelectedRows();
+    const int count = listModel->rowCount();
+    removeAction->setEnabled(!rows.empty());
+    moveUpAction->setEnabled(!rows.empty() && rows.front() > 0);
+    moveDownAction->setEnabled(!rows.empty() && rows.back() < count - 1);
+}
+
+void CVelomireView::OnRemove() {
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        return;
+    }
+    // The rows numbered after them change: the editors' last row is forgotten.
+    currentItem = -1;
+    doc.RemoveSamples(rows);
+    const int count = listModel->rowCount();
+    if (count > 0) {
+        SelectRows({std::min(rows.front(), count - 1)});
+    }
+}
+
+void CVelomireView::OnMove(int step) {
+    const std::vector<int> moved = doc.MoveSamples(SelectedRows(), step);
+    if (!moved.empty()) {
+        currentItem = -1;
+        SelectRows(moved);
+    }
 }
 
 void CVelomireView::SetUpColumns() {
@@ -115,6 +206,7 @@ void CVelomireView::OnUpdate() {
         selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
         selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     }
+    UpdateActions();
 }
 
 void CVelomireView::OnSampleParameters() {
@@ -133,12 +225,14 @@ void CVelomireView::EditCurrentSample(EditMode mode) {
     const int row = focused.row();
     currentItem = row;
     if (mode == EditMode::parameters) {
-        doc.EditSample(row, program::CVelomireDoc::EditScope::sampleAndKeygroup,
-                       [this](program::SampleEntry& editEntry) {
-                           if (runSampleEditor) {
-                               runSampleEditor(this, editEntry);
-                           }
-                       });
+        doc.EditSample(
+            row, program::CVelomireDoc::EditScope::sampleAndKeygroup,
+            [this](program::SampleEntry& editEntry) {
+                if (runSampleEditor) {
+                    runSampleEditor(this, editEntry);
+                }
+            },
+            QStringLiteral("Parameters"));
         return;
     }
     const int waveOutDevice = doc.Settings().waveOutDevice;
@@ -146,12 +240,14 @@ void CVelomireView::EditCurrentSample(EditMode mode) {
         doc.Messages().Show("Select a Wave Out device in the Options menu", appCaption);
         return;
     }
-    doc.EditSample(row, program::CVelomireDoc::EditScope::sampleOnly,
-                   [this, waveOutDevice](program::SampleEntry& editEntry) {
-                       if (runLoopEditor) {
-                           runLoopEditor(this, editEntry, waveOutDevice);
-                       }
-                   });
+    doc.EditSample(
+        row, program::CVelomireDoc::EditScope::sampleOnly,
+        [this, waveOutDevice](program::SampleEntry& editEntry) {
+            if (runLoopEditor) {
+                runLoopEditor(this, editEntry, waveOutDevice);
+            }
+        },
+        QStringLiteral("Loop Editor"));
 }
 
 void CVelomireView::mousePressEvent(QMouseEvent* event) {
@@ -172,7 +268,24 @@ void CVelomireView::mousePressEvent(QMouseEvent* event) {
     QTableView::mousePressEvent(event);
 }
 
+void CVelomireView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && index.isValid()) {
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        OnSampleParameters();
+        event->accept();
+        return;
+    }
+    QTableView::mouseDoubleClickEvent(event);
+}
+
 void CVelomireView::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier && state() != EditingState) {
+        OnSampleParameters();
+        event->accept();
+        return;
+    }
     const QString text = event->text();
     if (text == QLatin1String("t") || text == QLatin1String("T")) {
         doc.SetTraceMode();
@@ -180,6 +293,50 @@ void CVelomireView::keyPressEvent(QKeyEvent* event) {
     }
     // The key still goes on to the list's own type-ahead search.
     QTableView::keyPressEvent(event);
+}
+
+void CVelomireView::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->source() != this) {
+        event->ignore(); // files and the like are the window's
+        return;
+    }
+    QTableView::dragEnterEvent(event);
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+}
+
+void CVelomireView::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->source() != this) {
+        event->ignore();
+        return;
+    }
+    QTableView::dragMoveEvent(event);
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+}
+
+void CVelomireView::dropEvent(QDropEvent* event) {
+    if (event->source() != this) {
+        event->ignore();
+        return;
+    }
+    // Before the row under the pointer, or after it in its lower half; below the rows: at the end.
+    const QPoint point = event->position().toPoint();
+    const QModelIndex index = indexAt(point);
+    int before = listModel->rowCount();
+    if (index.isValid()) {
+        const QRect rect = visualRect(index);
+        before = index.row() + (point.y() >= rect.center().y() ? 1 : 0);
+    }
+    // The rows are moved here; reported as a copy, so the drag's end removes nothing.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    setState(NoState);
+    const std::vector<int> moved = doc.MoveSamplesTo(SelectedRows(), before);
+    if (!moved.empty()) {
+        currentItem = -1;
+        SelectRows(moved);
+    }
 }
 
 } // namespace velomire::editing

@@ -5,6 +5,7 @@
 #include <QTableView>
 
 #include <functional>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -20,8 +21,10 @@ class SampleListModel;
 // The main window's list of the program's samples: one row per sample in ten columns, blue with
 // yellow text. The name cell is renamed in place; "Parameters" and "Loops Editor" (menu "&Sample"
 // and the right-click menu) work on the row that has the focus (the current row), whatever else
-// is selected. Typing t or T turns on the trace dump for later sends. Disabled while the document
-// holds no program.
+// is selected; Enter and a double click open "Parameters". "Remove" and the moves work on every
+// selected row; rows are also moved by dragging them inside the list (drops from elsewhere, such
+// as files, are left to the window). Typing t or T turns on the trace dump for later sends.
+// Disabled while the document holds no program.
 class CVelomireView : public QTableView {
     Q_OBJECT
 
@@ -40,6 +43,11 @@ public:
     // Commands 32775 and 32776, for the main menu's "&Sample" popup.
     QAction* ParametersAction() const { return parametersAction; }
     QAction* LoopsEditorAction() const { return loopsEditorAction; }
+    // Remove, Move Up, Move Down: for the main menu's "&Edit" popup (Remove also in the
+    // right-click popup).
+    QAction* RemoveAction() const { return removeAction; }
+    QAction* MoveUpAction() const { return moveUpAction; }
+    QAction* MoveDownAction() const { return moveDownAction; }
     // The right-click popup "Samples".
     QMenu* ContextMenu() const { return contextMenu; }
 
@@ -48,10 +56,16 @@ public:
 
     void OnSampleParameters();
     void OnSampleLoopsEditor();
+    void OnRemove();
+    void OnMove(int step);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     enum class EditMode { parameters, loopsEditor };
@@ -60,11 +74,19 @@ private:
     void OnUpdate();
     void EditCurrentSample(EditMode mode);
     void SetUpColumns();
+    // The selected rows in order, or the focused row when none is selected.
+    std::vector<int> SelectedRows() const;
+    // Selects exactly these rows, the focus on the first.
+    void SelectRows(const std::vector<int>& rows);
+    void UpdateActions();
 
     program::CVelomireDoc& doc;
     SampleListModel* listModel;
     QAction* parametersAction;
     QAction* loopsEditorAction;
+    QAction* removeAction;
+    QAction* moveUpAction;
+    QAction* moveDownAction;
     QMenu* contextMenu;
     int currentItem = -1;
     SampleEditor runSampleEditor;

@@ -1,5 +1,8 @@
 #include "editing/ui/NoteSpinBox.h"
 
+#include "editing/NoteName.h"
+
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionSpinBox>
@@ -15,16 +18,41 @@ const QString widestText = QStringLiteral("C#-10");
 } // namespace
 
 NoteSpinBox::NoteSpinBox(QWidget* parent) : QAbstractSpinBox(parent) {
-    lineEdit()->setReadOnly(true);
     lineEdit()->setMaxLength(maxTextLength);
     setAlignment(Qt::AlignCenter);
-    // The box is never typed into, so there is no text to interpret while it changes.
+    // Typed text is read once, when it is finished.
     setKeyboardTracking(false);
     setAccelerated(false);
+    connect(this, &QAbstractSpinBox::editingFinished, this, &NoteSpinBox::TakeTyped);
 }
 
 void NoteSpinBox::ShowText(const std::string& text) {
-    lineEdit()->setText(QString::fromStdString(text));
+    shown = QString::fromStdString(text);
+    lineEdit()->setText(shown);
+}
+
+void NoteSpinBox::TakeTyped() {
+    const QString text = lineEdit()->text();
+    if (text == shown) {
+        return;
+    }
+    const auto note = ParseNoteName(text.toStdString());
+    if (!note) {
+        lineEdit()->setText(shown);
+        return;
+    }
+    emit typed(*note);
+}
+
+void NoteSpinBox::keyPressEvent(QKeyEvent* event) {
+    // Enter takes the typed note and stays in the box; it does not close the dialog.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        TakeTyped();
+        lineEdit()->selectAll();
+        event->accept();
+        return;
+    }
+    QAbstractSpinBox::keyPressEvent(event);
 }
 
 QString NoteSpinBox::Text() const {

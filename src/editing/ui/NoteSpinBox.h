@@ -8,9 +8,10 @@
 
 namespace velomire::editing {
 
-// A read-only box showing a note name with up and down arrows beside it. The box holds no value
-// of its own: each arrow click (or Up/Down key, or wheel notch) reports one step and the owner
-// shows the resulting name.
+// A box showing a note name with up and down arrows beside it. The box holds no value of its own:
+// each arrow click (or Up/Down key, or wheel notch) reports one step, a note name or number typed
+// into it (taken with Enter or on leaving the box) reports that note, and the owner shows the
+// resulting name. Text that names no note is replaced by the name shown before.
 class NoteSpinBox : public QAbstractSpinBox {
     Q_OBJECT
 
@@ -26,9 +27,16 @@ public:
 
 signals:
     void stepped(velomire::editing::Spin step);
+    void typed(int note);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     StepEnabled stepEnabled() const override { return StepUpEnabled | StepDownEnabled; }
+
+private:
+    void TakeTyped();
+
+    QString shown;
 };
 
 } // namespace velomire::editing

@@ -79,6 +79,9 @@ QVariant SampleListModel::headerData(int section, Qt::Orientation orientation, i
 
 Qt::ItemFlags SampleListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid()) {
+        f |= Qt::ItemIsDragEnabled; // rows are dragged to a new place in the list
+    }
     if (index.isValid() && index.column() == SampleListCells::nameColumn) {
         f |= Qt::ItemIsEditable;
     }

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPolygon>
 
+#include <algorithm>
+
 namespace velomire::editing {
 
 namespace {
@@ -15,11 +17,15 @@ QColor Colour(Rgb rgb) {
 
 // The waveform as runs of one pen: the line goes on through every stroke, and a run ends where
 // the pen changes between inside and outside the sound.
-void DrawStrokes(QPainter& painter, const WaveformStrokes& strokes) {
+void DrawStrokes(QPainter& painter, const WaveformStrokes& strokes, int midY, int zoom,
+                 int height) {
+    // The zoom stretches each value's distance from the zero line; a point beyond the picture
+    // stays one pixel outside it, so lines still run to the edge.
+    const auto y = [&](int y) { return std::clamp(midY + (y - midY) * zoom, -1, height); };
     const QColor inside = Colour(WaveformStrokes::waveInside);
     const QColor outside = Colour(WaveformStrokes::waveOutside);
     QPolygon run;
-    run << QPoint(0, strokes.startY);
+    run << QPoint(0, y(strokes.startY));
     bool runInside = false;
     const auto flush = [&](bool inside_) {
         if (run.size() > 1) {
@@ -35,13 +41,13 @@ void DrawStrokes(QPainter& painter, const WaveformStrokes& strokes) {
             flush(runInside);
             runInside = stroke.insideSound;
         }
-        run << QPoint(stroke.x, stroke.lowY) << QPoint(stroke.x, stroke.highY);
+        run << QPoint(stroke.x, y(stroke.lowY)) << QPoint(stroke.x, y(stroke.highY));
     }
     flush(runInside);
 
     if (strokes.dots) {
         for (const WaveStroke& stroke : strokes.strokes) {
-            painter.fillRect(QRect(stroke.x - 1, stroke.lowY - 1, 2, 2),
+            painter.fillRect(QRect(stroke.x - 1, y(stroke.lowY) - 1, 2, 2),
                              stroke.insideSound ? inside : outside);
         }
     }
@@ -64,6 +70,14 @@ const QImage& WaveformPainter::Picture(const LoopEditorModel& model, int scale) 
         Render(model, scale);
     }
     return picture;
+}
+
+void WaveformPainter::SetVerticalZoom(int zoom) {
+    zoom = std::max(zoom, 1);
+    if (zoom != verticalZoom) {
+        verticalZoom = zoom;
+        pictureScale = 0; // drawn again at the next request
+    }
 }
 
 void WaveformPainter::Render(const LoopEditorModel& model, int scale) {
@@ -96,7 +110,7 @@ void WaveformPainter::Render(const LoopEditorModel& model, int scale) {
         painter.drawLine(dash.left, dash.y, dash.right, dash.y);
     }
 
-    DrawStrokes(painter, model.Strokes());
+    DrawStrokes(painter, model.Strokes(), view.MidY(), verticalZoom, pictureHeight);
 }
 
 } // namespace velomire::editing

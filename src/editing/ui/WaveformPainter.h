@@ -19,6 +19,11 @@ public:
     // image while the picture has no size.
     const QImage& Picture(const LoopEditorModel& model, int scale);
 
+    // The waveform drawn `zoom` times taller around the zero line (1 = as the model gives it;
+    // what leaves the picture is cut off). Only the drawing changes: frames and columns stay.
+    void SetVerticalZoom(int zoom);
+    int VerticalZoom() const { return verticalZoom; }
+
     // How many times the picture has been drawn (not taken from the cache).
     int RenderCount() const { return renderCount; }
 
@@ -30,6 +35,7 @@ private:
     int pictureWidth = 0;
     int pictureHeight = 0;
     int pictureScale = 0; // 0 = nothing drawn yet
+    int verticalZoom = 1;
     int renderCount = 0;
 };
 

@@ -4,7 +4,9 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 namespace velomire::editing {
@@ -55,6 +57,27 @@ void WaveformWidget::paintEvent(QPaintEvent* event) {
 void WaveformWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     model.SetPictureSize(width(), height());
+}
+
+void WaveformWidget::SetVerticalZoom(int zoom) {
+    zoom = std::clamp(zoom, 1, maxVerticalZoom);
+    if (zoom == painter.VerticalZoom()) {
+        return;
+    }
+    painter.SetVerticalZoom(zoom);
+    update();
+    emit VerticalZoomChanged(zoom);
+}
+
+void WaveformWidget::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier) || event->angleDelta().y() == 0) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    // One notch doubles or halves the height.
+    const int zoom = painter.VerticalZoom();
+    SetVerticalZoom(event->angleDelta().y() > 0 ? zoom * 2 : zoom / 2);
+    event->accept();
 }
 
 void WaveformWidget::mousePressEvent(QMouseEvent* event) {

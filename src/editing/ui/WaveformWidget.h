@@ -31,16 +31,23 @@ public:
 
     const WaveformPainter& Painter() const { return painter; }
 
+    // Vertical zoom, 1 to maxVerticalZoom times (also Ctrl and the mouse wheel).
+    static constexpr int maxVerticalZoom = 16;
+    void SetVerticalZoom(int zoom);
+    int VerticalZoom() const { return painter.VerticalZoom(); }
+
     QSize sizeHint() const override;
 
 signals:
     // A click changed the current part's region.
     void RegionClicked();
+    void VerticalZoomChanged(int zoom);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     LoopEditorModel& model;

@@ -2,6 +2,7 @@
 
 #include "editing/SampleListCells.h"
 #include "program/OpenSample.h"
+#include "program/ProgramDelta.h"
 #include "program/ProgramFile.h"
 #include "program/ui/CSelectSamplesDlg.h"
 #include "transfer/SendCommand.h"
@@ -16,6 +17,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUndoCommand>
+
+#include <optional>
+#include <utility>
 
 namespace velomire::program {
 namespace {
@@ -30,13 +35,56 @@ std::filesystem::path ToPath(const QString& path) {
 
 using app::FromStd;
 
+QString SampleLabel(const Program& program, int row) {
+    return FromStd(FieldText(program.samples[static_cast<std::size_t>(row)].sample.sampleName));
+}
+
 } // namespace
+
+// One step of the history: the program's delta and, when the change renamed or moved the
+// document, its file state before and after. The change itself has already run when the step is
+// pushed, so the first redo does nothing.
+class CVelomireDoc::ChangeCommand : public QUndoCommand {
+public:
+    ChangeCommand(CVelomireDoc& doc, const QString& text, ProgramDelta delta,
+                  std::optional<std::pair<FileState, FileState>> files)
+        : QUndoCommand(text), doc(doc), delta(std::move(delta)), files(std::move(files)) {}
+
+    void undo() override {
+        delta.ApplyBefore(*doc.program);
+        if (files) {
+            doc.RestoreFileState(files->first);
+        }
+        doc.UpdateAllViews();
+    }
+
+    void redo() override {
+        if (pushed) {
+            pushed = false;
+            return;
+        }
+        delta.ApplyAfter(*doc.program);
+        if (files) {
+            doc.RestoreFileState(files->second);
+        }
+        doc.UpdateAllViews();
+    }
+
+private:
+    CVelomireDoc& doc;
+    ProgramDelta delta;
+    std::optional<std::pair<FileState, FileState>> files;
+    bool pushed = true;
+};
 
 CVelomireDoc::CVelomireDoc(transfer::SettingsStore& store, UserMessages& messages,
                            app::FileDialogs& dialogs, app::AppServices services, QObject* parent)
     : QObject(parent), store(store), messages(messages), dialogs(dialogs),
       services(std::move(services)), program(std::make_unique<Program>()),
-      settings(transfer::SamplerSettings::Read(store)) {}
+      settings(transfer::SamplerSettings::Read(store)) {
+    connect(&undoStack, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { SetModifiedFlag(!clean); });
+}
 
 CVelomireDoc::~CVelomireDoc() = default;
 
@@ -49,6 +97,9 @@ void CVelomireDoc::SetTitle(const QString& newTitle) {
 }
 
 void CVelomireDoc::SetModifiedFlag(bool isModified) {
+    if (!isModified && !undoStack.isClean()) {
+        undoStack.setClean(); // comes back here through cleanChanged
+    }
     if (isModified == modified) {
         return;
     }
@@ -61,6 +112,47 @@ void CVelomireDoc::MarkChanged() {
     UpdateAllViews();
 }
 
+CVelomireDoc::FileState CVelomireDoc::CurrentFileState() const {
+    return {title, pathName, program->programDirectory, program->programCreated};
+}
+
+void CVelomireDoc::RestoreFileState(const FileState& state) {
+    pathName = state.pathName;
+    if (state.programDirectory != program->programDirectory) {
+        program->programDirectory = state.programDirectory;
+        std::error_code ec;
+        std::filesystem::current_path(state.programDirectory, ec);
+    }
+    program->programCreated = state.programCreated;
+    SetTitle(state.title);
+}
+
+void CVelomireDoc::ClearHistory() {
+    undoStack.clear();
+    SetModifiedFlag(false);
+}
+
+bool CVelomireDoc::Change(const QString& what, const std::function<void()>& change, Views views) {
+    const StoredProgram before = StoredProgram::Of(*program);
+    const FileState filesBefore = CurrentFileState();
+    change();
+    ProgramDelta delta = ProgramDelta::Between(before, *program);
+    const FileState filesAfter = CurrentFileState();
+    const bool filesChanged = !(filesBefore == filesAfter);
+    const bool changedSomething = !delta.Empty() || filesChanged;
+    if (changedSomething) {
+        std::optional<std::pair<FileState, FileState>> files;
+        if (filesChanged) {
+            files.emplace(filesBefore, filesAfter);
+        }
+        undoStack.push(new ChangeCommand(*this, what, std::move(delta), std::move(files)));
+    }
+    if (views == Views::update) {
+        UpdateAllViews();
+    }
+    return changedSomething;
+}
+
 bool CVelomireDoc::OnNewDocument() {
     if (askProgramFile) {
         const QString path = dialogs.SaveFileName(QStringLiteral("Create New Program"),
@@ -71,7 +163,7 @@ bool CVelomireDoc::OnNewDocument() {
             // Save, which therefore asks for the name again.
             pathName.clear();
             SetTitle(FromStd(program->SetProgramPath(ToPath(path), true)));
-            SetModifiedFlag(false);
+            ClearHistory();
             emit initialUpdate();
             UpdateAllViews();
         }
@@ -95,7 +187,7 @@ bool CVelomireDoc::OnOpenDocument(const QString& path) {
 
     pathName = QFileInfo(path).absoluteFilePath();
     SetTitle(FromStd(stem));
-    SetModifiedFlag(false);
+    ClearHistory();
     emit pathRecorded(pathName);
     emit initialUpdate();
     UpdateAllViews();
@@ -143,9 +235,16 @@ bool CVelomireDoc::DoSave(const QString& path) {
         messages.Show(result.error, QFileInfo(path).fileName().toStdString());
         return false;
     }
-    // The program keeps its name in memory; only the document takes the new file's.
-    pathName = QFileInfo(path).absoluteFilePath();
-    SetTitle(QFileInfo(path).completeBaseName());
+    // The program keeps its name in memory; only the document takes the new file's. A new name
+    // is a step of the history, which is then the one saved.
+    const QString newPath = QFileInfo(path).absoluteFilePath();
+    Change(
+        QStringLiteral("Save As"),
+        [&] {
+            pathName = newPath;
+            SetTitle(QFileInfo(path).completeBaseName());
+        },
+        Views::keep);
     SetModifiedFlag(false);
     emit pathRecorded(pathName);
     return true;
@@ -177,14 +276,15 @@ void CVelomireDoc::OnOpenSample() {
     if (path.isEmpty()) {
         return;
     }
-    const auto newTitle = OpenSample(*program, ToPath(path), messages);
-    if (!newTitle) {
-        return;
-    }
-    // The program replaces the old one without a save prompt and has no file yet: Save asks.
-    pathName.clear();
-    SetTitle(FromStd(*newTitle));
-    MarkChanged();
+    Change(QStringLiteral("Open Sample"), [&] {
+        const auto newTitle = OpenSample(*program, ToPath(path), messages);
+        if (!newTitle) {
+            return;
+        }
+        // The program replaces the old one and has no file yet: Save asks.
+        pathName.clear();
+        SetTitle(FromStd(*newTitle));
+    });
 }
 
 int CVelomireDoc::Play(const std::string& name) {
@@ -208,10 +308,7 @@ void CVelomireDoc::OnAddSamples() {
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    if (dialog.Pending().ApplyTo(*program, messages)) {
-        SetModifiedFlag(true);
-    }
-    UpdateAllViews();
+    Change(QStringLiteral("Add Samples"), [&] { dialog.Pending().ApplyTo(*program, messages); });
 }
 
 void CVelomireDoc::OnOptions() {
@@ -257,36 +354,58 @@ transfer::MidiOutPort& CVelomireDoc::Port() {
 }
 
 void CVelomireDoc::EditSample(int row, EditScope scope,
-                              const std::function<void(SampleEntry&)>& editor) {
+                              const std::function<void(SampleEntry&)>& editor,
+                              const QString& what) {
     if (row < 0 || row >= program->sampleCount) {
         return;
     }
-    SampleEntry& entry = program->samples[static_cast<std::size_t>(row)];
-    if (scope == EditScope::sampleAndKeygroup) {
-        program->editEntry = entry;
-    } else {
-        program->editEntry.sample = entry.sample;
-    }
-    if (editor) {
-        editor(program->editEntry);
-    }
-    // Copied back however the editor was closed.
-    if (scope == EditScope::sampleAndKeygroup) {
-        entry = program->editEntry;
-    } else {
-        entry.sample = program->editEntry.sample;
-    }
-    MarkChanged();
+    Change(what + QStringLiteral(" on ") + SampleLabel(*program, row), [&] {
+        SampleEntry& entry = program->samples[static_cast<std::size_t>(row)];
+        if (scope == EditScope::sampleAndKeygroup) {
+            program->editEntry = entry;
+        } else {
+            program->editEntry.sample = entry.sample;
+        }
+        if (editor) {
+            editor(program->editEntry);
+        }
+        // Copied back however the editor was closed.
+        if (scope == EditScope::sampleAndKeygroup) {
+            entry = program->editEntry;
+        } else {
+            entry.sample = program->editEntry.sample;
+        }
+    });
 }
 
 void CVelomireDoc::RenameSample(int row, const std::string& name) {
     if (row < 0 || row >= program->sampleCount) {
         return;
     }
-    SetFieldText(program->samples[static_cast<std::size_t>(row)].sample.sampleName,
-                 editing::SampleListCells::CutSampleName(name));
     // A rename is a change like any other: without the flag it would be lost at Exit unasked.
-    SetModifiedFlag(true);
+    Change(
+        QStringLiteral("Rename"),
+        [&] {
+            SetFieldText(program->samples[static_cast<std::size_t>(row)].sample.sampleName,
+                         editing::SampleListCells::CutSampleName(name));
+        },
+        Views::keep);
+}
+
+void CVelomireDoc::RemoveSamples(const std::vector<int>& rows) {
+    Change(QStringLiteral("Remove"), [&] { program->RemoveSampleEntries(rows); });
+}
+
+std::vector<int> CVelomireDoc::MoveSamples(const std::vector<int>& rows, int step) {
+    std::vector<int> moved;
+    Change(QStringLiteral("Move"), [&] { moved = program->MoveSampleEntries(rows, step); });
+    return moved;
+}
+
+std::vector<int> CVelomireDoc::MoveSamplesTo(const std::vector<int>& rows, int before) {
+    std::vector<int> moved;
+    Change(QStringLiteral("Move"), [&] { moved = program->MoveSampleEntriesTo(rows, before); });
+    return moved;
 }
 
 } // namespace velomire::program

@@ -11,11 +11,14 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QUndoStack>
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velomire::app {
 class FileDialogs;
@@ -25,7 +28,9 @@ namespace velomire::program {
 
 // The document: the one program of the application with its file path, title and modified flag,
 // the transfer settings, and the commands that change them. Every change of stored data goes
-// through MarkChanged (or UpdateAllViews), which emits changed(); the views rebuild from it.
+// through Change, which records it as one step of the undo history and emits changed(); the views
+// rebuild from it. The modified flag follows the history: back at the step last saved, the
+// program is unmodified again.
 class CVelomireDoc : public QObject {
     Q_OBJECT
 
@@ -77,18 +82,38 @@ public:
     // True while a send runs (it cannot be interrupted: the window must not close meanwhile).
     bool IsSending() const { return sending; }
 
+    // How a change ends: every view rebuilt, or none (the view that made it shows it already).
+    enum class Views { update, keep };
+    // The one entry point for every change of the program's stored data (and of the document's
+    // name and file with it): runs `change` and, when it changed anything, records it as one undo
+    // step called `what` ("Undo <what>") and marks the document modified. A change that changed
+    // nothing leaves no step and no flag. Returns whether something changed.
+    bool Change(const QString& what, const std::function<void()>& change,
+                Views views = Views::update);
+
     // The editing protocol: copies the row into editEntry, runs the editor on it (none: the copy
-    // goes straight back), copies it back over the row, marks the document modified and updates
-    // the views.
-    void EditSample(int row, EditScope scope, const std::function<void(SampleEntry&)>& editor);
-    // Renames a row in place (cut to the 19 bytes the field holds) and marks the document
-    // modified; the views are not rebuilt, only the renamed label changes.
+    // goes straight back), copies it back over the row as one undo step called `what` when it
+    // changed anything, and updates the views.
+    void EditSample(int row, EditScope scope, const std::function<void(SampleEntry&)>& editor,
+                    const QString& what = QStringLiteral("Edit"));
+    // Renames a row in place (cut to the 19 bytes the field holds) as one undo step; the views
+    // are not rebuilt, only the renamed label changes.
     void RenameSample(int row, const std::string& name);
+    // Removes rows from the program (never their files), as one undo step.
+    void RemoveSamples(const std::vector<int>& rows);
+    // Moves rows one place up (step -1) or down (+1), or all before the row at `before`, as one
+    // undo step. Returns the rows' new indices (nothing when nothing moved).
+    std::vector<int> MoveSamples(const std::vector<int>& rows, int step);
+    std::vector<int> MoveSamplesTo(const std::vector<int>& rows, int before);
+
+    // The undo history; New and Open clear it, Save marks its current step as the saved one.
+    QUndoStack& UndoStack() { return undoStack; }
     // The hidden trace switch: later sends also write the trace dump.
     void SetTraceMode() { program->traceMode = 1; }
 
+    // False also makes the history's current step the saved one.
     void SetModifiedFlag(bool isModified);
-    // Marks the document modified and updates all views: the end of every change.
+    // Marks the document modified and updates all views, for a change outside the history.
     void MarkChanged();
     void UpdateAllViews() { emit changed(); }
 
@@ -103,6 +128,20 @@ signals:
     void pathRecorded(const QString& path);
 
 private:
+    class ChangeCommand;
+    // What the document keeps about its program besides the stored data.
+    struct FileState {
+        QString title;
+        QString pathName;
+        std::filesystem::path programDirectory;
+        bool programCreated = false;
+        bool operator==(const FileState&) const = default;
+    };
+    FileState CurrentFileState() const;
+    void RestoreFileState(const FileState& state);
+    // A new history: after New and Open, nothing before them can be undone.
+    void ClearHistory();
+
     bool DoSave(const QString& path);
     void SetTitle(const QString& newTitle);
     transfer::MidiDriver& Driver();
@@ -122,6 +161,7 @@ private:
     bool modified = false;
     bool askProgramFile = false;
     bool sending = false;
+    QUndoStack undoStack;
 
     // Made on first use (Options or Send), so starting never touches the MIDI system.
     std::unique_ptr<transfer::MidiDriver> midiDriver;
