@@ -1,5 +1,7 @@
 #pragma once
 
+#include "program/Status.h"
+
 #include <chrono>
 #include <cstdint>
 #include <span>
@@ -12,13 +14,7 @@ namespace velomire::transfer {
 inline constexpr std::chrono::microseconds midiWireTimePerByte{320};
 
 // The outcome of a driver call: ok, or the driver's own text for the error box.
-struct MidiStatus {
-    bool ok = true;
-    std::string text;
-
-    explicit operator bool() const { return ok; }
-    static MidiStatus Error(std::string message) { return {false, std::move(message)}; }
-};
+using MidiStatus = program::Status;
 
 // One MIDI output system (the ALSA sequencer, JACK, a recorder in tests). Output only: nothing is
 // ever read from the sampler.
