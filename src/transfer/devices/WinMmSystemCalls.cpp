@@ -24,7 +24,15 @@ public:
         return result;
     }
 
-    Result Open(unsigned id) override { return midiOutOpen(&handle, id, 0, 0, CALLBACK_NULL); }
+    Result Open(unsigned id) override {
+        const MMRESULT result = midiOutOpen(&handle, id, 0, 0, CALLBACK_NULL);
+        // The waits for done and between messages sleep in 1 ms steps, not the system's default
+        // 15.6 ms, while the device is open.
+        if (result == MMSYSERR_NOERROR) {
+            fineTimer = timeBeginPeriod(1) == TIMERR_NOERROR;
+        }
+        return result;
+    }
 
     Result PrepareHeader(std::span<const std::uint8_t> bytes) override {
         header = MIDIHDR{};
@@ -46,7 +54,13 @@ public:
 
     Result Reset() override { return midiOutReset(handle); }
 
-    Result Close() override { return midiOutClose(handle); }
+    Result Close() override {
+        if (fineTimer) {
+            timeEndPeriod(1);
+            fineTimer = false;
+        }
+        return midiOutClose(handle);
+    }
 
     std::string ErrorText(Result code) override {
         char text[MAXERRORLENGTH] = {};
@@ -59,6 +73,7 @@ public:
 private:
     HMIDIOUT handle = nullptr;
     MIDIHDR header{};
+    bool fineTimer = false;
 };
 
 } // namespace
