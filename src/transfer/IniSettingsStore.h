@@ -21,6 +21,7 @@ public:
 
     std::optional<std::string> Read(std::string_view key) override;
     void Write(std::string_view key, const std::string& value) override;
+    void Sync() override {} // nothing is written back
 
     // $VELOMIRE_SETTINGS_FILE when set; else where the desktop application keeps its settings:
     // %APPDATA%\Velomire\Velomire.ini on Windows, $XDG_CONFIG_HOME (or ~/.config)/Velomire/
