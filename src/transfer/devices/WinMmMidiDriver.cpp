@@ -57,7 +57,7 @@ MidiStatus WinMmMidiDriver::Write(std::span<const std::uint8_t> bytes) {
     const WaitClock::TimePoint start = clock->Now();
     result = calls->LongMsg();
     if (result != WinMmCalls::noError) {
-        const MidiStatus status = Failure("midiOutLongMsg", result);
+        MidiStatus status = Failure("midiOutLongMsg", result);
         ReleaseHeader();
         return status;
     }
