@@ -8,6 +8,10 @@ packages=(
     qt6-base-dev libasound2-dev librtmidi-dev librtaudio-dev libjack-jackd2-dev
     nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
     jackd2 jack-tools xvfb xauth imagemagick sox
+    # velomire-cli.exe: the MinGW-w64 cross compiler, GoogleTest's sources for it, Wine to run it
+    g++-mingw-w64-x86-64-posix googletest wine wine64
+    # the Debian package: dpkg-shlibdeps finds its runtime dependencies
+    dpkg-dev file
 )
 
 missing=()

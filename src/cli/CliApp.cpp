@@ -13,7 +13,11 @@
 #include "transfer/SamplerSettings.h"
 #include "transfer/SendCommand.h"
 #include "transfer/devices/SystemMidiDriver.h"
+#ifdef VELOMIRE_CLI_QT_SETTINGS
 #include "ui/QtSettingsStore.h"
+#else
+#include "transfer/IniSettingsStore.h"
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -30,6 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const usage = R"(usage: velomire-cli COMMAND ...
+  --version                     print the version
   info PROGRAM.vmp [--json]     print every stored field of a program
   new PROGRAM.vmp FILE.wav...   create a program from WAV files of its directory and save it
   ports                         list the MIDI output ports
@@ -128,6 +133,10 @@ int CliApp::Run(const std::vector<std::string>& args) {
     }
     if (command == "send") {
         return Transfer(rest, true);
+    }
+    if (command == "--version") {
+        std::cout << "velomire-cli " << VELOMIRE_VERSION << '\n';
+        return exitOk;
     }
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << usage;
@@ -302,7 +311,11 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
     }
     program->SetProgramPath(programPath, false);
 
+#ifdef VELOMIRE_CLI_QT_SETTINGS
     app::QtSettingsStore store;
+#else
+    transfer::IniSettingsStore store(transfer::IniSettingsStore::DefaultPath());
+#endif
     transfer::SamplerSettings settings = transfer::SamplerSettings::Read(store);
     settings.samplerModel = *model;
     if (midiChannel) {

@@ -12,7 +12,9 @@ constexpr double noMatch = std::numeric_limits<double>::infinity();
 double Mismatch(std::span<const std::int16_t> frames, std::int64_t start, std::int64_t end,
                 std::int64_t compare) {
     const auto count = static_cast<std::int64_t>(frames.size());
-    const auto at = [&](std::int64_t i) { return double{frames[static_cast<std::size_t>(i)]}; };
+    const auto at = [&](std::int64_t i) {
+        return static_cast<double>(frames[static_cast<std::size_t>(i)]);
+    };
     double sum = 0;
     std::int64_t pairs = std::min(compare, start);
     for (std::int64_t k = 1; k <= pairs; ++k) {

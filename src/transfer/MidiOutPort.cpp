@@ -59,7 +59,12 @@ bool MidiOutPort::Open(int deviceId) {
 void MidiOutPort::OpenTrace() {
     isTracing = true;
     // A dump that cannot be created stays null: Send then skips the dump and goes on sending.
-    traceFile.reset(std::fopen(tracePath.string().c_str(), "wb"));
+#ifdef _WIN32
+    // The narrow name would go through the ANSI code page and miss characters outside it.
+    traceFile.reset(_wfopen(tracePath.c_str(), L"wb"));
+#else
+    traceFile.reset(std::fopen(tracePath.c_str(), "wb"));
+#endif
 }
 
 bool MidiOutPort::Send() {

@@ -1,11 +1,12 @@
 # Runs velomire-cli as a user would: creates a program from generated WAV files, reads it back,
-# and checks the refusals and exit codes. Called by CTest with -DCLI=... -DSOURCE_DIR=...
+# and checks the refusals and exit codes. Called by CTest with -DCLI=... -DSOURCE_DIR=... and, for
+# a cross-built tool, -DEMULATOR=wine.
 set(work "${CMAKE_CURRENT_BINARY_DIR}/cli_test_work")
 file(REMOVE_RECURSE "${work}")
 file(MAKE_DIRECTORY "${work}")
 
 function(run_cli expected_code)
-    execute_process(COMMAND "${CLI}" ${ARGN} WORKING_DIRECTORY "${work}"
+    execute_process(COMMAND ${EMULATOR} "${CLI}" ${ARGN} WORKING_DIRECTORY "${work}"
         RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT code EQUAL expected_code)
         message(FATAL_ERROR "velomire-cli ${ARGN}: exit ${code}, expected ${expected_code}\n${out}\n${err}")
@@ -19,6 +20,9 @@ function(expect_match text pattern)
         message(FATAL_ERROR "expected to find '${pattern}' in:\n${text}")
     endif()
 endfunction()
+
+run_cli(0 --version)
+expect_match("${cli_out}" "^velomire-cli [0-9]+\\.[0-9]+")
 
 # The bundled demo is described in full.
 run_cli(0 info "${SOURCE_DIR}/examples/demo/demo.vmp")

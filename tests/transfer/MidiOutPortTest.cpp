@@ -286,11 +286,26 @@ TEST(DefaultTracePath, EnvironmentOverridesTheHomeDirectory) {
         RecordingMessages messages;
         EXPECT_EQ(MidiOutPort(driver, clock, messages).TracePath(), dir / "other.chk");
     }
-#ifndef _WIN32
     ScopedEnv empty("VELOMIRE_TRACE_FILE", "");
+#ifdef _WIN32
+    EXPECT_EQ(DefaultTracePath(), "c:\\mididump.chk");
+#else
     EXPECT_EQ(DefaultTracePath(), dir / "mididump.chk");
 #endif
 }
+
+#ifdef _WIN32
+// A Windows file name is UTF-16: the dump goes to the file named, whatever its characters.
+TEST_F(MidiOutPortTest, TracesToAWindowsPathWithCharactersOutsideTheCodePage) {
+    const std::filesystem::path dump = dir.Path() / std::filesystem::path(L"dump-\u00e9\u4e2d.chk");
+    port.SetTracePath(dump);
+    ASSERT_TRUE(port.Open(0));
+    port.OpenTrace();
+    SendHex("F0 7E F7");
+    port.Close();
+    EXPECT_EQ(std::filesystem::file_size(dump), 3u);
+}
+#endif
 
 } // namespace
 } // namespace velomire::transfer

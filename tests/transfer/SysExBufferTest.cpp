@@ -192,6 +192,9 @@ TEST_F(SysExBufferTest, ZeroAndNegativeWaitsReturnWithoutSleepingOrIdling) {
 }
 
 TEST(SteadyWaitClockTest, WaitSleepsForTheWholeTimeWithoutSpinning) {
+#ifdef _WIN32
+    GTEST_SKIP() << "std::clock() counts wall time on Windows, not processor time";
+#endif
     SteadyWaitClock clock;
     SysExBuffer buffer(clock);
     const auto wallStart = std::chrono::steady_clock::now();

@@ -3,6 +3,8 @@
 #ifdef __linux__
 #include "transfer/devices/AlsaSeqMidiDriver.h"
 #include "transfer/devices/JackMidiDriver.h"
+#elif defined(_WIN32)
+#include "transfer/devices/WinMmMidiDriver.h"
 #else
 #include <rtmidi/RtMidi.h>
 
@@ -24,13 +26,23 @@ std::vector<MidiBackEnd> PlatformBackEnds() {
     return backEnds;
 }
 
+#elif defined(_WIN32)
+
+std::vector<MidiBackEnd> PlatformBackEnds() {
+    std::vector<MidiBackEnd> backEnds;
+    backEnds.push_back({std::make_unique<WinMmMidiDriver>(MakeSystemWinMmCalls(),
+                                                          std::make_unique<SteadyWaitClock>()),
+                        ""});
+    return backEnds;
+}
+
 #else
 
 // TODO: the S900/S950 sample data is one System Exclusive message handed over in pieces, and
-// RtMidi's WinMM and CoreMIDI back ends refuse a piece that does not start with F0. Sending it
-// needs the native calls (midiOutLongMsg per piece on Windows, MIDISendSysex or a packet list
-// carrying the piece on macOS). Until then, pieces are refused here with a clear message. Not
-// compiled on the development machine: keep this small.
+// RtMidi's CoreMIDI back end refuses a piece that does not start with F0. Sending it on macOS
+// needs the native calls (MIDISendSysex or a packet list carrying the piece). Until then, pieces
+// are refused here with a clear message. Not compiled on the development machine: keep this
+// small.
 class RtMidiDefaultDriver final : public MidiDriver {
 public:
     std::vector<std::string> PortNames() override {

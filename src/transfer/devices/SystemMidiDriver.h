@@ -19,8 +19,8 @@ struct MidiBackEnd {
 class SystemMidiDriver final : public MidiDriver {
 public:
     // This system's back ends. On Linux: the ALSA sequencer's ports, then the MIDI inputs of a
-    // running JACK server named "JACK: client:port". Elsewhere: RtMidi's default API, which takes
-    // whole System Exclusive messages only.
+    // running JACK server named "JACK: client:port". On Windows: the WinMM devices. Elsewhere:
+    // RtMidi's default API, which takes whole System Exclusive messages only.
     SystemMidiDriver();
     explicit SystemMidiDriver(std::vector<MidiBackEnd> backEnds);
     ~SystemMidiDriver() override;

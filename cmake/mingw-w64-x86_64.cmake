@@ -1,0 +1,22 @@
+# Cross-compiles for 64-bit Windows with Debian's MinGW-w64 compiler (g++-mingw-w64-x86-64-posix,
+# the one with std::thread). Programs are linked statically, so velomire-cli.exe needs no DLL
+# beside it; when Wine is installed, CTest runs the programs under it.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+
+find_program(VELOMIRE_WINE NAMES wine wine64)
+if(VELOMIRE_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${VELOMIRE_WINE})
+endif()
