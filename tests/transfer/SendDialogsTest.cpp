@@ -102,7 +102,7 @@ void SendDialogsTest::okReadsWholeNumbersWithoutRangeAndRefusesOthers() {
 }
 
 void SendDialogsTest::summaryShowsTheFiguresAndSendIsTheDefault() {
-    CProgramSummaryDlg dialog(ProgramSummary{2, 88200});
+    CProgramSummaryDlg dialog(ProgramSummary{2, 88200, 92.4});
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Program Summary"));
