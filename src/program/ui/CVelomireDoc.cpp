@@ -1,6 +1,7 @@
 #include "program/ui/CVelomireDoc.h"
 
 #include "editing/SampleListCells.h"
+#include "program/ByteWriter.h"
 #include "program/OpenSample.h"
 #include "program/ProgramFile.h"
 #include "program/ui/CSelectSamplesDlg.h"
@@ -29,6 +30,15 @@ std::filesystem::path ToPath(const QString& path) {
 }
 
 using app::FromStd;
+
+// A row as the program file holds it, to tell whether an editor changed anything.
+std::vector<std::uint8_t> StoredBytes(const SampleEntry& entry) {
+    std::vector<std::uint8_t> bytes;
+    ByteWriter out(bytes);
+    entry.sample.Write(out);
+    entry.keygroup.Write(out);
+    return bytes;
+}
 
 } // namespace
 
@@ -67,10 +77,9 @@ bool CVelomireDoc::OnNewDocument() {
                                                   QStringLiteral("Velomire program (*.vmp)"),
                                                   QString(), QStringLiteral("vmp"));
         if (!path.isEmpty()) {
-            // The chosen file only names the program and its directory; it is first written by
-            // Save, which therefore asks for the name again.
-            pathName.clear();
-            SetTitle(FromStd(program->SetProgramPath(ToPath(path), true)));
+            // The chosen file names the program and its directory; the first Save writes it.
+            pathName = QFileInfo(path).absoluteFilePath();
+            SetTitle(FromStd(program->SetProgramPath(ToPath(pathName), true)));
             SetModifiedFlag(false);
             emit initialUpdate();
             UpdateAllViews();
@@ -84,16 +93,19 @@ bool CVelomireDoc::OnNewDocument() {
     return true;
 }
 
-bool CVelomireDoc::OnOpenDocument(const QString& path) {
+bool CVelomireDoc::OnOpenDocument(const QString& givenPath) {
+    // A relative path names a file in the working directory as it is now, before the program's
+    // directory becomes the working directory.
+    const QString path = QFileInfo(givenPath).absoluteFilePath();
     // The program in memory changes only once every byte was read.
     const FileResult result = ProgramFile::LoadFile(ToPath(path), *program);
     if (!result) {
-        messages.Show(result.error, QFileInfo(path).fileName().toStdString());
+        messages.Show(result.Text(), QFileInfo(path).fileName().toStdString());
         return false;
     }
     const std::string stem = program->SetProgramPath(ToPath(path), false);
 
-    pathName = QFileInfo(path).absoluteFilePath();
+    pathName = path;
     SetTitle(FromStd(stem));
     SetModifiedFlag(false);
     emit pathRecorded(pathName);
@@ -120,13 +132,28 @@ void CVelomireDoc::OnFileOpen() {
 }
 
 bool CVelomireDoc::OnFileSave() {
+    if (!CanSave()) {
+        return false;
+    }
     if (pathName.isEmpty()) {
         return OnFileSaveAs();
     }
     return DoSave(pathName);
 }
 
+bool CVelomireDoc::CanSave() {
+    // The start-up document holds no program: its header would be saved as zeros.
+    if (!program->programCreated) {
+        messages.Show("Create a program first !", appCaption);
+        return false;
+    }
+    return true;
+}
+
 bool CVelomireDoc::OnFileSaveAs() {
+    if (!CanSave()) {
+        return false;
+    }
     const QString proposal = QDir::current().filePath(title + QStringLiteral(".vmp"));
     const QString path =
         dialogs.SaveFileName(QStringLiteral("Save As"), QStringLiteral("Velomire prog (*.vmp)"),
@@ -140,7 +167,7 @@ bool CVelomireDoc::OnFileSaveAs() {
 bool CVelomireDoc::DoSave(const QString& path) {
     const FileResult result = ProgramFile::SaveFile(ToPath(path), *program);
     if (!result) {
-        messages.Show(result.error, QFileInfo(path).fileName().toStdString());
+        messages.Show(result.Text(), QFileInfo(path).fileName().toStdString());
         return false;
     }
     // The program keeps its name in memory; only the document takes the new file's.
@@ -232,8 +259,12 @@ void CVelomireDoc::OnOptions() {
 void CVelomireDoc::OnSendProgram() {
     transfer::QtSendUi ui(window, messages);
     sending = true;
-    transfer::SendCommand(*program, settings, Port(), messages, ui).OnSendProgram();
+    transfer::SendCommand command(*program, settings, Port(), messages, ui);
+    const auto outcome = command.OnSendProgram();
     sending = false;
+    if (outcome == transfer::SendCommand::Outcome::sent) {
+        emit statusMessage(FromStd(command.Report()));
+    }
 }
 
 transfer::MidiDriver& CVelomireDoc::Driver() {
@@ -270,13 +301,16 @@ void CVelomireDoc::EditSample(int row, EditScope scope,
     if (editor) {
         editor(program->editEntry);
     }
-    // Copied back however the editor was closed.
+    // Copied back however the editor was closed; the document changes only when the row did.
+    const std::vector<std::uint8_t> before = StoredBytes(entry);
     if (scope == EditScope::sampleAndKeygroup) {
         entry = program->editEntry;
     } else {
         entry.sample = program->editEntry.sample;
     }
-    MarkChanged();
+    if (StoredBytes(entry) != before) {
+        MarkChanged();
+    }
 }
 
 void CVelomireDoc::RenameSample(int row, const std::string& name) {

@@ -53,10 +53,12 @@ public:
     void SetWindow(QWidget* window) { this->window = window; }
 
     // New without the save prompt: at start-up it shows nothing and creates no program; every
-    // later New asks for the new program's file in "Create New Program" (cancel changes nothing).
+    // later New asks for the new program's file in "Create New Program" (cancel changes nothing),
+    // which the first Save then writes.
     bool OnNewDocument();
-    // Loads the program file and, only when it loaded, makes its directory the program's; a
-    // refused file is reported and changes nothing.
+    // Loads the program file (a relative path is taken from the current working directory) and,
+    // only when it loaded, makes its directory the program's; a refused file is reported and
+    // changes nothing.
     bool OnOpenDocument(const QString& path);
     // After start-up, New asks for a file name.
     void EndStartUp() { askProgramFile = true; }
@@ -78,8 +80,8 @@ public:
     bool IsSending() const { return sending; }
 
     // The editing protocol: copies the row into editEntry, runs the editor on it (none: the copy
-    // goes straight back), copies it back over the row, marks the document modified and updates
-    // the views.
+    // goes straight back), copies it back over the row and, when the row changed, marks the
+    // document modified and updates the views.
     void EditSample(int row, EditScope scope, const std::function<void(SampleEntry&)>& editor);
     // Renames a row in place (cut to the 19 bytes the field holds) and marks the document
     // modified; the views are not rebuilt, only the renamed label changes.
@@ -101,8 +103,11 @@ signals:
     void modifiedChanged(bool modified);
     // A program file was opened or saved under this path (the recent-file list takes it).
     void pathRecorded(const QString& path);
+    // A line for the status bar: how a command ended ("Sent 3 samples and the program in 12 s").
+    void statusMessage(const QString& text);
 
 private:
+    bool CanSave();
     bool DoSave(const QString& path);
     void SetTitle(const QString& newTitle);
     transfer::MidiDriver& Driver();
