@@ -184,8 +184,12 @@ void SendDialogsTest::sendingWindowSwallowsInputUntilItIsDone() {
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(clicks, 0);
 
+    // A click still on its way when the send ends is dropped with the rest, not replayed.
+    QTimer::singleShot(20, [button] { QTest::mouseClick(button, Qt::LeftButton); });
     window->Finish();
     window.reset();
+    QTest::qWait(100);
+    QCOMPARE(clicks, 0);
 
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(clicks, 1);
