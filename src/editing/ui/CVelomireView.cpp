@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -141,11 +142,8 @@ void CVelomireView::EditCurrentSample(EditMode mode) {
                        });
         return;
     }
+    // None chosen (-1): the system's default output, as the Select Samples preview plays on.
     const int waveOutDevice = doc.Settings().waveOutDevice;
-    if (waveOutDevice < 0) {
-        doc.Messages().Show("Select a Wave Out device in the Options menu", appCaption);
-        return;
-    }
     doc.EditSample(row, program::CVelomireDoc::EditScope::sampleOnly,
                    [this, waveOutDevice](program::SampleEntry& editEntry) {
                        if (runLoopEditor) {
@@ -170,6 +168,28 @@ void CVelomireView::mousePressEvent(QMouseEvent* event) {
         }
     }
     QTableView::mousePressEvent(event);
+}
+
+QString CVelomireView::EmptyHint() const {
+    if (model()->rowCount() > 0) {
+        return {};
+    }
+    if (!doc.GetProgram().programCreated) {
+        return QStringLiteral("Start with File > New program, or File > Open program.");
+    }
+    return QStringLiteral("Add samples with Program > Add Samples to the Program.");
+}
+
+void CVelomireView::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    const QString hint = EmptyHint();
+    if (hint.isEmpty()) {
+        return;
+    }
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8),
+                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, hint);
 }
 
 void CVelomireView::keyPressEvent(QKeyEvent* event) {

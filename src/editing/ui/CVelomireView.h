@@ -43,6 +43,9 @@ public:
     // The right-click popup "Samples".
     QMenu* ContextMenu() const { return contextMenu; }
 
+    // The line shown in the empty list: what to do first.
+    QString EmptyHint() const;
+
     // The row of the last Parameters or Loops Editor command, or -1.
     int CurrentItem() const { return currentItem; }
 
@@ -52,6 +55,7 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     enum class EditMode { parameters, loopsEditor };
