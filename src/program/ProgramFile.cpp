@@ -105,7 +105,7 @@ FileResult ProgramFile::Load(std::span<const std::uint8_t> bytes, Program& progr
 
 FileResult ProgramFile::LoadFile(const std::filesystem::path& path, Program& program) {
     std::vector<std::uint8_t> bytes;
-    const FileResult read =
+    FileResult read =
         ReadRegularFile(path, maxFileSize, "Error: This is not a program file !", bytes);
     if (!read) {
         return read;
