@@ -126,6 +126,8 @@ CMainFrame::CMainFrame(program::CVelomireDoc& doc, RecentFiles& recentFiles, boo
     connect(&doc, &program::CVelomireDoc::titleChanged, this, &CMainFrame::UpdateTitle);
     connect(&doc, &program::CVelomireDoc::modifiedChanged, this, &QWidget::setWindowModified);
     connect(&doc, &program::CVelomireDoc::pathRecorded, &recentFiles, &RecentFiles::Add);
+    connect(&doc, &program::CVelomireDoc::statusMessage, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
     connect(&recentFiles, &RecentFiles::changed, this, &CMainFrame::RebuildRecentFiles);
     UpdateTitle();
 

@@ -56,7 +56,8 @@ StartOptions CVelomireApp::ParseCommandLine(const QStringList& arguments) {
     }
     result.reportStartUp = parser.isSet(startUpTime);
     if (!parser.positionalArguments().isEmpty()) {
-        result.programFile = parser.positionalArguments().constFirst();
+        result.programFile =
+            QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
     }
     return result;
 }

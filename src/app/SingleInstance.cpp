@@ -1,22 +1,47 @@
 #include "app/SingleInstance.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocalSocket>
+#include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace velomire::app {
-namespace {
 
-QString DefaultName() {
-    QString user = qEnvironmentVariable("USER");
-    if (user.isEmpty()) {
-        user = qEnvironmentVariable("USERNAME");
+QString SingleInstance::SessionName() {
+#ifdef Q_OS_UNIX
+    const QString user = QString::number(getuid());
+#else
+    const QString user = qEnvironmentVariable("USERNAME");
+#endif
+    // The graphical session: the platform and its display (an X display, a Wayland socket).
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty()) {
+        display = qEnvironmentVariable("DISPLAY");
     }
-    return QStringLiteral("velomire-") + user;
+    QString session = QGuiApplication::platformName() + QLatin1Char('-') + display;
+    for (QChar& c : session) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('.')) {
+            c = QLatin1Char('_');
+        }
+    }
+    const QString name = QStringLiteral("velomire-%1-%2").arg(user, session);
+#ifdef Q_OS_UNIX
+    // In the user's own runtime directory, out of other users' reach.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty()) {
+        return QDir(runtime).filePath(name);
+    }
+#endif
+    return name;
 }
 
-} // namespace
-
 SingleInstance::SingleInstance(QString name, QObject* parent)
-    : QObject(parent), name(name.isEmpty() ? DefaultName() : std::move(name)) {}
+    : QObject(parent), name(name.isEmpty() ? SessionName() : std::move(name)) {}
 
 bool SingleInstance::SendToRunning(const QString& programFile, int timeoutMs) {
     QLocalSocket socket;
@@ -24,8 +49,8 @@ bool SingleInstance::SendToRunning(const QString& programFile, int timeoutMs) {
     if (!socket.waitForConnected(timeoutMs)) {
         return false;
     }
-    // One line per request: the absolute path, UTF-8.
-    socket.write(programFile.toUtf8() + '\n');
+    // One line per request: the absolute path (resolved here, where it was given), UTF-8.
+    socket.write(QFileInfo(programFile).absoluteFilePath().toUtf8() + '\n');
     if (!socket.waitForBytesWritten(timeoutMs)) {
         return false;
     }

@@ -8,13 +8,16 @@
 
 namespace velomire::app {
 
-// One application per user: a program opened from the file manager while Velomire runs is handed
-// to the running application (which opens it as if it had been dropped on its window) instead of
-// starting a second one.
+// One application per user and graphical session: a program opened from the file manager while
+// Velomire runs is handed to the running application (which opens it as if it had been dropped on
+// its window) instead of starting a second one.
 class SingleInstance : public QObject {
 public:
-    // The per-user name of the local socket, or `name` when given (tests).
+    // The name of the local socket for this user and session, or `name` when given (tests).
     explicit SingleInstance(QString name = {}, QObject* parent = nullptr);
+
+    // The socket of this user (by user id) on this display, in the user's runtime directory.
+    static QString SessionName();
 
     // Hands the program file to a running application; true when one took it.
     bool SendToRunning(const QString& programFile, int timeoutMs = 1000);

@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -102,18 +101,66 @@ std::optional<int> FindPort(const std::vector<std::string>& names, const std::st
 }
 
 int UsageError(const std::string& message) {
-    std::cerr << "velomire-cli: " << message << '\n' << usage;
+    std::cerr << "velomire-cli: " << TerminalText(message) << '\n' << usage;
     return exitUsage;
 }
 
 int Refused(const std::string& message) {
-    std::cerr << "velomire-cli: " << message << '\n';
+    std::cerr << "velomire-cli: " << TerminalText(message) << '\n';
     return exitRefused;
+}
+
+// "p.vmp: Error: Can't open File ! (/home/ann/p.vmp: Permission denied)"
+std::string FileProblem(const std::string& given, const program::FileResult& result) {
+    std::string text = given + ": " + result.error;
+    if (!result.reason.empty()) {
+        text += " (" + result.path + ": " + result.reason + ")";
+    }
+    return text;
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
+}
+
+// Why a file about to be written must be left alone, or nothing. Only a program file (new) or a
+// file that holds no program (render) is replaced, never a directory, a FIFO or a device.
+std::optional<std::string> ProtectedTarget(const fs::path& target, bool wantProgram) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(target, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        return ec.message();
+    }
+    if (!fs::exists(status)) {
+        return std::nullopt;
+    }
+    if (!fs::is_regular_file(status)) {
+        return "exists and is not a regular file";
+    }
+    auto existing = std::make_unique<program::Program>();
+    const bool holdsProgram = static_cast<bool>(program::ProgramFile::LoadFile(target, *existing));
+    if (wantProgram && !holdsProgram) {
+        return "exists and is not a program file";
+    }
+    if (!wantProgram && holdsProgram) {
+        return "is a program file";
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
 int CliApp::Run(const std::vector<std::string>& args) {
+    // A file system call that fails where nobody expected it still ends in one line.
+    try {
+        return RunCommand(args);
+    } catch (const std::exception& error) {
+        return Refused(error.what());
+    }
+}
+
+int CliApp::RunCommand(const std::vector<std::string>& args) {
     if (args.empty()) {
         return UsageError("no command given");
     }
@@ -165,7 +212,7 @@ int CliApp::Info(const std::vector<std::string>& args) {
     auto program = std::make_unique<program::Program>();
     const auto result = program::ProgramFile::LoadFile(path, *program);
     if (!result) {
-        return Refused(path + ": " + result.error);
+        return Refused(FileProblem(path, result));
     }
     const auto data = ProgramToJson(*program);
     if (json) {
@@ -182,14 +229,26 @@ int CliApp::New(const std::vector<std::string>& args) {
     }
     std::error_code ec;
     const fs::path programPath = fs::absolute(args[0], ec);
-    if (ec || !fs::is_directory(programPath.parent_path())) {
+    if (ec || !fs::is_directory(programPath.parent_path(), ec)) {
         return Refused(args[0] + ": the program's directory does not exist");
+    }
+    std::string extension = programPath.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension != ".vmp") {
+        return Refused(args[0] + ": a program file name ends in .vmp");
+    }
+    if (const auto why = ProtectedTarget(programPath, true)) {
+        return Refused(args[0] + ": " + *why + "; nothing was written");
     }
     // The WAV files are named on the command line relative to where the user is; the program
     // names them relative to its own directory, which becomes the working directory.
     std::vector<fs::path> wavPaths;
     for (std::size_t i = 1; i < args.size(); ++i) {
         wavPaths.push_back(fs::absolute(args[i], ec));
+        if (SameFile(wavPaths.back(), programPath)) {
+            return Refused(args[0] + ": is also named as a sample file; nothing was written");
+        }
     }
 
     StderrMessages messages;
@@ -211,11 +270,12 @@ int CliApp::New(const std::vector<std::string>& args) {
 
     const auto saved = program::ProgramFile::SaveFile(programPath, *program);
     if (!saved) {
-        return Refused(programPath.string() + ": " + saved.error);
+        return Refused(FileProblem(programPath.string(), saved));
     }
-    std::cout << "Saved " << programPath.filename().string() << " with " << program->sampleCount
-              << (program->sampleCount == 1 ? " sample\n" : " samples\n");
-    return exitOk;
+    std::cout << "Saved " << TerminalText(programPath.filename().string()) << " with "
+              << program->sampleCount << (program->sampleCount == 1 ? " sample\n" : " samples\n");
+    // The accepted files are saved; a script still learns that some were refused.
+    return messages.Count() > 0 ? exitRefused : exitOk;
 }
 
 int CliApp::Ports(const std::vector<std::string>& args) {
@@ -307,7 +367,22 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
     auto program = std::make_unique<program::Program>();
     const auto loaded = program::ProgramFile::LoadFile(programPath, *program);
     if (!loaded) {
-        return Refused(options.programPath + ": " + loaded.error);
+        return Refused(FileProblem(options.programPath, loaded));
+    }
+    if (!live) {
+        bool isInput = SameFile(outPath, programPath);
+        for (int i = 0; i < program->sampleCount; ++i) {
+            const std::string name =
+                program::FieldText(program->samples[static_cast<std::size_t>(i)].sample.fileName);
+            isInput = isInput || SameFile(outPath, programPath.parent_path() / name);
+        }
+        if (isInput) {
+            return Refused(options.values["-o"] +
+                           ": is an input of the render; nothing was written");
+        }
+        if (const auto why = ProtectedTarget(outPath, false)) {
+            return Refused(options.values["-o"] + ": " + *why + "; nothing was written");
+        }
     }
     program->SetProgramPath(programPath, false);
 
@@ -342,7 +417,11 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
             program->traceMode = 1;
             midiPort.SetTracePath(tracePath);
         }
-        outcome = transfer::SendCommand(*program, settings, midiPort, messages, ui).OnSendProgram();
+        transfer::SendCommand sendCommand(*program, settings, midiPort, messages, ui);
+        outcome = sendCommand.OnSendProgram();
+        if (outcome == transfer::SendCommand::Outcome::sent) {
+            std::cout << sendCommand.Report() << '\n';
+        }
     } else {
         transfer::CaptureMidiDriver capture;
         transfer::InstantWaitClock clock;
@@ -350,12 +429,10 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
         settings.midiOutDevice = 0;
         outcome = transfer::SendCommand(*program, settings, midiPort, messages, ui).OnSendProgram();
         if (outcome == transfer::SendCommand::Outcome::sent && messages.Count() == 0) {
-            std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(capture.bytes.data()),
-                      static_cast<std::streamsize>(capture.bytes.size()));
-            out.close();
-            if (!out) {
-                return Refused(outPath.string() + ": Error: Can't write File !");
+            // Like Save: the old file stays whole until every new byte is written.
+            const auto written = program::ReplaceFile(outPath, capture.bytes);
+            if (!written) {
+                return Refused(FileProblem(outPath.string(), written));
             }
         }
     }

@@ -14,6 +14,7 @@ public:
     int Run(const std::vector<std::string>& args);
 
 private:
+    int RunCommand(const std::vector<std::string>& args);
     int Info(const std::vector<std::string>& args);
     int New(const std::vector<std::string>& args);
     int Ports(const std::vector<std::string>& args);

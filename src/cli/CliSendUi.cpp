@@ -1,5 +1,7 @@
 #include "cli/CliSendUi.h"
 
+#include "cli/StderrMessages.h"
+
 #include <iostream>
 
 #ifdef _WIN32
@@ -39,7 +41,7 @@ void CliSendUi::AskNumbers(transfer::SendNumbers& numbers) {
 
 void CliSendUi::OpenSending(const std::string& title) {
     if (live) {
-        std::cout << title << '\n' << std::flush;
+        std::cout << TerminalText(title) << '\n' << std::flush;
     }
 }
 
@@ -51,7 +53,7 @@ void CliSendUi::AddLine(const std::string& line) {
         std::cerr << '\n';
         barsShown = false;
     }
-    std::cout << line << '\n' << std::flush;
+    std::cout << TerminalText(line) << '\n' << std::flush;
 }
 
 void CliSendUi::CloseSending() {

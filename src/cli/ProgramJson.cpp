@@ -8,11 +8,20 @@ namespace {
 using nlohmann::ordered_json;
 using program::FieldText;
 
-// Text fields come from files made anywhere: keep them valid UTF-8 whatever bytes they hold.
+// A value in the text form: strings are already printable (Printable), so they are only quoted,
+// not escaped a second time as JSON would.
+std::string TextValue(const ordered_json& value) {
+    return value.is_string() ? "\"" + value.get<std::string>() + "\"" : value.dump();
+}
+
+// Text fields come from files made anywhere: keep them printable ASCII whatever bytes they hold,
+// each other byte as \xNN and the backslash itself as \\, so no two fields read the same.
 std::string Printable(const std::string& raw) {
     std::string out;
     for (unsigned char c : raw) {
-        if (c >= 0x20 && c < 0x7F) {
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c >= 0x20 && c < 0x7F) {
             out += static_cast<char>(c);
         } else {
             static const char digits[] = "0123456789ABCDEF";
@@ -93,19 +102,19 @@ void WriteText(std::ostringstream& out, const ordered_json& value, const std::st
         out << indent << label << ":";
         if (v.is_array() && IsFlat(v)) {
             for (const auto& item : v) {
-                out << ' ' << item.dump();
+                out << ' ' << TextValue(item);
             }
             out << '\n';
         } else if (v.is_object() && IsFlat(v) && v.size() <= 4) {
             for (auto field = v.begin(); field != v.end(); ++field) {
-                out << ' ' << field.key() << ' ' << field.value().dump();
+                out << ' ' << field.key() << ' ' << TextValue(field.value());
             }
             out << '\n';
         } else if (v.is_structured()) {
             out << '\n';
             WriteText(out, v, indent + "  ");
         } else {
-            out << ' ' << v.dump() << '\n';
+            out << ' ' << TextValue(v) << '\n';
         }
     }
 }

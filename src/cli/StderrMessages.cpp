@@ -4,12 +4,44 @@
 
 namespace velomire::cli {
 
+std::string TerminalText(std::string_view text) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        // C0 controls and DEL, and the C1 controls as UTF-8 writes them (C2 80 to C2 9F).
+        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (c >= 0x20 && c != 0x7F && !c1) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        const int count = c1 ? 2 : 1;
+        for (int k = 0; k < count; ++k) {
+            const auto b = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            out += "\\x";
+            out += digits[b >> 4];
+            out += digits[b & 15];
+        }
+        i += static_cast<std::size_t>(count - 1);
+    }
+    return out;
+}
+
 void StderrMessages::Show(std::string_view text, std::string_view caption) {
     ++count;
-    if (caption.empty()) {
-        std::cerr << text << '\n';
+    std::string line;
+    if (const auto end = text.find('\n'); end != std::string_view::npos) {
+        line = TerminalText(text.substr(0, end)) + " (" + TerminalText(text.substr(end + 1)) + ")";
     } else {
-        std::cerr << caption << ": " << text << '\n';
+        line = TerminalText(text);
+    }
+    if (caption.empty()) {
+        std::cerr << line << '\n';
+    } else {
+        std::cerr << TerminalText(caption) << ": " << line << '\n';
     }
 }
 

@@ -2,9 +2,17 @@
 
 #include "program/UserMessages.h"
 
+#include <string>
+#include <string_view>
+
 namespace velomire::cli {
 
-// Prints each message as one line on stderr: "caption: text".
+// Text for the terminal: control bytes (an escape sequence, a line break held in a file name) are
+// shown as \xNN instead of acting on the terminal. Other bytes, UTF-8 included, pass unchanged.
+std::string TerminalText(std::string_view text);
+
+// Prints each message as one line on stderr: "caption: text". A message of two lines (a sentence,
+// then the path and the system's reason) is printed as "caption: sentence (path: reason)".
 class StderrMessages : public program::UserMessages {
 public:
     void Show(std::string_view text, std::string_view caption) override;

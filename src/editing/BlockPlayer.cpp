@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <tuple>
 
 namespace velomire::editing {
 
@@ -61,8 +62,19 @@ void BlockPlayer::SetRegion(int first, int last) {
     const auto lastFrame = static_cast<std::int64_t>(waveform.size()) - 1;
     start = std::clamp<std::int64_t>(first, 0, std::max<std::int64_t>(lastFrame, 0));
     end = std::clamp<std::int64_t>(last, -1, lastFrame);
+    pendingRegion.reset();
     playPosition = start;
     bytesLeft = end >= start ? RegionBytes() : 0;
+}
+
+void BlockPlayer::EditRegion(int first, int last) {
+    if (!(cursorRunning && looping && bytesLeft > 0)) {
+        SetRegion(first, last);
+        return;
+    }
+    const auto lastFrame = static_cast<std::int64_t>(waveform.size()) - 1;
+    pendingRegion = {std::clamp<std::int64_t>(first, 0, std::max<std::int64_t>(lastFrame, 0)),
+                     std::clamp<std::int64_t>(last, -1, lastFrame)};
 }
 
 void BlockPlayer::SetLooping(bool loops) {
@@ -70,6 +82,10 @@ void BlockPlayer::SetLooping(bool loops) {
 }
 
 bool BlockPlayer::OnPlay() {
+    if (pendingRegion) {
+        std::tie(start, end) = *pendingRegion;
+        pendingRegion.reset();
+    }
     if (output.IsOpen()) {
         // The blocks still out come back later with tags we no longer wait for; their slots in
         // the output are freed by the reset.
@@ -89,6 +105,7 @@ bool BlockPlayer::OnPlay() {
 
 void BlockPlayer::OnStop() {
     bytesLeft = 0;
+    pendingRegion.reset();
     if (!output.IsOpen()) {
         return;
     }
@@ -136,6 +153,7 @@ bool BlockPlayer::OpenAndStart(bool open) {
 
 void BlockPlayer::Close() {
     bytesLeft = 0;
+    pendingRegion.reset();
     OpenAndStart(false);
 }
 
@@ -151,6 +169,11 @@ void BlockPlayer::QueueBlock(int header) {
         return;
     }
 
+    // A block the device refuses leaves the position and the history as they were: the next
+    // refill plays these frames.
+    const auto saved = std::tuple(start, end, pendingRegion, playPosition, bytesLeft, framesRetired,
+                                  olderStart, olderFrames, olderLoop, newerStart, newerFrames,
+                                  newerLoop, cursorBase, cursorLoop);
     framesRetired += olderFrames;
     olderStart = newerStart;
     olderFrames = newerFrames;
@@ -180,7 +203,15 @@ void BlockPlayer::QueueBlock(int header) {
         playPosition += count;
         bytesLeft -= count * 2;
         if (bytesLeft <= 0 && looping) {
-            // The next frames start the loop again right behind these: no gap.
+            // The next frames start the loop again right behind these: no gap. An edit made
+            // during the round takes effect here.
+            if (pendingRegion) {
+                std::tie(start, end) = *pendingRegion;
+                pendingRegion.reset();
+            }
+            if (end < start) {
+                break;
+            }
             playPosition = start;
             bytesLeft = RegionBytes();
         }
@@ -191,10 +222,14 @@ void BlockPlayer::QueueBlock(int header) {
     cursorLoop = olderFrames > 0 ? olderLoop : newerLoop;
 
     const std::uint64_t blockTag = ++nextTag;
-    if (output.Queue(blockTag, std::span(block.data(), static_cast<std::size_t>(frames)))) {
-        tag = blockTag;
-        ++buffersQueued;
+    if (!output.Queue(blockTag, std::span(block.data(), static_cast<std::size_t>(frames)))) {
+        std::tie(start, end, pendingRegion, playPosition, bytesLeft, framesRetired, olderStart,
+                 olderFrames, olderLoop, newerStart, newerFrames, newerLoop, cursorBase,
+                 cursorLoop) = saved;
+        return;
     }
+    tag = blockTag;
+    ++buffersQueued;
 }
 
 bool BlockPlayer::OnBlockFinished(std::uint64_t tag) {

@@ -20,6 +20,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velomire::editing {
@@ -49,6 +50,9 @@ public:
     // becomes this region from its start; a running playback goes on with it after the blocks
     // already queued. Figures outside the track are pulled inside it.
     void SetRegion(int start, int end);
+    // The figures of the playing part were edited: while a loop plays, the round under way is
+    // finished and the edited region takes over at the next wrap; otherwise like SetRegion.
+    void EditRegion(int start, int end);
     // Whether the region refills from Start when it runs out: a loop part in "Normal Looping" or
     // "Loop until release". Read at every refill, so a change of loop mode applies at once. While
     // looping, every block is filled to its 8192 frames with the loop repeated, going on from
@@ -97,6 +101,8 @@ private:
     std::int64_t start = 0;
     std::int64_t end = -1;
     bool looping = false;
+    // An edited loop region waiting for the round under way to end.
+    std::optional<std::pair<std::int64_t, std::int64_t>> pendingRegion;
 
     std::array<std::vector<std::int16_t>, 2> blocks;
     // The tag each block is out with, 0 while it is not in the device.

@@ -1,6 +1,7 @@
 #include "program/OpenSample.h"
 
 #include "program/AddSample.h"
+#include "program/WavInfo.h"
 
 #include <system_error>
 
@@ -26,6 +27,14 @@ std::optional<std::string> OpenSample(Program& program, const std::filesystem::p
         return std::nullopt;
     }
 
+    // The file is read before anything changes: a refused one leaves the program as it was.
+    {
+        WavInfo wav(messages);
+        if (!wav.Open(wavPath.string())) {
+            return std::nullopt;
+        }
+    }
+    // The row is made from the file as the program names it, from its own directory.
     const std::string title = program.SetProgramPath(wavPath, true);
     AddSample(program, fileName, messages);
     return title;

@@ -16,9 +16,9 @@ std::string SampleFileName(const std::filesystem::path& wavPath);
 
 // "Open sample" once the file is chosen: starts a new program named after the WAV file (without
 // extension) in the file's directory, which becomes the working directory, and fills row 0 from
-// the file. A file the reader refuses leaves the program empty (the reader has said why). A name
-// the row cannot hold (more than 39 characters) is refused before anything changes: nothing, and
-// the program is as it was. Returns the document title.
+// the file. A file the reader refuses (the reader has said why) and a name the row cannot hold
+// (more than 39 characters) are refused before anything changes: nothing, and the program is as
+// it was. Returns the document title.
 std::optional<std::string> OpenSample(Program& program, const std::filesystem::path& wavPath,
                                       UserMessages& messages);
 

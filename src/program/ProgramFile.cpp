@@ -3,10 +3,7 @@
 #include "program/ByteReader.h"
 #include "program/ByteWriter.h"
 
-#include <fstream>
 #include <memory>
-#include <random>
-#include <system_error>
 
 namespace velomire::program {
 namespace {
@@ -107,48 +104,17 @@ FileResult ProgramFile::Load(std::span<const std::uint8_t> bytes, Program& progr
 }
 
 FileResult ProgramFile::LoadFile(const std::filesystem::path& path, Program& program) {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    std::ifstream file(path, std::ios::binary);
-    if (ec || !file) {
-        return FileResult::Failure("Error: Can't open File !");
-    }
-    if (size > maxFileSize) {
-        return FileResult::Failure("Error: This is not a program file !");
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (file.gcount() != static_cast<std::streamsize>(bytes.size())) {
-        return FileResult::Failure("Error: Can't read File !");
+    std::vector<std::uint8_t> bytes;
+    FileResult read =
+        ReadRegularFile(path, maxFileSize, "Error: This is not a program file !", bytes);
+    if (!read) {
+        return read;
     }
     return Load(bytes, program);
 }
 
 FileResult ProgramFile::SaveFile(const std::filesystem::path& path, const Program& program) {
-    const std::vector<std::uint8_t> bytes = Store(program);
-
-    std::random_device random;
-    std::filesystem::path temporary = path;
-    temporary += ".saving-" + std::to_string(random() % 1000000);
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        file.close();
-        if (!file) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return FileResult::Failure("Error: Can't write File !");
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return FileResult::Failure("Error: Can't write File ! (" + ec.message() + ")");
-    }
-    return {};
+    return ReplaceFile(path, Store(program));
 }
 
 } // namespace velomire::program

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "program/Program.h"
+#include "program/SafeFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -9,15 +10,6 @@
 #include <vector>
 
 namespace velomire::program {
-
-// The outcome of reading or writing a program file; `error` is a sentence for the user.
-struct FileResult {
-    bool ok = true;
-    std::string error;
-
-    explicit operator bool() const { return ok; }
-    static FileResult Failure(std::string text) { return {false, std::move(text)}; }
-};
 
 // A program file: a length-prefixed identifying text, the sample count, the program header and
 // each row's sample block and keygroup block, byte for byte. 152 + 308 bytes per row.
@@ -36,8 +28,7 @@ public:
     static FileResult Load(std::span<const std::uint8_t> bytes, Program& program);
 
     static FileResult LoadFile(const std::filesystem::path& path, Program& program);
-    // Writes a temporary file beside the target and renames it over the target only once every
-    // byte is written, so a failed save leaves the previous file as it was.
+    // Replaces the file so that a failed save leaves the previous file as it was (ReplaceFile).
     static FileResult SaveFile(const std::filesystem::path& path, const Program& program);
 };
 

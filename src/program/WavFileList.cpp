@@ -2,6 +2,7 @@
 
 #include "program/GcvtText.h"
 #include "program/Program.h"
+#include "program/SafeFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -35,8 +36,7 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 bool CanBeOpened(const std::string& file) {
-    std::error_code error;
-    if (fs::is_directory(file, error)) {
+    if (!IsRegularFile(file)) {
         return false;
     }
     std::ifstream probe(file, std::ios::binary);

@@ -1,6 +1,7 @@
 #include "program/WavInfo.h"
 
 #include "program/ByteReader.h"
+#include "program/SafeFile.h"
 
 #include <algorithm>
 #include <array>
@@ -39,9 +40,9 @@ bool TagIs(std::span<const std::uint8_t> bytes, std::string_view tag) {
 class WavInfo::Source {
 public:
     static std::unique_ptr<Source> FromFile(const std::string& path) {
-        // A directory opens for reading on some systems and then claims an absurd size.
-        std::error_code error;
-        if (std::filesystem::is_directory(path, error)) {
+        // Regular files only: a directory opens for reading on some systems and then claims an
+        // absurd size, and a FIFO would wait for a writer forever.
+        if (!IsRegularFile(path)) {
             return nullptr;
         }
         auto source = std::unique_ptr<Source>(new Source);

@@ -1,5 +1,7 @@
 #include "transfer/OptionsForm.h"
 
+#include <algorithm>
+
 namespace velomire::transfer {
 namespace {
 
@@ -54,8 +56,8 @@ std::string_view OptionsForm::Label(Field field) {
 }
 
 std::string OptionsForm::RangeMessage(const OptionRange& range) {
-    return "Please enter an integer between " + std::to_string(range.min) + " and " +
-           std::to_string(range.max) + ".";
+    return std::string(range.label) + ": please enter an integer between " +
+           std::to_string(range.min) + " and " + std::to_string(range.max) + ".";
 }
 
 void OptionsForm::PickModel(std::int32_t pickedModel) {
@@ -68,6 +70,10 @@ void OptionsForm::PickModel(std::int32_t pickedModel) {
     values[numberOfSamples] = info->maxSample;
     values[polyphony] = info->polyphony;
     values[audioOutputs] = info->audioOutputs;
+    // Channels never set (a first use) become the first channel, so the first OK goes through.
+    for (const Field channel : {midiChannel, exclusiveChannel}) {
+        values[channel] = std::max(values[channel], 1);
+    }
 }
 
 std::optional<OptionsForm::Refusal>

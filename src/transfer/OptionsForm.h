@@ -36,7 +36,7 @@ public:
     explicit OptionsForm(const SamplerSettings& settings);
 
     static std::string_view Label(Field field);
-    // "Please enter an integer between 2 and 8."
+    // "Audio outputs: please enter an integer between 2 and 8."
     static std::string RangeMessage(const OptionRange& range);
 
     std::int32_t Model() const { return model; }
@@ -47,7 +47,8 @@ public:
     std::string Text(Field field) const { return std::to_string(values[field]); }
 
     // A model picked in the list: its defaults fill the limits, polyphony and audio outputs; the
-    // channels stay. -1 (no selection) only forgets the model.
+    // channels stay, except that a channel still at 0 becomes 1. -1 (no selection) only forgets
+    // the model.
     void PickModel(std::int32_t pickedModel);
 
     // OK: takes the three list selections (-1 for none), then reads the six field texts (indexed by

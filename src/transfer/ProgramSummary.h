@@ -1,5 +1,7 @@
 #pragma once
 
+#include "program/Program.h"
+
 #include <cstdint>
 #include <string>
 
@@ -9,14 +11,19 @@ namespace velomire::transfer {
 struct ProgramSummary {
     std::uint32_t sampleCount = 0; // sampler samples: one per entry, two per stereo entry
     std::uint32_t words = 0;       // sample words to send
+    double seconds = 0;            // the send's duration (EstimatedSendSeconds)
 
     std::string SampleText() const { return std::to_string(sampleCount); }
     // Two bytes per word in units of 1024 bytes, "Ko" below 1000 of them and "Mo" from there,
     // with two decimals cut, not rounded: "86.13 Ko", "2.92 Mo".
     std::string MemoryText() const;
-    // One second per sample plus 1.04617186 s per 1024 words: "0min 46sec".
+    // The seconds, rounded: "0min 46sec".
     std::string TimeText() const;
 };
+
+// How long a send of the program to the model takes: the wire time of every byte it sends at
+// 3,125 bytes a second, plus every wait it gives the sampler.
+double EstimatedSendSeconds(const program::Program& program, std::int32_t model);
 
 // One arrow click on a spin of the "Program and Sample number" dialog: up adds 1 but stays below
 // the limit, down takes 1 but stays at 0 or above. A limit of 0 or below keeps the value at 0.

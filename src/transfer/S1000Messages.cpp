@@ -99,12 +99,13 @@ void S1000Messages::SendS1000SampleHeader(int entry, int part) {
     U32(port, static_cast<std::int32_t>(sample.lengthWords));
     U32(port, static_cast<std::int32_t>(sample.startPoint));
     U32(port, static_cast<std::int32_t>(sample.endPoint));
-    // Loops 0 to 3; the sampler counts a loop's length 64 words short of the stored one, which
-    // may go negative (sent as two's complement).
+    // Loops 0 to 3; the sampler counts a loop's length 64 words short of the stored one. A loop
+    // shorter than 64 words goes as 0, never as a length wrapped round to four thousand million.
     for (std::size_t loop = 0; loop < 4; ++loop) {
+        const std::uint32_t length = sample.loopLength[loop];
         U32(port, static_cast<std::int32_t>(sample.loopAt[loop]));
         U16(port, 0);
-        U32(port, static_cast<std::int32_t>(sample.loopLength[loop] - 64));
+        U32(port, static_cast<std::int32_t>(length < 64 ? 0 : length - 64));
         U16(port, static_cast<std::int32_t>(sample.loopDwell[loop]));
     }
     // Loops 4 to 7 are never taken from the entry.

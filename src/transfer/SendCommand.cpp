@@ -5,6 +5,9 @@
 #include "transfer/SamplerModel.h"
 #include "transfer/SdsMessages.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <filesystem>
 
 namespace velomire::transfer {
@@ -13,6 +16,9 @@ namespace {
 using program::appCaption;
 // The S900 and S950 carry sample and program numbers as single data bytes.
 constexpr std::int32_t s900HighestNumber = 127;
+constexpr std::int32_t highestNumber = 65535;
+// The S1000 family carries the sample rate in 16 bits.
+constexpr std::uint32_t s1000HighestRate = 65535;
 
 const char* PartText(int part) {
     switch (part) {
@@ -62,7 +68,8 @@ SendCommand::Outcome SendCommand::OnSendProgram() {
 }
 
 SendCommand::Outcome SendCommand::Transfer() {
-    if (settings.samplerModel < 0) {
+    // A number outside the table (a hand-edited settings file) is no sampler either.
+    if (!SamplerModel::Find(settings.samplerModel)) {
         messages.Show("Select a Sampler in Options", appCaption);
         return Outcome::refused;
     }
@@ -93,8 +100,9 @@ SendCommand::Outcome SendCommand::Transfer() {
     SendNumbers numbers{program.nextProgramNumber, program.nextSampleNumber, settings.maxProgram,
                         settings.maxSample - program.sampleCount};
     ui.AskNumbers(numbers);
-    program.nextProgramNumber = numbers.programs;
-    program.nextSampleNumber = numbers.samples;
+    // The headers carry the numbers in 16 bits; the counters count on from there.
+    program.nextProgramNumber = std::clamp(numbers.programs, 0, highestNumber);
+    program.nextSampleNumber = std::clamp(numbers.samples, 0, highestNumber);
 
     if (SamplerModel::Family(model) == SamplerFamily::s900 && !NumbersFitS900()) {
         messages.Show("Error: the S900 and S950 take sample and program numbers from 0 to 127 !",
@@ -104,6 +112,7 @@ SendCommand::Outcome SendCommand::Transfer() {
     }
 
     const auto info = SamplerModel::Find(model);
+    const WaitClock::TimePoint start = port.Now();
     ui.OpenSending("Sending samples to " + std::string(info ? info->shortName : ""));
 
     program::ProgramHeader& header = program.header;
@@ -160,7 +169,17 @@ SendCommand::Outcome SendCommand::Transfer() {
 
     ui.CloseSending();
     port.Close();
+    report = ReportText(program.transferSampleCount, akai,
+                        std::chrono::duration<double>(port.Now() - start).count());
     return Outcome::sent;
+}
+
+std::string SendCommand::ReportText(std::uint32_t samples, bool withProgram, double seconds) {
+    const auto whole = static_cast<std::int64_t>(std::llround(std::max(seconds, 0.0)));
+    const std::string time = (whole >= 60 ? std::to_string(whole / 60) + " min " : "") +
+                             std::to_string(whole % 60) + " s";
+    return "Sent " + std::to_string(samples) + (samples == 1 ? " sample" : " samples") +
+           (withProgram ? " and the program" : "") + " in " + time;
 }
 
 bool SendCommand::CheckBeforeSend() {
@@ -184,9 +203,19 @@ bool SendCommand::CheckBeforeSend() {
             messages.Show(fileName, appCaption);
             passed = false;
         }
+        if (SamplerModel::Family(settings.samplerModel) == SamplerFamily::s1000 &&
+            sample.headerRate > s1000HighestRate) {
+            messages.Show("Error: " + fileName + " is sampled at " +
+                              std::to_string(sample.headerRate) +
+                              " Hz; the S1000 family takes 65535 Hz at most !",
+                          appCaption);
+            passed = false;
+        }
     }
     program.header.filesChecked = passed ? 1 : 0;
-    const bool confirmed = ui.ConfirmSummary({program.transferSampleCount, program.transferWords});
+    const bool confirmed =
+        ui.ConfirmSummary({program.transferSampleCount, program.transferWords,
+                           EstimatedSendSeconds(program, settings.samplerModel)});
     return passed && confirmed;
 }
 

@@ -55,6 +55,10 @@ public:
     // chose "Send".
     bool CheckBeforeSend();
 
+    // After a send: "Sent 3 samples and the program in 3 min 12 s"; empty when nothing was sent.
+    const std::string& Report() const { return report; }
+    static std::string ReportText(std::uint32_t samples, bool withProgram, double seconds);
+
     // "Sending piano.wav [piano] ...Left channel as sample#4"
     static std::string SampleLine(const program::SampleBlock& sample, int part, int number);
     // The parts a send mode sends: {0}, {1}, {2} or {1, 2} for stereo.
@@ -69,6 +73,7 @@ private:
     MidiOutPort& port;
     program::UserMessages& messages;
     SendUi& ui;
+    std::string report;
 };
 
 } // namespace velomire::transfer

@@ -47,6 +47,8 @@ public:
     // Returns after `ms` milliseconds, sleeping; calls the idle hook at least every 20 ms.
     void WaitMilliseconds(std::int32_t ms);
     void SetIdleHook(std::function<void()> hook) { idleHook = std::move(hook); }
+    // The time on the buffer's clock (how long a send took).
+    WaitClock::TimePoint Now() { return clock.Now(); }
 
     std::span<const std::uint8_t> Bytes() const { return bytes; }
     std::size_t Count() const { return bytes.size(); }

@@ -6,6 +6,8 @@
 
 #include <atomic>
 
+#include <unistd.h>
+
 using velomire::app::SingleInstance;
 
 class SingleInstanceTest : public QObject {
@@ -39,6 +41,17 @@ private slots:
         // A second application started without a file leaves the first one its socket.
         SingleInstance another(name);
         QVERIFY(!another.Listen([](const QString&) {}));
+    }
+
+    void EachDisplayHasItsOwnApplicationWhateverTheEnvironmentSaysOfTheUser() {
+        qunsetenv("WAYLAND_DISPLAY");
+        qputenv("DISPLAY", ":77");
+        const QString first = SingleInstance::SessionName();
+        qputenv("DISPLAY", ":78");
+        qunsetenv("USER");
+        const QString second = SingleInstance::SessionName();
+        QVERIFY(first != second);
+        QVERIFY(second.contains(QStringLiteral("-%1-").arg(getuid())));
     }
 };
 

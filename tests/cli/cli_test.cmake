@@ -6,7 +6,7 @@ file(REMOVE_RECURSE "${work}")
 file(MAKE_DIRECTORY "${work}")
 
 function(run_cli expected_code)
-    execute_process(COMMAND ${EMULATOR} "${CLI}" ${ARGN} WORKING_DIRECTORY "${work}"
+    execute_process(COMMAND ${EMULATOR} "${CLI}" ${ARGN} WORKING_DIRECTORY "${work}" TIMEOUT 60
         RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT code EQUAL expected_code)
         message(FATAL_ERROR "velomire-cli ${ARGN}: exit ${code}, expected ${expected_code}\n${out}\n${err}")
@@ -50,7 +50,8 @@ else()
     file(WRITE "${work}/eight.wav" "RIFF....WAVEfmt ")
 endif()
 
-run_cli(0 new "${work}/Set.vmp" pad.wav kick.wav eight.wav missing.wav)
+# Refused files are named and make the exit code 1; the accepted ones are saved.
+run_cli(1 new "${work}/Set.vmp" pad.wav kick.wav eight.wav missing.wav)
 expect_match("${cli_err}" "eight.wav: Error: Invalid .Wav File !")
 expect_match("${cli_err}" "missing.wav: Error: Can't open File !")
 file(SIZE "${work}/Set.vmp" size)
@@ -72,8 +73,44 @@ run_cli(2 info)
 run_cli(2 frobnicate)
 run_cli(2)
 file(MAKE_DIRECTORY "${work}/other")
-run_cli(0 new other/Two.vmp kick.wav)
+run_cli(1 new other/Two.vmp kick.wav)
 expect_match("${cli_err}" "not in the program's directory")
+
+# new writes only program files: not a WAV named first, not a file that holds no program, not a
+# program also named as an input.
+file(READ "${work}/kick.wav" kick_before HEX)
+run_cli(1 new kick.wav pad.wav)
+file(COPY_FILE "${work}/kick.wav" "${work}/fake.vmp")
+run_cli(1 new fake.vmp pad.wav)
+expect_match("${cli_err}" "is not a program file")
+file(READ "${work}/kick.wav" kick_after HEX)
+file(READ "${work}/fake.vmp" fake_after HEX)
+if(NOT kick_after STREQUAL kick_before OR NOT fake_after STREQUAL kick_before)
+    message(FATAL_ERROR "new overwrote a file that was not a program")
+endif()
+run_cli(1 new Set.vmp pad.wav Set.vmp)
+file(SIZE "${work}/Set.vmp" size)
+if(NOT size EQUAL 768)
+    message(FATAL_ERROR "new overwrote its own input")
+endif()
+
+# A FIFO is refused at once, never waited on; a path past the system's limit is one line, exit 1.
+execute_process(COMMAND mkfifo "${work}/fifo.vmp" "${work}/fifo.wav")
+run_cli(1 info fifo.vmp)
+run_cli(1 new Fifo.vmp fifo.wav)
+string(REPEAT "d/" 2100 deep)
+run_cli(1 new "${deep}p.vmp" kick.wav)
+
+# Bytes of a program file never act on the terminal, and info escapes them once.
+string(ASCII 27 esc)
+file(COPY_FILE "${work}/kick.wav" "${work}/${esc}[31mred.wav")
+run_cli(0 new Esc.vmp "${esc}[31mred.wav")
+run_cli(0 info Esc.vmp)
+expect_match("${cli_out}" "fileName: \"\\\\x1B\\[31mred.wav\"")
+run_cli(1 info "${esc}[2Jgone\nnext.vmp")
+if(cli_out MATCHES "${esc}" OR cli_err MATCHES "${esc}" OR cli_err MATCHES "gone\n")
+    message(FATAL_ERROR "raw bytes reached the terminal:\n${cli_out}${cli_err}")
+endif()
 
 # Every model renders the program; a program whose sample file is gone is refused and nothing is
 # written.
@@ -90,12 +127,27 @@ run_cli(0 render Set.vmp --model "akai s3000 xl" -o named.syx --program-number 3
 file(READ "${work}/named.syx" head LIMIT 7 HEX)
 # Sample header on exclusive channel 5 (byte 04) for sample number 10.
 expect_match("${head}" "^f047040b480a00$")
+# render never replaces its own input, and a write that fails keeps the old output whole.
+run_cli(1 render Set.vmp --model 8 -o Set.vmp)
+file(SIZE "${work}/Set.vmp" size)
+if(NOT size EQUAL 768)
+    message(FATAL_ERROR "render overwrote its program")
+endif()
+file(READ "${work}/out8.syx" out_before HEX)
+execute_process(COMMAND sh -c "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"" "${CLI}"
+    render Set.vmp --model 8 -o out8.syx WORKING_DIRECTORY "${work}" RESULT_VARIABLE code
+    ERROR_VARIABLE err)
+file(READ "${work}/out8.syx" out_after HEX)
+if(code EQUAL 0 OR NOT out_after STREQUAL out_before)
+    message(FATAL_ERROR "a render that could not write changed its old output (exit ${code})\n${err}")
+endif()
 file(RENAME "${work}/kick.wav" "${work}/kick-gone.wav")
 run_cli(1 render Set.vmp --model 8 -o gone.syx)
 expect_match("${cli_err}" "kick.wav")
 if(EXISTS "${work}/gone.syx")
     message(FATAL_ERROR "a refused render wrote its file")
 endif()
+
 run_cli(2 render Set.vmp -o x.syx)
 run_cli(2 render Set.vmp --model S9000 -o x.syx)
 run_cli(2 render Set.vmp --model 8 -o x.syx --midi-channel 17)

@@ -101,6 +101,30 @@ TEST_F(BlockPlayerTest, RegionOfTenThousandFramesPlaysAsOneFullBlockAndTheRest) 
     EXPECT_FALSE(player.CursorFrame());
 }
 
+TEST_F(BlockPlayerTest, ABlockTheDeviceRefusedIsPlayedByTheNextRefill) {
+    player.SetRegion(0, 19999);
+    ASSERT_TRUE(player.OnPlay());
+    output.queueResult = AudioStatus::Error(AudioError::Other);
+    EXPECT_TRUE(ReturnOldest());
+    output.queueResult = {};
+    ReturnOldest();
+    ASSERT_EQ(output.blocks.size(), 3u);
+    EXPECT_EQ(output.blocks[2].frames, Slice(track, 16384, 19999));
+}
+
+TEST_F(BlockPlayerTest, AnEditedLoopTakesOverAtTheNextWrap) {
+    player.SetRegion(100, 199);
+    player.SetLooping(true);
+    ASSERT_TRUE(player.OnPlay()); // two blocks: 163 rounds and 84 frames
+    player.EditRegion(150, 249);
+    ReturnOldest();
+    ASSERT_EQ(output.blocks.size(), 3u);
+    auto expected = Slice(track, 184, 199);
+    const auto edited = Loop(track, 150, 249, 0, 8192 - expected.size());
+    expected.insert(expected.end(), edited.begin(), edited.end());
+    EXPECT_EQ(output.blocks[2].frames, expected);
+}
+
 TEST_F(BlockPlayerTest, ShortLoopFillsEveryBlockWithRoundAfterRoundWithoutAGapUntilStop) {
     player.SetRegion(500, 599);
     player.SetLooping(true);

@@ -20,7 +20,9 @@ public:
         std::size_t Bytes() const { return frames.size() * 2; }
     };
 
-    std::vector<std::string> DeviceNames() override { return {"Fake: speakers"}; }
+    std::vector<std::string> DeviceNames() override { return names; }
+
+    std::vector<std::string> names{"Fake: speakers"};
 
     editing::AudioStatus Open(int device, std::uint32_t rate) override {
         calls.push_back("Open " + std::to_string(device) + " " + std::to_string(rate));
@@ -33,6 +35,9 @@ public:
     bool IsOpen() const override { return open; }
 
     editing::AudioStatus Queue(std::uint64_t tag, std::span<const std::int16_t> frames) override {
+        if (queueResult.code != editing::AudioError::None) {
+            return queueResult;
+        }
         blocks.push_back({tag, {frames.begin(), frames.end()}});
         inDevice.push_back(tag);
         return {};
@@ -65,6 +70,7 @@ public:
     }
 
     editing::AudioStatus openResult;
+    editing::AudioStatus queueResult;
     bool open = false;
     std::uint64_t played = 0;
     std::vector<std::string> calls;

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -508,6 +509,20 @@ private slots:
         QVERIFY(output.IsOpen()); // until the editor closes
     }
 
+    void ZoomAllEndsAPlayingLoopWithItsRound() {
+        block.loopMode = velomire::program::loopNormal;
+        block.loopLength[0] = 10000; // frames 10000..19999
+        auto dialog = Open();
+        Click(*dialog, QStringLiteral("Loop 1"));
+        Click(*dialog, QStringLiteral("P l a y"));
+        Click(*dialog, QStringLiteral("Zoom All"));
+        for (int reports = 0; reports < 4 && dialog->Player().CursorRunning(); ++reports) {
+            output.Report(output.PlayOldest());
+            QTest::qWait(50);
+        }
+        QVERIFY(!dialog->Player().CursorRunning());
+    }
+
     void ADeviceThatCannotBeOpenedShowsItsMessageAndPlaysNothing() {
         output.openResult =
             velomire::editing::AudioStatus::Error(velomire::editing::AudioError::BadDeviceId);
@@ -518,6 +533,13 @@ private slots:
                  std::string("WaveOut error: Specified device identifier is out of range"));
         QVERIFY(output.blocks.empty());
         QVERIFY(!dialog->Player().CursorRunning());
+    }
+
+    void WithoutAnyOutputTheEditorOpensWithPlayOffAndSaysWhy() {
+        output.names.clear();
+        auto dialog = Open();
+        QVERIFY(!Button(*dialog, QStringLiteral("P l a y"))->isEnabled());
+        QVERIFY(!dialog->findChild<QLabel*>(QStringLiteral("statusText"))->text().isEmpty());
     }
 };
 

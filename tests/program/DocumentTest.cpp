@@ -9,6 +9,7 @@
 #include "ui/QtSettingsStore.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
@@ -95,6 +96,29 @@ private slots:
         doc->OnAddSamples();
         QCOMPARE(messages.messages.size(), 1u);
         QCOMPARE(messages.messages[0].text, std::string("Create a program first !"));
+        // Nothing to save: a saved start-up document would hold an all-zero program header.
+        QVERIFY(!doc->OnFileSave());
+        QVERIFY(dialogs.questions.isEmpty());
+        QCOMPARE(messages.messages.size(), 2u);
+    }
+
+    void ARelativePathIsTakenFromTheDirectoryItWasGivenIn() {
+        // nest/a/p.vmp beside an unrelated nest/a/a/p.vmp, opened as a/p.vmp from nest.
+        const QString nest = dir->filePath(QStringLiteral("nest"));
+        QVERIFY(QDir().mkpath(nest + QStringLiteral("/a/a")));
+        auto program = std::make_unique<velomire::program::Program>();
+        program->SetProgramPath(Native(nest + QStringLiteral("/a/p.vmp")), true);
+        const QString inner = nest + QStringLiteral("/a/a/p.vmp");
+        QVERIFY(ProgramFile::SaveFile(Native(nest + QStringLiteral("/a/p.vmp")), *program));
+        QVERIFY(ProgramFile::SaveFile(Native(inner), *program));
+        const auto innerBytes = velomire::testing::ReadFile(Native(inner));
+        QDir::setCurrent(nest);
+        QVERIFY(doc->OnOpenDocument(QStringLiteral("a/p.vmp")));
+        QCOMPARE(doc->PathName(), QFileInfo(nest + QStringLiteral("/a/p.vmp")).absoluteFilePath());
+        doc->GetProgram().header.programParams[2] = 77;
+        QVERIFY(doc->OnFileSave());
+        QVERIFY(messages.messages.empty());
+        QCOMPARE(velomire::testing::ReadFile(Native(inner)), innerBytes);
     }
 
     void LaterNewAsksForTheProgramFileAndStartsAnEmptyProgramThere() {
@@ -111,10 +135,12 @@ private slots:
         QCOMPARE(doc->Title(), QStringLiteral("Strings"));
         QCOMPARE(QDir::current().canonicalPath(), QDir(dir->path()).canonicalPath());
         QVERIFY(!doc->IsModified());
-        QVERIFY(doc->PathName().isEmpty());
         QCOMPARE(changed.size(), 1);
-        // The file is only named; Save then asks where to write it, proposing the title.
+        // The file is only named; the first Save writes it there without asking again.
         QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("Strings.vmp"))));
+        QVERIFY(doc->OnFileSave());
+        QCOMPARE(dialogs.questions.size(), 1);
+        QVERIFY(QFile::exists(dir->filePath(QStringLiteral("Strings.vmp"))));
     }
 
     void CancellingTheNewProgramDialogChangesNothing() {
@@ -234,6 +260,13 @@ private slots:
         QCOMPARE(doc->GetProgram().sampleCount, 1);
         QCOMPARE(doc->GetProgram().ProgramName(), std::string("kick"));
         QVERIFY(doc->IsModified());
+
+        // A file the system refuses: the message names it and gives the system's reason.
+        const QString missing = dir->filePath(QStringLiteral("Missing.vmp"));
+        QVERIFY(!doc->OnOpenDocument(missing));
+        QCOMPARE(messages.messages.back().text, "Error: Can't open File !\n" +
+                                                    Native(missing).string() +
+                                                    ": No such file or directory");
     }
 
     void TheSavePromptGuardsNewAndOpen() {
@@ -266,6 +299,10 @@ private slots:
         doc->OnOpenSample();
         doc->SetModifiedFlag(false);
         QSignalSpy changed(doc.get(), &CVelomireDoc::changed);
+        // An editor closed without a change (Esc) leaves the document unmodified.
+        doc->EditSample(0, CVelomireDoc::EditScope::sampleAndKeygroup, {});
+        QVERIFY(!doc->IsModified());
+        QCOMPARE(changed.size(), 0);
         doc->EditSample(0, CVelomireDoc::EditScope::sampleOnly,
                         [](velomire::program::SampleEntry& e) {
                             e.sample.loopCount = 2;
@@ -443,9 +480,14 @@ private slots:
         QVERIFY(doc->IsModified());
         QCOMPARE(changed.size(), 1);
 
-        // Closed without OK: nothing changes, and the views are not told of anything.
+        // Rows removed, then Esc: nothing changes, and the views are not told of anything.
         doc->SetModifiedFlag(false);
-        QTimer::singleShot(0, this, [] { QApplication::activeModalWidget()->close(); });
+        QTimer::singleShot(0, this, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            dialog->findChild<QListWidget*>(QStringLiteral("sampleList"))->selectAll();
+            dialog->findChild<QPushButton*>(QStringLiteral("removeButton"))->click();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
         doc->OnAddSamples();
         QCOMPARE(program.sampleCount, 2);
         QVERIFY(!doc->IsModified());
@@ -473,6 +515,18 @@ private slots:
         QCOMPARE(written.value(QStringLiteral("WaveOut device")).toString(), QStringLiteral("-1"));
         QVERIFY(!written.contains(QStringLiteral("MidiIn device")));
         QCOMPARE(s.midiInDevice, 3);
+
+        // Esc after picking another model: neither the document nor the file changes.
+        QTimer::singleShot(0, this, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            dialog->findChild<QComboBox*>(QStringLiteral("modelList"))->setCurrentIndex(1);
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        doc->OnOptions();
+        QCOMPARE(s.samplerModel, 5);
+        QSettings after(store->FileName(), QSettings::IniFormat);
+        QCOMPARE(after.value(QStringLiteral("Velomire/Sampler model")).toString(),
+                 QStringLiteral("5"));
     }
 };
 

@@ -73,13 +73,12 @@ TEST_F(OpenSampleTest, ReplacesTheWholeProgramWithoutAsking) {
     EXPECT_EQ(program->header.programParams[2], 15);
 }
 
-TEST_F(OpenSampleTest, ARefusedFileLeavesAnEmptyProgramAndTheReadersMessage) {
+TEST_F(OpenSampleTest, ARefusedFileLeavesTheProgramAsItWasWithTheReadersMessage) {
+    ASSERT_TRUE(OpenSample(*program, Wav("kick.wav"), messages));
     WriteFile(dir / "eight.wav", WavBuilder::Canonical(1, 44100, 8, {1, 2, 3, 4}));
-    const auto title = OpenSample(*program, dir / "eight.wav", messages);
-    ASSERT_TRUE(title);
-    EXPECT_EQ(*title, "eight");
-    EXPECT_TRUE(program->programCreated);
-    EXPECT_EQ(program->sampleCount, 0);
+    EXPECT_FALSE(OpenSample(*program, dir / "eight.wav", messages));
+    EXPECT_EQ(program->ProgramName(), "kick");
+    EXPECT_EQ(program->sampleCount, 1);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "Error: Invalid .Wav File !");
 }

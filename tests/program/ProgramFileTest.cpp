@@ -7,6 +7,9 @@
 #include <memory>
 #include <random>
 
+#include <climits>
+#include <sys/stat.h>
+
 using namespace velomire::program;
 using velomire::testing::BytesEqual;
 using velomire::testing::Hex;
@@ -165,5 +168,29 @@ TEST(ProgramFile, SavingReplacesTheFileAndAFailedSaveKeepsTheOldOne) {
     ASSERT_TRUE(ProgramFile::LoadFile(path, *loaded));
     EXPECT_EQ(loaded->sampleCount, 3);
     EXPECT_FALSE(ProgramFile::LoadFile(dir / "missing.vmp", *loaded));
+    ASSERT_EQ(mkfifo((dir / "fifo.vmp").c_str(), 0600), 0);
+    EXPECT_FALSE(ProgramFile::LoadFile(dir / "fifo.vmp", *loaded)); // refused, not waited on
     EXPECT_EQ(loaded->sampleCount, 3);
+}
+
+TEST(ProgramFile, SavingThroughALinkKeepsTheLinkThePermissionsAndWorksWithoutATemporaryFile) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const auto real = dir / "real.vmp";
+    const auto link = dir / "link.vmp";
+    auto program = ScrambledProgram(2);
+    ASSERT_TRUE(ProgramFile::SaveFile(real, *ScrambledProgram(1)));
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("real.vmp", link);
+    ASSERT_TRUE(ProgramFile::SaveFile(link, *program));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(BytesEqual(ReadFile(real), ProgramFile::Store(*program)));
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    // A name as long as the folder allows leaves no room for a temporary name beside it.
+    const auto longest = dir / (std::string(NAME_MAX - 4, 'p') + ".vmp");
+    WriteFile(longest, {1, 2, 3});
+    ASSERT_TRUE(ProgramFile::SaveFile(longest, *program));
+    EXPECT_TRUE(BytesEqual(ReadFile(longest), ProgramFile::Store(*program)));
 }

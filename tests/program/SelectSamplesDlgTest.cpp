@@ -55,7 +55,6 @@ private slots:
     void removingTheSecondOfThreeAndAddingOneGivesFirstThirdAndNew();
     void fortyFiveFilesGiveFortyAndOneMessagePerClick();
     void anEightBitFileShowsTheMessageAndThenItsValues();
-    void escAfterRemovingRowsLeavesTheProgramUntouched();
     void doubleClickPlaysAndClosingStopsThePreview();
 
 private:
@@ -213,24 +212,6 @@ void SelectSamplesDlgTest::anEightBitFileShowsTheMessageAndThenItsValues() {
     QTest::mouseClick(Files()->viewport(), Qt::LeftButton, {}, lofi.center());
     QCOMPARE(messages.messages.back().text, std::string("Error: Can't open File !"));
     QCOMPARE(dialog->InformationLine(), padLine);
-}
-
-void SelectSamplesDlgTest::escAfterRemovingRowsLeavesTheProgramUntouched() {
-    AddRow("kick.wav", "Kick");
-    AddRow("snare.wav", "Snare");
-    const std::vector<std::uint8_t> before = ProgramFile::Store(*program);
-    Open();
-    Samples()->selectAll();
-    Click("removeButton");
-    QCOMPARE(Samples()->count(), 0);
-    QTest::keyClick(dialog.get(), Qt::Key_Escape);
-    QVERIFY(!dialog->isVisible());
-    QCOMPARE(dialog->result(), int(QDialog::Rejected));
-    // The document applies the list only after OK.
-    if (dialog->result() == QDialog::Accepted) {
-        dialog->Pending().ApplyTo(*program, messages);
-    }
-    QCOMPARE(ProgramFile::Store(*program), before);
 }
 
 void SelectSamplesDlgTest::doubleClickPlaysAndClosingStopsThePreview() {

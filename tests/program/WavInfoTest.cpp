@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -192,7 +194,9 @@ TEST_F(WavInfoTest, DataSizeBeyondEndOfFileEndsAtEndOfFile) {
 
 TEST_F(WavInfoTest, ReportsFileThatCannotBeOpened) {
     TempDir dir;
-    for (const auto& path : {(dir / "missing.wav").string(), dir.Path().string()}) {
+    ASSERT_EQ(mkfifo((dir / "fifo.wav").c_str(), 0600), 0); // refused, never waited on
+    for (const auto& path :
+         {(dir / "missing.wav").string(), dir.Path().string(), (dir / "fifo.wav").string()}) {
         messages.messages.clear();
         EXPECT_FALSE(wav.Open(path));
         EXPECT_FALSE(wav.IsOpen());

@@ -67,13 +67,13 @@ class OptionsDlgTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void firstUseS1000FillsItsDefaultsAndOkWaitsForBothChannels();
+    void firstUseS1000FillsItsDefaultsAndOkRefusesAChannelByName();
     void pickingS2800AfterS3000ChangesOnlyTheAudioOutputs();
     void escAfterPickingAnotherModelAcceptsNothing();
     void listsShowTheDevicesAndAStoredIndexBeyondThemSelectsNothing();
 };
 
-void OptionsDlgTest::firstUseS1000FillsItsDefaultsAndOkWaitsForBothChannels() {
+void OptionsDlgTest::firstUseS1000FillsItsDefaultsAndOkRefusesAChannelByName() {
     RecordingMessages messages;
     COptionsDlg dialog(SamplerSettings{}, midiNames, audioNames, messages);
     dialog.show();
@@ -86,26 +86,21 @@ void OptionsDlgTest::firstUseS1000FillsItsDefaultsAndOkWaitsForBothChannels() {
 
     List(dialog, "modelList")->setCurrentIndex(3);
     QCOMPARE(List(dialog, "modelList")->currentText(), QStringLiteral("Akai S1000/S1100"));
-    QCOMPARE(Shown(dialog), QStringList({"100", "200", "16", "8", "0", "0"}));
+    QCOMPARE(Shown(dialog), QStringList({"100", "200", "16", "8", "1", "1"}));
 
+    Retype(Field(dialog, "midiChannelField"), QStringLiteral("0"));
     ClickOk(dialog);
     QVERIFY(dialog.isVisible());
     QCOMPARE(messages.messages.size(), std::size_t{1});
-    QCOMPARE(messages.messages[0].text, std::string("Please enter an integer between 1 and 16."));
+    QCOMPARE(messages.messages[0].text,
+             std::string("Midi channel: please enter an integer between 1 and 16."));
     QCOMPARE(QApplication::focusWidget(), Field(dialog, "midiChannelField"));
 
-    Retype(Field(dialog, "midiChannelField"), QStringLiteral("16"));
-    ClickOk(dialog);
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(messages.messages.back().text,
-             std::string("Please enter an integer between 1 and 128."));
-    QCOMPARE(QApplication::focusWidget(), Field(dialog, "exclusiveChannelField"));
-
     // Enter presses the default button.
-    Retype(Field(dialog, "exclusiveChannelField"), QStringLiteral("1"));
-    QTest::keyClick(Field(dialog, "exclusiveChannelField"), Qt::Key_Return);
+    Retype(Field(dialog, "midiChannelField"), QStringLiteral("16"));
+    QTest::keyClick(Field(dialog, "midiChannelField"), Qt::Key_Return);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(messages.messages.size(), std::size_t{2});
+    QCOMPARE(messages.messages.size(), std::size_t{1});
     const SamplerSettings result = dialog.Result();
     QCOMPARE(result.samplerModel, 3);
     QCOMPARE(result.maxProgram, 100);

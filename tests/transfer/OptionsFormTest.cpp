@@ -40,25 +40,20 @@ SamplerSettings S3000Settings() {
 
 } // namespace
 
-TEST(OptionsForm, FirstUseStartsAtZeroAndS1000IsRefusedUntilBothChannelsAreSet) {
+TEST(OptionsForm, FirstUseStartsAtZeroAndPickingAModelProposesChannelOne) {
     OptionsForm form{SamplerSettings{}};
     EXPECT_EQ(form.Model(), -1);
     EXPECT_EQ(TextsOf(form), (Texts{"0", "0", "0", "0", "0", "0"}));
 
     form.PickModel(SamplerModel::s1000);
-    EXPECT_EQ(TextsOf(form), (Texts{"100", "200", "16", "8", "0", "0"}));
+    EXPECT_EQ(TextsOf(form), (Texts{"100", "200", "16", "8", "1", "1"}));
 
-    auto refusal = form.Accept(3, 0, -1, TextsOf(form));
+    const auto refusal = OkWith(form, OptionsForm::midiChannel, "0");
     ASSERT_TRUE(refusal);
     EXPECT_EQ(refusal->field, OptionsForm::midiChannel);
-    EXPECT_EQ(refusal->message, "Please enter an integer between 1 and 16.");
+    EXPECT_EQ(refusal->message, "Midi channel: please enter an integer between 1 and 16.");
 
-    refusal = OkWith(form, OptionsForm::midiChannel, "16");
-    ASSERT_TRUE(refusal);
-    EXPECT_EQ(refusal->field, OptionsForm::exclusiveChannel);
-    EXPECT_EQ(refusal->message, "Please enter an integer between 1 and 128.");
-
-    EXPECT_FALSE(OkWith(form, OptionsForm::exclusiveChannel, "1"));
+    EXPECT_FALSE(OkWith(form, OptionsForm::midiChannel, "16"));
     const SamplerSettings result = form.Result();
     EXPECT_EQ(result.samplerModel, 3);
     EXPECT_EQ(result.maxProgram, 100);
@@ -67,7 +62,7 @@ TEST(OptionsForm, FirstUseStartsAtZeroAndS1000IsRefusedUntilBothChannelsAreSet) 
     EXPECT_EQ(result.audioOutputs, 8);
     EXPECT_EQ(result.midiChannel, 15);
     EXPECT_EQ(result.exclusiveChannel, 0);
-    EXPECT_EQ(result.midiOutDevice, 0);
+    EXPECT_EQ(result.midiOutDevice, -1);
     EXPECT_EQ(result.waveOutDevice, -1);
 }
 
@@ -92,7 +87,7 @@ TEST(OptionsForm, ChecksInItsOwnOrderAndRefusesOutOfRangeOrNonNumbers) {
     auto refusal = form.Accept(5, 1, 0, texts);
     ASSERT_TRUE(refusal);
     EXPECT_EQ(refusal->field, OptionsForm::audioOutputs);
-    EXPECT_EQ(refusal->message, "Please enter an integer between 2 and 8.");
+    EXPECT_EQ(refusal->message, "Audio outputs: please enter an integer between 2 and 8.");
 
     const struct {
         Field field;

@@ -53,7 +53,7 @@ TEST_F(S1000MessagesTest, SampleHeaderIsByteExact) {
     sample.tuneOffset = -2;
     sample.waveAddress = 0x12345;
     sample.startPoint = 5;
-    sample.loopLength[1] = 10; // 64 short of the stored length: -54
+    sample.loopLength[1] = 10; // shorter than the 64 the sampler takes off: 0
     sample.headerSpare = 3;
     settings.midiChannel = 9; // only the data packets use it
 
@@ -72,7 +72,7 @@ TEST_F(S1000MessagesTest, SampleHeaderIsByteExact) {
                                 Hex("05 00 00 00 00 00 00 00"),       // start point
                                 Hex("07 0E 03 00 00 00 00 00"),       // end point 999
                                 LoopAt999("08 0A 03 00 00 00 00 00", "0F 00 07 02"), // 936, hold
-                                LoopAt999("0A 0C 0F 0F 0F 0F 0F 0F", "00 00 00 00"),
+                                LoopAt999("00 00 00 00 00 00 00 00", "00 00 00 00"),
                                 LoopAt999("08 0A 03 00 00 00 00 00", "00 00 00 00"),
                                 LoopAt999("08 0A 03 00 00 00 00 00", "00 00 00 00"),
                                 loopFiller,

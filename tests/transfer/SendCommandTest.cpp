@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 
 using namespace velomire::transfer;
@@ -112,9 +113,7 @@ TEST(ProgramSummary, FiguresAreCutNotRounded) {
     EXPECT_EQ((ProgramSummary{1, 512000}).MemoryText(), "0.97 Mo");
     EXPECT_EQ((ProgramSummary{1, 511300}).MemoryText(), "998.63 Ko");
     EXPECT_EQ((ProgramSummary{0, 0}).MemoryText(), "0.00 Ko");
-    EXPECT_EQ((ProgramSummary{1, 44100}).TimeText(), "0min 46sec");
-    EXPECT_EQ((ProgramSummary{2, 88200}).TimeText(), "1min 32sec");
-    EXPECT_EQ((ProgramSummary{0, 0}).TimeText(), "0min 0sec");
+    EXPECT_EQ((ProgramSummary{1, 44100, 92.5}).TimeText(), "1min 33sec");
 }
 
 TEST(ProgramSummary, SpinsStayBetweenZeroAndBelowTheLimit) {
@@ -132,13 +131,16 @@ TEST_F(SendCommandTest, RefusesWithoutProgramSamplerOrDevice) {
     program->programCreated = true;
     settings.samplerModel = -1;
     EXPECT_EQ(Send(), SendCommand::Outcome::refused);
+    settings.samplerModel = SamplerModel::count; // a hand-edited settings file
+    EXPECT_EQ(Send(), SendCommand::Outcome::refused);
     settings.samplerModel = 0;
     settings.midiOutDevice = -1;
     EXPECT_EQ(Send(), SendCommand::Outcome::refused);
-    ASSERT_EQ(messages.messages.size(), 3u);
+    ASSERT_EQ(messages.messages.size(), 4u);
     EXPECT_EQ(messages.messages[0].text, "Create a program first !");
     EXPECT_EQ(messages.messages[1].text, "Select a Sampler in Options");
-    EXPECT_EQ(messages.messages[2].text, "Select a Midi Out device in the Options menu");
+    EXPECT_EQ(messages.messages[2].text, "Select a Sampler in Options");
+    EXPECT_EQ(messages.messages[3].text, "Select a Midi Out device in the Options menu");
     EXPECT_EQ(driver.openCount, 0);
     EXPECT_EQ(ui.waits, 0);
 }
@@ -167,6 +169,9 @@ TEST_F(SendCommandTest, FirstAkaiSendNumbersStereoPartsAndTheProgram) {
     EXPECT_EQ(program->samples[1].sample.samplerSampleNumber[2], 6);
     EXPECT_EQ(ui.closed, 1);
     EXPECT_FALSE(driver.open);
+    EXPECT_EQ(SendCommand::ReportText(3, true, 191.6),
+              "Sent 3 samples and the program in 3 min 12 s");
+    EXPECT_EQ(SendCommand::ReportText(1, false, 4.2), "Sent 1 sample in 4 s");
 
     // The next send proposes the numbers after the ones just used.
     ASSERT_EQ(Send(), SendCommand::Outcome::sent);
@@ -272,6 +277,23 @@ TEST_F(SendCommandTest, S900NumbersAbove127AreRefusedBeforeSending) {
     EXPECT_TRUE(driver.writes.empty());
 }
 
+TEST_F(SendCommandTest, TypedNumbersAreKeptWithinSixteenBits) {
+    Add("kick.wav");
+    ui.typedPrograms = std::numeric_limits<std::int32_t>::max();
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
+    EXPECT_EQ(program->nextProgramNumber, 65535 + 1);
+}
+
+TEST_F(SendCommandTest, TheS1000FamilyRefusesRatesAboveSixteenBitsBeforeSending) {
+    vt::WriteFile(dir / "hi.wav",
+                  WavBuilder::Canonical(1, 96000, 16, std::vector<std::int16_t>(9)));
+    Add("hi.wav");
+    EXPECT_EQ(Send(), SendCommand::Outcome::cancelled);
+    EXPECT_TRUE(driver.writes.empty());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_NE(messages.messages[0].text.find("hi.wav is sampled at 96000 Hz"), std::string::npos);
+}
+
 TEST_F(SendCommandTest, AnEmptyAkaiProgramStillSendsItsProgram) {
     ASSERT_EQ(Send(), SendCommand::Outcome::sent);
     EXPECT_EQ(ui.summaries[0].MemoryText(), "0.00 Ko");
@@ -288,7 +310,11 @@ TEST_F(SendCommandTest, EveryModelSendsItsSamplesAndProgram) {
         program->nextProgramNumber = 0;
         program->nextSampleNumber = 0;
         settings.samplerModel = model;
+        clock.Reset();
         ASSERT_EQ(Send(), SendCommand::Outcome::sent) << "model " << model;
+        // The estimate counts every byte's wire time and every wait of the send.
+        EXPECT_NEAR(ui.summaries.back().seconds, clock.Elapsed().count() / 1e6, 1e-6)
+            << "model " << model;
         ASSERT_FALSE(driver.writes.empty());
         const auto& last = driver.writes.back();
         const SamplerFamily family = SamplerModel::Family(model);

@@ -102,7 +102,7 @@ void SendDialogsTest::okReadsWholeNumbersWithoutRangeAndRefusesOthers() {
 }
 
 void SendDialogsTest::summaryShowsTheFiguresAndSendIsTheDefault() {
-    CProgramSummaryDlg dialog(ProgramSummary{2, 88200});
+    CProgramSummaryDlg dialog(ProgramSummary{2, 88200, 92.4});
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Program Summary"));
@@ -184,8 +184,12 @@ void SendDialogsTest::sendingWindowSwallowsInputUntilItIsDone() {
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(clicks, 0);
 
+    // A click still on its way when the send ends is dropped with the rest, not replayed.
+    QTimer::singleShot(20, [button] { QTest::mouseClick(button, Qt::LeftButton); });
     window->Finish();
     window.reset();
+    QTest::qWait(100);
+    QCOMPARE(clicks, 0);
 
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(clicks, 1);

@@ -243,6 +243,14 @@ AudioStatus RtAudioOutput::Open(int device, std::uint32_t rate) {
         unsigned frames = callbackFrames;
         opened->audio->openStream(&parameters, nullptr, RTAUDIO_FLOAT32, opened->rate, &frames,
                                   &Session::Render, opened.get(), &options);
+        // The system may run the stream at another rate than the one asked for (a sound server
+        // at its own rate): convert to the rate it really runs at. Not started yet, so the
+        // callback cannot be reading the stream being replaced.
+        const unsigned streamRate = opened->audio->getStreamSampleRate();
+        if (streamRate != 0 && streamRate != opened->rate) {
+            opened->rate = streamRate;
+            opened->stream = std::make_unique<BlockStream>(rate, opened->rate);
+        }
         opened->audio->startStream();
         session = std::move(opened);
         return {};

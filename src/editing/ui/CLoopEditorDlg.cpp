@@ -137,6 +137,11 @@ CLoopEditorDlg::CLoopEditorDlg(program::SampleBlock& sample, int waveOutDevice, 
     // The output reports finished blocks on its own thread: only hand the tag over.
     player.SetTrack(model.Waveform(), sample.sampleRate);
     player.SetDevice(waveOutDevice);
+    // Loops can be set without hearing them.
+    if (output.DeviceNames().empty()) {
+        playButton->setEnabled(false);
+        statusText->setText(QStringLiteral("No audio output on this system: Play is off."));
+    }
     output.SetBlockFinished([this](std::uint64_t tag) { finishedBlocks.Push(tag); });
     reportsHere = true;
     Refresh();
@@ -185,7 +190,7 @@ void CLoopEditorDlg::BuildControls() {
     connect(zoomAll, &QPushButton::clicked, this, &CLoopEditorDlg::OnZoomAll);
     connect(zoomRegion, &QPushButton::clicked, this, &CLoopEditorDlg::OnZoomRegion);
 
-    auto* play = TextButton(QStringLiteral("P l a y"), this);
+    auto* play = playButton = TextButton(QStringLiteral("P l a y"), this);
     play->setIcon(PlayPicture());
     auto* stop = TextButton(QStringLiteral("S t o p"), this);
     stop->setIcon(StopPicture());
@@ -337,7 +342,10 @@ void CLoopEditorDlg::BuildControls() {
     controlsRow->addWidget(seam, 0, Qt::AlignTop);
     controlsRow->addStretch(1);
 
+    statusText = new QLabel(this);
+    statusText->setObjectName(QStringLiteral("statusText"));
     auto* okRow = new QHBoxLayout;
+    okRow->addWidget(statusText);
     okRow->addStretch(1);
     okRow->addWidget(ok);
 
@@ -474,6 +482,8 @@ void CLoopEditorDlg::OnZoomOut() {
 
 void CLoopEditorDlg::OnZoomAll() {
     model.ZoomAll();
+    // No part is chosen any more: a playing loop ends with the round under way.
+    player.SetLooping(LoopPlays());
     Refresh();
 }
 
@@ -551,7 +561,10 @@ bool CLoopEditorDlg::LoopPlays() const {
 
 void CLoopEditorDlg::Edited() {
     if (player.CursorRunning() && model.CurrentPart() > LoopEditorModel::soundPart) {
-        SyncPlayerRegion();
+        // The round under way is finished; the edited loop plays from the next wrap.
+        const RegionFigures figures = model.Figures();
+        player.EditRegion(static_cast<int>(figures.start), static_cast<int>(figures.end));
+        player.SetLooping(LoopPlays());
     }
     Refresh();
 }

@@ -21,7 +21,9 @@
 
 class QAbstractButton;
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 class QScrollBar;
 class QSpinBox;
 class QTimer;
@@ -135,6 +137,8 @@ private:
     QLineEdit* endField = nullptr;
     QLineEdit* lengthField = nullptr;
     QSpinBox* dwellField = nullptr;
+    QPushButton* playButton = nullptr;
+    QLabel* statusText = nullptr; // why Play is off, when it is
     QSpinBox* snapLevelField = nullptr;
     QSpinBox* loopCountField = nullptr;
     QComboBox* loopModeList = nullptr;

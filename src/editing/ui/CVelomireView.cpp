@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -235,11 +236,8 @@ void CVelomireView::EditCurrentSample(EditMode mode) {
             QStringLiteral("Parameters"));
         return;
     }
+    // None chosen (-1): the system's default output, as the Select Samples preview plays on.
     const int waveOutDevice = doc.Settings().waveOutDevice;
-    if (waveOutDevice < 0) {
-        doc.Messages().Show("Select a Wave Out device in the Options menu", appCaption);
-        return;
-    }
     doc.EditSample(
         row, program::CVelomireDoc::EditScope::sampleOnly,
         [this, waveOutDevice](program::SampleEntry& editEntry) {
@@ -277,6 +275,28 @@ void CVelomireView::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     QTableView::mouseDoubleClickEvent(event);
+}
+
+QString CVelomireView::EmptyHint() const {
+    if (model()->rowCount() > 0) {
+        return {};
+    }
+    if (!doc.GetProgram().programCreated) {
+        return QStringLiteral("Start with File > New program, or File > Open program.");
+    }
+    return QStringLiteral("Add samples with Program > Add Samples to the Program.");
+}
+
+void CVelomireView::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    const QString hint = EmptyHint();
+    if (hint.isEmpty()) {
+        return;
+    }
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8),
+                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, hint);
 }
 
 void CVelomireView::keyPressEvent(QKeyEvent* event) {

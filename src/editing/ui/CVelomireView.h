@@ -51,6 +51,9 @@ public:
     // The right-click popup "Samples".
     QMenu* ContextMenu() const { return contextMenu; }
 
+    // The line shown in the empty list: what to do first.
+    QString EmptyHint() const;
+
     // The row of the last Parameters or Loops Editor command, or -1.
     int CurrentItem() const { return currentItem; }
 
@@ -66,6 +69,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     enum class EditMode { parameters, loopsEditor };

@@ -159,10 +159,9 @@ bool CVelomireDoc::OnNewDocument() {
                                                   QStringLiteral("Velomire program (*.vmp)"),
                                                   QString(), QStringLiteral("vmp"));
         if (!path.isEmpty()) {
-            // The chosen file only names the program and its directory; it is first written by
-            // Save, which therefore asks for the name again.
-            pathName.clear();
-            SetTitle(FromStd(program->SetProgramPath(ToPath(path), true)));
+            // The chosen file names the program and its directory; the first Save writes it.
+            pathName = QFileInfo(path).absoluteFilePath();
+            SetTitle(FromStd(program->SetProgramPath(ToPath(pathName), true)));
             ClearHistory();
             emit initialUpdate();
             UpdateAllViews();
@@ -176,16 +175,19 @@ bool CVelomireDoc::OnNewDocument() {
     return true;
 }
 
-bool CVelomireDoc::OnOpenDocument(const QString& path) {
+bool CVelomireDoc::OnOpenDocument(const QString& givenPath) {
+    // A relative path names a file in the working directory as it is now, before the program's
+    // directory becomes the working directory.
+    const QString path = QFileInfo(givenPath).absoluteFilePath();
     // The program in memory changes only once every byte was read.
     const FileResult result = ProgramFile::LoadFile(ToPath(path), *program);
     if (!result) {
-        messages.Show(result.error, QFileInfo(path).fileName().toStdString());
+        messages.Show(result.Text(), QFileInfo(path).fileName().toStdString());
         return false;
     }
     const std::string stem = program->SetProgramPath(ToPath(path), false);
 
-    pathName = QFileInfo(path).absoluteFilePath();
+    pathName = path;
     SetTitle(FromStd(stem));
     ClearHistory();
     emit pathRecorded(pathName);
@@ -212,13 +214,28 @@ void CVelomireDoc::OnFileOpen() {
 }
 
 bool CVelomireDoc::OnFileSave() {
+    if (!CanSave()) {
+        return false;
+    }
     if (pathName.isEmpty()) {
         return OnFileSaveAs();
     }
     return DoSave(pathName);
 }
 
+bool CVelomireDoc::CanSave() {
+    // The start-up document holds no program: its header would be saved as zeros.
+    if (!program->programCreated) {
+        messages.Show("Create a program first !", appCaption);
+        return false;
+    }
+    return true;
+}
+
 bool CVelomireDoc::OnFileSaveAs() {
+    if (!CanSave()) {
+        return false;
+    }
     const QString proposal = QDir::current().filePath(title + QStringLiteral(".vmp"));
     const QString path =
         dialogs.SaveFileName(QStringLiteral("Save As"), QStringLiteral("Velomire prog (*.vmp)"),
@@ -232,7 +249,7 @@ bool CVelomireDoc::OnFileSaveAs() {
 bool CVelomireDoc::DoSave(const QString& path) {
     const FileResult result = ProgramFile::SaveFile(ToPath(path), *program);
     if (!result) {
-        messages.Show(result.error, QFileInfo(path).fileName().toStdString());
+        messages.Show(result.Text(), QFileInfo(path).fileName().toStdString());
         return false;
     }
     // The program keeps its name in memory; only the document takes the new file's. A new name
@@ -329,8 +346,12 @@ void CVelomireDoc::OnOptions() {
 void CVelomireDoc::OnSendProgram() {
     transfer::QtSendUi ui(window, messages);
     sending = true;
-    transfer::SendCommand(*program, settings, Port(), messages, ui).OnSendProgram();
+    transfer::SendCommand command(*program, settings, Port(), messages, ui);
+    const auto outcome = command.OnSendProgram();
     sending = false;
+    if (outcome == transfer::SendCommand::Outcome::sent) {
+        emit statusMessage(FromStd(command.Report()));
+    }
 }
 
 transfer::MidiDriver& CVelomireDoc::Driver() {

@@ -58,10 +58,12 @@ public:
     void SetWindow(QWidget* window) { this->window = window; }
 
     // New without the save prompt: at start-up it shows nothing and creates no program; every
-    // later New asks for the new program's file in "Create New Program" (cancel changes nothing).
+    // later New asks for the new program's file in "Create New Program" (cancel changes nothing),
+    // which the first Save then writes.
     bool OnNewDocument();
-    // Loads the program file and, only when it loaded, makes its directory the program's; a
-    // refused file is reported and changes nothing.
+    // Loads the program file (a relative path is taken from the current working directory) and,
+    // only when it loaded, makes its directory the program's; a refused file is reported and
+    // changes nothing.
     bool OnOpenDocument(const QString& path);
     // After start-up, New asks for a file name.
     void EndStartUp() { askProgramFile = true; }
@@ -126,6 +128,8 @@ signals:
     void modifiedChanged(bool modified);
     // A program file was opened or saved under this path (the recent-file list takes it).
     void pathRecorded(const QString& path);
+    // A line for the status bar: how a command ended ("Sent 3 samples and the program in 12 s").
+    void statusMessage(const QString& text);
 
 private:
     class ChangeCommand;
@@ -142,6 +146,7 @@ private:
     // A new history: after New and Open, nothing before them can be undone.
     void ClearHistory();
 
+    bool CanSave();
     bool DoSave(const QString& path);
     void SetTitle(const QString& newTitle);
     transfer::MidiDriver& Driver();

@@ -1,12 +1,14 @@
 #include "transfer/ui/CSendingDlg.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QStyle>
+#include <QThread>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -132,9 +134,16 @@ void CSendingDlg::ShowNow() {
 }
 
 void CSendingDlg::Finish() {
-    // Input held back during the send reaches the filter here and ends.
-    QCoreApplication::processEvents();
+    // Input made during the send is dropped, never replayed: the filter stays while the events
+    // held back reach it, and a moment longer for those the window system still had on the way.
     hide();
+    QElapsedTimer flushing;
+    flushing.start();
+    do {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    } while (flushing.elapsed() < inputFlushMs);
+    QCoreApplication::processEvents();
 }
 
 bool CSendingDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -31,7 +31,8 @@ public:
 
     // Shows the window and lets the window system map it before the first message goes out.
     void ShowNow();
-    // Drops the input that queued up during the send, then hides the window.
+    // Hides the window and drops the input that queued up during the send, and for a moment
+    // after it, instead of letting it through.
     void Finish();
 
 protected:
@@ -39,6 +40,9 @@ protected:
     void reject() override {}
 
 private:
+    // How long input is still dropped after the send, for events on their way when it ended.
+    static constexpr int inputFlushMs = 150;
+
     void PaintNow();
 
     QListWidget* list;

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace velomire::program {
+
+// The outcome of reading or writing a file. `error` is the sentence shown to the user; `path` and
+// the system's `reason` are given when the system refused ("Permission denied"), and empty when
+// the file was read but its content refused.
+struct FileResult {
+    bool ok = true;
+    std::string error;
+    std::string path;
+    std::string reason;
+
+    explicit operator bool() const { return ok; }
+    static FileResult Failure(std::string text, const std::filesystem::path& path = {},
+                              std::string reason = {}) {
+        return {false, std::move(text), path.string(), std::move(reason)};
+    }
+    // The sentence, and "path: reason" on a second line when the system gave a reason.
+    std::string Text() const {
+        return reason.empty() ? error : error + "\n" + path + ": " + reason;
+    }
+};
+
+// True for an existing regular file (after following links). Files named by the user or by a
+// program are opened only when this holds: opening a FIFO or a device would wait forever.
+bool IsRegularFile(const std::filesystem::path& path);
+
+// Reads a whole regular file of at most `maxSize` bytes. "Error: Can't open File !" when the file
+// is missing, unreadable or not a regular file; `tooLarge` when it is larger.
+FileResult ReadRegularFile(const std::filesystem::path& path, std::uintmax_t maxSize,
+                           const std::string& tooLarge, std::vector<std::uint8_t>& bytes);
+
+// Replaces the content of `path` with `bytes` so that a failure leaves the old content intact:
+// through a temporary file beside the target, renamed over it once every byte is written. A
+// symbolic link stays a link (its target is replaced) and the file keeps its permissions. When the
+// folder refuses a temporary file but the file itself is writable, the file is written in place
+// and its old bytes, kept in memory, are put back if the write fails.
+FileResult ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+} // namespace velomire::program
