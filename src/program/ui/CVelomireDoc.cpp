@@ -239,9 +239,17 @@ void CVelomireDoc::OnOptions() {
 
 void CVelomireDoc::OnSendProgram() {
     transfer::QtSendUi ui(window, messages);
+    ui.SetCancel([this] { CancelSend(); });
     sending = true;
     transfer::SendCommand(*program, settings, Port(), messages, ui).OnSendProgram();
     sending = false;
+    emit sendEnded();
+}
+
+void CVelomireDoc::CancelSend() {
+    if (sending) {
+        Port().RequestCancel();
+    }
 }
 
 transfer::MidiDriver& CVelomireDoc::Driver() {
@@ -257,9 +265,9 @@ transfer::MidiDriver& CVelomireDoc::Driver() {
 transfer::MidiOutPort& CVelomireDoc::Port() {
     if (!port) {
         port = std::make_unique<transfer::MidiOutPort>(Driver(), clock, messages);
-        // The send runs on this thread: keep painting while it waits, but take no user input.
-        port->SetIdleHook(
-            [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+        // The send runs on this thread: keep painting while it waits, and take the input of the
+        // "Sending ..." window (its Cancel), which swallows every other.
+        port->SetIdleHook([] { QCoreApplication::processEvents(); });
     }
     return *port;
 }

@@ -74,8 +74,10 @@ public:
     void OnAddSamples();
     void OnOptions();
     void OnSendProgram();
-    // True while a send runs (it cannot be interrupted: the window must not close meanwhile).
+    // True while a send runs.
     bool IsSending() const { return sending; }
+    // Asks the running send to stop after the message in progress, as its Cancel button does.
+    void CancelSend();
 
     // The editing protocol: copies the row into editEntry, runs the editor on it (none: the copy
     // goes straight back), copies it back over the row, marks the document modified and updates
@@ -98,6 +100,8 @@ signals:
     // A program was created or opened: views forget the row they last worked on.
     void initialUpdate();
     void titleChanged(const QString& title);
+    // A send has ended, however it ended.
+    void sendEnded();
     void modifiedChanged(bool modified);
     // A program file was opened or saved under this path (the recent-file list takes it).
     void pathRecorded(const QString& path);
