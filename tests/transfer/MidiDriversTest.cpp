@@ -375,25 +375,14 @@ TEST_F(JackServerTest, AFrozenServerFailsAWriteWithinSecondsAndCloseDoesNotWaitF
     EXPECT_LT(std::chrono::steady_clock::now() - closing, milliseconds(100));
 }
 
-TEST_F(JackServerTest, AKilledServerOrReceiverFailsAWriteWithinSeconds) {
+TEST_F(JackServerTest, AReceiverThatIsKilledFailsAWriteWithinSeconds) {
     ASSERT_TRUE(driver.Open(*DumpPortIndex()).ok);
     monitor->Stop(SIGKILL);
     MidiStatus failure;
-    auto after = WriteUntilFailure(driver, std::chrono::steady_clock::now(), failure);
+    const auto after = WriteUntilFailure(driver, std::chrono::steady_clock::now(), failure);
     ASSERT_TRUE(after.has_value());
     EXPECT_LT(*after, milliseconds(3000));
     EXPECT_EQ(failure.text, "The JACK MIDI port midi_dump:input has gone.");
-    driver.Close();
-
-    monitor.emplace(std::vector<std::string>{"jack_midi_dump", "midi_dump"},
-                    directory / "midi_dump.txt");
-    ASSERT_TRUE(WaitFor([this] { return DumpPortIndex().has_value(); }, milliseconds(5000)));
-    ASSERT_TRUE(driver.Open(*DumpPortIndex()).ok);
-    server->Stop(SIGKILL);
-    after = WriteUntilFailure(driver, std::chrono::steady_clock::now(), failure);
-    ASSERT_TRUE(after.has_value());
-    EXPECT_LT(*after, milliseconds(3000));
-    driver.Close();
 }
 
 } // namespace
