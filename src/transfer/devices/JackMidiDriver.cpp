@@ -112,17 +112,20 @@ struct JackMidiDriver::Session {
         if (eventRefused.load(std::memory_order_acquire)) {
             return "JACK refused a MIDI event.";
         }
-        if (connectionsChanged.exchange(false, std::memory_order_acq_rel) &&
-            jack_port_connected_to(port, destination.c_str()) == 0) {
-            connectionsChanged.store(true, std::memory_order_release); // stays gone
-            return "The JACK MIDI port " + destination + " has gone.";
-        }
         const std::uint64_t now = cycles.load(std::memory_order_acquire);
-        if (now != seenCycles) {
+        const bool advanced = now != seenCycles;
+        if (advanced) {
             seenCycles = now;
             seenAt = Clock::now();
         } else if (Clock::now() - seenAt >= stallLimit) {
             return "The JACK server has stopped processing.";
+        }
+        // The connections are only asked about while the server runs: a frozen one can answer
+        // that nothing is connected.
+        if (advanced && connectionsChanged.exchange(false, std::memory_order_acq_rel) &&
+            jack_port_connected_to(port, destination.c_str()) == 0) {
+            connectionsChanged.store(true, std::memory_order_release); // stays gone
+            return "The JACK MIDI port " + destination + " has gone.";
         }
         return {};
     }
@@ -183,6 +186,16 @@ MidiStatus JackMidiDriver::Open(unsigned index) {
     if (jack_connect(client, jack_port_name(opened->port), opened->destination.c_str()) != 0) {
         return MidiStatus::Error("The JACK MIDI port " + opened->destination + " has gone.");
     }
+    // The connection shows in our view of the graph a little after jack_connect returns; a
+    // write must not take it for one that has gone.
+    const auto deadline = Clock::now() + writeMargin;
+    while (jack_port_connected_to(opened->port, opened->destination.c_str()) == 0) {
+        if (Clock::now() >= deadline) {
+            return MidiStatus::Error("The JACK MIDI port " + opened->destination + " has gone.");
+        }
+        std::this_thread::sleep_for(pollInterval);
+    }
+    opened->connectionsChanged.store(false, std::memory_order_release);
     opened->seenAt = Clock::now();
     session = std::move(opened);
     return {};
