@@ -1,7 +1,10 @@
 // The cost of a transfer. Render: words per second that the message builders turn into bytes
 // for each family on a 40-entry program, waits skipped. Paced: one real-time send through a driver
 // that takes bytes at once, against the ideal (every byte's wire time plus every specified wait),
-// and the CPU time it burns meanwhile, and against the Program Summary's estimate.
+// and the CPU time it burns meanwhile, and against the Program Summary's estimate. Paced ALSA
+// write: the largest S900 program message through the ALSA driver's pacing into a sink that drains
+// like a hardware port's kernel buffer. Render memory: the peak resident size while a long program
+// is rendered to a stream.
 
 #include "BenchSupport.h"
 #include "program/Program.h"
@@ -9,6 +12,9 @@
 #include "transfer/CaptureMidiDriver.h"
 #include "transfer/MidiOutPort.h"
 #include "transfer/SendCommand.h"
+#include "transfer/WirePacer.h"
+
+#include "support/FakeKernelMidiSink.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +25,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <ostream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -180,5 +188,94 @@ BENCHMARK(BM_PacedSend)
     ->Arg(8)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
+
+// The 11,285-byte program message of 40 stereo S950 entries, written as the ALSA driver writes
+// it and then waited out as the port does (its wire time from the start): wall time over wire
+// time, the CPU share of the wait, and the bytes the kernel would have dropped (0).
+void BM_PacedAlsaWrite(benchmark::State& state) {
+    const std::vector<std::uint8_t> message(11285, 0x40);
+    const auto wire = transfer::midiWireTimePerByte * static_cast<std::int64_t>(message.size());
+    double wall = 0;
+    double cpu = 0;
+    std::size_t dropped = 0;
+    for (auto _ : state) {
+        transfer::SteadyWaitClock clock;
+        velomire::testing::FakeKernelMidiSink sink(clock);
+        transfer::WirePacer pacer(clock);
+        const double cpuStart = CpuSeconds();
+        const auto start = clock.Now();
+        pacer.Write(message,
+                    [&sink](std::span<const std::uint8_t> event) { return sink.Take(event); }, {});
+        transfer::SleepFor(
+            clock,
+            std::chrono::duration_cast<std::chrono::microseconds>(start + wire - clock.Now()), {});
+        wall = std::chrono::duration<double>(clock.Now() - start).count();
+        cpu = CpuSeconds() - cpuStart;
+        dropped = sink.dropped;
+    }
+    state.counters["wall_over_wire_%"] =
+        (wall / std::chrono::duration<double>(wire).count() - 1) * 100;
+    state.counters["cpu_of_wall_%"] = cpu / wall * 100;
+    state.counters["dropped_bytes"] = static_cast<double>(dropped);
+}
+BENCHMARK(BM_PacedAlsaWrite)->Iterations(3)->Unit(benchmark::kSecond);
+
+// Counts what is written to it and keeps nothing.
+class CountingBuffer : public std::streambuf {
+public:
+    std::size_t bytes = 0;
+
+protected:
+    std::streamsize xsputn(const char*, std::streamsize count) override {
+        bytes += static_cast<std::size_t>(count);
+        return count;
+    }
+    int_type overflow(int_type c) override {
+        ++bytes;
+        return traits_type::not_eof(c);
+    }
+};
+
+// render of a program of `entries` stereo entries of 10 minutes each (S950: 12-bit words) to a
+// stream: the peak resident size stays flat whatever the program's length.
+void BM_RenderMemory(benchmark::State& state) {
+    const int entries = static_cast<int>(state.range(0));
+    const auto dir = std::filesystem::temp_directory_path() / "velomire-render-memory-bench";
+    std::filesystem::create_directories(dir);
+    const std::uint32_t frames = 10 * 60 * 44100;
+    if (!std::filesystem::exists(dir / "long.wav")) {
+        WriteWav(dir / "long.wav", 2, frames);
+    }
+    auto program = std::make_unique<program::Program>();
+    program->SetProgramPath(dir / "long.vmp", true);
+    SilentMessages messages;
+    program::WavInfo wav(messages);
+    for (int i = 0; i < entries; ++i) {
+        wav.Open("long.wav");
+        program->InitSampleEntry(program->sampleCount, "long.wav", wav);
+        wav.Close();
+        ++program->sampleCount;
+    }
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        CountingBuffer counter;
+        std::ostream out(&counter);
+        transfer::StreamMidiDriver driver(out);
+        transfer::InstantWaitClock clock;
+        AnsweringUi ui;
+        transfer::MidiOutPort port(driver, clock, messages);
+        auto settings = SettingsFor(2);
+        settings.maxSample = 255;
+        program->nextProgramNumber = 0;
+        program->nextSampleNumber = 0;
+        transfer::SendCommand(*program, settings, port, messages, ui).OnSendProgram();
+        bytes = counter.bytes;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["rendered_MB"] = static_cast<double>(bytes) / 1e6;
+    state.counters["peak_rss_MB"] = static_cast<double>(usage.ru_maxrss) / 1024;
+}
+BENCHMARK(BM_RenderMemory)->Arg(1)->Arg(40)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace

@@ -20,10 +20,14 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUndoStack>
+
+#include <utility>
 
 namespace velomire::app {
 namespace {
@@ -125,6 +129,11 @@ CMainFrame::CMainFrame(program::CVelomireDoc& doc, RecentFiles& recentFiles, boo
 
     connect(&doc, &program::CVelomireDoc::titleChanged, this, &CMainFrame::UpdateTitle);
     connect(&doc, &program::CVelomireDoc::modifiedChanged, this, &QWidget::setWindowModified);
+    connect(&doc, &program::CVelomireDoc::sendEnded, this, [this] {
+        if (std::exchange(closeAfterSend, false)) {
+            QTimer::singleShot(0, this, &QWidget::close);
+        }
+    });
     connect(&doc, &program::CVelomireDoc::pathRecorded, &recentFiles, &RecentFiles::Add);
     connect(&doc, &program::CVelomireDoc::statusMessage, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
@@ -401,9 +410,17 @@ void CMainFrame::OnAppAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    // A send runs to its end: closing the window now would end the application in mid-transfer.
+    // Closing in the middle of a send would end the application in mid-message: the send is
+    // cancelled first, if the user wants, and the window closes once it has stopped.
     if (doc.IsSending()) {
         event->ignore();
+        if (!closeAfterSend &&
+            QMessageBox::question(this, QStringLiteral("Velomire"),
+                                  QStringLiteral("A transfer to the sampler is running. Cancel it "
+                                                 "and close Velomire?")) == QMessageBox::Yes) {
+            closeAfterSend = true;
+            doc.CancelSend();
+        }
         return;
     }
     if (doc.SaveModified()) {

@@ -80,6 +80,8 @@ private:
     QPointer<CSplashWnd> splash;
     QPointer<HelpWindow> help;
     bool indicatorsAvailable = false;
+    // The user chose to cancel a running send and close: the window closes once it has ended.
+    bool closeAfterSend = false;
 };
 
 } // namespace velomire::app

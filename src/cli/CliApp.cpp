@@ -7,7 +7,7 @@
 #include "program/Program.h"
 #include "program/ProgramFile.h"
 #include "program/WavInfo.h"
-#include "transfer/CaptureMidiDriver.h"
+#include "transfer/CaptureMidiDriver.h" // StreamMidiDriver
 #include "transfer/MidiOutPort.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/SamplerSettings.h"
@@ -20,8 +20,11 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -99,6 +102,38 @@ std::optional<int> FindPort(const std::vector<std::string>& names, const std::st
     }
     return found;
 }
+
+// The signal that asked a running send to stop (SIGINT or SIGTERM), or 0.
+std::atomic<int> stopSignal{0};
+
+extern "C" void OnStopSignal(int signal) {
+    if (stopSignal.exchange(signal) != 0) {
+        // Asked twice: the user wants out now.
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+}
+
+// SIGINT and SIGTERM cancel the send, as the Cancel button does, instead of ending the process
+// in the middle of a message.
+class StopSignalsCancel {
+public:
+    StopSignalsCancel() {
+        stopSignal = 0;
+        previousInt = std::signal(SIGINT, OnStopSignal);
+        previousTerm = std::signal(SIGTERM, OnStopSignal);
+    }
+    ~StopSignalsCancel() {
+        std::signal(SIGINT, previousInt);
+        std::signal(SIGTERM, previousTerm);
+    }
+    StopSignalsCancel(const StopSignalsCancel&) = delete;
+    StopSignalsCancel& operator=(const StopSignalsCancel&) = delete;
+
+private:
+    void (*previousInt)(int);
+    void (*previousTerm)(int);
+};
 
 int UsageError(const std::string& message) {
     std::cerr << "velomire-cli: " << TerminalText(message) << '\n' << usage;
@@ -402,7 +437,8 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
 
     StderrMessages messages;
     CliSendUi ui(live, programNumber, sampleNumber);
-    transfer::SendCommand::Outcome outcome;
+    using Outcome = transfer::SendCommand::Outcome;
+    Outcome outcome;
     if (live) {
         transfer::SystemMidiDriver driver;
         const auto port = FindPort(driver.PortNames(), options.values["--port"]);
@@ -417,26 +453,53 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
             program->traceMode = 1;
             midiPort.SetTracePath(tracePath);
         }
+        const StopSignalsCancel cancelOnSignal;
+        midiPort.SetIdleHook([&midiPort] {
+            if (stopSignal != 0) {
+                midiPort.RequestCancel();
+            }
+        });
         transfer::SendCommand sendCommand(*program, settings, midiPort, messages, ui);
         outcome = sendCommand.OnSendProgram();
-        if (outcome == transfer::SendCommand::Outcome::sent) {
+        // The ending has been told in one line already.
+        if (outcome == Outcome::interrupted && stopSignal != 0) {
+            return 128 + stopSignal;
+        }
+        if (outcome == Outcome::interrupted || outcome == Outcome::stopped) {
+            return exitRefused;
+        }
+        if (outcome == Outcome::sent) {
             std::cout << sendCommand.Report() << '\n';
         }
     } else {
-        transfer::CaptureMidiDriver capture;
+        // Streamed to a file beside the output, which takes its place only when all went well:
+        // a refused or failed render leaves an existing output as it was.
+        fs::path partPath = outPath;
+        partPath += ".part";
+        std::ofstream out(partPath, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            return Refused(outPath.string() + ": Error: Can't write File !");
+        }
+        transfer::StreamMidiDriver stream(out);
         transfer::InstantWaitClock clock;
-        transfer::MidiOutPort midiPort(capture, clock, messages);
+        transfer::MidiOutPort midiPort(stream, clock, messages);
         settings.midiOutDevice = 0;
         outcome = transfer::SendCommand(*program, settings, midiPort, messages, ui).OnSendProgram();
-        if (outcome == transfer::SendCommand::Outcome::sent && messages.Count() == 0) {
-            // Like Save: the old file stays whole until every new byte is written.
-            const auto written = program::ReplaceFile(outPath, capture.bytes);
-            if (!written) {
-                return Refused(FileProblem(outPath.string(), written));
+        out.close();
+        const bool rendered = outcome == Outcome::sent && messages.Count() == 0;
+        ec.clear();
+        if (rendered && out) {
+            fs::rename(partPath, outPath, ec);
+        }
+        if (!rendered || !out || ec) {
+            std::error_code ignored;
+            fs::remove(partPath, ignored);
+            if (rendered) {
+                return Refused(outPath.string() + ": Error: Can't write File !");
             }
         }
     }
-    if (outcome != transfer::SendCommand::Outcome::sent || messages.Count() > 0) {
+    if (outcome != Outcome::sent || messages.Count() > 0) {
         return Refused(command + " refused: " + options.programPath);
     }
     return exitOk;

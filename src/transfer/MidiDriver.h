@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -28,9 +29,28 @@ public:
     virtual MidiStatus Open(unsigned index) = 0;
     // Puts the bytes on the wire in order: a whole message, or a piece of one System Exclusive
     // message whose other pieces come in the next calls. Returns once the bytes are handed over
-    // to the system, or with an error after a bounded time when they cannot be.
+    // to the system, or with an error after a bounded time when they cannot be (a receiver that
+    // stopped taking data, a destination that has gone). Every wait inside sleeps and calls the
+    // idle hook.
     virtual MidiStatus Write(std::span<const std::uint8_t> bytes) = 0;
+    // Closes the port. After a failed Write it must not block on the device that failed.
     virtual MidiStatus Close() = 0;
+    // The name of the open port, as the user chose it; empty when none is open.
+    virtual std::string OpenPortName() const { return {}; }
+
+    // Called now and then from inside every wait of Write and Close, so that a user interface
+    // keeps painting and can take a Cancel.
+    virtual void SetIdleHook(std::function<void()> hook) { idleHook = std::move(hook); }
+
+protected:
+    void Idle() const {
+        if (idleHook) {
+            idleHook();
+        }
+    }
+
+private:
+    std::function<void()> idleHook;
 };
 
 } // namespace velomire::transfer

@@ -46,13 +46,18 @@ bool MidiOutPort::Open(int deviceId) {
         ReportError("The MIDI output device id is out of range.", "midiOutOpen");
         return false;
     }
+    ending = Ending::none;
+    cancelRequested.store(false, std::memory_order_relaxed);
+    insideSysEx = false;
+    failureText.clear();
+    driver.SetIdleHook(IdleHook());
     MidiStatus status = driver.Open(static_cast<unsigned>(deviceId));
     if (!status) {
         ReportError(status.text, "midiOutOpen");
         return false;
     }
+    deviceName = driver.OpenPortName();
     isOpen = true;
-    refusalReported = false;
     return true;
 }
 
@@ -69,27 +74,28 @@ void MidiOutPort::OpenTrace() {
 
 bool MidiOutPort::Send() {
     const std::span<const std::uint8_t> message = Bytes();
-    if (isTracing && traceFile && !message.empty()) {
-        // The dump is the bare concatenation of the buffers; flushed so that it is complete up to
-        // the last message even if the transfer never reaches Close.
-        std::fwrite(message.data(), 1, message.size(), traceFile.get());
-        std::fflush(traceFile.get());
+    if (isOpen && ending == Ending::none && cancelRequested.load(std::memory_order_relaxed)) {
+        ending = Ending::cancelled;
+        if (insideSysEx) {
+            static constexpr std::uint8_t endOfExclusive[] = {0xF7};
+            Write(endOfExclusive);
+        }
+    }
+    if (isOpen && ending != Ending::none) {
+        Clear();
+        return false;
     }
     if (!isOpen || message.empty()) {
+        if (isTracing && traceFile && !message.empty()) {
+            std::fwrite(message.data(), 1, message.size(), traceFile.get());
+            std::fflush(traceFile.get());
+        }
         Clear();
         return true;
     }
 
     const WaitClock::TimePoint start = Clock().Now();
-    MidiStatus status = driver.Write(message);
-    if (!status) {
-        // A device that went away refuses every later message too: one box per opening, not
-        // one per packet of a transfer that cannot be interrupted. Each refused message is
-        // still dropped and the next one still tried.
-        if (!refusalReported) {
-            ReportError(status.text, "midiOutLongMsg");
-            refusalReported = true;
-        }
+    if (!Write(message)) {
         Clear();
         return false;
     }
@@ -98,8 +104,39 @@ bool MidiOutPort::Send() {
     const auto wireTime = wireTimePerByte * static_cast<std::int64_t>(message.size());
     const auto remaining =
         std::chrono::duration_cast<std::chrono::microseconds>(start + wireTime - Clock().Now());
-    SleepFor(Clock(), remaining, IdleHook());
+    SleepFor(Clock(), remaining, IdleHook(), [this] { return ending != Ending::none; });
+    if (messageHook && ending == Ending::none) {
+        if (MidiStatus status = messageHook(message); !status) {
+            ending = Ending::failed;
+            failureText = status.text;
+        }
+    }
     Clear();
+    return ending == Ending::none;
+}
+
+bool MidiOutPort::Write(std::span<const std::uint8_t> bytes) {
+    if (isTracing && traceFile) {
+        // The dump is the bare concatenation of what went out; flushed so that it is complete up
+        // to the last message even if the transfer never reaches Close.
+        std::fwrite(bytes.data(), 1, bytes.size(), traceFile.get());
+        std::fflush(traceFile.get());
+    }
+    MidiStatus status = driver.Write(bytes);
+    if (!status) {
+        // A device that failed once is not tried again: its next writes would each wait out
+        // their own deadline, and a message it dropped has broken the transfer already.
+        ending = Ending::failed;
+        failureText = status.text;
+        return false;
+    }
+    for (const std::uint8_t byte : bytes) {
+        if (byte == 0xF0) {
+            insideSysEx = true;
+        } else if (byte == 0xF7) {
+            insideSysEx = false;
+        }
+    }
     return true;
 }
 
@@ -111,7 +148,8 @@ bool MidiOutPort::Close() {
     }
     isOpen = false;
     MidiStatus status = driver.Close();
-    if (!status) {
+    // After a failed write the failure has been reported already; closing cannot go better.
+    if (!status && ending != Ending::failed) {
         ReportError(status.text, "midiOutClose");
         return false;
     }

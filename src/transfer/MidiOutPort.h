@@ -4,9 +4,11 @@
 #include "transfer/MidiDriver.h"
 #include "transfer/SysExBuffer.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,12 +18,26 @@ namespace velomire::transfer {
 // buffer to the driver and paces it to its time on the MIDI wire, and, when tracing, copies every
 // buffer byte for byte into the trace dump. The port and the message buffer are one object: the
 // message builders fill the buffer and call Send.
+//
+// An opening ends early in one of two ways, after which Send hands nothing more to the driver and
+// waits return at once, so the message builders run out quickly:
+// - the driver refuses a buffer (a device that stopped taking data, a destination that has gone):
+//   `Ending::failed`, with the driver's text;
+// - RequestCancel: the next Send does not go out (`Ending::cancelled`). A System Exclusive message
+//   left open by the pieces already sent is closed with one F7 first, so the receiver's parser is
+//   not left inside it.
 class MidiOutPort : public SysExBuffer {
 public:
     static constexpr std::chrono::microseconds wireTimePerByte = midiWireTimePerByte;
 
+    enum class Ending { none, cancelled, failed };
+    // Runs after each buffer has been handed over and has had its wire time, with its bytes; a
+    // failure ends the opening as a refused buffer does. The place for a handshake that waits for
+    // the receiver's answer to each message.
+    using MessageHook = std::function<MidiStatus(std::span<const std::uint8_t>)>;
+
     MidiOutPort(MidiDriver& driver, WaitClock& clock, program::UserMessages& messages);
-    ~MidiOutPort();
+    ~MidiOutPort() override;
     MidiOutPort(const MidiOutPort&) = delete;
     MidiOutPort& operator=(const MidiOutPort&) = delete;
 
@@ -35,12 +51,25 @@ public:
     void OpenTrace();
     // Sends the buffer's bytes (dumping them first when tracing), returns no earlier than their
     // wire time after the send began, and empties the buffer whatever the outcome. A port that is
-    // not open sends nothing and returns true. A refused buffer is dropped (false); the first
-    // refusal of an opening is reported under "midiOutLongMsg".
+    // not open sends nothing and returns true. Once the opening has ended (see above) nothing is
+    // sent or dumped and the result is false; the caller reports the ending.
     bool Send();
     // Closes the port and the dump; the port counts as closed even when the driver fails.
     bool Close();
     void ReportError(const std::string& text, std::string_view caption);
+
+    // Asks the running send to stop before its next buffer. Safe from any thread.
+    void RequestCancel() { cancelRequested.store(true, std::memory_order_relaxed); }
+    // True once the opening has ended or a cancel is pending: nothing more will go out.
+    bool Stopping() const {
+        return ending != Ending::none || cancelRequested.load(std::memory_order_relaxed);
+    }
+    Ending EndedBy() const { return ending; }
+    // The driver's text for a failed ending.
+    const std::string& FailureText() const { return failureText; }
+    // The port's name while open (and after, until the next Open).
+    const std::string& DeviceName() const { return deviceName; }
+    void SetMessageHook(MessageHook hook) { messageHook = std::move(hook); }
 
     bool IsOpen() const { return isOpen; }
     bool IsTracing() const { return isTracing; }
@@ -49,12 +78,24 @@ public:
     void SetTracePath(std::filesystem::path path) { tracePath = std::move(path); }
     const std::filesystem::path& TracePath() const { return tracePath; }
 
+protected:
+    bool WaitInterrupted() const override { return Stopping(); }
+
 private:
+    // Hands bytes to the driver, dumping them first; a refusal ends the opening.
+    bool Write(std::span<const std::uint8_t> bytes);
+
     MidiDriver& driver;
     program::UserMessages& messages;
     bool isOpen = false;
     bool isTracing = false;
-    bool refusalReported = false; // a refused message was reported during this opening
+    Ending ending = Ending::none;
+    std::atomic<bool> cancelRequested{false};
+    // The bytes handed over so far leave a System Exclusive message open (an F0 without its F7).
+    bool insideSysEx = false;
+    std::string failureText;
+    std::string deviceName;
+    MessageHook messageHook;
     std::filesystem::path tracePath;
     struct FileCloser {
         void operator()(std::FILE* f) const { std::fclose(f); }

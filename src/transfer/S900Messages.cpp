@@ -121,7 +121,9 @@ bool S900Messages::SendS900SampleData(int entry, int part) {
         if (k == pieceCount) {
             port.AppendBytes(0xF7);
         }
-        port.Send();
+        if (!port.Send()) {
+            return false; // the transfer has ended; the caller reports it
+        }
         progress.PacketSent(k);
     }
 

@@ -77,7 +77,9 @@ bool SdsMessages::SendSdsSampleData(int entry, int part) {
         }
         port.AppendChecksum();
         port.AppendBytes(0xF7);
-        port.Send();
+        if (!port.Send()) {
+            return false; // the transfer has ended; the caller reports it
+        }
         progress.PacketSent(k);
     }
 

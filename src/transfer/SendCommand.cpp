@@ -1,5 +1,6 @@
 #include "transfer/SendCommand.h"
 
+#include "program/WavInfo.h"
 #include "transfer/S1000Messages.h"
 #include "transfer/S900Messages.h"
 #include "transfer/SamplerModel.h"
@@ -29,6 +30,24 @@ const char* PartText(int part) {
     default:
         return "Mono";
     }
+}
+
+// Keeps a reader's refusals to itself: the check reports in its own words.
+class QuietMessages final : public program::UserMessages {
+public:
+    void Show(std::string_view, std::string_view) override {}
+};
+
+// The entry's sound (soundStart and lengthWords words from there, in every channel) lies inside
+// the file's frames. A program file can hold any values, and the senders would otherwise read
+// silence past the file's end for as long as lengthWords says (up to 2^32 words).
+bool SoundInsideFile(const program::SampleBlock& sample, const std::string& fileName) {
+    QuietMessages quiet;
+    program::WavInfo wav(quiet);
+    if (!wav.Open(fileName)) {
+        return false;
+    }
+    return std::uint64_t{sample.soundStart} + sample.lengthWords <= wav.FrameCount();
 }
 
 } // namespace
@@ -121,9 +140,6 @@ SendCommand::Outcome SendCommand::Transfer() {
         static_cast<std::int16_t>(program.sampleCount);
     header.programNumber = static_cast<std::int16_t>(programNumber & 0xFFFF);
     header.programParams[0] = static_cast<std::int16_t>(programNumber & 0xFFFF);
-    if (akai) {
-        ++program.nextProgramNumber;
-    }
 
     TransferContext context{port, program, settings, messages, &ui};
     SdsMessages sds(context);
@@ -131,10 +147,16 @@ SendCommand::Outcome SendCommand::Transfer() {
     S1000Messages s1000(context);
     const SamplerFamily family = SamplerModel::Family(model);
 
+    // The numbers move on only past what was sent completely, so that a send that ended early
+    // proposes the first number the sampler did not get.
+    std::uint32_t partsSent = 0;
     for (int entry = 0; entry < program.sampleCount; ++entry) {
         program::SampleBlock& sample = program.samples[static_cast<std::size_t>(entry)].sample;
         for (int part : PartsOf(sample.sendMode)) {
-            const std::int32_t number = program.nextSampleNumber++;
+            if (port.Stopping()) {
+                return EndEarly(partsSent);
+            }
+            const std::int32_t number = program.nextSampleNumber;
             sample.samplerSampleNumber[static_cast<std::size_t>(part)] =
                 static_cast<std::int16_t>(number);
             ui.AddLine(SampleLine(sample, part, number));
@@ -154,10 +176,18 @@ SendCommand::Outcome SendCommand::Transfer() {
             case SamplerFamily::none:
                 break;
             }
+            if (port.EndedBy() != MidiOutPort::Ending::none) {
+                return EndEarly(partsSent);
+            }
+            ++program.nextSampleNumber;
+            ++partsSent;
         }
     }
 
     if (akai) {
+        if (port.Stopping()) {
+            return EndEarly(partsSent);
+        }
         ui.AddLine("Sending " + program.ProgramName() + " as program#" +
                    std::to_string(programNumber));
         if (family == SamplerFamily::s900) {
@@ -165,13 +195,41 @@ SendCommand::Outcome SendCommand::Transfer() {
         } else {
             s1000.SendS1000Program();
         }
+        if (port.EndedBy() != MidiOutPort::Ending::none) {
+            return EndEarly(partsSent);
+        }
+        ++program.nextProgramNumber;
     }
 
     ui.CloseSending();
-    port.Close();
+    // A destination that went away in the last moments is only noticed here.
+    if (!port.Close()) {
+        return Outcome::stopped;
+    }
     report = ReportText(program.transferSampleCount, akai,
                         std::chrono::duration<double>(port.Now() - start).count());
     return Outcome::sent;
+}
+
+SendCommand::Outcome SendCommand::EndEarly(std::uint32_t partsSent) {
+    const bool failed = port.EndedBy() == MidiOutPort::Ending::failed;
+    ui.CloseSending();
+    const std::string device = port.DeviceName();
+    const std::string detail = port.FailureText();
+    // The port of a failed device is given up without waiting on it; its own close error would
+    // only repeat the failure.
+    port.Close();
+    const std::string parts =
+        std::to_string(partsSent) + " of " + std::to_string(program.transferSampleCount);
+    if (failed) {
+        messages.Show("The MIDI device \"" + device + "\" stopped taking data after " + parts +
+                          " sample parts; the transfer was stopped." +
+                          (detail.empty() ? "" : " (" + detail + ")"),
+                      appCaption);
+        return Outcome::stopped;
+    }
+    messages.Show("Transfer cancelled: " + parts + " sample parts sent.", appCaption);
+    return Outcome::interrupted;
 }
 
 std::string SendCommand::ReportText(std::uint32_t samples, bool withProgram, double seconds) {
@@ -201,6 +259,12 @@ bool SendCommand::CheckBeforeSend() {
         const std::uintmax_t size = found ? std::filesystem::file_size(fileName, ec) : 0;
         if (!found || ec || size < sample.frameCount) {
             messages.Show(fileName, appCaption);
+            passed = false;
+        } else if (!SoundInsideFile(sample, fileName)) {
+            messages.Show("The sound of sample " + std::to_string(entry + 1) + " [" +
+                              program::FieldText(sample.sampleName) + "] lies outside its file " +
+                              fileName,
+                          appCaption);
             passed = false;
         }
         if (SamplerModel::Family(settings.samplerModel) == SamplerFamily::s1000 &&

@@ -43,7 +43,9 @@ public:
 // and sends every sample part and, for the Akai samplers, the program, through the port.
 class SendCommand {
 public:
-    enum class Outcome { sent, refused, cancelled };
+    // cancelled: the user declined before anything was sent; interrupted: cancelled during the
+    // transfer; stopped: the device stopped taking data (or went away) during the transfer.
+    enum class Outcome { sent, refused, cancelled, interrupted, stopped };
 
     SendCommand(program::Program& program, SamplerSettings& settings, MidiOutPort& port,
                 program::UserMessages& messages, SendUi& ui);
@@ -66,6 +68,8 @@ public:
 
 private:
     Outcome Transfer();
+    // Reports how a transfer that ended early got on, and closes the port.
+    Outcome EndEarly(std::uint32_t partsSent);
     bool NumbersFitS900() const;
 
     program::Program& program;

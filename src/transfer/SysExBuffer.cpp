@@ -125,7 +125,7 @@ void SysExBuffer::AppendChecksum() {
 }
 
 void SysExBuffer::WaitMilliseconds(std::int32_t ms) {
-    SleepFor(clock, std::chrono::milliseconds(ms), idleHook);
+    SleepFor(clock, std::chrono::milliseconds(ms), idleHook, [this] { return WaitInterrupted(); });
 }
 
 void SysExBuffer::Clear() {

@@ -22,6 +22,9 @@ public:
     static constexpr std::size_t initialCapacity = 4096;
 
     explicit SysExBuffer(WaitClock& clock);
+    virtual ~SysExBuffer() = default;
+    SysExBuffer(const SysExBuffer&) = delete;
+    SysExBuffer& operator=(const SysExBuffer&) = delete;
 
     // b0 always (its low 8 bits); then b1, b2, b3 in order, each only when not negative.
     void AppendBytes(std::int16_t b0, std::int16_t b1 = -1, std::int16_t b2 = -1,
@@ -44,7 +47,8 @@ public:
     // The XOR of every byte from the checksum start to the end.
     void AppendChecksum();
 
-    // Returns after `ms` milliseconds, sleeping; calls the idle hook at least every 20 ms.
+    // Returns after `ms` milliseconds, sleeping; calls the idle hook at least every 20 ms. Ends
+    // early once WaitInterrupted() answers true.
     void WaitMilliseconds(std::int32_t ms);
     void SetIdleHook(std::function<void()> hook) { idleHook = std::move(hook); }
     // The time on the buffer's clock (how long a send took).
@@ -55,6 +59,8 @@ public:
     void Clear();
 
 protected:
+    // True when waiting on is pointless (the transfer has ended or is being cancelled).
+    virtual bool WaitInterrupted() const { return false; }
     WaitClock& Clock() { return clock; }
     const std::function<void()>& IdleHook() const { return idleHook; }
 

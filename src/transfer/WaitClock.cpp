@@ -21,18 +21,21 @@ void SteadyWaitClock::SleepUntil(TimePoint when) {
     std::this_thread::sleep_until(when);
 }
 
-void SleepFor(WaitClock& clock, std::chrono::microseconds duration,
-              const std::function<void()>& idle) {
+bool SleepFor(WaitClock& clock, std::chrono::microseconds duration,
+              const std::function<void()>& idle, const std::function<bool()>& interrupted) {
     if (duration <= std::chrono::microseconds::zero()) {
-        return;
+        return true;
     }
     const WaitClock::TimePoint deadline = clock.Now() + duration;
     for (;;) {
         if (clock.Now() >= deadline) {
-            return;
+            return true;
         }
         if (idle) {
             idle();
+        }
+        if (interrupted && interrupted()) {
+            return false;
         }
         // The hook may itself take time, so the slice is measured from after it returns.
         clock.SleepUntil(std::min(deadline, clock.Now() + maxSlice));

@@ -36,7 +36,8 @@ private:
 
 // Returns once `duration` has passed on `clock`, sleeping in slices of at most 20 ms and calling
 // `idle` (when set) before each slice, so a user interface can keep painting during the wait.
-void SleepFor(WaitClock& clock, std::chrono::microseconds duration,
-              const std::function<void()>& idle);
+// Returns early, false, as soon as `interrupted` (when set) answers true after a slice.
+bool SleepFor(WaitClock& clock, std::chrono::microseconds duration,
+              const std::function<void()>& idle, const std::function<bool()>& interrupted = {});
 
 } // namespace velomire::transfer

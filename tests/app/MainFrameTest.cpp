@@ -26,6 +26,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
@@ -243,7 +244,7 @@ private slots:
         QCOMPARE(messages.messages.back().text, std::string("Select a Sampler in Options"));
     }
 
-    void ClosingTheWindowDuringASendIsRefused() {
+    void ClosingTheWindowDuringASendAsksToCancelIt() {
         // A driver that tries to close the main window while it takes the first message, as a
         // user pressing the window's close button in the middle of a transfer would.
         struct ClosingDriver : RecordingMidiDriver {
@@ -276,13 +277,17 @@ private slots:
         doc->Settings().samplerModel = 0;
         doc->Settings().midiOutDevice = 0;
 
-        // Answer the summary and the numbers as a user would.
+        // Answer the summary and the numbers as a user would, and the question about the
+        // running send as `cancelAnswer` says.
+        QMessageBox::StandardButton cancelAnswer = QMessageBox::No;
         QTimer answer;
-        connect(&answer, &QTimer::timeout, [] {
+        connect(&answer, &QTimer::timeout, [&cancelAnswer] {
             QWidget* modal = QApplication::activeModalWidget();
             if (qobject_cast<velomire::transfer::CProgramSummaryDlg*>(modal) ||
                 qobject_cast<velomire::transfer::CProgramNumberDlg*>(modal)) {
                 static_cast<QDialog*>(modal)->accept();
+            } else if (auto* question = qobject_cast<QMessageBox*>(modal)) {
+                question->button(cancelAnswer)->click();
             }
         });
         answer.start(20);
@@ -299,9 +304,36 @@ private slots:
         };
         frame->Action(command::sendProgram)->trigger();
         QVERIFY(closeRefused);
-        QCOMPARE(driver->writes.size(), 4u); // the send went on to its end
+        QCOMPARE(driver->writes.size(), 4u); // "No": the send went on to its end
         QVERIFY(frame->isVisible());
+
+        // Cancel in the "Sending ..." window stops the send after the message in progress.
+        driver->writes.clear();
+        driver->onWrite = [] {
+            QTest::mouseClick(QApplication::activeModalWidget()->findChild<QPushButton*>(
+                                  QStringLiteral("cancelButton")),
+                              Qt::LeftButton);
+        };
+        frame->Action(command::sendProgram)->trigger();
+        QCOMPARE(driver->writes.size(), 1u);
+        QCOMPARE(messages.messages.back().text,
+                 std::string("Transfer cancelled: 0 of 1 sample parts sent."));
+
+        // "Yes" to the question on closing: the same, and the window closes.
+        driver->writes.clear();
+        messages.messages.clear();
+        cancelAnswer = QMessageBox::Yes;
+        driver->onWrite = [this, &closeRefused] {
+            QCloseEvent close;
+            QApplication::sendEvent(frame, &close);
+            closeRefused = !close.isAccepted();
+        };
+        frame->Action(command::sendProgram)->trigger();
+        QVERIFY(closeRefused);
+        QCOMPARE(driver->writes.size(), 1u);
+        QCOMPARE(messages.messages.size(), 1u);
         QVERIFY(!doc->IsSending());
+        QTRY_VERIFY(!frame->isVisible());
         QDir::setCurrent(startDirectory);
     }
 

@@ -25,6 +25,9 @@ public:
 
     transfer::MidiStatus Write(std::span<const std::uint8_t> bytes) override {
         ++writeCalls;
+        if (writeCalls == failAtWrite) {
+            failWritesLeft = 1000;
+        }
         if (failWritesLeft > 0) {
             --failWritesLeft;
             return transfer::MidiStatus::Error("The device refused the message");
@@ -41,6 +44,8 @@ public:
         }
         return {};
     }
+
+    std::string OpenPortName() const override { return open ? ports[openedIndex] : ""; }
 
     // Every byte written, as one stream.
     std::vector<std::uint8_t> AllBytes() const {
@@ -61,6 +66,7 @@ public:
     bool failOpen = false;
     bool failClose = false;
     int failWritesLeft = 0;
+    int failAtWrite = 0; // from this write (1-based) on, every write fails
 };
 
 } // namespace velomire::testing

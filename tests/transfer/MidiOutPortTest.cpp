@@ -101,20 +101,6 @@ TEST_F(MidiOutPortTest, TraceHoldsTheSentBuffersBackToBack) {
     EXPECT_TRUE(messages.messages.empty());
 }
 
-TEST_F(MidiOutPortTest, SecondTracedCommandLeavesOnlyItsOwnBytes) {
-    ASSERT_TRUE(port.Open(0));
-    port.OpenTrace();
-    SendHex("F0 01 02 03 04 05 06 F7");
-    port.Close();
-
-    ASSERT_TRUE(port.Open(0));
-    port.OpenTrace();
-    SendHex("F0 09 F7");
-    port.Close();
-
-    EXPECT_TRUE(BytesEqual(ReadFile(TracePath()), Hex("F0 09 F7")));
-}
-
 TEST_F(MidiOutPortTest, WithoutOpenTraceNoDumpIsCreatedAndTracingEndsWithTheCommand) {
     ASSERT_TRUE(port.Open(0));
     SendHex("F0 01 F7");
@@ -160,36 +146,52 @@ TEST_F(MidiOutPortTest, FailedOpenIsReportedOnceAndSendsNothing) {
     EXPECT_EQ(messages.messages[0].caption, "midiOutOpen");
 }
 
-TEST_F(MidiOutPortTest, RefusedMessageIsReportedAndDroppedSoTheNextStartsEmpty) {
+TEST_F(MidiOutPortTest, ARefusedBufferEndsTheOpeningUntilTheNextOpen) {
     ASSERT_TRUE(port.Open(0));
     port.OpenTrace();
     driver.failWritesLeft = 1;
+    driver.failClose = true;
     EXPECT_FALSE(SendHex("F0 AA BB F7"));
     EXPECT_EQ(port.Count(), 0u);
-    EXPECT_EQ(messages.messages,
-              (std::vector<Message>{{"The device refused the message", "midiOutLongMsg"}}));
+    EXPECT_EQ(port.EndedBy(), MidiOutPort::Ending::failed);
+    EXPECT_EQ(port.FailureText(), "The device refused the message");
 
-    EXPECT_TRUE(SendHex("F0 01 F7"));
-    ASSERT_EQ(driver.writes.size(), 1u);
-    EXPECT_TRUE(BytesEqual(driver.writes[0], Hex("F0 01 F7")));
+    // Nothing more is tried, no wait is waited out, and the caller reports: not the port, not
+    // even for the close that follows.
+    EXPECT_FALSE(SendHex("F0 01 F7"));
+    port.WaitMilliseconds(1000);
+    EXPECT_EQ(driver.writeCalls, 1);
+    EXPECT_EQ(clock.Elapsed(), microseconds{0});
     port.Close();
-    // The dump is written before the driver is asked, so it also records the refused message.
-    EXPECT_TRUE(BytesEqual(ReadFile(TracePath()), Hex("F0 AA BB F7  F0 01 F7")));
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(BytesEqual(ReadFile(TracePath()), Hex("F0 AA BB F7")));
+
+    ASSERT_TRUE(port.Open(0));
+    EXPECT_TRUE(SendHex("F0 01 F7"));
+    EXPECT_EQ(port.EndedBy(), MidiOutPort::Ending::none);
 }
 
-TEST_F(MidiOutPortTest, ADeviceRefusingEveryMessageIsReportedOncePerOpening) {
+TEST_F(MidiOutPortTest, CancelClosesAMessageLeftOpenByItsPiecesAndSendsNothingMore) {
     ASSERT_TRUE(port.Open(0));
-    driver.failWritesLeft = 1000;
-    for (int i = 0; i < 50; ++i) {
-        EXPECT_FALSE(SendHex("F0 7E 00 02 00 F7"));
-    }
-    EXPECT_EQ(driver.writeCalls, 50); // every message is still tried
-    EXPECT_EQ(messages.messages.size(), 1u);
-    port.Close();
+    port.OpenTrace();
+    EXPECT_TRUE(SendHex("F0 7E 00 09 01 F7"));
+    port.RequestCancel();
+    EXPECT_FALSE(SendHex("F0 7E 00 09 02 F7"));
+    EXPECT_EQ(port.EndedBy(), MidiOutPort::Ending::cancelled);
+    EXPECT_EQ(driver.writes.size(), 1u); // between whole messages nothing needs closing
 
+    // The pieces of one long message: the receiver gets an F7 instead of the next piece.
     ASSERT_TRUE(port.Open(0));
-    EXPECT_FALSE(SendHex("F0 7E 00 02 00 F7"));
-    EXPECT_EQ(messages.messages.size(), 2u); // a new opening reports again
+    port.OpenTrace();
+    EXPECT_TRUE(SendHex("F0 7E 01 00 00 0C"));
+    EXPECT_TRUE(SendHex("00 40 00 40 00"));
+    port.RequestCancel();
+    EXPECT_FALSE(SendHex("01 40 00 40 00"));
+    EXPECT_FALSE(SendHex("02 40 00 40 00 F7"));
+    port.Close();
+    EXPECT_TRUE(BytesEqual(driver.AllBytes(),
+                           Hex("F0 7E 00 09 01 F7  F0 7E 01 00 00 0C  00 40 00 40 00  F7")));
+    EXPECT_TRUE(BytesEqual(ReadFile(TracePath()), Hex("F0 7E 01 00 00 0C  00 40 00 40 00  F7")));
 }
 
 TEST_F(MidiOutPortTest, CloseFailureIsReportedAndThePortCountsAsClosed) {
@@ -267,12 +269,6 @@ TEST_F(MidiOutPortTest, DestructionReleasesAnOpenPortQuietly) {
     EXPECT_FALSE(driver.open);
     EXPECT_EQ(driver.closeCount, 1);
     EXPECT_TRUE(messages.messages.empty());
-}
-
-TEST_F(MidiOutPortTest, ListsDriverPortsByIndex) {
-    EXPECT_EQ(port.GetNumDevs(), 2u);
-    EXPECT_EQ(port.GetDevName(1), "Test Port B");
-    EXPECT_EQ(port.GetDevName(2), "");
 }
 
 TEST(DefaultTracePath, EnvironmentOverridesTheHomeDirectory) {

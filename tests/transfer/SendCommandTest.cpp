@@ -1,15 +1,18 @@
 #include "transfer/SendCommand.h"
 #include "program/ProgramFile.h"
 #include "program/WavInfo.h"
+#include "support/FakeKernelMidiSink.h"
 #include "support/FakeWaitClock.h"
 #include "support/HexMatch.h"
 #include "support/RecordingMessages.h"
 #include "support/RecordingMidiDriver.h"
 #include "support/WavBuilder.h"
 #include "transfer/SamplerModel.h"
+#include "transfer/WirePacer.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 #include <memory>
 
@@ -37,7 +40,12 @@ public:
         }
     }
     void OpenSending(const std::string& title) override { titles.push_back(title); }
-    void AddLine(const std::string& line) override { lines.push_back(line); }
+    void AddLine(const std::string& line) override {
+        lines.push_back(line);
+        if (onLine) {
+            onLine(lines.size());
+        }
+    }
     void CloseSending() override { ++closed; }
     void SetSampleBar(int percent) override { sampleBars.push_back(percent); }
     void SetProgramBar(int percent) override { programBars.push_back(percent); }
@@ -46,6 +54,7 @@ public:
 
     bool answerSend = true;
     std::optional<std::int32_t> typedPrograms;
+    std::function<void(std::size_t)> onLine; // after the n-th line (1-based)
     std::vector<ProgramSummary> summaries;
     std::vector<SendNumbers> asked;
     std::vector<std::string> titles;
@@ -326,4 +335,99 @@ TEST_F(SendCommandTest, EveryModelSendsItsSamplesAndProgram) {
         }
         EXPECT_TRUE(messages.messages.empty()) << "model " << model;
     }
+}
+
+TEST_F(SendCommandTest, ADeviceThatStopsTakingDataEndsTheSendWithOneMessage) {
+    Add("kick.wav");        // 1 header + 3 packets
+    Add("piano.wav");       // twice 1 header + 3 packets
+    driver.failAtWrite = 6; // the left channel's header goes, its first packet does not
+    EXPECT_EQ(Send(), SendCommand::Outcome::stopped);
+
+    EXPECT_EQ(driver.writeCalls, 6); // nothing is tried after the failure
+    EXPECT_EQ(messages.messages,
+              (std::vector<RecordingMessages::Message>{
+                  {"The MIDI device \"Test Port B\" stopped taking data after 1 of 3 sample parts; "
+                   "the transfer was stopped. (The device refused the message)",
+                   "Velomire"}}));
+    EXPECT_EQ(ui.closed, 1);
+    EXPECT_FALSE(driver.open);
+    // Only the part that went out completely used a number.
+    EXPECT_EQ(program->nextSampleNumber, 5);
+    EXPECT_EQ(program->nextProgramNumber, 1);
+}
+
+TEST_F(SendCommandTest, CancelStopsBeforeTheNextPartAndCountsWhatWasSent) {
+    Add("kick.wav");
+    Add("piano.wav");
+    ui.onLine = [&](std::size_t n) {
+        if (n == 3) { // while the right channel's line is shown
+            port.RequestCancel();
+        }
+    };
+    EXPECT_EQ(Send(), SendCommand::Outcome::interrupted);
+    EXPECT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "Transfer cancelled: 2 of 3 sample parts sent.");
+    // kick's and the left channel's header and 3 packets each; the right channel and the program
+    // never go.
+    EXPECT_EQ(driver.writes.size(), 8u);
+    EXPECT_EQ(program->nextSampleNumber, 6);
+    EXPECT_EQ(program->nextProgramNumber, 1);
+
+    // The next send starts afresh.
+    ui.onLine = nullptr;
+    EXPECT_EQ(Send(), SendCommand::Outcome::sent);
+}
+
+TEST_F(SendCommandTest, ASoundReachingPastItsFileIsRefusedBeforeSending) {
+    Add("kick.wav");
+    Add("piano.wav");
+    program->samples[1].sample.soundStart = 2; // 2 + 100 words of a 100-frame file
+    program->samples[0].sample.lengthWords = 0xFFFFFFFE;
+    EXPECT_EQ(Send(), SendCommand::Outcome::cancelled);
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[0].text,
+              "The sound of sample 1 [kick] lies outside its file kick.wav");
+    EXPECT_EQ(messages.messages[1].text,
+              "The sound of sample 2 [piano] lies outside its file piano.wav");
+    EXPECT_TRUE(driver.writes.empty());
+}
+
+// The ALSA driver's way of writing, into a hardware port's kernel buffer.
+class PacedKernelDriver : public RecordingMidiDriver {
+public:
+    explicit PacedKernelDriver(FakeWaitClock& clock) : pacer(clock), sink(clock) {}
+    MidiStatus Write(std::span<const std::uint8_t> bytes) override {
+        largest = std::max(largest, bytes.size());
+        total += bytes.size();
+        return pacer.Write(
+            bytes, [this](std::span<const std::uint8_t> event) { return sink.Take(event); }, {});
+    }
+    WirePacer pacer;
+    vt::FakeKernelMidiSink sink;
+    std::size_t largest = 0;
+    std::size_t total = 0;
+};
+
+TEST_F(SendCommandTest, AFortyEntryS950SendPacedToTheWireNeverOverrunsAHardwarePort) {
+    for (int i = 0; i < program::Program::maxSamples; ++i) {
+        Add("piano.wav"); // stereo: 80 sample parts, an 85 + 140 * 80 byte program message
+    }
+    settings.samplerModel = 2;
+    PacedKernelDriver paced(clock);
+    MidiOutPort pacedPort(paced, clock, messages);
+    ASSERT_EQ(SendCommand(*program, settings, pacedPort, messages, ui).OnSendProgram(),
+              SendCommand::Outcome::sent);
+
+    EXPECT_EQ(paced.largest, 11285u);
+    EXPECT_EQ(paced.sink.dropped, 0u);
+    EXPECT_EQ(paced.sink.received, paced.total);
+    // Wire time plus the 2 * 300 ms the S950 data sender waits per part, within 2 %.
+    const double ideal = paced.total * 320e-6 + 80 * 0.6;
+    const double took = std::chrono::duration<double>(paced.sink.EmptyAt() - clock.start).count();
+    EXPECT_NEAR(took, ideal, ideal * 0.02);
+
+    // Handed over at once, as the driver did before, the program message loses its end.
+    vt::FakeKernelMidiSink unpaced(clock);
+    unpaced.Take(std::vector<std::uint8_t>(11285, 0x40));
+    EXPECT_EQ(unpaced.dropped, 11285u - 4096u);
 }

@@ -151,9 +151,13 @@ void SendDialogsTest::sendingWindowShowsLinesInOrderAndTheBars() {
     window.SetProgramBar(7);
     QCOMPARE(window.SampleBar(), 42);
     QCOMPARE(window.ProgramBar(), 7);
-    // Esc and closing do not end it: the send does.
+    // Cancel (or Esc) asks the send to stop, once; closing does not end the window: the send does.
+    QSignalSpy cancels(&window, &CSendingDlg::cancelRequested);
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cancelButton")),
+                      Qt::LeftButton);
     QTest::keyClick(&window, Qt::Key_Escape);
     window.close();
+    QCOMPARE(cancels.count(), 1);
     QVERIFY(window.isVisible());
     window.Finish();
     QVERIFY(!window.isVisible());

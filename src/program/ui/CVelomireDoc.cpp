@@ -147,7 +147,7 @@ bool CVelomireDoc::Change(const QString& what, const std::function<void()>& chan
         }
         undoStack.push(new ChangeCommand(*this, what, std::move(delta), std::move(files)));
     }
-    if (views == Views::update) {
+    if (changedSomething && views == Views::update) {
         UpdateAllViews();
     }
     return changedSomething;
@@ -345,12 +345,20 @@ void CVelomireDoc::OnOptions() {
 
 void CVelomireDoc::OnSendProgram() {
     transfer::QtSendUi ui(window, messages);
+    ui.SetCancel([this] { CancelSend(); });
     sending = true;
     transfer::SendCommand command(*program, settings, Port(), messages, ui);
     const auto outcome = command.OnSendProgram();
     sending = false;
     if (outcome == transfer::SendCommand::Outcome::sent) {
         emit statusMessage(FromStd(command.Report()));
+    }
+    emit sendEnded();
+}
+
+void CVelomireDoc::CancelSend() {
+    if (sending) {
+        Port().RequestCancel();
     }
 }
 
@@ -367,9 +375,9 @@ transfer::MidiDriver& CVelomireDoc::Driver() {
 transfer::MidiOutPort& CVelomireDoc::Port() {
     if (!port) {
         port = std::make_unique<transfer::MidiOutPort>(Driver(), clock, messages);
-        // The send runs on this thread: keep painting while it waits, but take no user input.
-        port->SetIdleHook(
-            [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+        // The send runs on this thread: keep painting while it waits, and take the input of the
+        // "Sending ..." window (its Cancel), which swallows every other.
+        port->SetIdleHook([] { QCoreApplication::processEvents(); });
     }
     return *port;
 }

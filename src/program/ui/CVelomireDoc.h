@@ -81,8 +81,10 @@ public:
     void OnAddSamples();
     void OnOptions();
     void OnSendProgram();
-    // True while a send runs (it cannot be interrupted: the window must not close meanwhile).
+    // True while a send runs.
     bool IsSending() const { return sending; }
+    // Asks the running send to stop after the message in progress, as its Cancel button does.
+    void CancelSend();
 
     // How a change ends: every view rebuilt, or none (the view that made it shows it already).
     enum class Views { update, keep };
@@ -125,6 +127,8 @@ signals:
     // A program was created or opened: views forget the row they last worked on.
     void initialUpdate();
     void titleChanged(const QString& title);
+    // A send has ended, however it ended.
+    void sendEnded();
     void modifiedChanged(bool modified);
     // A program file was opened or saved under this path (the recent-file list takes it).
     void pathRecorded(const QString& path);

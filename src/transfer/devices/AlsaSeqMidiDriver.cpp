@@ -3,11 +3,11 @@
 #include "transfer/devices/QuietSystemLibraries.h"
 
 #include <alsa/asoundlib.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <thread>
 
 namespace velomire::transfer {
 
@@ -25,8 +25,8 @@ struct SeqCloser {
 };
 using SeqHandle = std::unique_ptr<snd_seq_t, SeqCloser>;
 
-// Opens our client for output only and never blocking: a full output is waited for by poll() with
-// a time limit instead of inside the library.
+// Opens our client for output only and never blocking: a receiver that takes nothing is waited
+// for by sleeping with a time limit instead of inside the library.
 SeqHandle OpenSequencer(MidiStatus& status) {
     snd_seq_t* seq = nullptr;
     QuietSystemLibraries();
@@ -66,20 +66,8 @@ std::vector<AlsaSeqPort> ListPorts(snd_seq_t* seq) {
     return ports;
 }
 
-// Waits until the sequencer may have room for more output; false once the deadline has passed.
-bool WaitForRoom(snd_seq_t* seq, std::chrono::steady_clock::time_point deadline) {
-    const int count = snd_seq_poll_descriptors_count(seq, POLLOUT);
-    std::vector<pollfd> fds(static_cast<std::size_t>(std::max(count, 1)));
-    const int filled = snd_seq_poll_descriptors(seq, fds.data(), fds.size(), POLLOUT);
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (filled <= 0 || left.count() <= 0) {
-        return false;
-    }
-    const int ready = poll(fds.data(), static_cast<nfds_t>(filled), static_cast<int>(left.count()));
-    // A signal cuts the wait short without using up the time left.
-    return ready > 0 || (ready < 0 && errno == EINTR);
-}
+// The sleep between two tries while a receiving client's input is full.
+constexpr std::chrono::milliseconds retryInterval{5};
 
 } // namespace
 
@@ -99,18 +87,18 @@ std::vector<AlsaSeqDestination> SelectDestinations(const std::vector<AlsaSeqPort
     return destinations;
 }
 
-std::vector<std::span<const std::uint8_t>> SplitIntoEvents(std::span<const std::uint8_t> bytes,
-                                                           std::size_t maxBytes) {
-    std::vector<std::span<const std::uint8_t>> events;
-    for (std::size_t offset = 0; offset < bytes.size(); offset += maxBytes) {
-        events.push_back(bytes.subspan(offset, std::min(maxBytes, bytes.size() - offset)));
-    }
-    return events;
-}
-
 struct AlsaSeqMidiDriver::Session {
     SeqHandle seq;
     int ownPort = -1;
+    AlsaSeqDestination destination;
+
+    // False once the destination port is no longer there (its client ended, a device unplugged).
+    bool DestinationExists() const {
+        snd_seq_port_info_t* info = nullptr;
+        snd_seq_port_info_alloca(&info);
+        return snd_seq_get_any_port_info(seq.get(), destination.client, destination.port, info) >=
+               0;
+    }
 };
 
 AlsaSeqMidiDriver::AlsaSeqMidiDriver() = default;
@@ -172,7 +160,9 @@ MidiStatus AlsaSeqMidiDriver::Open(unsigned index) {
     if (err < 0) {
         return MidiStatus::Error(AlsaError(("Cannot connect to " + destination.name).c_str(), err));
     }
+    opened->destination = destination;
     session = std::move(opened);
+    pacer.Reset();
     return {};
 }
 
@@ -180,39 +170,62 @@ MidiStatus AlsaSeqMidiDriver::Write(std::span<const std::uint8_t> bytes) {
     if (!session) {
         return MidiStatus::Error("The ALSA MIDI output port is not open.");
     }
-    snd_seq_t* seq = session->seq.get();
-    for (std::span<const std::uint8_t> chunk : SplitIntoEvents(bytes)) {
-        snd_seq_event_t event;
-        snd_seq_ev_clear(&event);
-        snd_seq_ev_set_source(&event, session->ownPort);
-        snd_seq_ev_set_subs(&event);
-        snd_seq_ev_set_direct(&event);
-        // The library only reads through this pointer.
-        snd_seq_ev_set_sysex(&event, chunk.size(), const_cast<std::uint8_t*>(chunk.data()));
+    if (!session->DestinationExists()) {
+        return MidiStatus::Error("The MIDI port " + session->destination.name + " has gone.");
+    }
+    return pacer.Write(
+        bytes, [this](std::span<const std::uint8_t> event) { return Emit(event); },
+        [this] { Idle(); });
+}
 
-        const auto deadline = std::chrono::steady_clock::now() +
-                              midiWireTimePerByte * static_cast<std::int64_t>(chunk.size()) +
-                              writeMargin;
-        int err = snd_seq_event_output_direct(seq, &event);
-        while (err == -EAGAIN) {
-            if (!WaitForRoom(seq, deadline)) {
-                return MidiStatus::Error("The ALSA sequencer did not take the MIDI data in time; "
-                                         "the message was abandoned.");
-            }
-            err = snd_seq_event_output_direct(seq, &event);
+MidiStatus AlsaSeqMidiDriver::Emit(std::span<const std::uint8_t> event) {
+    snd_seq_t* seq = session->seq.get();
+    snd_seq_event_t seqEvent;
+    snd_seq_ev_clear(&seqEvent);
+    snd_seq_ev_set_source(&seqEvent, session->ownPort);
+    snd_seq_ev_set_subs(&seqEvent);
+    snd_seq_ev_set_direct(&seqEvent);
+    // The library only reads through this pointer.
+    snd_seq_ev_set_sysex(&seqEvent, event.size(), const_cast<std::uint8_t*>(event.data()));
+
+    // A receiving client whose input is full makes the direct output answer EAGAIN; our own
+    // client's descriptor stays writable all along, so polling it would not wait: sleep instead.
+    const auto deadline = std::chrono::steady_clock::now() +
+                          midiWireTimePerByte * static_cast<std::int64_t>(event.size()) +
+                          writeMargin;
+    int err = snd_seq_event_output_direct(seq, &seqEvent);
+    while (err == -EAGAIN) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return MidiStatus::Error("The MIDI port " + session->destination.name +
+                                     " did not take the data in time.");
         }
-        if (err < 0) {
-            return MidiStatus::Error(AlsaError("Cannot send to the ALSA sequencer", err));
-        }
+        Idle();
+        std::this_thread::sleep_for(retryInterval);
+        err = snd_seq_event_output_direct(seq, &seqEvent);
+    }
+    if (err < 0) {
+        return MidiStatus::Error(AlsaError("Cannot send to the ALSA sequencer", err));
     }
     return {};
 }
 
 MidiStatus AlsaSeqMidiDriver::Close() {
+    if (!session) {
+        return {};
+    }
     // Direct events reach the destination before output returns. Closing the client removes our
     // port and its connection; the kernel drains a hardware port's buffer when that goes.
+    const bool destinationLeft = !session->DestinationExists();
+    const std::string name = session->destination.name;
     session.reset();
+    if (destinationLeft) {
+        return MidiStatus::Error("The MIDI port " + name + " has gone.");
+    }
     return {};
+}
+
+std::string AlsaSeqMidiDriver::OpenPortName() const {
+    return session ? session->destination.name : std::string();
 }
 
 } // namespace velomire::transfer

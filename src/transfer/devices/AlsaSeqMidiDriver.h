@@ -1,6 +1,8 @@
 #pragma once
 
 #include "transfer/MidiDriver.h"
+#include "transfer/WaitClock.h"
+#include "transfer/WirePacer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,17 +37,11 @@ struct AlsaSeqDestination {
 std::vector<AlsaSeqDestination> SelectDestinations(const std::vector<AlsaSeqPort>& ports,
                                                    int ownClient);
 
-// The kernel's MIDI output buffer takes one sequencer event at a time; events of at most 256 bytes
-// keep it from overrunning while a long message is handed over.
-inline constexpr std::size_t maxSeqEventBytes = 256;
-
-// Cuts a buffer into consecutive pieces of at most `maxBytes` bytes (no empty piece), in order.
-std::vector<std::span<const std::uint8_t>> SplitIntoEvents(std::span<const std::uint8_t> bytes,
-                                                           std::size_t maxBytes = maxSeqEventBytes);
-
 // Output through the ALSA sequencer: one client ("Velomire") with one output port, connected to
 // the chosen destination while open. Every byte goes out as SYSEX event data sent directly (not
-// queued), so a piece of a System Exclusive message reaches the destination unchanged.
+// queued), so a piece of a System Exclusive message reaches the destination unchanged. The kernel
+// drops, silently, what does not fit a hardware port's output buffer: the events of a buffer are
+// paced to the wire by a WirePacer (at most 1024 bytes ahead of it).
 class AlsaSeqMidiDriver final : public MidiDriver {
 public:
     AlsaSeqMidiDriver();
@@ -58,12 +54,17 @@ public:
     // The index refers to the last PortNames() list (taken now if there was none); the port is
     // found again by its client:port address, so a list that changed since does not redirect it.
     MidiStatus Open(unsigned index) override;
-    // Waits at most the chunk's wire time plus 1 s for room in the sequencer's output; a chunk
-    // not taken by then is reported and the rest of the buffer abandoned.
+    // A destination that has gone, or that does not take an event within its wire time plus
+    // 1 s (a client whose input is full), fails the write; the rest of the buffer is abandoned.
     MidiStatus Write(std::span<const std::uint8_t> bytes) override;
     MidiStatus Close() override;
+    std::string OpenPortName() const override;
 
 private:
+    MidiStatus Emit(std::span<const std::uint8_t> event);
+
+    SteadyWaitClock clock;
+    WirePacer pacer{clock};
     struct Session;
     std::unique_ptr<Session> session;
     std::vector<AlsaSeqDestination> destinations;

@@ -3,12 +3,13 @@
 #include "transfer/devices/QuietSystemLibraries.h"
 
 #include <jack/jack.h>
-#include <rtmidi/RtMidi.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <exception>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -18,19 +19,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Added to a buffer's wire time before we give up on JACK taking it.
+// Added to the bytes' wire time before we give up on JACK taking them.
 constexpr std::chrono::milliseconds writeMargin{1000};
-// The longest Close waits for queued bytes to leave.
-constexpr std::chrono::milliseconds drainLimit{1000};
-constexpr std::chrono::milliseconds pollInterval{1};
-// Bytes RtMidi's ring holds per buffer on top of the buffer itself (its int length field).
-constexpr std::size_t ringOverheadBytes = 4;
-// How much we let wait in RtMidi's 16384-byte ring: half of it, to stay clear of its edge.
-constexpr std::size_t ringBudgetBytes = 8192;
-// Cycles our counter must advance after a write before we count RtMidi's ring as empty: RtMidi's
-// client runs beside ours in each cycle, not necessarily before it, and may have been inside the
-// cycle that was running when we wrote.
-constexpr std::uint64_t drainCycles = 3;
+// A server that has run no cycle for this long has stopped (a dummy or sound-card driver runs
+// one every few milliseconds).
+constexpr std::chrono::milliseconds stallLimit{1000};
+// The sleep between two looks while waiting; the idle hook runs at each.
+constexpr std::chrono::milliseconds pollInterval{5};
+// The MIDI wire in bytes per second: 31250 baud, 10 bits a byte.
+constexpr double wireBytesPerSecond = 3125.0;
 
 struct JackClientCloser {
     void operator()(jack_client_t* client) const { jack_client_close(client); }
@@ -43,56 +40,94 @@ JackClient OpenClient(const char* name) {
     return JackClient(jack_client_open(name, JackNoStartServer, &status));
 }
 
-const std::string noServer = "No JACK server is running.";
-
 } // namespace
 
 struct JackMidiDriver::Session {
+    std::string destination;
+    JackClient client;
+    jack_port_t* port = nullptr;
+    jack_ringbuffer_t* ring = nullptr;
+
     // Written on JACK's threads, read on ours.
     std::atomic<std::uint64_t> cycles{0};
     std::atomic<bool> serverGone{false};
+    std::atomic<bool> eventRefused{false};
+    std::atomic<bool> connectionsChanged{false};
 
-    JackClient watch;
-    std::unique_ptr<RtMidiOut> out;
-    // What RtMidi reported during the call in progress (its error callback runs on our thread).
-    std::string rtMidiError;
+    // Process thread only: the bytes the wire has had time for and not yet been given.
+    double bytesPerFrame = 0;
+    double credit = 0;
 
-    // Bytes possibly still in RtMidi's ring, and our cycle count when the last of them went in.
-    std::size_t queuedBytes = 0;
-    std::uint64_t lastWriteCycle = 0;
+    // Our thread only: the last cycle count seen, and when it was seen to change.
+    std::uint64_t seenCycles = 0;
+    Clock::time_point seenAt = Clock::now();
 
+    Session() : ring(jack_ringbuffer_create(ringBytes)) {}
     ~Session() {
-        // RtMidi's client goes before ours, so the port is unregistered by a live client.
-        out.reset();
-        watch.reset();
+        client.reset(); // stops the process callback before the ring goes
+        if (ring != nullptr) {
+            jack_ringbuffer_free(ring);
+        }
     }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
-    static int CountCycle(jack_nframes_t, void* arg) {
-        static_cast<Session*>(arg)->cycles.fetch_add(1, std::memory_order_release);
+    static int Process(jack_nframes_t frames, void* arg) {
+        auto* self = static_cast<Session*>(arg);
+        void* buffer = jack_port_get_buffer(self->port, frames);
+        jack_midi_clear_buffer(buffer);
+        const double cycleShare = frames * self->bytesPerFrame;
+        self->credit += cycleShare;
+        const std::size_t waiting = jack_ringbuffer_read_space(self->ring);
+        const std::size_t count = std::min(
+            {waiting, static_cast<std::size_t>(self->credit), jack_midi_max_event_size(buffer)});
+        if (count > 0) {
+            jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, count);
+            if (event == nullptr) {
+                self->eventRefused.store(true, std::memory_order_release);
+            } else {
+                jack_ringbuffer_read(self->ring, reinterpret_cast<char*>(event), count);
+                self->credit -= static_cast<double>(count);
+            }
+        }
+        if (waiting <= count) {
+            // An idle wire saves up no more than one cycle's bytes.
+            self->credit = std::min(self->credit, cycleShare);
+        }
+        self->cycles.fetch_add(1, std::memory_order_release);
         return 0;
     }
     static void ServerShutDown(void* arg) {
         static_cast<Session*>(arg)->serverGone.store(true, std::memory_order_release);
     }
-    static void RtMidiFailed(RtMidiError::Type type, const std::string& text, void* arg) {
-        if (type != RtMidiError::DEBUG_WARNING) {
-            static_cast<Session*>(arg)->rtMidiError = text;
-        }
+    static void ConnectionChanged(jack_port_id_t, jack_port_id_t, int, void* arg) {
+        static_cast<Session*>(arg)->connectionsChanged.store(true, std::memory_order_release);
     }
 
-    // Forgets the bytes the server has surely taken since they were written.
-    void ForgetDrained() {
-        if (cycles.load(std::memory_order_acquire) >= lastWriteCycle + drainCycles) {
-            queuedBytes = 0;
+    // Why the bytes cannot go on, or empty.
+    std::string Failure() {
+        if (serverGone.load(std::memory_order_acquire)) {
+            return "The JACK server has stopped.";
         }
-    }
-
-    // The error RtMidi reported since the last call, if any.
-    MidiStatus TakeRtMidiStatus() {
-        if (rtMidiError.empty()) {
-            return {};
+        if (eventRefused.load(std::memory_order_acquire)) {
+            return "JACK refused a MIDI event.";
         }
-        return MidiStatus::Error(std::exchange(rtMidiError, {}));
+        const std::uint64_t now = cycles.load(std::memory_order_acquire);
+        const bool advanced = now != seenCycles;
+        if (advanced) {
+            seenCycles = now;
+            seenAt = Clock::now();
+        } else if (Clock::now() - seenAt >= stallLimit) {
+            return "The JACK server has stopped processing.";
+        }
+        // The connections are only asked about while the server runs: a frozen one can answer
+        // that nothing is connected.
+        if (advanced && connectionsChanged.exchange(false, std::memory_order_acq_rel) &&
+            jack_port_connected_to(port, destination.c_str()) == 0) {
+            connectionsChanged.store(true, std::memory_order_release); // stays gone
+            return "The JACK MIDI port " + destination + " has gone.";
+        }
+        return {};
     }
 };
 
@@ -105,7 +140,6 @@ JackMidiDriver::~JackMidiDriver() {
 std::vector<std::string> JackMidiDriver::PortNames() {
     ports.clear();
     listed = true;
-    // The same list, in the same order, as RtMidi's getPortName gives for its output.
     JackClient client = OpenClient("Velomire");
     if (!client) {
         return ports;
@@ -128,46 +162,59 @@ MidiStatus JackMidiDriver::Open(unsigned index) {
         return MidiStatus::Error("There is no JACK MIDI port number " + std::to_string(index) +
                                  ".");
     }
-    const std::string& wanted = ports[index];
-    try {
-        auto opened = std::make_unique<Session>();
-        // Our client first: it also tells us whether a server runs before RtMidi tries (and
-        // writes its complaint to the console).
-        opened->watch = OpenClient("Velomire-watch");
-        if (!opened->watch) {
-            return MidiStatus::Error(noServer);
+    auto opened = std::make_unique<Session>();
+    opened->destination = ports[index];
+    if (opened->ring == nullptr) {
+        return MidiStatus::Error("No memory for the JACK MIDI output.");
+    }
+    opened->client = OpenClient("Velomire");
+    if (!opened->client) {
+        return MidiStatus::Error("No JACK server is running.");
+    }
+    jack_client_t* client = opened->client.get();
+    opened->bytesPerFrame = wireBytesPerSecond / jack_get_sample_rate(client);
+    opened->port = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (opened->port == nullptr) {
+        return MidiStatus::Error("The JACK server refused a MIDI port.");
+    }
+    jack_set_process_callback(client, &Session::Process, opened.get());
+    jack_on_shutdown(client, &Session::ServerShutDown, opened.get());
+    jack_set_port_connect_callback(client, &Session::ConnectionChanged, opened.get());
+    if (jack_activate(client) != 0) {
+        return MidiStatus::Error("The JACK server refused a client.");
+    }
+    if (jack_connect(client, jack_port_name(opened->port), opened->destination.c_str()) != 0) {
+        return MidiStatus::Error("The JACK MIDI port " + opened->destination + " has gone.");
+    }
+    // The connection shows in our view of the graph a little after jack_connect returns; a
+    // write must not take it for one that has gone.
+    const auto deadline = Clock::now() + writeMargin;
+    while (jack_port_connected_to(opened->port, opened->destination.c_str()) == 0) {
+        if (Clock::now() >= deadline) {
+            return MidiStatus::Error("The JACK MIDI port " + opened->destination + " has gone.");
         }
-        jack_set_process_callback(opened->watch.get(), &Session::CountCycle, opened.get());
-        jack_on_shutdown(opened->watch.get(), &Session::ServerShutDown, opened.get());
-        if (jack_activate(opened->watch.get()) != 0) {
-            return MidiStatus::Error("The JACK server refused a client.");
-        }
+        std::this_thread::sleep_for(pollInterval);
+    }
+    opened->connectionsChanged.store(false, std::memory_order_release);
+    opened->seenAt = Clock::now();
+    session = std::move(opened);
+    return {};
+}
 
-        opened->out = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "Velomire");
-        opened->out->setErrorCallback(&Session::RtMidiFailed, opened.get());
-        if (opened->out->getCurrentApi() != RtMidi::UNIX_JACK) {
-            return MidiStatus::Error("This RtMidi has no JACK support.");
+template <typename Done>
+std::string JackMidiDriver::WaitUntil(Done done, Clock::time_point deadline, const char* lateText) {
+    for (;;) {
+        if (std::string failure = session->Failure(); !failure.empty()) {
+            return failure;
         }
-        const unsigned count = opened->out->getPortCount();
-        unsigned found = count;
-        for (unsigned i = 0; i < count && found == count; ++i) {
-            if (opened->out->getPortName(i) == wanted) {
-                found = i;
-            }
+        if (done()) {
+            return {};
         }
-        opened->TakeRtMidiStatus();
-        if (found == count) {
-            return MidiStatus::Error("The JACK MIDI port " + wanted + " has gone.");
+        if (Clock::now() >= deadline) {
+            return lateText;
         }
-        opened->out->openPort(found, "out");
-        if (MidiStatus status = opened->TakeRtMidiStatus(); !status) {
-            return status;
-        }
-        opened->lastWriteCycle = opened->cycles.load(std::memory_order_acquire);
-        session = std::move(opened);
-        return {};
-    } catch (const std::exception& e) {
-        return MidiStatus::Error(e.what());
+        Idle();
+        std::this_thread::sleep_for(pollInterval);
     }
 }
 
@@ -175,63 +222,57 @@ MidiStatus JackMidiDriver::Write(std::span<const std::uint8_t> bytes) {
     if (!session) {
         return MidiStatus::Error("The JACK MIDI output port is not open.");
     }
-    if (bytes.empty()) {
-        return {};
-    }
-    if (bytes.size() > maxWriteBytes) {
+    if (bytes.size() >= ringBytes) {
         return MidiStatus::Error("A MIDI message of " + std::to_string(bytes.size()) +
-                                 " bytes is too long for JACK output (at most " +
-                                 std::to_string(maxWriteBytes) + ").");
+                                 " bytes is too long for JACK output.");
     }
-    const std::size_t needed = bytes.size() + ringOverheadBytes;
     const auto deadline =
         Clock::now() + midiWireTimePerByte * static_cast<std::int64_t>(bytes.size()) + writeMargin;
-    for (;;) {
-        if (session->serverGone.load(std::memory_order_acquire)) {
-            return MidiStatus::Error("The JACK server has stopped.");
-        }
-        session->ForgetDrained();
-        // A buffer bigger than the budget goes alone into an empty ring, which holds it.
-        if (session->queuedBytes == 0 || session->queuedBytes + needed <= ringBudgetBytes) {
-            break;
-        }
-        if (Clock::now() >= deadline) {
-            return MidiStatus::Error(
-                "The JACK server did not take the MIDI data in time; the message was abandoned.");
-        }
-        std::this_thread::sleep_for(pollInterval);
+    const std::string failure =
+        WaitUntil([&] { return jack_ringbuffer_write_space(session->ring) >= bytes.size(); },
+                  deadline, "The JACK server did not take the MIDI data in time.");
+    if (!failure.empty()) {
+        GiveUp();
+        return MidiStatus::Error(failure);
     }
-    try {
-        session->out->sendMessage(bytes.data(), bytes.size());
-    } catch (const std::exception& e) {
-        return MidiStatus::Error(e.what());
-    }
-    session->queuedBytes += needed;
-    session->lastWriteCycle = session->cycles.load(std::memory_order_acquire);
-    return session->TakeRtMidiStatus();
+    jack_ringbuffer_write(session->ring, reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return {};
 }
 
 MidiStatus JackMidiDriver::Close() {
     if (!session) {
         return {};
     }
-    // Unregistering the port would drop what RtMidi has not yet passed to the server.
-    const auto deadline = Clock::now() + drainLimit;
-    while (!session->serverGone.load(std::memory_order_acquire) &&
-           session->cycles.load(std::memory_order_acquire) <
-               session->lastWriteCycle + drainCycles &&
-           Clock::now() < deadline) {
-        std::this_thread::sleep_for(pollInterval);
-    }
-    MidiStatus status;
-    try {
-        session->out->closePort();
-        status = session->TakeRtMidiStatus();
-    } catch (const std::exception& e) {
-        status = MidiStatus::Error(e.what());
+    // Unregistering the port would drop what the ring still holds. The cycle that takes the last
+    // bytes delivers them; one more cycle after that and they have surely left.
+    const std::size_t waiting = jack_ringbuffer_read_space(session->ring);
+    const auto deadline =
+        Clock::now() + midiWireTimePerByte * static_cast<std::int64_t>(waiting) + writeMargin;
+    std::optional<std::uint64_t> emptyAt;
+    const std::string failure = WaitUntil(
+        [&] {
+            const std::uint64_t cycles = session->cycles.load(std::memory_order_acquire);
+            if (!emptyAt && jack_ringbuffer_read_space(session->ring) == 0) {
+                emptyAt = cycles;
+            }
+            return emptyAt && cycles > *emptyAt + 1;
+        },
+        deadline, "The JACK server did not take the last MIDI data in time.");
+    if (!failure.empty()) {
+        GiveUp();
+        return MidiStatus::Error(failure);
     }
     session.reset();
-    return status;
+    return {};
+}
+
+std::string JackMidiDriver::OpenPortName() const {
+    return session ? session->destination : std::string();
+}
+
+void JackMidiDriver::GiveUp() {
+    // libjack's close waits for the server's answer; see the class comment.
+    std::thread([gone = std::move(session)]() mutable { gone.reset(); }).detach();
 }
 
 } // namespace velomire::transfer

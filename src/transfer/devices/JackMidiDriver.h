@@ -2,6 +2,7 @@
 
 #include "transfer/MidiDriver.h"
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -9,21 +10,29 @@
 
 namespace velomire::transfer {
 
-// Output to a JACK MIDI input port through RtMidi's JACK back end, which hands every buffer on as
-// one JACK MIDI event unchanged, so the pieces of one System Exclusive message arrive back to
-// back as they were written. Never starts a JACK server.
+// Output to a JACK MIDI input port, written directly on libjack. Never starts a JACK server.
 //
-// RtMidi queues each buffer in a 16384-byte ring that its JACK process callback empties once per
-// period, and its send spins without limit while that ring is full, that is, once the server has
-// stopped processing. So while open we also keep a port-less JACK client of our own that counts
-// the server's cycles and hears of its shutdown, and we only hand RtMidi what the ring surely
-// holds. Listing, Open and Close talk to the server and wait on it as libjack does: a server that
-// is frozen (not dead) holds them up until it recovers or ends.
+// While open we keep a client ("Velomire") with one MIDI output port connected to the chosen
+// input. Write puts the bytes into a lock-free ring; our process callback takes them out at the
+// MIDI wire's pace (31250 baud, about 18 bytes per 256-frame period at 44.1 kHz) and writes each
+// cycle's share as one JACK MIDI event sized to what the cycle's port buffer holds. A System
+// Exclusive message larger than one cycle's buffer (an S900 program of 11,285 bytes) therefore
+// arrives complete and in order, spread over several events, as JACK MIDI allows.
+//
+// Write fails, and the transfer with it, when the server has shut down, when it has not run a
+// cycle for 1 s (frozen), when the destination port is no longer connected (unregistered), or when
+// the ring has not made room within the bytes' wire time plus 1 s. A receiver that misses a cycle
+// (an xrun) loses that cycle's events without anyone being told: JACK's xrun notice does not say
+// whose cycle was missed, and most are only a late wake-up of the server. Close lets the ring drain
+// first (bounded the same way) and fails when the destination has gone meanwhile. After any such
+// failure the client is closed on a detached thread: libjack's close waits on the server, and a
+// frozen server would otherwise hold the application until it recovers; the process stays free
+// to go on or to exit, and the thread ends (freeing the client) if the server ever answers.
+// Listing and Open still talk to the server in line and wait on it as libjack does.
 class JackMidiDriver final : public MidiDriver {
 public:
-    // The largest buffer RtMidi queues: its ring less one byte, less its 4-byte length field.
-    // RtMidi drops a longer one without a word; Write refuses it instead.
-    static constexpr std::size_t maxWriteBytes = 16384 - 1 - 4;
+    // What the ring holds: more than the largest buffer the senders build.
+    static constexpr std::size_t ringBytes = 32768;
 
     JackMidiDriver();
     ~JackMidiDriver() override;
@@ -35,14 +44,18 @@ public:
     // The index refers to the last PortNames() list (taken now if there was none); the port is
     // found again by its name.
     MidiStatus Open(unsigned index) override;
-    // Waits at most the bytes' wire time plus 1 s for room in RtMidi's ring, and fails at once
-    // once the server has shut down.
     MidiStatus Write(std::span<const std::uint8_t> bytes) override;
-    // Lets the server take what is still queued (at most 1 s) before the port goes.
     MidiStatus Close() override;
+    std::string OpenPortName() const override;
 
 private:
     struct Session;
+    // Waits with the idle hook until `done` or a failure; the failure's text, or empty.
+    template <typename Done>
+    std::string WaitUntil(Done done, std::chrono::steady_clock::time_point deadline,
+                          const char* lateText);
+    void GiveUp();
+
     std::unique_ptr<Session> session;
     std::vector<std::string> ports;
     bool listed = false;

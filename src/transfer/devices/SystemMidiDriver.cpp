@@ -146,8 +146,8 @@ std::vector<std::string> SystemMidiDriver::PortNames() {
     for (MidiBackEnd& backEnd : backEnds) {
         std::vector<std::string> own = backEnd.driver->PortNames();
         for (unsigned i = 0; i < own.size(); ++i) {
-            entries.push_back({backEnd.driver.get(), i});
             names.push_back(backEnd.namePrefix + own[i]);
+            entries.push_back({backEnd.driver.get(), i, names.back()});
         }
     }
     return names;
@@ -166,6 +166,7 @@ MidiStatus SystemMidiDriver::Open(unsigned index) {
     MidiStatus status = entry.driver->Open(entry.index);
     if (status) {
         openDriver = entry.driver;
+        openName = entry.name;
     }
     return status;
 }
@@ -182,6 +183,16 @@ MidiStatus SystemMidiDriver::Close() {
         return {};
     }
     return std::exchange(openDriver, nullptr)->Close();
+}
+
+std::string SystemMidiDriver::OpenPortName() const {
+    return openDriver != nullptr ? openName : std::string();
+}
+
+void SystemMidiDriver::SetIdleHook(std::function<void()> hook) {
+    for (MidiBackEnd& backEnd : backEnds) {
+        backEnd.driver->SetIdleHook(hook);
+    }
 }
 
 } // namespace velomire::transfer

@@ -32,16 +32,20 @@ public:
     MidiStatus Open(unsigned index) override;
     MidiStatus Write(std::span<const std::uint8_t> bytes) override;
     MidiStatus Close() override;
+    std::string OpenPortName() const override;
+    void SetIdleHook(std::function<void()> hook) override;
 
 private:
     struct Entry {
         MidiDriver* driver;
         unsigned index;
+        std::string name;
     };
     std::vector<MidiBackEnd> backEnds;
     std::vector<Entry> entries;
     bool listed = false;
     MidiDriver* openDriver = nullptr;
+    std::string openName;
 };
 
 } // namespace velomire::transfer

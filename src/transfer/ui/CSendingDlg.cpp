@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStyle>
 #include <QThread>
 #include <QVBoxLayout>
@@ -80,6 +81,12 @@ CSendingDlg::CSendingDlg(const QString& title, QWidget* parent)
     bars->addWidget(programBar, 1, 1);
     bars->setColumnStretch(1, 1);
 
+    cancelButton = new QPushButton(QStringLiteral("Cancel"));
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setAutoDefault(false);
+    connect(cancelButton, &QPushButton::clicked, this, &CSendingDlg::reject);
+    bars->addWidget(cancelButton, 0, 2, 2, 1, Qt::AlignRight | Qt::AlignVCenter);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list, 1);
     layout->addLayout(bars);
@@ -146,9 +153,24 @@ void CSendingDlg::Finish() {
     QCoreApplication::processEvents();
 }
 
+void CSendingDlg::reject() {
+    // The send stops after the message in progress; the window stays until it has.
+    if (cancelButton->isEnabled()) {
+        cancelButton->setEnabled(false);
+        emit cancelRequested();
+    }
+}
+
 bool CSendingDlg::eventFilter(QObject* watched, QEvent* event) {
     if (!IsUserInput(event->type())) {
         return QDialog::eventFilter(watched, event);
+    }
+    // The window's own input: its Cancel button and Esc.
+    if (watched == windowHandle()) {
+        return false;
+    }
+    if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->window() == this) {
+        return false;
     }
     // A message box a sender shows during the send (a file that cannot be read, a refused
     // message) sits above this window and must take its answer.

@@ -5,15 +5,17 @@
 
 class QListWidget;
 class QProgressBar;
+class QPushButton;
 
 namespace velomire::transfer {
 
-// The "Sending ..." window of a running send: the lines of what is sent, in order, and the
-// "Sample" and "Program" bars (0 to 100). It has no close box and takes no input: while it exists
-// every mouse and key event of the application is swallowed, so nothing typed or clicked during
-// the send is acted on, not even afterwards; only a message box shown above it during the send
-// gets its input. Each change is painted at once, since the send runs on the user-interface
-// thread and only lets paint and timer events through between messages.
+// The "Sending ..." window of a running send: the lines of what is sent, in order, the "Sample"
+// and "Program" bars (0 to 100), and a Cancel button (Esc does the same). It has no close box.
+// While it exists every other mouse and key event of the application is swallowed, so nothing
+// typed or clicked elsewhere during the send is acted on, not even afterwards; only its own
+// window and a message box shown above it during the send get their input. Each change is
+// painted at once, since the send runs on the user-interface thread and only handles events
+// while it waits.
 class CSendingDlg : public QDialog {
     Q_OBJECT
 
@@ -35,9 +37,13 @@ public:
     // after it, instead of letting it through.
     void Finish();
 
+signals:
+    // Cancel or Esc, once per window.
+    void cancelRequested();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void reject() override {}
+    void reject() override;
 
 private:
     // How long input is still dropped after the send, for events on their way when it ended.
@@ -45,6 +51,7 @@ private:
 
     void PaintNow();
 
+    QPushButton* cancelButton;
     QListWidget* list;
     QProgressBar* sampleBar;
     QProgressBar* programBar;

@@ -60,6 +60,11 @@ void QtSendUi::AskNumbers(SendNumbers& numbers) {
 void QtSendUi::OpenSending(const std::string& title) {
     CloseSending();
     sending = new CSendingDlg(QString::fromStdString(title), parent);
+    QObject::connect(sending.data(), &CSendingDlg::cancelRequested, [this] {
+        if (cancel) {
+            cancel();
+        }
+    });
     sending->ShowNow();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class QWidget;
@@ -33,6 +34,9 @@ public:
     void SetSampleBar(int percent) override;
     void SetProgramBar(int percent) override;
 
+    // What Cancel in the "Sending ..." window does.
+    void SetCancel(std::function<void()> action) { cancel = std::move(action); }
+
     // The window of the running send, or null.
     CSendingDlg* SendingWindow() const { return sending.data(); }
 
@@ -40,6 +44,7 @@ private:
     QWidget* parent;
     program::UserMessages& messages;
     QPointer<CSendingDlg> sending;
+    std::function<void()> cancel;
     int waitCursors = 0;
 };
 
