@@ -4,9 +4,11 @@
 #include "cli/ProgramJson.h"
 #include "cli/StderrMessages.h"
 #include "program/AddSample.h"
+#include "program/KeyMapping.h"
 #include "program/Program.h"
 #include "program/ProgramFile.h"
-#include "program/WavInfo.h"
+#include "program/SampleConverter.h"
+#include "program/devices/SndfileConverter.h"
 #include "transfer/CaptureMidiDriver.h"
 #include "transfer/MidiOutPort.h"
 #include "transfer/SamplerModel.h"
@@ -31,12 +33,21 @@ namespace fs = std::filesystem;
 
 const char* const usage = R"(usage: velomire-cli COMMAND ...
   info PROGRAM.vmp [--json]     print every stored field of a program
-  new PROGRAM.vmp FILE.wav...   create a program from WAV files of its directory and save it
+  new PROGRAM.vmp FILE.wav... [--convert [--rate R] [--dither]] [--map-keys]
+                                create a program from WAV files of its directory and save it
   ports                         list the MIDI output ports
   render PROGRAM.vmp --model M -o OUT.syx [numbers] [channels]
                                 write the bytes a send would put on the wire, without waits
   send PROGRAM.vmp --model M --port P [numbers] [channels] [--trace FILE]
                                 send the program to a sampler through a MIDI output port
+options of new:
+  --convert               convert files of other formats (24-bit or float WAV, AIFF, FLAC, Ogg)
+                          into 16-bit WAV files beside them (never over an existing file)
+  --rate R                rate of the converted files: keep (default), 44100, 22050, or s900
+                          (the nearest rate the S900/S950 takes)
+  --dither                TPDF dither where the source has more than 16 bits
+  --map-keys              read each sample's note from its file name ("Pad_C3", "Str_060") and
+                          set the pitches and key ranges
 options of render and send:
   --model M               0..9, or a model name such as "Akai S3000 XL" or "S950"
   --program-number N      programs already in the sampler (default: as the Send command proposes)
@@ -168,19 +179,50 @@ int CliApp::Info(const std::vector<std::string>& args) {
 }
 
 int CliApp::New(const std::vector<std::string>& args) {
-    if (args.empty() || args[0].empty() || args[0][0] == '-') {
+    bool convert = false;
+    bool mapKeys = false;
+    program::ConvertOptions convertOptions;
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--convert") {
+            convert = true;
+        } else if (arg == "--dither") {
+            convertOptions.dither = true;
+        } else if (arg == "--map-keys") {
+            mapKeys = true;
+        } else if (arg == "--rate") {
+            const std::string value = i + 1 < args.size() ? args[++i] : std::string();
+            if (value == "keep") {
+                convertOptions.rate = program::TargetRate::keep;
+            } else if (value == "44100") {
+                convertOptions.rate = program::TargetRate::rate44100;
+            } else if (value == "22050") {
+                convertOptions.rate = program::TargetRate::rate22050;
+            } else if (value == "s900") {
+                convertOptions.rate = program::TargetRate::s900;
+            } else {
+                return UsageError("--rate takes keep, 44100, 22050 or s900");
+            }
+        } else if (!arg.empty() && arg[0] == '-') {
+            return UsageError("unknown option '" + arg + "'");
+        } else {
+            names.push_back(arg);
+        }
+    }
+    if (names.empty()) {
         return UsageError("new needs a program file and WAV files");
     }
     std::error_code ec;
-    const fs::path programPath = fs::absolute(args[0], ec);
+    const fs::path programPath = fs::absolute(names[0], ec);
     if (ec || !fs::is_directory(programPath.parent_path())) {
-        return Refused(args[0] + ": the program's directory does not exist");
+        return Refused(names[0] + ": the program's directory does not exist");
     }
     // The WAV files are named on the command line relative to where the user is; the program
     // names them relative to its own directory, which becomes the working directory.
     std::vector<fs::path> wavPaths;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        wavPaths.push_back(fs::absolute(args[i], ec));
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        wavPaths.push_back(fs::absolute(names[i], ec));
     }
 
     StderrMessages messages;
@@ -188,15 +230,49 @@ int CliApp::New(const std::vector<std::string>& args) {
     program->SetProgramPath(programPath, true);
     const fs::path directory = fs::canonical(program->programDirectory, ec);
 
+    std::vector<fs::path> files;
     for (const auto& wavPath : wavPaths) {
         if (fs::canonical(wavPath.parent_path(), ec) != directory) {
             messages.Show("Error: not in the program's directory !", wavPath.string());
             continue;
         }
+        files.push_back(wavPath);
+    }
+
+    // Files of other formats become 16-bit WAV files beside them, when asked for.
+    std::vector<std::string> fileNames;
+    program::SndfileConverter converter;
+    const auto toConvert = program::FilesToConvert(files, converter);
+    const auto converted =
+        convert ? program::ConvertFiles(toConvert, directory, convertOptions, converter, messages)
+                : std::vector<std::optional<std::string>>();
+    for (const auto& file : files) {
+        const auto found = std::find(toConvert.begin(), toConvert.end(), file);
+        if (found == toConvert.end()) {
+            fileNames.push_back(file.filename().string());
+        } else if (!convert) {
+            messages.Show("Error: not a 16-bit WAV file; add --convert to convert it !",
+                          file.filename().string());
+        } else if (const auto& name =
+                       converted[static_cast<std::size_t>(found - toConvert.begin())]) {
+            std::cout << "Converted " << file.filename().string() << " to " << *name << '\n';
+            fileNames.push_back(*name);
+        }
+    }
+
+    for (const auto& fileName : fileNames) {
         const bool full = program->sampleCount >= program::Program::maxSamples;
-        program::AddSample(*program, wavPath.filename().string(), messages);
+        program::AddSample(*program, fileName, messages);
         if (full) {
             break; // said once, not once for every file left
+        }
+    }
+
+    if (mapKeys) {
+        const auto unrecognised = program::MapKeysFromNames(
+            std::span(program->samples).first(static_cast<std::size_t>(program->sampleCount)), {});
+        if (!unrecognised.empty()) {
+            messages.Show(program::UnmappedNamesText(unrecognised), "");
         }
     }
 

@@ -36,6 +36,9 @@ public:
     // ignored.
     void Remove(std::vector<int> rows);
 
+    // Gives entry i another file (the converted file of the one chosen).
+    void SetFile(int i, std::string file) { entries.at(static_cast<std::size_t>(i)).file = file; }
+
     // "kick.wav [Kick]"
     static std::string ListLine(const PendingEntry& e);
 

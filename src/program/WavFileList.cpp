@@ -16,14 +16,19 @@ char Lower(char c) {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
-bool HasWavExtension(const std::string& name) {
-    static constexpr std::string_view extension = ".wav";
-    if (name.size() < extension.size()) {
-        return false;
-    }
-    return std::equal(extension.begin(), extension.end(), name.end() - extension.size(),
-                      [](char want, char c) { return want == Lower(c); });
+} // namespace
+
+bool IsSoundFileName(std::string_view name) {
+    static constexpr std::string_view extensions[] = {".wav",  ".aif", ".aiff", ".aifc",
+                                                      ".flac", ".ogg", ".oga"};
+    return std::any_of(std::begin(extensions), std::end(extensions), [&](std::string_view ext) {
+        return name.size() >= ext.size() &&
+               std::equal(ext.begin(), ext.end(), name.end() - static_cast<long>(ext.size()),
+                          [](char want, char c) { return want == Lower(c); });
+    });
 }
+
+namespace {
 
 bool LessIgnoringCase(const std::string& a, const std::string& b) {
     const bool less = std::lexicographical_compare(
@@ -55,7 +60,7 @@ WavFileList ListWavFiles(const std::filesystem::path& directory) {
             continue;
         }
         const std::string name = it->path().filename().string();
-        if (name.empty() || name.front() == '.' || !HasWavExtension(name)) {
+        if (name.empty() || name.front() == '.' || !IsSoundFileName(name)) {
             continue;
         }
         if (name.size() > Program::fileNameChars) {

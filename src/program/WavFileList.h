@@ -6,9 +6,14 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velomire::program {
+
+// True for a name ending in ".wav", or in that of another sound format converted when added
+// (".aif", ".aiff", ".aifc", ".flac", ".ogg", ".oga"), in any letter case.
+bool IsSoundFileName(std::string_view name);
 
 // What the Select Samples dialog lists: the *.wav files of one directory whose names a sample
 // entry can hold, and how many were left out for their length.
@@ -17,7 +22,9 @@ struct WavFileList {
     int longNames = 0;
 };
 
-// The ordinary files of `directory` whose extension is ".wav" in any letter case, sorted without
+// The ordinary files of `directory` whose extension is ".wav", or that of another sound format
+// converted when added (".aif", ".aiff", ".aifc", ".flac", ".ogg", ".oga"), in any letter case,
+// sorted without
 // regard to case. Directories and hidden files are not listed; names of 40 characters (bytes) or
 // more are counted in longNames instead. A directory that cannot be read gives an empty list.
 WavFileList ListWavFiles(const std::filesystem::path& directory);

@@ -182,16 +182,16 @@ TEST_F(PendingSamplesTest, RefusedFileShowsTheReadersMessageAgainAndIsSkipped) {
     EXPECT_EQ(program->sampleCount, 2);
 }
 
-TEST_F(PendingSamplesTest, ListsWavFilesOfAnyCaseSortedWithoutRegardToCase) {
-    for (const char* name : {"b.WAV", "a.wav", "C.Wav", "notes.txt", "take.wav.bak", ".hidden.wav",
-                             "zz_thirty_nine_characters_long_name.wav",
+TEST_F(PendingSamplesTest, ListsSoundFilesOfAnyCaseSortedWithoutRegardToCase) {
+    for (const char* name : {"b.WAV", "a.wav", "C.Wav", "d.Flac", "notes.txt", "take.wav.bak",
+                             ".hidden.wav", "zz_thirty_nine_characters_long_name.wav",
                              "zz_forty_characters_long_name_for_test.wav"}) {
         MakeWav(name);
     }
     std::filesystem::create_directory("folder.wav");
 
     const WavFileList list = ListWavFiles(".");
-    EXPECT_EQ(list.names, (std::vector<std::string>{"a.wav", "b.WAV", "C.Wav",
+    EXPECT_EQ(list.names, (std::vector<std::string>{"a.wav", "b.WAV", "C.Wav", "d.Flac",
                                                     "zz_thirty_nine_characters_long_name.wav"}));
     EXPECT_EQ(list.longNames, 1);
     EXPECT_EQ(LongNamesNote(list.longNames),
