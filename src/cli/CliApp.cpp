@@ -241,6 +241,7 @@ int CliApp::New(const std::vector<std::string>& args) {
 
     // Files of other formats become 16-bit WAV files beside them, when asked for.
     std::vector<std::string> fileNames;
+    std::string notConverted;
     program::SndfileConverter converter;
     const auto toConvert = program::FilesToConvert(files, converter);
     const auto converted =
@@ -251,8 +252,9 @@ int CliApp::New(const std::vector<std::string>& args) {
         if (found == toConvert.end()) {
             fileNames.push_back(file.filename().string());
         } else if (!convert) {
-            messages.Show("Error: not a 16-bit WAV file; add --convert to convert it !",
-                          file.filename().string());
+            // Refused by the reader as ever, then named once more with the way to take it.
+            fileNames.push_back(file.filename().string());
+            notConverted += " " + file.filename().string();
         } else if (const auto& name =
                        converted[static_cast<std::size_t>(found - toConvert.begin())]) {
             std::cout << "Converted " << file.filename().string() << " to " << *name << '\n';
@@ -266,6 +268,12 @@ int CliApp::New(const std::vector<std::string>& args) {
         if (full) {
             break; // said once, not once for every file left
         }
+    }
+
+    if (!notConverted.empty()) {
+        messages.Show("other sound formats are converted into 16-bit WAV files with --convert:" +
+                          notConverted,
+                      "");
     }
 
     if (mapKeys) {
