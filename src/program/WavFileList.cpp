@@ -83,7 +83,26 @@ std::string LongNamesNote(int longNames) {
     return std::to_string(longNames) + " files with names of 40 characters or more are not listed";
 }
 
-std::optional<std::array<std::string, 6>> InformationTexts(WavInfo& wav, const std::string& file) {
+std::optional<std::array<std::string, 6>> InformationTexts(WavInfo& wav, const std::string& file,
+                                                           const SoundProbe& probe) {
+    // A file of another format is described as it will be converted, without a refusal.
+    if (probe && !ReaderAccepts(file)) {
+        if (const auto format = probe(file)) {
+            const double seconds =
+                format->rate == 0 ? 0.0 : static_cast<double>(format->frames) / format->rate;
+            return std::array<std::string, 6>{
+                file,
+                format->bits == 0 ? std::string("Compressed")
+                                  : std::to_string(format->bits) + " Bits",
+                format->channels == 2   ? "Stereo"
+                : format->channels == 1 ? "Mono"
+                                        : std::to_string(format->channels) + " Channels",
+                std::to_string(format->rate) + " Hz",
+                std::to_string(format->frames) + " Words",
+                GcvtText(seconds, 3) + " Seconds",
+            };
+        }
+    }
     // The reader reports both failures the same way; only a file it could read a header from has
     // values to show.
     if (!wav.Open(file) && !CanBeOpened(file)) {

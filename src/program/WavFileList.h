@@ -1,9 +1,11 @@
 #pragma once
 
+#include "program/SampleConverter.h"
 #include "program/WavInfo.h"
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +37,10 @@ std::string LongNamesNote(int longNames);
 // The six texts of the information line of `file`: name, "16 Bits", "Stereo" or "Mono",
 // "44100 Hz", "110250 Words", "2.5 Seconds". A refused header still gives its values (the reader
 // has shown its message); nothing when the file cannot be opened at all. The file is closed.
-std::optional<std::array<std::string, 6>> InformationTexts(WavInfo& wav, const std::string& file);
+// With a probe, a file the reader refuses but the converter reads shows the values the probe
+// gives ("24 Bits", "Compressed" for a lossy file) and no message.
+using SoundProbe = std::function<std::optional<SoundFormat>(const std::string& file)>;
+std::optional<std::array<std::string, 6>> InformationTexts(WavInfo& wav, const std::string& file,
+                                                           const SoundProbe& probe = {});
 
 } // namespace velomire::program

@@ -221,4 +221,14 @@ TEST_F(PendingSamplesTest, InformationLineShowsTheHeaderEvenOfARefusedFile) {
 
     EXPECT_EQ(InformationTexts(wav, "gone.wav"), std::nullopt);
     EXPECT_EQ(messages.messages.back(), (Message{"Error: Can't open File !", "gone.wav"}));
+
+    // With a converter's probe, a file it reads is described as it is, without a message.
+    const auto probe = [](const std::string&) {
+        return std::optional<SoundFormat>({2, 48000, 24, 96000});
+    };
+    messages.messages.clear();
+    EXPECT_EQ(InformationTexts(wav, "lofi.wav", probe),
+              (Texts{"lofi.wav", "24 Bits", "Stereo", "48000 Hz", "96000 Words", "2. Seconds"}));
+    EXPECT_EQ(InformationTexts(wav, "pad.wav", probe)->at(1), "16 Bits");
+    EXPECT_TRUE(messages.messages.empty());
 }
