@@ -294,7 +294,7 @@ ConvertOutcome SndfileConverter::Convert(const fs::path& source, const fs::path&
         return Failure(target.filename().string() + " exists already");
     }
     if (ec) {
-        if (fs::exists(target)) {
+        if (fs::exists(target, ec) || ec) {
             return Failure(target.filename().string() + " exists already");
         }
         fs::rename(partial.Path(), target, ec);
