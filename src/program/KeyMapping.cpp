@@ -135,6 +135,7 @@ std::vector<std::string> MapKeysFromNames(std::span<SampleEntry> entries, std::v
     }
 
     std::vector<SampleEntry> sorted;
+    sorted.reserve(places.size());
     for (const std::size_t place : places) {
         sorted.push_back(entries[place]);
     }

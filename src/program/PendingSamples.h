@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velomire::program {
@@ -37,7 +38,9 @@ public:
     void Remove(std::vector<int> rows);
 
     // Gives entry i another file (the converted file of the one chosen).
-    void SetFile(int i, std::string file) { entries.at(static_cast<std::size_t>(i)).file = file; }
+    void SetFile(int i, std::string file) {
+        entries.at(static_cast<std::size_t>(i)).file = std::move(file);
+    }
 
     // "kick.wav [Kick]"
     static std::string ListLine(const PendingEntry& e);

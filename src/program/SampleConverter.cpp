@@ -58,9 +58,9 @@ std::string ConvertedFileName(const std::filesystem::path& directory,
     const std::string stem = source.stem().string();
     std::error_code ec;
     for (int n = 0; n <= maxNameTries; ++n) {
-        const std::string name = n == 0   ? stem + ".wav"
-                                 : n == 1 ? stem + "-16.wav"
-                                          : stem + "-16-" + std::to_string(n) + ".wav";
+        std::string name = n == 0   ? stem + ".wav"
+                           : n == 1 ? stem + "-16.wav"
+                                    : stem + "-16-" + std::to_string(n) + ".wav";
         if (!std::filesystem::exists(directory / name, ec) && !ec) {
             return name;
         }
