@@ -10,6 +10,7 @@
 #include "program/RecentFileList.h"
 #include "program/ui/CVelomireDoc.h"
 #include "ui/CommandIds.h"
+#include "ui/DroppedFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,22 +32,6 @@
 
 namespace velomire::app {
 namespace {
-
-// The program files among dropped URLs.
-QStringList ProgramFiles(const QMimeData* data) {
-    QStringList files;
-    if (!data || !data->hasUrls()) {
-        return files;
-    }
-    for (const QUrl& url : data->urls()) {
-        const QString path = url.toLocalFile();
-        if (!path.isEmpty() &&
-            QFileInfo(path).suffix().compare(QStringLiteral("vmp"), Qt::CaseInsensitive) == 0) {
-            files << path;
-        }
-    }
-    return files;
-}
 
 // Every command of the menus and the toolbar: its menu text (the shortcut is appended from the
 // key), status-bar prompt, tool tip and toolbar picture.
@@ -78,6 +63,10 @@ const CommandEntry commandTable[] = {
      "redo"},
     {command::addSamples, "&Add Samples to the Program", noKey, "Add samples to the program",
      "Add samples", "add-samples"},
+    {command::mapKeysFromNames, "&Map keys from names", noKey,
+     "Set pitch and key range of the selected samples (all when none is selected) from the notes "
+     "in their file names",
+     "Map keys from names", ""},
     {command::sendProgram, "&Send Program+Samples thru midi", noKey, "Send Program and Samples",
      "Midi Send", "send"},
     {command::options, "&Options", noKey, "", "", ""},
@@ -228,7 +217,7 @@ void CMainFrame::CreateMenus() {
          {fileNew, fileOpen, fileSave, fileSaveAs, separator, openSample, separator,
           recentFilesMark, appExit}},
         {"&Edit", {editUndo, editRedo, separator, editRemove, moveUp, moveDown}},
-        {"&Program", {addSamples, sendProgram}},
+        {"&Program", {addSamples, mapKeysFromNames, sendProgram}},
         {"&Sample", {sampleParameters, sampleLoopsEditor}},
         {nullptr, {options}}, // an item of the menu bar itself
         {"&View", {viewToolbar, viewStatusBar}},
@@ -262,6 +251,8 @@ void CMainFrame::CreateMenus() {
     connect(Action(fileSaveAs), &QAction::triggered, &doc, &Doc::OnFileSaveAs);
     connect(Action(openSample), &QAction::triggered, &doc, &Doc::OnOpenSample);
     connect(Action(addSamples), &QAction::triggered, &doc, &Doc::OnAddSamples);
+    connect(Action(mapKeysFromNames), &QAction::triggered, this,
+            [this] { doc.OnMapKeysFromNames(view->SelectionRows()); });
     connect(Action(sendProgram), &QAction::triggered, &doc, &Doc::OnSendProgram);
     connect(Action(options), &QAction::triggered, &doc, &Doc::OnOptions);
     connect(Action(appExit), &QAction::triggered, this, &QWidget::close);
@@ -439,14 +430,21 @@ void CMainFrame::showEvent(QShowEvent* event) {
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-    if (!ProgramFiles(event->mimeData()).isEmpty()) {
+    if (!DroppedProgramFiles(event->mimeData()).isEmpty() ||
+        !DroppedSoundFiles(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     }
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
-    const QStringList files = ProgramFiles(event->mimeData());
+    const QStringList files = DroppedProgramFiles(event->mimeData());
     if (files.isEmpty()) {
+        // Sound files dropped while the list cannot take them (no program yet).
+        const QStringList sounds = DroppedSoundFiles(event->mimeData());
+        if (!sounds.isEmpty()) {
+            event->acceptProposedAction();
+            doc.OnDropFiles(sounds);
+        }
         return;
     }
     event->acceptProposedAction();

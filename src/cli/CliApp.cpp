@@ -4,9 +4,14 @@
 #include "cli/ProgramJson.h"
 #include "cli/StderrMessages.h"
 #include "program/AddSample.h"
+#include "program/KeyMapping.h"
 #include "program/Program.h"
 #include "program/ProgramFile.h"
+#include "program/SampleConverter.h"
 #include "program/WavInfo.h"
+#ifndef _WIN32
+#include "program/devices/SndfileConverter.h"
+#endif
 #include "transfer/CaptureMidiDriver.h" // StreamMidiDriver
 #include "transfer/MidiOutPort.h"
 #include "transfer/SamplerModel.h"
@@ -35,15 +40,39 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+// The Windows build has no libsndfile: files of other formats are not converted there.
+class FileConverter : public program::SampleConverter {
+public:
+    std::optional<program::SoundFormat> Probe(const fs::path&) override { return std::nullopt; }
+    program::ConvertOutcome Convert(const fs::path&, const fs::path&,
+                                    const program::ConvertOptions&,
+                                    const std::function<bool(double)>&) override {
+        return {false, "other sound formats are not converted in this build", {}, 0, 0};
+    }
+};
+#else
+using FileConverter = program::SndfileConverter;
+#endif
+
 const char* const usage = R"(usage: velomire-cli COMMAND ...
   --version                     print the version
   info PROGRAM.vmp [--json]     print every stored field of a program
-  new PROGRAM.vmp FILE.wav...   create a program from WAV files of its directory and save it
+  new PROGRAM.vmp FILE.wav... [--convert [--rate R] [--dither]] [--map-keys]
+                                create a program from WAV files of its directory and save it
   ports                         list the MIDI output ports
   render PROGRAM.vmp --model M -o OUT.syx [numbers] [channels]
                                 write the bytes a send would put on the wire, without waits
   send PROGRAM.vmp --model M --port P [numbers] [channels] [--trace FILE]
                                 send the program to a sampler through a MIDI output port
+options of new:
+  --convert               convert files of other formats (24-bit or float WAV, AIFF, FLAC, Ogg)
+                          into 16-bit WAV files beside them (never over an existing file)
+  --rate R                rate of the converted files: keep (default), 44100, 22050, or s900
+                          (the nearest rate the S900/S950 takes)
+  --dither                TPDF dither where the source has more than 16 bits
+  --map-keys              read each sample's note from its file name ("Pad_C3", "Str_060") and
+                          set the pitches and key ranges
 options of render and send:
   --model M               0..9, or a model name such as "Akai S3000 XL" or "S950"
   --program-number N      programs already in the sampler (default: as the Send command proposes)
@@ -259,30 +288,61 @@ int CliApp::Info(const std::vector<std::string>& args) {
 }
 
 int CliApp::New(const std::vector<std::string>& args) {
-    if (args.empty() || args[0].empty() || args[0][0] == '-') {
+    bool convert = false;
+    bool mapKeys = false;
+    program::ConvertOptions convertOptions;
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--convert") {
+            convert = true;
+        } else if (arg == "--dither") {
+            convertOptions.dither = true;
+        } else if (arg == "--map-keys") {
+            mapKeys = true;
+        } else if (arg == "--rate") {
+            const std::string value = i + 1 < args.size() ? args[++i] : std::string();
+            if (value == "keep") {
+                convertOptions.rate = program::TargetRate::keep;
+            } else if (value == "44100") {
+                convertOptions.rate = program::TargetRate::rate44100;
+            } else if (value == "22050") {
+                convertOptions.rate = program::TargetRate::rate22050;
+            } else if (value == "s900") {
+                convertOptions.rate = program::TargetRate::s900;
+            } else {
+                return UsageError("--rate takes keep, 44100, 22050 or s900");
+            }
+        } else if (!arg.empty() && arg[0] == '-') {
+            return UsageError("unknown option '" + arg + "'");
+        } else {
+            names.push_back(arg);
+        }
+    }
+    if (names.empty()) {
         return UsageError("new needs a program file and WAV files");
     }
     std::error_code ec;
-    const fs::path programPath = fs::absolute(args[0], ec);
+    const fs::path programPath = fs::absolute(names[0], ec);
     if (ec || !fs::is_directory(programPath.parent_path(), ec)) {
-        return Refused(args[0] + ": the program's directory does not exist");
+        return Refused(names[0] + ": the program's directory does not exist");
     }
     std::string extension = programPath.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (extension != ".vmp") {
-        return Refused(args[0] + ": a program file name ends in .vmp");
+        return Refused(names[0] + ": a program file name ends in .vmp");
     }
     if (const auto why = ProtectedTarget(programPath, true)) {
-        return Refused(args[0] + ": " + *why + "; nothing was written");
+        return Refused(names[0] + ": " + *why + "; nothing was written");
     }
     // The WAV files are named on the command line relative to where the user is; the program
     // names them relative to its own directory, which becomes the working directory.
     std::vector<fs::path> wavPaths;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        wavPaths.push_back(fs::absolute(args[i], ec));
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        wavPaths.push_back(fs::absolute(names[i], ec));
         if (SameFile(wavPaths.back(), programPath)) {
-            return Refused(args[0] + ": is also named as a sample file; nothing was written");
+            return Refused(names[0] + ": is also named as a sample file; nothing was written");
         }
     }
 
@@ -291,15 +351,59 @@ int CliApp::New(const std::vector<std::string>& args) {
     program->SetProgramPath(programPath, true);
     const fs::path directory = fs::canonical(program->programDirectory, ec);
 
+    std::vector<fs::path> files;
     for (const auto& wavPath : wavPaths) {
         if (fs::canonical(wavPath.parent_path(), ec) != directory) {
             messages.Show("Error: not in the program's directory !", wavPath.string());
             continue;
         }
+        files.push_back(wavPath);
+    }
+
+    // Files of other formats become 16-bit WAV files beside them, when asked for.
+    std::vector<std::string> fileNames;
+    std::string notConverted;
+    FileConverter converter;
+    const auto toConvert = program::FilesToConvert(files, converter);
+    const auto converted =
+        convert ? program::ConvertFiles(toConvert, directory, convertOptions, converter, messages)
+                : std::vector<std::optional<std::string>>();
+    for (const auto& file : files) {
+        const auto found = std::find(toConvert.begin(), toConvert.end(), file);
+        if (found == toConvert.end()) {
+            fileNames.push_back(file.filename().string());
+        } else if (!convert) {
+            // Refused by the reader as ever, then named once more with the way to take it.
+            fileNames.push_back(file.filename().string());
+            notConverted += " " + file.filename().string();
+        } else if (const auto& name =
+                       converted[static_cast<std::size_t>(found - toConvert.begin())]) {
+            std::cout << "Converted " << file.filename().string() << " to " << *name << '\n';
+            fileNames.push_back(*name);
+        }
+    }
+
+    for (const auto& fileName : fileNames) {
         const bool full = program->sampleCount >= program::Program::maxSamples;
-        program::AddSample(*program, wavPath.filename().string(), messages);
+        program::AddSample(*program, fileName, messages);
         if (full) {
             break; // said once, not once for every file left
+        }
+    }
+
+    if (!notConverted.empty()) {
+        messages.Show("other sound formats are converted into 16-bit WAV files with --convert:" +
+                          notConverted,
+                      "");
+    }
+
+    // What was said so far refused files; what key mapping says next only informs.
+    const std::size_t refusals = messages.Count();
+    if (mapKeys) {
+        const auto unrecognised = program::MapKeysFromNames(
+            std::span(program->samples).first(static_cast<std::size_t>(program->sampleCount)), {});
+        if (!unrecognised.empty()) {
+            messages.Show(program::UnmappedNamesText(unrecognised), "");
         }
     }
 
@@ -310,7 +414,7 @@ int CliApp::New(const std::vector<std::string>& args) {
     std::cout << "Saved " << TerminalText(programPath.filename().string()) << " with "
               << program->sampleCount << (program->sampleCount == 1 ? " sample\n" : " samples\n");
     // The accepted files are saved; a script still learns that some were refused.
-    return messages.Count() > 0 ? exitRefused : exitOk;
+    return refusals > 0 ? exitRefused : exitOk;
 }
 
 int CliApp::Ports(const std::vector<std::string>& args) {

@@ -1,5 +1,6 @@
 #include "program/AddSample.h"
 
+#include "program/SampleChunks.h"
 #include "program/WavInfo.h"
 
 namespace velomire::program {
@@ -18,6 +19,7 @@ bool AddSample(Program& program, const std::string& fileName, UserMessages& mess
         return false;
     }
     program.InitSampleEntry(program.sampleCount, fileName, wav);
+    ApplySampleChunks(wav.Chunks(), program.samples[static_cast<std::size_t>(program.sampleCount)]);
     wav.Close();
     ++program.sampleCount;
     return true;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velomire::program {
@@ -35,6 +36,11 @@ public:
     // Deletes those rows, from the last to the first; rows out of range and repeated rows are
     // ignored.
     void Remove(std::vector<int> rows);
+
+    // Gives entry i another file (the converted file of the one chosen).
+    void SetFile(int i, std::string file) {
+        entries.at(static_cast<std::size_t>(i)).file = std::move(file);
+    }
 
     // "kick.wav [Kick]"
     static std::string ListLine(const PendingEntry& e);

@@ -17,14 +17,19 @@ char Lower(char c) {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
-bool HasWavExtension(const std::string& name) {
-    static constexpr std::string_view extension = ".wav";
-    if (name.size() < extension.size()) {
-        return false;
-    }
-    return std::equal(extension.begin(), extension.end(), name.end() - extension.size(),
-                      [](char want, char c) { return want == Lower(c); });
+} // namespace
+
+bool IsSoundFileName(std::string_view name) {
+    static constexpr std::string_view extensions[] = {".wav",  ".aif", ".aiff", ".aifc",
+                                                      ".flac", ".ogg", ".oga"};
+    return std::any_of(std::begin(extensions), std::end(extensions), [&](std::string_view ext) {
+        return name.size() >= ext.size() &&
+               std::equal(ext.begin(), ext.end(), name.end() - static_cast<long>(ext.size()),
+                          [](char want, char c) { return want == Lower(c); });
+    });
 }
+
+namespace {
 
 bool LessIgnoringCase(const std::string& a, const std::string& b) {
     const bool less = std::lexicographical_compare(
@@ -55,7 +60,7 @@ WavFileList ListWavFiles(const std::filesystem::path& directory) {
             continue;
         }
         const std::string name = it->path().filename().string();
-        if (name.empty() || name.front() == '.' || !HasWavExtension(name)) {
+        if (name.empty() || name.front() == '.' || !IsSoundFileName(name)) {
             continue;
         }
         if (name.size() > Program::fileNameChars) {
@@ -78,7 +83,26 @@ std::string LongNamesNote(int longNames) {
     return std::to_string(longNames) + " files with names of 40 characters or more are not listed";
 }
 
-std::optional<std::array<std::string, 6>> InformationTexts(WavInfo& wav, const std::string& file) {
+std::optional<std::array<std::string, 6>> InformationTexts(WavInfo& wav, const std::string& file,
+                                                           const SoundProbe& probe) {
+    // A file of another format is described as it will be converted, without a refusal.
+    if (probe && !ReaderAccepts(file)) {
+        if (const auto format = probe(file)) {
+            const double seconds =
+                format->rate == 0 ? 0.0 : static_cast<double>(format->frames) / format->rate;
+            return std::array<std::string, 6>{
+                file,
+                format->bits == 0 ? std::string("Compressed")
+                                  : std::to_string(format->bits) + " Bits",
+                format->channels == 2   ? "Stereo"
+                : format->channels == 1 ? "Mono"
+                                        : std::to_string(format->channels) + " Channels",
+                std::to_string(format->rate) + " Hz",
+                std::to_string(format->frames) + " Words",
+                GcvtText(seconds, 3) + " Seconds",
+            };
+        }
+    }
     // The reader reports both failures the same way; only a file it could read a header from has
     // values to show.
     if (!wav.Open(file) && !CanBeOpened(file)) {

@@ -26,6 +26,8 @@ constexpr std::uint64_t firstChunk = 12;
 constexpr std::uint64_t chunkHeaderBytes = 8;
 // Format chunk fields used: tag, channels, rate, byte rate, block align, bits.
 constexpr std::uint32_t fmtBytes = 16;
+// Chunks looked at behind the format and data chunks for the sampler chunks.
+constexpr int maxChunksAfter = 16;
 
 bool TagIs(std::span<const std::uint8_t> bytes, std::string_view tag) {
     return bytes.size() >= 4 &&
@@ -140,6 +142,7 @@ void WavInfo::Begin(const std::string& path) {
     bits = 0;
     dataBytes = 0;
     dataOffset = 0;
+    chunks = {};
 }
 
 bool WavInfo::Accept(const std::string& path) {
@@ -158,15 +161,25 @@ bool WavInfo::Check() {
         return false;
     }
 
-    // Chunks may come in any order and other chunks (LIST, fact, bext, JUNK) may sit anywhere;
-    // the walk stops once both the format and the data chunk are known.
+    // Chunks may come in any order and other chunks (LIST, fact, bext, JUNK) may sit anywhere.
+    // Once both the format and the data chunk are known, a few more chunks are looked at for the
+    // sampler chunks ("smpl" usually follows the data); nothing found there can refuse the file.
     bool fmtFound = false;
     bool fmtComplete = false;
     bool dataFound = false;
+    bool smplFound = false;
+    bool instFound = false;
+    int chunksAfter = 0;
     std::uint64_t position = firstChunk;
-    while (!(fmtFound && dataFound) && position + chunkHeaderBytes <= fileSize) {
+    while (position + chunkHeaderBytes <= fileSize) {
+        if (fmtFound && dataFound && ((smplFound && instFound) || ++chunksAfter > maxChunksAfter)) {
+            break;
+        }
         std::array<std::uint8_t, chunkHeaderBytes> header{};
         if (source->ReadAt(position, header) < header.size()) {
+            if (fmtFound && dataFound) {
+                break;
+            }
             return false;
         }
         ByteReader headerReader{std::span(header).subspan(4)};
@@ -201,12 +214,33 @@ bool WavInfo::Check() {
             // A size beyond the end of the file (an unfinished recording) ends at the end.
             dataBytes =
                 static_cast<std::uint32_t>(std::min<std::uint64_t>(chunkBytes, fileSize - body));
+        } else if (!smplFound && TagIs(header, "smpl")) {
+            smplFound = true;
+            ReadSamplerChunk(body, std::min(chunkBytes, smplKeptBytes), true);
+        } else if (!instFound && TagIs(header, "inst")) {
+            instFound = true;
+            ReadSamplerChunk(body, std::min(chunkBytes, instBytes), false);
         }
         // Chunk bodies of odd size are followed by one pad byte.
         position = body + chunkBytes + (chunkBytes & 1u);
     }
 
-    return fmtComplete && dataFound && bits == 16 && (channels == 1 || channels == 2) && rate != 0;
+    const bool ok =
+        fmtComplete && dataFound && bits == 16 && (channels == 1 || channels == 2) && rate != 0;
+    if (!ok) {
+        chunks = {};
+    }
+    return ok;
+}
+
+void WavInfo::ReadSamplerChunk(std::uint64_t body, std::uint32_t keep, bool smpl) {
+    std::vector<std::uint8_t> bytes(keep);
+    bytes.resize(source->ReadAt(body, bytes));
+    if (smpl) {
+        ParseSmplChunk(bytes, chunks);
+    } else {
+        ParseInstChunk(bytes, chunks);
+    }
 }
 
 std::uint32_t WavInfo::PeriodNs() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "program/SampleChunks.h"
 #include "program/UserMessages.h"
 
 #include <cstdint>
@@ -40,6 +41,8 @@ public:
     std::uint16_t Bits() const { return bits; }
     std::uint32_t DataBytes() const { return dataBytes; }
     std::uint64_t DataOffset() const { return dataOffset; }
+    // The "smpl" and "inst" chunks of an accepted file (empty when it has none).
+    const SampleChunks& Chunks() const { return chunks; }
 
     std::uint32_t PeriodNs() const;   // trunc(1e9 / rate + 0.9)
     std::uint32_t FrameCount() const; // dataBytes * 8 / (channels * bits)
@@ -60,6 +63,8 @@ private:
     bool Accept(const std::string& path);
     // Walks the RIFF chunk list and takes channels, rate, bits and the data chunk from it.
     bool Check();
+    // Reads the first `keep` bytes of a "smpl" or "inst" chunk body into chunks.
+    void ReadSamplerChunk(std::uint64_t body, std::uint32_t keep, bool smpl);
     // Loads the block of the data chunk starting at dataPosition into the buffer.
     bool FillBuffer();
 
@@ -72,6 +77,7 @@ private:
     std::uint16_t bits = 0;
     std::uint32_t dataBytes = 0;
     std::uint64_t dataOffset = 0;
+    SampleChunks chunks;
 
     // Byte offset into the data chunk of the next frame to read, and a read-ahead buffer holding
     // the data chunk bytes from bufferStart on (bufferStart is also a data chunk offset).

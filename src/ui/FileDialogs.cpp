@@ -3,9 +3,16 @@
 #include "program/UserMessages.h"
 #include "ui/QtText.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFormLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace velomire::app {
 
@@ -45,6 +52,64 @@ FileDialogs::SaveAnswer QtFileDialogs::AskToSave(const QString& documentTitle) {
     default:
         return SaveAnswer::cancel;
     }
+}
+
+std::optional<program::ConvertOptions>
+QtFileDialogs::AskToConvert(const QStringList& files, const program::ConvertOptions& proposal) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Convert Samples"));
+    auto* layout = new QVBoxLayout(&dialog);
+    const int shown = 10;
+    QString list = files.mid(0, shown).join(QLatin1Char('\n'));
+    if (files.size() > shown) {
+        list += QStringLiteral("\n... and %1 more").arg(files.size() - shown);
+    }
+    layout->addWidget(new QLabel(
+        QStringLiteral("%1 not 16-bit WAV:\n%2\n\nConvert into 16-bit WAV files beside the "
+                       "originals? The originals are left as they are.")
+            .arg(files.size() == 1 ? QStringLiteral("This file is")
+                                   : QStringLiteral("These %1 files are").arg(files.size()),
+                 list),
+        &dialog));
+
+    auto* form = new QFormLayout;
+    auto* rate = new QComboBox(&dialog);
+    rate->addItem(QStringLiteral("Keep the rate"), static_cast<int>(program::TargetRate::keep));
+    rate->addItem(QStringLiteral("44100 Hz (S1000 family)"),
+                  static_cast<int>(program::TargetRate::rate44100));
+    rate->addItem(QStringLiteral("22050 Hz (S1000 family)"),
+                  static_cast<int>(program::TargetRate::rate22050));
+    rate->addItem(QStringLiteral("Nearest rate of the S900/S950 (%1 to %2 Hz)")
+                      .arg(program::s900LowestRate)
+                      .arg(program::s900HighestRate),
+                  static_cast<int>(program::TargetRate::s900));
+    rate->setCurrentIndex(rate->findData(static_cast<int>(proposal.rate)));
+    form->addRow(QStringLiteral("&Rate:"), rate);
+    auto* dither =
+        new QCheckBox(QStringLiteral("&Dither (TPDF) sources of more than 16 bits"), &dialog);
+    dither->setChecked(proposal.dither);
+    form->addRow(dither);
+    layout->addLayout(form);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, &dialog);
+    buttons->addButton(QStringLiteral("&Convert"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    program::ConvertOptions options;
+    options.rate = static_cast<program::TargetRate>(rate->currentData().toInt());
+    options.dither = dither->isChecked();
+    return options;
+}
+
+bool QtFileDialogs::Confirm(const QString& question) {
+    return QMessageBox::question(parent, FromStd(program::appCaption), question,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 } // namespace velomire::app

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "program/SampleConverter.h"
+
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+
+#include <optional>
 
 namespace velomire::app {
 
@@ -22,6 +27,12 @@ public:
                                  const QString& proposal, const QString& suffix) = 0;
     // "Save changes to <title>?" with Save, Discard and Cancel.
     virtual SaveAnswer AskToSave(const QString& documentTitle) = 0;
+    // Whether to convert these files (names) into 16-bit WAV files, and how: the rate and the
+    // dither, starting from `proposal`. Nothing when the user declines.
+    virtual std::optional<program::ConvertOptions>
+    AskToConvert(const QStringList& files, const program::ConvertOptions& proposal) = 0;
+    // A yes/no question; true for yes.
+    virtual bool Confirm(const QString& question) = 0;
 };
 
 class QtFileDialogs : public FileDialogs {
@@ -33,6 +44,9 @@ public:
     QString SaveFileName(const QString& title, const QString& filter, const QString& proposal,
                          const QString& suffix) override;
     SaveAnswer AskToSave(const QString& documentTitle) override;
+    std::optional<program::ConvertOptions>
+    AskToConvert(const QStringList& files, const program::ConvertOptions& proposal) override;
+    bool Confirm(const QString& question) override;
 
 private:
     QPointer<QWidget> parent;

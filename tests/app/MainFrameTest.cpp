@@ -458,7 +458,7 @@ private slots:
         QCOMPARE(frame->windowTitle(), QStringLiteral("demo[*] - Velomire 98.05"));
 
         QMimeData other;
-        other.setUrls({QUrl::fromLocalFile(demo.filePath(QStringLiteral("pad.wav")))});
+        other.setUrls({QUrl::fromLocalFile(demo.filePath(QStringLiteral("notes.txt")))});
         QDragEnterEvent refused(QPoint(50, 50), Qt::CopyAction, &other, Qt::LeftButton, {});
         refused.ignore();
         QApplication::sendEvent(frame, &refused);

@@ -4,16 +4,23 @@
 #include "program/ui/CVelomireDoc.h"
 #include "support/FakeFileDialogs.h"
 #include "support/RecordingMessages.h"
+#include "support/WavBuilder.h"
 #include "ui/CommandIds.h"
 #include "ui/QtSettingsStore.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <memory>
 
@@ -271,6 +278,34 @@ private slots:
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, CellCentre(1, 2));
         QCOMPARE(calls, 2);
         QCOMPARE(view->CurrentItem(), 1);
+    }
+
+    void SoundFilesDroppedOnTheListAreAddedAndProgramFilesLeftToTheWindow() {
+        FillProgram();
+        QTemporaryDir dir;
+        const QString startDirectory = QDir::currentPath();
+        doc->GetProgram().programDirectory = QFile::encodeName(dir.path()).toStdString();
+        QDir::setCurrent(dir.path());
+        velomire::testing::WriteFile(
+            QFile::encodeName(dir.filePath(QStringLiteral("Pad_C3.wav"))).toStdString(),
+            velomire::testing::WavBuilder::Canonical(1, 44100, 16, std::vector<std::int16_t>(64)));
+
+        const auto drop = [this](const QString& file) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(file)});
+            const QPoint at = view->viewport()->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(view->viewport(), &enter);
+            QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(view->viewport(), &drop);
+            return enter.isAccepted();
+        };
+        QVERIFY(drop(dir.filePath(QStringLiteral("Pad_C3.wav"))));
+        QCOMPARE(view->model()->rowCount(), 5);
+        QCOMPARE(Cell(4, 0), QStringLiteral("Pad_C3"));
+        QVERIFY(!drop(dir.filePath(QStringLiteral("Other.vmp"))));
+        QCOMPARE(view->model()->rowCount(), 5);
+        QDir::setCurrent(startDirectory);
     }
 
     void TypingTTurnsOnTraceModeAndStillSearchesTheList() {

@@ -56,6 +56,27 @@ private:
         return path;
     }
 
+    // A 24-bit file the reader refuses and the converter takes.
+    QString Wav24(const QString& path) {
+        velomire::testing::WriteFile(Native(path),
+                                     WavBuilder()
+                                         .Riff()
+                                         .Fmt(1, 44100, 24)
+                                         .Chunk("data", std::vector<std::uint8_t>(300))
+                                         .Bytes());
+        return path;
+    }
+
+    std::vector<std::string> FileNames() const {
+        std::vector<std::string> names;
+        const auto& program = doc->GetProgram();
+        for (int i = 0; i < program.sampleCount; ++i) {
+            names.push_back(
+                FieldText(program.samples[static_cast<std::size_t>(i)].sample.fileName));
+        }
+        return names;
+    }
+
     // A document after the start-up New.
     void StartUp() {
         velomire::app::AppServices services;
@@ -162,7 +183,8 @@ private slots:
         QSignalSpy title(doc.get(), &CVelomireDoc::titleChanged);
         doc->OnOpenSample();
         QCOMPARE(dialogs.questions[0].title, QStringLiteral("Open sample"));
-        QCOMPARE(dialogs.questions[0].filter, QStringLiteral("audio file (*.wav)"));
+        QCOMPARE(dialogs.questions[0].filter,
+                 QStringLiteral("audio file (*.wav *.aif *.aiff *.aifc *.flac *.ogg *.oga)"));
         QCOMPARE(doc->Title(), QStringLiteral("Bass"));
         QCOMPARE(title.size(), 1);
         const auto& program = doc->GetProgram();
@@ -461,6 +483,8 @@ private slots:
     void AddSamplesAppliesWhatTheDialogAcceptedAndMarksTheDocument() {
         Wav(QStringLiteral("kick.wav"));
         Wav(QStringLiteral("snare.wav"), 2);
+        Wav24(dir->filePath(QStringLiteral("deep.wav")));
+        dialogs.convertAnswer = velomire::program::ConvertOptions{};
         dialogs.fileAnswers = {dir->filePath(QStringLiteral("Kit.vmp"))};
         doc->OnFileNew();
         QSignalSpy changed(doc.get(), &CVelomireDoc::changed);
@@ -474,9 +498,9 @@ private slots:
         });
         doc->OnAddSamples();
         const auto& program = doc->GetProgram();
-        QCOMPARE(program.sampleCount, 2);
-        QCOMPARE(FieldText(program.samples[0].sample.fileName), std::string("kick.wav"));
-        QCOMPARE(FieldText(program.samples[1].sample.fileName), std::string("snare.wav"));
+        // The 24-bit file was converted after one question and the row names the converted file.
+        QCOMPARE(dialogs.questions.last().kind, QStringLiteral("convert"));
+        QCOMPARE(FileNames(), (std::vector<std::string>{"deep-16.wav", "kick.wav", "snare.wav"}));
         QVERIFY(doc->IsModified());
         QCOMPARE(changed.size(), 1);
 
@@ -489,9 +513,50 @@ private slots:
             QTest::keyClick(dialog, Qt::Key_Escape);
         });
         doc->OnAddSamples();
-        QCOMPARE(program.sampleCount, 2);
+        QCOMPARE(program.sampleCount, 3);
         QVERIFY(!doc->IsModified());
         QCOMPARE(changed.size(), 1);
+    }
+
+    void DroppedFilesAreCopiedOrConvertedIntoTheProgramAfterOneQuestionEach() {
+        // No program yet: the drop asks for the new program's file first.
+        QTemporaryDir elsewhere;
+        const QString clash = Wav(QStringLiteral("Pad_C2.wav"));
+        QFile::copy(clash, elsewhere.filePath(QStringLiteral("Pad_C2.wav")));
+        const QString inside = Wav(QStringLiteral("kick.wav"));
+        const QString copied = elsewhere.filePath(QStringLiteral("Pad_C3.wav"));
+        QFile::copy(inside, copied);
+        const QString deep = Wav24(elsewhere.filePath(QStringLiteral("Pad_E3.wav")));
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("Kit.vmp"))};
+        dialogs.convertAnswer = velomire::program::ConvertOptions{};
+        dialogs.confirmAnswer = true;
+        doc->OnDropFiles({elsewhere.filePath(QStringLiteral("Pad_C2.wav")), copied, deep, inside});
+
+        QCOMPARE(doc->Title(), QStringLiteral("Kit"));
+        QStringList kinds;
+        for (const auto& question : dialogs.questions) {
+            kinds << question.kind;
+        }
+        QCOMPARE(kinds, (QStringList{QStringLiteral("save"), QStringLiteral("convert"),
+                                     QStringLiteral("confirm")}));
+        // The clash is reported and skipped; the copy and the conversion land in the program's
+        // directory; the originals stay.
+        QCOMPARE(messages.messages.size(), 1u);
+        QCOMPARE(messages.messages[0].caption, std::string("Pad_C2.wav"));
+        QCOMPARE(FileNames(), (std::vector<std::string>{"Pad_C3.wav", "Pad_E3.wav", "kick.wav"}));
+        QVERIFY(QFile::exists(dir->filePath(QStringLiteral("Pad_E3.wav"))));
+        QVERIFY(QFile::exists(deep));
+        QVERIFY(doc->IsModified());
+
+        // Map keys from names: one change of the document, names without a note listed once.
+        QSignalSpy changed(doc.get(), &CVelomireDoc::changed);
+        doc->OnMapKeysFromNames({});
+        QCOMPARE(changed.size(), 1);
+        const auto& program = doc->GetProgram();
+        QCOMPARE(program.samples[0].sample.rootKey, std::int16_t{60});
+        QCOMPARE(program.samples[1].keygroup.lowKey, std::int16_t{63});
+        QCOMPARE(messages.messages.size(), 2u);
+        QVERIFY(messages.messages[1].text.find("kick.wav") != std::string::npos);
     }
 
     void OptionsWritesTheNineKeysWhenAccepted() {

@@ -182,16 +182,16 @@ TEST_F(PendingSamplesTest, RefusedFileShowsTheReadersMessageAgainAndIsSkipped) {
     EXPECT_EQ(program->sampleCount, 2);
 }
 
-TEST_F(PendingSamplesTest, ListsWavFilesOfAnyCaseSortedWithoutRegardToCase) {
-    for (const char* name : {"b.WAV", "a.wav", "C.Wav", "notes.txt", "take.wav.bak", ".hidden.wav",
-                             "zz_thirty_nine_characters_long_name.wav",
+TEST_F(PendingSamplesTest, ListsSoundFilesOfAnyCaseSortedWithoutRegardToCase) {
+    for (const char* name : {"b.WAV", "a.wav", "C.Wav", "d.Flac", "notes.txt", "take.wav.bak",
+                             ".hidden.wav", "zz_thirty_nine_characters_long_name.wav",
                              "zz_forty_characters_long_name_for_test.wav"}) {
         MakeWav(name);
     }
     std::filesystem::create_directory("folder.wav");
 
     const WavFileList list = ListWavFiles(".");
-    EXPECT_EQ(list.names, (std::vector<std::string>{"a.wav", "b.WAV", "C.Wav",
+    EXPECT_EQ(list.names, (std::vector<std::string>{"a.wav", "b.WAV", "C.Wav", "d.Flac",
                                                     "zz_thirty_nine_characters_long_name.wav"}));
     EXPECT_EQ(list.longNames, 1);
     EXPECT_EQ(LongNamesNote(list.longNames),
@@ -221,4 +221,14 @@ TEST_F(PendingSamplesTest, InformationLineShowsTheHeaderEvenOfARefusedFile) {
 
     EXPECT_EQ(InformationTexts(wav, "gone.wav"), std::nullopt);
     EXPECT_EQ(messages.messages.back(), (Message{"Error: Can't open File !", "gone.wav"}));
+
+    // With a converter's probe, a file it reads is described as it is, without a message.
+    const auto probe = [](const std::string&) {
+        return std::optional<SoundFormat>({2, 48000, 24, 96000});
+    };
+    messages.messages.clear();
+    EXPECT_EQ(InformationTexts(wav, "lofi.wav", probe),
+              (Texts{"lofi.wav", "24 Bits", "Stereo", "48000 Hz", "96000 Words", "2. Seconds"}));
+    EXPECT_EQ(InformationTexts(wav, "pad.wav", probe)->at(1), "16 Bits");
+    EXPECT_TRUE(messages.messages.empty());
 }

@@ -13,7 +13,7 @@ namespace velomire::testing {
 class FakeFileDialogs : public app::FileDialogs {
 public:
     struct Question {
-        QString kind; // "open", "save" or "ask"
+        QString kind; // "open", "save", "ask", "convert" or "confirm"
         QString title;
         QString filter;
         QString proposal;
@@ -34,6 +34,19 @@ public:
         return saveAnswers.isEmpty() ? SaveAnswer::cancel : saveAnswers.takeFirst();
     }
 
+    std::optional<program::ConvertOptions> AskToConvert(const QStringList& files,
+                                                        const program::ConvertOptions&) override {
+        questions.append({QStringLiteral("convert"), files.join(QLatin1Char(',')), {}, {}, {}});
+        return convertAnswer;
+    }
+    bool Confirm(const QString& question) override {
+        questions.append({QStringLiteral("confirm"), question, {}, {}, {}});
+        return confirmAnswer;
+    }
+
+    // Declines conversions and confirmations unless told otherwise.
+    std::optional<program::ConvertOptions> convertAnswer;
+    bool confirmAnswer = false;
     QStringList fileAnswers;
     QList<SaveAnswer> saveAnswers;
     QList<Question> questions;

@@ -4,6 +4,7 @@
 #include "editing/ui/SampleListModel.h"
 #include "program/ui/CVelomireDoc.h"
 #include "ui/CommandIds.h"
+#include "ui/DroppedFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -127,6 +128,15 @@ CVelomireView::CVelomireView(program::CVelomireDoc& doc, QWidget* parent)
             &CVelomireView::UpdateActions);
     setEnabled(doc.GetProgram().programCreated);
     UpdateActions();
+}
+
+std::vector<int> CVelomireView::SelectionRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 std::vector<int> CVelomireView::SelectedRows() const {
@@ -317,7 +327,12 @@ void CVelomireView::keyPressEvent(QKeyEvent* event) {
 
 void CVelomireView::dragEnterEvent(QDragEnterEvent* event) {
     if (event->source() != this) {
-        event->ignore(); // files and the like are the window's
+        // Sound files are taken here; program files and the like are the window's.
+        if (app::DroppedSoundFiles(event->mimeData()).isEmpty()) {
+            event->ignore();
+        } else {
+            event->acceptProposedAction();
+        }
         return;
     }
     QTableView::dragEnterEvent(event);
@@ -327,7 +342,11 @@ void CVelomireView::dragEnterEvent(QDragEnterEvent* event) {
 
 void CVelomireView::dragMoveEvent(QDragMoveEvent* event) {
     if (event->source() != this) {
-        event->ignore();
+        if (app::DroppedSoundFiles(event->mimeData()).isEmpty()) {
+            event->ignore();
+        } else {
+            event->acceptProposedAction();
+        }
         return;
     }
     QTableView::dragMoveEvent(event);
@@ -337,7 +356,13 @@ void CVelomireView::dragMoveEvent(QDragMoveEvent* event) {
 
 void CVelomireView::dropEvent(QDropEvent* event) {
     if (event->source() != this) {
-        event->ignore();
+        const QStringList files = app::DroppedSoundFiles(event->mimeData());
+        if (files.isEmpty()) {
+            event->ignore();
+            return;
+        }
+        event->acceptProposedAction();
+        doc.OnDropFiles(files);
         return;
     }
     // Before the row under the pointer, or after it in its lower half; below the rows: at the end.

@@ -22,9 +22,9 @@ class SampleListModel;
 // yellow text. The name cell is renamed in place; "Parameters" and "Loops Editor" (menu "&Sample"
 // and the right-click menu) work on the row that has the focus (the current row), whatever else
 // is selected; Enter and a double click open "Parameters". "Remove" and the moves work on every
-// selected row; rows are also moved by dragging them inside the list (drops from elsewhere, such
-// as files, are left to the window). Typing t or T turns on the trace dump for later sends.
-// Disabled while the document holds no program.
+// selected row; rows are also moved by dragging them inside the list; sound files dropped on it are
+// added to the program (program files are left to the window). Typing t or T turns on the trace
+// dump for later sends. Disabled while the document holds no program.
 class CVelomireView : public QTableView {
     Q_OBJECT
 
@@ -53,6 +53,8 @@ public:
 
     // The line shown in the empty list: what to do first.
     QString EmptyHint() const;
+    // The selected rows in order; empty when none is selected.
+    std::vector<int> SelectionRows() const;
 
     // The row of the last Parameters or Loops Editor command, or -1.
     int CurrentItem() const { return currentItem; }

@@ -197,7 +197,7 @@ void CSelectSamplesDlg::OnLeftSelectionChanged() {
     if (row < 0) {
         return;
     }
-    const auto texts = InformationTexts(wav, FileOf(fileList, row));
+    const auto texts = InformationTexts(wav, FileOf(fileList, row), probe);
     if (!texts) {
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "program/PendingSamples.h"
 #include "program/UserMessages.h"
+#include "program/WavFileList.h"
 #include "program/WavInfo.h"
 
 #include <QDialog>
@@ -31,6 +32,8 @@ public:
                       QWidget* parent = nullptr);
 
     PendingSamples& Pending() { return pending; }
+    // Describes files of other formats in the information line (see InformationTexts).
+    void SetProbe(SoundProbe soundProbe) { probe = std::move(soundProbe); }
 
     // Texts of the information line as set, before any shortening to fit: file name, bits,
     // channels, rate, words, seconds.
@@ -57,6 +60,7 @@ private:
     std::function<int(const std::string&)> play;
     PendingSamples pending;
     WavInfo wav;
+    SoundProbe probe;
 
     QLineEdit* directoryLine;
     QListWidget* fileList;

@@ -1,9 +1,12 @@
 #include "program/ui/CVelomireDoc.h"
 
 #include "editing/SampleListCells.h"
+#include "program/AddSample.h"
+#include "program/KeyMapping.h"
 #include "program/OpenSample.h"
 #include "program/ProgramDelta.h"
 #include "program/ProgramFile.h"
+#include "program/devices/SndfileConverter.h"
 #include "program/ui/CSelectSamplesDlg.h"
 #include "transfer/SendCommand.h"
 #include "transfer/devices/SystemMidiDriver.h"
@@ -17,13 +20,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProgressDialog>
 #include <QUndoCommand>
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
 namespace velomire::program {
 namespace {
+
+// The conversion choices last made, kept with the settings.
+constexpr std::string_view ditherKey = "ConvertDither";
+constexpr std::string_view rateKey = "ConvertRate";
 
 std::filesystem::path ToPath(const QString& path) {
 #ifdef Q_OS_WIN
@@ -81,7 +90,8 @@ CVelomireDoc::CVelomireDoc(transfer::SettingsStore& store, UserMessages& message
                            app::FileDialogs& dialogs, app::AppServices services, QObject* parent)
     : QObject(parent), store(store), messages(messages), dialogs(dialogs),
       services(std::move(services)), program(std::make_unique<Program>()),
-      settings(transfer::SamplerSettings::Read(store)) {
+      settings(transfer::SamplerSettings::Read(store)),
+      converter(std::make_unique<SndfileConverter>()) {
     connect(&undoStack, &QUndoStack::cleanChanged, this,
             [this](bool clean) { SetModifiedFlag(!clean); });
 }
@@ -153,19 +163,25 @@ bool CVelomireDoc::Change(const QString& what, const std::function<void()>& chan
     return changedSomething;
 }
 
+bool CVelomireDoc::AskForNewProgram() {
+    const QString path = dialogs.SaveFileName(QStringLiteral("Create New Program"),
+                                              QStringLiteral("Velomire program (*.vmp)"), QString(),
+                                              QStringLiteral("vmp"));
+    if (path.isEmpty()) {
+        return false;
+    }
+    // The chosen file names the program and its directory; the first Save writes it.
+    pathName = QFileInfo(path).absoluteFilePath();
+    SetTitle(FromStd(program->SetProgramPath(ToPath(pathName), true)));
+    ClearHistory();
+    emit initialUpdate();
+    UpdateAllViews();
+    return true;
+}
+
 bool CVelomireDoc::OnNewDocument() {
     if (askProgramFile) {
-        const QString path = dialogs.SaveFileName(QStringLiteral("Create New Program"),
-                                                  QStringLiteral("Velomire program (*.vmp)"),
-                                                  QString(), QStringLiteral("vmp"));
-        if (!path.isEmpty()) {
-            // The chosen file names the program and its directory; the first Save writes it.
-            pathName = QFileInfo(path).absoluteFilePath();
-            SetTitle(FromStd(program->SetProgramPath(ToPath(pathName), true)));
-            ClearHistory();
-            emit initialUpdate();
-            UpdateAllViews();
-        }
+        AskForNewProgram();
     } else {
         // Start-up: an empty, untitled document without a program.
         emit initialUpdate();
@@ -288,13 +304,19 @@ void CVelomireDoc::OnOpenSample() {
     if (!SaveModified()) {
         return;
     }
-    const QString path =
-        dialogs.OpenFileName(QStringLiteral("Open sample"), QStringLiteral("audio file (*.wav)"));
+    const QString path = dialogs.OpenFileName(
+        QStringLiteral("Open sample"),
+        QStringLiteral("audio file (*.wav *.aif *.aiff *.aifc *.flac *.ogg *.oga)"));
     if (path.isEmpty()) {
         return;
     }
+    const std::filesystem::path chosen = ToPath(path);
+    const auto prepared = PrepareFiles({chosen}, chosen.parent_path());
+    if (!prepared.front()) {
+        return;
+    }
     Change(QStringLiteral("Open Sample"), [&] {
-        const auto newTitle = OpenSample(*program, ToPath(path), messages);
+        const auto newTitle = OpenSample(*program, *prepared.front(), messages);
         if (!newTitle) {
             return;
         }
@@ -321,11 +343,157 @@ void CVelomireDoc::OnAddSamples() {
     }
     CSelectSamplesDlg dialog(
         messages, [this](const std::string& name) { return Play(name); }, window);
+    dialog.SetProbe([this](const std::string& file) { return converter->Probe(file); });
     dialog.Pending().FillFrom(*program);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    Change(QStringLiteral("Add Samples"), [&] { dialog.Pending().ApplyTo(*program, messages); });
+    // The chosen files of other formats are converted (when the user agrees) and the pending
+    // entries name the converted files instead; a failed conversion drops its entry.
+    PendingSamples& pending = dialog.Pending();
+    std::vector<int> added;
+    std::vector<std::filesystem::path> files;
+    for (int i = 0; i < pending.Count(); ++i) {
+        if (pending.At(i).index == -1) {
+            added.push_back(i);
+            files.push_back(program->programDirectory / pending.At(i).file);
+        }
+    }
+    const auto prepared = PrepareFiles(files, program->programDirectory);
+    std::vector<int> failed;
+    for (std::size_t k = 0; k < added.size(); ++k) {
+        if (prepared[k]) {
+            pending.SetFile(added[k], prepared[k]->filename().string());
+        } else {
+            failed.push_back(added[k]);
+        }
+    }
+    pending.Remove(failed);
+    Change(QStringLiteral("Add Samples"), [&] { pending.ApplyTo(*program, messages); });
+}
+
+std::vector<std::optional<std::filesystem::path>>
+CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
+                           const std::filesystem::path& directory) {
+    std::vector<std::optional<std::filesystem::path>> result(files.begin(), files.end());
+    const auto toConvert = FilesToConvert(files, *converter);
+    if (toConvert.empty()) {
+        return result;
+    }
+    QStringList names;
+    for (const auto& file : toConvert) {
+        names.append(FromStd(file.filename().string()));
+    }
+    ConvertOptions proposal;
+    proposal.dither = store.Read(ditherKey).value_or("0") == "1";
+    const int rate = std::stoi("0" + store.Read(rateKey).value_or("0"));
+    proposal.rate = static_cast<TargetRate>(std::clamp(rate, 0, 3));
+    const auto options = dialogs.AskToConvert(names, proposal);
+    if (!options) {
+        // Declined: the files go on as they are and the WAV reader refuses them, as ever.
+        return result;
+    }
+    store.Write(ditherKey, options->dither ? "1" : "0");
+    store.Write(rateKey, std::to_string(static_cast<int>(options->rate)));
+    store.Sync();
+
+    // Shown only when the batch takes longer than half a second.
+    QProgressDialog progress(QStringLiteral("Converting samples..."), QStringLiteral("Cancel"), 0,
+                             1000, window);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    const auto converted = ConvertFiles(toConvert, directory, *options, *converter, messages,
+                                        [&progress](double done) {
+                                            progress.setValue(static_cast<int>(done * 1000));
+                                            QCoreApplication::processEvents();
+                                            return !progress.wasCanceled();
+                                        });
+    progress.reset();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto found = std::find(toConvert.begin(), toConvert.end(), files[i]);
+        if (found != toConvert.end()) {
+            const auto& name = converted[static_cast<std::size_t>(found - toConvert.begin())];
+            result[i] = name ? std::optional(directory / *name) : std::nullopt;
+        }
+    }
+    return result;
+}
+
+void CVelomireDoc::OnDropFiles(const QStringList& paths) {
+    if (!program->programCreated && !AskForNewProgram()) {
+        return;
+    }
+    std::error_code ec;
+    const std::filesystem::path directory =
+        std::filesystem::weakly_canonical(program->programDirectory, ec);
+    std::vector<std::filesystem::path> files;
+    for (const QString& path : paths) {
+        if (std::filesystem::is_regular_file(ToPath(path), ec)) {
+            files.push_back(std::filesystem::weakly_canonical(ToPath(path), ec));
+        }
+    }
+    // Other formats are converted straight into the program's directory; WAV files from
+    // elsewhere are copied there, after one question.
+    const auto prepared = PrepareFiles(files, directory);
+    std::vector<std::size_t> toCopy;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (prepared[i] && prepared[i]->parent_path() != directory) {
+            toCopy.push_back(i);
+        }
+    }
+    bool copy = false;
+    if (!toCopy.empty()) {
+        copy = dialogs.Confirm(QStringLiteral("Copy %1 into the program's directory %2?")
+                                   .arg(toCopy.size() == 1
+                                            ? QStringLiteral("1 file")
+                                            : QStringLiteral("%1 files").arg(toCopy.size()),
+                                        FromStd(directory.string())));
+    }
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!prepared[i]) {
+            continue;
+        }
+        const std::string name = prepared[i]->filename().string();
+        if (prepared[i]->parent_path() != directory) {
+            if (!copy) {
+                continue;
+            }
+            // Never over a file of the directory: a clash is reported and the file skipped.
+            if (!std::filesystem::copy_file(*prepared[i], directory / name, ec)) {
+                messages.Show(ec == std::errc::file_exists
+                                  ? "Error: a file of this name is in the program's directory "
+                                    "already; not copied !"
+                                  : "Error: can't copy the file: " + ec.message(),
+                              name);
+                continue;
+            }
+        }
+        names.push_back(name);
+    }
+
+    Change(QStringLiteral("Drop Samples"), [&] {
+        for (const std::string& name : names) {
+            const bool full = program->sampleCount >= Program::maxSamples;
+            AddSample(*program, name, messages);
+            if (full) {
+                break; // said once, not once for every file left
+            }
+        }
+    });
+}
+
+void CVelomireDoc::OnMapKeysFromNames(const std::vector<int>& rows) {
+    std::vector<std::string> unmapped;
+    Change(QStringLiteral("Map keys from names"), [&] {
+        const int count = std::clamp(program->sampleCount, 0, Program::maxSamples);
+        unmapped = MapKeysFromNames(
+            std::span(program->samples).first(static_cast<std::size_t>(count)), rows);
+    });
+    if (!unmapped.empty()) {
+        messages.Show(UnmappedNamesText(unmapped), appCaption);
+    }
 }
 
 void CVelomireDoc::OnOptions() {

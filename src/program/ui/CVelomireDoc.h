@@ -1,6 +1,7 @@
 #pragma once
 
 #include "program/Program.h"
+#include "program/SampleConverter.h"
 #include "program/UserMessages.h"
 #include "transfer/MidiOutPort.h"
 #include "transfer/SamplerSettings.h"
@@ -11,12 +12,14 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUndoStack>
 #include <QWidget>
 
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,6 +83,13 @@ public:
     void OnOpenSample();
     void OnAddSamples();
     void OnOptions();
+    // "Map keys from names" on these rows (all when empty): one change of the document. Names
+    // without a note are listed in one message.
+    void OnMapKeysFromNames(const std::vector<int>& rows);
+    // Files dropped on the list: added as Add Samples adds them, converted when needed, copied
+    // into the program's directory when they are elsewhere (after one question). Without a
+    // program, the new program's file is asked for first, as New does.
+    void OnDropFiles(const QStringList& paths);
     void OnSendProgram();
     // True while a send runs.
     bool IsSending() const { return sending; }
@@ -136,6 +146,14 @@ signals:
     void statusMessage(const QString& text);
 
 private:
+    // New's question for the program file; true when a program was created from the answer.
+    bool AskForNewProgram();
+    // Offers to convert those of `files` that need it (one question for all of them) into
+    // `directory`. Per file: the file to add (the converted one, or the file itself when it needs
+    // no conversion or the user declined), or nothing when its conversion failed.
+    std::vector<std::optional<std::filesystem::path>>
+    PrepareFiles(const std::vector<std::filesystem::path>& files,
+                 const std::filesystem::path& directory);
     class ChangeCommand;
     // What the document keeps about its program besides the stored data.
     struct FileState {
@@ -176,6 +194,7 @@ private:
     std::unique_ptr<transfer::MidiDriver> midiDriver;
     transfer::SteadyWaitClock clock;
     std::unique_ptr<transfer::MidiOutPort> port;
+    std::unique_ptr<SampleConverter> converter;
 };
 
 } // namespace velomire::program

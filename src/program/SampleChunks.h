@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace velomire::program {
+
+struct SampleEntry;
+
+// What a WAV file's sampler chunks say about its sound: the "smpl" chunk's MIDI unity note and
+// loops, the "inst" chunk's key range. Every value is as the file holds it; ApplySampleChunks
+// decides what the program can use.
+struct SampleChunks {
+    // One "smpl" loop: first and last frame, both inclusive; type 0 forward, 1 alternating,
+    // 2 backward.
+    struct Loop {
+        std::uint32_t start = 0;
+        std::uint32_t end = 0;
+        std::uint32_t type = 0;
+        bool operator==(const Loop&) const = default;
+    };
+
+    std::optional<std::uint32_t> unityNote;
+    std::vector<Loop> loops;
+    std::optional<std::uint8_t> lowKey;
+    std::optional<std::uint8_t> highKey;
+
+    bool Empty() const { return !unityNote && loops.empty() && !lowKey; }
+};
+
+// Bytes of a "smpl" chunk body the reader keeps: the 36-byte head and the first loops. Loops past
+// these are never used, so a chunk claiming millions of them costs nothing.
+inline constexpr std::uint32_t smplHeadBytes = 36;
+inline constexpr std::uint32_t smplLoopBytes = 24;
+inline constexpr std::uint32_t smplKeptLoops = 16;
+inline constexpr std::uint32_t smplKeptBytes = smplHeadBytes + smplKeptLoops * smplLoopBytes;
+inline constexpr std::uint32_t instBytes = 7;
+
+// Parses a "smpl" chunk body into chunks (unity note and loops). A body too short for its head
+// gives nothing; a loop count larger than the body holds gives the loops that are really there.
+void ParseSmplChunk(std::span<const std::uint8_t> body, SampleChunks& chunks);
+// Parses an "inst" chunk body (unshifted note, fine tune, gain, low note, high note, low and high
+// velocity) into the key range; a body shorter than 7 bytes gives nothing.
+void ParseInstChunk(std::span<const std::uint8_t> body, SampleChunks& chunks);
+
+// Puts what the chunks say into a row fresh from InitSampleEntry (soundStart 0, sound to the last
+// frame): a unity note from 24 to 127 becomes the pitch; the first four loops that lie inside the
+// sound become loops 1-4 with Normal Looping and their count; a key range becomes the low and
+// high keys, cut to 24-127 (a range that is empty there, or upside down, is ignored). Anything
+// else keeps the row's defaults.
+void ApplySampleChunks(const SampleChunks& chunks, SampleEntry& entry);
+
+} // namespace velomire::program

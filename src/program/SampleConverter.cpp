@@ -1,0 +1,137 @@
+#include "program/SampleConverter.h"
+
+#include "program/WavInfo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <system_error>
+
+namespace velomire::program {
+namespace {
+
+class SilentMessages : public UserMessages {
+public:
+    void Show(std::string_view, std::string_view) override {}
+};
+
+// How many "-16-N" names are tried before giving up.
+constexpr int maxNameTries = 999;
+
+} // namespace
+
+std::int16_t Quantizer16::Next(double value) {
+    double scaled = value * 32768.0;
+    if (dither) {
+        // Two uniform values in [0, 1) from a 32-bit xorshift; their difference is triangular.
+        const auto uniform = [this] {
+            noise ^= noise << 13;
+            noise ^= noise >> 17;
+            noise ^= noise << 5;
+            return noise / 4294967296.0;
+        };
+        scaled += uniform() - uniform();
+    }
+    const double rounded = std::round(scaled);
+    if (rounded > 32767.0 || rounded < -32768.0 || std::isnan(rounded)) {
+        ++clipped;
+        return rounded < 0 ? std::int16_t{-32768} : std::int16_t{32767};
+    }
+    return static_cast<std::int16_t>(rounded);
+}
+
+std::uint32_t RateFor(TargetRate choice, std::uint32_t sourceRate) {
+    switch (choice) {
+    case TargetRate::keep:
+        return sourceRate;
+    case TargetRate::rate44100:
+        return 44100;
+    case TargetRate::rate22050:
+        return 22050;
+    case TargetRate::s900:
+        return std::clamp(sourceRate, s900LowestRate, s900HighestRate);
+    }
+    return sourceRate;
+}
+
+std::string ConvertedFileName(const std::filesystem::path& directory,
+                              const std::filesystem::path& source) {
+    const std::string stem = source.stem().string();
+    std::error_code ec;
+    for (int n = 0; n <= maxNameTries; ++n) {
+        std::string name = n == 0   ? stem + ".wav"
+                           : n == 1 ? stem + "-16.wav"
+                                    : stem + "-16-" + std::to_string(n) + ".wav";
+        if (!std::filesystem::exists(directory / name, ec) && !ec) {
+            return name;
+        }
+    }
+    return {};
+}
+
+bool ReaderAccepts(const std::filesystem::path& file) {
+    SilentMessages silent;
+    WavInfo wav(silent);
+    return wav.Open(file.string());
+}
+
+std::vector<std::filesystem::path> FilesToConvert(const std::vector<std::filesystem::path>& files,
+                                                  SampleConverter& converter) {
+    std::vector<std::filesystem::path> result;
+    for (const auto& file : files) {
+        // Only regular files are probed: a FIFO would hold the probe forever.
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(file, ec) && !ReaderAccepts(file) &&
+            converter.Probe(file)) {
+            result.push_back(file);
+        }
+    }
+    return result;
+}
+
+std::vector<std::optional<std::string>>
+ConvertFiles(const std::vector<std::filesystem::path>& files,
+             const std::filesystem::path& directory, const ConvertOptions& options,
+             SampleConverter& converter, UserMessages& messages,
+             const std::function<bool(double)>& progress) {
+    std::vector<std::optional<std::string>> names;
+    std::string clipping;
+    bool cancelled = false;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string caption = files[i].filename().string();
+        if (cancelled) {
+            names.emplace_back();
+            continue;
+        }
+        const std::string name = ConvertedFileName(directory, files[i]);
+        if (name.empty()) {
+            messages.Show("Error: no free name for the converted file !", caption);
+            names.emplace_back();
+            continue;
+        }
+        const auto share = [&](double done) {
+            if (progress && !progress((static_cast<double>(i) + done) / files.size())) {
+                cancelled = true;
+            }
+            return !cancelled;
+        };
+        const ConvertOutcome outcome =
+            converter.Convert(files[i], directory / name, options, share);
+        if (!outcome.ok) {
+            if (!cancelled) {
+                messages.Show("Error: can't convert the file: " + outcome.error, caption);
+            }
+            names.emplace_back();
+            continue;
+        }
+        if (outcome.clipped > 0) {
+            clipping += "\n" + name + ": " + std::to_string(outcome.clipped) + " samples clipped";
+        }
+        names.emplace_back(name);
+    }
+    if (!clipping.empty()) {
+        messages.Show("Converted with clipping:" + clipping, "Velomire");
+    }
+    return names;
+}
+
+} // namespace velomire::program

@@ -1,0 +1,41 @@
+#include "ui/DroppedFiles.h"
+
+#include "program/WavFileList.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+#include <functional>
+
+namespace velomire::app {
+namespace {
+
+QStringList LocalFiles(const QMimeData* data, const std::function<bool(const QString&)>& wanted) {
+    QStringList files;
+    if (!data || !data->hasUrls()) {
+        return files;
+    }
+    for (const QUrl& url : data->urls()) {
+        const QString path = url.toLocalFile();
+        if (!path.isEmpty() && wanted(path)) {
+            files << path;
+        }
+    }
+    return files;
+}
+
+} // namespace
+
+QStringList DroppedProgramFiles(const QMimeData* data) {
+    return LocalFiles(data, [](const QString& path) {
+        return QFileInfo(path).suffix().compare(QStringLiteral("vmp"), Qt::CaseInsensitive) == 0;
+    });
+}
+
+QStringList DroppedSoundFiles(const QMimeData* data) {
+    return LocalFiles(data, [](const QString& path) {
+        return program::IsSoundFileName(QFileInfo(path).fileName().toStdString());
+    });
+}
+
+} // namespace velomire::app

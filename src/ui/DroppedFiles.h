@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QMimeData>
+#include <QStringList>
+
+namespace velomire::app {
+
+// The local files among dropped URLs that are program files (".vmp").
+QStringList DroppedProgramFiles(const QMimeData* data);
+// The local files among dropped URLs that are sound files a program takes (see IsSoundFileName).
+QStringList DroppedSoundFiles(const QMimeData* data);
+
+} // namespace velomire::app
