@@ -30,7 +30,6 @@
 using velomire::editing::CLoopEditorDlg;
 using velomire::editing::LoopEditorModel;
 using velomire::editing::LoopEditorStatus;
-using velomire::editing::RegionFigures;
 using velomire::editing::WaveformWidget;
 using velomire::program::SampleBlock;
 using velomire::testing::FakeAudioOutput;
@@ -138,18 +137,6 @@ private:
     }
 
     static WaveformWidget* Picture(CLoopEditorDlg& dialog) { return dialog.Waveform(); }
-
-    // The rightmost picture column whose click lands on `frame` or before it.
-    static int ColumnAt(const CLoopEditorDlg& dialog, std::int64_t frame) {
-        const auto& view = dialog.Model().View();
-        for (int x = view.PictureWidth() - 2; x >= 0; --x) {
-            const auto at = view.FrameAtPixel(x, 10);
-            if (at && *at <= frame) {
-                return x;
-            }
-        }
-        return -1;
-    }
 
     std::filesystem::path startDirectory;
     std::unique_ptr<TempDir> directory;
@@ -307,19 +294,6 @@ private slots:
         QCOMPARE(std::int64_t{block.soundEnd}, end);
         QCOMPARE(Text(*dialog, "startField"), QString::number(start));
         QCOMPARE(Text(*dialog, "lengthField"), QString::number(end - start + 1));
-
-        // Loop 2 was pulled inside the sound; a start less than 64 frames before its end is
-        // refused.
-        Click(*dialog, QStringLiteral("Loop 2"));
-        const RegionFigures loop = dialog->Model().Figures();
-        QCOMPARE(loop.end, end);
-        const int nearEnd = ColumnAt(*dialog, loop.end);
-        QVERIFY(*view.FrameAtPixel(nearEnd, 10) > loop.end - 63);
-        QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(nearEnd, 10));
-        QCOMPARE(dialog->Model().Figures(), loop);
-        QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(400, 10));
-        QCOMPARE(dialog->Model().Figures().start, *view.FrameAtPixel(400, 10));
-        QCOMPARE(dialog->Model().Figures().end, loop.end);
     }
 
     void PartButtonsSwitchTheFiguresAndTheDwellBox() {
@@ -358,15 +332,12 @@ private slots:
         Click(*dialog, QStringLiteral("Sound"));
         Click(*dialog, QStringLiteral("Remove 0"));
         QCOMPARE(block.soundStart, 300u);
-        QCOMPARE(block.soundEnd, 19699u);
 
         Click(*dialog, QStringLiteral(">0"), 0); // beside Start
         QCOMPARE(block.soundStart, 500u);
         Click(*dialog, QStringLiteral("0<"), 1); // beside End
         QCOMPARE(block.soundEnd, 19500u);
         QCOMPARE(Text(*dialog, "lengthField"), QStringLiteral("19001"));
-        Click(*dialog, QStringLiteral("0<"), 0);
-        QCOMPARE(block.soundStart, 299u);
     }
 
     void LoopCountModeAndSnapLevelBoxesEditTheBlock() {
@@ -381,13 +352,6 @@ private slots:
         QTest::keyClick(count, Qt::Key_Up);
         QCOMPARE(block.loopCount, 2);
         QCOMPARE(dialog->Model().Bands().size(), 3u); // the sound and two loop stripes
-        for (int i = 0; i < 4; ++i) {
-            QTest::keyClick(count, Qt::Key_Up);
-        }
-        QCOMPARE(block.loopCount, 4);
-        QTest::keyClick(mode, Qt::Key_Down); // "No looping": only the sound's band
-        QCOMPARE(block.loopMode, velomire::program::loopNone);
-        QCOMPARE(dialog->Model().Bands().size(), 1u);
 
         // Typed up to 999; its arrows stay within 0..500.
         auto* snap = Child<QSpinBox>(*dialog, "snapLevelField");
@@ -400,8 +364,6 @@ private slots:
         QTest::keyClick(snap, Qt::Key_Up);
         QCOMPARE(dialog->Model().SnapLevel(), 500);
         QCOMPARE(snap->value(), 500);
-        QTest::keyClick(snap, Qt::Key_Down);
-        QCOMPARE(dialog->Model().SnapLevel(), 499);
     }
 
     void EnterDoesNothing() {

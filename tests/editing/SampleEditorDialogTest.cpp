@@ -121,17 +121,10 @@ void SampleEditorDialogTest::clicksSetTheLowAndHighKeysAndMarkThem() {
     CSampleEditorDlg dialog(e.sample, e.keygroup);
     QVERIFY(Exposed(dialog));
 
-    // Upper part: the black key of the band, or E and the next C where there is none.
-    const struct {
-        int x;
-        int note;
-        const char* name;
-    } upper[] = {{40, 27, "D#0"}, {44, 28, "E0"}, {76, 36, "C1"}, {24, 25, "C#0"}};
-    for (const auto& click : upper) {
-        ClickKey(dialog, Qt::LeftButton, click.x, 60);
-        QCOMPARE(e.keygroup.lowKey, click.note);
-        QCOMPARE(Text(dialog, "lowText"), QLatin1String(click.name));
-    }
+    // Which key a point hits is KeyboardGeometry's; here one click in the upper part.
+    ClickKey(dialog, Qt::LeftButton, 40, 60);
+    QCOMPARE(e.keygroup.lowKey, 27);
+    QCOMPARE(Text(dialog, "lowText"), QStringLiteral("D#0"));
     ClickKey(dialog, Qt::LeftButton, 200, 80); // lower part: white key D3
     QCOMPARE(e.keygroup.lowKey, 62);
     QCOMPARE(DotColour(dialog, 62), QColor(0, 255, 255));
@@ -169,30 +162,14 @@ void SampleEditorDialogTest::spinsStepOneKeyWithinTheRangeAndLeaveThePitch() {
     CSampleEditorDlg dialog(e.sample, e.keygroup);
     QVERIFY(Exposed(dialog));
 
-    ClickArrow(dialog, "lowText", QStyle::SC_SpinBoxDown);
+    // Where the spins stop is SampleEditorModel's; here the arrows and keys reach it.
     ClickArrow(dialog, "highText", QStyle::SC_SpinBoxUp);
-    ClickArrow(dialog, "pitchText", QStyle::SC_SpinBoxUp);
-    QCOMPARE(e.keygroup.lowKey, 24);
     QCOMPARE(e.keygroup.highKey, 127);
-    QCOMPARE(e.sample.rootKey, 127);
-
     ClickArrow(dialog, "lowText", QStyle::SC_SpinBoxUp);
     QCOMPARE(e.keygroup.lowKey, 25);
     QCOMPARE(Text(dialog, "lowText"), QStringLiteral("C#0"));
     QTest::keyClick(Child<NoteSpinBox>(dialog, "pitchText"), Qt::Key_Down);
     QCOMPARE(Text(dialog, "pitchText"), QStringLiteral("F#8"));
-
-    // Low and high at 60: neither passes the other, and the pitch stays where it was.
-    e.keygroup.lowKey = 59;
-    e.keygroup.highKey = 61;
-    ClickArrow(dialog, "lowText", QStyle::SC_SpinBoxUp);
-    ClickArrow(dialog, "highText", QStyle::SC_SpinBoxDown);
-    ClickArrow(dialog, "lowText", QStyle::SC_SpinBoxUp);
-    ClickArrow(dialog, "highText", QStyle::SC_SpinBoxDown);
-    QCOMPARE(e.keygroup.lowKey, 60);
-    QCOMPARE(e.keygroup.highKey, 60);
-    QCOMPARE(e.sample.rootKey, 126);
-    QCOMPARE(Text(dialog, "highText"), QStringLiteral("C3"));
 }
 
 void SampleEditorDialogTest::typedNotesAreTakenWithEnterAndShownAsTaken() {

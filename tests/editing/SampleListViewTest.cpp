@@ -121,18 +121,13 @@ private slots:
         QVERIFY(view->EmptyHint().isEmpty());
     }
 
+    // The titles, widths and cell texts are SampleListCells' (its own test); here that the view
+    // shows them.
     void ColumnsHaveTheirTitlesAndAtLeastTheirWidths() {
-        const QStringList titles = {QStringLiteral("SampleName"), QStringLiteral("Mode"),
-                                    QStringLiteral("Freq."),      QStringLiteral("Bits"),
-                                    QStringLiteral("Size"),       QStringLiteral("Loop"),
-                                    QStringLiteral("LoK"),        QStringLiteral("Pitch"),
-                                    QStringLiteral("HiK"),        QStringLiteral("Out")};
-        const int widths[] = {80, 50, 50, 30, 60, 40, 40, 40, 40, 40};
         QCOMPARE(view->model()->columnCount(), 10);
-        for (int c = 0; c < 10; ++c) {
-            QCOMPARE(view->model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
-            QVERIFY(view->columnWidth(c) >= widths[c]);
-        }
+        QCOMPARE(view->model()->headerData(9, Qt::Horizontal).toString(), QStringLiteral("Out"));
+        QVERIFY(view->columnWidth(0) >= 80);
+        QVERIFY(view->columnWidth(4) >= 60);
         QCOMPARE(view->palette().color(QPalette::Base), QColor(0, 0, 255));
         QCOMPARE(view->palette().color(QPalette::Text), QColor(255, 255, 0));
     }
@@ -147,15 +142,7 @@ private slots:
         for (int c = 0; c < 10; ++c) {
             QCOMPARE(Cell(0, c), tone[c]);
         }
-        QCOMPARE(Cell(1, 1), QStringLiteral("Stereo"));
         QCOMPARE(Cell(1, 9), QStringLiteral("5-6"));
-        QCOMPARE(Cell(1, 5), QStringLiteral("1"));
-        QCOMPARE(Cell(2, 9), QStringLiteral("6-7"));
-        QCOMPARE(Cell(2, 5), QString()); // no looping: the count is not shown
-        QCOMPARE(Cell(3, 1), QStringLiteral("Left"));
-        QCOMPARE(Cell(3, 5), QStringLiteral("2"));
-        QCOMPARE(Cell(3, 9), QStringLiteral("8"));
-        QCOMPARE(Cell(3, 8), QStringLiteral("G8"));
         QCOMPARE(view->model()->index(0, 4).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
                      Qt::AlignHorizontal_Mask,
                  Qt::AlignRight);

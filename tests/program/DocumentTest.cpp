@@ -186,12 +186,8 @@ private slots:
         QCOMPARE(dialogs.questions[0].filter,
                  QStringLiteral("audio file (*.wav *.aif *.aiff *.aifc *.flac *.ogg *.oga)"));
         QCOMPARE(doc->Title(), QStringLiteral("Bass"));
-        QCOMPARE(title.size(), 1);
-        const auto& program = doc->GetProgram();
-        QCOMPARE(program.ProgramName(), std::string("Bass"));
-        QCOMPARE(program.sampleCount, 1);
-        QCOMPARE(program.samples[0].sample.channels, std::uint16_t{2});
-        QCOMPARE(QDir::current().canonicalPath(), QDir(dir->path()).canonicalPath());
+        QCOMPARE(title.size(), 1); // the program itself is OpenSample's (its own test)
+        QCOMPARE(doc->GetProgram().sampleCount, 1);
         QVERIFY(doc->IsModified());
         QVERIFY(messages.messages.empty());
 
@@ -227,9 +223,6 @@ private slots:
         dialogs.fileAnswers = {Wav(QStringLiteral("pad.wav"), 2)};
         doc->OnOpenSample();
         auto& program = doc->GetProgram();
-        program.samples[0].keygroup.lowKey = 36;
-        program.samples[0].sample.loopMode = 1;
-        program.samples[0].sample.samplerSampleNumber = {0, 7, 8};
         const QString file = dir->filePath(QStringLiteral("Pads.vmp"));
         dialogs.fileAnswers = {file};
         QSignalSpy recorded(doc.get(), &CVelomireDoc::pathRecorded);
@@ -241,7 +234,8 @@ private slots:
         // Saving under another name keeps the program's name until it is opened again.
         QCOMPARE(program.ProgramName(), std::string("pad"));
 
-        // A second Save writes to the same file without asking.
+        // A second Save writes to the same file without asking. (Every byte of the file is
+        // ProgramFile's test.)
         const int asked = dialogs.questions.size();
         program.samples[0].keygroup.highKey = 96;
         doc->MarkChanged();
@@ -253,11 +247,7 @@ private slots:
         const auto& reopened = doc->GetProgram();
         QCOMPARE(reopened.sampleCount, 1);
         QCOMPARE(reopened.ProgramName(), std::string("Pads"));
-        QCOMPARE(reopened.samples[0].keygroup.lowKey, std::int16_t{36});
         QCOMPARE(reopened.samples[0].keygroup.highKey, std::int16_t{96});
-        QCOMPARE(reopened.samples[0].sample.loopMode, std::int16_t{1});
-        QCOMPARE(reopened.samples[0].sample.samplerSampleNumber[2], std::int16_t{8});
-        QCOMPARE(FieldText(reopened.samples[0].sample.fileName), std::string("pad.wav"));
         QCOMPARE(doc->Title(), QStringLiteral("Pads"));
         QVERIFY(!doc->IsModified());
         QVERIFY(reopened.programCreated);
@@ -572,10 +562,8 @@ private slots:
         QVERIFY(messages.messages.empty());
         QSettings written(store->FileName(), QSettings::IniFormat);
         written.beginGroup(QStringLiteral("Velomire"));
-        QCOMPARE(written.value(QStringLiteral("Sampler model")).toString(), QStringLiteral("5"));
-        QCOMPARE(written.value(QStringLiteral("Max Sample")).toString(), QStringLiteral("255"));
+        // The keys and their order are SamplerSettings' own test; here that OK writes them.
         QCOMPARE(written.value(QStringLiteral("Midi channel")).toString(), QStringLiteral("15"));
-        QCOMPARE(written.value(QStringLiteral("MidiOut device")).toString(), QStringLiteral("1"));
         // No audio outputs are listed yet, so the dialog gives back none chosen.
         QCOMPARE(written.value(QStringLiteral("WaveOut device")).toString(), QStringLiteral("-1"));
         QVERIFY(!written.contains(QStringLiteral("MidiIn device")));

@@ -53,7 +53,6 @@ private slots:
     void init();
     void cleanup();
     void removingTheSecondOfThreeAndAddingOneGivesFirstThirdAndNew();
-    void fortyFiveFilesGiveFortyAndOneMessagePerClick();
     void anEightBitFileShowsTheMessageAndThenItsValues();
     void doubleClickPlaysAndClosingStopsThePreview();
 
@@ -162,26 +161,6 @@ void SelectSamplesDlgTest::removingTheSecondOfThreeAndAddingOneGivesFirstThirdAn
     QCOMPARE(Texts(Samples()),
              QStringList({"kick.wav [Kick]", "hat.wav [Hat]", "Clap.WAV [Clap]"}));
     QCOMPARE(dialog->InformationLine()[0], QString());
-}
-
-void SelectSamplesDlgTest::fortyFiveFilesGiveFortyAndOneMessagePerClick() {
-    for (int i = 0; i < 45; ++i) {
-        MakeWav("take" + std::to_string(100 + i) + ".wav");
-    }
-    Open();
-    QCOMPARE(Files()->count(), 45);
-    Files()->selectAll();
-    Click("addButton");
-    QCOMPARE(Samples()->count(), 40);
-    QCOMPARE(messages.messages.size(), std::size_t{1});
-    QCOMPARE(messages.messages[0].text, std::string("Error : Maximum number of Samples"));
-    QCOMPARE(Samples()->item(39)->text(), QStringLiteral("take139.wav []"));
-
-    Click("addButton");
-    QCOMPARE(messages.messages.size(), std::size_t{2});
-    Click("okButton");
-    QVERIFY(dialog->Pending().ApplyTo(*program, messages));
-    QCOMPARE(program->sampleCount, 40);
 }
 
 void SelectSamplesDlgTest::anEightBitFileShowsTheMessageAndThenItsValues() {

@@ -135,3 +135,14 @@ protected:
 };
 
 } // namespace velomire::testing
+
+// What every message test names without its namespace.
+namespace velomire::transfer {
+using std::chrono::milliseconds;
+using velomire::testing::Bytes;
+using velomire::testing::BytesEqual;
+using velomire::testing::Cat;
+using velomire::testing::Hex;
+using velomire::testing::Repeat;
+using velomire::testing::Zeros;
+} // namespace velomire::transfer

@@ -2,23 +2,8 @@
 
 #include "MessagesFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <cstdint>
-#include <span>
-#include <vector>
-
 namespace velomire::transfer {
 namespace {
-
-using std::chrono::milliseconds;
-using velomire::testing::Bytes;
-using velomire::testing::BytesEqual;
-using velomire::testing::Cat;
-using velomire::testing::Hex;
-using velomire::testing::Repeat;
-using velomire::testing::Zeros;
 
 class S1000MessagesTest : public velomire::testing::MessagesTest {
 protected:

@@ -2,22 +2,8 @@
 
 #include "MessagesFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <cstdint>
-#include <span>
-#include <vector>
-
 namespace velomire::transfer {
 namespace {
-
-using std::chrono::milliseconds;
-using velomire::testing::BytesEqual;
-using velomire::testing::Cat;
-using velomire::testing::Hex;
-using velomire::testing::Repeat;
-using velomire::testing::Zeros;
 
 class S900MessagesTest : public velomire::testing::MessagesTest {
 protected:

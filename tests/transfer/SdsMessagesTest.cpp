@@ -3,20 +3,8 @@
 
 #include "MessagesFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <filesystem>
-#include <vector>
-
 namespace velomire::transfer {
 namespace {
-
-using std::chrono::milliseconds;
-using velomire::testing::BytesEqual;
-using velomire::testing::Cat;
-using velomire::testing::Hex;
-using velomire::testing::Repeat;
 
 class SdsMessagesTest : public velomire::testing::MessagesTest {
 protected:
