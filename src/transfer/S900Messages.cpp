@@ -123,6 +123,11 @@ bool S900Messages::SendS900SampleData(int entry, int part) {
         }
         port.Send();
         progress.PacketSent(k);
+        // The sampler's block answers are only counted: it buffers more than one block, so the
+        // data cannot wait for them.
+        if (context.closedLoop != nullptr) {
+            context.closedLoop->Drain();
+        }
     }
 
     wav.Close();

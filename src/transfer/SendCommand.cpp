@@ -6,6 +6,7 @@
 #include "transfer/SdsMessages.h"
 
 #include <filesystem>
+#include <optional>
 
 namespace velomire::transfer {
 namespace {
@@ -76,6 +77,23 @@ SendCommand::Outcome SendCommand::Transfer() {
     if (!port.Open(settings.midiOutDevice)) {
         return Outcome::refused;
     }
+    // Closed-loop when the sampler's answers can be heard; the input closes with every ending.
+    struct InputCloser {
+        MidiInPort* in;
+        ~InputCloser() {
+            if (in != nullptr) {
+                in->Close();
+            }
+        }
+    } inputCloser{nullptr};
+    if (replyPort != nullptr && settings.midiInDevice >= 0) {
+        if (const MidiStatus status = replyPort->Open(settings.midiInDevice); !status) {
+            messages.Show(status.text, "Midi In device");
+            port.Close();
+            return Outcome::refused;
+        }
+        inputCloser.in = replyPort;
+    }
     if (program.traceMode != 0) {
         port.OpenTrace();
     }
@@ -117,6 +135,19 @@ SendCommand::Outcome SendCommand::Transfer() {
     }
 
     TransferContext context{port, program, settings, messages, &ui};
+    std::optional<ClosedLoop> closedLoop;
+    if (inputCloser.in != nullptr) {
+        closedLoop.emplace(*replyPort);
+        context.closedLoop = &*closedLoop;
+        replyPort->Discard(); // nothing heard before the first message answers it
+    }
+    std::vector<std::string> damaged; // the S900 blocks the sampler reported, per sample
+    const auto stop = [&] {
+        ui.CloseSending();
+        messages.Show(context.stopReason, appCaption);
+        port.Close();
+        return Outcome::refused;
+    };
     SdsMessages sds(context);
     S900Messages s900(context);
     S1000Messages s1000(context);
@@ -129,6 +160,10 @@ SendCommand::Outcome SendCommand::Transfer() {
             sample.samplerSampleNumber[static_cast<std::size_t>(part)] =
                 static_cast<std::int16_t>(number);
             ui.AddLine(SampleLine(sample, part, number));
+            const int naksBefore = closedLoop ? closedLoop->s900Naks : 0;
+            if (closedLoop) {
+                closedLoop->partHandshake = false;
+            }
             switch (family) {
             case SamplerFamily::sds:
                 sds.SendSdsDumpHeader(entry, part);
@@ -145,6 +180,18 @@ SendCommand::Outcome SendCommand::Transfer() {
             case SamplerFamily::none:
                 break;
             }
+            if (context.Stopped()) {
+                return stop();
+            }
+            if (closedLoop) {
+                closedLoop->Drain();
+                ui.AddLine(closedLoop->partHandshake ? "  ...with handshake" : "  ...one-way");
+                if (const int naks = closedLoop->s900Naks - naksBefore; naks > 0) {
+                    damaged.push_back("The sampler reported " + std::to_string(naks) +
+                                      (naks == 1 ? " damaged block" : " damaged blocks") +
+                                      " in sample #" + std::to_string(number) + ".");
+                }
+            }
         }
     }
 
@@ -156,10 +203,19 @@ SendCommand::Outcome SendCommand::Transfer() {
         } else {
             s1000.SendS1000Program();
         }
+        if (context.Stopped()) {
+            return stop();
+        }
+    }
+    if (closedLoop) {
+        ui.AddLine("Packets sent again: " + std::to_string(closedLoop->resentPackets));
     }
 
     ui.CloseSending();
     port.Close();
+    for (const std::string& text : damaged) {
+        messages.Show(text, appCaption);
+    }
     return Outcome::sent;
 }
 

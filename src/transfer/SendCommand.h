@@ -2,6 +2,7 @@
 
 #include "program/Program.h"
 #include "program/UserMessages.h"
+#include "transfer/MidiInPort.h"
 #include "transfer/MidiOutPort.h"
 #include "transfer/ProgramSummary.h"
 #include "transfer/SamplerSettings.h"
@@ -50,6 +51,10 @@ public:
 
     Outcome OnSendProgram();
 
+    // Where the sampler answers: when set and the settings name a MIDI input device, the send
+    // is closed-loop (the port is opened for the length of the send). One-way otherwise.
+    void SetReplyPort(MidiInPort* in) { replyPort = in; }
+
     // Counts the parts and words to send, checks every sample file, stores the result in the
     // header's filesChecked, and shows the summary. True when every file passed and the user
     // chose "Send".
@@ -69,6 +74,7 @@ private:
     MidiOutPort& port;
     program::UserMessages& messages;
     SendUi& ui;
+    MidiInPort* replyPort = nullptr;
 };
 
 } // namespace velomire::transfer

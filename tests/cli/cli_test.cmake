@@ -86,6 +86,18 @@ run_cli(0 render Set.vmp --model "akai s3000 xl" -o named.syx --program-number 3
 file(READ "${work}/named.syx" head LIMIT 7 HEX)
 # Sample header on exclusive channel 5 (byte 04) for sample number 10.
 expect_match("${head}" "^f047040b480a00$")
+# decode writes a WAV and a JSON per sample and a JSON per program; a malformed dump is named
+# with the offset of its first bad message.
+run_cli(0 decode out8.syx --out decoded)
+foreach(name sample-004.wav sample-004.json program-001.json)
+    if(NOT EXISTS "${work}/decoded/${name}")
+        message(FATAL_ERROR "decode wrote no ${name}")
+    endif()
+endforeach()
+file(WRITE "${work}/text.syx" "not a dump")
+run_cli(1 decode text.syx --out decoded-text)
+expect_match("${cli_err}" "malformed message at offset 0")
+run_cli(2 decode out8.syx)
 file(RENAME "${work}/kick.wav" "${work}/kick-gone.wav")
 run_cli(1 render Set.vmp --model 8 -o gone.syx)
 expect_match("${cli_err}" "kick.wav")

@@ -7,6 +7,7 @@
 #include "program/ui/CSelectSamplesDlg.h"
 #include "transfer/SendCommand.h"
 #include "transfer/devices/SystemMidiDriver.h"
+#include "transfer/devices/SystemMidiInDriver.h"
 #include "transfer/ui/COptionsDlg.h"
 #include "transfer/ui/CSendingDlg.h" // QtSendUi.h returns a QPointer of it inline
 #include "transfer/ui/QtSendUi.h"
@@ -21,6 +22,8 @@
 
 #include <optional>
 #include <utility>
+
+#include <optional>
 
 namespace velomire::program {
 namespace {
@@ -316,8 +319,8 @@ void CVelomireDoc::OnOptions() {
     if (services.audioOutputNames) {
         waveOutNames = services.audioOutputNames();
     }
-    transfer::COptionsDlg dialog(settings, Driver().PortNames(), std::move(waveOutNames), messages,
-                                 window);
+    transfer::COptionsDlg dialog(settings, Driver().PortNames(), InDriver().PortNames(),
+                                 std::move(waveOutNames), messages, window);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
@@ -329,8 +332,27 @@ void CVelomireDoc::OnOptions() {
 void CVelomireDoc::OnSendProgram() {
     transfer::QtSendUi ui(window, messages);
     sending = true;
-    transfer::SendCommand(*program, settings, Port(), messages, ui).OnSendProgram();
+    transfer::SendCommand send(*program, settings, Port(), messages, ui);
+    // The answers of a sampler whose MIDI Out is connected, when Options names that port.
+    std::optional<transfer::MidiInPort> replyPort;
+    if (settings.midiInDevice >= 0) {
+        replyPort.emplace(InDriver(), clock);
+        replyPort->SetIdleHook(
+            [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+        send.SetReplyPort(&*replyPort);
+    }
+    send.OnSendProgram();
     sending = false;
+}
+
+transfer::MidiInDriver& CVelomireDoc::InDriver() {
+    if (!midiInDriver && services.makeMidiInDriver) {
+        midiInDriver = services.makeMidiInDriver();
+    }
+    if (!midiInDriver) {
+        midiInDriver = std::make_unique<transfer::SystemMidiInDriver>();
+    }
+    return *midiInDriver;
 }
 
 transfer::MidiDriver& CVelomireDoc::Driver() {
