@@ -21,17 +21,25 @@ pids=()
 sampler_pid=""
 
 cleanup() {
-    for pid in $sampler_pid "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
+    [ -f "$work/sampler.pid" ] && pids+=("$(cat "$work/sampler.pid")")
+    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
     sleep 0.3
-    for pid in $sampler_pid "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+    for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
     rm -f /dev/shm/*"_${server}_"* 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*"; [ -f "$work/sampler.log" ] && cat "$work/sampler.log"; exit 1; }
+xruns() { grep -c 'XRun' "$work/jackd.log"; }
+fail() {
+    echo "FAIL: $*"
+    [ -f "$work/sampler.log" ] && cat "$work/sampler.log"
+    exit 1
+}
 
-jackd -n "$server" -r -d dummy -r 44100 -p 256 >"$work/jackd.log" 2>&1 &
+# 512-frame periods: this server runs without real-time scheduling, and on a loaded machine a
+# client that misses a cycle loses that cycle's MIDI.
+jackd -n "$server" -r -d dummy -r 44100 -p 512 >"$work/jackd.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
 jack_lsp >/dev/null 2>&1 || fail "jackd did not start: $(cat "$work/jackd.log")"
@@ -46,6 +54,7 @@ start_sampler() {
     rm -rf "$work/received"
     "$cli" sampler --name vsampler --out "$work/received" "$@" >"$work/sampler.log" 2>&1 &
     sampler_pid=$!
+    echo "$sampler_pid" >"$work/sampler.pid"
     for _ in $(seq 100); do grep -q '^Listening' "$work/sampler.log" && return; sleep 0.1; done
     fail "the sampler did not start"
 }
@@ -70,32 +79,61 @@ expect_received() {
     done
 }
 
-for model in "SDS compatible sampler" "Akai S3000 XL"; do
-    start_sampler --model "$model"
+# One scenario: OPTIONS of the sampler, then CHECK (a function) on the outcome. A scenario that
+# fails while the server reported xruns (MIDI lost in a missed cycle) is run once more, and
+# skipped when that happens again: the handshake cannot bring back a packet the server dropped.
+scenario() {
+    local name=$1 check=$2
+    shift 2
+    local attempt
+    for attempt in 1 2; do
+        local before
+        before=$(xruns)
+        if (start_sampler "$@" && $check) >"$work/scenario.log" 2>&1; then
+            echo "ok: $name"
+            return
+        fi
+        [ -f "$work/sampler.pid" ] && kill -TERM "$(cat "$work/sampler.pid")" 2>/dev/null
+        sleep 0.3
+        if [ "$(xruns)" = "$before" ]; then
+            cat "$work/scenario.log"
+            fail "$name"
+        fi
+        echo "retry: $name lost MIDI in JACK xruns"
+    done
+    echo "SKIP: $name lost MIDI in JACK xruns twice"
+    exit $skip
+}
+
+clean() {
     send --model "$model" || fail "$model clean: $(cat "$work/send.log")"
     stop_sampler
-    grep -q "with handshake" "$work/send.log" || fail "$model: no handshake: $(cat "$work/send.log")"
+    grep -q "with handshake" "$work/send.log" || fail "no handshake: $(cat "$work/send.log")"
     expect_received "$model"
-    echo "ok: $model, clean"
-
-    start_sampler --model "$model" --nak 1,5 --wait 8:300
+}
+naks_and_wait() {
     send --model "$model" || fail "$model NAK: $(cat "$work/send.log")"
     stop_sampler
-    grep -q "Packets sent again: 2" "$work/send.log" || fail "$model: $(cat "$work/send.log")"
+    grep -q "Packets sent again: 2" "$work/send.log" || fail "$(cat "$work/send.log")"
     expect_received "$model"
-    echo "ok: $model, two NAKs and a WAIT"
-
-    start_sampler --model "$model" --cancel-at 3
+}
+cancelled() {
     send --model "$model" && fail "$model: a cancelled send succeeded"
     stop_sampler
     grep -q "The sampler cancelled the transfer." "$work/send.log" || fail "$(cat "$work/send.log")"
-    echo "ok: $model, cancelled"
-
-    start_sampler --model "$model" --one-way
+}
+silent() {
     send --model "$model" || fail "$model silent: $(cat "$work/send.log")"
     stop_sampler
+    "$cli" render "$work/prog/loop.vmp" --model "$model" -o "$work/expected.syx" || fail "render"
     cmp -s "$work/expected.syx" "$work/trace.chk" || fail "$model: a silent sampler got other bytes"
     expect_received "$model"
-    echo "ok: $model, silent"
+}
+
+for model in "SDS compatible sampler" "Akai S3000 XL"; do
+    scenario "$model, clean" clean --model "$model"
+    scenario "$model, two NAKs and a WAIT" naks_and_wait --model "$model" --nak 1,5 --wait 8:300
+    scenario "$model, cancelled" cancelled --model "$model" --cancel-at 3
+    scenario "$model, silent" silent --model "$model" --one-way
 done
 echo "1 passed, 0 failed"
