@@ -18,10 +18,10 @@ namespace velomire::transfer {
 // keeping its number.
 struct SamplerScript {
     SamplerFamily family = SamplerFamily::sds;
-    std::set<int> nakPackets;      // answered NAK once each, then as usual
-    std::optional<int> waitPacket; // answered WAIT, then ACK after waitTime
+    std::set<int> nakPackets{};      // answered NAK once each, then as usual
+    std::optional<int> waitPacket{}; // answered WAIT, then ACK after waitTime
     std::chrono::milliseconds waitTime{0};
-    std::optional<int> cancelPacket;         // answered CANCEL
+    std::optional<int> cancelPacket{};       // answered CANCEL
     std::chrono::milliseconds replyDelay{0}; // before every answer
     bool oneWay = false;                     // never answers
 };

@@ -32,7 +32,7 @@ struct TransferContext {
     ClosedLoop* closedLoop = nullptr;
     // Why the transfer stopped before its end (the sampler cancelled or refused); empty while it
     // goes on.
-    std::string stopReason;
+    std::string stopReason{};
 
     bool Stopped() const { return !stopReason.empty(); }
 
