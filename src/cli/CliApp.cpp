@@ -202,8 +202,13 @@ std::optional<std::string> ProtectedTarget(const fs::path& target, bool wantProg
     if (!fs::is_regular_file(status)) {
         return "exists and is not a regular file";
     }
+    // A SysEx dump (an earlier render) starts with F0; the loader, which takes any leading text,
+    // could otherwise read one as a program.
+    std::ifstream probe(target, std::ios::binary);
+    const bool sysEx = probe.get() == 0xF0;
     auto existing = std::make_unique<program::Program>();
-    const bool holdsProgram = static_cast<bool>(program::ProgramFile::LoadFile(target, *existing));
+    const bool holdsProgram =
+        !sysEx && static_cast<bool>(program::ProgramFile::LoadFile(target, *existing));
     if (wantProgram && !holdsProgram) {
         return "exists and is not a program file";
     }

@@ -118,8 +118,8 @@ std::vector<int> ValidRows(std::vector<int> rows, int count) {
 void Program::RemoveSampleEntries(std::vector<int> rows) {
     rows = ValidRows(std::move(rows), sampleCount);
     // From the last, so the earlier indices stay valid.
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-        RemoveSampleEntry(*row);
+    for (std::size_t i = rows.size(); i-- > 0;) {
+        RemoveSampleEntry(rows[i]);
     }
 }
 
@@ -138,9 +138,9 @@ std::vector<int> Program::MoveSampleEntries(std::vector<int> rows, int step) {
             --row;
         }
     } else {
-        for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-            std::swap(at(*row), at(*row + 1));
-            ++*row;
+        for (std::size_t i = rows.size(); i-- > 0;) {
+            std::swap(at(rows[i]), at(rows[i] + 1));
+            ++rows[i];
         }
     }
     return rows;

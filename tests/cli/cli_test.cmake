@@ -130,7 +130,9 @@ run_cli(0 render Set.vmp --model "akai s3000 xl" -o named.syx --program-number 3
 file(READ "${work}/named.syx" head LIMIT 7 HEX)
 # Sample header on exclusive channel 5 (byte 04) for sample number 10.
 expect_match("${head}" "^f047040b480a00$")
-# render never replaces its own input, and a write that fails keeps the old output whole.
+# render replaces an earlier render, never its own input, and a write that fails keeps the old
+# output whole.
+run_cli(0 render Set.vmp --model 8 -o out8.syx)
 run_cli(1 render Set.vmp --model 8 -o Set.vmp)
 file(SIZE "${work}/Set.vmp" size)
 if(NOT size EQUAL 768)

@@ -1,4 +1,5 @@
 #include "program/OpenSample.h"
+#include "program/AddSample.h"
 #include "support/RecordingMessages.h"
 #include "support/WavBuilder.h"
 
@@ -95,4 +96,16 @@ TEST_F(OpenSampleTest, ANameLongerThanTheRowHoldsIsRefusedBeforeAnythingChanges)
     EXPECT_EQ(program->sampleCount, 1);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].caption, std::string(36, 'b') + ".wav");
+}
+
+// Every way of adding a sample goes through AddSample: a full program refuses the 41st file.
+TEST_F(OpenSampleTest, AFullProgramRefusesOneMoreSampleAndKeepsItsCount) {
+    ASSERT_TRUE(OpenSample(*program, Wav("one.wav"), messages));
+    while (program->sampleCount < Program::maxSamples) {
+        ASSERT_TRUE(AddSample(*program, "one.wav", messages));
+    }
+    EXPECT_FALSE(AddSample(*program, "one.wav", messages));
+    EXPECT_EQ(program->sampleCount, Program::maxSamples);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "Error : Maximum number of Samples");
 }
