@@ -1,5 +1,7 @@
 #include "program/WavWriter.h"
 
+#include "program/ByteWriter.h"
+
 #include <fstream>
 
 namespace velomire::program {
@@ -10,13 +12,11 @@ void PutTag(std::vector<std::uint8_t>& bytes, const char* tag) {
 }
 
 void Put16(std::vector<std::uint8_t>& bytes, std::uint16_t value) {
-    bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(value >> 8));
+    ByteWriter(bytes).U16(value);
 }
 
 void Put32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
-    Put16(bytes, static_cast<std::uint16_t>(value & 0xFFFF));
-    Put16(bytes, static_cast<std::uint16_t>(value >> 16));
+    ByteWriter(bytes).U32(value);
 }
 
 } // namespace

@@ -325,14 +325,22 @@ void CVelomireView::keyPressEvent(QKeyEvent* event) {
     QTableView::keyPressEvent(event);
 }
 
+// Sound files from outside are taken here (program files and the like are the window's); rows
+// dragged inside the list move. Returns false when the event is the list's own to handle.
+bool CVelomireView::AnswerOutsideDrag(QDragMoveEvent* event) const {
+    if (event->source() == this) {
+        return false;
+    }
+    if (app::DroppedSoundFiles(event->mimeData()).isEmpty()) {
+        event->ignore();
+    } else {
+        event->acceptProposedAction();
+    }
+    return true;
+}
+
 void CVelomireView::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->source() != this) {
-        // Sound files are taken here; program files and the like are the window's.
-        if (app::DroppedSoundFiles(event->mimeData()).isEmpty()) {
-            event->ignore();
-        } else {
-            event->acceptProposedAction();
-        }
+    if (AnswerOutsideDrag(event)) {
         return;
     }
     QTableView::dragEnterEvent(event);
@@ -341,12 +349,7 @@ void CVelomireView::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CVelomireView::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->source() != this) {
-        if (app::DroppedSoundFiles(event->mimeData()).isEmpty()) {
-            event->ignore();
-        } else {
-            event->acceptProposedAction();
-        }
+    if (AnswerOutsideDrag(event)) {
         return;
     }
     QTableView::dragMoveEvent(event);

@@ -74,6 +74,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    bool AnswerOutsideDrag(QDragMoveEvent* event) const;
     enum class EditMode { parameters, loopsEditor };
 
     void OnInitialUpdate();
