@@ -1,6 +1,7 @@
 #include "cli/CliApp.h"
 
 #include "cli/CliSendUi.h"
+#include "cli/DecodedFiles.h"
 #include "cli/ProgramJson.h"
 #include "cli/StderrMessages.h"
 #include "program/AddSample.h"
@@ -13,11 +14,18 @@
 #include "program/devices/SndfileConverter.h"
 #endif
 #include "transfer/CaptureMidiDriver.h" // StreamMidiDriver
+#include "transfer/MidiInPort.h"
 #include "transfer/MidiOutPort.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/SamplerSettings.h"
 #include "transfer/SendCommand.h"
+#include "transfer/SysExDecoder.h"
 #include "transfer/devices/SystemMidiDriver.h"
+#include "transfer/devices/SystemMidiInDriver.h"
+#ifdef __linux__
+#include "transfer/devices/JackMidiEndpoint.h"
+#endif
+#include "transfer/SimulatedSampler.h"
 #ifdef VELOMIRE_CLI_QT_SETTINGS
 #include "ui/QtSettingsStore.h"
 #else
@@ -31,9 +39,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
+#include <thread>
 
 namespace velomire::cli {
 namespace {
@@ -60,11 +71,20 @@ const char* const usage = R"(usage: velomire-cli COMMAND ...
   info PROGRAM.vmp [--json]     print every stored field of a program
   new PROGRAM.vmp FILE.wav... [--convert [--rate R] [--dither]] [--map-keys]
                                 create a program from WAV files of its directory and save it
-  ports                         list the MIDI output ports
+  ports [--input]               list the MIDI output ports (or the input ports)
   render PROGRAM.vmp --model M -o OUT.syx [numbers] [channels]
                                 write the bytes a send would put on the wire, without waits
-  send PROGRAM.vmp --model M --port P [numbers] [channels] [--trace FILE]
-                                send the program to a sampler through a MIDI output port
+  send PROGRAM.vmp --model M --port P [--reply-port Q] [numbers] [channels] [--trace FILE]
+                                send the program to a sampler through a MIDI output port;
+                                with --reply-port, closed-loop: the sampler's answers come in
+                                through MIDI input port Q (see ports --input)
+  sampler --model M --out DIR [--name NAME] [--nak N,N,...] [--wait N:MS] [--cancel-at N]
+          [--reply-delay MS] [--one-way]
+                                a simulated sampler on JACK (ports NAME:in and NAME:out) that
+                                checks, answers and writes what it receives into DIR, until
+                                interrupted; packets are counted from 0 over the run
+  decode DUMP.syx --out DIR     rebuild the samples (16-bit WAV + JSON) and programs (JSON) that
+                                a render output or a trace dump carries
 options of new:
   --convert               convert files of other formats (24-bit or float WAV, AIFF, FLAC, Ogg)
                           into 16-bit WAV files beside them (never over an existing file)
@@ -94,7 +114,8 @@ const std::vector<std::string> transferOptionNames = {"--model",
                                                       "--sample-number",
                                                       "--midi-channel",
                                                       "--exclusive-channel",
-                                                      "--trace"};
+                                                      "--trace",
+                                                      "--reply-port"};
 
 std::optional<std::int32_t> ParseWhole(const std::string& text) {
     return transfer::ParseDecimal(text);
@@ -253,6 +274,12 @@ int CliApp::RunCommand(const std::vector<std::string>& args) {
     if (command == "--version") {
         std::cout << "velomire-cli " << VELOMIRE_VERSION << '\n';
         return exitOk;
+    }
+    if (command == "sampler") {
+        return Sampler(rest);
+    }
+    if (command == "decode") {
+        return Decode(rest);
     }
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << usage;
@@ -423,16 +450,244 @@ int CliApp::New(const std::vector<std::string>& args) {
 }
 
 int CliApp::Ports(const std::vector<std::string>& args) {
-    if (!args.empty()) {
-        return UsageError("ports takes no arguments");
+    const bool input = args.size() == 1 && args[0] == "--input";
+    if (!args.empty() && !input) {
+        return UsageError("ports takes no arguments but --input");
     }
-    transfer::SystemMidiDriver driver;
-    const auto names = driver.PortNames();
+    std::vector<std::string> names;
+    if (input) {
+        names = transfer::SystemMidiInDriver().PortNames();
+    } else {
+        names = transfer::SystemMidiDriver().PortNames();
+    }
     if (names.empty()) {
-        std::cerr << "velomire-cli: no MIDI output port found\n";
+        std::cerr << (input ? "velomire-cli: no MIDI input port found\n"
+                            : "velomire-cli: no MIDI output port found\n");
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::cout << i << ": " << names[i] << '\n';
+    }
+    return exitOk;
+}
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) {
+    stopRequested = 1;
+}
+
+// "3,17,40" as numbers; nothing when any part is not a whole number.
+std::optional<std::set<int>> ParseList(const std::string& text) {
+    std::set<int> numbers;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const auto number = ParseWhole(text.substr(start, comma - start));
+        if (!number || *number < 0) {
+            return std::nullopt;
+        }
+        numbers.insert(*number);
+        start = comma + 1;
+    }
+    return numbers;
+}
+
+} // namespace
+
+int CliApp::Sampler(const std::vector<std::string>& args) {
+    std::map<std::string, std::string> values;
+    bool oneWay = false;
+    const std::vector<std::string> names = {"--model", "--out",       "--name",       "--nak",
+                                            "--wait",  "--cancel-at", "--reply-delay"};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--one-way") {
+            oneWay = true;
+        } else if (std::find(names.begin(), names.end(), args[i]) != names.end()) {
+            if (i + 1 >= args.size()) {
+                return UsageError(args[i] + " needs a value");
+            }
+            values[args[i]] = args[i + 1];
+            ++i;
+        } else {
+            return UsageError("unknown option '" + args[i] + "'");
+        }
+    }
+    if (values.count("--model") == 0 || values.count("--out") == 0) {
+        return UsageError("sampler needs --model and --out");
+    }
+    const auto model = transfer::SamplerModel::Parse(values["--model"]);
+    if (!model) {
+        return UsageError("unknown model '" + values["--model"] + "'");
+    }
+    transfer::SamplerScript script;
+    script.family = transfer::SamplerModel::Family(*model);
+    script.oneWay = oneWay;
+    if (values.count("--nak") != 0) {
+        const auto list = ParseList(values["--nak"]);
+        if (!list) {
+            return UsageError("--nak takes packet numbers such as 3,17");
+        }
+        script.nakPackets = *list;
+    }
+    if (values.count("--wait") != 0) {
+        const std::string& text = values["--wait"];
+        const std::size_t colon = text.find(':');
+        const auto packet = ParseWhole(text.substr(0, colon));
+        const auto ms =
+            colon == std::string::npos ? std::nullopt : ParseWhole(text.substr(colon + 1));
+        if (!packet || !ms || *packet < 0 || *ms < 0) {
+            return UsageError("--wait takes PACKET:MS");
+        }
+        script.waitPacket = *packet;
+        script.waitTime = std::chrono::milliseconds(*ms);
+    }
+    if (values.count("--cancel-at") != 0) {
+        const auto packet = ParseWhole(values["--cancel-at"]);
+        if (!packet || *packet < 0) {
+            return UsageError("--cancel-at takes a packet number");
+        }
+        script.cancelPacket = *packet;
+    }
+    if (values.count("--reply-delay") != 0) {
+        const auto ms = ParseWhole(values["--reply-delay"]);
+        if (!ms || *ms < 0) {
+            return UsageError("--reply-delay takes milliseconds");
+        }
+        script.replyDelay = std::chrono::milliseconds(*ms);
+    }
+    const fs::path outDir = values["--out"];
+    std::error_code ec;
+    fs::create_directories(outDir, ec);
+    if (!fs::is_directory(outDir)) {
+        return Refused(outDir.string() + ": not a directory");
+    }
+#ifdef __linux__
+    const std::string clientName =
+        values.count("--name") != 0 ? values["--name"] : "velomire-sampler";
+    std::string error;
+    auto endpoint = transfer::JackMidiEndpoint::Open(clientName, true, true, error);
+    if (!endpoint) {
+        return Refused(error);
+    }
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+    std::cout << "Listening on " << endpoint->InputName() << ", answering on "
+              << endpoint->OutputName() << std::endl;
+
+    transfer::SimulatedSampler sampler(script);
+    using Clock = std::chrono::steady_clock;
+    std::multimap<Clock::time_point, std::vector<std::uint8_t>> pending;
+    std::vector<transfer::MidiInBytes> arrived;
+    std::set<std::size_t> unwritten;
+    const auto writeChanged = [&](bool all) {
+        for (std::size_t index : sampler.TakeChangedSamples()) {
+            unwritten.insert(index);
+        }
+        for (auto it = unwritten.begin(); it != unwritten.end();) {
+            const auto& sample = sampler.Decoder().Samples()[*it];
+            if (!all && !sample.Complete()) {
+                ++it;
+                continue;
+            }
+            if (const std::string failed = WriteSample(outDir, sample); !failed.empty()) {
+                std::cerr << "velomire-cli: " << failed << '\n';
+            }
+            std::cout << "Received sample #" << sample.number << ": " << sample.frames.size()
+                      << " of " << sample.lengthWords << " words" << std::endl;
+            it = unwritten.erase(it);
+        }
+        for (std::size_t index : sampler.TakeChangedPrograms()) {
+            const auto& program = sampler.Decoder().Programs()[index];
+            if (const std::string failed = WriteProgram(outDir, program); !failed.empty()) {
+                std::cerr << "velomire-cli: " << failed << '\n';
+            }
+        }
+        for (const std::string& line : sampler.TakeLog()) {
+            std::cout << "Refused: " << line << std::endl;
+        }
+    };
+    while (stopRequested == 0) {
+        arrived.clear();
+        if (transfer::MidiStatus status = endpoint->Poll(arrived); !status) {
+            std::cerr << "velomire-cli: " << status.text << '\n';
+            if (endpoint->ServerGone()) {
+                break;
+            }
+        }
+        for (const auto& piece : arrived) {
+            for (auto& reply : sampler.Feed(piece.bytes)) {
+                pending.emplace(piece.time + reply.delay, std::move(reply.bytes));
+            }
+        }
+        const auto now = Clock::now();
+        while (!pending.empty() && pending.begin()->first <= now) {
+            if (transfer::MidiStatus status = endpoint->Write(pending.begin()->second); !status) {
+                std::cerr << "velomire-cli: " << status.text << '\n';
+            }
+            pending.erase(pending.begin());
+        }
+        writeChanged(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    writeChanged(true);
+    return exitOk;
+#else
+    return Refused("the simulated sampler needs JACK, which this system does not have");
+#endif
+}
+
+int CliApp::Decode(const std::vector<std::string>& args) {
+    std::string dumpPath;
+    std::string outDir;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--out") {
+            if (i + 1 >= args.size()) {
+                return UsageError("--out needs a directory");
+            }
+            outDir = args[++i];
+        } else if (!args[i].empty() && args[i][0] == '-') {
+            return UsageError("unknown option '" + args[i] + "'");
+        } else if (dumpPath.empty()) {
+            dumpPath = args[i];
+        } else {
+            return UsageError("decode takes one dump file");
+        }
+    }
+    if (dumpPath.empty() || outDir.empty()) {
+        return UsageError("decode needs a dump file and --out DIR");
+    }
+    std::ifstream in(dumpPath, std::ios::binary);
+    if (!in) {
+        return Refused(dumpPath + ": Error: Can't open File !");
+    }
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                          std::istreambuf_iterator<char>());
+    std::error_code ec;
+    fs::create_directories(outDir, ec);
+    if (!fs::is_directory(outDir)) {
+        return Refused(outDir + ": not a directory");
+    }
+    const transfer::DecodeResult decoded = transfer::DecodeSysExStream(bytes);
+    // What came before a malformed message is written all the same.
+    for (const auto& sample : decoded.samples) {
+        if (const std::string error = WriteSample(outDir, sample); !error.empty()) {
+            return Refused(error);
+        }
+    }
+    for (const auto& program : decoded.programs) {
+        if (const std::string error = WriteProgram(outDir, program); !error.empty()) {
+            return Refused(error);
+        }
+    }
+    std::cout << "Decoded " << decoded.samples.size()
+              << (decoded.samples.size() == 1 ? " sample and " : " samples and ")
+              << decoded.programs.size()
+              << (decoded.programs.size() == 1 ? " program\n" : " programs\n");
+    if (decoded.error) {
+        return Refused(dumpPath + ": malformed message at offset " +
+                       std::to_string(decoded.error->offset) + ": " + decoded.error->text);
     }
     return exitOk;
 }
@@ -466,7 +721,7 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
     if (live ? !has("--port") : !has("-o")) {
         return UsageError(command + (live ? " needs --port" : " needs -o OUT.syx"));
     }
-    if (live ? has("-o") : (has("--port") || has("--trace"))) {
+    if (live ? has("-o") : (has("--port") || has("--trace") || has("--reply-port"))) {
         return UsageError(live ? "send writes no file: use render -o"
                                : "render uses no port: use send --port");
     }
@@ -558,17 +813,33 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
         settings.midiOutDevice = *port;
         transfer::SteadyWaitClock clock;
         transfer::MidiOutPort midiPort(driver, clock, messages);
+        // One-way unless the answers have a port to come back through.
+        transfer::SystemMidiInDriver inDriver;
+        transfer::MidiInPort replyPort(inDriver, clock);
+        settings.midiInDevice = -1;
+        if (has("--reply-port")) {
+            const auto in = FindPort(inDriver.PortNames(), options.values["--reply-port"]);
+            if (!in) {
+                return Refused("no single MIDI input port matches '" +
+                               options.values["--reply-port"] +
+                               "' (see velomire-cli ports --input)");
+            }
+            settings.midiInDevice = *in;
+        }
         if (has("--trace")) {
             program->traceMode = 1;
             midiPort.SetTracePath(tracePath);
         }
         const StopSignalsCancel cancelOnSignal;
-        midiPort.SetIdleHook([&midiPort] {
+        const auto cancelOnStop = [&midiPort] {
             if (stopSignal != 0) {
                 midiPort.RequestCancel();
             }
-        });
+        };
+        midiPort.SetIdleHook(cancelOnStop);
+        replyPort.SetIdleHook(cancelOnStop); // a signal also ends a wait for the sampler
         transfer::SendCommand sendCommand(*program, settings, midiPort, messages, ui);
+        sendCommand.SetReplyPort(&replyPort);
         outcome = sendCommand.OnSendProgram();
         // The ending has been told in one line already.
         if (outcome == Outcome::interrupted && stopSignal != 0) {

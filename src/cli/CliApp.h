@@ -18,6 +18,10 @@ private:
     int Info(const std::vector<std::string>& args);
     int New(const std::vector<std::string>& args);
     int Ports(const std::vector<std::string>& args);
+    // A sampler on MIDI ports of its own, for checking a send without hardware.
+    int Sampler(const std::vector<std::string>& args);
+    // Rebuilds what a stream of sampler messages carries, into files.
+    int Decode(const std::vector<std::string>& args);
     // render writes the bytes of a send to a file; send puts them on a MIDI port.
     int Transfer(const std::vector<std::string>& args, bool live);
 };

@@ -48,6 +48,7 @@ bool MidiOutPort::Open(int deviceId) {
     }
     ending = Ending::none;
     cancelRequested.store(false, std::memory_order_relaxed);
+    cancelMessage.clear();
     insideSysEx = false;
     failureText.clear();
     driver.SetIdleHook(IdleHook());
@@ -74,13 +75,7 @@ void MidiOutPort::OpenTrace() {
 
 bool MidiOutPort::Send() {
     const std::span<const std::uint8_t> message = Bytes();
-    if (isOpen && ending == Ending::none && cancelRequested.load(std::memory_order_relaxed)) {
-        ending = Ending::cancelled;
-        if (insideSysEx) {
-            static constexpr std::uint8_t endOfExclusive[] = {0xF7};
-            Write(endOfExclusive);
-        }
-    }
+    EndIfCancelled();
     if (isOpen && ending != Ending::none) {
         Clear();
         return false;
@@ -113,6 +108,27 @@ bool MidiOutPort::Send() {
     }
     Clear();
     return ending == Ending::none;
+}
+
+void MidiOutPort::EndIfCancelled() {
+    if (!isOpen || ending != Ending::none || !cancelRequested.load(std::memory_order_relaxed)) {
+        return;
+    }
+    ending = Ending::cancelled;
+    if (insideSysEx) {
+        static constexpr std::uint8_t endOfExclusive[] = {0xF7};
+        if (!Write(endOfExclusive)) {
+            return;
+        }
+    }
+    if (!cancelMessage.empty()) {
+        const std::vector<std::uint8_t> bytes = std::move(cancelMessage);
+        cancelMessage.clear();
+        if (Write(bytes)) {
+            SleepFor(Clock(), wireTimePerByte * static_cast<std::int64_t>(bytes.size()), IdleHook(),
+                     [] { return false; });
+        }
+    }
 }
 
 bool MidiOutPort::Write(std::span<const std::uint8_t> bytes) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velomire::transfer {
 
@@ -60,6 +61,12 @@ public:
 
     // Asks the running send to stop before its next buffer. Safe from any thread.
     void RequestCancel() { cancelRequested.store(true, std::memory_order_relaxed); }
+    // Ends the opening now if a cancel is pending (as the next Send would): closes a System
+    // Exclusive message left open and sends the cancel message, if one is set.
+    void EndIfCancelled();
+    // The message that tells the receiver the transfer is cancelled (the handshake's CANCEL for
+    // the packet in progress); empty for none. Sent once, when a cancel ends the opening.
+    void SetCancelMessage(std::vector<std::uint8_t> bytes) { cancelMessage = std::move(bytes); }
     // True once the opening has ended or a cancel is pending: nothing more will go out.
     bool Stopping() const {
         return ending != Ending::none || cancelRequested.load(std::memory_order_relaxed);
@@ -96,6 +103,7 @@ private:
     std::string failureText;
     std::string deviceName;
     MessageHook messageHook;
+    std::vector<std::uint8_t> cancelMessage;
     std::filesystem::path tracePath;
     struct FileCloser {
         void operator()(std::FILE* f) const { std::fclose(f); }

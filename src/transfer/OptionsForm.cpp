@@ -24,7 +24,7 @@ constexpr std::array<CheckedField, OptionsForm::fieldCount> checkOrder{{
 
 OptionsForm::OptionsForm(const SamplerSettings& settings)
     : original(settings), model(settings.samplerModel), midiOutDevice(settings.midiOutDevice),
-      waveOutDevice(settings.waveOutDevice) {
+      midiInDevice(settings.midiInDevice), waveOutDevice(settings.waveOutDevice) {
     if (settings.samplerModel >= 0) {
         values[numberOfPrograms] = settings.maxProgram;
         values[numberOfSamples] = settings.maxSample;
@@ -78,9 +78,11 @@ void OptionsForm::PickModel(std::int32_t pickedModel) {
 
 std::optional<OptionsForm::Refusal>
 OptionsForm::Accept(std::int32_t pickedModel, std::int32_t pickedMidiOut,
-                    std::int32_t pickedWaveOut, const std::array<std::string, fieldCount>& texts) {
+                    std::int32_t pickedMidiInRow, std::int32_t pickedWaveOut,
+                    const std::array<std::string, fieldCount>& texts) {
     model = pickedModel;
     midiOutDevice = pickedMidiOut;
+    midiInDevice = MidiInDeviceAt(pickedMidiInRow);
     waveOutDevice = pickedWaveOut;
     for (const CheckedField& checked : checkOrder) {
         const auto value = ParseDecimal(texts[checked.field]);
@@ -97,6 +99,7 @@ OptionsForm::Accept(std::int32_t pickedModel, std::int32_t pickedMidiOut,
 SamplerSettings OptionsForm::Result() const {
     SamplerSettings result = original;
     result.midiOutDevice = midiOutDevice;
+    result.midiInDevice = midiInDevice;
     result.maxSample = values[numberOfSamples];
     result.waveOutDevice = waveOutDevice;
     result.maxProgram = values[numberOfPrograms];

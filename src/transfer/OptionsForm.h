@@ -41,6 +41,7 @@ public:
 
     std::int32_t Model() const { return model; }
     std::int32_t MidiOutDevice() const { return midiOutDevice; }
+    std::int32_t MidiInDevice() const { return midiInDevice; }
     std::int32_t WaveOutDevice() const { return waveOutDevice; }
     std::int32_t Value(Field field) const { return values[field]; }
     // The stored value as the field shows it.
@@ -51,22 +52,29 @@ public:
     // the model.
     void PickModel(std::int32_t pickedModel);
 
-    // OK: takes the three list selections (-1 for none), then reads the six field texts (indexed by
-    // Field) in the checking order: audio outputs, Midi channel, polyphony, programs, samples,
-    // exclusive channel. Each whole number is stored as read; the first text that is not a whole
-    // number or lies outside its range is refused and the rest are not read.
+    // The "Midi In device" list starts with "None (one-way)", so its rows are the devices shifted
+    // by one: device -1 is row 0, and no selection or row 0 is device -1.
+    static std::int32_t MidiInRow(std::int32_t device) { return device < 0 ? 0 : device + 1; }
+    static std::int32_t MidiInDeviceAt(std::int32_t row) { return row <= 0 ? -1 : row - 1; }
+
+    // OK: takes the four list selections (-1 for none; the Midi In list by its row), then reads the
+    // six field texts (indexed by Field) in the checking order: audio outputs, Midi channel,
+    // polyphony, programs, samples, exclusive channel. Each whole number is stored as read; the
+    // first text that is not a whole number or lies outside its range is refused and the rest are
+    // not read.
     std::optional<Refusal> Accept(std::int32_t pickedModel, std::int32_t pickedMidiOut,
-                                  std::int32_t pickedWaveOut,
+                                  std::int32_t pickedMidiInRow, std::int32_t pickedWaveOut,
                                   const std::array<std::string, fieldCount>& texts);
 
-    // The settings given to the constructor with the nine values of the form copied in (channels
-    // back to 0-based); midiInDevice is kept.
+    // The settings given to the constructor with the ten values of the form copied in (channels
+    // back to 0-based).
     SamplerSettings Result() const;
 
 private:
     SamplerSettings original;
     std::int32_t model;
     std::int32_t midiOutDevice;
+    std::int32_t midiInDevice;
     std::int32_t waveOutDevice;
     std::array<std::int32_t, fieldCount> values{};
 };

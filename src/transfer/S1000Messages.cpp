@@ -1,6 +1,9 @@
 #include "transfer/S1000Messages.h"
 
+#include "transfer/HandshakeSend.h"
+
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -125,8 +128,28 @@ void S1000Messages::SendS1000SampleHeader(int entry, int part) {
     U8(port, sample.headerSpare);
     Zeros(port, 9);
     AppendEnd(port, settings);
-    port.Send();
-    port.WaitMilliseconds(waitAfterSampleHeaderMs);
+    if (context.closedLoop == nullptr) {
+        port.Send();
+        port.WaitMilliseconds(waitAfterSampleHeaderMs);
+        return;
+    }
+    // The header makes the sampler act as after a Dump Header (it may first ask to wait while it
+    // deletes a sample of the same name); the fixed wait becomes the longest wait for its answer,
+    // which may come on the exclusive channel or on the MIDI channel its packets use.
+    const int exclusive = settings.exclusiveChannel & 0x7F;
+    const int midi = settings.midiChannel & 0x7F;
+    port.SetCancelMessage(SdsCancelMessage(midi, 0));
+    int resends = 0;
+    const ClosedLoop::Answer answer = SendWithHandshake(
+        context,
+        [&] {
+            return context.closedLoop->AwaitHeader(
+                std::chrono::milliseconds(waitAfterSampleHeaderMs), {exclusive, midi});
+        },
+        resends);
+    port.EndIfCancelled();
+    port.SetCancelMessage({});
+    TakeHeaderAnswer(context, answer, sample, part);
 }
 
 void S1000Messages::SendS1000Program() {
@@ -163,6 +186,9 @@ void S1000Messages::SendS1000Program() {
     AppendEnd(port, settings);
     port.Send();
     port.WaitMilliseconds(waitAfterProgramHeaderMs);
+    if (Refused("program#" + std::to_string(header.programNumber))) {
+        return;
+    }
 
     // One keygroup per entry; a stereo entry holds its two parts in velocity zones 1 and 2,
     // panned left and right. The zone names are what ties a keygroup to its samples.
@@ -202,7 +228,20 @@ void S1000Messages::SendS1000Program() {
         AppendEnd(port, settings);
         port.Send();
         port.WaitMilliseconds(waitAfterKeygroupMs);
+        if (Refused("keygroup " + std::to_string(i) + " of program#" +
+                    std::to_string(header.programNumber))) {
+            return;
+        }
     }
+}
+
+bool S1000Messages::Refused(const std::string& what) {
+    // Closed-loop, the answers that came during the wait are read: a refusal stops the send.
+    if (context.closedLoop == nullptr || !context.closedLoop->Drain()) {
+        return false;
+    }
+    context.stopReason = "The sampler refused " + what + ".";
+    return true;
 }
 
 } // namespace velomire::transfer

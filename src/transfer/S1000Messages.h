@@ -2,6 +2,8 @@
 
 #include "transfer/TransferContext.h"
 
+#include <string>
+
 namespace velomire::transfer {
 
 // The Akai S1000/S3000 family messages: sample header, program header and keygroups, with
@@ -16,6 +18,8 @@ public:
     void SendS1000Program();
 
 private:
+    bool Refused(const std::string& what);
+
     TransferContext& context;
 };
 

@@ -125,6 +125,11 @@ bool S900Messages::SendS900SampleData(int entry, int part) {
             return false; // the transfer has ended; the caller reports it
         }
         progress.PacketSent(k);
+        // The sampler's block answers are only counted: it buffers more than one block, so the
+        // data cannot wait for them.
+        if (context.closedLoop != nullptr) {
+            context.closedLoop->Drain();
+        }
     }
 
     wav.Close();

@@ -59,6 +59,7 @@ void SamplerSettings::Write(SettingsStore& store) const {
     store.Write("Exclusive channel", std::to_string(exclusiveChannel));
     store.Write("Midi channel", std::to_string(midiChannel));
     store.Write("MidiOut device", std::to_string(midiOutDevice));
+    store.Write("MidiIn device", std::to_string(midiInDevice));
     store.Write("WaveOut device", std::to_string(waveOutDevice));
 }
 

@@ -19,14 +19,14 @@ struct SamplerSettings {
     std::int32_t exclusiveChannel = 0;
     std::int32_t midiChannel = 0;
     std::int32_t midiOutDevice = -1;
-    std::int32_t midiInDevice = -1; // read and kept, never written or used
+    std::int32_t midiInDevice = -1; // where the sampler answers; -1 sends one-way
     std::int32_t waveOutDevice = -1;
 
     bool operator==(const SamplerSettings&) const = default;
 
     // Reads the ten keys; a missing or non-numeric value gives the field's default.
     static SamplerSettings Read(SettingsStore& store);
-    // Writes the nine keys the Options dialog stores, in its order ("MidiIn device" is not one).
+    // Writes the ten keys the Options dialog stores, in its order.
     void Write(SettingsStore& store) const;
 };
 

@@ -1,9 +1,13 @@
 #include "transfer/SdsMessages.h"
 
 #include "program/WavInfo.h"
+#include "transfer/HandshakeSend.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace velomire::transfer {
 
@@ -44,12 +48,28 @@ void SdsMessages::SendSdsDumpHeader(int entry, int part) {
     // A loop end of 0 is the only mark of a sample without a loop.
     port.AppendSevenBit(looping ? static_cast<std::int32_t>(sample->loopAt[0]) : 0, 3);
     port.AppendBytes(0x00, 0xF7); // loop type: forward
-    port.Send();
+    if (context.closedLoop == nullptr) {
+        port.Send();
+        return;
+    }
+    // The sampler answers the header before it takes packets; no answer at all means it does
+    // not answer, and the part goes one-way.
+    const int channel = ChannelByte(context.settings.midiChannel) & 0x7F;
+    port.SetCancelMessage(SdsCancelMessage(channel, 0));
+    int resends = 0;
+    const ClosedLoop::Answer answer = SendWithHandshake(
+        context,
+        [&] { return context.closedLoop->AwaitHeader(ClosedLoop::headerWindow, {channel}); },
+        resends);
+    port.EndIfCancelled();
+    port.SetCancelMessage({});
+    TakeHeaderAnswer(context, answer, *sample, part);
 }
 
 bool SdsMessages::SendSdsSampleData(int entry, int part) {
     program::SampleBlock* sample = EntrySample(context, entry, part);
-    if (sample == nullptr) {
+    // A sampler that cancelled or refused the header gets no data.
+    if (sample == nullptr || context.Stopped()) {
         return false;
     }
     program::WavInfo wav(context.messages);
@@ -64,6 +84,10 @@ bool SdsMessages::SendSdsSampleData(int entry, int part) {
     const auto packetCount = static_cast<std::uint32_t>(
         (static_cast<std::int64_t>(sample->lengthWords) - 1) / wordsPerPacket + 1);
     PartProgress progress(context, packetCount, wordsPerPacket);
+    ClosedLoop* loop = context.closedLoop;
+    bool handshake = loop != nullptr && loop->partHandshake;
+    bool lastAcknowledged = false;
+    int silent = 0; // packets in a row without any answer
 
     for (std::uint32_t k = 1; k <= packetCount; ++k) {
         const auto packetNumber = static_cast<std::int16_t>((k - 1) & 0x7F);
@@ -77,15 +101,51 @@ bool SdsMessages::SendSdsSampleData(int entry, int part) {
         }
         port.AppendChecksum();
         port.AppendBytes(0xF7);
-        if (!port.Send()) {
-            return false; // the transfer has ended; the caller reports it
+        if (!handshake) {
+            if (!port.Send()) {
+                return false; // the transfer has ended; the caller reports it
+            }
+            progress.PacketSent(k);
+            continue;
+        }
+        // A cancel from the user from here on tells the sampler which packet was the last.
+        port.SetCancelMessage(SdsCancelMessage(channel, packetNumber));
+        int resends = 0;
+        const ClosedLoop::Answer answer = SendWithHandshake(
+            context, [&] { return loop->AwaitPacket(channel & 0x7F, packetNumber); }, resends);
+        loop->resentPackets += resends;
+        port.EndIfCancelled(); // a cancel during the wait names this packet to the sampler
+        if (port.EndedBy() != MidiOutPort::Ending::none) {
+            return false;
         }
         progress.PacketSent(k);
+        if (answer == ClosedLoop::Answer::ack) {
+            silent = 0;
+            lastAcknowledged = k == packetCount;
+        } else if (answer == ClosedLoop::Answer::none) {
+            // A sampler that stops answering: finish the part without waiting.
+            handshake = ++silent < ClosedLoop::silentPacketsAllowed;
+        } else if (answer == ClosedLoop::Answer::nak) {
+            context.stopReason = "The sampler refused packet " + std::to_string(packetNumber) +
+                                 " of " + SamplePartText(*sample, part) + " " +
+                                 std::to_string(ClosedLoop::maxResends + 1) + " times.";
+        } else if (answer == ClosedLoop::Answer::cancel) {
+            context.stopReason = "The sampler cancelled the transfer.";
+        } else {
+            context.stopReason = "The sampler refused " + SamplePartText(*sample, part) + ".";
+        }
+        if (context.Stopped()) {
+            return true;
+        }
     }
 
+    port.SetCancelMessage({});
     wav.Close();
     sample->dataSent = 1;
-    port.WaitMilliseconds(waitAfterDataMs);
+    // The ACK of the last packet says the sampler has the sample: no need to wait for it.
+    if (!lastAcknowledged) {
+        port.WaitMilliseconds(waitAfterDataMs);
+    }
     return true;
 }
 

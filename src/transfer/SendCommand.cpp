@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 
 namespace velomire::transfer {
 namespace {
@@ -102,6 +103,26 @@ SendCommand::Outcome SendCommand::Transfer() {
     if (!port.Open(settings.midiOutDevice)) {
         return Outcome::refused;
     }
+    // Closed-loop when the sampler's answers can be heard; the input closes with every ending.
+    struct InputCloser {
+        MidiInPort* in;
+        ~InputCloser() {
+            if (in != nullptr) {
+                in->Close();
+                in->SetStopCheck({});
+            }
+        }
+    } inputCloser{nullptr};
+    if (replyPort != nullptr && settings.midiInDevice >= 0) {
+        if (const MidiStatus status = replyPort->Open(settings.midiInDevice); !status) {
+            messages.Show(status.text, "Midi In device");
+            port.Close();
+            return Outcome::refused;
+        }
+        inputCloser.in = replyPort;
+        // The user's Cancel also ends a wait for the sampler's answer.
+        replyPort->SetStopCheck([this] { return port.Stopping(); });
+    }
     if (program.traceMode != 0) {
         port.OpenTrace();
     }
@@ -142,6 +163,13 @@ SendCommand::Outcome SendCommand::Transfer() {
     header.programParams[0] = static_cast<std::int16_t>(programNumber & 0xFFFF);
 
     TransferContext context{port, program, settings, messages, &ui};
+    std::optional<ClosedLoop> closedLoop;
+    if (inputCloser.in != nullptr) {
+        closedLoop.emplace(*replyPort);
+        context.closedLoop = &*closedLoop;
+        replyPort->Discard(); // nothing heard before the first message answers it
+    }
+    std::vector<std::string> damaged; // the S900 blocks the sampler reported, per sample
     SdsMessages sds(context);
     S900Messages s900(context);
     S1000Messages s1000(context);
@@ -160,6 +188,10 @@ SendCommand::Outcome SendCommand::Transfer() {
             sample.samplerSampleNumber[static_cast<std::size_t>(part)] =
                 static_cast<std::int16_t>(number);
             ui.AddLine(SampleLine(sample, part, number));
+            const int naksBefore = closedLoop ? closedLoop->s900Naks : 0;
+            if (closedLoop) {
+                closedLoop->partHandshake = false;
+            }
             switch (family) {
             case SamplerFamily::sds:
                 sds.SendSdsDumpHeader(entry, part);
@@ -179,8 +211,20 @@ SendCommand::Outcome SendCommand::Transfer() {
             if (port.EndedBy() != MidiOutPort::Ending::none) {
                 return EndEarly(partsSent);
             }
+            if (context.Stopped()) {
+                return EndBySampler(context.stopReason);
+            }
             ++program.nextSampleNumber;
             ++partsSent;
+            if (closedLoop) {
+                closedLoop->Drain();
+                ui.AddLine(closedLoop->partHandshake ? "  ...with handshake" : "  ...one-way");
+                if (const int naks = closedLoop->s900Naks - naksBefore; naks > 0) {
+                    damaged.push_back("The sampler reported " + std::to_string(naks) +
+                                      (naks == 1 ? " damaged block" : " damaged blocks") +
+                                      " in sample #" + std::to_string(number) + ".");
+                }
+            }
         }
     }
 
@@ -198,7 +242,13 @@ SendCommand::Outcome SendCommand::Transfer() {
         if (port.EndedBy() != MidiOutPort::Ending::none) {
             return EndEarly(partsSent);
         }
+        if (context.Stopped()) {
+            return EndBySampler(context.stopReason);
+        }
         ++program.nextProgramNumber;
+    }
+    if (closedLoop) {
+        ui.AddLine("Packets sent again: " + std::to_string(closedLoop->resentPackets));
     }
 
     ui.CloseSending();
@@ -208,10 +258,26 @@ SendCommand::Outcome SendCommand::Transfer() {
     }
     report = ReportText(program.transferSampleCount, akai,
                         std::chrono::duration<double>(port.Now() - start).count());
+    if (closedLoop && closedLoop->resentPackets > 0) {
+        report += " (" + std::to_string(closedLoop->resentPackets) + " packets sent again)";
+    }
+    for (const std::string& text : damaged) {
+        messages.Show(text, appCaption);
+    }
     return Outcome::sent;
 }
 
+SendCommand::Outcome SendCommand::EndBySampler(const std::string& reason) {
+    ui.CloseSending();
+    port.Close();
+    messages.Show(reason, appCaption);
+    return Outcome::stopped;
+}
+
 SendCommand::Outcome SendCommand::EndEarly(std::uint32_t partsSent) {
+    // A cancel asked for during a wait has not met a Send yet: end the opening now, so that the
+    // receiver hears the end of the dump.
+    port.EndIfCancelled();
     const bool failed = port.EndedBy() == MidiOutPort::Ending::failed;
     ui.CloseSending();
     const std::string device = port.DeviceName();

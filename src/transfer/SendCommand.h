@@ -2,6 +2,7 @@
 
 #include "program/Program.h"
 #include "program/UserMessages.h"
+#include "transfer/MidiInPort.h"
 #include "transfer/MidiOutPort.h"
 #include "transfer/ProgramSummary.h"
 #include "transfer/SamplerSettings.h"
@@ -52,6 +53,10 @@ public:
 
     Outcome OnSendProgram();
 
+    // Where the sampler answers: when set and the settings name a MIDI input device, the send
+    // is closed-loop (the port is opened for the length of the send). One-way otherwise.
+    void SetReplyPort(MidiInPort* in) { replyPort = in; }
+
     // Counts the parts and words to send, checks every sample file, stores the result in the
     // header's filesChecked, and shows the summary. True when every file passed and the user
     // chose "Send".
@@ -70,6 +75,8 @@ private:
     Outcome Transfer();
     // Reports how a transfer that ended early got on, and closes the port.
     Outcome EndEarly(std::uint32_t partsSent);
+    // Reports why the sampler stopped the transfer, and closes the port.
+    Outcome EndBySampler(const std::string& reason);
     bool NumbersFitS900() const;
 
     program::Program& program;
@@ -78,6 +85,7 @@ private:
     program::UserMessages& messages;
     SendUi& ui;
     std::string report;
+    MidiInPort* replyPort = nullptr;
 };
 
 } // namespace velomire::transfer

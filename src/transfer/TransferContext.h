@@ -2,10 +2,12 @@
 
 #include "program/Program.h"
 #include "program/UserMessages.h"
+#include "transfer/ClosedLoop.h"
 #include "transfer/MidiOutPort.h"
 #include "transfer/SamplerSettings.h"
 
 #include <cstdint>
+#include <string>
 
 namespace velomire::transfer {
 
@@ -26,6 +28,13 @@ struct TransferContext {
     const SamplerSettings& settings;
     program::UserMessages& messages;
     SendProgress* progress = nullptr;
+    // The sampler's answers, when the send is closed-loop; null for a one-way send.
+    ClosedLoop* closedLoop = nullptr;
+    // Why the transfer stopped before its end (the sampler cancelled or refused); empty while it
+    // goes on.
+    std::string stopReason{};
+
+    bool Stopped() const { return !stopReason.empty(); }
 
     // The program's row `entry` when it is in use and `part` is 0, 1 or 2; null otherwise, so a
     // sender given anything else sends nothing.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transfer/MidiDriver.h"
+#include "transfer/MidiInDriver.h"
 
 #include <functional>
 #include <memory>
@@ -17,10 +18,12 @@ namespace velomire::app {
 //   "Error: Can't play File !" and returns -1.
 // - makeMidiDriver: the MIDI output system; the system's drivers (ALSA, JACK) when unset. Made
 //   on first use, so starting the application never touches the MIDI system.
+// - makeMidiInDriver: the same for MIDI input (the sampler's answers).
 struct AppServices {
     std::function<std::vector<std::string>()> audioOutputNames;
     std::function<int(const std::string&)> play;
     std::function<std::unique_ptr<transfer::MidiDriver>()> makeMidiDriver;
+    std::function<std::unique_ptr<transfer::MidiInDriver>()> makeMidiInDriver;
 };
 
 } // namespace velomire::app

@@ -114,6 +114,7 @@ void DialogLayoutTest::optionsShowsEveryTextWhole() {
     settings.waveOutDevice = 0;
     transfer::COptionsDlg dialog(
         settings, {"Midi Through:Midi Through Port-0 14:0", "UM-ONE:UM-ONE MIDI 1 24:0"},
+        {"Midi Through:Midi Through Port-0 14:0", "UM-ONE:UM-ONE MIDI 1 24:0"},
         {"Built-in Audio Analog Stereo"}, messages);
     QVERIFY(Exposed(dialog));
     QCOMPARE(ClippedTexts(dialog), QStringList());

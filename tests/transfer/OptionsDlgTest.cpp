@@ -13,6 +13,8 @@ using velomire::testing::RecordingMessages;
 namespace {
 
 const std::vector<std::string> midiNames = {"Midi Through Port-0", "USB MIDI Interface"};
+const std::vector<std::string> midiInNames = {"Midi Through Port-0", "USB MIDI In", "JACK: a:b",
+                                              "JACK: sampler:out"};
 const std::vector<std::string> audioNames = {"Built-in Audio"};
 
 QLineEdit* Field(QDialog& dialog, const char* name) {
@@ -75,7 +77,7 @@ private slots:
 
 void OptionsDlgTest::firstUseS1000FillsItsDefaultsAndOkRefusesAChannelByName() {
     RecordingMessages messages;
-    COptionsDlg dialog(SamplerSettings{}, midiNames, audioNames, messages);
+    COptionsDlg dialog(SamplerSettings{}, midiNames, midiInNames, audioNames, messages);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Options : Sampler and Midi"));
@@ -115,7 +117,7 @@ void OptionsDlgTest::firstUseS1000FillsItsDefaultsAndOkRefusesAChannelByName() {
 
 void OptionsDlgTest::pickingS2800AfterS3000ChangesOnlyTheAudioOutputs() {
     RecordingMessages messages;
-    COptionsDlg dialog(S3000(), midiNames, audioNames, messages);
+    COptionsDlg dialog(S3000(), midiNames, midiInNames, audioNames, messages);
     dialog.show();
     QCOMPARE(Shown(dialog), QStringList({"254", "255", "32", "8", "1", "1"}));
 
@@ -134,7 +136,7 @@ void OptionsDlgTest::pickingS2800AfterS3000ChangesOnlyTheAudioOutputs() {
 
 void OptionsDlgTest::escAfterPickingAnotherModelAcceptsNothing() {
     RecordingMessages messages;
-    COptionsDlg dialog(S3000(), midiNames, audioNames, messages);
+    COptionsDlg dialog(S3000(), midiNames, midiInNames, audioNames, messages);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     List(dialog, "modelList")->setCurrentIndex(1);
@@ -149,14 +151,19 @@ void OptionsDlgTest::listsShowTheDevicesAndAStoredIndexBeyondThemSelectsNothing(
     RecordingMessages messages;
     SamplerSettings settings = S3000();
     settings.waveOutDevice = 5;
-    COptionsDlg dialog(settings, midiNames, audioNames, messages);
+    COptionsDlg dialog(settings, midiNames, midiInNames, audioNames, messages);
     dialog.show();
     QCOMPARE(List(dialog, "midiOutList")->count(), 2);
     QCOMPARE(List(dialog, "midiOutList")->currentText(), QStringLiteral("USB MIDI Interface"));
     QCOMPARE(List(dialog, "audioOutList")->currentIndex(), -1);
     QCOMPARE(List(dialog, "modelList")->currentText(), QStringLiteral("Akai S3000"));
+    // The Midi In list starts with one-way; the stored device 3 is its row 4.
+    QCOMPARE(List(dialog, "midiInList")->itemText(0), QStringLiteral("None (one-way)"));
+    QCOMPARE(List(dialog, "midiInList")->currentText(), QStringLiteral("JACK: sampler:out"));
     List(dialog, "midiOutList")->setCurrentIndex(0);
+    List(dialog, "midiInList")->setCurrentIndex(0);
     ClickOk(dialog);
+    QCOMPARE(dialog.Result().midiInDevice, -1);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.Result().midiOutDevice, 0);
     QCOMPARE(dialog.Result().waveOutDevice, -1);

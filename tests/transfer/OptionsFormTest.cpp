@@ -20,7 +20,8 @@ Texts TextsOf(const OptionsForm& form) {
 std::optional<OptionsForm::Refusal> OkWith(OptionsForm& form, Field field, std::string text) {
     Texts texts = TextsOf(form);
     texts[field] = std::move(text);
-    return form.Accept(form.Model(), form.MidiOutDevice(), form.WaveOutDevice(), texts);
+    return form.Accept(form.Model(), form.MidiOutDevice(),
+                       OptionsForm::MidiInRow(form.MidiInDevice()), form.WaveOutDevice(), texts);
 }
 
 SamplerSettings S3000Settings() {
@@ -84,7 +85,7 @@ TEST(OptionsForm, ChecksInItsOwnOrderAndRefusesOutOfRangeOrNonNumbers) {
     texts[OptionsForm::numberOfPrograms] = "0";
     texts[OptionsForm::polyphony] = "4";
     texts[OptionsForm::audioOutputs] = "1";
-    auto refusal = form.Accept(5, 1, 0, texts);
+    auto refusal = form.Accept(5, 1, 5, 0, texts);
     ASSERT_TRUE(refusal);
     EXPECT_EQ(refusal->field, OptionsForm::audioOutputs);
     EXPECT_EQ(refusal->message, "Audio outputs: please enter an integer between 2 and 8.");
@@ -110,17 +111,23 @@ TEST(OptionsForm, ChecksInItsOwnOrderAndRefusesOutOfRangeOrNonNumbers) {
     }
 }
 
-TEST(OptionsForm, ResultStoresChannelsZeroBasedAndKeepsMidiIn) {
+TEST(OptionsForm, ResultStoresChannelsZeroBasedAndTheMidiInRowLessOne) {
     OptionsForm form{S3000Settings()};
     Texts texts = TextsOf(form);
     texts[OptionsForm::midiChannel] = "16";
     texts[OptionsForm::exclusiveChannel] = "128";
-    ASSERT_FALSE(form.Accept(7, -1, 2, texts));
+    ASSERT_FALSE(form.Accept(7, -1, 3, 2, texts));
     const SamplerSettings result = form.Result();
     EXPECT_EQ(result.midiChannel, 15);
     EXPECT_EQ(result.exclusiveChannel, 127);
     EXPECT_EQ(result.samplerModel, 7);
     EXPECT_EQ(result.midiOutDevice, -1);
     EXPECT_EQ(result.waveOutDevice, 2);
-    EXPECT_EQ(result.midiInDevice, 4);
+    EXPECT_EQ(result.midiInDevice, 2);
+    // "None (one-way)" and no selection both send one-way.
+    for (const std::int32_t row : {0, -1}) {
+        OptionsForm oneWay{S3000Settings()};
+        ASSERT_FALSE(oneWay.Accept(5, 1, row, 0, TextsOf(oneWay)));
+        EXPECT_EQ(oneWay.Result().midiInDevice, -1);
+    }
 }

@@ -58,7 +58,7 @@ TEST(SamplerSettings, NonNumericValuesFallBackToTheDefault) {
     EXPECT_EQ(s.maxProgram, 0);
 }
 
-TEST(SamplerSettings, WritesNineKeysInTheOptionsOrderAndReadsThemBack) {
+TEST(SamplerSettings, WritesTenKeysInTheOptionsOrderAndReadsThemBack) {
     MapStore store;
     SamplerSettings s;
     s.samplerModel = 3;
@@ -69,11 +69,12 @@ TEST(SamplerSettings, WritesNineKeysInTheOptionsOrderAndReadsThemBack) {
     s.exclusiveChannel = 0;
     s.midiChannel = 15;
     s.midiOutDevice = 2;
+    s.midiInDevice = 4;
     s.waveOutDevice = -1;
     s.Write(store);
-    const std::vector<std::string> order = {"Sampler model", "Max Program",    "Max Sample",
-                                            "Polyphony",     "Audio outputs",  "Exclusive channel",
-                                            "Midi channel",  "MidiOut device", "WaveOut device"};
+    const std::vector<std::string> order = {
+        "Sampler model",     "Max Program",  "Max Sample",     "Polyphony",     "Audio outputs",
+        "Exclusive channel", "Midi channel", "MidiOut device", "MidiIn device", "WaveOut device"};
     EXPECT_EQ(store.written, order);
     EXPECT_EQ(store.values["Midi channel"], "15");
     EXPECT_EQ(store.values["WaveOut device"], "-1");

@@ -10,6 +10,7 @@
 #include "program/ui/CSelectSamplesDlg.h"
 #include "transfer/SendCommand.h"
 #include "transfer/devices/SystemMidiDriver.h"
+#include "transfer/devices/SystemMidiInDriver.h"
 #include "transfer/ui/COptionsDlg.h"
 #include "transfer/ui/CSendingDlg.h" // QtSendUi.h returns a QPointer of it inline
 #include "transfer/ui/QtSendUi.h"
@@ -26,6 +27,8 @@
 #include <algorithm>
 #include <optional>
 #include <utility>
+
+#include <optional>
 
 namespace velomire::program {
 namespace {
@@ -501,8 +504,8 @@ void CVelomireDoc::OnOptions() {
     if (services.audioOutputNames) {
         waveOutNames = services.audioOutputNames();
     }
-    transfer::COptionsDlg dialog(settings, Driver().PortNames(), std::move(waveOutNames), messages,
-                                 window);
+    transfer::COptionsDlg dialog(settings, Driver().PortNames(), InDriver().PortNames(),
+                                 std::move(waveOutNames), messages, window);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
@@ -516,6 +519,14 @@ void CVelomireDoc::OnSendProgram() {
     ui.SetCancel([this] { CancelSend(); });
     sending = true;
     transfer::SendCommand command(*program, settings, Port(), messages, ui);
+    // The answers of a sampler whose MIDI Out is connected, when Options names that port. Its
+    // waits keep the window live as the output port's do, so Cancel works during them too.
+    std::optional<transfer::MidiInPort> replyPort;
+    if (settings.midiInDevice >= 0) {
+        replyPort.emplace(InDriver(), clock);
+        replyPort->SetIdleHook([] { QCoreApplication::processEvents(); });
+        command.SetReplyPort(&*replyPort);
+    }
     const auto outcome = command.OnSendProgram();
     sending = false;
     if (outcome == transfer::SendCommand::Outcome::sent) {
@@ -528,6 +539,16 @@ void CVelomireDoc::CancelSend() {
     if (sending) {
         Port().RequestCancel();
     }
+}
+
+transfer::MidiInDriver& CVelomireDoc::InDriver() {
+    if (!midiInDriver && services.makeMidiInDriver) {
+        midiInDriver = services.makeMidiInDriver();
+    }
+    if (!midiInDriver) {
+        midiInDriver = std::make_unique<transfer::SystemMidiInDriver>();
+    }
+    return *midiInDriver;
 }
 
 transfer::MidiDriver& CVelomireDoc::Driver() {

@@ -172,6 +172,7 @@ private:
     bool DoSave(const QString& path);
     void SetTitle(const QString& newTitle);
     transfer::MidiDriver& Driver();
+    transfer::MidiInDriver& InDriver();
     transfer::MidiOutPort& Port();
     int Play(const std::string& name);
 
@@ -192,6 +193,7 @@ private:
 
     // Made on first use (Options or Send), so starting never touches the MIDI system.
     std::unique_ptr<transfer::MidiDriver> midiDriver;
+    std::unique_ptr<transfer::MidiInDriver> midiInDriver;
     transfer::SteadyWaitClock clock;
     std::unique_ptr<transfer::MidiOutPort> port;
     std::unique_ptr<SampleConverter> converter;

@@ -19,9 +19,11 @@ struct AlsaSeqPort {
     int port = 0;
     std::string clientName;
     std::string portName;
-    bool writable = false;     // SND_SEQ_PORT_CAP_WRITE
-    bool subscribable = false; // SND_SEQ_PORT_CAP_SUBS_WRITE
-    bool exported = true;      // SND_SEQ_PORT_CAP_NO_EXPORT not set
+    bool writable = false;         // SND_SEQ_PORT_CAP_WRITE
+    bool subscribable = false;     // SND_SEQ_PORT_CAP_SUBS_WRITE
+    bool exported = true;          // SND_SEQ_PORT_CAP_NO_EXPORT not set
+    bool readable = false;         // SND_SEQ_PORT_CAP_READ
+    bool subscribableRead = false; // SND_SEQ_PORT_CAP_SUBS_READ
 };
 
 // A port we can send to, with the name the user chooses it by.

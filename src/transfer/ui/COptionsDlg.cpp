@@ -51,6 +51,7 @@ QString FieldName(OptionsForm::Field field) {
 COptionsDlg::~COptionsDlg() = default;
 
 COptionsDlg::COptionsDlg(const SamplerSettings& settings, std::vector<std::string> midiOutNames,
+                         std::vector<std::string> midiInNames,
                          std::vector<std::string> waveOutNames, program::UserMessages& messages,
                          QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -58,6 +59,10 @@ COptionsDlg::COptionsDlg(const SamplerSettings& settings, std::vector<std::strin
     setWindowTitle(QStringLiteral("Options : Sampler and Midi"));
 
     midiOutList = MakeList(midiOutNames, form.MidiOutDevice(), QStringLiteral("midiOutList"));
+    std::vector<std::string> midiInRows{"None (one-way)"};
+    midiInRows.insert(midiInRows.end(), midiInNames.begin(), midiInNames.end());
+    midiInList = MakeList(midiInRows, OptionsForm::MidiInRow(form.MidiInDevice()),
+                          QStringLiteral("midiInList"));
     waveOutList = MakeList(waveOutNames, form.WaveOutDevice(), QStringLiteral("audioOutList"));
     std::vector<std::string> modelNames;
     for (const SamplerModelInfo& model : SamplerModel::All()) {
@@ -68,10 +73,13 @@ COptionsDlg::COptionsDlg(const SamplerSettings& settings, std::vector<std::strin
 
     auto* midiOutLayout = new QVBoxLayout;
     midiOutLayout->addWidget(midiOutList);
+    auto* midiInLayout = new QVBoxLayout;
+    midiInLayout->addWidget(midiInList);
     auto* waveOutLayout = new QVBoxLayout;
     waveOutLayout->addWidget(waveOutList);
     auto* devices = new QVBoxLayout;
     devices->addWidget(Group("Midi Out device", midiOutLayout));
+    devices->addWidget(Group("Midi In device", midiInLayout));
     devices->addWidget(Group("Audio Out device", waveOutLayout));
     devices->addStretch();
 
@@ -130,8 +138,9 @@ void COptionsDlg::accept() {
     for (std::size_t f = 0; f < texts.size(); ++f) {
         texts[f] = fields[f]->text().toStdString();
     }
-    const auto refusal = form.Accept(modelList->currentIndex(), midiOutList->currentIndex(),
-                                     waveOutList->currentIndex(), texts);
+    const auto refusal =
+        form.Accept(modelList->currentIndex(), midiOutList->currentIndex(),
+                    midiInList->currentIndex(), waveOutList->currentIndex(), texts);
     if (refusal) {
         messages.Show(refusal->message, program::appCaption);
         QLineEdit* field = fields[static_cast<std::size_t>(refusal->field)];

@@ -16,9 +16,9 @@ class QLineEdit;
 
 namespace velomire::transfer {
 
-// "Options : Sampler and Midi": the MIDI output device, the audio output device, the sampler
-// model with its limits, and the two channels. Only an OK button and no close box; Esc leaves
-// everything as it was. Picking a model proposes its defaults; OK checks the six fields and
+// "Options : Sampler and Midi": the MIDI output and input devices, the audio output device, the
+// sampler model with its limits, and the two channels. Only an OK button and no close box; Esc
+// leaves everything as it was. Picking a model proposes its defaults; OK checks the six fields and
 // refuses the first wrong one with a message, giving it the focus.
 class COptionsDlg : public QDialog {
     Q_OBJECT
@@ -26,11 +26,11 @@ class COptionsDlg : public QDialog {
 public:
     // Refusals go to `messages` (a message box over the dialog in the application).
     COptionsDlg(const SamplerSettings& settings, std::vector<std::string> midiOutNames,
-                std::vector<std::string> waveOutNames, program::UserMessages& messages,
-                QWidget* parent = nullptr);
+                std::vector<std::string> midiInNames, std::vector<std::string> waveOutNames,
+                program::UserMessages& messages, QWidget* parent = nullptr);
     ~COptionsDlg() override;
 
-    // After Accepted: the nine values copied back, midiInDevice kept.
+    // After Accepted: the ten values copied back.
     SamplerSettings Result() const { return form.Result(); }
 
     void accept() override;
@@ -42,6 +42,7 @@ private:
     program::UserMessages& messages;
     OptionsForm form;
     QComboBox* midiOutList;
+    QComboBox* midiInList;
     QComboBox* waveOutList;
     QComboBox* modelList;
     std::array<QLineEdit*, OptionsForm::fieldCount> fields{};

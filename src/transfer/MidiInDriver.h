@@ -1,0 +1,35 @@
+#pragma once
+
+#include "transfer/MidiDriver.h"
+#include "transfer/WaitClock.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velomire::transfer {
+
+// Bytes as they came off one input port, with the time they arrived.
+struct MidiInBytes {
+    std::vector<std::uint8_t> bytes;
+    WaitClock::TimePoint time{};
+};
+
+// One MIDI input system (the ALSA sequencer, JACK, a script in tests). The driver collects what
+// arrives on its own terms (a JACK process callback, the sequencer's queue) and hands it over,
+// in order, when asked; it never blocks the caller.
+class MidiInDriver {
+public:
+    virtual ~MidiInDriver() = default;
+
+    // The ports a sampler's MIDI Out could be connected to, each with a stable 0-based index.
+    virtual std::vector<std::string> PortNames() = 0;
+
+    virtual MidiStatus Open(unsigned index) = 0;
+    // Appends to `out` everything that arrived since the last call, in order. An error says that
+    // bytes were lost (an overrun) or that the port has gone.
+    virtual MidiStatus Poll(std::vector<MidiInBytes>& out) = 0;
+    virtual MidiStatus Close() = 0;
+};
+
+} // namespace velomire::transfer

@@ -1,0 +1,87 @@
+#include "transfer/MidiInPort.h"
+
+#include <algorithm>
+
+namespace velomire::transfer {
+
+MidiInPort::MidiInPort(MidiInDriver& driver, WaitClock& clock, std::size_t messageLimit)
+    : driver(driver), clock(clock), assembler(messageLimit) {}
+
+MidiInPort::~MidiInPort() {
+    Close();
+}
+
+MidiStatus MidiInPort::Open(int deviceId) {
+    Close();
+    if (deviceId < 0) {
+        return MidiStatus::Error("No MIDI input port is chosen.");
+    }
+    MidiStatus status = driver.Open(static_cast<unsigned>(deviceId));
+    isOpen = status.ok;
+    return status;
+}
+
+void MidiInPort::Close() {
+    if (isOpen) {
+        driver.Close();
+        isOpen = false;
+    }
+    Discard();
+}
+
+void MidiInPort::Discard() {
+    if (isOpen) {
+        Collect();
+    }
+    queue.clear();
+    assembler.Reset();
+}
+
+void MidiInPort::Collect() {
+    arrived.clear();
+    if (MidiStatus status = driver.Poll(arrived); !status) {
+        lastError = status.text;
+        ++lost;
+    }
+    const auto push = [this](std::span<const std::uint8_t> message) {
+        queue.push_back({{message.begin(), message.end()}, messageTime});
+    };
+    for (const MidiInBytes& piece : arrived) {
+        // Fed run by run, each starting at an F0, so a message is timed by the piece its F0 came
+        // in: when the sampler began to answer.
+        std::span<const std::uint8_t> rest(piece.bytes);
+        while (!rest.empty()) {
+            if (rest.front() == 0xF0) {
+                messageTime = piece.time;
+            }
+            const auto next = std::find(rest.begin() + 1, rest.end(), std::uint8_t{0xF0});
+            const auto count = static_cast<std::size_t>(next - rest.begin());
+            assembler.Feed(rest.first(count), push);
+            rest = rest.subspan(count);
+        }
+    }
+}
+
+std::optional<MidiInMessage> MidiInPort::Receive(WaitClock::TimePoint deadline) {
+    if (!isOpen) {
+        return std::nullopt;
+    }
+    for (;;) {
+        Collect();
+        if (!queue.empty()) {
+            MidiInMessage message = std::move(queue.front());
+            queue.pop_front();
+            return message;
+        }
+        const auto now = clock.Now();
+        if (now >= deadline || (stopCheck && stopCheck())) {
+            return std::nullopt;
+        }
+        if (idleHook) {
+            idleHook();
+        }
+        clock.SleepUntil(std::min<WaitClock::TimePoint>(deadline, now + pollInterval));
+    }
+}
+
+} // namespace velomire::transfer

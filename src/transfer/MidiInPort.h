@@ -1,0 +1,75 @@
+#pragma once
+
+#include "transfer/MidiInDriver.h"
+#include "transfer/SysExAssembler.h"
+#include "transfer/WaitClock.h"
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velomire::transfer {
+
+// One whole System Exclusive message from the sampler and the time its first piece arrived.
+struct MidiInMessage {
+    std::vector<std::uint8_t> bytes;
+    WaitClock::TimePoint time{};
+};
+
+// The path back from the sampler: opens an input port for the length of one send and delivers
+// what the sampler answers as whole System Exclusive messages, in the order they came, none lost
+// (up to 64 KB each; anything else on the port is passed over). Waiting for a message sleeps in
+// slices of at most 1 ms and runs the idle hook, so the user interface stays painted.
+class MidiInPort {
+public:
+    static constexpr std::chrono::microseconds pollInterval{1000};
+
+    MidiInPort(MidiInDriver& driver, WaitClock& clock,
+               std::size_t messageLimit = SysExAssembler::defaultLimit);
+    ~MidiInPort();
+    MidiInPort(const MidiInPort&) = delete;
+    MidiInPort& operator=(const MidiInPort&) = delete;
+
+    std::vector<std::string> PortNames() { return driver.PortNames(); }
+    MidiStatus Open(int deviceId);
+    void Close();
+    bool IsOpen() const { return isOpen; }
+
+    // The next message, waiting for it at most until `deadline`.
+    std::optional<MidiInMessage> Receive(WaitClock::TimePoint deadline);
+    std::optional<MidiInMessage> Receive(std::chrono::microseconds timeout) {
+        return Receive(clock.Now() + timeout);
+    }
+    WaitClock::TimePoint Now() { return clock.Now(); }
+    // Forgets what has arrived so far (before a transfer begins, answers to nothing we sent).
+    void Discard();
+
+    void SetIdleHook(std::function<void()> hook) { idleHook = std::move(hook); }
+    // A wait ends early, with nothing, once this returns true (the user cancelled the send).
+    void SetStopCheck(std::function<bool()> check) { stopCheck = std::move(check); }
+    // Messages lost: cut short, longer than the limit, or overrun in the driver.
+    std::size_t Lost() const { return lost + assembler.Dropped(); }
+    // The driver's last complaint (an overrun, a port that went away); empty if none.
+    const std::string& LastError() const { return lastError; }
+
+private:
+    void Collect();
+
+    MidiInDriver& driver;
+    WaitClock& clock;
+    SysExAssembler assembler;
+    std::function<void()> idleHook;
+    std::function<bool()> stopCheck;
+    std::deque<MidiInMessage> queue;
+    std::vector<MidiInBytes> arrived;
+    WaitClock::TimePoint messageTime{}; // arrival of the F0 of the message in progress
+    bool isOpen = false;
+    std::size_t lost = 0;
+    std::string lastError;
+};
+
+} // namespace velomire::transfer

@@ -1,0 +1,191 @@
+#include "transfer/devices/JackMidiEndpoint.h"
+
+#include "transfer/devices/QuietSystemLibraries.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace velomire::transfer {
+
+namespace {
+
+// What precedes each input event in the ring: its size and its arrival on the steady clock.
+struct EventHeader {
+    std::uint32_t size;
+    std::int64_t nanoseconds;
+};
+
+} // namespace
+
+std::unique_ptr<JackMidiEndpoint> JackMidiEndpoint::Open(const std::string& clientName,
+                                                         bool withInput, bool withOutput,
+                                                         std::string& error) {
+    QuietSystemLibraries();
+    std::unique_ptr<JackMidiEndpoint> endpoint(new JackMidiEndpoint);
+    jack_status_t status{};
+    endpoint->client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    if (endpoint->client == nullptr) {
+        error = "No JACK server is running.";
+        return nullptr;
+    }
+    if (withInput) {
+        endpoint->inRing = jack_ringbuffer_create(inputRingBytes);
+        endpoint->input =
+            jack_port_register(endpoint->client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    }
+    if (withOutput) {
+        endpoint->outRing = jack_ringbuffer_create(outputRingBytes);
+        endpoint->output = jack_port_register(endpoint->client, "out", JACK_DEFAULT_MIDI_TYPE,
+                                              JackPortIsOutput, 0);
+    }
+    if ((withInput && (endpoint->input == nullptr || endpoint->inRing == nullptr)) ||
+        (withOutput && (endpoint->output == nullptr || endpoint->outRing == nullptr))) {
+        error = "The JACK server refused a MIDI port.";
+        return nullptr;
+    }
+    jack_set_process_callback(endpoint->client, &JackMidiEndpoint::Process, endpoint.get());
+    jack_on_shutdown(endpoint->client, &JackMidiEndpoint::ShutDown, endpoint.get());
+    if (jack_activate(endpoint->client) != 0) {
+        error = "The JACK server refused a client.";
+        return nullptr;
+    }
+    return endpoint;
+}
+
+JackMidiEndpoint::~JackMidiEndpoint() {
+    if (client != nullptr) {
+        jack_client_close(client); // stops the process thread before the rings go
+    }
+    if (inRing != nullptr) {
+        jack_ringbuffer_free(inRing);
+    }
+    if (outRing != nullptr) {
+        jack_ringbuffer_free(outRing);
+    }
+}
+
+std::string JackMidiEndpoint::InputName() const {
+    return input != nullptr ? jack_port_name(input) : "";
+}
+
+std::string JackMidiEndpoint::OutputName() const {
+    return output != nullptr ? jack_port_name(output) : "";
+}
+
+MidiStatus JackMidiEndpoint::ConnectFrom(const std::string& source) {
+    const int err = jack_connect(client, source.c_str(), jack_port_name(input));
+    if (err != 0 && err != EEXIST) {
+        return MidiStatus::Error("Cannot connect the JACK MIDI port " + source + ".");
+    }
+    return {};
+}
+
+int JackMidiEndpoint::Process(std::uint32_t frames, void* arg) {
+    auto* self = static_cast<JackMidiEndpoint*>(arg);
+    if (self->input != nullptr) {
+        void* buffer = jack_port_get_buffer(self->input, frames);
+        const std::uint32_t count = jack_midi_get_event_count(buffer);
+        const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count();
+        for (std::uint32_t i = 0; i < count; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, buffer, i) != 0) {
+                continue;
+            }
+            const EventHeader header{static_cast<std::uint32_t>(event.size), now};
+            if (jack_ringbuffer_write_space(self->inRing) < sizeof header + event.size) {
+                self->inputLost.store(true, std::memory_order_release);
+                continue;
+            }
+            jack_ringbuffer_write(self->inRing, reinterpret_cast<const char*>(&header),
+                                  sizeof header);
+            jack_ringbuffer_write(self->inRing, reinterpret_cast<const char*>(event.buffer),
+                                  event.size);
+        }
+    }
+    if (self->output != nullptr) {
+        void* buffer = jack_port_get_buffer(self->output, frames);
+        jack_midi_clear_buffer(buffer);
+        std::uint32_t size = 0;
+        // Whole events only; one that does not fit in this cycle's buffer waits for the next.
+        while (jack_ringbuffer_read_space(self->outRing) >= sizeof size) {
+            jack_ringbuffer_peek(self->outRing, reinterpret_cast<char*>(&size), sizeof size);
+            if (jack_ringbuffer_read_space(self->outRing) < sizeof size + size) {
+                break;
+            }
+            jack_midi_data_t* slot = jack_midi_event_reserve(buffer, 0, size);
+            if (slot == nullptr) {
+                break;
+            }
+            jack_ringbuffer_read_advance(self->outRing, sizeof size);
+            jack_ringbuffer_read(self->outRing, reinterpret_cast<char*>(slot), size);
+        }
+    }
+    return 0;
+}
+
+void JackMidiEndpoint::ShutDown(void* arg) {
+    static_cast<JackMidiEndpoint*>(arg)->serverGone.store(true, std::memory_order_release);
+}
+
+MidiStatus JackMidiEndpoint::Poll(std::vector<MidiInBytes>& out) {
+    EventHeader header{};
+    // The process thread writes an event's header before its bytes: take only whole events.
+    while (jack_ringbuffer_read_space(inRing) >= sizeof header) {
+        jack_ringbuffer_peek(inRing, reinterpret_cast<char*>(&header), sizeof header);
+        if (jack_ringbuffer_read_space(inRing) < sizeof header + header.size) {
+            break;
+        }
+        jack_ringbuffer_read_advance(inRing, sizeof header);
+        MidiInBytes piece;
+        piece.bytes.resize(header.size);
+        jack_ringbuffer_read(inRing, reinterpret_cast<char*>(piece.bytes.data()), header.size);
+        piece.time = WaitClock::TimePoint(std::chrono::nanoseconds(header.nanoseconds));
+        out.push_back(std::move(piece));
+    }
+    if (inputLost.exchange(false, std::memory_order_acq_rel)) {
+        return MidiStatus::Error("MIDI input was lost: JACK delivered more than was read.");
+    }
+    if (ServerGone()) {
+        return MidiStatus::Error("The JACK server has stopped.");
+    }
+    return {};
+}
+
+MidiStatus JackMidiEndpoint::Write(std::span<const std::uint8_t> bytes) {
+    if (ServerGone()) {
+        return MidiStatus::Error("The JACK server has stopped.");
+    }
+    const auto size = static_cast<std::uint32_t>(bytes.size());
+    if (jack_ringbuffer_write_space(outRing) < sizeof size + size) {
+        return MidiStatus::Error("The JACK MIDI output is full.");
+    }
+    jack_ringbuffer_write(outRing, reinterpret_cast<const char*>(&size), sizeof size);
+    jack_ringbuffer_write(outRing, reinterpret_cast<const char*>(bytes.data()), size);
+    return {};
+}
+
+std::vector<std::string> JackMidiEndpoint::ListPorts(unsigned long flags) {
+    QuietSystemLibraries();
+    std::vector<std::string> names;
+    jack_status_t status{};
+    jack_client_t* lister = jack_client_open("Velomire", JackNoStartServer, &status);
+    if (lister == nullptr) {
+        return names;
+    }
+    const char** ports = jack_get_ports(lister, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+    for (const char** name = ports; name != nullptr && *name != nullptr; ++name) {
+        names.emplace_back(*name);
+    }
+    jack_free(static_cast<void*>(ports));
+    jack_client_close(lister);
+    return names;
+}
+
+} // namespace velomire::transfer

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "transfer/MidiInDriver.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <jack/ringbuffer.h>
+#include <jack/types.h>
+
+namespace velomire::transfer {
+
+// A JACK client with MIDI ports of its own: an input whose events are kept for Poll and an
+// output that sends what Write queues. The process thread and the caller meet only in two
+// lock-free ring buffers, so nothing waits inside a JACK cycle. Never starts a JACK server.
+class JackMidiEndpoint {
+public:
+    // Holds this many bytes of input between two polls (events and their 12-byte headers).
+    static constexpr std::size_t inputRingBytes = 1 << 20;
+    static constexpr std::size_t outputRingBytes = 1 << 18;
+
+    // A client named `clientName` (JACK may make it unique) with an input port "in" and/or an
+    // output port "out"; null with the reason in `error` when that cannot be had.
+    static std::unique_ptr<JackMidiEndpoint> Open(const std::string& clientName, bool withInput,
+                                                  bool withOutput, std::string& error);
+    ~JackMidiEndpoint();
+    JackMidiEndpoint(const JackMidiEndpoint&) = delete;
+    JackMidiEndpoint& operator=(const JackMidiEndpoint&) = delete;
+
+    // "client:in" and "client:out", as other clients see them.
+    std::string InputName() const;
+    std::string OutputName() const;
+
+    MidiStatus ConnectFrom(const std::string& source);
+    // Everything that arrived since the last call; an error when input was lost to a full ring
+    // or the server has stopped.
+    MidiStatus Poll(std::vector<MidiInBytes>& out);
+    // Queues one event for the next cycles; an error when the ring is full or the server stopped.
+    MidiStatus Write(std::span<const std::uint8_t> bytes);
+    bool ServerGone() const { return serverGone.load(std::memory_order_acquire); }
+
+    // The names of the JACK MIDI ports with these flags (JackPortIsInput or JackPortIsOutput);
+    // empty when no server runs.
+    static std::vector<std::string> ListPorts(unsigned long flags);
+
+private:
+    JackMidiEndpoint() = default;
+    static int Process(std::uint32_t frames, void* arg);
+    static void ShutDown(void* arg);
+
+    jack_client_t* client = nullptr;
+    jack_port_t* input = nullptr;
+    jack_port_t* output = nullptr;
+    jack_ringbuffer_t* inRing = nullptr;
+    jack_ringbuffer_t* outRing = nullptr;
+    std::atomic<bool> serverGone{false};
+    std::atomic<bool> inputLost{false};
+};
+
+} // namespace velomire::transfer

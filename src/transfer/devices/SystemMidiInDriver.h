@@ -1,0 +1,44 @@
+#pragma once
+
+#include "transfer/MidiInDriver.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velomire::transfer {
+
+struct MidiInBackEnd {
+    std::unique_ptr<MidiInDriver> driver;
+    std::string namePrefix;
+};
+
+// The input driver the applications use: the input ports of every back end in one list, as the
+// output driver lists its ports. On Linux: the ALSA sequencer's readable ports, then the MIDI
+// outputs of a running JACK server named "JACK: client:port".
+class SystemMidiInDriver final : public MidiInDriver {
+public:
+    SystemMidiInDriver();
+    explicit SystemMidiInDriver(std::vector<MidiInBackEnd> backEnds);
+    ~SystemMidiInDriver() override;
+    SystemMidiInDriver(const SystemMidiInDriver&) = delete;
+    SystemMidiInDriver& operator=(const SystemMidiInDriver&) = delete;
+
+    std::vector<std::string> PortNames() override;
+    // The index refers to the last PortNames() list (taken now if there was none).
+    MidiStatus Open(unsigned index) override;
+    MidiStatus Poll(std::vector<MidiInBytes>& out) override;
+    MidiStatus Close() override;
+
+private:
+    struct Entry {
+        MidiInDriver* driver;
+        unsigned index;
+    };
+    std::vector<MidiInBackEnd> backEnds;
+    std::vector<Entry> entries;
+    bool listed = false;
+    MidiInDriver* openDriver = nullptr;
+};
+
+} // namespace velomire::transfer

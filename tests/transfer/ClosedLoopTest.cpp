@@ -1,0 +1,290 @@
+#include "transfer/SendCommand.h"
+
+#include "program/WavInfo.h"
+#include "transfer/SamplerReply.h"
+#include "transfer/SimulatedSampler.h"
+
+#include "support/FakeWaitClock.h"
+#include "support/RecordingMessages.h"
+#include "support/RecordingMidiDriver.h"
+#include "support/WavBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+using namespace velomire::transfer;
+namespace program = velomire::program;
+namespace vt = velomire::testing;
+using Bytes = std::vector<std::uint8_t>;
+using std::chrono::milliseconds;
+
+namespace {
+
+class AnswerAllUi : public SendUi {
+public:
+    bool ConfirmSummary(const ProgramSummary&) override { return true; }
+    void AskNumbers(SendNumbers&) override {}
+    void OpenSending(const std::string&) override {}
+    void AddLine(const std::string& line) override { lines.push_back(line); }
+    void CloseSending() override {}
+    void SetSampleBar(int) override {}
+    void SetProgramBar(int) override {}
+    std::vector<std::string> lines;
+};
+
+// A sampler behind both cables, in-process: what the sender writes goes to a simulated sampler,
+// whose answers come back on the input port once their time has come on the fake clock.
+class Loopback : public vt::RecordingMidiDriver, public MidiInDriver {
+public:
+    Loopback(vt::FakeWaitClock& clock, SamplerScript script) : clock(clock), sampler(script) {}
+
+    std::vector<std::string> PortNames() override { return ports; }
+    MidiStatus Open(unsigned index) override { return RecordingMidiDriver::Open(index); }
+    MidiStatus Close() override { return RecordingMidiDriver::Close(); }
+    MidiStatus Write(std::span<const std::uint8_t> bytes) override {
+        for (auto& reply : sampler.Feed(bytes)) {
+            pending.emplace(clock.now + reply.delay, std::move(reply.bytes));
+        }
+        // A sampler that cancels at the first Dump Header.
+        if (cancelHeaders && bytes.size() == 21 && bytes[1] == 0x7E && bytes[3] == 0x01) {
+            pending.emplace(clock.now, SdsHandshake(SamplerReply::Kind::cancel, bytes[2], 0));
+        }
+        // An Akai sampler that refuses the keygroups.
+        if (refuseKeygroups && bytes.size() > 5 && bytes[1] == 0x47 && bytes[3] == 0x09) {
+            pending.emplace(clock.now, AkaiReply(bytes[2], 2));
+        }
+        return RecordingMidiDriver::Write(bytes);
+    }
+    MidiStatus Poll(std::vector<MidiInBytes>& out) override {
+        while (!pending.empty() && pending.begin()->first <= clock.now) {
+            out.push_back({pending.begin()->second, pending.begin()->first});
+            pending.erase(pending.begin());
+        }
+        return {};
+    }
+
+    vt::FakeWaitClock& clock;
+    SimulatedSampler sampler;
+    std::multimap<WaitClock::TimePoint, Bytes> pending;
+    bool refuseKeygroups = false;
+    bool cancelHeaders = false;
+};
+
+SamplerScript Silent() {
+    SamplerScript script;
+    script.oneWay = true;
+    return script;
+}
+
+class ClosedLoopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        startDirectory = std::filesystem::current_path();
+        std::vector<std::int16_t> kick(100);
+        std::vector<std::int16_t> piano(2 * 100);
+        for (std::size_t i = 0; i < kick.size(); ++i) {
+            kick[i] = static_cast<std::int16_t>(i * 977u);
+        }
+        for (std::size_t i = 0; i < piano.size(); ++i) {
+            piano[i] = static_cast<std::int16_t>(30000 - i * 313u);
+        }
+        vt::WriteFile(dir / "kick.wav", vt::WavBuilder::Canonical(1, 44100, 16, kick));
+        vt::WriteFile(dir / "piano.wav", vt::WavBuilder::Canonical(2, 44100, 16, piano));
+        program->SetProgramPath(dir / "Bass.vmp", true);
+        for (const char* name : {"kick.wav", "piano.wav"}) {
+            program::WavInfo wav(messages);
+            ASSERT_TRUE(wav.Open(name));
+            program->InitSampleEntry(program->sampleCount, name, wav);
+            ++program->sampleCount;
+        }
+        program->samples[1].sample.sendMode = program::sendStereo;
+        settings.samplerModel = 0;
+        settings.midiOutDevice = 0;
+        settings.midiInDevice = 0;
+        settings.maxProgram = 254;
+        settings.maxSample = 255;
+    }
+    void TearDown() override { std::filesystem::current_path(startDirectory); }
+
+    struct Run {
+        SendCommand::Outcome outcome;
+        Bytes bytes;
+        milliseconds elapsed;
+        std::vector<std::string> lines;
+    };
+
+    // A closed-loop send to `model` through a sampler answering by `script`.
+    Run Send(std::int32_t model, SamplerScript script) {
+        vt::FakeWaitClock clock;
+        script.family = SamplerModel::Family(model);
+        loopback = std::make_unique<Loopback>(clock, script);
+        MidiOutPort out(*loopback, clock, messages);
+        MidiInPort in(*loopback, clock);
+        AnswerAllUi ui;
+        settings.samplerModel = model;
+        program->nextProgramNumber = 0;
+        program->nextSampleNumber = 0;
+        SendCommand send(*program, settings, out, messages, ui);
+        send.SetReplyPort(&in);
+        const auto outcome = send.OnSendProgram();
+        return {outcome, loopback->AllBytes(),
+                std::chrono::duration_cast<milliseconds>(clock.Elapsed()), ui.lines};
+    }
+    Run OneWay(std::int32_t model) {
+        vt::FakeWaitClock clock;
+        loopback = std::make_unique<Loopback>(clock, SamplerScript{});
+        MidiOutPort out(*loopback, clock, messages);
+        AnswerAllUi ui;
+        settings.samplerModel = model;
+        program->nextProgramNumber = 0;
+        program->nextSampleNumber = 0;
+        const auto outcome = SendCommand(*program, settings, out, messages, ui).OnSendProgram();
+        return {outcome, loopback->AllBytes(),
+                std::chrono::duration_cast<milliseconds>(clock.Elapsed()), ui.lines};
+    }
+
+    std::vector<std::int16_t> Frames(int entry, int part) {
+        const program::SampleBlock& sample = program->samples[entry].sample;
+        program::WavInfo wav(messages);
+        EXPECT_TRUE(wav.Open(program::FieldText(sample.fileName)));
+        std::vector<std::int16_t> frames;
+        for (std::uint32_t i = 0; i < sample.lengthWords; ++i) {
+            frames.push_back(static_cast<std::int16_t>(wav.ReadFrame(part)));
+        }
+        return frames;
+    }
+
+    std::filesystem::path startDirectory;
+    vt::TempDir dir;
+    vt::RecordingMessages messages;
+    SamplerSettings settings;
+    std::unique_ptr<program::Program> program = std::make_unique<program::Program>();
+    std::unique_ptr<Loopback> loopback;
+};
+
+TEST_F(ClosedLoopTest, ASilentSamplerGetsTheOneWayBytesAndOnlyTheListeningWindowsAreAdded) {
+    for (const std::int32_t model : {0, 8}) {
+        SCOPED_TRACE("model " + std::to_string(model));
+        const Run oneWay = OneWay(model);
+        const Run silent = Send(model, Silent());
+        ASSERT_EQ(silent.outcome, SendCommand::Outcome::sent);
+        EXPECT_EQ(silent.bytes, oneWay.bytes);
+        // SDS listens 2 s after each of the 3 Dump Headers; the S1000 family listens during the
+        // 600 ms it waited anyway.
+        EXPECT_EQ(silent.elapsed - oneWay.elapsed,
+                  model == 0 ? milliseconds(3 * 2000) : milliseconds(0));
+        EXPECT_EQ(silent.lines[1], "  ...one-way");
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(ClosedLoopTest, AnsweredPartsSkipTheFixedWaitsAndNakedPacketsAreSentAgain) {
+    const Run oneWay = OneWay(8);
+    SamplerScript script;
+    script.nakPackets = {1, 4};
+    const Run run = Send(8, script);
+    ASSERT_EQ(run.outcome, SendCommand::Outcome::sent);
+    EXPECT_EQ(run.lines[1], "  ...with handshake");
+    EXPECT_EQ(run.lines.back(), "Packets sent again: 2");
+    // Each of the 3 parts saves its 600 ms header wait and its 700 ms wait after the data.
+    EXPECT_LT(run.elapsed, oneWay.elapsed - milliseconds(3 * 1300) + milliseconds(100));
+
+    const auto& got = loopback->sampler.Decoder().Samples();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].frames, Frames(0, 0));
+    EXPECT_EQ(got[1].frames, Frames(1, 1));
+    EXPECT_EQ(got[2].frames, Frames(1, 2));
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(ClosedLoopTest, WaitHoldsTheSenderAndCancelStopsIt) {
+    const Run clean = Send(0, SamplerScript{});
+    SamplerScript wait;
+    wait.waitPacket = 1;
+    wait.waitTime = milliseconds(1500);
+    const Run held = Send(0, wait);
+    ASSERT_EQ(held.outcome, SendCommand::Outcome::sent);
+    // The ACK comes 1.5 s after the packet began, while the packet itself took its wire time.
+    EXPECT_GE(held.elapsed - clean.elapsed,
+              milliseconds(1500) - 127 * MidiOutPort::wireTimePerByte);
+    EXPECT_EQ(held.bytes, clean.bytes);
+
+    SamplerScript cancel;
+    cancel.cancelPacket = 4; // the second packet of the second part
+    const Run cancelled = Send(0, cancel);
+    EXPECT_EQ(cancelled.outcome, SendCommand::Outcome::stopped);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "The sampler cancelled the transfer.");
+    // Header, 3 packets; header, 2 packets; nothing after the cancelled packet.
+    EXPECT_EQ(cancelled.bytes.size(), 2 * 21 + 5 * 127u);
+    EXPECT_FALSE(loopback->open);
+
+    // Cancelled at the Dump Header: not one packet follows.
+    vt::FakeWaitClock clock;
+    loopback = std::make_unique<Loopback>(clock, Silent());
+    loopback->cancelHeaders = true;
+    MidiOutPort out(*loopback, clock, messages);
+    MidiInPort in(*loopback, clock);
+    AnswerAllUi ui;
+    SendCommand send(*program, settings, out, messages, ui);
+    send.SetReplyPort(&in);
+    EXPECT_EQ(send.OnSendProgram(), SendCommand::Outcome::stopped);
+    EXPECT_EQ(loopback->AllBytes().size(), 21u);
+
+    // The user cancels while the sampler holds the sender with WAIT: the hold ends, the numbers
+    // stay, and the sampler is told with CANCEL for the packet it holds.
+    SamplerScript hold;
+    hold.waitPacket = 1;
+    hold.waitTime = std::chrono::hours(1);
+    vt::FakeWaitClock holdClock;
+    hold.family = SamplerFamily::sds;
+    loopback = std::make_unique<Loopback>(holdClock, hold);
+    MidiOutPort holdOut(*loopback, holdClock, messages);
+    MidiInPort holdIn(*loopback, holdClock);
+    holdIn.SetIdleHook([&] {
+        if (holdClock.Elapsed() > std::chrono::seconds(5)) {
+            holdOut.RequestCancel();
+        }
+    });
+    program->nextSampleNumber = 0;
+    SendCommand held(*program, settings, holdOut, messages, ui);
+    held.SetReplyPort(&holdIn);
+    EXPECT_EQ(held.OnSendProgram(), SendCommand::Outcome::interrupted);
+    EXPECT_LT(holdClock.Elapsed(), std::chrono::seconds(6));
+    EXPECT_EQ(program->nextSampleNumber, 0);
+    const Bytes all = loopback->AllBytes();
+    ASSERT_EQ(all.size(), 21 + 2 * 127u + 6);
+    EXPECT_EQ(Bytes(all.end() - 6, all.end()), (Bytes{0xF0, 0x7E, 0x00, 0x7D, 0x01, 0xF7}));
+    EXPECT_EQ(messages.messages.back().text, "Transfer cancelled: 0 of 3 sample parts sent.");
+}
+
+TEST_F(ClosedLoopTest, AnAkaiRefusalStopsTheSendAndNamesWhatWasRefused) {
+    const Run clean = Send(8, SamplerScript{});
+    ASSERT_EQ(clean.outcome, SendCommand::Outcome::sent);
+    vt::FakeWaitClock clock;
+    loopback = std::make_unique<Loopback>(clock, SamplerScript{SamplerFamily::s1000});
+    loopback->refuseKeygroups = true;
+    MidiOutPort out(*loopback, clock, messages);
+    MidiInPort in(*loopback, clock);
+    AnswerAllUi ui;
+    program->nextProgramNumber = 1;
+    SendCommand send(*program, settings, out, messages, ui);
+    send.SetReplyPort(&in);
+    EXPECT_EQ(send.OnSendProgram(), SendCommand::Outcome::stopped);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "The sampler refused keygroup 0 of program#1.");
+}
+
+TEST_F(ClosedLoopTest, S900BlockNaksAreCountedAndReportedAtTheEnd) {
+    SamplerScript script;
+    script.nakPackets = {0, 1};
+    const Run run = Send(2, script);
+    EXPECT_EQ(run.outcome, SendCommand::Outcome::sent);
+    EXPECT_EQ(run.bytes, OneWay(2).bytes);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "The sampler reported 2 damaged blocks in sample #4.");
+}
+
+} // namespace

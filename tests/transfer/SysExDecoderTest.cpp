@@ -1,0 +1,264 @@
+#include "transfer/SysExDecoder.h"
+
+#include "program/WavInfo.h"
+#include "transfer/CaptureMidiDriver.h"
+#include "transfer/SamplerReply.h"
+#include "transfer/SendCommand.h"
+
+#include "support/RecordingMessages.h"
+#include "support/WavBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace velomire::transfer;
+namespace program = velomire::program;
+namespace vt = velomire::testing;
+
+namespace {
+
+class AnswerAllUi : public SendUi {
+public:
+    bool ConfirmSummary(const ProgramSummary&) override { return true; }
+    void AskNumbers(SendNumbers&) override {}
+    void OpenSending(const std::string&) override {}
+    void AddLine(const std::string&) override {}
+    void CloseSending() override {}
+    void SetSampleBar(int) override {}
+    void SetProgramBar(int) override {}
+};
+
+// A program of a mono entry and a stereo entry with every value the messages carry set apart
+// from its default, rendered for one model as `velomire-cli render` does.
+class RoundTripTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        startDirectory = std::filesystem::current_path();
+        // Values that use every bit of a 16-bit word, different on the two channels.
+        std::vector<std::int16_t> mono(333);
+        std::vector<std::int16_t> stereo(2 * 250);
+        for (std::size_t i = 0; i < mono.size(); ++i) {
+            mono[i] = static_cast<std::int16_t>(i * 40503u);
+        }
+        for (std::size_t i = 0; i < stereo.size(); ++i) {
+            stereo[i] = static_cast<std::int16_t>(i % 2 == 0 ? i * 7919u : 32767 - i * 131u);
+        }
+        vt::WriteFile(dir / "kick.wav", vt::WavBuilder::Canonical(1, 22050, 16, mono));
+        vt::WriteFile(dir / "pad.wav", vt::WavBuilder::Canonical(2, 44100, 16, stereo));
+        program->SetProgramPath(dir / "Drums.vmp", true);
+        Add("kick.wav");
+        Add("pad.wav");
+        program::SampleEntry& kick = program->samples[0];
+        program::SetFieldText(kick.sample.sampleName, "Kick 1");
+        kick.sample.rootKey = 48;
+        kick.sample.loopMode = program::loopNormal;
+        kick.sample.SetLoop(0, {300, 100, 7});
+        kick.sample.SetLoop(1, {200, 64, 0});
+        kick.sample.tuneOffset = -300;
+        kick.keygroup.lowKey = 36;
+        kick.keygroup.highKey = 40;
+        kick.keygroup.keygroupTune = -12;
+        kick.keygroup.output = 3;
+        kick.keygroup.keygroupWords[6] = 55;
+        program->samples[1].sample.sendMode = program::sendStereo;
+        program->header.programParams[3] = 77;
+        settings.maxProgram = 254;
+        settings.maxSample = 255;
+        settings.midiOutDevice = 0;
+        settings.midiChannel = 2;
+        settings.exclusiveChannel = 5;
+    }
+    void TearDown() override { std::filesystem::current_path(startDirectory); }
+
+    void Add(const std::string& name) {
+        program::WavInfo wav(messages);
+        ASSERT_TRUE(wav.Open(name));
+        program->InitSampleEntry(program->sampleCount, name, wav);
+        ++program->sampleCount;
+    }
+
+    std::vector<std::uint8_t> Render(std::int32_t model) {
+        CaptureMidiDriver capture;
+        InstantWaitClock clock;
+        MidiOutPort port(capture, clock, messages);
+        settings.samplerModel = model;
+        program->nextProgramNumber = 0;
+        program->nextSampleNumber = 0;
+        EXPECT_EQ(SendCommand(*program, settings, port, messages, ui).OnSendProgram(),
+                  SendCommand::Outcome::sent);
+        return capture.bytes;
+    }
+
+    // The frames of one part as the senders read them.
+    std::vector<std::int16_t> Frames(int entry, int part) {
+        const program::SampleBlock& sample = program->samples[entry].sample;
+        program::WavInfo wav(messages);
+        EXPECT_TRUE(wav.Open(program::FieldText(sample.fileName)));
+        wav.Seek(sample.soundStart);
+        std::vector<std::int16_t> frames;
+        for (std::uint32_t i = 0; i < sample.lengthWords; ++i) {
+            frames.push_back(static_cast<std::int16_t>(wav.ReadFrame(part)));
+        }
+        return frames;
+    }
+
+    std::filesystem::path startDirectory;
+    vt::TempDir dir;
+    vt::RecordingMessages messages;
+    AnswerAllUi ui;
+    SamplerSettings settings;
+    std::unique_ptr<program::Program> program = std::make_unique<program::Program>();
+};
+
+TEST_F(RoundTripTest, EveryModelGivesBackItsFramesAndStoredFields) {
+    for (std::int32_t model = 0; model < SamplerModel::count; ++model) {
+        SCOPED_TRACE("model " + std::to_string(model));
+        const DecodeResult decoded = DecodeSysExStream(Render(model));
+        ASSERT_FALSE(decoded.error) << decoded.error->offset << ": " << decoded.error->text;
+        const SamplerFamily family = SamplerModel::Family(model);
+        ASSERT_EQ(decoded.samples.size(), 3u);
+
+        const std::pair<int, int> parts[] = {{0, 0}, {1, 1}, {1, 2}};
+        for (std::size_t i = 0; i < 3; ++i) {
+            const auto [entry, part] = parts[i];
+            const DecodedSample& got = decoded.samples[i];
+            const program::SampleBlock& sent = program->samples[entry].sample;
+            EXPECT_EQ(got.family, family);
+            EXPECT_EQ(got.number, sent.samplerSampleNumber[part]);
+            std::vector<std::int16_t> expected = Frames(entry, part);
+            if (family == SamplerFamily::s900) {
+                for (auto& frame : expected) {
+                    frame = static_cast<std::int16_t>(frame & ~0xF); // 12 bits on the wire
+                }
+            }
+            EXPECT_EQ(got.frames, expected) << "part " << i;
+            EXPECT_EQ(got.rate, sent.sampleRate);
+            EXPECT_EQ(FieldNumber(got.fields, "lengthWords"), sent.lengthWords);
+        }
+
+        const DecodedFields& kick = decoded.samples[0].fields;
+        const program::SampleBlock& sent = program->samples[0].sample;
+        const std::uint32_t loopStart = sent.loopAt[0] - sent.loopLength[0] + 1;
+        if (family == SamplerFamily::sds) {
+            EXPECT_EQ(FieldNumber(kick, "channel"), 2);
+            EXPECT_EQ(FieldNumber(kick, "samplePeriodNs"), sent.samplePeriodNs);
+            EXPECT_EQ(FieldNumber(kick, "loopStart"), loopStart);
+            EXPECT_EQ(FieldNumber(kick, "loopEnd"), sent.loopAt[0]);
+            EXPECT_TRUE(decoded.programs.empty());
+            continue;
+        }
+        ASSERT_EQ(decoded.programs.size(), 1u);
+        const DecodedProgram& prog = decoded.programs[0];
+        EXPECT_EQ(prog.number, program->header.programNumber);
+        if (family == SamplerFamily::s900) {
+            EXPECT_EQ(FieldString(kick, "sampleName"), "Kick 1    ");
+            EXPECT_EQ(FieldNumber(kick, "rootKey"), 48);
+            EXPECT_EQ(FieldString(kick, "loopMode"), "L");
+            EXPECT_EQ(FieldNumber(kick, "loopStart"), loopStart);
+            EXPECT_EQ(FieldNumber(kick, "loopLength"), 100);
+            EXPECT_EQ(FieldNumber(kick, "endPoint"), sent.endPoint);
+            EXPECT_EQ(FieldString(decoded.samples[2].fields, "sampleName"), "pad     -R");
+            EXPECT_EQ(FieldString(prog.fields, "programName"), "Drums     ");
+            ASSERT_EQ(prog.keygroups.size(), 3u);
+            EXPECT_EQ(FieldNumber(prog.keygroups[0], "lowKey"), 36);
+            EXPECT_EQ(FieldNumber(prog.keygroups[0], "output"), 3);
+            EXPECT_EQ(FieldNumber(prog.keygroups[2], "output"), 9);
+            continue;
+        }
+        EXPECT_EQ(FieldNumber(kick, "exclusiveChannel"), 5);
+        EXPECT_EQ(FieldNumber(kick, "blockBytes"), model == SamplerModel::s1000 ? 150 : 192);
+        EXPECT_EQ(FieldString(kick, "sampleName"), "KICK 1      ");
+        EXPECT_EQ(FieldNumber(kick, "rootKey"), 48);
+        EXPECT_EQ(FieldNumber(kick, "tuneOffset"), -300);
+        EXPECT_EQ(FieldNumber(kick, "endPoint"), sent.endPoint);
+        const auto list = [](const DecodedFields& fields, std::string_view name) {
+            for (const auto& field : fields) {
+                if (field.name == name) {
+                    return std::get<std::vector<std::int64_t>>(field.value);
+                }
+            }
+            return std::vector<std::int64_t>{};
+        };
+        EXPECT_EQ(list(kick, "loopAt")[0], 300);
+        EXPECT_EQ(list(kick, "loopLength")[1], 64);
+        EXPECT_EQ(list(kick, "loopDwell")[0], 7);
+        EXPECT_EQ(list(prog.fields, "programParams")[3], 77);
+        EXPECT_EQ(list(prog.fields, "programParams")[27], 2);
+        ASSERT_EQ(prog.keygroups.size(), 2u);
+        EXPECT_EQ(FieldNumber(prog.keygroups[0], "highKey"), 40);
+        EXPECT_EQ(FieldNumber(prog.keygroups[0], "keygroupTune"), -12);
+        EXPECT_EQ(list(prog.keygroups[0], "keygroupWords")[6], 55);
+        EXPECT_EQ(FieldString(prog.keygroups[1], "zone2SampleName"), "PAD       -R");
+        EXPECT_EQ(list(prog.keygroups[1], "zone1VelocityWords")[2], -50);
+    }
+}
+
+TEST_F(RoundTripTest, TheFirstMalformedMessageIsNamedByItsOffset) {
+    const std::vector<std::uint8_t> clean = Render(SamplerModel::sds);
+    // Dump Header (21 bytes), then packets of 127 bytes: damage a data byte of the second.
+    std::vector<std::uint8_t> damaged = clean;
+    damaged[21 + 127 + 40] ^= 0x01;
+    DecodeResult decoded = DecodeSysExStream(damaged);
+    ASSERT_TRUE(decoded.error);
+    EXPECT_EQ(decoded.error->offset, 21u + 127u);
+    EXPECT_NE(decoded.error->text.find("checksum"), std::string::npos);
+
+    // A dump cut inside its last packet: the cut message is named.
+    decoded = DecodeSysExStream(std::span(clean).first(clean.size() - 5));
+    ASSERT_TRUE(decoded.error);
+    EXPECT_EQ(decoded.error->offset, clean.size() - 127);
+
+    // A dump cut between packets: the sample that stops short is named by its header.
+    const std::size_t secondHeader = 21 + 9 * 127; // 333 words are 9 packets
+    decoded = DecodeSysExStream(std::span(clean).first(secondHeader + 21 + 127));
+    ASSERT_TRUE(decoded.error);
+    EXPECT_EQ(decoded.error->offset, secondHeader);
+    EXPECT_EQ(decoded.samples.size(), 2u);
+}
+
+TEST_F(RoundTripTest, AResentPacketReplacesTheOneBefore) {
+    std::vector<std::uint8_t> bytes = Render(SamplerModel::sds);
+    // As in a closed-loop trace: packet 0 sent again after a NAK, and a CANCEL the sender sent,
+    // which carries no data.
+    const std::vector<std::uint8_t> packet0(bytes.begin() + 21, bytes.begin() + 21 + 127);
+    bytes.insert(bytes.begin() + 21 + 127, packet0.begin(), packet0.end());
+    const auto cancel = SdsHandshake(SamplerReply::Kind::cancel, 2, 9);
+    bytes.insert(bytes.end(), cancel.begin(), cancel.end());
+    const DecodeResult decoded = DecodeSysExStream(bytes);
+    ASSERT_FALSE(decoded.error) << decoded.error->text;
+    EXPECT_EQ(decoded.samples[0].frames, Frames(0, 0));
+}
+
+TEST(SamplerReply, ReadsTheThreeReplyForms) {
+    const auto nak = ParseSamplerReply(SdsHandshake(SamplerReply::Kind::nak, 3, 17));
+    ASSERT_TRUE(nak);
+    EXPECT_EQ(nak->kind, SamplerReply::Kind::nak);
+    EXPECT_EQ(nak->channel, 3);
+    EXPECT_EQ(nak->packet, 17);
+    const auto wait = ParseSamplerReply(std::vector<std::uint8_t>{0xF0, 0x7E, 0, 0x7C, 0, 0xF7});
+    ASSERT_TRUE(wait);
+    EXPECT_EQ(wait->kind, SamplerReply::Kind::wait);
+
+    const auto s900 = ParseSamplerReply(S900Handshake(SamplerReply::Kind::nak));
+    ASSERT_TRUE(s900);
+    EXPECT_EQ(s900->kind, SamplerReply::Kind::nak);
+    EXPECT_EQ(s900->channel, -1);
+
+    const auto refused = ParseSamplerReply(
+        std::vector<std::uint8_t>{0xF0, 0x47, 0x01, 0x12, 0x48, 0x01, 0x05, 0xF7});
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->Refused());
+    EXPECT_EQ(refused->detail, std::vector<std::uint8_t>{0x05});
+    EXPECT_FALSE(ParseSamplerReply(AkaiReply(1, 0))->Refused());
+
+    // Anything else is no reply: another handshake code, a status byte inside, no F7.
+    for (const std::vector<std::uint8_t>& other :
+         {std::vector<std::uint8_t>{0xF0, 0x7E, 0, 0x7B, 0, 0xF7},
+          std::vector<std::uint8_t>{0xF0, 0x7E, 0x90, 0x7F, 0, 0xF7},
+          std::vector<std::uint8_t>{0xF0, 0x7E, 0, 0x7F, 0}}) {
+        EXPECT_FALSE(ParseSamplerReply(other));
+    }
+}
+
+} // namespace
