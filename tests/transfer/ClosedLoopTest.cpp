@@ -249,9 +249,9 @@ TEST_F(ClosedLoopTest, WaitHoldsTheSenderAndCancelStopsIt) {
         }
     });
     program->nextSampleNumber = 0;
-    SendCommand held(*program, settings, holdOut, messages, ui);
-    held.SetReplyPort(&holdIn);
-    EXPECT_EQ(held.OnSendProgram(), SendCommand::Outcome::interrupted);
+    SendCommand holding(*program, settings, holdOut, messages, ui);
+    holding.SetReplyPort(&holdIn);
+    EXPECT_EQ(holding.OnSendProgram(), SendCommand::Outcome::interrupted);
     EXPECT_LT(holdClock.Elapsed(), std::chrono::seconds(6));
     EXPECT_EQ(program->nextSampleNumber, 0);
     const Bytes all = loopback->AllBytes();
