@@ -110,8 +110,14 @@ if(NOT EMULATOR)
     run_cli(0 info Esc.vmp)
     expect_match("${cli_out}" "fileName: \"\\\\x1B\\[31mred.wav\"")
 endif()
-run_cli(1 info "${esc}[2Jgone\nnext.vmp")
-if(cli_out MATCHES "${esc}" OR cli_err MATCHES "${esc}" OR cli_err MATCHES "gone\n")
+# DEL and a C1 control (U+009B, CSI, as UTF-8) too.
+string(ASCII 127 del)
+string(ASCII 194 155 csi)
+run_cli(1 info "${esc}[2Jgone\nnext${del}${csi}.vmp")
+string(FIND "${cli_out}${cli_err}" "${del}" raw_del)
+string(FIND "${cli_out}${cli_err}" "${csi}" raw_csi)
+if(cli_out MATCHES "${esc}" OR cli_err MATCHES "${esc}" OR cli_err MATCHES "gone\n" OR
+   NOT raw_del EQUAL -1 OR NOT raw_csi EQUAL -1)
     message(FATAL_ERROR "raw bytes reached the terminal:\n${cli_out}${cli_err}")
 endif()
 
