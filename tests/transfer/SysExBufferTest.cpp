@@ -136,9 +136,9 @@ TEST_F(SysExBufferTest, ChecksumXorsFromTheMarkOnlyAndClearResetsTheMark) {
     buffer.MarkChecksumStart(); // at 9: Clear must take it back to 0
     buffer.Clear();
     EXPECT_EQ(buffer.Count(), 0u);
-    buffer.AppendBytes(0x11, 0x22);
+    buffer.AppendBytes(0x11, 0x33);
     buffer.AppendChecksum();
-    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("11 22 33")));
+    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("11 33 22")));
 }
 
 TEST_F(SysExBufferTest, GrowsPastInitialCapacityKeepingEveryByteInOrder) {
