@@ -89,9 +89,13 @@ class MainFrameTest : public QObject {
 
 private:
     // Starts the application with these arguments after the program name.
-    bool Start(QStringList arguments = {QStringLiteral("--no-splash")}) {
+    bool Start(
+        QStringList arguments = {QStringLiteral("--no-splash")},
+        std::function<std::unique_ptr<velomire::transfer::MidiDriver>()> makeDriver = [] {
+            return std::make_unique<RecordingMidiDriver>();
+        }) {
         AppServices services;
-        services.makeMidiDriver = [] { return std::make_unique<RecordingMidiDriver>(); };
+        services.makeMidiDriver = std::move(makeDriver);
         app = std::make_unique<CVelomireApp>(services, messages, dialogs);
         arguments.prepend(QStringLiteral("velomire"));
         const bool started = app->InitInstance(arguments);
@@ -157,10 +161,8 @@ private slots:
                  (QStringList{"&New program\tCtrl+N", "&Open program\tCtrl+O",
                               "&Save program\tCtrl+S", "Save program &As...", "-", "Open sample",
                               "-", "Recent File", "-", "E&xit"}));
-    }
 
-    void ToolbarHoldsItsEntriesInOrderWith36PixelButtons() {
-        QVERIFY(Start());
+        // The toolbar: its entries in order, with 36-pixel buttons.
         QToolBar* toolBar = frame->ToolBar();
         QList<int> ids;
         for (QAction* action : toolBar->actions()) {
@@ -174,7 +176,7 @@ private slots:
         QCOMPARE(toolBar->iconSize(), QSize(36, 36));
     }
 
-    void TheViewMenuHidesAndShowsTheBars() {
+    void TheViewMenuHidesAndShowsTheBarsAndTheStatusBarShowsPrompts() {
         QVERIFY(Start());
         QVERIFY(QTest::qWaitForWindowExposed(frame));
         frame->Action(command::viewToolbar)->trigger();
@@ -186,11 +188,8 @@ private slots:
         QVERIFY(frame->ToolBar()->isVisible());
         QVERIFY(frame->statusBar()->isVisible());
         QVERIFY(frame->Action(command::viewToolbar)->isChecked());
-    }
 
-    void TheStatusBarShowsPromptsOverReadyAndTheLockIndicators() {
-        QVERIFY(Start());
-        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        // The status bar shows prompts over "Ready", and the lock indicators.
         QCOMPARE(frame->MessagePane()->text(), QStringLiteral("Ready"));
         QVERIFY(frame->MessagePane()->isVisible());
         frame->Action(command::sendProgram)->showStatusText(frame);
@@ -241,16 +240,11 @@ private slots:
             }
         };
         ClosingDriver* driver = nullptr;
-        AppServices services;
-        services.makeMidiDriver = [&driver] {
+        QVERIFY(Start({QStringLiteral("--no-splash")}, [&driver] {
             auto made = std::make_unique<ClosingDriver>();
             driver = made.get();
             return made;
-        };
-        app = std::make_unique<CVelomireApp>(services, messages, dialogs);
-        QVERIFY(app->InitInstance({QStringLiteral("velomire"), QStringLiteral("--no-splash")}));
-        frame = app->MainFrame();
-        doc = app->Document();
+        }));
 
         const QString wav = demo.filePath(QStringLiteral("click.wav"));
         velomire::testing::WriteFile(wav.toStdString(),
@@ -281,11 +275,12 @@ private slots:
         QCOMPARE(driver->writes.size(), 4u); // the Dump Header and three packets
         driver->writes.clear();
         doc->SetModifiedFlag(false); // no save question to stop the close
-        driver->onWrite = [this, &closeRefused] {
+        const auto closeTheWindow = [this, &closeRefused] {
             QCloseEvent close;
             QApplication::sendEvent(frame, &close);
             closeRefused = !close.isAccepted();
         };
+        driver->onWrite = closeTheWindow;
         frame->Action(command::sendProgram)->trigger();
         QVERIFY(closeRefused);
         QCOMPARE(driver->writes.size(), 4u); // "No": the send went on to its end
@@ -307,11 +302,7 @@ private slots:
         driver->writes.clear();
         messages.messages.clear();
         cancelAnswer = QMessageBox::Yes;
-        driver->onWrite = [this, &closeRefused] {
-            QCloseEvent close;
-            QApplication::sendEvent(frame, &close);
-            closeRefused = !close.isAccepted();
-        };
+        driver->onWrite = closeTheWindow;
         frame->Action(command::sendProgram)->trigger();
         QVERIFY(closeRefused);
         QCOMPARE(driver->writes.size(), 1u);
@@ -321,22 +312,17 @@ private slots:
         QDir::setCurrent(startDirectory);
     }
 
-    void F6AndShiftF6DoNothing() {
+    void AProgramOnTheCommandLineOpensWithoutAnyDialog() {
         QVERIFY(Start({QStringLiteral("--no-splash"), demoProgram}));
+        QCOMPARE(doc->GetProgram().sampleCount, 3);
+        QVERIFY(!frame->Splash());
+        // F6 and Shift+F6 do nothing.
         QVERIFY(QTest::qWaitForWindowExposed(frame));
         QTest::keySequence(frame, QKeySequence(QStringLiteral("F6")));
         QTest::keySequence(frame, QKeySequence(QStringLiteral("Shift+F6")));
         QVERIFY(dialogs.questions.isEmpty());
         QVERIFY(messages.messages.empty());
         QCOMPARE(frame->windowTitle(), QStringLiteral("demo[*] - Velomire 98.05"));
-    }
-
-    void AProgramOnTheCommandLineOpensWithoutAnyDialog() {
-        QVERIFY(Start({QStringLiteral("--no-splash"), demoProgram}));
-        QCOMPARE(frame->windowTitle(), QStringLiteral("demo[*] - Velomire 98.05"));
-        QCOMPARE(doc->GetProgram().sampleCount, 3);
-        QVERIFY(dialogs.questions.isEmpty());
-        QVERIFY(!frame->Splash());
         // Start-up is over: New asks for the new program's file.
         frame->Action(command::fileNew)->trigger();
         QCOMPARE(dialogs.questions.size(), 1);

@@ -5,16 +5,11 @@
 #include "editing/FinishedBlockQueue.h"
 #include "editing/devices/RtAudioOutput.h"
 #include "program/WavInfo.h"
+#include "support/JackServer.h"
 #include "support/RecordingMessages.h"
 #include "support/WavBuilder.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -27,12 +22,13 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 using velomire::editing::AudioError;
 using velomire::editing::BlockPlayer;
 using velomire::editing::FinishedBlockQueue;
 using velomire::editing::RtAudioOutput;
+using velomire::testing::ChildProcess;
+using velomire::testing::JackServer;
+using velomire::testing::OnPath;
 using velomire::testing::RecordingMessages;
 using velomire::testing::TempDir;
 
@@ -41,80 +37,9 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// A fixed name: JACK's registry holds 8 server names and reuses a dead server's entry only for
-// the same name. CTest's "jack" lock keeps the tests that start a server from running together.
 constexpr const char* serverName = "velomire-audio-test";
 constexpr const char* clientName = "velomire-preview-test";
 constexpr std::uint32_t serverRate = 44100;
-
-bool OnPath(const std::string& tool) {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path != nullptr ? path : "");
-    for (std::string dir; std::getline(dirs, dir, ':');) {
-        if (!dir.empty() && access((dir + "/" + tool).c_str(), X_OK) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// A child process with its output in a log file; stopped by its pid, SIGTERM then SIGKILL.
-class Process {
-public:
-    Process(const std::vector<std::string>& args, const std::filesystem::path& log) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        std::vector<char*> argv;
-        for (const auto& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Process() { Stop(); }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    bool Running() {
-        if (pid <= 0) {
-            return false;
-        }
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            pid = -1;
-            return false;
-        }
-        return true;
-    }
-    bool ExitedCleanly() const {
-        return pid == -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-
-    void Stop() {
-        if (!Running()) {
-            return;
-        }
-        kill(pid, SIGTERM);
-        const auto deadline = Clock::now() + 3s;
-        while (Running() && Clock::now() < deadline) {
-            std::this_thread::sleep_for(10ms);
-        }
-        if (Running()) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            pid = -1;
-        }
-    }
-
-private:
-    pid_t pid = -1;
-    int status = 0;
-};
 
 // The standard output of a shell command.
 std::string Output(const std::string& command) {
@@ -163,16 +88,10 @@ protected:
                 GTEST_SKIP() << tool << " is not installed (Debian: jackd2, jack-tools)";
             }
         }
-        setenv("JACK_DEFAULT_SERVER", serverName, 1);
-        server = std::make_unique<Process>(std::vector<std::string>{"jackd", "-n", serverName, "-r",
-                                                                    "-d", "dummy", "-r",
-                                                                    std::to_string(serverRate)},
-                                           dir / "jackd.log");
-        const auto deadline = Clock::now() + 10s;
-        while (JackPorts().empty() && Clock::now() < deadline) {
-            std::this_thread::sleep_for(100ms);
-        }
-        ASSERT_FALSE(JackPorts().empty()) << "jackd did not start";
+        server = std::make_unique<JackServer>(
+            serverName, std::vector<std::string>{"-r", std::to_string(serverRate)},
+            dir / "jackd.log");
+        ASSERT_TRUE(server->WaitUntilUp(10s)) << "jackd did not start";
 
         output.SetBlockFinished([this](std::uint64_t tag) { finished.Push(tag); });
     }
@@ -180,17 +99,7 @@ protected:
     void TearDown() override {
         player.Close();
         output.Close();
-        if (server) {
-            server->Stop();
-        }
-        // A killed server leaves its shared memory behind.
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error)) {
-            if (entry.path().filename().string().find(std::string("_") + serverName + "_") !=
-                std::string::npos) {
-                std::filesystem::remove(entry.path(), error);
-            }
-        }
+        server.reset();
     }
 
     // What the editor's UI thread does with the output's reports.
@@ -247,7 +156,7 @@ protected:
             << "the stream's port " << port << " is not there";
 
         const auto recording = dir / "recording.wav";
-        Process recorder(
+        ChildProcess recorder(
             {"jack_rec", "-f", recording.string(), "-d", std::to_string(seconds), "-b", "16", port},
             dir / "jack_rec.log");
         ASSERT_TRUE(PumpUntil([&] { return !recorder.Running(); }, 20s)) << "jack_rec did not end";
@@ -307,7 +216,7 @@ protected:
     }
 
     TempDir dir;
-    std::unique_ptr<Process> server;
+    std::unique_ptr<JackServer> server;
     FinishedBlockQueue finished;
     RtAudioOutput output{"jack", clientName};
     RecordingMessages messages;

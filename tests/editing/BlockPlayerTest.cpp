@@ -189,22 +189,13 @@ TEST_F(BlockPlayerTest, PlayWithNoPartPlaysTheWholeSampleOnce) {
     ASSERT_TRUE(player.OnPlay());
     while (ReturnOldest()) {
     }
-
-    std::vector<std::int16_t> played;
-    for (const auto& block : output.blocks) {
-        played.insert(played.end(), block.frames.begin(), block.frames.end());
-    }
-    EXPECT_EQ(played, sample);
+    EXPECT_EQ(Played(), sample);
     EXPECT_EQ(output.blocks.back().Bytes(), 7232u);
 }
 
-TEST_F(BlockPlayerTest, StopWhenNothingIsOpenDoesNothing) {
-    player.OnStop();
-    EXPECT_TRUE(output.calls.empty());
-    EXPECT_FALSE(player.IsOpen());
-}
-
 TEST_F(BlockPlayerTest, ClosingWhileALoopPlaysStopsClosesAndReleasesTheBlocks) {
+    player.OnStop(); // nothing open: nothing happens
+    EXPECT_FALSE(player.IsOpen());
     player.SetRegion(500, 599);
     player.SetLooping(true);
     ASSERT_TRUE(player.OnPlay());
@@ -296,22 +287,18 @@ TEST_F(BlockPlayerTest, LoopTurnedOffWhilePlayingEndsItsRoundAndTheCursorFollows
     }
 }
 
-TEST_F(BlockPlayerTest, CursorOfARegionOfOneBlockStartsAtTheRegion) {
-    player.SetRegion(2000, 2099);
-    ASSERT_TRUE(player.OnPlay());
-    output.played = 10;
-    EXPECT_EQ(player.CursorFrame(), 2010);
-}
-
-TEST_F(BlockPlayerTest, CursorOfALongRegionFollowsTheBlocksAsTheyAreRefilled) {
-    player.SetRegion(1000, 20999);
-    ASSERT_TRUE(player.OnPlay());
-    output.played = 9000;
-    EXPECT_EQ(player.CursorFrame(), 10000);
-    ReturnOldest();
-    EXPECT_EQ(player.CursorFrame(), 10000);
-    output.played = 19000;
-    EXPECT_EQ(player.CursorFrame(), 20000);
+TEST_F(BlockPlayerTest, CursorOfARegionStartsAtItAndFollowsTheBlocksAsTheyAreRefilled) {
+    // A region of one block, and one that the refills carry on.
+    for (const auto& [first, last] : {std::pair{2000, 2099}, std::pair{1000, 20999}}) {
+        SCOPED_TRACE(last);
+        output.blocks.clear();
+        player.SetRegion(first, last);
+        ASSERT_TRUE(player.OnPlay());
+        ASSERT_NO_FATAL_FAILURE(ExpectCursorOnPlayedSamples(0));
+        if (ReturnOldest()) {
+            ASSERT_NO_FATAL_FAILURE(ExpectCursorOnPlayedSamples(1));
+        }
+    }
 }
 
 TEST_F(BlockPlayerTest, FailedOpeningShowsTheMappedMessageStopsTheCursorAndKeepsNothing) {

@@ -138,17 +138,16 @@ private:
 
     static WaveformWidget* Picture(CLoopEditorDlg& dialog) { return dialog.Waveform(); }
 
-    std::filesystem::path startDirectory;
     std::unique_ptr<TempDir> directory;
+    std::unique_ptr<velomire::testing::WorkingDirectoryGuard> inDirectory;
     RecordingMessages messages;
     ReportingAudioOutput output;
     SampleBlock block;
 
 private slots:
     void init() {
-        startDirectory = std::filesystem::current_path();
         directory = std::make_unique<TempDir>();
-        std::filesystem::current_path(directory->Path());
+        inDirectory = std::make_unique<velomire::testing::WorkingDirectoryGuard>(directory->Path());
         velomire::testing::WriteFile("loop.wav", WavBuilder::Canonical(1, rate, 16, Frames()));
         messages = {};
         output = {};
@@ -156,7 +155,7 @@ private slots:
     }
 
     void cleanup() {
-        std::filesystem::current_path(startDirectory);
+        inDirectory.reset();
         directory.reset();
     }
 
@@ -235,6 +234,8 @@ private slots:
         QCOMPARE(picture->Painter().RenderCount(), drawn + 1);
     }
 
+    // Where each zoom and scroll leaves the view is WaveformView's; here the buttons and the bar
+    // reach it and the bar follows it.
     void ZoomButtonsAndTheScrollBarMoveTheView() {
         auto dialog = Open();
         const auto& view = dialog->Model().View();
@@ -243,22 +244,17 @@ private slots:
 
         Click(*dialog, QStringLiteral("Zoom in"));
         QCOMPARE(view.ViewStart(), 4999);
-        QCOMPARE(view.ViewEnd(), 15000);
         QVERIFY(bar->isEnabled());
         QCOMPARE(bar->maximum(), 32767);
         QCOMPARE(bar->value(), view.Thumb());
-        QCOMPARE(bar->value(), 16383);
 
         bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
         QVERIFY(view.ViewStart() > 4999);
-        QCOMPARE(view.ViewEnd() - view.ViewStart(), 10001);
         QCOMPARE(bar->value(), view.Thumb());
         bar->setSliderPosition(0); // dragging the thumb to the left end
         QCOMPARE(view.ViewStart(), 0);
-        QCOMPARE(view.ViewEnd(), 10001);
 
         Click(*dialog, QStringLiteral("Zoom out"));
-        QCOMPARE(view.ViewStart(), 0);
         QCOMPARE(view.ViewEnd(), 15001);
 
         Click(*dialog, QStringLiteral("Sound"));
@@ -270,7 +266,6 @@ private slots:
         Click(*dialog, QStringLiteral("Zoom All"));
         QCOMPARE(view.ViewStart(), 0);
         QCOMPARE(view.ViewEnd(), 19999);
-        QCOMPARE(bar->value(), 0);
         QVERIFY(!bar->isEnabled());
         QCOMPARE(dialog->Model().CurrentPart(), LoopEditorModel::noPart);
         QVERIFY(!Button(*dialog, QStringLiteral("Sound"))->isChecked());

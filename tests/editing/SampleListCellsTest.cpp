@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace velomire::editing;
 using velomire::program::SampleEntry;
 using velomire::program::SetFieldText;
@@ -57,24 +59,22 @@ TEST(SampleListCells, AMonoRowShowsEveryCellInPlainDecimalAndNoteNames) {
                                                           "2", "C0", "C3", "G8", "6"}));
 }
 
-TEST(SampleListCells, AStereoRowNamesItsOutputPair) {
+// A stereo row names its output pair, an odd output the two outputs the keygroup message sends;
+// left and right rows show one output, like mono. An unknown send mode leaves the mode empty, and
+// a column past the last is empty.
+TEST(SampleListCells, ModeAndOutputCellsNameWhatTheSamplerUses) {
     EXPECT_EQ(Cells(Row(3, 4))[1], "Stereo");
-    EXPECT_EQ(SampleListCells::OutText(3, 0), "1-2");
-    EXPECT_EQ(SampleListCells::OutText(3, 2), "3-4");
-    EXPECT_EQ(SampleListCells::OutText(3, 4), "5-6");
-    EXPECT_EQ(SampleListCells::OutText(3, 6), "7-8");
-}
-
-TEST(SampleListCells, AnOddStereoOutputNamesTheTwoOutputsTheKeygroupMessageSends) {
-    EXPECT_EQ(SampleListCells::OutText(3, 5), "6-7");
-    EXPECT_EQ(SampleListCells::OutText(3, 7), "8-1");
-}
-
-TEST(SampleListCells, LeftAndRightRowsShowOneOutputLikeMono) {
-    EXPECT_EQ(SampleListCells::OutText(1, 7), "8");
-    EXPECT_EQ(SampleListCells::OutText(2, 0), "1");
     EXPECT_EQ(SampleListCells::ModeText(1), "Left");
     EXPECT_EQ(SampleListCells::ModeText(2), "Right");
+    EXPECT_EQ(SampleListCells::ModeText(4), "");
+    EXPECT_EQ(SampleListCells::ModeText(-1), "");
+    EXPECT_EQ(SampleListCells::Text(Row(0, 0), 10), "");
+    const std::tuple<std::int16_t, std::int16_t, const char*> outputs[] = {
+        {3, 0, "1-2"}, {3, 2, "3-4"}, {3, 4, "5-6"}, {3, 6, "7-8"},
+        {3, 5, "6-7"}, {3, 7, "8-1"}, {1, 7, "8"},   {2, 0, "1"}};
+    for (const auto& [mode, output, text] : outputs) {
+        EXPECT_EQ(SampleListCells::OutText(mode, output), text) << mode << " / " << output;
+    }
 }
 
 TEST(SampleListCells, LoopCellIsEmptyUnlessTheSampleLoops) {
@@ -82,12 +82,6 @@ TEST(SampleListCells, LoopCellIsEmptyUnlessTheSampleLoops) {
     EXPECT_EQ(SampleListCells::LoopText(1, 1), "1");
     EXPECT_EQ(SampleListCells::LoopText(2, 4), "");
     EXPECT_EQ(SampleListCells::LoopText(3, 4), "");
-}
-
-TEST(SampleListCells, UnknownSendModeLeavesTheModeCellEmpty) {
-    EXPECT_EQ(SampleListCells::ModeText(4), "");
-    EXPECT_EQ(SampleListCells::ModeText(-1), "");
-    EXPECT_EQ(SampleListCells::Text(Row(0, 0), 10), "");
 }
 
 TEST(SampleListCells, RenameKeepsAtMost19BytesWithoutSplittingACharacter) {

@@ -132,16 +132,11 @@ private slots:
         QCOMPARE(view->palette().color(QPalette::Text), QColor(255, 255, 0));
     }
 
+    // What each cell says is SampleListCells'; here the cells reach the view in their columns.
     void CellsShowOutputsAndLoopsAsTheSamplerUsesThem() {
         FillProgram();
-        const QStringList tone = {QStringLiteral("tone"),  QStringLiteral("Mono"),
-                                  QStringLiteral("44100"), QStringLiteral("16"),
-                                  QStringLiteral("1000"),  QString(),
-                                  QStringLiteral("C0"),    QStringLiteral("C3"),
-                                  QStringLiteral("B2"),    QStringLiteral("6")};
-        for (int c = 0; c < 10; ++c) {
-            QCOMPARE(Cell(0, c), tone[c]);
-        }
+        QCOMPARE(Cell(0, 0), QStringLiteral("tone"));
+        QCOMPARE(Cell(0, 8), QStringLiteral("B2"));
         QCOMPARE(Cell(1, 9), QStringLiteral("5-6"));
         QCOMPARE(view->model()->index(0, 4).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
                      Qt::AlignHorizontal_Mask,

@@ -48,7 +48,7 @@ TEST_F(WavFilePlayerTest, PlaysAStereoFileAsItsMonoMixAtItsOwnRateAndClosesAtThe
     EXPECT_FALSE(output.IsOpen());
 }
 
-TEST_F(WavFilePlayerTest, FileThatCannotBePlayedGivesOneMessageWithItsName) {
+TEST_F(WavFilePlayerTest, AFileOrDeviceThatCannotPlayGivesOneMessageWithTheFilesName) {
     const auto eightBit = Write("old.wav", WavBuilder::Canonical(1, 22050, 8, {0, 0}));
     const auto missing = (dir / "missing.wav").string();
     for (const auto& file : {eightBit, missing}) {
@@ -58,11 +58,10 @@ TEST_F(WavFilePlayerTest, FileThatCannotBePlayedGivesOneMessageWithItsName) {
                   (std::vector<RecordingMessages::Message>{{"Error: Can't play File !", file}}));
     }
     EXPECT_TRUE(output.calls.empty());
-}
 
-TEST_F(WavFilePlayerTest, DeviceThatCannotBeOpenedGivesTheSameMessage) {
     const auto file = Write("click.wav", WavBuilder::Canonical(1, 44100, 16, {1, 2, 3}));
     output.openResult = AudioStatus::Error(AudioError::Allocated);
+    messages.messages.clear();
     EXPECT_EQ(player.PlayWavFile(file), -1);
     EXPECT_EQ(messages.messages,
               (std::vector<RecordingMessages::Message>{{"Error: Can't play File !", file}}));

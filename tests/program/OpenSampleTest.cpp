@@ -17,17 +17,14 @@ namespace {
 
 class OpenSampleTest : public ::testing::Test {
 protected:
-    void SetUp() override { startDirectory = std::filesystem::current_path(); }
-    void TearDown() override { std::filesystem::current_path(startDirectory); }
-
     std::filesystem::path Wav(const std::string& name, std::uint16_t channels = 1) {
         const std::vector<std::int16_t> samples(1001 * channels, 100);
         WriteFile(dir / name, WavBuilder::Canonical(channels, 44100, 16, samples));
         return dir / name;
     }
 
-    std::filesystem::path startDirectory;
     TempDir dir;
+    velomire::testing::WorkingDirectoryGuard restore; // opening a sample enters its directory
     RecordingMessages messages;
     std::unique_ptr<Program> program = std::make_unique<Program>();
 };

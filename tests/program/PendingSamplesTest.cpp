@@ -14,6 +14,7 @@ using velomire::testing::RecordingMessages;
 using velomire::testing::TempDir;
 using velomire::testing::WavBuilder;
 using velomire::testing::WriteFile;
+using velomire::testing::WriteShortWav;
 using Message = RecordingMessages::Message;
 
 namespace {
@@ -30,19 +31,11 @@ std::vector<std::uint8_t> RowBytes(const SampleEntry& entry) {
 // A program in a temporary directory that is also the working directory, as in the application.
 class PendingSamplesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        startDirectory = std::filesystem::current_path();
-        program->SetProgramPath(dir / "Drums.vmp", true);
-    }
-    void TearDown() override { std::filesystem::current_path(startDirectory); }
-
-    static void MakeWav(const std::string& name, std::uint16_t bits = 16) {
-        WriteFile(name, WavBuilder::Canonical(1, 22050, bits, std::vector<std::int16_t>(64, 5)));
-    }
+    void SetUp() override { program->SetProgramPath(dir / "Drums.vmp", true); }
 
     // A row read from a fresh file, renamed so rows can be told apart by their sample name.
     void AddRow(const std::string& file, const std::string& sampleName) {
-        MakeWav(file);
+        WriteShortWav(file);
         WavInfo wav(messages);
         ASSERT_TRUE(wav.Open(file));
         program->InitSampleEntry(program->sampleCount, file, wav);
@@ -69,8 +62,8 @@ protected:
         return files;
     }
 
-    std::filesystem::path startDirectory;
     TempDir dir;
+    velomire::testing::WorkingDirectoryGuard restore;
     RecordingMessages messages;
     std::unique_ptr<Program> program = std::make_unique<Program>();
     PendingSamples pending;
@@ -83,7 +76,7 @@ TEST_F(PendingSamplesTest, RemovingTheSecondOfThreeAndAddingOneGivesFirstThirdAn
     AddRow("snare.wav", "Snare");
     AddRow("hat.wav", "Hat");
     const auto hat = RowBytes(program->samples[2]);
-    MakeWav("clap.wav");
+    WriteShortWav("clap.wav");
 
     pending.FillFrom(*program);
     EXPECT_EQ(Lines(),
@@ -118,7 +111,7 @@ TEST_F(PendingSamplesTest, FortyFiveFilesGiveFortyAndOneMessagePerAdd) {
     std::vector<std::string> files;
     for (int i = 0; i < 45; ++i) {
         files.push_back("take" + std::to_string(i) + ".wav");
-        MakeWav(files.back());
+        WriteShortWav(files.back());
     }
     pending.FillFrom(*program);
     // Exactly 40 fit without a word.
@@ -138,17 +131,7 @@ TEST_F(PendingSamplesTest, FortyFiveFilesGiveFortyAndOneMessagePerAdd) {
     EXPECT_EQ(program->sampleCount, 40);
 }
 
-TEST_F(PendingSamplesTest, RemovingEverythingEmptiesTheProgram) {
-    AddRow("kick.wav", "Kick");
-    AddRow("snare.wav", "Snare");
-    pending.FillFrom(*program);
-    pending.Remove({0, 1});
-    EXPECT_EQ(pending.Count(), 0);
-    EXPECT_TRUE(pending.ApplyTo(*program, messages));
-    EXPECT_EQ(program->sampleCount, 0);
-}
-
-TEST_F(PendingSamplesTest, AnUnchangedListChangesNothing) {
+TEST_F(PendingSamplesTest, AnUnchangedListChangesNothingAndAnEmptiedOneEmptiesTheProgram) {
     AddRow("kick.wav", "Kick");
     AddRow("snare.wav", "Snare");
     const auto first = RowBytes(program->samples[0]);
@@ -158,12 +141,17 @@ TEST_F(PendingSamplesTest, AnUnchangedListChangesNothing) {
     EXPECT_EQ(program->sampleCount, 2);
     EXPECT_EQ(RowBytes(program->samples[0]), first);
     EXPECT_EQ(RowBytes(program->samples[1]), second);
+
+    pending.Remove({0, 1});
+    EXPECT_EQ(pending.Count(), 0);
+    EXPECT_TRUE(pending.ApplyTo(*program, messages));
+    EXPECT_EQ(program->sampleCount, 0);
 }
 
 TEST_F(PendingSamplesTest, RefusedFileShowsTheReadersMessageAgainAndIsSkipped) {
     AddRow("kick.wav", "Kick");
-    MakeWav("lofi.wav", 8);
-    MakeWav("clap.wav");
+    WriteShortWav("lofi.wav", 8);
+    WriteShortWav("clap.wav");
     pending.FillFrom(*program);
     pending.Add({"lofi.wav", "missing.wav", "clap.wav"}, messages);
     EXPECT_EQ(pending.Count(), 4);
@@ -186,7 +174,7 @@ TEST_F(PendingSamplesTest, ListsSoundFilesOfAnyCaseSortedWithoutRegardToCase) {
     for (const char* name : {"b.WAV", "a.wav", "C.Wav", "d.Flac", "notes.txt", "take.wav.bak",
                              ".hidden.wav", "zz_thirty_nine_characters_long_name.wav",
                              "zz_forty_characters_long_name_for_test.wav"}) {
-        MakeWav(name);
+        WriteShortWav(name);
     }
     std::filesystem::create_directory("folder.wav");
 

@@ -46,30 +46,26 @@ std::vector<std::uint8_t> WithCount(std::vector<std::uint8_t> bytes, std::int32_
 
 } // namespace
 
-TEST(ProgramFile, AnEmptyProgramIs152BytesStartingWithTheIdentifier) {
-    auto program = std::make_unique<Program>();
-    program->header.ResetForNewProgram(0);
-    const auto bytes = ProgramFile::Store(*program);
-    ASSERT_EQ(bytes.size(), 152u);
+// 152 bytes of header, 308 a row; loading gives back every stored byte.
+TEST(ProgramFile, StoresHeaderAndRowsBackToBackAndLoadsEveryByteBack) {
+    auto empty = std::make_unique<Program>();
+    empty->header.ResetForNewProgram(0);
+    const auto header = ProgramFile::Store(*empty);
+    ASSERT_EQ(header.size(), 152u);
     const auto start = Hex("0F 56 65 6C 6F 6D 69 72 65 20 56 39 38 2E 30 35 00 00 00 00");
-    EXPECT_TRUE(BytesEqual(std::span(bytes).first(start.size()), start));
-}
+    EXPECT_TRUE(BytesEqual(std::span(header).first(start.size()), start));
 
-TEST(ProgramFile, TwoSamplesAre768BytesWithTheSecondKeygroupAt692) {
-    auto program = ScrambledProgram(2);
-    const auto bytes = ProgramFile::Store(*program);
-    ASSERT_EQ(bytes.size(), 768u);
+    auto two = ScrambledProgram(2);
+    const auto twoRows = ProgramFile::Store(*two);
+    ASSERT_EQ(twoRows.size(), 768u);
     std::vector<std::uint8_t> keygroup;
     ByteWriter out(keygroup);
-    program->samples[1].keygroup.Write(out);
-    EXPECT_TRUE(BytesEqual(std::span(bytes).subspan(692), keygroup));
-}
+    two->samples[1].keygroup.Write(out);
+    EXPECT_TRUE(BytesEqual(std::span(twoRows).subspan(692), keygroup));
 
-TEST(ProgramFile, LoadingGivesBackEveryStoredByte) {
     auto saved = ScrambledProgram(40);
     const auto bytes = ProgramFile::Store(*saved);
     ASSERT_EQ(bytes.size(), 12472u);
-
     auto loaded = std::make_unique<Program>();
     ASSERT_TRUE(ProgramFile::Load(bytes, *loaded));
     EXPECT_EQ(loaded->sampleCount, 40);

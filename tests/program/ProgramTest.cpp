@@ -17,9 +17,6 @@ namespace {
 
 class ProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override { startDirectory = std::filesystem::current_path(); }
-    void TearDown() override { std::filesystem::current_path(startDirectory); }
-
     // Row 0 filled from an in-memory WAV file of the given shape.
     const SampleBlock& AddWav(const std::string& name, std::uint16_t channels, std::uint32_t rate,
                               std::size_t frames) {
@@ -31,7 +28,7 @@ protected:
         return program->samples[static_cast<std::size_t>(program->sampleCount - 1)].sample;
     }
 
-    std::filesystem::path startDirectory;
+    velomire::testing::WorkingDirectoryGuard restore; // naming the program enters its directory
     RecordingMessages messages;
     std::unique_ptr<Program> program = std::make_unique<Program>();
 };

@@ -56,12 +56,6 @@ std::vector<std::uint8_t> Stored(const SampleEntry& entry) {
 
 class SampleChunksTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        startDirectory = std::filesystem::current_path();
-        std::filesystem::current_path(dir.Path());
-    }
-    void TearDown() override { std::filesystem::current_path(startDirectory); }
-
     // Adds a mono 1001-frame file whose sampler chunks follow the data.
     const SampleEntry& Add(const std::vector<std::uint8_t>& smpl,
                            const std::vector<std::uint8_t>& inst = {}) {
@@ -79,8 +73,8 @@ protected:
         return program->samples[static_cast<std::size_t>(program->sampleCount - 1)];
     }
 
-    std::filesystem::path startDirectory;
     TempDir dir;
+    velomire::testing::WorkingDirectoryGuard inDir{dir.Path()};
     RecordingMessages messages;
     std::unique_ptr<Program> program = std::make_unique<Program>();
 };

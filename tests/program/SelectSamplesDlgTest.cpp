@@ -17,13 +17,11 @@ using namespace velomire::program;
 using velomire::testing::RecordingMessages;
 using velomire::testing::TempDir;
 using velomire::testing::WavBuilder;
+using velomire::testing::WorkingDirectoryGuard;
 using velomire::testing::WriteFile;
+using velomire::testing::WriteShortWav;
 
 namespace {
-
-void MakeWav(const std::string& name, std::uint16_t bits = 16) {
-    WriteFile(name, WavBuilder::Canonical(1, 22050, bits, std::vector<std::int16_t>(64, 5)));
-}
 
 QStringList Texts(const QListWidget* list) {
     QStringList texts;
@@ -72,7 +70,7 @@ private:
         }
     }
     void AddRow(const std::string& file, const std::string& sampleName) {
-        MakeWav(file);
+        WriteShortWav(file);
         WavInfo wav(messages);
         QVERIFY(wav.Open(file));
         program->InitSampleEntry(program->sampleCount, file, wav);
@@ -96,7 +94,7 @@ private:
         return files;
     }
 
-    std::filesystem::path startDirectory;
+    std::unique_ptr<WorkingDirectoryGuard> restore;
     std::unique_ptr<TempDir> dir;
     MessagesSeeingTheBitsLine messages;
     std::vector<std::string> played;
@@ -105,7 +103,7 @@ private:
 };
 
 void SelectSamplesDlgTest::init() {
-    startDirectory = std::filesystem::current_path();
+    restore = std::make_unique<WorkingDirectoryGuard>();
     dir = std::make_unique<TempDir>();
     program = std::make_unique<Program>();
     program->SetProgramPath(dir->Path() / "Drums.vmp", true);
@@ -120,7 +118,7 @@ void SelectSamplesDlgTest::init() {
 
 void SelectSamplesDlgTest::cleanup() {
     dialog.reset();
-    std::filesystem::current_path(startDirectory);
+    restore.reset();
     dir.reset();
 }
 
@@ -128,8 +126,8 @@ void SelectSamplesDlgTest::removingTheSecondOfThreeAndAddingOneGivesFirstThirdAn
     AddRow("kick.wav", "Kick");
     AddRow("snare.wav", "Snare");
     AddRow("hat.wav", "Hat");
-    MakeWav("Clap.WAV");
-    MakeWav("an_unusually_long_file_name_of_the_take.wav"); // 43 characters
+    WriteShortWav("Clap.WAV");
+    WriteShortWav("an_unusually_long_file_name_of_the_take.wav"); // 43 characters
     WriteFile("notes.txt", {});
 
     Open();
@@ -169,22 +167,20 @@ void SelectSamplesDlgTest::anEightBitFileShowsTheMessageAndThenItsValues() {
               WavBuilder::Canonical(2, 44100, 16, std::vector<std::int16_t>(110250 * 2)));
     Open();
 
+    // The texts are InformationTexts' (its own test); here they reach the line for the file
+    // clicked, after the reader's message.
     const QRect lofi = Files()->visualItemRect(Files()->item(0));
     QTest::mouseClick(Files()->viewport(), Qt::LeftButton, {}, lofi.center());
     QCOMPARE(messages.messages.size(), std::size_t{1});
-    QCOMPARE(messages.messages[0].text, std::string("Error: Invalid .Wav File !"));
     QCOMPARE(messages.messages[0].caption, std::string("lofi.wav"));
     QCOMPARE(messages.bitsShownAtMessage, QStringList({QString()}));
-    const std::array<QString, 6> lofiLine{"lofi.wav", "8 Bits",      "Mono",
-                                          "22050 Hz", "44100 Words", "2. Seconds"};
-    QCOMPARE(dialog->InformationLine(), lofiLine);
+    QCOMPARE(dialog->InformationLine()[0], QStringLiteral("lofi.wav"));
     QCOMPARE(messages.bits->text(), QStringLiteral("8 Bits"));
 
     const QRect pad = Files()->visualItemRect(Files()->item(1));
     QTest::mouseClick(Files()->viewport(), Qt::LeftButton, {}, pad.center());
-    const std::array<QString, 6> padLine{"pad.wav",  "16 Bits",      "Stereo",
-                                         "44100 Hz", "110250 Words", "2.5 Seconds"};
-    QCOMPARE(dialog->InformationLine(), padLine);
+    const auto padLine = dialog->InformationLine();
+    QCOMPARE(padLine[5], QStringLiteral("2.5 Seconds"));
 
     // A file gone since the list was made leaves the line as it was.
     std::filesystem::remove("lofi.wav");
@@ -194,7 +190,7 @@ void SelectSamplesDlgTest::anEightBitFileShowsTheMessageAndThenItsValues() {
 }
 
 void SelectSamplesDlgTest::doubleClickPlaysAndClosingStopsThePreview() {
-    MakeWav("kick.wav");
+    WriteShortWav("kick.wav");
     Open();
     const QRect kick = Files()->visualItemRect(Files()->item(0));
     // As the window system delivers it: a click, then the second press as a double click.

@@ -127,4 +127,8 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path, ec);
 }
 
+void WriteShortWav(const std::filesystem::path& path, std::uint16_t bits) {
+    WriteFile(path, WavBuilder::Canonical(1, 22050, bits, std::vector<std::int16_t>(64, 5)));
+}
+
 } // namespace velomire::testing

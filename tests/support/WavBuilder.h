@@ -50,4 +50,26 @@ private:
     std::filesystem::path path;
 };
 
+// Puts the working directory back when it goes; given a directory, enters it meanwhile. Declared
+// after the TempDir it enters, it leaves the directory before the directory is removed.
+class WorkingDirectoryGuard {
+public:
+    explicit WorkingDirectoryGuard(const std::filesystem::path& enter = {})
+        : previous(std::filesystem::current_path()) {
+        if (!enter.empty()) {
+            std::filesystem::current_path(enter);
+        }
+    }
+    ~WorkingDirectoryGuard() { std::filesystem::current_path(previous, ignored); }
+    WorkingDirectoryGuard(const WorkingDirectoryGuard&) = delete;
+    WorkingDirectoryGuard& operator=(const WorkingDirectoryGuard&) = delete;
+
+private:
+    std::filesystem::path previous;
+    std::error_code ignored;
+};
+
+// A 64-frame mono file at 22050 Hz; widths other than 16 bits carry 16-bit data under their header.
+void WriteShortWav(const std::filesystem::path& path, std::uint16_t bits = 16);
+
 } // namespace velomire::testing

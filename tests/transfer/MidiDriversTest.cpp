@@ -3,6 +3,7 @@
 #include "transfer/devices/SystemMidiDriver.h"
 
 #include "support/HexMatch.h"
+#include "support/JackServer.h"
 #include "support/RecordingMidiDriver.h"
 
 #include <gtest/gtest.h>
@@ -21,19 +22,15 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
-
 namespace velomire::transfer {
 namespace {
 
 using std::chrono::milliseconds;
 using velomire::testing::BytesEqual;
+using velomire::testing::ChildProcess;
 using velomire::testing::Hex;
+using velomire::testing::JackServer;
+using velomire::testing::OnPath;
 using velomire::testing::RecordingMidiDriver;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -136,62 +133,6 @@ TEST(SystemMidiDriver, ListsEveryBackEndsPortsInTurnAndRoutesEachCallToItsOwner)
     EXPECT_FALSE(driver.Write(Hex("F0 F7")).ok);
 }
 
-// A child process, ended (SIGTERM, then SIGKILL) and reaped when the guard goes.
-class ChildProcess {
-public:
-    ChildProcess(const std::vector<std::string>& arguments, const std::filesystem::path& output) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~ChildProcess() { Stop(SIGTERM); }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    bool Running() const { return pid > 0; }
-    void Signal(int signal) const {
-        if (pid > 0) {
-            kill(pid, signal);
-        }
-    }
-    // Sends `signal`, waits up to 2 s for the process to end, then kills it.
-    void Stop(int signal) {
-        if (pid <= 0) {
-            return;
-        }
-        kill(pid, SIGCONT);
-        kill(pid, signal);
-        for (int i = 0; i < 200; ++i) {
-            if (waitpid(pid, nullptr, WNOHANG) == pid) {
-                pid = -1;
-                return;
-            }
-            std::this_thread::sleep_for(milliseconds(10));
-        }
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        pid = -1;
-    }
-
-private:
-    pid_t pid = -1;
-};
-
-bool OnPath(const std::string& program) {
-    return std::system(("command -v " + program + " > /dev/null 2>&1").c_str()) == 0;
-}
-
 template <typename Condition> bool WaitFor(Condition condition, milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
@@ -237,23 +178,14 @@ protected:
         if (!OnPath("jackd") || !OnPath("jack_midi_dump") || !OnPath("jack_lsp")) {
             GTEST_SKIP() << "jackd, jack_midi_dump and jack_lsp are needed (Debian: jackd2)";
         }
-        // Our own server name keeps us off any other server on this machine, such as a user's;
-        // every JACK client of this process and its children uses it. The name is fixed: JACK
-        // keeps a registry of at most 8 server names and frees a dead server's entry only when
-        // a server of the same name starts again, so a new name per run would fill it. The
-        // tests that start a server never run at the same time (CTest's "jack" lock).
+        // Our own server name keeps us off any other server on this machine, such as a user's.
         const std::string serverName = "velomire-test";
-        setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
         directory = std::filesystem::temp_directory_path() / serverName;
         std::filesystem::create_directories(directory);
-
-        server.emplace(std::vector<std::string>{"jackd", "-n", serverName, "-r", "-d", "dummy",
-                                                "-r", "44100", "-p", std::to_string(Period())},
+        server.emplace(serverName,
+                       std::vector<std::string>{"-r", "44100", "-p", std::to_string(Period())},
                        directory / "jackd.txt");
-        ASSERT_TRUE(server->Running());
-        ASSERT_TRUE(WaitFor([] { return std::system("jack_lsp > /dev/null 2>&1") == 0; },
-                            milliseconds(5000)))
-            << ReadText(directory / "jackd.txt");
+        ASSERT_TRUE(server->WaitUntilUp(milliseconds(5000))) << ReadText(directory / "jackd.txt");
 
         monitor.emplace(std::vector<std::string>{"jack_midi_dump", "midi_dump"},
                         directory / "midi_dump.txt");
@@ -266,13 +198,6 @@ protected:
         server.reset();
         std::error_code ignored;
         std::filesystem::remove_all(directory, ignored);
-        // A server that ends under its clients leaves their semaphores behind, named after it.
-        const std::string serverPart = "_" + directory.filename().string() + "_";
-        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
-            if (entry.path().filename().string().find(serverPart) != std::string::npos) {
-                std::filesystem::remove(entry.path(), ignored);
-            }
-        }
     }
 
     std::optional<unsigned> DumpPortIndex() {
@@ -285,7 +210,7 @@ protected:
     }
 
     std::filesystem::path directory;
-    std::optional<ChildProcess> server;
+    std::optional<JackServer> server;
     std::optional<ChildProcess> monitor;
     JackMidiDriver driver;
 };
@@ -365,7 +290,7 @@ std::optional<milliseconds> WriteUntilFailure(MidiDriver& driver,
 TEST_F(JackServerTest, AFrozenServerFailsAWriteWithinSecondsAndCloseDoesNotWaitForIt) {
     ASSERT_TRUE(driver.Open(*DumpPortIndex()).ok);
     ASSERT_TRUE(driver.Write(Hex("F0 7E 00 09 01 F7")).ok);
-    server->Signal(SIGSTOP);
+    server->process.Signal(SIGSTOP);
     const auto stopped = std::chrono::steady_clock::now();
     MidiStatus failure;
     const auto after = WriteUntilFailure(driver, stopped, failure);

@@ -123,13 +123,13 @@ private slots:
     void aWholeSendPutsTheSameBytesOnTheWireAsTheCommandLineRender();
 
 private:
-    std::filesystem::path startDirectory;
+    std::unique_ptr<velomire::testing::WorkingDirectoryGuard> restore;
     std::unique_ptr<TempDir> dir;
     std::filesystem::path programPath;
 };
 
 void QtSendTest::init() {
-    startDirectory = std::filesystem::current_path();
+    restore = std::make_unique<velomire::testing::WorkingDirectoryGuard>();
     dir = std::make_unique<TempDir>();
     WriteFile(*dir / "pad.wav", WavBuilder::Canonical(2, 22050, 16, Ramp(2 * 700, 17)));
     WriteFile(*dir / "kick.wav", WavBuilder::Canonical(1, 44100, 16, Ramp(333, -29)));
@@ -148,7 +148,7 @@ void QtSendTest::init() {
 }
 
 void QtSendTest::cleanup() {
-    std::filesystem::current_path(startDirectory);
+    restore.reset();
     dir.reset();
 }
 

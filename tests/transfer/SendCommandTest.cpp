@@ -68,7 +68,6 @@ public:
 class SendCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        startDirectory = std::filesystem::current_path();
         vt::WriteFile(dir / "piano.wav",
                       WavBuilder::Canonical(2, 44100, 16, std::vector<std::int16_t>(200, 7)));
         vt::WriteFile(dir / "kick.wav",
@@ -80,7 +79,6 @@ protected:
         settings.maxSample = 255;
         port.SetTracePath(dir / "trace.chk");
     }
-    void TearDown() override { std::filesystem::current_path(startDirectory); }
 
     void Add(const std::string& name) {
         program::WavInfo wav(messages);
@@ -103,8 +101,8 @@ protected:
         return heads;
     }
 
-    std::filesystem::path startDirectory;
     TempDir dir;
+    vt::WorkingDirectoryGuard restore; // naming the program enters its directory
     RecordingMessages messages;
     RecordingMidiDriver driver;
     FakeWaitClock clock;
@@ -261,13 +259,15 @@ TEST_F(SendCommandTest, TraceHoldsExactlyTheBytesOfTheLastSend) {
     EXPECT_TRUE(vt::BytesEqual(vt::ReadFile(dir / "trace.chk"), driver.AllBytes()));
 }
 
-TEST_F(SendCommandTest, NegativeChannelsAreSentAsZero) {
+TEST_F(SendCommandTest, NegativeChannelsGoAsZeroAndTypedNumbersStayWithinSixteenBits) {
     Add("kick.wav");
     settings.exclusiveChannel = -5;
     settings.midiChannel = -1;
+    ui.typedPrograms = std::numeric_limits<std::int32_t>::max();
     ASSERT_EQ(Send(), SendCommand::Outcome::sent);
     EXPECT_EQ(driver.writes.front()[2], 0x00);
     EXPECT_EQ(driver.writes[1][2], 0x00);
+    EXPECT_EQ(program->nextProgramNumber, 65535 + 1);
 }
 
 TEST_F(SendCommandTest, S900NumbersAbove127AreRefusedBeforeSending) {
@@ -284,13 +284,6 @@ TEST_F(SendCommandTest, S900NumbersAbove127AreRefusedBeforeSending) {
     program->nextSampleNumber = 0;
     EXPECT_EQ(Send(), SendCommand::Outcome::refused);
     EXPECT_TRUE(driver.writes.empty());
-}
-
-TEST_F(SendCommandTest, TypedNumbersAreKeptWithinSixteenBits) {
-    Add("kick.wav");
-    ui.typedPrograms = std::numeric_limits<std::int32_t>::max();
-    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
-    EXPECT_EQ(program->nextProgramNumber, 65535 + 1);
 }
 
 TEST_F(SendCommandTest, TheS1000FamilyRefusesRatesAboveSixteenBitsBeforeSending) {

@@ -49,17 +49,15 @@ TEST_F(SysExBufferTest, NibblesSendLowNibbleFirstAndNegativesAsTwosComplement) {
     EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("0D 0C 0B 0A  0F 0F 0F 0F  0E 0C")));
 }
 
+// A count of eight covers all thirty-two bits.
 TEST_F(SysExBufferTest, SplitBytesSendsTopBitAfterLowSeven) {
     buffer.AppendSplitBytes(0x1234, 4);
     buffer.AppendSplitBytes(0xFF, 2);
     buffer.AppendSplitBytes(44100, 4);
     buffer.AppendSplitBytes(-1, 4);
-    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("34 00 12 00  7F 01  44 00 2C 01  7F 01 7F 01")));
-}
-
-TEST_F(SysExBufferTest, SplitBytesCountEightCoversAllThirtyTwoBits) {
     buffer.AppendSplitBytes(static_cast<std::int32_t>(0x81028304u), 8);
-    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("04 00 03 01 02 00 01 01")));
+    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("34 00 12 00  7F 01  44 00 2C 01  7F 01 7F 01  "
+                                               "04 00 03 01 02 00 01 01")));
 }
 
 TEST_F(SysExBufferTest, CountsBelowOneAppendNothing) {
@@ -71,14 +69,12 @@ TEST_F(SysExBufferTest, CountsBelowOneAppendNothing) {
     EXPECT_EQ(buffer.Count(), 0u);
 }
 
-TEST_F(SysExBufferTest, Sample12KeepsTopTwelveBitsInTwoBytes) {
+TEST_F(SysExBufferTest, SampleWordsKeepTheirTopTwelveBitsInTwoBytesOrAllSixteenInThree) {
     for (std::uint16_t word : {0x0000, 0x8000, 0xFFFF, 0x1234}) {
         buffer.AppendSample12(word);
     }
     EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("00 00  40 00  7F 7C  09 0C")));
-}
-
-TEST_F(SysExBufferTest, Sample16SendsAllSixteenBitsInThreeBytes) {
+    buffer.Clear();
     for (std::uint16_t word : {0x0000, 0x8000, 0xFFFF, 0x1234}) {
         buffer.AppendSample16(word);
     }
@@ -130,22 +126,19 @@ TEST_F(SysExBufferTest, AkaiCharCodeCoversTheTableAndItsNeighbours) {
     }
 }
 
-TEST_F(SysExBufferTest, ChecksumXorsFromTheMarkOnly) {
+TEST_F(SysExBufferTest, ChecksumXorsFromTheMarkOnlyAndClearResetsTheMark) {
     buffer.AppendBytes(0xF0, 0x7E, 0x00, 0x02);
     buffer.MarkChecksumStart();
     buffer.AppendBytes(0x01, 0x02, 0x04, 0x40);
     buffer.AppendChecksum();
     EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("F0 7E 00 02  01 02 04 40  47")));
-}
 
-TEST_F(SysExBufferTest, ClearEmptiesTheBufferAndResetsTheChecksumStart) {
-    buffer.AppendBytes(0x01, 0x02, 0x03, 0x04);
-    buffer.MarkChecksumStart();
+    buffer.MarkChecksumStart(); // at 9: Clear must take it back to 0
     buffer.Clear();
     EXPECT_EQ(buffer.Count(), 0u);
-    buffer.AppendBytes(0x11, 0x22);
+    buffer.AppendBytes(0x11, 0x33);
     buffer.AppendChecksum();
-    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("11 22 33")));
+    EXPECT_TRUE(BytesEqual(buffer.Bytes(), Hex("11 33 22")));
 }
 
 TEST_F(SysExBufferTest, GrowsPastInitialCapacityKeepingEveryByteInOrder) {
