@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
 
     const auto saved = velomire::program::ProgramFile::SaveFile(dir / "demo.vmp", *program);
     if (!saved) {
-        std::cerr << saved.error << '\n';
+        std::cerr << saved.Text() << '\n';
         return 1;
     }
     std::cout << "demo written to " << dir.string() << '\n';

@@ -197,9 +197,9 @@ int Refused(const std::string& message) {
 
 // "p.vmp: Error: Can't open File ! (/home/ann/p.vmp: Permission denied)"
 std::string FileProblem(const std::string& given, const program::FileResult& result) {
-    std::string text = given + ": " + result.error;
-    if (!result.reason.empty()) {
-        text += " (" + result.path + ": " + result.reason + ")";
+    std::string text = given + ": " + result.text;
+    if (!result.detail.empty()) {
+        text += " (" + result.detail + ")";
     }
     return text;
 }

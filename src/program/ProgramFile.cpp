@@ -75,15 +75,15 @@ std::vector<std::uint8_t> ProgramFile::Store(const Program& program) {
 FileResult ProgramFile::Load(std::span<const std::uint8_t> bytes, Program& program) {
     ByteReader in(bytes);
     if (!SkipLeadingText(in)) {
-        return FileResult::Failure(truncatedText);
+        return FileResult::Error(truncatedText);
     }
     const std::int32_t count = in.I32();
     if (!in.Ok()) {
-        return FileResult::Failure(truncatedText);
+        return FileResult::Error(truncatedText);
     }
     if (count < 0 || count > Program::maxSamples) {
-        return FileResult::Failure("Error: This program file names " + std::to_string(count) +
-                                   " samples; a program holds 0 to 40 !");
+        return FileResult::Error("Error: This program file names " + std::to_string(count) +
+                                 " samples; a program holds 0 to 40 !");
     }
 
     // Read into fresh blocks and touch the program only once everything is there.
@@ -95,7 +95,7 @@ FileResult ProgramFile::Load(std::span<const std::uint8_t> bytes, Program& progr
         entry.keygroup.Read(in);
     }
     if (!in.Ok()) {
-        return FileResult::Failure(truncatedText);
+        return FileResult::Error(truncatedText);
     }
     program.header = fresh->header;
     program.samples = fresh->samples;

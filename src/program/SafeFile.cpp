@@ -38,6 +38,11 @@ Written WriteAll(const fs::path& path, std::span<const std::uint8_t> bytes, std:
     return Written::all;
 }
 
+// "path: reason", the detail of a refusal; empty when the system gave no reason.
+std::string SystemDetail(const fs::path& path, const std::string& reason) {
+    return reason.empty() ? std::string() : path.string() + ": " + reason;
+}
+
 } // namespace
 
 bool IsRegularFile(const fs::path& path) {
@@ -50,27 +55,28 @@ FileResult ReadRegularFile(const fs::path& path, std::uintmax_t maxSize,
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (ec) {
-        return FileResult::Failure(cantOpen, path, ec.message());
+        return FileResult::Error(cantOpen, SystemDetail(path, ec.message()));
     }
     if (!fs::is_regular_file(status)) {
-        return FileResult::Failure(cantOpen, path, "not a regular file");
+        return FileResult::Error(cantOpen, SystemDetail(path, "not a regular file"));
     }
     const std::uintmax_t size = fs::file_size(path, ec);
     if (ec) {
-        return FileResult::Failure(cantOpen, path, ec.message());
+        return FileResult::Error(cantOpen, SystemDetail(path, ec.message()));
     }
     if (size > maxSize) {
-        return FileResult::Failure(tooLarge);
+        return FileResult::Error(tooLarge);
     }
     errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        return FileResult::Failure(cantOpen, path, LastSystemReason());
+        return FileResult::Error(cantOpen, SystemDetail(path, LastSystemReason()));
     }
     bytes.assign(static_cast<std::size_t>(size), 0);
     file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (file.gcount() != static_cast<std::streamsize>(bytes.size())) {
-        return FileResult::Failure("Error: Can't read File !", path, LastSystemReason());
+        return FileResult::Error("Error: Can't read File !",
+                                 SystemDetail(path, LastSystemReason()));
     }
     return {};
 }
@@ -88,7 +94,7 @@ FileResult ReplaceFile(const fs::path& path, std::span<const std::uint8_t> bytes
     const fs::file_status old = fs::status(target, ec);
     const bool exists = !ec && fs::exists(old);
     if (exists && !fs::is_regular_file(old)) {
-        return FileResult::Failure(cantWrite, path, "not a regular file");
+        return FileResult::Error(cantWrite, SystemDetail(path, "not a regular file"));
     }
 
     std::random_device random;
@@ -107,28 +113,28 @@ FileResult ReplaceFile(const fs::path& path, std::span<const std::uint8_t> bytes
         reason = ec.message();
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        return FileResult::Failure(cantWrite, path, reason);
+        return FileResult::Error(cantWrite, SystemDetail(path, reason));
     }
     std::error_code ignored;
     fs::remove(temporary, ignored);
     // A temporary file that could not take every byte (a full disk, a size limit) tells that the
     // file itself would not either.
     if (!exists || toTemporary == Written::cutShort) {
-        return FileResult::Failure(cantWrite, path, reason);
+        return FileResult::Error(cantWrite, SystemDetail(path, reason));
     }
 
     // The folder takes no new file (read-only, or no room for the longer name): write the file
     // itself, keeping its old bytes to put back.
     std::vector<std::uint8_t> previous;
     if (!ReadRegularFile(target, fs::file_size(target, ec), {}, previous)) {
-        return FileResult::Failure(cantWrite, path, reason);
+        return FileResult::Error(cantWrite, SystemDetail(path, reason));
     }
     if (WriteAll(target, bytes, reason) == Written::all) {
         return {};
     }
     std::string ignoredReason;
     WriteAll(target, previous, ignoredReason);
-    return FileResult::Failure(cantWrite, path, reason);
+    return FileResult::Error(cantWrite, SystemDetail(path, reason));
 }
 
 } // namespace velomire::program

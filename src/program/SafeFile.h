@@ -1,5 +1,7 @@
 #pragma once
 
+#include "program/Status.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -8,25 +10,9 @@
 
 namespace velomire::program {
 
-// The outcome of reading or writing a file. `error` is the sentence shown to the user; `path` and
-// the system's `reason` are given when the system refused ("Permission denied"), and empty when
-// the file was read but its content refused.
-struct FileResult {
-    bool ok = true;
-    std::string error;
-    std::string path;
-    std::string reason;
-
-    explicit operator bool() const { return ok; }
-    static FileResult Failure(std::string text, const std::filesystem::path& path = {},
-                              std::string reason = {}) {
-        return {false, std::move(text), path.string(), std::move(reason)};
-    }
-    // The sentence, and "path: reason" on a second line when the system gave a reason.
-    std::string Text() const {
-        return reason.empty() ? error : error + "\n" + path + ": " + reason;
-    }
-};
+// Reading and writing files report a Status: the sentence shown to the user ("Error: Can't open
+// File !") and, when the system refused, "path: reason" as its detail.
+using FileResult = Status;
 
 // True for an existing regular file (after following links). Files named by the user or by a
 // program are opened only when this holds: opening a FIFO or a device would wait forever.

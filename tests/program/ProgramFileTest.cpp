@@ -109,10 +109,10 @@ TEST(ProgramFile, RefusedFilesLeaveTheProgramExactlyAsItWas) {
     for (const auto& bytes : bad) {
         const auto result = ProgramFile::Load(bytes, *program);
         EXPECT_FALSE(result);
-        EXPECT_FALSE(result.error.empty());
+        EXPECT_FALSE(result.text.empty());
         EXPECT_TRUE(BytesEqual(ProgramFile::Store(*program), before));
     }
-    EXPECT_NE(ProgramFile::Load(WithCount(canonical, 41), *program).error.find("41"),
+    EXPECT_NE(ProgramFile::Load(WithCount(canonical, 41), *program).text.find("41"),
               std::string::npos);
 }
 
