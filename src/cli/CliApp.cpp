@@ -23,6 +23,7 @@
 #include "transfer/devices/SystemMidiDriver.h"
 #include "transfer/devices/SystemMidiInDriver.h"
 #ifdef __linux__
+#include "transfer/devices/AlsaSeqMidiEndpoint.h"
 #include "transfer/devices/JackMidiEndpoint.h"
 #endif
 #include "transfer/SimulatedSampler.h"
@@ -79,10 +80,12 @@ const char* const usage = R"(usage: velomire-cli COMMAND ...
                                 with --reply-port, closed-loop: the sampler's answers come in
                                 through MIDI input port Q (see ports --input)
   sampler --model M --out DIR [--name NAME] [--nak N,N,...] [--wait N:MS] [--cancel-at N]
-          [--reply-delay MS] [--one-way]
-                                a simulated sampler on JACK (ports NAME:in and NAME:out) that
-                                checks, answers and writes what it receives into DIR, until
-                                interrupted; packets are counted from 0 over the run
+          [--reply-delay MS] [--one-way] [--jack | --alsa]
+                                a simulated sampler with the MIDI ports NAME:in and NAME:out, on
+                                JACK when a JACK server runs, otherwise on the ALSA sequencer
+                                (--jack or --alsa chooses one); it checks, answers and writes
+                                what it receives into DIR, until interrupted; packets are
+                                counted from 0 over the run
   decode DUMP.syx --out DIR     rebuild the samples (16-bit WAV + JSON) and programs (JSON) that
                                 a render output or a trace dump carries
 options of new:
@@ -499,11 +502,17 @@ std::optional<std::set<int>> ParseList(const std::string& text) {
 int CliApp::Sampler(const std::vector<std::string>& args) {
     std::map<std::string, std::string> values;
     bool oneWay = false;
+    bool onlyJack = false;
+    bool onlyAlsa = false;
     const std::vector<std::string> names = {"--model", "--out",       "--name",       "--nak",
                                             "--wait",  "--cancel-at", "--reply-delay"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--one-way") {
             oneWay = true;
+        } else if (args[i] == "--jack") {
+            onlyJack = true;
+        } else if (args[i] == "--alsa") {
+            onlyAlsa = true;
         } else if (std::find(names.begin(), names.end(), args[i]) != names.end()) {
             if (i + 1 >= args.size()) {
                 return UsageError(args[i] + " needs a value");
@@ -516,6 +525,9 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     }
     if (values.count("--model") == 0 || values.count("--out") == 0) {
         return UsageError("sampler needs --model and --out");
+    }
+    if (onlyJack && onlyAlsa) {
+        return UsageError("sampler takes --jack or --alsa, not both");
     }
     const auto model = transfer::SamplerModel::Parse(values["--model"]);
     if (!model) {
@@ -566,15 +578,26 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
 #ifdef __linux__
     const std::string clientName =
         values.count("--name") != 0 ? values["--name"] : "velomire-sampler";
+    // JACK when its server runs (a JACK client never starts one), otherwise the ALSA sequencer.
     std::string error;
-    auto endpoint = transfer::JackMidiEndpoint::Open(clientName, true, true, error);
+    std::unique_ptr<transfer::MidiEndpoint> endpoint;
+    std::string system = "JACK";
+    if (!onlyAlsa) {
+        endpoint = transfer::JackMidiEndpoint::Open(clientName, true, true, error);
+    }
+    if (!endpoint && !onlyJack) {
+        std::string alsaError;
+        endpoint = transfer::AlsaSeqMidiEndpoint::Open(clientName, alsaError);
+        system = "ALSA";
+        error = error.empty() ? alsaError : error + " " + alsaError;
+    }
     if (!endpoint) {
         return Refused(error);
     }
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
-    std::cout << "Listening on " << endpoint->InputName() << ", answering on "
-              << endpoint->OutputName() << std::endl;
+    std::cout << "Listening on " << system << " port " << endpoint->InputName() << ", answering on "
+              << system << " port " << endpoint->OutputName() << std::endl;
 
     transfer::SimulatedSampler sampler(script);
     using Clock = std::chrono::steady_clock;
@@ -634,7 +657,8 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     writeChanged(true);
     return exitOk;
 #else
-    return Refused("the simulated sampler needs JACK, which this system does not have");
+    return Refused(
+        "the simulated sampler needs JACK or the ALSA sequencer, which this system does not have");
 #endif
 }
 

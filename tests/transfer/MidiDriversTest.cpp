@@ -2,6 +2,8 @@
 #include "transfer/devices/JackMidiDriver.h"
 #include "transfer/devices/SystemMidiDriver.h"
 
+#include "support/FakeKernelMidiSink.h"
+#include "support/FakeWaitClock.h"
 #include "support/HexMatch.h"
 #include "support/JackServer.h"
 #include "support/RecordingMidiDriver.h"
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -101,6 +104,41 @@ TEST(AlsaSeqMidiDriver, WithoutASequencerListsNothingAndReportsOpenAndWriteAsErr
     EXPECT_NE(open.text.find("Cannot open the ALSA sequencer: "), std::string::npos) << open.text;
     EXPECT_FALSE(driver.Write(Hex("F0 7E 00 09 01 F7")).ok);
     EXPECT_TRUE(driver.Close().ok);
+}
+
+// The kernel behind a direct SYSEX event: a receiving client whose input is full for a few tries
+// (EAGAIN), in front of a hardware port's output buffer that drains at wire speed and silently
+// drops what does not fit.
+TEST(AlsaSeqOutput, PacesEventsSoAPortNeverOverrunsAndGivesUpOnAStuckReceiverInBoundedTime) {
+    velomire::testing::FakeWaitClock clock;
+    WirePacer pacer(clock);
+    velomire::testing::FakeKernelMidiSink port(clock);
+    int busyTries = 3;
+    std::size_t largest = 0;
+    Bytes delivered;
+    const auto offer = [&](std::span<const std::uint8_t> event) {
+        if (busyTries > 0) {
+            --busyTries;
+            return -EAGAIN;
+        }
+        largest = std::max(largest, event.size());
+        delivered.insert(delivered.end(), event.begin(), event.end());
+        port.Take(event);
+        return 0;
+    };
+    const Bytes message = Concatenate(S900Pieces(80)); // about 10 KB, over twice the buffer
+
+    ASSERT_TRUE(WriteSeqSysEx(pacer, clock, message, offer, {}, "Sampler: in (129:0)"));
+    EXPECT_EQ(delivered, message);
+    EXPECT_LE(largest, 256u);
+    EXPECT_EQ(port.dropped, 0u);
+
+    busyTries = 1 << 30;
+    pacer.Reset();
+    clock.Reset();
+    const MidiStatus stuck = WriteSeqSysEx(pacer, clock, message, offer, {}, "Sampler: in (129:0)");
+    EXPECT_EQ(stuck.text, "The MIDI port Sampler: in (129:0) did not take the data in time.");
+    EXPECT_LT(clock.Elapsed(), milliseconds(1100)); // one event's wire time plus 1 s
 }
 
 TEST(SystemMidiDriver, ListsEveryBackEndsPortsInTurnAndRoutesEachCallToItsOwner) {

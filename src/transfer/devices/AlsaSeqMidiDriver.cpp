@@ -1,13 +1,10 @@
 #include "transfer/devices/AlsaSeqMidiDriver.h"
 
-#include "transfer/devices/QuietSystemLibraries.h"
-
-#include <alsa/asoundlib.h>
+#include "transfer/devices/AlsaSeqCalls.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <thread>
 
 namespace velomire::transfer {
 
@@ -16,27 +13,10 @@ namespace {
 // Added to a chunk's wire time before we give up on the sequencer taking it.
 constexpr std::chrono::milliseconds writeMargin{1000};
 
-std::string AlsaError(const char* what, int err) {
-    return std::string(what) + ": " + snd_strerror(err);
-}
-
-struct SeqCloser {
-    void operator()(snd_seq_t* seq) const { snd_seq_close(seq); }
-};
-using SeqHandle = std::unique_ptr<snd_seq_t, SeqCloser>;
-
 // Opens our client for output only and never blocking: a receiver that takes nothing is waited
 // for by sleeping with a time limit instead of inside the library.
-SeqHandle OpenSequencer(MidiStatus& status) {
-    snd_seq_t* seq = nullptr;
-    QuietSystemLibraries();
-    const int err = snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK);
-    if (err < 0) {
-        status = MidiStatus::Error(AlsaError("Cannot open the ALSA sequencer", err));
-        return nullptr;
-    }
-    snd_seq_set_client_name(seq, "Velomire");
-    return SeqHandle(seq);
+SeqHandle OpenOutputSequencer(MidiStatus& status) {
+    return OpenSequencer(SND_SEQ_OPEN_OUTPUT, "Velomire", status);
 }
 
 std::vector<AlsaSeqPort> ListPorts(snd_seq_t* seq) {
@@ -70,6 +50,30 @@ std::vector<AlsaSeqPort> ListPorts(snd_seq_t* seq) {
 constexpr std::chrono::milliseconds retryInterval{5};
 
 } // namespace
+
+MidiStatus WriteSeqSysEx(WirePacer& pacer, WaitClock& clock, std::span<const std::uint8_t> bytes,
+                         const std::function<int(std::span<const std::uint8_t>)>& offer,
+                         const std::function<void()>& idle, const std::string& portName) {
+    const auto emit = [&](std::span<const std::uint8_t> event) {
+        const auto deadline = clock.Now() +
+                              midiWireTimePerByte * static_cast<std::int64_t>(event.size()) +
+                              writeMargin;
+        int err = offer(event);
+        while (err == -EAGAIN) {
+            if (clock.Now() >= deadline) {
+                return MidiStatus::Error("The MIDI port " + portName +
+                                         " did not take the data in time.");
+            }
+            SleepFor(clock, retryInterval, idle);
+            err = offer(event);
+        }
+        if (err < 0) {
+            return MidiStatus::Error(AlsaError("Cannot send to the ALSA sequencer", err));
+        }
+        return MidiStatus{};
+    };
+    return pacer.Write(bytes, emit, idle);
+}
 
 std::vector<AlsaSeqDestination> SelectDestinations(const std::vector<AlsaSeqPort>& ports,
                                                    int ownClient) {
@@ -113,7 +117,7 @@ std::vector<std::string> AlsaSeqMidiDriver::PortNames() {
     snd_seq_t* seq = session ? session->seq.get() : nullptr;
     listStatus = {};
     if (seq == nullptr) {
-        temporary = OpenSequencer(listStatus);
+        temporary = OpenOutputSequencer(listStatus);
         seq = temporary.get();
     }
     std::vector<std::string> names;
@@ -144,7 +148,7 @@ MidiStatus AlsaSeqMidiDriver::Open(unsigned index) {
 
     MidiStatus status;
     auto opened = std::make_unique<Session>();
-    opened->seq = OpenSequencer(status);
+    opened->seq = OpenOutputSequencer(status);
     if (!opened->seq) {
         return status;
     }
@@ -158,7 +162,7 @@ MidiStatus AlsaSeqMidiDriver::Open(unsigned index) {
     const int err = snd_seq_connect_to(opened->seq.get(), opened->ownPort, destination.client,
                                        destination.port);
     if (err < 0) {
-        return MidiStatus::Error(AlsaError(("Cannot connect to " + destination.name).c_str(), err));
+        return MidiStatus::Error(AlsaError("Cannot connect to " + destination.name, err));
     }
     opened->destination = destination;
     session = std::move(opened);
@@ -173,40 +177,14 @@ MidiStatus AlsaSeqMidiDriver::Write(std::span<const std::uint8_t> bytes) {
     if (!session->DestinationExists()) {
         return MidiStatus::Error("The MIDI port " + session->destination.name + " has gone.");
     }
-    return pacer.Write(
-        bytes, [this](std::span<const std::uint8_t> event) { return Emit(event); },
-        [this] { Idle(); });
-}
-
-MidiStatus AlsaSeqMidiDriver::Emit(std::span<const std::uint8_t> event) {
     snd_seq_t* seq = session->seq.get();
-    snd_seq_event_t seqEvent;
-    snd_seq_ev_clear(&seqEvent);
-    snd_seq_ev_set_source(&seqEvent, session->ownPort);
-    snd_seq_ev_set_subs(&seqEvent);
-    snd_seq_ev_set_direct(&seqEvent);
-    // The library only reads through this pointer.
-    snd_seq_ev_set_sysex(&seqEvent, event.size(), const_cast<std::uint8_t*>(event.data()));
-
-    // A receiving client whose input is full makes the direct output answer EAGAIN; our own
-    // client's descriptor stays writable all along, so polling it would not wait: sleep instead.
-    const auto deadline = std::chrono::steady_clock::now() +
-                          midiWireTimePerByte * static_cast<std::int64_t>(event.size()) +
-                          writeMargin;
-    int err = snd_seq_event_output_direct(seq, &seqEvent);
-    while (err == -EAGAIN) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return MidiStatus::Error("The MIDI port " + session->destination.name +
-                                     " did not take the data in time.");
-        }
-        Idle();
-        std::this_thread::sleep_for(retryInterval);
-        err = snd_seq_event_output_direct(seq, &seqEvent);
-    }
-    if (err < 0) {
-        return MidiStatus::Error(AlsaError("Cannot send to the ALSA sequencer", err));
-    }
-    return {};
+    const int port = session->ownPort;
+    return WriteSeqSysEx(
+        pacer, clock, bytes,
+        [seq, port](std::span<const std::uint8_t> event) {
+            return OutputSeqSysEx(seq, port, event);
+        },
+        [this] { Idle(); }, session->destination.name);
 }
 
 MidiStatus AlsaSeqMidiDriver::Close() {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -39,6 +40,15 @@ struct AlsaSeqDestination {
 std::vector<AlsaSeqDestination> SelectDestinations(const std::vector<AlsaSeqPort>& ports,
                                                    int ownClient);
 
+// Writes `bytes` through `pacer` as SYSEX events of at most 256 bytes, offering each with `offer`
+// until it is taken; `offer` answers as snd_seq_event_output_direct does. A receiving client
+// whose input is full makes it answer -EAGAIN, and our own client's descriptor stays writable all
+// along, so polling it would not wait: we sleep (with `idle`) between tries, and a receiver that
+// has not taken an event within its wire time plus 1 s fails the write, naming `portName`.
+MidiStatus WriteSeqSysEx(WirePacer& pacer, WaitClock& clock, std::span<const std::uint8_t> bytes,
+                         const std::function<int(std::span<const std::uint8_t>)>& offer,
+                         const std::function<void()>& idle, const std::string& portName);
+
 // Output through the ALSA sequencer: one client ("Velomire") with one output port, connected to
 // the chosen destination while open. Every byte goes out as SYSEX event data sent directly (not
 // queued), so a piece of a System Exclusive message reaches the destination unchanged. The kernel
@@ -63,8 +73,6 @@ public:
     std::string OpenPortName() const override;
 
 private:
-    MidiStatus Emit(std::span<const std::uint8_t> event);
-
     SteadyWaitClock clock;
     WirePacer pacer{clock};
     struct Session;

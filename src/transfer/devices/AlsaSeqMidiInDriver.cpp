@@ -1,35 +1,15 @@
 #include "transfer/devices/AlsaSeqMidiInDriver.h"
 
-#include "transfer/devices/QuietSystemLibraries.h"
+#include "transfer/devices/AlsaSeqCalls.h"
 
-#include <alsa/asoundlib.h>
-
-#include <cerrno>
 #include <chrono>
 
 namespace velomire::transfer {
 
 namespace {
 
-std::string AlsaError(const std::string& what, int err) {
-    return what + ": " + snd_strerror(err);
-}
-
-struct SeqCloser {
-    void operator()(snd_seq_t* seq) const { snd_seq_close(seq); }
-};
-using SeqHandle = std::unique_ptr<snd_seq_t, SeqCloser>;
-
 SeqHandle OpenInputSequencer(MidiStatus& status) {
-    snd_seq_t* seq = nullptr;
-    QuietSystemLibraries();
-    const int err = snd_seq_open(&seq, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK);
-    if (err < 0) {
-        status = MidiStatus::Error(AlsaError("Cannot open the ALSA sequencer", err));
-        return nullptr;
-    }
-    snd_seq_set_client_name(seq, "Velomire");
-    return SeqHandle(seq);
+    return OpenSequencer(SND_SEQ_OPEN_INPUT, "Velomire", status);
 }
 
 std::vector<AlsaSeqPort> ListAllPorts(snd_seq_t* seq) {
@@ -168,27 +148,8 @@ MidiStatus AlsaSeqMidiInDriver::Poll(std::vector<MidiInBytes>& out) {
         return MidiStatus::Error("The ALSA MIDI input port is not open.");
     }
     snd_seq_t* seq = session->seq.get();
-    return DrainSeqInput(
-        [seq] {
-            AlsaSeqInput input;
-            snd_seq_event_t* event = nullptr;
-            const int err = snd_seq_event_input(seq, &event);
-            if (err == -EAGAIN) {
-                input.kind = AlsaSeqInput::Kind::none;
-            } else if (err == -ENOSPC) {
-                input.kind = AlsaSeqInput::Kind::overrun;
-            } else if (err < 0 || event == nullptr) {
-                input.kind = AlsaSeqInput::Kind::failed;
-            } else if (event->type == SND_SEQ_EVENT_SYSEX) {
-                input.kind = AlsaSeqInput::Kind::sysEx;
-                const auto* data = static_cast<const std::uint8_t*>(event->data.ext.ptr);
-                input.bytes.assign(data, data + event->data.ext.len);
-            } else {
-                input.kind = AlsaSeqInput::Kind::other;
-            }
-            return input;
-        },
-        std::chrono::steady_clock::now(), out);
+    return DrainSeqInput([seq] { return NextSeqInput(seq); }, std::chrono::steady_clock::now(),
+                         out);
 }
 
 MidiStatus AlsaSeqMidiInDriver::Close() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transfer/MidiInDriver.h"
+#include "transfer/MidiEndpoint.h"
 
 #include <atomic>
 #include <cstdint>
@@ -17,7 +17,7 @@ namespace velomire::transfer {
 // A JACK client with MIDI ports of its own: an input whose events are kept for Poll and an
 // output that sends what Write queues. The process thread and the caller meet only in two
 // lock-free ring buffers, so nothing waits inside a JACK cycle. Never starts a JACK server.
-class JackMidiEndpoint {
+class JackMidiEndpoint final : public MidiEndpoint {
 public:
     // Holds this many bytes of input between two polls (events and their 12-byte headers).
     static constexpr std::size_t inputRingBytes = 1 << 20;
@@ -27,21 +27,21 @@ public:
     // output port "out"; null with the reason in `error` when that cannot be had.
     static std::unique_ptr<JackMidiEndpoint> Open(const std::string& clientName, bool withInput,
                                                   bool withOutput, std::string& error);
-    ~JackMidiEndpoint();
+    ~JackMidiEndpoint() override;
     JackMidiEndpoint(const JackMidiEndpoint&) = delete;
     JackMidiEndpoint& operator=(const JackMidiEndpoint&) = delete;
 
     // "client:in" and "client:out", as other clients see them.
-    std::string InputName() const;
-    std::string OutputName() const;
+    std::string InputName() const override;
+    std::string OutputName() const override;
 
     MidiStatus ConnectFrom(const std::string& source);
     // Everything that arrived since the last call; an error when input was lost to a full ring
     // or the server has stopped.
-    MidiStatus Poll(std::vector<MidiInBytes>& out);
+    MidiStatus Poll(std::vector<MidiInBytes>& out) override;
     // Queues one event for the next cycles; an error when the ring is full or the server stopped.
-    MidiStatus Write(std::span<const std::uint8_t> bytes);
-    bool ServerGone() const { return serverGone.load(std::memory_order_acquire); }
+    MidiStatus Write(std::span<const std::uint8_t> bytes) override;
+    bool ServerGone() const override { return serverGone.load(std::memory_order_acquire); }
 
     // The names of the JACK MIDI ports with these flags (JackPortIsInput or JackPortIsOutput);
     // empty when no server runs.
