@@ -27,7 +27,7 @@ std::optional<SamplerReply> ClosedLoop::Next(WaitClock::TimePoint deadline) {
         if (!message) {
             return std::nullopt;
         }
-        const auto reply = ParseSamplerReply(message->bytes);
+        auto reply = ParseSamplerReply(message->bytes);
         if (!reply) {
             continue;
         }

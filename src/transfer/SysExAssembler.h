@@ -14,7 +14,7 @@ namespace velomire::transfer {
 // a message (notes, clock) are ignored. A message longer than the limit is dropped whole.
 class SysExAssembler {
 public:
-    static constexpr std::size_t defaultLimit = 64 * 1024;
+    static constexpr std::size_t defaultLimit = std::size_t{64} * 1024;
 
     explicit SysExAssembler(std::size_t limit = defaultLimit) : limit(limit) {}
 
