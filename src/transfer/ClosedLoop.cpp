@@ -47,8 +47,8 @@ std::optional<SamplerReply> ClosedLoop::Next(WaitClock::TimePoint deadline) {
     }
 }
 
-ClosedLoop::Answer ClosedLoop::AwaitHeader(std::chrono::milliseconds window,
-                                           std::initializer_list<int> channels) {
+ClosedLoop::Answer ClosedLoop::Await(std::chrono::milliseconds window,
+                                     const std::function<bool(const SamplerReply&)>& meant) {
     auto deadline = in.Now() + window;
     for (;;) {
         const auto reply = Next(deadline);
@@ -58,7 +58,7 @@ ClosedLoop::Answer ClosedLoop::AwaitHeader(std::chrono::milliseconds window,
         if (reply->kind == SamplerReply::Kind::akaiReply) {
             return Answer::refused;
         }
-        if (std::find(channels.begin(), channels.end(), reply->channel) == channels.end()) {
+        if (!meant(*reply)) {
             continue;
         }
         if (reply->kind == SamplerReply::Kind::wait) {
@@ -69,29 +69,19 @@ ClosedLoop::Answer ClosedLoop::AwaitHeader(std::chrono::milliseconds window,
     }
 }
 
+ClosedLoop::Answer ClosedLoop::AwaitHeader(std::chrono::milliseconds window,
+                                           std::initializer_list<int> channels) {
+    return Await(window, [&](const SamplerReply& reply) {
+        return std::find(channels.begin(), channels.end(), reply.channel) != channels.end();
+    });
+}
+
 ClosedLoop::Answer ClosedLoop::AwaitPacket(int channel, int packet) {
-    auto deadline = in.Now() + packetWindow;
-    for (;;) {
-        const auto reply = Next(deadline);
-        if (!reply) {
-            return Answer::none;
-        }
-        if (reply->kind == SamplerReply::Kind::akaiReply) {
-            return Answer::refused;
-        }
-        if (reply->channel != channel) {
-            continue;
-        }
+    return Await(packetWindow, [&](const SamplerReply& reply) {
         // A CANCEL stops the transfer whatever packet it names; the others must name this one.
-        if (reply->kind != SamplerReply::Kind::cancel && reply->packet != packet) {
-            continue;
-        }
-        if (reply->kind == SamplerReply::Kind::wait) {
-            deadline = WaitClock::TimePoint::max();
-            continue;
-        }
-        return AnswerOf(reply->kind);
-    }
+        return reply.channel == channel &&
+               (reply.kind == SamplerReply::Kind::cancel || reply.packet == packet);
+    });
 }
 
 bool ClosedLoop::Drain() {

@@ -4,6 +4,7 @@
 #include "transfer/SamplerReply.h"
 
 #include <chrono>
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -44,6 +45,10 @@ public:
     std::optional<SamplerReply> refusal;
 
 private:
+    // The first answer within `window` that `meant` accepts; a WAIT among those holds until the
+    // next one.
+    Answer Await(std::chrono::milliseconds window,
+                 const std::function<bool(const SamplerReply&)>& meant);
     // A reply that matters here, or nothing once the deadline has passed.
     std::optional<SamplerReply> Next(WaitClock::TimePoint deadline);
 

@@ -42,15 +42,6 @@ ClosedLoop::Answer SendWithHandshake(TransferContext& context,
     }
 }
 
-std::vector<std::uint8_t> SdsCancelMessage(int channel, int packet) {
-    return {0xF0,
-            0x7E,
-            static_cast<std::uint8_t>(channel & 0x7F),
-            0x7D,
-            static_cast<std::uint8_t>(packet & 0x7F),
-            0xF7};
-}
-
 std::string SamplePartText(const program::SampleBlock& sample, int part) {
     return "sample#" + std::to_string(sample.samplerSampleNumber[static_cast<std::size_t>(part)]) +
            " (" + program::FieldText(sample.sampleName) + ", " + PartName(part) + ")";

@@ -2,10 +2,8 @@
 
 #include "transfer/TransferContext.h"
 
-#include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace velomire::transfer {
 
@@ -14,10 +12,6 @@ namespace velomire::transfer {
 ClosedLoop::Answer SendWithHandshake(TransferContext& context,
                                      const std::function<ClosedLoop::Answer()>& await,
                                      int& resends);
-
-// The handshake's CANCEL for `packet` (F0 7E cc 7D pp F7): what a closed-loop send sends when
-// the user cancels it, so that the sampler stops waiting for the rest.
-std::vector<std::uint8_t> SdsCancelMessage(int channel, int packet);
 
 // "sample#4 (piano, left channel)", how the messages of a closed-loop send name a sample part.
 std::string SamplePartText(const program::SampleBlock& sample, int part);

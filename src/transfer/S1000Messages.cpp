@@ -1,6 +1,7 @@
 #include "transfer/S1000Messages.h"
 
 #include "transfer/HandshakeSend.h"
+#include "transfer/SamplerReply.h"
 
 #include <algorithm>
 #include <chrono>
@@ -138,7 +139,7 @@ void S1000Messages::SendS1000SampleHeader(int entry, int part) {
     // which may come on the exclusive channel or on the MIDI channel its packets use.
     const int exclusive = settings.exclusiveChannel & 0x7F;
     const int midi = settings.midiChannel & 0x7F;
-    port.SetCancelMessage(SdsCancelMessage(midi, 0));
+    port.SetCancelMessage(SdsHandshake(SamplerReply::Kind::cancel, midi, 0));
     int resends = 0;
     const ClosedLoop::Answer answer = SendWithHandshake(
         context,

@@ -2,6 +2,7 @@
 
 #include "program/WavInfo.h"
 #include "transfer/HandshakeSend.h"
+#include "transfer/SamplerReply.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -55,7 +56,7 @@ void SdsMessages::SendSdsDumpHeader(int entry, int part) {
     // The sampler answers the header before it takes packets; no answer at all means it does
     // not answer, and the part goes one-way.
     const int channel = ChannelByte(context.settings.midiChannel) & 0x7F;
-    port.SetCancelMessage(SdsCancelMessage(channel, 0));
+    port.SetCancelMessage(SdsHandshake(SamplerReply::Kind::cancel, channel, 0));
     int resends = 0;
     const ClosedLoop::Answer answer = SendWithHandshake(
         context,
@@ -109,7 +110,7 @@ bool SdsMessages::SendSdsSampleData(int entry, int part) {
             continue;
         }
         // A cancel from the user from here on tells the sampler which packet was the last.
-        port.SetCancelMessage(SdsCancelMessage(channel, packetNumber));
+        port.SetCancelMessage(SdsHandshake(SamplerReply::Kind::cancel, channel, packetNumber));
         int resends = 0;
         const ClosedLoop::Answer answer = SendWithHandshake(
             context, [&] { return loop->AwaitPacket(channel & 0x7F, packetNumber); }, resends);

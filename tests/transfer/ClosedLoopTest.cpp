@@ -7,6 +7,7 @@
 #include "support/FakeWaitClock.h"
 #include "support/RecordingMessages.h"
 #include "support/RecordingMidiDriver.h"
+#include "support/SendSupport.h"
 #include "support/WavBuilder.h"
 
 #include <gtest/gtest.h>
@@ -21,18 +22,6 @@ using Bytes = std::vector<std::uint8_t>;
 using std::chrono::milliseconds;
 
 namespace {
-
-class AnswerAllUi : public SendUi {
-public:
-    bool ConfirmSummary(const ProgramSummary&) override { return true; }
-    void AskNumbers(SendNumbers&) override {}
-    void OpenSending(const std::string&) override {}
-    void AddLine(const std::string& line) override { lines.push_back(line); }
-    void CloseSending() override {}
-    void SetSampleBar(int) override {}
-    void SetProgramBar(int) override {}
-    std::vector<std::string> lines;
-};
 
 // A sampler behind both cables, in-process: what the sender writes goes to a simulated sampler,
 // whose answers come back on the input port once their time has come on the fake clock.
@@ -81,7 +70,6 @@ SamplerScript Silent() {
 class ClosedLoopTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        startDirectory = std::filesystem::current_path();
         std::vector<std::int16_t> kick(100);
         std::vector<std::int16_t> piano(2 * 100);
         for (std::size_t i = 0; i < kick.size(); ++i) {
@@ -94,10 +82,7 @@ protected:
         vt::WriteFile(dir / "piano.wav", vt::WavBuilder::Canonical(2, 44100, 16, piano));
         program->SetProgramPath(dir / "Bass.vmp", true);
         for (const char* name : {"kick.wav", "piano.wav"}) {
-            program::WavInfo wav(messages);
-            ASSERT_TRUE(wav.Open(name));
-            program->InitSampleEntry(program->sampleCount, name, wav);
-            ++program->sampleCount;
+            vt::AddSampleFile(*program, messages, name);
         }
         program->samples[1].sample.sendMode = program::sendStereo;
         settings.samplerModel = 0;
@@ -106,7 +91,6 @@ protected:
         settings.maxProgram = 254;
         settings.maxSample = 255;
     }
-    void TearDown() override { std::filesystem::current_path(startDirectory); }
 
     struct Run {
         SendCommand::Outcome outcome;
@@ -122,7 +106,7 @@ protected:
         loopback = std::make_unique<Loopback>(clock, script);
         MidiOutPort out(*loopback, clock, messages);
         MidiInPort in(*loopback, clock);
-        AnswerAllUi ui;
+        vt::AnswerAllUi ui;
         settings.samplerModel = model;
         program->nextProgramNumber = 0;
         program->nextSampleNumber = 0;
@@ -136,7 +120,7 @@ protected:
         vt::FakeWaitClock clock;
         loopback = std::make_unique<Loopback>(clock, SamplerScript{});
         MidiOutPort out(*loopback, clock, messages);
-        AnswerAllUi ui;
+        vt::AnswerAllUi ui;
         settings.samplerModel = model;
         program->nextProgramNumber = 0;
         program->nextSampleNumber = 0;
@@ -146,18 +130,11 @@ protected:
     }
 
     std::vector<std::int16_t> Frames(int entry, int part) {
-        const program::SampleBlock& sample = program->samples[entry].sample;
-        program::WavInfo wav(messages);
-        EXPECT_TRUE(wav.Open(program::FieldText(sample.fileName)));
-        std::vector<std::int16_t> frames;
-        for (std::uint32_t i = 0; i < sample.lengthWords; ++i) {
-            frames.push_back(static_cast<std::int16_t>(wav.ReadFrame(part)));
-        }
-        return frames;
+        return vt::PartFrames(*program, messages, entry, part);
     }
 
-    std::filesystem::path startDirectory;
     vt::TempDir dir;
+    vt::WorkingDirectoryGuard restore; // the program enters its directory
     vt::RecordingMessages messages;
     SamplerSettings settings;
     std::unique_ptr<program::Program> program = std::make_unique<program::Program>();
@@ -227,7 +204,7 @@ TEST_F(ClosedLoopTest, WaitHoldsTheSenderAndCancelStopsIt) {
     loopback->cancelHeaders = true;
     MidiOutPort out(*loopback, clock, messages);
     MidiInPort in(*loopback, clock);
-    AnswerAllUi ui;
+    vt::AnswerAllUi ui;
     SendCommand send(*program, settings, out, messages, ui);
     send.SetReplyPort(&in);
     EXPECT_EQ(send.OnSendProgram(), SendCommand::Outcome::stopped);
@@ -268,7 +245,7 @@ TEST_F(ClosedLoopTest, AnAkaiRefusalStopsTheSendAndNamesWhatWasRefused) {
     loopback->refuseKeygroups = true;
     MidiOutPort out(*loopback, clock, messages);
     MidiInPort in(*loopback, clock);
-    AnswerAllUi ui;
+    vt::AnswerAllUi ui;
     program->nextProgramNumber = 1;
     SendCommand send(*program, settings, out, messages, ui);
     send.SetReplyPort(&in);

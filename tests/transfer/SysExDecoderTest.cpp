@@ -6,6 +6,7 @@
 #include "transfer/SendCommand.h"
 
 #include "support/RecordingMessages.h"
+#include "support/SendSupport.h"
 #include "support/WavBuilder.h"
 
 #include <gtest/gtest.h>
@@ -18,23 +19,11 @@ namespace vt = velomire::testing;
 
 namespace {
 
-class AnswerAllUi : public SendUi {
-public:
-    bool ConfirmSummary(const ProgramSummary&) override { return true; }
-    void AskNumbers(SendNumbers&) override {}
-    void OpenSending(const std::string&) override {}
-    void AddLine(const std::string&) override {}
-    void CloseSending() override {}
-    void SetSampleBar(int) override {}
-    void SetProgramBar(int) override {}
-};
-
 // A program of a mono entry and a stereo entry with every value the messages carry set apart
 // from its default, rendered for one model as `velomire-cli render` does.
 class RoundTripTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        startDirectory = std::filesystem::current_path();
         // Values that use every bit of a 16-bit word, different on the two channels.
         std::vector<std::int16_t> mono(333);
         std::vector<std::int16_t> stereo(2 * 250);
@@ -69,14 +58,8 @@ protected:
         settings.midiChannel = 2;
         settings.exclusiveChannel = 5;
     }
-    void TearDown() override { std::filesystem::current_path(startDirectory); }
 
-    void Add(const std::string& name) {
-        program::WavInfo wav(messages);
-        ASSERT_TRUE(wav.Open(name));
-        program->InitSampleEntry(program->sampleCount, name, wav);
-        ++program->sampleCount;
-    }
+    void Add(const std::string& name) { vt::AddSampleFile(*program, messages, name); }
 
     std::vector<std::uint8_t> Render(std::int32_t model) {
         CaptureMidiDriver capture;
@@ -90,23 +73,14 @@ protected:
         return capture.bytes;
     }
 
-    // The frames of one part as the senders read them.
     std::vector<std::int16_t> Frames(int entry, int part) {
-        const program::SampleBlock& sample = program->samples[entry].sample;
-        program::WavInfo wav(messages);
-        EXPECT_TRUE(wav.Open(program::FieldText(sample.fileName)));
-        wav.Seek(sample.soundStart);
-        std::vector<std::int16_t> frames;
-        for (std::uint32_t i = 0; i < sample.lengthWords; ++i) {
-            frames.push_back(static_cast<std::int16_t>(wav.ReadFrame(part)));
-        }
-        return frames;
+        return vt::PartFrames(*program, messages, entry, part);
     }
 
-    std::filesystem::path startDirectory;
     vt::TempDir dir;
+    vt::WorkingDirectoryGuard restore; // the program enters its directory
     vt::RecordingMessages messages;
-    AnswerAllUi ui;
+    vt::AnswerAllUi ui;
     SamplerSettings settings;
     std::unique_ptr<program::Program> program = std::make_unique<program::Program>();
 };
