@@ -1,8 +1,8 @@
 // Closed-loop sends through a running JACK server (start one with 256-frame periods, e.g.
-// `jackd -d dummy -r 44100 -p 256`) to the simulated sampler, answering at once in a thread of
-// this program: a 2 s mono sample to the SDS target and to the S3000 XL. Wall time against the
-// wire time of the bytes sent (goal: at most 1.10), and against the one-way ideal (wire time plus
-// every specified wait) to show what the handshake saves. Skipped without a JACK server.
+// `jackd -d dummy -r 44100 -p 256`) to the simulated sampler of this program, answering at once: a
+// 2 s mono sample to the SDS target and to the S3000 XL. Wall time against the wire time of the
+// bytes sent (goal: at most 1.10), and against the one-way ideal (wire time plus every specified
+// wait) to show what the handshake saves. Skipped without a JACK server.
 
 #include "BenchSupport.h"
 #include "program/Program.h"
@@ -10,8 +10,8 @@
 #include "transfer/CaptureMidiDriver.h"
 #include "transfer/MidiInPort.h"
 #include "transfer/MidiOutPort.h"
+#include "transfer/SamplerService.h"
 #include "transfer/SendCommand.h"
-#include "transfer/SimulatedSampler.h"
 #include "transfer/devices/JackMidiDriver.h"
 #include "transfer/devices/JackMidiEndpoint.h"
 #include "transfer/devices/JackMidiInDriver.h"
@@ -57,13 +57,15 @@ public:
     std::size_t bytes = 0;
 };
 
-// The simulated sampler on its own JACK ports, answering as soon as a message is whole.
+// The simulated sampler on its own JACK ports, answering in the JACK cycle a message is
+// completed in; this thread takes what that cannot.
 class SamplerThread {
 public:
     SamplerThread(transfer::SamplerFamily family, std::string& error)
-        : endpoint(transfer::JackMidiEndpoint::Open("velomire-bench-sampler", true, true, error)),
-          sampler(transfer::SamplerScript{family}) {
+        : service(transfer::SamplerScript{family}),
+          endpoint(transfer::JackMidiEndpoint::Open("velomire-bench-sampler", true, true, error)) {
         if (endpoint) {
+            endpoint->SetResponder(&service);
             thread = std::thread([this] { Run(); });
         }
     }
@@ -79,21 +81,14 @@ public:
 
 private:
     void Run() {
-        std::vector<transfer::MidiInBytes> arrived;
         while (!stop) {
-            arrived.clear();
-            endpoint->Poll(arrived);
-            for (const auto& piece : arrived) {
-                for (const auto& reply : sampler.Feed(piece.bytes)) {
-                    endpoint->Write(reply.bytes);
-                }
-            }
+            service.Serve(*endpoint, std::chrono::steady_clock::now());
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
     }
 
+    transfer::SamplerService service; // outlives the endpoint, whose thread answers through it
     std::unique_ptr<transfer::JackMidiEndpoint> endpoint;
-    transfer::SimulatedSampler sampler;
     std::atomic<bool> stop{false};
     std::thread thread;
 };

@@ -26,7 +26,7 @@
 #include "transfer/devices/AlsaSeqMidiEndpoint.h"
 #include "transfer/devices/JackMidiEndpoint.h"
 #endif
-#include "transfer/SimulatedSampler.h"
+#include "transfer/SamplerService.h"
 #ifdef VELOMIRE_CLI_QT_SETTINGS
 #include "ui/QtSettingsStore.h"
 #else
@@ -599,61 +599,62 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     std::cout << "Listening on " << system << " port " << endpoint->InputName() << ", answering on "
               << system << " port " << endpoint->OutputName() << std::endl;
 
-    transfer::SimulatedSampler sampler(script);
-    using Clock = std::chrono::steady_clock;
-    std::multimap<Clock::time_point, std::vector<std::uint8_t>> pending;
-    std::vector<transfer::MidiInBytes> arrived;
+    transfer::SamplerService service(script);
     std::set<std::size_t> unwritten;
+    // Files are written from a copy taken with the sampler held, so that the endpoint's thread
+    // is kept from answering for no longer than the copy takes.
     const auto writeChanged = [&](bool all) {
-        for (std::size_t index : sampler.TakeChangedSamples()) {
-            unwritten.insert(index);
-        }
-        for (auto it = unwritten.begin(); it != unwritten.end();) {
-            const auto& sample = sampler.Decoder().Samples()[*it];
-            if (!all && !sample.Complete()) {
-                ++it;
-                continue;
+        std::vector<transfer::DecodedSample> samples;
+        std::vector<transfer::DecodedProgram> programs;
+        std::vector<std::string> refused;
+        service.Inspect([&](transfer::SimulatedSampler& sampler) {
+            for (std::size_t index : sampler.TakeChangedSamples()) {
+                unwritten.insert(index);
             }
+            for (auto it = unwritten.begin(); it != unwritten.end();) {
+                const auto& sample = sampler.Decoder().Samples()[*it];
+                if (!all && !sample.Complete()) {
+                    ++it;
+                    continue;
+                }
+                samples.push_back(sample);
+                it = unwritten.erase(it);
+            }
+            for (std::size_t index : sampler.TakeChangedPrograms()) {
+                programs.push_back(sampler.Decoder().Programs()[index]);
+            }
+            refused = sampler.TakeLog();
+        });
+        for (const auto& sample : samples) {
             if (const std::string failed = WriteSample(outDir, sample); !failed.empty()) {
                 std::cerr << "velomire-cli: " << failed << '\n';
             }
             std::cout << "Received sample #" << sample.number << ": " << sample.frames.size()
                       << " of " << sample.lengthWords << " words" << std::endl;
-            it = unwritten.erase(it);
         }
-        for (std::size_t index : sampler.TakeChangedPrograms()) {
-            const auto& program = sampler.Decoder().Programs()[index];
+        for (const auto& program : programs) {
             if (const std::string failed = WriteProgram(outDir, program); !failed.empty()) {
                 std::cerr << "velomire-cli: " << failed << '\n';
             }
         }
-        for (const std::string& line : sampler.TakeLog()) {
+        for (const std::string& line : refused) {
             std::cout << "Refused: " << line << std::endl;
         }
     };
+    endpoint->SetResponder(&service);
     while (stopRequested == 0) {
-        arrived.clear();
-        if (transfer::MidiStatus status = endpoint->Poll(arrived); !status) {
+        if (transfer::MidiStatus status =
+                service.Serve(*endpoint, std::chrono::steady_clock::now());
+            !status) {
             std::cerr << "velomire-cli: " << status.text << '\n';
             if (endpoint->ServerGone()) {
                 break;
             }
         }
-        for (const auto& piece : arrived) {
-            for (auto& reply : sampler.Feed(piece.bytes)) {
-                pending.emplace(piece.time + reply.delay, std::move(reply.bytes));
-            }
-        }
-        const auto now = Clock::now();
-        while (!pending.empty() && pending.begin()->first <= now) {
-            if (transfer::MidiStatus status = endpoint->Write(pending.begin()->second); !status) {
-                std::cerr << "velomire-cli: " << status.text << '\n';
-            }
-            pending.erase(pending.begin());
-        }
         writeChanged(false);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    endpoint.reset(); // its thread may be answering through the service until it is closed
     writeChanged(true);
     return exitOk;
 #else

@@ -2,6 +2,7 @@
 
 #include "program/WavInfo.h"
 #include "transfer/SamplerReply.h"
+#include "transfer/SamplerService.h"
 #include "transfer/SimulatedSampler.h"
 
 #include "support/FakeWaitClock.h"
@@ -14,6 +15,7 @@
 
 #include <map>
 #include <memory>
+#include <thread>
 
 using namespace velomire::transfer;
 namespace program = velomire::program;
@@ -262,6 +264,62 @@ TEST_F(ClosedLoopTest, S900BlockNaksAreCountedAndReportedAtTheEnd) {
     EXPECT_EQ(run.bytes, OneWay(2).bytes);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "The sampler reported 2 damaged blocks in sample #4.");
+}
+
+// What an endpoint kept for Poll, and what was written to it.
+class QueueEndpoint : public MidiEndpoint {
+public:
+    std::string InputName() const override { return "in"; }
+    std::string OutputName() const override { return "out"; }
+    MidiStatus Poll(std::vector<MidiInBytes>& out) override {
+        out.insert(out.end(), kept.begin(), kept.end());
+        kept.clear();
+        return {};
+    }
+    MidiStatus Write(std::span<const std::uint8_t> bytes) override {
+        written.emplace_back(bytes.begin(), bytes.end());
+        return {};
+    }
+    bool ServerGone() const override { return false; }
+
+    std::vector<MidiInBytes> kept;
+    std::vector<Bytes> written;
+};
+
+TEST(SamplerService, AnswersAtOnceUnlessTheMainLoopHoldsTheSamplerAndSendsLaterRepliesWhenDue) {
+    // An SDS Dump Header: 16 bits, 22,675 ns a word, 10 words, no loop.
+    const Bytes header{0xF0, 0x7E, 0x00, 0x01, 0x00, 0x00, 0x10, 0x13, 0x31, 0x01, 0x0A,
+                       0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7F, 0xF7};
+    SamplerScript script;
+    const Bytes ack = SdsHandshake(SamplerReply::Kind::ack, 0, 0);
+    const WaitClock::TimePoint arrival{};
+    SamplerService service(script);
+    std::vector<Bytes> now;
+    ASSERT_TRUE(service.Respond(header, arrival, now));
+    EXPECT_EQ(now, std::vector<Bytes>{ack});
+
+    // While the main loop looks at the sampler, the endpoint's thread is turned away at once, and
+    // the main loop answers what Poll gives it.
+    bool taken = true;
+    service.Inspect([&](SimulatedSampler&) {
+        std::thread([&] { taken = service.Respond(header, arrival, now); }).join();
+    });
+    EXPECT_FALSE(taken);
+    QueueEndpoint endpoint;
+    endpoint.kept.push_back({header, arrival});
+    ASSERT_TRUE(service.Serve(endpoint, arrival).ok);
+    EXPECT_EQ(endpoint.written, std::vector<Bytes>{ack});
+
+    script.replyDelay = milliseconds(30);
+    SamplerService slow(script);
+    now.clear();
+    ASSERT_TRUE(slow.Respond(header, arrival, now));
+    EXPECT_TRUE(now.empty());
+    QueueEndpoint slowEndpoint;
+    ASSERT_TRUE(slow.Serve(slowEndpoint, arrival + milliseconds(29)).ok);
+    EXPECT_TRUE(slowEndpoint.written.empty());
+    ASSERT_TRUE(slow.Serve(slowEndpoint, arrival + milliseconds(30)).ok);
+    EXPECT_EQ(slowEndpoint.written, std::vector<Bytes>{ack});
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "transfer/devices/AlsaSeqMidiDriver.h"
 #include "transfer/devices/JackMidiDriver.h"
+#include "transfer/devices/JackMidiEndpoint.h"
+#include "transfer/devices/JackMidiInDriver.h"
 #include "transfer/devices/SystemMidiDriver.h"
 
 #include "support/FakeKernelMidiSink.h"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -19,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -349,6 +353,81 @@ TEST_F(JackServerTest, AReceiverThatIsKilledFailsAWriteWithinSeconds) {
     ASSERT_TRUE(after.has_value());
     EXPECT_LT(*after, milliseconds(3000));
     EXPECT_EQ(failure.text, "The JACK MIDI port midi_dump:input has gone.");
+}
+
+// Refuses while `refusing`; answers anything else with F0 7D <its first data byte> F7.
+class EchoResponder : public MidiResponder {
+public:
+    bool Respond(std::span<const std::uint8_t> bytes, WaitClock::TimePoint,
+                 std::vector<Bytes>& now) override {
+        const std::lock_guard lock(mutex);
+        seen.emplace_back(bytes.begin(), bytes.end());
+        if (refusing) {
+            return false;
+        }
+        now.push_back({0xF0, 0x7D, bytes[1], 0xF7});
+        return true;
+    }
+    std::vector<Bytes> Seen() {
+        const std::lock_guard lock(mutex);
+        return seen;
+    }
+    std::atomic<bool> refusing{true};
+
+private:
+    std::mutex mutex;
+    std::vector<Bytes> seen;
+};
+
+TEST_F(JackServerTest, AResponderAnswersOnTheOutputAndWhatItRefusesGoesToPollWithAllAfterIt) {
+    EchoResponder responder; // outlives the endpoint, whose thread calls it
+    std::string error;
+    auto endpoint = JackMidiEndpoint::Open("velomire-responder", true, true, error);
+    ASSERT_TRUE(endpoint) << error;
+    endpoint->SetResponder(&responder);
+    JackMidiInDriver replies;
+    const std::vector<std::string> outputs = replies.PortNames();
+    const auto from = std::find(outputs.begin(), outputs.end(), endpoint->OutputName());
+    ASSERT_NE(from, outputs.end());
+    ASSERT_TRUE(replies.Open(static_cast<unsigned>(from - outputs.begin())).ok);
+    const std::vector<std::string> inputs = driver.PortNames();
+    const auto to = std::find(inputs.begin(), inputs.end(), endpoint->InputName());
+    ASSERT_NE(to, inputs.end());
+    // Close returns once JACK has handed the bytes on, so each message has been through the
+    // endpoint's cycle when `send` returns.
+    const auto send = [&](const Bytes& message) {
+        return driver.Open(static_cast<unsigned>(to - inputs.begin())).ok &&
+               driver.Write(message).ok && driver.Close().ok;
+    };
+
+    ASSERT_TRUE(send(Hex("F0 01 F7"))); // refused: kept for Poll
+    responder.refusing = false;
+    ASSERT_TRUE(send(Hex("F0 02 F7"))); // behind one Poll has not given out yet: kept as well
+    std::vector<MidiInBytes> kept;
+    ASSERT_TRUE(endpoint->Poll(kept).ok);
+    Bytes keptBytes;
+    for (const MidiInBytes& piece : kept) {
+        keptBytes.insert(keptBytes.end(), piece.bytes.begin(), piece.bytes.end());
+    }
+    EXPECT_TRUE(BytesEqual(keptBytes, Hex("F0 01 F7 F0 02 F7")));
+    EXPECT_EQ(responder.Seen(), std::vector<Bytes>{Hex("F0 01 F7")});
+
+    ASSERT_TRUE(send(Hex("F0 03 F7"))); // answered in the cycle
+    Bytes answered;
+    WaitFor(
+        [&] {
+            std::vector<MidiInBytes> pieces;
+            replies.Poll(pieces);
+            for (const MidiInBytes& piece : pieces) {
+                answered.insert(answered.end(), piece.bytes.begin(), piece.bytes.end());
+            }
+            return !answered.empty();
+        },
+        milliseconds(2000));
+    EXPECT_TRUE(BytesEqual(answered, Hex("F0 7D 03 F7")));
+    kept.clear();
+    ASSERT_TRUE(endpoint->Poll(kept).ok);
+    EXPECT_TRUE(kept.empty());
 }
 
 } // namespace

@@ -87,6 +87,9 @@ MidiStatus JackMidiEndpoint::ConnectFrom(const std::string& source) {
 
 int JackMidiEndpoint::Process(std::uint32_t frames, void* arg) {
     auto* self = static_cast<JackMidiEndpoint*>(arg);
+    MidiResponder* responder =
+        self->output != nullptr ? self->responder.load(std::memory_order_acquire) : nullptr;
+    self->replies.clear();
     if (self->input != nullptr) {
         void* buffer = jack_port_get_buffer(self->input, frames);
         const std::uint32_t count = jack_midi_get_event_count(buffer);
@@ -96,6 +99,14 @@ int JackMidiEndpoint::Process(std::uint32_t frames, void* arg) {
         for (std::uint32_t i = 0; i < count; ++i) {
             jack_midi_event_t event;
             if (jack_midi_event_get(&event, buffer, i) != 0) {
+                continue;
+            }
+            // Once an event went to the ring, the later ones follow it there, so that the
+            // responder never sees a message before one Poll has still to give out.
+            if (responder != nullptr && jack_ringbuffer_read_space(self->inRing) == 0 &&
+                responder->Respond({event.buffer, event.size},
+                                   WaitClock::TimePoint(std::chrono::nanoseconds(now)),
+                                   self->replies)) {
                 continue;
             }
             const EventHeader header{static_cast<std::uint32_t>(event.size), now};
@@ -126,6 +137,14 @@ int JackMidiEndpoint::Process(std::uint32_t frames, void* arg) {
             jack_ringbuffer_read_advance(self->outRing, sizeof size);
             jack_ringbuffer_read(self->outRing, reinterpret_cast<char*>(slot), size);
         }
+        for (const std::vector<std::uint8_t>& reply : self->replies) {
+            jack_midi_data_t* slot = jack_midi_event_reserve(buffer, 0, reply.size());
+            if (slot == nullptr) {
+                self->replyLost.store(true, std::memory_order_release);
+                continue;
+            }
+            std::memcpy(slot, reply.data(), reply.size());
+        }
     }
     return 0;
 }
@@ -151,6 +170,9 @@ MidiStatus JackMidiEndpoint::Poll(std::vector<MidiInBytes>& out) {
     }
     if (inputLost.exchange(false, std::memory_order_acq_rel)) {
         return MidiStatus::Error("MIDI input was lost: JACK delivered more than was read.");
+    }
+    if (replyLost.exchange(false, std::memory_order_acq_rel)) {
+        return MidiStatus::Error("A reply was lost: the JACK cycle had no room for it.");
     }
     if (ServerGone()) {
         return MidiStatus::Error("The JACK server has stopped.");

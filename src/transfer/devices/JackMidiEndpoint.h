@@ -14,9 +14,10 @@
 
 namespace velomire::transfer {
 
-// A JACK client with MIDI ports of its own: an input whose events are kept for Poll and an
-// output that sends what Write queues. The process thread and the caller meet only in two
-// lock-free ring buffers, so nothing waits inside a JACK cycle. Never starts a JACK server.
+// A JACK client with MIDI ports of its own: an input whose events are kept for Poll (or answered
+// in the cycle by a responder) and an output that sends what Write queues. The process thread and
+// the caller meet only in two lock-free ring buffers and the responder, which never waits, so
+// nothing waits inside a JACK cycle. Never starts a JACK server.
 class JackMidiEndpoint final : public MidiEndpoint {
 public:
     // Holds this many bytes of input between two polls (events and their 12-byte headers).
@@ -42,6 +43,11 @@ public:
     // Queues one event for the next cycles; an error when the ring is full or the server stopped.
     MidiStatus Write(std::span<const std::uint8_t> bytes) override;
     bool ServerGone() const override { return serverGone.load(std::memory_order_acquire); }
+    // The responder's replies leave on the output in the cycle the input arrived in, after what
+    // Write queued before them.
+    void SetResponder(MidiResponder* responder) override {
+        this->responder.store(responder, std::memory_order_release);
+    }
 
     // The names of the JACK MIDI ports with these flags (JackPortIsInput or JackPortIsOutput);
     // empty when no server runs.
@@ -59,6 +65,10 @@ private:
     jack_ringbuffer_t* outRing = nullptr;
     std::atomic<bool> serverGone{false};
     std::atomic<bool> inputLost{false};
+    std::atomic<bool> replyLost{false};
+    std::atomic<MidiResponder*> responder{nullptr};
+    // Process thread only: the responder's replies of the current cycle.
+    std::vector<std::vector<std::uint8_t>> replies;
 };
 
 } // namespace velomire::transfer
