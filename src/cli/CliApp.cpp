@@ -475,11 +475,13 @@ int CliApp::Ports(const std::vector<std::string>& args) {
 
 namespace {
 
+#ifdef __linux__
 volatile std::sig_atomic_t stopRequested = 0;
 
 void RequestStop(int) {
     stopRequested = 1;
 }
+#endif
 
 // "3,17,40" as numbers; nothing when any part is not a whole number.
 std::optional<std::set<int>> ParseList(const std::string& text) {
