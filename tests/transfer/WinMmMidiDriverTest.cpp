@@ -1,7 +1,10 @@
 #include "transfer/devices/WinMmMidiDriver.h"
 #include "support/FakeWaitClock.h"
+#include "transfer/devices/WinMmMidiInDriver.h"
 
 #include <gtest/gtest.h>
+
+#include <deque>
 
 namespace velomire::transfer {
 namespace {
@@ -123,15 +126,127 @@ TEST_F(WinMmDriverTest, ReportsTheSystemTextOfAFailingCallAndLeavesNoHeaderPrepa
     EXPECT_EQ(winmm->sent.size(), 1u);
 }
 
+// WinMM input as the driver sees it: the device fills the lent buffers in the order they were
+// lent, a long message running on into the next, and drops what finds no buffer.
+class FakeWinMmIn final : public WinMmInCalls {
+public:
+    unsigned GetNumDevs() override { return 2; }
+    Result GetDevCaps(unsigned id, std::string& name) override {
+        name = "In " + std::to_string(id);
+        return id == 1 ? 6 : noError; // MMSYSERR_NODRIVER
+    }
+    Result Open(unsigned id) override { return Log("open " + std::to_string(id), noError); }
+    Result AddBuffer(std::size_t index, std::span<std::uint8_t> bytes) override {
+        if (addResult != noError) {
+            return Log("add", addResult);
+        }
+        lent.push_back({index, bytes});
+        return noError;
+    }
+    std::vector<Filled> TakeFilled() override { return std::exchange(filled, {}); }
+    Result Start() override { return Log("start", noError); }
+    Result Close() override {
+        lent.clear();
+        return Log("close", noError);
+    }
+    std::string ErrorText(Result code) override { return "text " + std::to_string(code); }
+
+    void Arrive(const Bytes& bytes, WaitClock::TimePoint time) {
+        std::size_t done = 0;
+        while (done < bytes.size() && !lent.empty()) {
+            const auto [index, buffer] = lent.front();
+            lent.pop_front();
+            const std::size_t count = std::min(buffer.size(), bytes.size() - done);
+            std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(done), count, buffer.begin());
+            filled.push_back({index, count, time});
+            done += count;
+        }
+    }
+    Result Log(std::string call, Result result) {
+        log.push_back(std::move(call));
+        return result;
+    }
+
+    Result addResult = noError;
+    std::deque<std::pair<std::size_t, std::span<std::uint8_t>>> lent;
+    std::vector<Filled> filled;
+    std::vector<std::string> log;
+};
+
+struct WinMmInDriverTest : ::testing::Test {
+    Bytes Taken(MidiStatus& status) {
+        std::vector<MidiInBytes> pieces;
+        status = driver.Poll(pieces);
+        Bytes all;
+        for (const MidiInBytes& piece : pieces) {
+            all.insert(all.end(), piece.bytes.begin(), piece.bytes.end());
+        }
+        return all;
+    }
+
+    FakeWinMmIn* winmm = new FakeWinMmIn;
+    WinMmMidiInDriver driver{std::unique_ptr<WinMmInCalls>(winmm)};
+    MidiStatus status;
+};
+
+TEST_F(WinMmInDriverTest, HandsOverWhatTheDeviceFilledInOrderAndLendsEachBufferAgain) {
+    EXPECT_EQ(driver.PortNames(), (std::vector<std::string>{"In 0", "MIDI input 2"}));
+    ASSERT_TRUE(driver.Open(1));
+    EXPECT_EQ(winmm->log, (std::vector<std::string>{"open 1", "start"}));
+    ASSERT_EQ(winmm->lent.size(), WinMmMidiInDriver::bufferCount);
+
+    const Bytes ack{0xF0, 0x7E, 0x00, 0x7F, 0x05, 0xF7};
+    Bytes dump(3 * WinMmMidiInDriver::bufferBytes + 7, 0x21);
+    dump.front() = 0xF0;
+    dump.back() = 0xF7;
+    const WaitClock::TimePoint at{std::chrono::seconds(3)};
+    winmm->Arrive(ack, at);
+    winmm->Arrive(dump, at);
+    std::vector<MidiInBytes> pieces;
+    ASSERT_TRUE(driver.Poll(pieces));
+    ASSERT_EQ(pieces.size(), 5u);
+    EXPECT_EQ(pieces[0].bytes, ack);
+    EXPECT_EQ(pieces[0].time, at);
+    Bytes joined;
+    for (std::size_t i = 1; i < pieces.size(); ++i) {
+        joined.insert(joined.end(), pieces[i].bytes.begin(), pieces[i].bytes.end());
+    }
+    EXPECT_EQ(joined, dump);
+    EXPECT_EQ(winmm->lent.size(), WinMmMidiInDriver::bufferCount);
+
+    // More than every buffer holds, with nobody taking: the rest is lost, and said so.
+    winmm->Arrive(Bytes(WinMmMidiInDriver::bufferCount * WinMmMidiInDriver::bufferBytes + 1, 1),
+                  at);
+    EXPECT_EQ(Taken(status).size(),
+              WinMmMidiInDriver::bufferCount * WinMmMidiInDriver::bufferBytes);
+    EXPECT_EQ(status.text, "MIDI input was lost: the device had no buffer left.");
+    winmm->Arrive(ack, at);
+    EXPECT_EQ(Taken(status), ack);
+    EXPECT_TRUE(status);
+
+    winmm->addResult = 11; // MMSYSERR_INVALPARAM
+    winmm->Arrive(ack, at);
+    Taken(status);
+    EXPECT_EQ(status.text, "midiInAddBuffer: text 11");
+    EXPECT_EQ(winmm->log.back(), "close");
+    EXPECT_EQ(driver.Poll(pieces).text, "The MIDI input port is not open.");
+}
+
 #ifdef _WIN32
-// The real winmm.dll, on a system with no MIDI output device (such as Wine on a build machine).
-TEST(WinMmMidiDriver, OpeningAMissingDeviceFailsWithTheSystemsMessage) {
+// The real winmm.dll, on a system with no MIDI device (such as Wine on a build machine).
+TEST(WinMmMidiDriver, OpeningAMissingDeviceFailsWithTheSystemsMessageOutAndIn) {
     WinMmMidiDriver driver(MakeSystemWinMmCalls(), std::make_unique<SteadyWaitClock>());
     const MidiStatus status = driver.Open(static_cast<unsigned>(driver.PortNames().size()));
     EXPECT_FALSE(status);
     EXPECT_FALSE(status.text.empty());
     EXPECT_EQ(status.text.find("MIDI error"), std::string::npos) << status.text;
     EXPECT_TRUE(driver.Close());
+
+    WinMmMidiInDriver input(MakeSystemWinMmInCalls());
+    const MidiStatus inStatus = input.Open(static_cast<unsigned>(input.PortNames().size()));
+    EXPECT_FALSE(inStatus);
+    EXPECT_EQ(inStatus.text.find("MIDI error"), std::string::npos) << inStatus.text;
+    EXPECT_TRUE(input.Close());
 }
 #endif
 

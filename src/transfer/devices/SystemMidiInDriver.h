@@ -15,7 +15,8 @@ struct MidiInBackEnd {
 
 // The input driver the applications use: the input ports of every back end in one list, as the
 // output driver lists its ports. On Linux: the ALSA sequencer's readable ports, then the MIDI
-// outputs of a running JACK server named "JACK: client:port".
+// outputs of a running JACK server named "JACK: client:port"; on Windows the WinMM input devices;
+// elsewhere RtMidi's system back end.
 class SystemMidiInDriver final : public MidiInDriver {
 public:
     SystemMidiInDriver();
