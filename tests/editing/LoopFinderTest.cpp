@@ -87,6 +87,20 @@ TEST(LoopFinder, OnNoiseEveryProposalStaysInTheSoundAndKeeps64Frames) {
                     .empty()); // silence has no rising crossing
 }
 
+TEST(LoopFinder, AFrameOnExactlyZeroAfterANegativeOneIsARisingCrossing) {
+    // Periods of 100 frames: 50 below zero, one on zero, 49 above; the zeros are the only edges.
+    std::vector<std::int16_t> frames(5000);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const std::size_t phase = i % 100;
+        frames[i] = static_cast<std::int16_t>(phase < 50 ? -1000 : phase == 50 ? 0 : 1000);
+    }
+    const auto ends = FindLoops(frames, {.start = 1050, .end = 2000, .highest = 4999});
+    ASSERT_FALSE(ends.empty());
+    for (const LoopCandidate& c : ends) {
+        EXPECT_EQ((c.end + 1) % 100, 50);
+    }
+}
+
 TEST(LoopFinder, TheSeamJoinsTheEndToTheStart) {
     const std::vector<std::int16_t> frames{1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(SeamFrames(frames, 2, 6, 3), (std::vector<std::int16_t>{5, 6, 7, 3, 4, 5}));
