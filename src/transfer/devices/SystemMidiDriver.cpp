@@ -6,9 +6,7 @@
 #elif defined(_WIN32)
 #include "transfer/devices/WinMmMidiDriver.h"
 #else
-#include <rtmidi/RtMidi.h>
-
-#include <exception>
+#include "transfer/devices/RtMidiSession.h"
 #endif
 
 #include <utility>
@@ -41,32 +39,13 @@ std::vector<MidiBackEnd> PlatformBackEnds() {
 // TODO: the S900/S950 sample data is one System Exclusive message handed over in pieces, and
 // RtMidi's CoreMIDI back end refuses a piece that does not start with F0. Sending it on macOS
 // needs the native calls (MIDISendSysex or a packet list carrying the piece). Until then, pieces
-// are refused here with a clear message. Not compiled on the development machine: keep this
-// small.
+// are refused here with a clear message.
 class RtMidiDefaultDriver final : public MidiDriver {
 public:
-    std::vector<std::string> PortNames() override {
-        std::vector<std::string> names;
-        try {
-            RtMidiOut& midi = Out();
-            const unsigned count = midi.getPortCount();
-            for (unsigned i = 0; i < count; ++i) {
-                names.push_back(midi.getPortName(i));
-            }
-        } catch (const std::exception&) {
-            names.clear();
-        }
-        error.clear();
-        return names;
-    }
+    std::vector<std::string> PortNames() override { return session.PortNames(); }
 
     MidiStatus Open(unsigned index) override {
-        try {
-            Out().openPort(index, "Velomire out");
-        } catch (const std::exception& e) {
-            return MidiStatus::Error(e.what());
-        }
-        return TakeStatus();
+        return session.Run([index](RtMidiOut& out) { out.openPort(index, "Velomire out"); });
     }
 
     MidiStatus Write(std::span<const std::uint8_t> bytes) override {
@@ -75,49 +54,14 @@ public:
             return MidiStatus::Error(
                 "Sending a System Exclusive message in pieces is not available on this system");
         }
-        try {
-            Out().sendMessage(bytes.data(), bytes.size());
-        } catch (const std::exception& e) {
-            return MidiStatus::Error(e.what());
-        }
-        return TakeStatus();
+        return session.Run(
+            [bytes](RtMidiOut& out) { out.sendMessage(bytes.data(), bytes.size()); });
     }
 
-    MidiStatus Close() override {
-        try {
-            if (out) {
-                out->closePort();
-            }
-        } catch (const std::exception& e) {
-            return MidiStatus::Error(e.what());
-        }
-        return TakeStatus();
-    }
+    MidiStatus Close() override { return session.Close(); }
 
 private:
-    RtMidiOut& Out() {
-        if (!out) {
-            out = std::make_unique<RtMidiOut>(RtMidi::UNSPECIFIED, "Velomire");
-            out->setErrorCallback(
-                [](RtMidiError::Type type, const std::string& text, void* arg) {
-                    if (type != RtMidiError::DEBUG_WARNING) {
-                        *static_cast<std::string*>(arg) = text;
-                    }
-                },
-                &error);
-        }
-        return *out;
-    }
-
-    MidiStatus TakeStatus() {
-        if (error.empty()) {
-            return {};
-        }
-        return MidiStatus::Error(std::exchange(error, {}));
-    }
-
-    std::unique_ptr<RtMidiOut> out;
-    std::string error;
+    RtMidiSession<RtMidiOut> session;
 };
 
 std::vector<MidiBackEnd> PlatformBackEnds() {

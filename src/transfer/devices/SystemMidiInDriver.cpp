@@ -6,10 +6,9 @@
 #elif defined(_WIN32)
 #include "transfer/devices/WinMmMidiInDriver.h"
 #else
-#include <rtmidi/RtMidi.h>
+#include "transfer/devices/RtMidiSession.h"
 
 #include <chrono>
-#include <exception>
 #endif
 
 #include <utility>
@@ -20,85 +19,31 @@ namespace {
 
 #if !defined(__linux__) && !defined(_WIN32)
 
-// Input on RtMidi's own system back end (CoreMIDI on macOS), which hands over each System
-// Exclusive message whole. Not compiled on the development machine: keep this small.
+// Input on RtMidi's own system back end, which hands over each System Exclusive message whole.
 class RtMidiDefaultInDriver final : public MidiInDriver {
 public:
-    std::vector<std::string> PortNames() override {
-        std::vector<std::string> names;
-        try {
-            RtMidiIn& midi = In();
-            const unsigned count = midi.getPortCount();
-            for (unsigned i = 0; i < count; ++i) {
-                names.push_back(midi.getPortName(i));
-            }
-        } catch (const std::exception&) {
-            names.clear();
-        }
-        error.clear();
-        return names;
-    }
+    std::vector<std::string> PortNames() override { return session.PortNames(); }
 
     MidiStatus Open(unsigned index) override {
-        try {
-            In().openPort(index, "Velomire in");
-            In().ignoreTypes(false, true, true); // System Exclusive wanted; timing and sensing not
-        } catch (const std::exception& e) {
-            return MidiStatus::Error(e.what());
-        }
-        return TakeStatus();
+        return session.Run([index](RtMidiIn& in) {
+            in.openPort(index, "Velomire in");
+            in.ignoreTypes(false, true, true); // System Exclusive wanted; timing and sensing not
+        });
     }
 
     MidiStatus Poll(std::vector<MidiInBytes>& out) override {
-        try {
+        return session.Run([&out](RtMidiIn& in) {
             std::vector<unsigned char> message;
-            for (In().getMessage(&message); !message.empty(); In().getMessage(&message)) {
+            for (in.getMessage(&message); !message.empty(); in.getMessage(&message)) {
                 out.push_back({{message.begin(), message.end()}, std::chrono::steady_clock::now()});
             }
-        } catch (const std::exception& e) {
-            return MidiStatus::Error(e.what());
-        }
-        return TakeStatus();
+        });
     }
 
-    MidiStatus Close() override {
-        try {
-            if (in) {
-                in->closePort();
-            }
-        } catch (const std::exception& e) {
-            return MidiStatus::Error(e.what());
-        }
-        return TakeStatus();
-    }
+    MidiStatus Close() override { return session.Close(); }
 
 private:
-    // Holds this many messages between two polls; more are dropped with a warning, reported.
-    static constexpr unsigned queueLimit = 1024;
-
-    RtMidiIn& In() {
-        if (!in) {
-            in = std::make_unique<RtMidiIn>(RtMidi::UNSPECIFIED, "Velomire", queueLimit);
-            in->setErrorCallback(
-                [](RtMidiError::Type type, const std::string& text, void* arg) {
-                    if (type != RtMidiError::DEBUG_WARNING) {
-                        *static_cast<std::string*>(arg) = text;
-                    }
-                },
-                &error);
-        }
-        return *in;
-    }
-
-    MidiStatus TakeStatus() {
-        if (error.empty()) {
-            return {};
-        }
-        return MidiStatus::Error(std::exchange(error, {}));
-    }
-
-    std::unique_ptr<RtMidiIn> in;
-    std::string error;
+    RtMidiSession<RtMidiIn> session;
 };
 
 #endif

@@ -14,18 +14,25 @@ WinMmMidiDriver::~WinMmMidiDriver() {
     Close();
 }
 
-std::vector<std::string> WinMmMidiDriver::PortNames() {
+std::vector<std::string>
+WinMmDeviceNames(unsigned count, const std::function<unsigned(unsigned, std::string&)>& productName,
+                 const std::string& unnamed) {
     std::vector<std::string> names;
-    const unsigned count = calls->GetNumDevs();
     for (unsigned id = 0; id < count; ++id) {
         std::string name;
-        // A device whose capabilities cannot be read keeps its place: the index is the id.
-        if (calls->GetDevCaps(id, name) != WinMmCalls::noError || name.empty()) {
-            name = "MIDI output " + std::to_string(id + 1);
+        if (productName(id, name) != WinMmCalls::noError || name.empty()) {
+            name = unnamed + " " + std::to_string(id + 1);
         }
         names.push_back(std::move(name));
     }
     return names;
+}
+
+std::vector<std::string> WinMmMidiDriver::PortNames() {
+    return WinMmDeviceNames(
+        calls->GetNumDevs(),
+        [this](unsigned id, std::string& name) { return calls->GetDevCaps(id, name); },
+        "MIDI output");
 }
 
 MidiStatus WinMmMidiDriver::Open(unsigned index) {

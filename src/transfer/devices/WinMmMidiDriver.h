@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -41,6 +42,12 @@ public:
 
 // The real calls into winmm.dll; only on Windows.
 std::unique_ptr<WinMmCalls> MakeSystemWinMmCalls();
+
+// The names of device ids 0..count-1 from `productName` (a GetDevCaps call); a device whose
+// capabilities cannot be read is "<unnamed> <id + 1>" and keeps its place, so the index is the id.
+std::vector<std::string>
+WinMmDeviceNames(unsigned count, const std::function<unsigned(unsigned, std::string&)>& productName,
+                 const std::string& unnamed);
 
 // MIDI output straight on WinMM: every buffer, a whole message or a piece of one System
 // Exclusive message, goes out as one long message (WinMM takes any bytes there). Write returns

@@ -1,5 +1,7 @@
 #include "transfer/devices/WinMmMidiInDriver.h"
 
+#include "transfer/devices/WinMmMidiDriver.h" // WinMmDeviceNames
+
 #include <algorithm>
 #include <utility>
 
@@ -13,17 +15,10 @@ WinMmMidiInDriver::~WinMmMidiInDriver() {
 }
 
 std::vector<std::string> WinMmMidiInDriver::PortNames() {
-    std::vector<std::string> names;
-    const unsigned count = calls->GetNumDevs();
-    for (unsigned id = 0; id < count; ++id) {
-        std::string name;
-        // A device whose capabilities cannot be read keeps its place: the index is the id.
-        if (calls->GetDevCaps(id, name) != WinMmInCalls::noError || name.empty()) {
-            name = "MIDI input " + std::to_string(id + 1);
-        }
-        names.push_back(std::move(name));
-    }
-    return names;
+    return WinMmDeviceNames(
+        calls->GetNumDevs(),
+        [this](unsigned id, std::string& name) { return calls->GetDevCaps(id, name); },
+        "MIDI input");
 }
 
 MidiStatus WinMmMidiInDriver::Open(unsigned index) {

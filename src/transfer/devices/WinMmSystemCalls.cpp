@@ -11,23 +11,39 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <string>
 #include <utility>
 
 namespace velomire::transfer {
 namespace {
+
+// A device's product name from midiOutGetDevCapsA or midiInGetDevCapsA.
+template <typename Caps, typename GetCaps>
+MMRESULT ProductName(GetCaps getCaps, unsigned id, std::string& productName) {
+    Caps caps{};
+    const MMRESULT result = getCaps(id, &caps, sizeof caps);
+    if (result == MMSYSERR_NOERROR) {
+        caps.szPname[MAXPNAMELEN - 1] = '\0';
+        productName = caps.szPname;
+    }
+    return result;
+}
+
+// The system's sentence for an error code, from midiOutGetErrorTextA or midiInGetErrorTextA.
+template <typename GetText> std::string ErrorSentence(GetText getText, MMRESULT code) {
+    char text[MAXERRORLENGTH] = {};
+    if (getText(code, text, sizeof text) != MMSYSERR_NOERROR || text[0] == '\0') {
+        return "MIDI error " + std::to_string(code);
+    }
+    return text;
+}
 
 class SystemWinMmCalls final : public WinMmCalls {
 public:
     unsigned GetNumDevs() override { return midiOutGetNumDevs(); }
 
     Result GetDevCaps(unsigned id, std::string& productName) override {
-        MIDIOUTCAPSA caps{};
-        const MMRESULT result = midiOutGetDevCapsA(id, &caps, sizeof caps);
-        if (result == MMSYSERR_NOERROR) {
-            caps.szPname[MAXPNAMELEN - 1] = '\0';
-            productName = caps.szPname;
-        }
-        return result;
+        return ProductName<MIDIOUTCAPSA>(midiOutGetDevCapsA, id, productName);
     }
 
     Result Open(unsigned id) override {
@@ -69,11 +85,7 @@ public:
     }
 
     std::string ErrorText(Result code) override {
-        char text[MAXERRORLENGTH] = {};
-        if (midiOutGetErrorTextA(code, text, sizeof text) != MMSYSERR_NOERROR || text[0] == '\0') {
-            return "MIDI error " + std::to_string(code);
-        }
-        return text;
+        return ErrorSentence(midiOutGetErrorTextA, code);
     }
 
 private:
@@ -93,13 +105,7 @@ public:
     unsigned GetNumDevs() override { return midiInGetNumDevs(); }
 
     Result GetDevCaps(unsigned id, std::string& productName) override {
-        MIDIINCAPSA caps{};
-        const MMRESULT result = midiInGetDevCapsA(id, &caps, sizeof caps);
-        if (result == MMSYSERR_NOERROR) {
-            caps.szPname[MAXPNAMELEN - 1] = '\0';
-            productName = caps.szPname;
-        }
-        return result;
+        return ProductName<MIDIINCAPSA>(midiInGetDevCapsA, id, productName);
     }
 
     Result Open(unsigned id) override {
@@ -162,13 +168,7 @@ public:
         return result;
     }
 
-    std::string ErrorText(Result code) override {
-        char text[MAXERRORLENGTH] = {};
-        if (midiInGetErrorTextA(code, text, sizeof text) != MMSYSERR_NOERROR || text[0] == '\0') {
-            return "MIDI error " + std::to_string(code);
-        }
-        return text;
-    }
+    std::string ErrorText(Result code) override { return ErrorSentence(midiInGetErrorTextA, code); }
 
 private:
     // On the system's thread: only notes which buffer came back; the driver's own thread takes
