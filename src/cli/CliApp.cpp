@@ -34,6 +34,7 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <csignal>
@@ -67,6 +68,13 @@ public:
 using FileConverter = program::SndfileConverter;
 #endif
 
+const std::array<std::string_view, 7> commandNames = {"info", "new",     "ports", "render",
+                                                      "send", "sampler", "decode"};
+
+bool KnownCommand(const std::string& name) {
+    return std::find(commandNames.begin(), commandNames.end(), name) != commandNames.end();
+}
+
 const char* const usage = R"(usage: velomire-cli COMMAND ...
   --version                     print the version
   info PROGRAM.vmp [--json]     print every stored field of a program
@@ -76,19 +84,41 @@ const char* const usage = R"(usage: velomire-cli COMMAND ...
   render PROGRAM.vmp --model M -o OUT.syx [numbers] [channels]
                                 write the bytes a send would put on the wire, without waits
   send PROGRAM.vmp --model M --port P [--reply-port Q] [numbers] [channels] [--trace FILE]
-                                send the program to a sampler through a MIDI output port;
-                                with --reply-port, closed-loop: the sampler's answers come in
-                                through MIDI input port Q (see ports --input)
-  sampler --model M --out DIR [--name NAME] [--nak N,N,...] [--wait N:MS] [--cancel-at N]
-          [--reply-delay MS] [--one-way] [--jack | --alsa]
-                                a simulated sampler with the MIDI ports NAME:in and NAME:out, on
-                                JACK when a JACK server runs, otherwise on the ALSA sequencer
-                                (--jack or --alsa chooses one); it checks, answers and writes
-                                what it receives into DIR, until interrupted; packets are
-                                counted from 0 over the run
-  decode DUMP.syx --out DIR     rebuild the samples (16-bit WAV + JSON) and programs (JSON) that
-                                a render output or a trace dump carries
-options of new:
+                                send the program to a sampler through a MIDI output port
+  sampler --model M --out DIR [options]
+                                a simulated sampler on MIDI ports of its own
+  decode DUMP.syx --out DIR     rebuild the samples and programs that a render output or a
+                                trace dump carries
+velomire-cli COMMAND --help describes a command and its options.
+)";
+
+const char* const modelHelp =
+    R"(  --model M               0..9, or a model name: SDS, S900, S950, S1000 (or S1100), S2800,
+                          S3000, S3200, S2000, S3000XL, S3200XL, or as Options lists it
+                          ("Akai S3000 XL"); letter case and spaces do not matter
+)";
+
+const char* const numberHelp =
+    R"(  --program-number N      programs already in the sampler (default: as the Send command
+                          proposes)
+  --sample-number N       samples already in the sampler (default: as the Send command
+                          proposes)
+  --midi-channel C        1..16 (default: the saved settings)
+  --exclusive-channel E   1..128 (default: the saved settings)
+)";
+
+// What `velomire-cli COMMAND --help` prints.
+std::string CommandHelp(const std::string& command) {
+    if (command == "info") {
+        return R"(usage: velomire-cli info PROGRAM.vmp [--json]
+print every stored field of a program, as text or, with --json, as JSON
+)";
+    }
+    if (command == "new") {
+        return R"(usage: velomire-cli new PROGRAM.vmp FILE.wav... [--convert [--rate R] [--dither]]
+                        [--map-keys]
+create a program from WAV files of the program's directory and save it; refused files are
+named and skipped, at most 40 samples are taken
   --convert               convert files of other formats (24-bit or float WAV, AIFF, FLAC, Ogg)
                           into 16-bit WAV files beside them (never over an existing file)
   --rate R                rate of the converted files: keep (default), 44100, 22050, or s900
@@ -96,13 +126,66 @@ options of new:
   --dither                TPDF dither where the source has more than 16 bits
   --map-keys              read each sample's note from its file name ("Pad_C3", "Str_060") and
                           set the pitches and key ranges
-options of render and send:
-  --model M               0..9, or a model name such as "Akai S3000 XL" or "S950"
-  --program-number N      programs already in the sampler (default: as the Send command proposes)
-  --sample-number N       samples already in the sampler (default: as the Send command proposes)
-  --midi-channel C        1..16 (default: the saved settings)
-  --exclusive-channel E   1..128 (default: the saved settings)
 )";
+    }
+    if (command == "ports") {
+        return R"(usage: velomire-cli ports [--input]
+list the MIDI output ports with their indices; with --input, the MIDI input ports (where a
+sampler's answers come back)
+)";
+    }
+    if (command == "render") {
+        return std::string(R"(usage: velomire-cli render PROGRAM.vmp --model M -o OUT.syx [options]
+write the bytes a send would put on the wire into OUT.syx, without waits and without a device
+)") + modelHelp +
+               "  -o OUT.syx              the file to write (an earlier render is replaced)\n" +
+               numberHelp;
+    }
+    if (command == "send") {
+        return std::string(
+                   R"(usage: velomire-cli send PROGRAM.vmp --model M --port P [--reply-port Q] [options]
+                         [--trace FILE]
+send the program to a sampler through a MIDI output port, paced at MIDI speed
+)") + modelHelp +
+               R"(  --port P                a port index, or a part of a port name only one port has
+                          (see velomire-cli ports)
+  --reply-port Q          closed loop: the sampler's answers come in through MIDI input port Q
+                          (see velomire-cli ports --input)
+  --trace FILE            also copy every message sent into FILE
+)" + numberHelp;
+    }
+    if (command == "sampler") {
+        return std::string(
+                   R"(usage: velomire-cli sampler --model M --out DIR [--name NAME] [--nak N,N,...]
+                            [--wait N:MS] [--cancel-at N] [--reply-delay MS] [--one-way]
+                            [--jack | --alsa]
+a simulated sampler with the MIDI ports NAME:in and NAME:out, on JACK when a JACK server runs,
+otherwise on the ALSA sequencer; it checks, answers and writes what it receives into DIR, until
+interrupted
+)") + modelHelp +
+               R"(  --out DIR               where the received samples and programs are written
+  --name NAME             the MIDI client's name (default velomire-sampler)
+  --nak N,N,...           answer NAK to these packets once each (counted from 0 over the run)
+  --wait N:MS             answer WAIT to packet N, then ACK MS milliseconds later
+  --cancel-at N           answer CANCEL to packet N
+  --reply-delay MS        delay every answer
+  --one-way               never answer
+  --jack, --alsa          use only JACK, or only the ALSA sequencer
+)";
+    }
+    if (command == "decode") {
+        return R"(usage: velomire-cli decode DUMP.syx --out DIR
+rebuild the samples (16-bit WAV + JSON) and programs (JSON) that a render output or a trace
+dump carries, into DIR
+)";
+    }
+    return usage;
+}
+
+bool AsksForHelp(const std::vector<std::string>& args) {
+    return std::any_of(args.begin(), args.end(),
+                       [](const std::string& arg) { return arg == "--help" || arg == "-h"; });
+}
 
 // The options of render and send, each with its value.
 struct TransferOptions {
@@ -188,13 +271,8 @@ private:
     void (*previousTerm)(int);
 };
 
-int UsageError(const std::string& message) {
-    std::cerr << "velomire-cli: " << TerminalText(message) << '\n' << usage;
-    return exitUsage;
-}
-
 int Refused(const std::string& message) {
-    std::cerr << "velomire-cli: " << TerminalText(message) << '\n';
+    std::cerr << messagePrefix << TerminalText(message) << '\n';
     return exitRefused;
 }
 
@@ -253,12 +331,38 @@ int CliApp::Run(const std::vector<std::string>& args) {
     }
 }
 
+int CliApp::UsageError(const std::string& message) const {
+    const std::string help =
+        command.empty() ? "velomire-cli --help" : "velomire-cli " + command + " --help";
+    std::cerr << messagePrefix << TerminalText(message) << " (see " << help << ")\n";
+    return exitUsage;
+}
+
 int CliApp::RunCommand(const std::vector<std::string>& args) {
     if (args.empty()) {
         return UsageError("no command given");
     }
-    const std::string& command = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        const std::string topic = rest.empty() ? std::string() : rest[0];
+        if (!topic.empty() && !KnownCommand(topic)) {
+            return UsageError("unknown command '" + topic + "'");
+        }
+        std::cout << (topic.empty() ? std::string(usage) : CommandHelp(topic));
+        return exitOk;
+    }
+    if (args[0] == "--version") {
+        std::cout << "velomire-cli " << VELOMIRE_VERSION << '\n';
+        return exitOk;
+    }
+    if (!KnownCommand(args[0])) {
+        return UsageError("unknown command '" + args[0] + "'");
+    }
+    command = args[0];
+    if (AsksForHelp(rest)) {
+        std::cout << CommandHelp(command);
+        return exitOk;
+    }
     if (command == "info") {
         return Info(rest);
     }
@@ -274,21 +378,10 @@ int CliApp::RunCommand(const std::vector<std::string>& args) {
     if (command == "send") {
         return Transfer(rest, true);
     }
-    if (command == "--version") {
-        std::cout << "velomire-cli " << VELOMIRE_VERSION << '\n';
-        return exitOk;
-    }
     if (command == "sampler") {
         return Sampler(rest);
     }
-    if (command == "decode") {
-        return Decode(rest);
-    }
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::cout << usage;
-        return exitOk;
-    }
-    return UsageError("unknown command '" + command + "'");
+    return Decode(rest);
 }
 
 int CliApp::Info(const std::vector<std::string>& args) {
@@ -464,8 +557,8 @@ int CliApp::Ports(const std::vector<std::string>& args) {
         names = transfer::SystemMidiDriver().PortNames();
     }
     if (names.empty()) {
-        std::cerr << (input ? "velomire-cli: no MIDI input port found\n"
-                            : "velomire-cli: no MIDI output port found\n");
+        std::cerr << messagePrefix
+                  << (input ? "no MIDI input port found\n" : "no MIDI output port found\n");
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::cout << i << ": " << names[i] << '\n';
@@ -629,14 +722,14 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
         });
         for (const auto& sample : samples) {
             if (const std::string failed = WriteSample(outDir, sample); !failed.empty()) {
-                std::cerr << "velomire-cli: " << failed << '\n';
+                std::cerr << messagePrefix << failed << '\n';
             }
             std::cout << "Received sample #" << sample.number << ": " << sample.frames.size()
                       << " of " << sample.lengthWords << " words" << std::endl;
         }
         for (const auto& program : programs) {
             if (const std::string failed = WriteProgram(outDir, program); !failed.empty()) {
-                std::cerr << "velomire-cli: " << failed << '\n';
+                std::cerr << messagePrefix << failed << '\n';
             }
         }
         for (const std::string& line : refused) {
@@ -648,7 +741,7 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
         if (transfer::MidiStatus status =
                 service.Serve(*endpoint, std::chrono::steady_clock::now());
             !status) {
-            std::cerr << "velomire-cli: " << status.text << '\n';
+            std::cerr << messagePrefix << status.text << '\n';
             if (endpoint->ServerGone()) {
                 break;
             }
@@ -712,6 +805,13 @@ int CliApp::Decode(const std::vector<std::string>& args) {
               << (decoded.samples.size() == 1 ? " sample and " : " samples and ")
               << decoded.programs.size()
               << (decoded.programs.size() == 1 ? " program\n" : " programs\n");
+    if (decoded.error && decoded.error->incomplete) {
+        // Every message was sound; the dump ends before a sample's data does (a header alone is
+        // what a sampler answers to a header request). What it holds has been written.
+        std::cerr << messagePrefix << TerminalText(dumpPath) << ": incomplete sample at offset "
+                  << decoded.error->offset << ": " << decoded.error->text << '\n';
+        return exitWarning;
+    }
     if (decoded.error) {
         return Refused(dumpPath + ": malformed message at offset " +
                        std::to_string(decoded.error->offset) + ": " + decoded.error->text);
@@ -720,7 +820,6 @@ int CliApp::Decode(const std::vector<std::string>& args) {
 }
 
 int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
-    const std::string command = live ? "send" : "render";
     TransferOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];

@@ -6,7 +6,7 @@
 namespace velomire::cli {
 
 // Exit codes of velomire-cli.
-enum ExitCode : int { exitOk = 0, exitRefused = 1, exitUsage = 2 };
+enum ExitCode : int { exitOk = 0, exitRefused = 1, exitUsage = 2, exitWarning = 3 };
 
 // The headless tool: one command per run, messages on stderr, results on stdout.
 class CliApp {
@@ -15,6 +15,8 @@ public:
 
 private:
     int RunCommand(const std::vector<std::string>& args);
+    // One line on stderr naming the problem and where the command's help is; exit status 2.
+    int UsageError(const std::string& message) const;
     int Info(const std::vector<std::string>& args);
     int New(const std::vector<std::string>& args);
     int Ports(const std::vector<std::string>& args);
@@ -24,6 +26,8 @@ private:
     int Decode(const std::vector<std::string>& args);
     // render writes the bytes of a send to a file; send puts them on a MIDI port.
     int Transfer(const std::vector<std::string>& args, bool live);
+
+    std::string command; // the one being run, once it is known
 };
 
 } // namespace velomire::cli

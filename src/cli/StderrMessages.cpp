@@ -38,10 +38,10 @@ void StderrMessages::Show(std::string_view text, std::string_view caption) {
     } else {
         line = TerminalText(text);
     }
-    if (caption.empty()) {
-        std::cerr << line << '\n';
+    if (caption.empty() || caption == program::appCaption) {
+        std::cerr << messagePrefix << line << '\n';
     } else {
-        std::cerr << TerminalText(caption) << ": " << line << '\n';
+        std::cerr << messagePrefix << TerminalText(caption) << ": " << line << '\n';
     }
 }
 

@@ -11,8 +11,13 @@ namespace velomire::cli {
 // shown as \xNN instead of acting on the terminal. Other bytes, UTF-8 included, pass unchanged.
 std::string TerminalText(std::string_view text);
 
-// Prints each message as one line on stderr: "caption: text". A message of two lines (a sentence,
-// then the path and the system's reason) is printed as "caption: sentence (path: reason)".
+// How every line velomire-cli writes on stderr starts, so that a script's log says where it came
+// from.
+inline constexpr std::string_view messagePrefix = "velomire-cli: ";
+
+// Prints each message as one line on stderr: "velomire-cli: caption: text", the caption left out
+// when it is the application's own name. A message of two lines (a sentence, then the path and
+// the system's reason) is printed as "velomire-cli: caption: sentence (path: reason)".
 class StderrMessages : public program::UserMessages {
 public:
     void Show(std::string_view text, std::string_view caption) override;

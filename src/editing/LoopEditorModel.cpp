@@ -122,8 +122,9 @@ void LoopEditorModel::Finish() {
     }
     KeepLoopsInSound();
     const std::uint32_t soundLength = sample.soundEnd - sample.soundStart + 1;
+    // The sampler sends an even number of words and holds the last one's index as the end point.
     sample.lengthWords = soundLength & ~1u;
-    sample.endPoint = soundLength;
+    sample.endPoint = sample.lengthWords == 0 ? 0 : sample.lengthWords - 1;
     for (std::size_t n = 0; n < loopSlots; ++n) {
         sample.loopAt[n] -= sample.soundStart;
     }

@@ -33,7 +33,12 @@ std::int16_t Quantizer16::Next(double value) {
     }
     const double rounded = std::round(scaled);
     if (rounded > 32767.0 || rounded < -32768.0 || std::isnan(rounded)) {
-        ++clipped;
+        // Full scale (1.0 = 32768) is held as 32767, less than a step away: the peak of a
+        // full-scale 24-bit or float file, or dither at the top, is not clipping. Only a value
+        // beyond full scale is.
+        if (!(std::abs(value) <= 1.0)) {
+            ++clipped;
+        }
         return rounded < 0 ? std::int16_t{-32768} : std::int16_t{32767};
     }
     return static_cast<std::int16_t>(rounded);

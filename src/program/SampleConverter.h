@@ -28,8 +28,8 @@ struct ConvertOptions {
 
 // Turns sample values of -1 to 1 (1 = 32768) into 16-bit values: rounded to the nearest value,
 // halves away from zero, so every value a 16-bit file can hold comes back exactly; with dither,
-// triangular noise of +-1 step is added first. Values beyond the 16-bit range are clipped and
-// counted.
+// triangular noise of +-1 step is added first. Values beyond the 16-bit range are clipped; those
+// beyond full scale (-1 to 1) are counted (full scale itself is held as 32767, within a step).
 class Quantizer16 {
 public:
     explicit Quantizer16(bool dither) : dither(dither) {}

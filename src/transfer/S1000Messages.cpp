@@ -22,9 +22,18 @@ constexpr std::int16_t keygroupFunction = 0x09;
 constexpr std::int16_t sampleHeaderFunction = 0x0B;
 constexpr std::int16_t modelByte = 0x48;
 
-// The S1000/S1100 takes 150-byte blocks; the later models 192, the last 42 of them zero.
+// The S1000/S1100 takes 150-byte blocks; the later models 192, the last 42 of them zero but for
+// a keygroup's mute group.
 constexpr int extraBlockBytes = 42;
 constexpr std::int32_t s1000Model = 3;
+
+// Keygroup byte 160 on the later models: the mute group, 0-31, or FF for none. A zero there
+// would put every keygroup in group 0, each new note cutting off the others.
+constexpr int muteGroupByte = 160;
+constexpr std::int32_t noMuteGroup = 0xFF;
+// Program byte 73 on the later models: the pitch-bend down range, 2 in every program the
+// sampler saves itself (0 makes bending down do nothing).
+constexpr std::int32_t bendDownRange = 2;
 
 // The name of a velocity zone that plays no sample.
 constexpr std::string_view emptyZoneName = "xxxxxxxxxxxx";
@@ -50,10 +59,13 @@ void AppendStart(MidiOutPort& port, const SamplerSettings& settings, std::int16_
     port.AppendBytes(modelByte);
 }
 
-// Closes a block: the 42 zero bytes of the later models, then F7.
-void AppendEnd(MidiOutPort& port, const SamplerSettings& settings) {
+// Closes a block: the 42 bytes of the later models, zero but for a keygroup's mute group, then F7.
+void AppendEnd(MidiOutPort& port, const SamplerSettings& settings, bool keygroup = false) {
     if (settings.samplerModel != s1000Model) {
-        Zeros(port, extraBlockBytes);
+        constexpr int before = muteGroupByte - 150;
+        Zeros(port, before);
+        U8(port, keygroup ? noMuteGroup : 0);
+        Zeros(port, extraBlockBytes - before - 1);
     }
     port.AppendBytes(0xF7);
 }
@@ -102,7 +114,10 @@ void S1000Messages::SendS1000SampleHeader(int entry, int part) {
     U32(port, static_cast<std::int32_t>(sample.waveAddress));
     U32(port, static_cast<std::int32_t>(sample.lengthWords));
     U32(port, static_cast<std::int32_t>(sample.startPoint));
-    U32(port, static_cast<std::int32_t>(sample.endPoint));
+    // The end point is the index of the last word sent; programs saved by earlier versions hold
+    // one or two words more, which would point the sampler past its data.
+    const std::uint32_t lastWord = sample.lengthWords == 0 ? 0 : sample.lengthWords - 1;
+    U32(port, static_cast<std::int32_t>(std::min(sample.endPoint, lastWord)));
     // Loops 0 to 3; the sampler counts a loop's length 64 words short of the stored one. A loop
     // shorter than 64 words goes as 0, never as a length wrapped round to four thousand million.
     for (std::size_t loop = 0; loop < 4; ++loop) {
@@ -183,7 +198,9 @@ void S1000Messages::SendS1000Program() {
     for (std::size_t word = 38; word <= 42; ++word) {
         U8(port, params[word]);
     }
-    Zeros(port, 78);
+    Zeros(port, 1);
+    U8(port, settings.samplerModel == s1000Model ? 0 : bendDownRange); // byte 73
+    Zeros(port, 76);
     AppendEnd(port, settings);
     port.Send();
     port.WaitMilliseconds(waitAfterProgramHeaderMs);
@@ -226,7 +243,7 @@ void S1000Messages::SendS1000Program() {
         U8(port, keygroup.output + 1 > 7 ? 0 : keygroup.output + 1);
         Zeros(port, 2);
         Zeros(port, 10);
-        AppendEnd(port, settings);
+        AppendEnd(port, settings, true);
         port.Send();
         port.WaitMilliseconds(waitAfterKeygroupMs);
         if (Refused("keygroup " + std::to_string(i) + " of program#" +

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <string>
 
 namespace velomire::transfer {
 namespace {
@@ -20,11 +21,23 @@ constexpr std::array<SamplerModelInfo, SamplerModel::count> models{{
     {"Akai S3200 XL", "S3200 XL", SamplerFamily::s1000, 254, 255, 32, 8},
 }};
 
-bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+// The names musicians use besides the long and short ones above.
+struct ModelAlias {
+    std::string_view name;
+    std::int32_t model;
+};
+constexpr std::array<ModelAlias, 2> aliases{
+    {{"SDS", SamplerModel::sds}, {"S1100", SamplerModel::s1000}}};
+
+// Lower case without spaces: "Akai S3000 XL", "s3000xl" and "S3000 XL" read alike.
+std::string Folded(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (!std::isspace(static_cast<unsigned char>(c))) {
+            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -51,10 +64,21 @@ std::optional<std::int32_t> SamplerModel::Parse(std::string_view text) {
     if (ec == std::errc() && end == text.data() + text.size()) {
         return Find(number) ? std::optional(number) : std::nullopt;
     }
+    // "Akai" may come before any short name ("Akai S950", "akai sds").
+    std::string wanted = Folded(text);
+    const std::string_view maker = "akai";
+    if (wanted.size() > maker.size() && wanted.compare(0, maker.size(), maker) == 0) {
+        wanted.erase(0, maker.size());
+    }
     for (std::int32_t i = 0; i < count; ++i) {
         const auto& m = models[static_cast<std::size_t>(i)];
-        if (SameText(text, m.longName) || SameText(text, m.shortName)) {
+        if (wanted == Folded(m.shortName) || Folded(text) == Folded(m.longName)) {
             return i;
+        }
+    }
+    for (const ModelAlias& alias : aliases) {
+        if (wanted == Folded(alias.name)) {
+            return alias.model;
         }
     }
     return std::nullopt;

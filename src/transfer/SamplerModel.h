@@ -36,7 +36,8 @@ public:
     static SamplerFamily Family(std::int32_t model);
     static bool IsAkai(std::int32_t model) { return model > 0 && model < count; }
 
-    // A model given by its number (0..9) or by its long or short name, in any letter case.
+    // A model given by its number (0..9), by its long or short name, or by a name musicians use
+    // ("SDS", "S1100", "S3000XL"); letter case and spaces do not matter.
     static std::optional<std::int32_t> Parse(std::string_view text);
 };
 

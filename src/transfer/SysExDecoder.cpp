@@ -74,6 +74,7 @@ public:
         return block;
     }
 
+    std::size_t Size() const { return bytes.size(); }
     std::int64_t U8(std::size_t at) const { return bytes[at]; }
     std::int64_t U16(std::size_t at) const { return bytes[at] | bytes[at + 1] << 8; }
     std::int64_t I16(std::size_t at) const { return static_cast<std::int16_t>(U16(at)); }
@@ -528,6 +529,9 @@ SysExDecoder::Result SysExDecoder::S1000Program(Bytes m, std::size_t offset) {
     program.fields = {{"exclusiveChannel", std::int64_t{m[2]}},
                       {"programName", block->AkaiName(3)},
                       {"programParams", params}};
+    if (block->Size() == s1000LongBlock) {
+        program.fields.push_back({"bendDownRange", block->U8(73)});
+    }
     programs.push_back(std::move(program));
     Result result;
     result.kind = Kind::s1000ProgramHeader;
@@ -572,6 +576,9 @@ SysExDecoder::Result SysExDecoder::S1000Keygroup(Bytes m) {
     }
     keygroup.push_back({"output", block->U8(136)});
     keygroup.push_back({"secondOutput", block->U8(137)});
+    if (block->Size() == s1000LongBlock) {
+        keygroup.push_back({"muteGroup", block->U8(160)}); // FF: none
+    }
     found->keygroups.push_back(std::move(keygroup));
     Result result;
     result.kind = Kind::s1000Keygroup;
@@ -610,7 +617,8 @@ DecodeResult DecodeSysExStream(Bytes bytes) {
                 out.error = DecodeError{sample.offset,
                                         "sample " + std::to_string(sample.number) + " has " +
                                             std::to_string(sample.frames.size()) + " of its " +
-                                            std::to_string(sample.lengthWords) + " words"};
+                                            std::to_string(sample.lengthWords) + " words",
+                                        true};
                 break;
             }
         }

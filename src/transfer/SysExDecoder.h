@@ -35,7 +35,8 @@ struct DecodedSample {
     std::vector<std::int16_t> frames;
     DecodedFields fields;
     std::size_t offset = 0; // of the message that opened it
-    // Every announced word has arrived (a sample header alone, without data, counts as complete).
+    // Every announced word has arrived. An S1000-family sample header alone (a sampler's answer
+    // to a header request) announces words it does not carry: incomplete.
     bool Complete() const { return frames.size() >= lengthWords; }
 };
 
@@ -111,6 +112,8 @@ private:
 struct DecodeError {
     std::size_t offset = 0;
     std::string text;
+    // Every message was well formed, but a sample's data stops short (`offset` is its header).
+    bool incomplete = false;
 };
 
 struct DecodeResult {
@@ -120,7 +123,8 @@ struct DecodeResult {
 };
 
 // Decodes a whole stream (a render output or a trace dump): what came before the first malformed
-// message, and where that message began. A sample whose data stops short is malformed too.
+// message, and where that message began. When every message is well formed, the first sample
+// whose data stops short is named as incomplete.
 DecodeResult DecodeSysExStream(std::span<const std::uint8_t> bytes);
 
 // The character of one Akai character code ('?' for a code outside the table).

@@ -403,8 +403,8 @@ private slots:
         }
         QVERIFY(!dialog->isVisible());
         const auto length = static_cast<std::uint32_t>(end - 500 + 1);
-        QCOMPARE(block.endPoint, length);
         QCOMPARE(block.lengthWords, length & ~1u);
+        QCOMPARE(block.endPoint, (length & ~1u) - 1);
         QCOMPARE(block.loopAt[0], 1000u);
         QCOMPARE(block.loopLength[0], 200u);
         QCOMPARE(output.calls.back(), std::string("Close"));

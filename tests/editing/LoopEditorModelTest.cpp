@@ -79,7 +79,7 @@ TEST_F(LoopEditorModelTest, LoopEndsAreAbsoluteWhileOpenAndRelativeAgainAfterFin
     EXPECT_EQ(block.loopAt[0], 1000u);
     EXPECT_EQ(block.loopLength[0], 200u);
     EXPECT_EQ(block.lengthWords, 9740u); // sound 500..10240: 9741 frames, made even
-    EXPECT_EQ(block.endPoint, 9741u);
+    EXPECT_EQ(block.endPoint, 9739u);    // the last word sent
     EXPECT_FALSE(model.IsOpen());
 }
 
@@ -92,7 +92,7 @@ TEST_F(LoopEditorModelTest, DestroyingAnOpenEditorFinishesIt) {
         editor.SelectSound();
     }
     EXPECT_EQ(block.lengthWords, 1000u);
-    EXPECT_EQ(block.endPoint, 1001u);
+    EXPECT_EQ(block.endPoint, 999u);
     EXPECT_EQ(block.loopAt[0], 999u);
 }
 
@@ -133,7 +133,8 @@ TEST_F(LoopEditorModelTest, ValuesFromElsewhereAreBroughtInsideTheFileOnOpening)
     EXPECT_FALSE(model.Strokes().strokes.empty());
     model.Finish();
     EXPECT_EQ(block.loopAt[1], 0u);
-    EXPECT_EQ(block.endPoint, 1u);
+    EXPECT_EQ(block.lengthWords, 0u); // one frame: no whole pair of words
+    EXPECT_EQ(block.endPoint, 0u);
 }
 
 TEST_F(LoopEditorModelTest, MovingTheSoundStartPastALoopNeverWrapsTheLoop) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdlib>
 
 using namespace velomire::program;
@@ -113,7 +114,8 @@ TEST_F(SndfileConverterTest, EveryFormatOfA16BitSourceGivesBackTheSameValues) {
 }
 
 TEST_F(SndfileConverterTest, DeeperValuesRoundToTheNearestHalvesAwayFromZeroAndClip) {
-    // 24-bit values around the halves of a 16-bit step, and the top that rounds past 32767.
+    // 24-bit values around the halves of a 16-bit step, and the full-scale top, which rounds to
+    // 32768 and is held as 32767: less than a step away, not clipped.
     const std::vector<std::int32_t> values = {0, 127, 128, -127, -128, -129, 384, 0x7FFFFF};
     std::vector<std::uint8_t> data;
     for (const std::int32_t v : values) {
@@ -127,7 +129,23 @@ TEST_F(SndfileConverterTest, DeeperValuesRoundToTheNearestHalvesAwayFromZeroAndC
     EXPECT_EQ(outcome.fileName, "ramp-16.wav");
     EXPECT_EQ(Values(dir / "ramp-16.wav"),
               (std::vector<std::int16_t>{0, 0, 1, 0, -1, -1, 2, 32767}));
-    EXPECT_EQ(outcome.clipped, 1u);
+    EXPECT_EQ(outcome.clipped, 0u);
+
+    // Only values beyond full scale are clipped (a float file may hold them): 1.5 and -1.25.
+    std::vector<std::uint8_t> floats;
+    for (const float v : {1.0f, -1.0f, 1.5f, -1.25f}) {
+        const auto bits = std::bit_cast<std::uint32_t>(v);
+        for (int b = 0; b < 4; ++b) {
+            floats.push_back(static_cast<std::uint8_t>(bits >> (8 * b)));
+        }
+    }
+    WriteFile(dir / "over.wav",
+              WavBuilder().Riff().Fmt(1, 44100, 32, 16, 3).Chunk("data", floats).Bytes());
+    const ConvertOutcome over = Convert(dir / "over.wav");
+    ASSERT_TRUE(over.ok) << over.error;
+    EXPECT_EQ(Values(dir / over.fileName),
+              (std::vector<std::int16_t>{32767, -32768, 32767, -32768}));
+    EXPECT_EQ(over.clipped, 2u);
 
     // With dither every value stays within one step of the rounded one.
     const ConvertOutcome dithered = Convert(dir / "ramp.wav", {TargetRate::keep, true});

@@ -92,10 +92,36 @@ TEST_F(S1000MessagesTest, LaterModelsSendLongerBlocksWithZeroLoopFiller) {
     EXPECT_TRUE(BytesEqual(header.subspan(7 + 2 * 86, 2 * 48), Zeros(2 * 48)));
     EXPECT_TRUE(BytesEqual(header.subspan(7 + 2 * 134, 8), Hex("00 00 00 00 0F 0F 0F 0F")));
     EXPECT_TRUE(BytesEqual(header.subspan(7 + 2 * 150, 84), Zeros(84)));
-    EXPECT_EQ(driver.writes[1].size(), 392u);
-    EXPECT_EQ(driver.writes[2].size(), 393u);
-    EXPECT_EQ(driver.writes[2][2], 0x05);
-    EXPECT_EQ(driver.writes[2].back(), 0xF7);
+    // Past the words the S1000 takes: the program's bend-down range 2 (byte 73) and the
+    // keygroup's "no mute group" FF (byte 160), as the sampler saves them; the rest zero.
+    const std::span<const std::uint8_t> programHeader = driver.writes[1];
+    ASSERT_EQ(programHeader.size(), 392u);
+    EXPECT_TRUE(BytesEqual(programHeader.subspan(7 + 2 * 72, 2 * 120),
+                           Cat({Zeros(2), Hex("02 00"), Zeros(2 * 118)})));
+    const std::span<const std::uint8_t> keygroup = driver.writes[2];
+    ASSERT_EQ(keygroup.size(), 393u);
+    EXPECT_EQ(keygroup[2], 0x05);
+    EXPECT_TRUE(BytesEqual(keygroup.subspan(8 + 2 * 150, 2 * 42 + 1),
+                           Cat({Zeros(20), Hex("0F 0F"), Zeros(62), Hex("F7")})));
+}
+
+TEST_F(S1000MessagesTest, TheEndPointNeverPointsPastTheWordsSent) {
+    // A sound of 1001 frames as earlier Loop Editors stored it: 1000 words, end point 1001.
+    const int row = AddSilentEntry("piano.wav", 1, 1001);
+    program::SampleBlock& sample = Sample(row);
+    sample.lengthWords = 1000;
+    sample.endPoint = 1001;
+    const std::size_t endPointAt = 7 + 2 * 34;
+    for (const std::int32_t model : {3, 8}) {
+        settings.samplerModel = model;
+        s1000.SendS1000SampleHeader(row, 0);
+        EXPECT_TRUE(BytesEqual(std::span(driver.writes.back()).subspan(endPointAt, 8),
+                               Hex("07 0E 03 00 00 00 00 00"))) // 999
+            << "model " << model;
+    }
+    sample.lengthWords = 0;
+    s1000.SendS1000SampleHeader(row, 0);
+    EXPECT_TRUE(BytesEqual(std::span(driver.writes.back()).subspan(endPointAt, 8), Zeros(8)));
 }
 
 TEST_F(S1000MessagesTest, ProgramHeaderIsByteExact) {
