@@ -178,21 +178,6 @@ TEST_F(RoundTripTest, EveryModelGivesBackItsFramesAndStoredFields) {
     }
 }
 
-TEST_F(RoundTripTest, ADumpThatStopsBetweenMessagesNamesTheSampleAsIncomplete) {
-    const std::vector<std::uint8_t> clean = Render(SamplerModel::sds);
-    const std::size_t secondHeader = 21 + 9 * 127; // 333 words are 9 packets
-    const DecodeResult decoded = DecodeSysExStream(std::span(clean).first(secondHeader + 21 + 127));
-    ASSERT_TRUE(decoded.error);
-    EXPECT_TRUE(decoded.error->incomplete);
-    EXPECT_EQ(decoded.error->offset, secondHeader);
-    EXPECT_EQ(decoded.samples.size(), 2u);
-
-    // A message cut short is malformed, not incomplete.
-    const DecodeResult cut = DecodeSysExStream(std::span(clean).first(clean.size() - 5));
-    ASSERT_TRUE(cut.error);
-    EXPECT_FALSE(cut.error->incomplete);
-}
-
 TEST_F(RoundTripTest, TheFirstMalformedMessageIsNamedByItsOffset) {
     const std::vector<std::uint8_t> clean = Render(SamplerModel::sds);
     // Dump Header (21 bytes), then packets of 127 bytes: damage a data byte of the second.
@@ -207,6 +192,16 @@ TEST_F(RoundTripTest, TheFirstMalformedMessageIsNamedByItsOffset) {
     decoded = DecodeSysExStream(std::span(clean).first(clean.size() - 5));
     ASSERT_TRUE(decoded.error);
     EXPECT_EQ(decoded.error->offset, clean.size() - 127);
+    EXPECT_FALSE(decoded.error->incomplete);
+
+    // A dump cut between packets: the sample that stops short is named, by its header, as
+    // incomplete.
+    const std::size_t secondHeader = 21 + 9 * 127; // 333 words are 9 packets
+    decoded = DecodeSysExStream(std::span(clean).first(secondHeader + 21 + 127));
+    ASSERT_TRUE(decoded.error);
+    EXPECT_TRUE(decoded.error->incomplete);
+    EXPECT_EQ(decoded.error->offset, secondHeader);
+    EXPECT_EQ(decoded.samples.size(), 2u);
 }
 
 TEST_F(RoundTripTest, AResentPacketReplacesTheOneBefore) {
@@ -230,18 +225,16 @@ std::vector<std::uint8_t> ReadDump(const char* name) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// A disk file's 192-byte blocks, a program and then its keygroups, as the messages that carry
-// them to program `number`.
-std::vector<std::uint8_t> AsMessages(const std::vector<std::uint8_t>& file, std::uint8_t number) {
+// A disk file's 192-byte blocks (a program, then its keygroups) as the messages that carry them
+// to program 7.
+std::vector<std::uint8_t> AsMessages(const std::vector<std::uint8_t>& file) {
     std::vector<std::uint8_t> out;
-    for (std::size_t block = 0; block * 192 < file.size(); ++block) {
-        const bool keygroup = block > 0;
-        out.insert(out.end(),
-                   {0xF0, 0x47, 0x00, std::uint8_t(keygroup ? 0x09 : 0x07), 0x48, number, 0x00});
-        if (keygroup) {
-            out.push_back(static_cast<std::uint8_t>(block - 1));
+    for (std::size_t at = 0; at + 192 <= file.size(); at += 192) {
+        out.insert(out.end(), {0xF0, 0x47, 0x00, std::uint8_t(at == 0 ? 0x07 : 0x09), 0x48, 7, 0});
+        if (at > 0) {
+            out.push_back(static_cast<std::uint8_t>(at / 192 - 1)); // keygroup number
         }
-        for (std::size_t i = block * 192; i < (block + 1) * 192; ++i) {
+        for (std::size_t i = at; i < at + 192; ++i) {
             out.insert(out.end(), {std::uint8_t(file[i] & 0x0F), std::uint8_t(file[i] >> 4)});
         }
         out.push_back(0xF7);
@@ -249,55 +242,35 @@ std::vector<std::uint8_t> AsMessages(const std::vector<std::uint8_t>& file, std:
     return out;
 }
 
-TEST(RealSamplerData, RepliesDecodeAsTheSamplerWroteThem) {
+TEST(RealSamplerData, DecoderAndSimulatedSamplerReadItAsTheSamplerWroteIt) {
     if (!std::filesystem::exists(dumps / "s3000xl-sdata-sample09.syx")) {
         GTEST_SKIP() << "no real sampler data in " << dumps;
     }
-    // An S3000 XL sample header alone: its words did not come with it.
+    // An S3000 XL sample header alone (its words did not come with it), and an S2000 program.
     const DecodeResult header = DecodeSysExStream(ReadDump("s3000xl-sdata-sample09.syx"));
     ASSERT_EQ(header.samples.size(), 1u);
-    const DecodedFields& sample = header.samples[0].fields;
-    EXPECT_EQ(header.samples[0].number, 9);
-    EXPECT_EQ(FieldString(sample, "sampleName"), "BRK.02.01 LF");
-    EXPECT_EQ(FieldNumber(sample, "blockBytes"), 192);
-    EXPECT_EQ(FieldNumber(sample, "lengthWords"), 44101);
-    EXPECT_EQ(FieldNumber(sample, "endPoint"), 44100); // the last word
-    EXPECT_EQ(header.samples[0].rate, 44100u);
-    ASSERT_TRUE(header.error);
-    EXPECT_TRUE(header.error->incomplete);
+    EXPECT_EQ(FieldString(header.samples[0].fields, "sampleName"), "BRK.02.01 LF");
+    EXPECT_EQ(FieldNumber(header.samples[0].fields, "lengthWords"), 44101);
+    EXPECT_EQ(FieldNumber(header.samples[0].fields, "endPoint"), 44100); // the last word
+    EXPECT_TRUE(header.error && header.error->incomplete);
+    const DecodeResult program = DecodeSysExStream(ReadDump("s2000-pdata-prog20-a.syx"));
+    ASSERT_EQ(program.programs.size(), 1u);
+    EXPECT_EQ(FieldString(program.programs[0].fields, "programName"), "GIBSON BASS2");
+    EXPECT_EQ(FieldNumber(program.programs[0].fields, "bendDownRange"), 2);
 
-    // Two captures of one S2000 program header.
-    for (const char* name : {"s2000-pdata-prog20-a.syx", "s2000-pdata-prog20-b.syx"}) {
-        const DecodeResult program = DecodeSysExStream(ReadDump(name));
-        ASSERT_FALSE(program.error) << name << ": " << program.error->text;
-        ASSERT_EQ(program.programs.size(), 1u) << name;
-        EXPECT_EQ(program.programs[0].number, 20);
-        EXPECT_EQ(FieldString(program.programs[0].fields, "programName"), "GIBSON BASS2");
-        EXPECT_EQ(FieldNumber(program.programs[0].fields, "bendDownRange"), 2) << name;
-    }
-}
-
-TEST(RealSamplerData, TheSimulatedSamplerReadsSavedProgramsAsTheSamplerWroteThem) {
-    const std::pair<const char*, std::size_t> files[] = {
-        {"s3000xl-program-kg01-default.a3p.bin", 1},
-        {"s3000xl-program-brk10-good.a3p.bin", 8},
-        {"s3000-program-mix-ana-pad.p.bin", 2}};
-    if (!std::filesystem::exists(dumps / files[0].first)) {
-        GTEST_SKIP() << "no real sampler data in " << dumps;
-    }
-    for (const auto& [name, keygroups] : files) {
+    // Programs the samplers saved to disk, with 1, 8 and 2 keygroups, sent as messages.
+    for (const char* name :
+         {"s3000xl-program-kg01-default.a3p.bin", "s3000xl-program-brk10-good.a3p.bin",
+          "s3000-program-mix-ana-pad.p.bin"}) {
         SCOPED_TRACE(name);
-        SamplerScript script;
-        script.family = SamplerFamily::s1000;
-        script.oneWay = true;
-        SimulatedSampler sampler(script);
-        sampler.Feed(AsMessages(ReadDump(name), 7));
+        SimulatedSampler sampler({SamplerFamily::s1000});
+        sampler.Feed(AsMessages(ReadDump(name)));
         EXPECT_TRUE(sampler.TakeLog().empty());
         ASSERT_EQ(sampler.Decoder().Programs().size(), 1u);
-        const DecodedProgram& program = sampler.Decoder().Programs()[0];
-        EXPECT_EQ(FieldNumber(program.fields, "bendDownRange"), 2);
-        ASSERT_EQ(program.keygroups.size(), keygroups);
-        for (const DecodedFields& keygroup : program.keygroups) {
+        const DecodedProgram& saved = sampler.Decoder().Programs()[0];
+        EXPECT_EQ(FieldNumber(saved.fields, "bendDownRange"), 2);
+        EXPECT_FALSE(saved.keygroups.empty());
+        for (const DecodedFields& keygroup : saved.keygroups) {
             EXPECT_EQ(FieldNumber(keygroup, "muteGroup"), 0xFF); // none
         }
     }
