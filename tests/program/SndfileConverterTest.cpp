@@ -223,8 +223,12 @@ TEST_F(SndfileConverterTest, HostileSourcesAreRefusedBeforeAnythingIsWritten) {
                                     .Fmt(1, 400000, 24)
                                     .Chunk("data", std::vector<std::uint8_t>(30))
                                     .Bytes());
-    // A name the program refuses (40 characters with ".wav").
-    WriteFile(dir / "a-name-of-thirty-six-characters-long.aiff", floats({0.1F}));
+    // Names the program refuses: one too long for the system, one that becomes 42 characters
+    // with "-16" (its own name is taken by the source).
+    const std::string tooLong = std::string(250, 'x') + ".aiff";
+    const std::string thirtyFive = "a-name-of-thirty-five-characters-xx";
+    WriteFile(dir / tooLong, floats({0.1F}));
+    WriteFile(dir / (thirtyFive + ".wav"), floats({0.1F}));
     const auto before = Listing();
     for (const char* name : {"nan.wav", "inf.wav"}) {
         const ConvertOutcome outcome = Convert(dir / name);
@@ -235,11 +239,13 @@ TEST_F(SndfileConverterTest, HostileSourcesAreRefusedBeforeAnythingIsWritten) {
         const ConvertOutcome outcome = Convert(dir / name, {TargetRate::rate44100, false});
         EXPECT_NE(outcome.error.find("1,000 to 200,000 Hz"), std::string::npos) << outcome.error;
     }
-    const auto converted = ConvertFiles({dir / "a-name-of-thirty-six-characters-long.aiff"},
-                                        dir.Path(), {}, converter, messages);
-    EXPECT_EQ(converted.names, std::vector<std::optional<std::string>>{std::nullopt});
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, "Error: Sample file names are limited to 39 characters !");
+    const auto converted = ConvertFiles({dir / tooLong, dir / (thirtyFive + ".wav")}, dir.Path(),
+                                        {}, converter, messages);
+    EXPECT_EQ(converted.names, (std::vector<std::optional<std::string>>{{}, {}}));
+    ASSERT_EQ(messages.messages.size(), 2u);
+    for (const auto& message : messages.messages) {
+        EXPECT_EQ(message.text, "Error: Sample file names are limited to 39 characters !");
+    }
     EXPECT_EQ(Listing(), before);
 
     // A damaged Ogg file is refused by the library (whose leak on it is suppressed, see
