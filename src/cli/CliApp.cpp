@@ -80,17 +80,20 @@ const char* const usage = R"(usage: velomire-cli COMMAND ...
                                 with --reply-port, closed-loop: the sampler's answers come in
                                 through MIDI input port Q (see ports --input)
   sampler --model M --out DIR [--name NAME] [--nak N,N,...] [--wait N:MS] [--cancel-at N]
-          [--reply-delay MS] [--one-way] [--jack | --alsa]
+          [--reply-delay MS] [--one-way] [--jack | --alsa] [--force]
                                 a simulated sampler with the MIDI ports NAME:in and NAME:out, on
                                 JACK when a JACK server runs, otherwise on the ALSA sequencer
                                 (--jack or --alsa chooses one); it checks, answers and writes
                                 what it receives into DIR, until interrupted; packets are
                                 counted from 0 over the run
-  decode DUMP.syx --out DIR     rebuild the samples (16-bit WAV + JSON) and programs (JSON) that
-                                a render output or a trace dump carries
+  decode DUMP.syx --out DIR [--force]
+                                rebuild the samples (16-bit WAV + JSON) and programs (JSON) that
+                                a render output or a trace dump carries; files of an earlier
+                                decode or sampler in DIR are replaced only with --force
 options of new:
   --convert               convert files of other formats (24-bit or float WAV, AIFF, FLAC, Ogg)
-                          into 16-bit WAV files beside them (never over an existing file)
+                          into 16-bit WAV files beside them (never over an existing file), of
+                          1,000 to 200,000 Hz and at most 16,777,216 frames
   --rate R                rate of the converted files: keep (default), 44100, 22050, or s900
                           (the nearest rate the S900/S950 takes)
   --dither                TPDF dither where the source has more than 16 bits
@@ -102,6 +105,8 @@ options of render and send:
   --sample-number N       samples already in the sampler (default: as the Send command proposes)
   --midi-channel C        1..16 (default: the saved settings)
   --exclusive-channel E   1..128 (default: the saved settings)
+exit status: 0 done, 1 refused or failed, 2 usage error, 3 done with a warning to read (a
+conversion that clipped), 130 or 143 stopped by SIGINT or SIGTERM
 )";
 
 // The options of render and send, each with its value.
