@@ -475,17 +475,13 @@ int CliApp::New(const std::vector<std::string>& args) {
 
     for (const auto& fileName : fileNames) {
         const bool full = program->sampleCount >= program::Program::maxSamples;
-        const bool taken = program::AddSample(*program, fileName, messages);
-        // A converted file the program did not take is not left behind unused.
-        if (!taken && std::find(convertedNames.begin(), convertedNames.end(), fileName) !=
-                          convertedNames.end()) {
-            fs::remove(directory / fileName, ec);
-        }
+        program::AddSample(*program, fileName, messages);
         if (full) {
             break; // said once, not once for every file left
         }
     }
-    // Past a full program, the converted files left over are not used either.
+    // A converted file the program did not take (refused, or past a full program) is not left
+    // behind unused.
     for (const auto& name : convertedNames) {
         bool used = false;
         for (int i = 0; i < program->sampleCount; ++i) {
