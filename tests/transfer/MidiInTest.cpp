@@ -60,23 +60,20 @@ TEST_F(MidiInPortTest, WaitsInShortSlicesUntilTheDeadlineAndCountsOverruns) {
 }
 
 // A device that never stops talking: each poll brings `perPoll` messages and takes 0.1 ms.
-class FloodDriver : public MidiInDriver {
+class FloodDriver : public velomire::testing::ScriptedMidiInDriver {
 public:
-    explicit FloodDriver(FakeWaitClock& clock) : clock(clock) {}
-    std::vector<std::string> PortNames() override { return {"busy"}; }
-    MidiStatus Open(unsigned) override { return {}; }
-    MidiStatus Close() override { return {}; }
+    explicit FloodDriver(FakeWaitClock& fake) : fake(fake) {}
     MidiStatus Poll(std::vector<MidiInBytes>& out) override {
         if (++polls <= limit) {
             for (int i = 0; i < perPoll; ++i) {
-                out.push_back({ack, clock.now});
+                out.push_back({ack, fake.now});
             }
-            clock.now += std::chrono::microseconds(100);
+            fake.now += std::chrono::microseconds(100);
         }
         return {};
     }
 
-    FakeWaitClock& clock;
+    FakeWaitClock& fake;
     const Bytes ack = Hex("F0 7E 05 7F 00 F7"); // for another channel
     int perPoll = 1;
     int polls = 0;
