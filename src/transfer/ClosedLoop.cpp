@@ -59,7 +59,7 @@ ClosedLoop::Await(WaitClock::TimePoint& deadline,
     held = false;
     bool holding = false;
     for (;;) {
-        const auto reply = Next(deadline);
+        auto reply = Next(deadline);
         if (!reply) {
             // Not when the user's Cancel ended the wait.
             held = holding && in.Now() >= deadline;
