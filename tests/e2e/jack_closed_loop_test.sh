@@ -99,7 +99,7 @@ scenario() {
             cat "$work/scenario.log"
             fail "$name"
         fi
-        echo "retry: $name lost MIDI in JACK xruns"
+        echo "retry: $name lost MIDI in JACK xruns ($(grep -m1 '^FAIL' "$work/scenario.log"))"
     done
     echo "SKIP: $name lost MIDI in JACK xruns twice"
     exit $skip
@@ -121,7 +121,10 @@ lost() {
     send --model "$model" || fail "$model lost packet: $(cat "$work/send.log")"
     stop_sampler
     grep -q "lost on the way" "$work/sampler.log" || fail "nothing was lost: $(cat "$work/sampler.log")"
-    grep -q "Packets sent again: 2" "$work/send.log" || fail "$(cat "$work/send.log")"
+    # The lost packet and the one after it at least; late answers in a loaded server's cycles
+    # may add some.
+    grep -q -E "Packets sent again: ([2-9]|[1-9][0-9]+)$" "$work/send.log" ||
+        fail "$(cat "$work/send.log")"
     expect_received "$model"
 }
 cancelled() {
