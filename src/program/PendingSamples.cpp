@@ -23,15 +23,24 @@ void PendingSamples::FillFrom(const Program& program) {
 }
 
 void PendingSamples::Add(const std::vector<std::string>& files, UserMessages& messages) {
+    std::string skipped;
     for (const std::string& file : files) {
+        if (std::any_of(entries.begin(), entries.end(),
+                        [&](const PendingEntry& e) { return e.file == file; })) {
+            skipped += "\n" + file;
+            continue;
+        }
         if (Count() >= Program::maxSamples) {
-            messages.Show("Error : Maximum number of Samples", appCaption);
-            return;
+            messages.Show("Error : Maximum number of Samples (40) reached", appCaption);
+            break;
         }
         if (file.empty() || file.size() >= fileNameLimit) {
             continue;
         }
         entries.push_back({-1, std::string(), file});
+    }
+    if (!skipped.empty()) {
+        messages.Show("In the list already, not added again:" + skipped, appCaption);
     }
 }
 

@@ -28,9 +28,10 @@ public:
     int Count() const { return static_cast<int>(entries.size()); }
     const PendingEntry& At(int i) const { return entries.at(static_cast<std::size_t>(i)); }
 
-    // Appends the files in order. When a file is left over once the list holds 40 entries, shows
-    // "Error : Maximum number of Samples" once and ignores the rest. A name of 40 characters or
-    // more cannot be stored in a sample entry and is skipped.
+    // Appends the files in order. A file the list holds already is skipped; the skipped files are
+    // named in one message. When a file is left over once the list holds 40 entries, shows
+    // "Error : Maximum number of Samples (40) reached" once and ignores the rest. A name of 40
+    // characters or more cannot be stored in a sample entry and is skipped.
     void Add(const std::vector<std::string>& files, UserMessages& messages);
 
     // Deletes those rows, from the last to the first; rows out of range and repeated rows are

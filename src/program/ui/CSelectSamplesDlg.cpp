@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -50,12 +51,16 @@ QListWidget* MakeList(const QString& objectName, const QString& widestLine) {
 
 CSelectSamplesDlg::CSelectSamplesDlg(UserMessages& messages,
                                      std::function<int(const std::string&)> play, QWidget* parent)
-    : QDialog(parent), messages(messages), play(std::move(play)), wav(messages) {
+    : QDialog(parent), messages(messages), play(std::move(play)), wav(browsing) {
     setWindowTitle(QStringLiteral("Select Samples "));
 
     directoryLine = new QLineEdit;
     directoryLine->setObjectName(QStringLiteral("directoryLine"));
     directoryLine->setReadOnly(true);
+    directoryLine->setToolTip(QStringLiteral("The program's directory. Files from elsewhere: drop "
+                                             "them on the list, which copies them here."));
+    // Return in the field is no OK: it stays with the field.
+    directoryLine->installEventFilter(this);
     auto* directoryLabel = new QLabel(QStringLiteral("Directory :"));
     directoryLabel->setBuddy(directoryLine);
     auto* directoryRow = new QHBoxLayout;
@@ -87,6 +92,10 @@ CSelectSamplesDlg::CSelectSamplesDlg(UserMessages& messages,
     // The file name may be longer than the group is wide: it is shortened to fit (Elide) instead
     // of widening the dialog.
     informationLabels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    informationNote = new QLabel;
+    informationNote->setObjectName(QStringLiteral("informationNote"));
+    informationNote->setWordWrap(true);
+    informationLayout->addWidget(informationNote);
     auto* informationGroup = new QGroupBox;
     informationGroup->setLayout(informationLayout);
     // Most names fit whole; "110250 Words" and "1.23e+003 Seconds" always do.
@@ -125,6 +134,16 @@ CSelectSamplesDlg::CSelectSamplesDlg(UserMessages& messages,
             &CSelectSamplesDlg::OnLeftDoubleClicked);
 }
 
+bool CSelectSamplesDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == directoryLine && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void CSelectSamplesDlg::showEvent(QShowEvent* event) {
     // Shown by the program (each exec), not given back by the window system after minimising.
     if (!event->spontaneous()) {
@@ -154,6 +173,7 @@ void CSelectSamplesDlg::Initialise() {
     longNamesNote->setVisible(!note.empty());
 
     information = {};
+    informationNote->clear();
     ShowInformation();
     FillRightList();
 }
@@ -197,13 +217,19 @@ void CSelectSamplesDlg::OnLeftSelectionChanged() {
     if (row < 0) {
         return;
     }
-    const auto texts = InformationTexts(wav, FileOf(fileList, row), probe);
-    if (!texts) {
-        return;
+    const std::string file = FileOf(fileList, row);
+    browsing.Clear();
+    const auto texts = InformationTexts(wav, file, probe);
+    // A refused file shows what could be read of it and why it is refused, never the previous
+    // file's details.
+    information = {};
+    information[0] = Text(file);
+    if (texts) {
+        for (std::size_t i = 0; i < information.size(); ++i) {
+            information[i] = Text((*texts)[i]);
+        }
     }
-    for (std::size_t i = 0; i < information.size(); ++i) {
-        information[i] = Text((*texts)[i]);
-    }
+    informationNote->setText(Text(browsing.Reasons()));
     ShowInformation();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "program/MessageList.h"
 #include "program/PendingSamples.h"
 #include "program/UserMessages.h"
 #include "program/WavFileList.h"
@@ -43,6 +44,7 @@ public:
     void reject() override;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -59,6 +61,8 @@ private:
     UserMessages& messages;
     std::function<int(const std::string&)> play;
     PendingSamples pending;
+    // Browsing never opens a box: what the reader says of a file goes to the information panel.
+    MessageList browsing;
     WavInfo wav;
     SoundProbe probe;
 
@@ -67,6 +71,7 @@ private:
     QListWidget* sampleList;
     std::array<QLabel*, 6> informationLabels{};
     std::array<QString, 6> information;
+    QLabel* informationNote; // why the reader refuses the file shown
     QLabel* longNamesNote;
 };
 

@@ -168,7 +168,7 @@ bool CVelomireDoc::Change(const QString& what, const std::function<void()>& chan
 
 bool CVelomireDoc::AskForNewProgram() {
     const QString path = dialogs.SaveFileName(QStringLiteral("Create New Program"),
-                                              QStringLiteral("Velomire program (*.vmp)"), QString(),
+                                              QStringLiteral("Velomire prog (*.vmp)"), QString(),
                                               QStringLiteral("vmp"));
     if (path.isEmpty()) {
         return false;
@@ -314,7 +314,9 @@ void CVelomireDoc::OnOpenSample() {
         return;
     }
     const std::filesystem::path chosen = ToPath(path);
-    const auto prepared = PrepareFiles({chosen}, chosen.parent_path());
+    MessageList refusals;
+    const auto prepared = PrepareFiles({chosen}, chosen.parent_path(), refusals);
+    ShowRefusals(refusals);
     if (!prepared.front()) {
         return;
     }
@@ -362,7 +364,8 @@ void CVelomireDoc::OnAddSamples() {
             files.push_back(program->programDirectory / pending.At(i).file);
         }
     }
-    const auto prepared = PrepareFiles(files, program->programDirectory);
+    MessageList refusals;
+    const auto prepared = PrepareFiles(files, program->programDirectory, refusals);
     std::vector<int> failed;
     for (std::size_t k = 0; k < added.size(); ++k) {
         if (prepared[k]) {
@@ -372,12 +375,19 @@ void CVelomireDoc::OnAddSamples() {
         }
     }
     pending.Remove(failed);
-    Change(QStringLiteral("Add Samples"), [&] { pending.ApplyTo(*program, messages); });
+    Change(QStringLiteral("Add Samples"), [&] { pending.ApplyTo(*program, refusals); });
+    ShowRefusals(refusals);
+}
+
+void CVelomireDoc::ShowRefusals(const MessageList& refusals) {
+    if (!refusals.Empty()) {
+        messages.Show(refusals.Text("These files were not added:"), appCaption);
+    }
 }
 
 std::vector<std::optional<std::filesystem::path>>
 CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
-                           const std::filesystem::path& directory) {
+                           const std::filesystem::path& directory, MessageList& refusals) {
     std::vector<std::optional<std::filesystem::path>> result(files.begin(), files.end());
     const auto toConvert = FilesToConvert(files, *converter);
     if (toConvert.empty()) {
@@ -393,7 +403,13 @@ CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
     proposal.rate = static_cast<TargetRate>(std::clamp(rate, 0, 3));
     const auto options = dialogs.AskToConvert(names, proposal);
     if (!options) {
-        // Declined: the files go on as they are and the WAV reader refuses them, as ever.
+        // Declined: those files are left out (the WAV reader would only call them invalid).
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (std::find(toConvert.begin(), toConvert.end(), files[i]) != toConvert.end()) {
+                refusals.Add(files[i].filename().string(), "not converted");
+                result[i] = std::nullopt;
+            }
+        }
         return result;
     }
     store.Write(ditherKey, options->dither ? "1" : "0");
@@ -406,7 +422,8 @@ CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
     progress.setAutoClose(false);
-    const auto converted = ConvertFiles(toConvert, directory, *options, *converter, messages,
+    // Refusals wait until the progress dialog has gone: a box under it could not be answered.
+    const auto converted = ConvertFiles(toConvert, directory, *options, *converter, refusals,
                                         [&progress](double done) {
                                             progress.setValue(static_cast<int>(done * 1000));
                                             QCoreApplication::processEvents();
@@ -438,7 +455,8 @@ void CVelomireDoc::OnDropFiles(const QStringList& paths) {
     }
     // Other formats are converted straight into the program's directory; WAV files from
     // elsewhere are copied there, after one question.
-    const auto prepared = PrepareFiles(files, directory);
+    MessageList refusals;
+    const auto prepared = PrepareFiles(files, directory, refusals);
     std::vector<std::size_t> toCopy;
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (prepared[i] && prepared[i]->parent_path() != directory) {
@@ -459,13 +477,21 @@ void CVelomireDoc::OnDropFiles(const QStringList& paths) {
             continue;
         }
         const std::string name = prepared[i]->filename().string();
+        if (std::find(names.begin(), names.end(), name) != names.end() ||
+            std::any_of(
+                program->samples.begin(),
+                program->samples.begin() + std::clamp(program->sampleCount, 0, Program::maxSamples),
+                [&](const SampleEntry& e) { return FieldText(e.sample.fileName) == name; })) {
+            refusals.Add(name, "in the program already");
+            continue;
+        }
         if (prepared[i]->parent_path() != directory) {
             if (!copy) {
                 continue;
             }
             // Never over a file of the directory: a clash is reported and the file skipped.
             if (!std::filesystem::copy_file(*prepared[i], directory / name, ec)) {
-                messages.Show(ec == std::errc::file_exists
+                refusals.Show(ec == std::errc::file_exists
                                   ? "Error: a file of this name is in the program's directory "
                                     "already; not copied !"
                                   : "Error: can't copy the file: " + ec.message(),
@@ -479,12 +505,13 @@ void CVelomireDoc::OnDropFiles(const QStringList& paths) {
     Change(QStringLiteral("Drop Samples"), [&] {
         for (const std::string& name : names) {
             const bool full = program->sampleCount >= Program::maxSamples;
-            AddSample(*program, name, messages);
+            AddSample(*program, name, refusals);
             if (full) {
                 break; // said once, not once for every file left
             }
         }
     });
+    ShowRefusals(refusals);
 }
 
 void CVelomireDoc::OnMapKeysFromNames(const std::vector<int>& rows) {
