@@ -512,6 +512,28 @@ private slots:
         QCOMPARE(program.sampleCount, 3);
         QVERIFY(!doc->IsModified());
         QCOMPARE(changed.size(), 1);
+
+        // A file of another folder, chosen with Browse: copied into the program's directory on
+        // OK, after one question.
+        QTemporaryDir elsewhere;
+        velomire::testing::WriteFile(
+            Native(elsewhere.filePath(QStringLiteral("tom.wav"))),
+            WavBuilder::Canonical(1, 44100, 16, std::vector<std::int16_t>(500, 7)));
+        dialogs.fileAnswers = {elsewhere.path()};
+        dialogs.confirmAnswer = true;
+        QTimer::singleShot(0, this, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            dialog->findChild<QPushButton*>(QStringLiteral("browseButton"))->click();
+            dialog->findChild<QListWidget*>(QStringLiteral("fileList"))->selectAll();
+            dialog->findChild<QPushButton*>(QStringLiteral("addButton"))->click();
+            dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        });
+        doc->OnAddSamples();
+        QCOMPARE(dialogs.questions.last().kind, QStringLiteral("confirm"));
+        QCOMPARE(FileNames(),
+                 (std::vector<std::string>{"deep-16.wav", "kick.wav", "snare.wav", "tom.wav"}));
+        QVERIFY(QFile::exists(dir->filePath(QStringLiteral("tom.wav"))));
+        QVERIFY(messages.messages.empty());
     }
 
     void DroppedFilesAreCopiedOrConvertedIntoTheProgramAfterOneQuestionEach() {

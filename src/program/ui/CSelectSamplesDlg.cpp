@@ -4,6 +4,7 @@
 #include "ui/OkButtonRow.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -57,15 +58,20 @@ CSelectSamplesDlg::CSelectSamplesDlg(UserMessages& messages,
     directoryLine = new QLineEdit;
     directoryLine->setObjectName(QStringLiteral("directoryLine"));
     directoryLine->setReadOnly(true);
-    directoryLine->setToolTip(QStringLiteral("The program's directory. Files from elsewhere: drop "
-                                             "them on the list, which copies them here."));
+    directoryLine->setToolTip(
+        QStringLiteral("The folder listed; files of another folder than the program's are copied "
+                       "into the program's directory on OK"));
     // Return in the field is no OK: it stays with the field.
     directoryLine->installEventFilter(this);
     auto* directoryLabel = new QLabel(QStringLiteral("Directory :"));
     directoryLabel->setBuddy(directoryLine);
+    auto* browse = new QPushButton(QStringLiteral("Browse..."));
+    browse->setObjectName(QStringLiteral("browseButton"));
+    browse->setAutoDefault(false);
     auto* directoryRow = new QHBoxLayout;
     directoryRow->addWidget(directoryLabel);
     directoryRow->addWidget(directoryLine, 1);
+    directoryRow->addWidget(browse);
 
     // Names of up to 39 characters; the right list adds the sample name.
     fileList = MakeList(QStringLiteral("fileList"), QString::fromLatin1(longestName));
@@ -126,6 +132,7 @@ CSelectSamplesDlg::CSelectSamplesDlg(UserMessages& messages,
     layout->addLayout(lists, 1);
     layout->addLayout(bottom);
 
+    connect(browse, &QPushButton::clicked, this, &CSelectSamplesDlg::OnBrowse);
     connect(add, &QPushButton::clicked, this, &CSelectSamplesDlg::OnAdd);
     connect(remove, &QPushButton::clicked, this, &CSelectSamplesDlg::OnRemove);
     connect(fileList, &QListWidget::itemSelectionChanged, this,
@@ -158,11 +165,23 @@ void CSelectSamplesDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CSelectSamplesDlg::Initialise() {
-    std::error_code error;
-    const std::filesystem::path directory = std::filesystem::current_path(error);
-    directoryLine->setText(QDir::toNativeSeparators(QDir::currentPath()));
+    ListFolder({});
+    FillRightList();
+}
 
-    const WavFileList files = ListWavFiles(error ? std::filesystem::path(".") : directory);
+void CSelectSamplesDlg::ListFolder(const std::filesystem::path& listed) {
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    folder = listed;
+    if (!folder.empty() && !error && std::filesystem::equivalent(folder, current, error)) {
+        folder.clear(); // the program's own directory: its files are named as ever
+    }
+    directoryLine->setText(QDir::toNativeSeparators(
+        folder.empty() ? QDir::currentPath() : QString::fromLocal8Bit(Bytes(folder.string()))));
+
+    const WavFileList files = ListWavFiles(!folder.empty() ? folder
+                                           : error         ? std::filesystem::path(".")
+                                                           : current);
     fileList->clear();
     for (const std::string& name : files.names) {
         auto* item = new QListWidgetItem(Text(name), fileList);
@@ -175,7 +194,18 @@ void CSelectSamplesDlg::Initialise() {
     information = {};
     informationNote->clear();
     ShowInformation();
-    FillRightList();
+}
+
+void CSelectSamplesDlg::OnBrowse() {
+    const QString from = directoryLine->text();
+    const QString chosen = chooseFolder ? chooseFolder(from) : QString();
+    if (!chosen.isEmpty()) {
+        ListFolder(std::filesystem::path(QFile::encodeName(chosen).toStdString()));
+    }
+}
+
+std::string CSelectSamplesDlg::PathOf(const std::string& file) const {
+    return folder.empty() ? file : (folder / file).string();
 }
 
 void CSelectSamplesDlg::FillRightList() {
@@ -196,7 +226,7 @@ void CSelectSamplesDlg::OnAdd() {
             files.push_back(FileOf(fileList, row));
         }
     }
-    pending.Add(files, messages);
+    pending.Add(files, messages, folder);
     FillRightList();
     sampleList->scrollToBottom();
 }
@@ -219,7 +249,10 @@ void CSelectSamplesDlg::OnLeftSelectionChanged() {
     }
     const std::string file = FileOf(fileList, row);
     browsing.Clear();
-    const auto texts = InformationTexts(wav, file, probe);
+    auto texts = InformationTexts(wav, PathOf(file), probe);
+    if (texts) {
+        (*texts)[0] = file;
+    }
     // A refused file shows what could be read of it and why it is refused, never the previous
     // file's details.
     information = {};
@@ -236,7 +269,7 @@ void CSelectSamplesDlg::OnLeftSelectionChanged() {
 void CSelectSamplesDlg::OnLeftDoubleClicked() {
     const int row = fileList->currentRow();
     if (row >= 0 && play) {
-        play(FileOf(fileList, row));
+        play(PathOf(FileOf(fileList, row)));
     }
 }
 

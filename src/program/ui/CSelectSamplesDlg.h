@@ -9,6 +9,7 @@
 #include <QDialog>
 
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -18,10 +19,12 @@ class QListWidget;
 
 namespace velomire::program {
 
-// "Select Samples ": the *.wav files of the working directory on the left, the program's samples
-// as they will be after OK on the right, and the information line of the file selected on the
-// left. The right list shows Pending(), which the document fills before exec() and reads after
-// Accepted; the lists are built again each time the dialog is shown.
+// "Select Samples ": the sound files of the working directory (the program's) on the left, the
+// program's samples as they will be after OK on the right, and the information line of the file
+// selected on the left. "Browse..." lists another folder instead; its files come with their
+// folder (PendingEntry::source) and are copied into the program's directory on OK. The right list
+// shows Pending(), which the document fills before exec() and reads after Accepted; the lists are
+// built again each time the dialog is shown.
 class CSelectSamplesDlg : public QDialog {
     Q_OBJECT
 
@@ -35,6 +38,10 @@ public:
     PendingSamples& Pending() { return pending; }
     // Describes files of other formats in the information line (see InformationTexts).
     void SetProbe(SoundProbe soundProbe) { probe = std::move(soundProbe); }
+    // How "Browse..." asks for a folder (given the one listed); an empty answer keeps the folder.
+    void SetChooseFolder(std::function<QString(const QString&)> choose) {
+        chooseFolder = std::move(choose);
+    }
 
     // Texts of the information line as set, before any shortening to fit: file name, bits,
     // channels, rate, words, seconds.
@@ -50,6 +57,12 @@ protected:
 
 private:
     void Initialise();
+    // Lists the sound files of `folder` on the left and shows it in the Directory field.
+    void ListFolder(const std::filesystem::path& listed);
+    void OnBrowse();
+    // The name of a listed file as the reader and the player open it: relative to the working
+    // directory when the program's directory is listed, the full path otherwise.
+    std::string PathOf(const std::string& file) const;
     void FillRightList();
     void OnAdd();
     void OnRemove();
@@ -65,6 +78,8 @@ private:
     MessageList browsing;
     WavInfo wav;
     SoundProbe probe;
+    std::function<QString(const QString&)> chooseFolder;
+    std::filesystem::path folder; // listed on the left; empty: the working directory
 
     QLineEdit* directoryLine;
     QListWidget* fileList;

@@ -156,6 +156,13 @@ private:
     std::vector<std::optional<std::filesystem::path>>
     PrepareFiles(const std::vector<std::filesystem::path>& files,
                  const std::filesystem::path& directory, MessageList& refusals);
+    // Per file, its name in `directory`: files from elsewhere are copied there after one question
+    // (nothing when declined, or when the copy fails, which `refusals` lists).
+    std::vector<std::optional<std::string>>
+    BringIntoDirectory(const std::vector<std::optional<std::filesystem::path>>& files,
+                       const std::filesystem::path& directory, MessageList& refusals);
+    // Whether a row of the program names this file.
+    bool HasSampleFile(const std::string& name) const;
     // The files of a batch that were not added, with their reasons, as one message.
     void ShowRefusals(const MessageList& refusals);
     class ChangeCommand;
