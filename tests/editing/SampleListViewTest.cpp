@@ -260,6 +260,8 @@ private slots:
         // Nothing stays selected, and Map keys goes back to every row.
         QVERIFY(SelectedRows().isEmpty());
         QVERIFY(view->MapKeysRows().empty());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CellCentre(1, 1));
+        QVERIFY(view->MapKeysRows().empty()); // one row selected: still all rows
 
         int calls = 0;
         view->SetSampleEditor([&](QWidget*, SampleEntry&) { ++calls; });
