@@ -196,6 +196,13 @@ void SelectSamplesDlgTest::anEightBitFileShowsItsValuesAndWhyItIsRefusedWithoutA
     QCOMPARE(dialog->InformationLine()[0], QStringLiteral("lofi.wav"));
     QCOMPARE(dialog->InformationLine()[5], QString());
     QCOMPARE(note(), QStringLiteral("Can't open File"));
+
+    // A file without a WAV header: its name and why, no zeros.
+    WriteFile("lofi.wav", std::vector<std::uint8_t>(300, 0x55));
+    QTest::mouseClick(Files()->viewport(), Qt::LeftButton, {}, pad.center());
+    QTest::mouseClick(Files()->viewport(), Qt::LeftButton, {}, lofi.center());
+    QCOMPARE(dialog->InformationLine()[1], QString());
+    QCOMPARE(note(), QStringLiteral("Invalid .Wav File"));
 }
 
 void SelectSamplesDlgTest::doubleClickPlaysAndClosingStopsThePreview() {

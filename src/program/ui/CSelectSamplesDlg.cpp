@@ -257,7 +257,9 @@ void CSelectSamplesDlg::OnLeftSelectionChanged() {
     // file's details.
     information = {};
     information[0] = Text(file);
-    if (texts) {
+    // A refused file whose header said nothing would only show zeros.
+    const bool headerRead = browsing.Empty() || wav.Bits() != 0;
+    if (texts && headerRead) {
         for (std::size_t i = 0; i < information.size(); ++i) {
             information[i] = Text((*texts)[i]);
         }
