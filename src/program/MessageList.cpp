@@ -42,7 +42,7 @@ std::string MessageList::Text(std::string_view heading) const {
     if (!files.empty()) {
         text = heading;
         for (const auto& [file, reason] : files) {
-            text += "\n" + file + ": " + reason;
+            text.append("\n").append(file).append(": ").append(reason);
         }
     }
     for (const std::string& paragraph : paragraphs) {

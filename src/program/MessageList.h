@@ -17,7 +17,9 @@ public:
     // A message about a file (its name as caption) becomes one line "file: reason"; one with the
     // application's caption stays a paragraph of its own.
     void Show(std::string_view text, std::string_view caption) override;
-    void Add(std::string file, std::string reason) { files.emplace_back(file, reason); }
+    void Add(std::string file, std::string reason) {
+        files.emplace_back(std::move(file), std::move(reason));
+    }
 
     bool Empty() const { return files.empty() && paragraphs.empty(); }
     void Clear() {
