@@ -875,8 +875,15 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
         if (outcome == Outcome::interrupted || outcome == Outcome::stopped) {
             return exitRefused;
         }
-        if (outcome == Outcome::sent) {
-            std::cout << sendCommand.Report() << '\n';
+        // One ending: the report when everything went out unrefused, with its warnings if any;
+        // otherwise the refusal below.
+        const bool done = outcome == Outcome::sent || outcome == Outcome::sentWithWarning;
+        if (done && messages.Count() == 0) {
+            std::cout << sendCommand.Report() << '\n' << std::flush;
+            for (const std::string& warning : sendCommand.Warnings()) {
+                std::cerr << "velomire-cli: " << TerminalText(warning) << '\n';
+            }
+            return outcome == Outcome::sent ? exitOk : exitWarning;
         }
     } else {
         // Streamed to a file beside the output, which takes its place only when all went well:

@@ -5,8 +5,8 @@
 
 namespace velomire::cli {
 
-// Exit codes of velomire-cli.
-enum ExitCode : int { exitOk = 0, exitRefused = 1, exitUsage = 2 };
+// Exit codes of velomire-cli. exitWarning: done, with a warning on stderr the user must read.
+enum ExitCode : int { exitOk = 0, exitRefused = 1, exitUsage = 2, exitWarning = 3 };
 
 // The headless tool: one command per run, messages on stderr, results on stdout.
 class CliApp {

@@ -39,6 +39,9 @@ public:
     // Whether the sample part being sent goes with handshake.
     bool partHandshake = false;
     int resentPackets = 0;
+    // Data Packets that went on without any answer (a sampler that fell silent): nothing says
+    // they arrived whole.
+    int unansweredPackets = 0;
     int s900Acks = 0;
     int s900Naks = 0;
     // The last Akai reply that refused something, if any.

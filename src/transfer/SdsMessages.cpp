@@ -124,6 +124,7 @@ bool SdsMessages::SendSdsSampleData(int entry, int part) {
             silent = 0;
             lastAcknowledged = k == packetCount;
         } else if (answer == ClosedLoop::Answer::none) {
+            ++loop->unansweredPackets;
             // A sampler that stops answering: finish the part without waiting.
             handshake = ++silent < ClosedLoop::silentPacketsAllowed;
         } else if (answer == ClosedLoop::Answer::nak) {

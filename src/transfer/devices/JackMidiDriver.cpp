@@ -28,6 +28,9 @@ constexpr std::chrono::milliseconds stallLimit{1000};
 constexpr std::chrono::milliseconds pollInterval{5};
 // The MIDI wire in bytes per second: 31250 baud, 10 bits a byte.
 constexpr double wireBytesPerSecond = 3125.0;
+// The server tells of an xrun a little after the cycle it happened in; one told within this many
+// cycles of our last event may have cost that event.
+constexpr std::uint64_t inFlightCycles = 4;
 
 struct JackClientCloser {
     void operator()(jack_client_t* client) const { jack_client_close(client); }
@@ -53,6 +56,10 @@ struct JackMidiDriver::Session {
     std::atomic<bool> serverGone{false};
     std::atomic<bool> eventRefused{false};
     std::atomic<bool> connectionsChanged{false};
+    // 1 + the cycle that carried our last event (0 before the first), and the xruns the server
+    // told of while our bytes were on their way.
+    std::atomic<std::uint64_t> eventCycle{0};
+    std::atomic<std::uint32_t> missedCycles{0};
 
     // Process thread only: the bytes the wire has had time for and not yet been given.
     double bytesPerFrame = 0;
@@ -88,6 +95,8 @@ struct JackMidiDriver::Session {
             } else {
                 jack_ringbuffer_read(self->ring, reinterpret_cast<char*>(event), count);
                 self->credit -= static_cast<double>(count);
+                self->eventCycle.store(self->cycles.load(std::memory_order_relaxed) + 1,
+                                       std::memory_order_release);
             }
         }
         if (waiting <= count) {
@@ -95,6 +104,18 @@ struct JackMidiDriver::Session {
             self->credit = std::min(self->credit, cycleShare);
         }
         self->cycles.fetch_add(1, std::memory_order_release);
+        return 0;
+    }
+    // On JACK's notification thread: a client (the receiver, or we) missed a cycle, and the
+    // events of that cycle are lost to it.
+    static int XRun(void* arg) {
+        auto* self = static_cast<Session*>(arg);
+        const std::uint64_t last = self->eventCycle.load(std::memory_order_acquire);
+        const std::uint64_t now = self->cycles.load(std::memory_order_acquire);
+        if (jack_ringbuffer_read_space(self->ring) > 0 ||
+            (last != 0 && now + 1 - last <= inFlightCycles)) {
+            self->missedCycles.fetch_add(1, std::memory_order_acq_rel);
+        }
         return 0;
     }
     static void ServerShutDown(void* arg) {
@@ -155,6 +176,7 @@ std::vector<std::string> JackMidiDriver::PortNames() {
 
 MidiStatus JackMidiDriver::Open(unsigned index) {
     Close();
+    missedCycles = 0;
     if (!listed) {
         PortNames();
     }
@@ -179,6 +201,7 @@ MidiStatus JackMidiDriver::Open(unsigned index) {
     }
     jack_set_process_callback(client, &Session::Process, opened.get());
     jack_on_shutdown(client, &Session::ServerShutDown, opened.get());
+    jack_set_xrun_callback(client, &Session::XRun, opened.get());
     jack_set_port_connect_callback(client, &Session::ConnectionChanged, opened.get());
     if (jack_activate(client) != 0) {
         return MidiStatus::Error("The JACK server refused a client.");
@@ -244,7 +267,8 @@ MidiStatus JackMidiDriver::Close() {
         return {};
     }
     // Unregistering the port would drop what the ring still holds. The cycle that takes the last
-    // bytes delivers them; one more cycle after that and they have surely left.
+    // bytes delivers them; one more cycle after that and they have surely left, and a few more
+    // let the server tell of an xrun that cost them.
     const std::size_t waiting = jack_ringbuffer_read_space(session->ring);
     const auto deadline =
         Clock::now() + midiWireTimePerByte * static_cast<std::int64_t>(waiting) + writeMargin;
@@ -255,13 +279,14 @@ MidiStatus JackMidiDriver::Close() {
             if (!emptyAt && jack_ringbuffer_read_space(session->ring) == 0) {
                 emptyAt = cycles;
             }
-            return emptyAt && cycles > *emptyAt + 1;
+            return emptyAt && cycles > *emptyAt + inFlightCycles;
         },
         deadline, "The JACK server did not take the last MIDI data in time.");
     if (!failure.empty()) {
         GiveUp();
         return MidiStatus::Error(failure);
     }
+    missedCycles = session->missedCycles.load(std::memory_order_acquire);
     session.reset();
     return {};
 }
@@ -270,7 +295,12 @@ std::string JackMidiDriver::OpenPortName() const {
     return session ? session->destination : std::string();
 }
 
+std::uint32_t JackMidiDriver::MissedCycles() const {
+    return session ? session->missedCycles.load(std::memory_order_acquire) : missedCycles;
+}
+
 void JackMidiDriver::GiveUp() {
+    missedCycles = session->missedCycles.load(std::memory_order_acquire);
     // libjack's close waits for the server's answer; see the class comment.
     std::thread([gone = std::move(session)]() mutable { gone.reset(); }).detach();
 }
