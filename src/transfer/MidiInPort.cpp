@@ -74,7 +74,7 @@ std::optional<MidiInMessage> MidiInPort::Receive(WaitClock::TimePoint deadline) 
             return message;
         }
         const auto now = clock.Now();
-        if (now >= deadline || (stopCheck && stopCheck())) {
+        if (now >= deadline || (stopCheck && stopCheck()) || driver.Gone()) {
             return std::nullopt;
         }
         if (idleHook) {

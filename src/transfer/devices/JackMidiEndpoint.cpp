@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <future>
+#include <memory>
+#include <thread>
 
 namespace velomire::transfer {
 
@@ -146,7 +149,36 @@ int JackMidiEndpoint::Process(std::uint32_t frames, void* arg) {
             std::memcpy(slot, reply.data(), reply.size());
         }
     }
+    self->cycles.fetch_add(1, std::memory_order_release);
     return 0;
+}
+
+bool JackMidiEndpoint::Stalled() const {
+    // A dummy or sound-card driver runs a cycle every few milliseconds.
+    constexpr std::chrono::milliseconds stallLimit{1000};
+    if (ServerGone()) {
+        return true;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (const std::uint64_t count = cycles.load(std::memory_order_acquire); count != seenCycles) {
+        seenCycles = count;
+        seenAt = now;
+    }
+    return now - seenAt >= stallLimit;
+}
+
+void JackMidiEndpoint::Release(std::unique_ptr<JackMidiEndpoint> endpoint,
+                               std::chrono::milliseconds limit) {
+    if (!endpoint) {
+        return;
+    }
+    auto closed = std::make_shared<std::promise<void>>();
+    std::future<void> done = closed->get_future();
+    std::thread([gone = std::move(endpoint), closed]() mutable {
+        gone.reset();
+        closed->set_value();
+    }).detach();
+    done.wait_for(limit);
 }
 
 void JackMidiEndpoint::ShutDown(void* arg) {

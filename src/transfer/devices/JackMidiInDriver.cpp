@@ -39,8 +39,12 @@ MidiStatus JackMidiInDriver::Poll(std::vector<MidiInBytes>& out) {
 }
 
 MidiStatus JackMidiInDriver::Close() {
-    endpoint.reset();
+    JackMidiEndpoint::Release(std::move(endpoint));
     return {};
+}
+
+bool JackMidiInDriver::Gone() const {
+    return endpoint && endpoint->Stalled();
 }
 
 } // namespace velomire::transfer
