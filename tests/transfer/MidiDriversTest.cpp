@@ -370,6 +370,17 @@ TEST_F(JackServerTest, AFrozenServerFailsAWriteWithinSecondsAndCloseDoesNotWaitF
     EXPECT_LT(std::chrono::steady_clock::now() - closing, milliseconds(100));
 }
 
+TEST_F(JackServerTest, AFrozenServerHoldsNeitherTheListNorAnOpeningBeyondTwoSeconds) {
+    const unsigned dump = *DumpPortIndex();
+    server->process.Signal(SIGSTOP);
+    const auto frozen = std::chrono::steady_clock::now();
+    EXPECT_EQ(driver.Open(dump).text, "The JACK server does not answer.");
+    JackMidiInDriver input;
+    EXPECT_TRUE(input.PortNames().empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - frozen, milliseconds(4500));
+    server->process.Signal(SIGCONT);
+}
+
 TEST_F(JackServerTest, AReceiverThatIsKilledFailsAWriteWithinSeconds) {
     ASSERT_TRUE(driver.Open(*DumpPortIndex()).ok);
     monitor->Stop(SIGKILL);

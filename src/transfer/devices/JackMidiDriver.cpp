@@ -1,5 +1,7 @@
 #include "transfer/devices/JackMidiDriver.h"
 
+#include "transfer/devices/JackMidiEndpoint.h"
+#include "transfer/devices/JackServerCall.h"
 #include "transfer/devices/QuietSystemLibraries.h"
 
 #include <jack/jack.h>
@@ -125,6 +127,49 @@ struct JackMidiDriver::Session {
         static_cast<Session*>(arg)->connectionsChanged.store(true, std::memory_order_release);
     }
 
+    // Opens a client with its port connected to `destination`; the reason when that fails. Talks
+    // to the server all along: see CallJackServer.
+    static std::pair<std::unique_ptr<Session>, std::string> Start(const std::string& destination) {
+        auto opened = std::make_unique<Session>();
+        opened->destination = destination;
+        if (opened->ring == nullptr) {
+            return {nullptr, "No memory for the JACK MIDI output."};
+        }
+        opened->client = OpenClient("Velomire");
+        if (!opened->client) {
+            return {nullptr, "No JACK server is running."};
+        }
+        jack_client_t* client = opened->client.get();
+        opened->bytesPerFrame = wireBytesPerSecond / jack_get_sample_rate(client);
+        opened->port =
+            jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        if (opened->port == nullptr) {
+            return {nullptr, "The JACK server refused a MIDI port."};
+        }
+        jack_set_process_callback(client, &Session::Process, opened.get());
+        jack_on_shutdown(client, &Session::ServerShutDown, opened.get());
+        jack_set_xrun_callback(client, &Session::XRun, opened.get());
+        jack_set_port_connect_callback(client, &Session::ConnectionChanged, opened.get());
+        if (jack_activate(client) != 0) {
+            return {nullptr, "The JACK server refused a client."};
+        }
+        if (jack_connect(client, jack_port_name(opened->port), opened->destination.c_str()) != 0) {
+            return {nullptr, "The JACK MIDI port " + opened->destination + " has gone."};
+        }
+        // The connection shows in our view of the graph a little after jack_connect returns; a
+        // write must not take it for one that has gone.
+        const auto deadline = Clock::now() + writeMargin;
+        while (jack_port_connected_to(opened->port, opened->destination.c_str()) == 0) {
+            if (Clock::now() >= deadline) {
+                return {nullptr, "The JACK MIDI port " + opened->destination + " has gone."};
+            }
+            std::this_thread::sleep_for(pollInterval);
+        }
+        opened->connectionsChanged.store(false, std::memory_order_release);
+        opened->seenAt = Clock::now();
+        return {std::move(opened), std::string()};
+    }
+
     // Why the bytes cannot go on, or empty.
     std::string Failure() {
         if (serverGone.load(std::memory_order_acquire)) {
@@ -159,18 +204,8 @@ JackMidiDriver::~JackMidiDriver() {
 }
 
 std::vector<std::string> JackMidiDriver::PortNames() {
-    ports.clear();
     listed = true;
-    JackClient client = OpenClient("Velomire");
-    if (!client) {
-        return ports;
-    }
-    const char** names =
-        jack_get_ports(client.get(), nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
-    for (const char** name = names; name != nullptr && *name != nullptr; ++name) {
-        ports.emplace_back(*name);
-    }
-    jack_free(static_cast<void*>(names));
+    ports = JackMidiEndpoint::ListPorts(JackPortIsInput, [this] { Idle(); });
     return ports;
 }
 
@@ -184,43 +219,16 @@ MidiStatus JackMidiDriver::Open(unsigned index) {
         return MidiStatus::Error("There is no JACK MIDI port number " + std::to_string(index) +
                                  ".");
     }
-    auto opened = std::make_unique<Session>();
-    opened->destination = ports[index];
-    if (opened->ring == nullptr) {
-        return MidiStatus::Error("No memory for the JACK MIDI output.");
+    const std::string destination = ports[index];
+    auto opened = CallJackServer<std::pair<std::unique_ptr<Session>, std::string>>(
+        [destination] { return Session::Start(destination); }, [this] { Idle(); });
+    if (!opened) {
+        return MidiStatus::Error("The JACK server does not answer.");
     }
-    opened->client = OpenClient("Velomire");
-    if (!opened->client) {
-        return MidiStatus::Error("No JACK server is running.");
+    if (!opened->first) {
+        return MidiStatus::Error(opened->second);
     }
-    jack_client_t* client = opened->client.get();
-    opened->bytesPerFrame = wireBytesPerSecond / jack_get_sample_rate(client);
-    opened->port = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (opened->port == nullptr) {
-        return MidiStatus::Error("The JACK server refused a MIDI port.");
-    }
-    jack_set_process_callback(client, &Session::Process, opened.get());
-    jack_on_shutdown(client, &Session::ServerShutDown, opened.get());
-    jack_set_xrun_callback(client, &Session::XRun, opened.get());
-    jack_set_port_connect_callback(client, &Session::ConnectionChanged, opened.get());
-    if (jack_activate(client) != 0) {
-        return MidiStatus::Error("The JACK server refused a client.");
-    }
-    if (jack_connect(client, jack_port_name(opened->port), opened->destination.c_str()) != 0) {
-        return MidiStatus::Error("The JACK MIDI port " + opened->destination + " has gone.");
-    }
-    // The connection shows in our view of the graph a little after jack_connect returns; a
-    // write must not take it for one that has gone.
-    const auto deadline = Clock::now() + writeMargin;
-    while (jack_port_connected_to(opened->port, opened->destination.c_str()) == 0) {
-        if (Clock::now() >= deadline) {
-            return MidiStatus::Error("The JACK MIDI port " + opened->destination + " has gone.");
-        }
-        std::this_thread::sleep_for(pollInterval);
-    }
-    opened->connectionsChanged.store(false, std::memory_order_release);
-    opened->seenAt = Clock::now();
-    session = std::move(opened);
+    session = std::move(opened->first);
     return {};
 }
 

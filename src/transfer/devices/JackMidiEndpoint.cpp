@@ -1,5 +1,6 @@
 #include "transfer/devices/JackMidiEndpoint.h"
 
+#include "transfer/devices/JackServerCall.h"
 #include "transfer/devices/QuietSystemLibraries.h"
 
 #include <jack/jack.h>
@@ -225,21 +226,27 @@ MidiStatus JackMidiEndpoint::Write(std::span<const std::uint8_t> bytes) {
     return {};
 }
 
-std::vector<std::string> JackMidiEndpoint::ListPorts(unsigned long flags) {
+std::vector<std::string> JackMidiEndpoint::ListPorts(unsigned long flags,
+                                                     const std::function<void()>& idle) {
     QuietSystemLibraries();
-    std::vector<std::string> names;
-    jack_status_t status{};
-    jack_client_t* lister = jack_client_open("Velomire", JackNoStartServer, &status);
-    if (lister == nullptr) {
-        return names;
-    }
-    const char** ports = jack_get_ports(lister, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
-    for (const char** name = ports; name != nullptr && *name != nullptr; ++name) {
-        names.emplace_back(*name);
-    }
-    jack_free(static_cast<void*>(ports));
-    jack_client_close(lister);
-    return names;
+    const auto listed = CallJackServer<std::vector<std::string>>(
+        [flags] {
+            std::vector<std::string> names;
+            jack_status_t status{};
+            jack_client_t* lister = jack_client_open("Velomire", JackNoStartServer, &status);
+            if (lister == nullptr) {
+                return names;
+            }
+            const char** ports = jack_get_ports(lister, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+            for (const char** name = ports; name != nullptr && *name != nullptr; ++name) {
+                names.emplace_back(*name);
+            }
+            jack_free(static_cast<void*>(ports));
+            jack_client_close(lister);
+            return names;
+        },
+        idle);
+    return listed.value_or(std::vector<std::string>{});
 }
 
 } // namespace velomire::transfer

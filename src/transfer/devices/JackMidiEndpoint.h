@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -58,8 +59,10 @@ public:
     }
 
     // The names of the JACK MIDI ports with these flags (JackPortIsInput or JackPortIsOutput);
-    // empty when no server runs.
-    static std::vector<std::string> ListPorts(unsigned long flags);
+    // empty when no server runs or it does not answer in time (see CallJackServer), `idle`
+    // running meanwhile.
+    static std::vector<std::string> ListPorts(unsigned long flags,
+                                              const std::function<void()>& idle = {});
 
 private:
     JackMidiEndpoint() = default;
