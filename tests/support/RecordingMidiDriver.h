@@ -19,6 +19,7 @@ public:
         }
         open = true;
         openedIndex = index;
+        missedCycles = 0;
         ++openCount;
         return {};
     }
