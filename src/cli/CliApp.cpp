@@ -164,9 +164,10 @@ std::optional<int> FindPort(const std::vector<std::string>& names, const std::st
 std::atomic<int> stopSignal{0};
 
 #ifndef _WIN32
-// How long a send may take to end after the user asked it to stop. It ends at once unless a call
-// into the MIDI system does not come back (a frozen JACK server holds libjack's calls).
-constexpr unsigned stopGraceSeconds = 3;
+// How long a send may take to end after the user asked it to stop. It ends at its next wait, once
+// the message on its way has left (an S950 program takes 3.6 s on the wire), unless a call into
+// the MIDI system never comes back.
+constexpr unsigned stopGraceSeconds = 10;
 
 extern "C" void OnStopOverdue(int) {
     static constexpr char text[] =

@@ -30,7 +30,7 @@ namespace velomire::transfer {
 // failure the client is closed on a detached thread: libjack's close waits on the server, and a
 // frozen server would otherwise hold the application until it recovers; the process stays free
 // to go on or to exit, and the thread ends (freeing the client) if the server ever answers.
-// Listing and Open still talk to the server in line and wait on it as libjack does.
+// Listing and Open wait for the server's answers at most 2 s each (CallJackServer).
 class JackMidiDriver final : public MidiDriver {
 public:
     // What the ring holds: more than the largest buffer the senders build.
