@@ -167,7 +167,8 @@ SendCommand::Outcome SendCommand::Transfer() {
     TransferContext context{port, program, settings, messages, &ui};
     std::optional<ClosedLoop> closedLoop;
     if (inputCloser.in != nullptr) {
-        closedLoop.emplace(*replyPort);
+        closedLoop.emplace(*replyPort, settings.exclusiveChannel & 0x7F,
+                           std::chrono::seconds(settings.waitLimit));
         context.closedLoop = &*closedLoop;
         replyPort->Discard(); // nothing heard before the first message answers it
     }
@@ -205,9 +206,9 @@ SendCommand::Outcome SendCommand::Transfer() {
                 static_cast<std::int16_t>(number);
             ui.AddLine(SampleLine(sample, part, number));
             const int naksBefore = closedLoop ? closedLoop->s900Naks : 0;
-            const int unansweredBefore = closedLoop ? closedLoop->unansweredPackets : 0;
             if (closedLoop) {
                 closedLoop->partHandshake = false;
+                closedLoop->otherPackets = 0;
             }
             switch (family) {
             case SamplerFamily::sds:
@@ -234,17 +235,22 @@ SendCommand::Outcome SendCommand::Transfer() {
             ++program.nextSampleNumber;
             ++partsSent;
             if (closedLoop) {
-                closedLoop->Drain();
-                ui.AddLine(closedLoop->partHandshake ? "  ...with handshake" : "  ...one-way");
+                if (closedLoop->Drain() == ClosedLoop::Answer::cancel) {
+                    return EndBySampler("The sampler cancelled the transfer.");
+                }
+                ui.AddLine(closedLoop->partHandshake ? "  ...with handshake"
+                           : closedLoop->otherPackets > 0
+                               ? "  ...one-way (the sampler answered for other packets)"
+                               : "  ...one-way");
                 if (const int naks = closedLoop->s900Naks - naksBefore; naks > 0) {
                     damaged.push_back(std::to_string(naks) +
                                       (naks == 1 ? " damaged block" : " damaged blocks") +
                                       " in sample #" + std::to_string(number));
                 }
             }
-            // The S900 family's data goes one-way even then: its block answers are only counted.
-            countMissed(closedLoop && family != SamplerFamily::s900 && closedLoop->partHandshake &&
-                        closedLoop->unansweredPackets == unansweredBefore);
+            // A part keeps its handshake only while the sampler acknowledges every packet. The
+            // S900 family's data goes one-way even then: its block answers are only counted.
+            countMissed(closedLoop && family != SamplerFamily::s900 && closedLoop->partHandshake);
         }
     }
 
