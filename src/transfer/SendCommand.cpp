@@ -141,7 +141,10 @@ SendCommand::Outcome SendCommand::Transfer() {
     }
     SendNumbers numbers{program.nextProgramNumber, program.nextSampleNumber, settings.maxProgram,
                         settings.maxSample - program.sampleCount};
-    ui.AskNumbers(numbers);
+    if (!ui.AskNumbers(numbers)) {
+        port.Close();
+        return Outcome::cancelled;
+    }
     // The headers carry the numbers in 16 bits; the counters count on from there.
     program.nextProgramNumber = std::clamp(numbers.programs, 0, highestNumber);
     program.nextSampleNumber = std::clamp(numbers.samples, 0, highestNumber);
