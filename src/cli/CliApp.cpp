@@ -506,8 +506,9 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     bool oneWay = false;
     bool onlyJack = false;
     bool onlyAlsa = false;
-    const std::vector<std::string> names = {"--model", "--out",       "--name",       "--nak",
-                                            "--wait",  "--cancel-at", "--reply-delay"};
+    const std::vector<std::string> names = {"--model",       "--out",         "--name",
+                                            "--nak",         "--wait",        "--cancel-at",
+                                            "--reply-delay", "--memory-words"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--one-way") {
             oneWay = true;
@@ -538,6 +539,14 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     transfer::SamplerScript script;
     script.family = transfer::SamplerModel::Family(*model);
     script.oneWay = oneWay;
+    script.memoryWords = transfer::SimulatedMemoryWords(*model);
+    if (values.count("--memory-words") != 0) {
+        const auto words = ParseWhole(values["--memory-words"]);
+        if (!words || *words < 1 || *words > 0x7FFFFFFF) {
+            return UsageError("--memory-words takes a number of words from 1 to 2147483647");
+        }
+        script.memoryWords = static_cast<std::uint32_t>(*words);
+    }
     if (values.count("--nak") != 0) {
         const auto list = ParseList(values["--nak"]);
         if (!list) {
@@ -602,45 +611,44 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
               << system << " port " << endpoint->OutputName() << std::endl;
 
     transfer::SamplerService service(script);
-    std::set<std::size_t> unwritten;
-    // Files are written from a copy taken with the sampler held, so that the endpoint's thread
-    // is kept from answering for no longer than the copy takes.
-    const auto writeChanged = [&](bool all) {
+    // What the sampler closed is written out and forgotten; the main loop is the only one that
+    // touches the sampler, so the endpoint's thread never waits for a file.
+    const auto writeClosed = [&](bool all) {
         std::vector<transfer::DecodedSample> samples;
         std::vector<transfer::DecodedProgram> programs;
         std::vector<std::string> refused;
         service.Inspect([&](transfer::SimulatedSampler& sampler) {
-            for (std::size_t index : sampler.TakeChangedSamples()) {
-                unwritten.insert(index);
+            if (all) {
+                sampler.CloseAll();
             }
-            for (auto it = unwritten.begin(); it != unwritten.end();) {
-                const auto& sample = sampler.Decoder().Samples()[*it];
-                if (!all && !sample.Complete()) {
-                    ++it;
-                    continue;
-                }
-                samples.push_back(sample);
-                it = unwritten.erase(it);
-            }
-            for (std::size_t index : sampler.TakeChangedPrograms()) {
-                programs.push_back(sampler.Decoder().Programs()[index]);
-            }
+            samples = sampler.TakeClosedSamples();
+            programs = sampler.TakeClosedPrograms();
             refused = sampler.TakeLog();
         });
+        for (const std::string& line : refused) {
+            std::cout << "Refused: " << TerminalText(line) << std::endl;
+        }
         for (const auto& sample : samples) {
+            const auto problem = transfer::SampleProblem(sample);
+            if (!sample.hasData) {
+                std::cout << "Received sample #" << sample.number << ": " << *problem
+                          << " (nothing written)" << std::endl;
+                continue;
+            }
             if (const std::string failed = WriteSample(outDir, sample); !failed.empty()) {
-                std::cerr << "velomire-cli: " << failed << '\n';
+                std::cerr << "velomire-cli: " << TerminalText(failed) << '\n';
             }
             std::cout << "Received sample #" << sample.number << ": " << sample.frames.size()
-                      << " of " << sample.lengthWords << " words" << std::endl;
+                      << " of " << sample.lengthWords << " words";
+            if (problem) {
+                std::cout << " (" << *problem << ")";
+            }
+            std::cout << std::endl;
         }
         for (const auto& program : programs) {
             if (const std::string failed = WriteProgram(outDir, program); !failed.empty()) {
-                std::cerr << "velomire-cli: " << failed << '\n';
+                std::cerr << "velomire-cli: " << TerminalText(failed) << '\n';
             }
-        }
-        for (const std::string& line : refused) {
-            std::cout << "Refused: " << line << std::endl;
         }
     };
     endpoint->SetResponder(&service);
@@ -653,11 +661,11 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
                 break;
             }
         }
-        writeChanged(false);
+        writeClosed(false);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     endpoint.reset(); // its thread may be answering through the service until it is closed
-    writeChanged(true);
+    writeClosed(true);
     return exitOk;
 #else
     return Refused(
@@ -689,34 +697,65 @@ int CliApp::Decode(const std::vector<std::string>& args) {
     if (!in) {
         return Refused(dumpPath + ": Error: Can't open File !");
     }
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                          std::istreambuf_iterator<char>());
     std::error_code ec;
     fs::create_directories(outDir, ec);
     if (!fs::is_directory(outDir)) {
         return Refused(outDir + ": not a directory");
     }
-    const transfer::DecodeResult decoded = transfer::DecodeSysExStream(bytes);
-    // What came before a malformed message is written all the same.
-    for (const auto& sample : decoded.samples) {
-        if (const std::string error = WriteSample(outDir, sample); !error.empty()) {
-            return Refused(error);
+    // The dump is read and decoded in pieces and each sample written as soon as it is closed, so
+    // that memory stays within a few times the largest sample however long the dump.
+    transfer::SysExStreamDecoder stream;
+    std::size_t samples = 0;
+    std::size_t programs = 0;
+    std::size_t problems = 0;
+    constexpr std::size_t problemLines = 100;
+    std::string writeError;
+    const auto takeClosed = [&] {
+        for (const auto& sample : stream.TakeSamples()) {
+            if (writeError.empty()) {
+                writeError = WriteSample(outDir, sample);
+                samples += writeError.empty() ? 1 : 0;
+            }
         }
-    }
-    for (const auto& program : decoded.programs) {
-        if (const std::string error = WriteProgram(outDir, program); !error.empty()) {
-            return Refused(error);
+        for (const auto& program : stream.TakePrograms()) {
+            if (writeError.empty()) {
+                writeError = WriteProgram(outDir, program);
+                programs += writeError.empty() ? 1 : 0;
+            }
         }
+        for (const auto& error : stream.TakeErrors()) {
+            if (++problems <= problemLines) {
+                std::cerr << "velomire-cli: "
+                          << TerminalText(dumpPath +
+                                          (error.sample ? ": at offset "
+                                                        : ": malformed message at offset ") +
+                                          std::to_string(error.offset) + ": " + error.text)
+                          << '\n';
+            }
+        }
+    };
+    std::vector<char> piece(1 << 16);
+    while (writeError.empty() && in) {
+        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        stream.Feed({reinterpret_cast<const std::uint8_t*>(piece.data()), got});
+        takeClosed();
     }
-    std::cout << "Decoded " << decoded.samples.size()
-              << (decoded.samples.size() == 1 ? " sample and " : " samples and ")
-              << decoded.programs.size()
-              << (decoded.programs.size() == 1 ? " program\n" : " programs\n");
-    if (decoded.error) {
-        return Refused(dumpPath + ": malformed message at offset " +
-                       std::to_string(decoded.error->offset) + ": " + decoded.error->text);
+    if (in.bad()) {
+        return Refused(dumpPath + ": Error: Can't read File !");
     }
-    return exitOk;
+    stream.Finish();
+    takeClosed();
+    std::cout << "Decoded " << samples << (samples == 1 ? " sample and " : " samples and ")
+              << programs << (programs == 1 ? " program\n" : " programs\n");
+    if (!writeError.empty()) {
+        return Refused(writeError);
+    }
+    if (problems > problemLines) {
+        std::cerr << "velomire-cli: " << TerminalText(dumpPath) << ": " << problems - problemLines
+                  << " more problems not shown\n";
+    }
+    return problems > 0 ? exitRefused : exitOk;
 }
 
 int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
