@@ -80,12 +80,13 @@ const char* const usage = R"(usage: velomire-cli COMMAND ...
                                 with --reply-port, closed-loop: the sampler's answers come in
                                 through MIDI input port Q (see ports --input)
   sampler --model M --out DIR [--name NAME] [--nak N,N,...] [--wait N:MS] [--cancel-at N]
-          [--reply-delay MS] [--one-way] [--jack | --alsa]
+          [--reply-delay MS] [--memory-words N] [--one-way] [--jack | --alsa]
                                 a simulated sampler with the MIDI ports NAME:in and NAME:out, on
                                 JACK when a JACK server runs, otherwise on the ALSA sequencer
                                 (--jack or --alsa chooses one); it checks, answers and writes
                                 what it receives into DIR, until interrupted; packets are
-                                counted from 0 over the run
+                                counted from 0 over the run; it has the sample memory of its
+                                model, or N words
   decode DUMP.syx --out DIR     rebuild the samples (16-bit WAV + JSON) and programs (JSON) that
                                 a render output or a trace dump carries
 options of new:
