@@ -36,6 +36,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <exception>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -188,6 +189,16 @@ private:
     void (*previousInt)(int);
     void (*previousTerm)(int);
 };
+
+// Writes one decoded sample or program: an error text, empty when written. An exception (the
+// JSON library refusing a text) is that item's error, never the end of the run.
+template <typename Write> std::string Guarded(Write write) {
+    try {
+        return write();
+    } catch (const std::exception& e) {
+        return std::string("a decoded item could not be written: ") + e.what();
+    }
+}
 
 int UsageError(const std::string& message) {
     std::cerr << "velomire-cli: " << TerminalText(message) << '\n' << usage;
@@ -636,7 +647,8 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
                           << " (nothing written)" << std::endl;
                 continue;
             }
-            if (const std::string failed = WriteSample(outDir, sample); !failed.empty()) {
+            if (const std::string failed = Guarded([&] { return WriteSample(outDir, sample); });
+                !failed.empty()) {
                 std::cerr << "velomire-cli: " << TerminalText(failed) << '\n';
             }
             std::cout << "Received sample #" << sample.number << ": " << sample.frames.size()
@@ -647,7 +659,8 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
             std::cout << std::endl;
         }
         for (const auto& program : programs) {
-            if (const std::string failed = WriteProgram(outDir, program); !failed.empty()) {
+            if (const std::string failed = Guarded([&] { return WriteProgram(outDir, program); });
+                !failed.empty()) {
                 std::cerr << "velomire-cli: " << TerminalText(failed) << '\n';
             }
         }
@@ -714,13 +727,13 @@ int CliApp::Decode(const std::vector<std::string>& args) {
     const auto takeClosed = [&] {
         for (const auto& sample : stream.TakeSamples()) {
             if (writeError.empty()) {
-                writeError = WriteSample(outDir, sample);
+                writeError = Guarded([&] { return WriteSample(outDir, sample); });
                 samples += writeError.empty() ? 1 : 0;
             }
         }
         for (const auto& program : stream.TakePrograms()) {
             if (writeError.empty()) {
-                writeError = WriteProgram(outDir, program);
+                writeError = Guarded([&] { return WriteProgram(outDir, program); });
                 programs += writeError.empty() ? 1 : 0;
             }
         }
