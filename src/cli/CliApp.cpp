@@ -36,8 +36,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <exception>
 #include <csignal>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
