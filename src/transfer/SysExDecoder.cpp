@@ -675,7 +675,7 @@ SysExDecoder::Result SysExDecoder::S1000Keygroup(Bytes m) {
     result.kind = Kind::s1000Keygroup;
     result.channel = m[2];
     result.program = number;
-    if (openProgram->keygroups.size() >= keygroupsAnnounced) {
+    if (keygroupsAnnounced > 0 && openProgram->keygroups.size() >= keygroupsAnnounced) {
         CloseProgram();
     }
     return result;

@@ -120,8 +120,9 @@ int JackMidiEndpoint::Process(std::uint32_t frames, void* arg) {
             if (responder != nullptr) {
                 // Before the event reaches the ring, so that Poll cannot hand it out unanswered.
                 std::array<std::uint8_t, MidiResponder::maxReplyBytes> reply{};
-                const std::size_t length =
-                    responder->Respond({event.buffer, event.size}, self->lostBefore, reply);
+                const std::size_t length = std::min(
+                    responder->Respond({event.buffer, event.size}, self->lostBefore, reply),
+                    reply.size());
                 if (length > 0 && replyBytes + length <= self->replies.size() &&
                     self->replyCount < self->replyLengths.size()) {
                     std::copy_n(reply.begin(), length, self->replies.begin() + replyBytes);
