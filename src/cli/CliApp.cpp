@@ -26,17 +26,17 @@
 #include "transfer/devices/AlsaSeqMidiEndpoint.h"
 #include "transfer/devices/JackMidiEndpoint.h"
 #endif
+#include "transfer/IniSettingsStore.h" // DefaultPath
 #include "transfer/SamplerService.h"
 #ifdef VELOMIRE_CLI_QT_SETTINGS
 #include "ui/QtSettingsStore.h"
-#else
-#include "transfer/IniSettingsStore.h"
 #endif
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <csignal>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -81,18 +81,21 @@ const char* const usage = R"(usage: velomire-cli COMMAND ...
                                 with --reply-port, closed-loop: the sampler's answers come in
                                 through MIDI input port Q (see ports --input)
   sampler --model M --out DIR [--name NAME] [--nak N,N,...] [--wait N:MS] [--cancel-at N]
-          [--reply-delay MS] [--memory-words N] [--one-way] [--jack | --alsa]
+          [--reply-delay MS] [--memory-words N] [--one-way] [--jack | --alsa] [--force]
                                 a simulated sampler with the MIDI ports NAME:in and NAME:out, on
                                 JACK when a JACK server runs, otherwise on the ALSA sequencer
                                 (--jack or --alsa chooses one); it checks, answers and writes
                                 what it receives into DIR, until interrupted; packets are
                                 counted from 0 over the run; it has the sample memory of its
                                 model, or N words
-  decode DUMP.syx --out DIR     rebuild the samples (16-bit WAV + JSON) and programs (JSON) that
-                                a render output or a trace dump carries
+  decode DUMP.syx --out DIR [--force]
+                                rebuild the samples (16-bit WAV + JSON) and programs (JSON) that
+                                a render output or a trace dump carries; files of an earlier
+                                decode or sampler in DIR are replaced only with --force
 options of new:
   --convert               convert files of other formats (24-bit or float WAV, AIFF, FLAC, Ogg)
-                          into 16-bit WAV files beside them (never over an existing file)
+                          into 16-bit WAV files beside them (never over an existing file), of
+                          1,000 to 200,000 Hz and at most 16,777,216 frames
   --rate R                rate of the converted files: keep (default), 44100, 22050, or s900
                           (the nearest rate the S900/S950 takes)
   --dither                TPDF dither where the source has more than 16 bits
@@ -104,6 +107,8 @@ options of render and send:
   --sample-number N       samples already in the sampler (default: as the Send command proposes)
   --midi-channel C        1..16 (default: the saved settings)
   --exclusive-channel E   1..128 (default: the saved settings)
+exit status: 0 done, 1 refused or failed, 2 usage error, 3 done with a warning to read (a
+conversion that clipped), 130 or 143 stopped by SIGINT or SIGTERM
 )";
 
 // The options of render and send, each with its value.
@@ -254,9 +259,42 @@ std::optional<std::string> ProtectedTarget(const fs::path& target, bool wantProg
     return std::nullopt;
 }
 
+// Paths named by the environment are relative to where the user started the command: they are
+// made absolute before a command makes a program's directory the working directory.
+void ResolveEnvironmentPaths() {
+    for (const char* name : {"VELOMIRE_SETTINGS_FILE", "XDG_CONFIG_HOME"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || *value == '\0' || fs::path(value).is_absolute()) {
+            continue;
+        }
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(value, ec);
+        if (!ec) {
+#ifdef _WIN32
+            _putenv_s(name, absolute.string().c_str());
+#else
+            setenv(name, absolute.c_str(), 1);
+#endif
+        }
+    }
+}
+
+// Why the settings file cannot be read, or nothing. A missing file reads as the defaults; a
+// FIFO or a device would hold the command forever.
+std::optional<std::string> SettingsFileProblem() {
+    const fs::path path = transfer::IniSettingsStore::DefaultPath();
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        return path.string() + ": the settings file is not a regular file";
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int CliApp::Run(const std::vector<std::string>& args) {
+    ResolveEnvironmentPaths();
     // A file system call that fails where nobody expected it still ends in one line.
     try {
         return RunCommand(args);
@@ -407,14 +445,31 @@ int CliApp::New(const std::vector<std::string>& args) {
         files.push_back(wavPath);
     }
 
-    // Files of other formats become 16-bit WAV files beside them, when asked for.
+    // Files of other formats become 16-bit WAV files beside them, when asked for. SIGINT and
+    // SIGTERM stop the conversions; the files of this run are then removed and nothing is saved.
     std::vector<std::string> fileNames;
+    std::vector<std::string> convertedNames; // written by this run
     std::string notConverted;
     FileConverter converter;
     const auto toConvert = program::FilesToConvert(files, converter);
-    const auto converted =
-        convert ? program::ConvertFiles(toConvert, directory, convertOptions, converter, messages)
-                : std::vector<std::optional<std::string>>();
+    program::ConvertedFiles converted;
+    if (convert) {
+        const StopSignalsCancel stopOnSignal;
+        converted = program::ConvertFiles(toConvert, directory, convertOptions, converter, messages,
+                                          [](double) { return stopSignal == 0; });
+        for (const auto& name : converted.names) {
+            if (name) {
+                convertedNames.push_back(*name);
+            }
+        }
+        if (const int signal = stopSignal.load(); signal != 0) {
+            for (const auto& name : convertedNames) {
+                fs::remove(directory / name, ec);
+            }
+            Refused("interrupted; nothing was saved");
+            return 128 + signal;
+        }
+    }
     for (const auto& file : files) {
         const auto found = std::find(toConvert.begin(), toConvert.end(), file);
         if (found == toConvert.end()) {
@@ -424,8 +479,8 @@ int CliApp::New(const std::vector<std::string>& args) {
             fileNames.push_back(file.filename().string());
             notConverted += " " + file.filename().string();
         } else if (const auto& name =
-                       converted[static_cast<std::size_t>(found - toConvert.begin())]) {
-            std::cout << "Converted " << file.filename().string() << " to " << *name << '\n';
+                       converted.names[static_cast<std::size_t>(found - toConvert.begin())]) {
+            PrintLine("Converted " + file.filename().string() + " to " + *name);
             fileNames.push_back(*name);
         }
     }
@@ -437,6 +492,19 @@ int CliApp::New(const std::vector<std::string>& args) {
             break; // said once, not once for every file left
         }
     }
+    // A converted file the program did not take (refused, or past a full program) is not left
+    // behind unused.
+    for (const auto& name : convertedNames) {
+        bool used = false;
+        for (int i = 0; i < program->sampleCount; ++i) {
+            used =
+                used || program::FieldText(
+                            program->samples[static_cast<std::size_t>(i)].sample.fileName) == name;
+        }
+        if (!used) {
+            fs::remove(directory / name, ec);
+        }
+    }
 
     if (!notConverted.empty()) {
         messages.Show("other sound formats are converted into 16-bit WAV files with --convert:" +
@@ -444,8 +512,10 @@ int CliApp::New(const std::vector<std::string>& args) {
                       "");
     }
 
-    // What was said so far refused files; what key mapping says next only informs.
+    // What was said so far refused files, but for the clipping note; what key mapping says next
+    // only informs.
     const std::size_t refusals = messages.Count();
+    const std::size_t clippingNotes = converted.clipped > 0 ? 1 : 0;
     if (mapKeys) {
         const auto unrecognised = program::MapKeysFromNames(
             std::span(program->samples).first(static_cast<std::size_t>(program->sampleCount)), {});
@@ -454,14 +524,23 @@ int CliApp::New(const std::vector<std::string>& args) {
         }
     }
 
+    // A program that took none of its files is not saved (an earlier program of that name stays).
+    if (program->sampleCount == 0 && !wavPaths.empty()) {
+        return Refused(names[0] + ": no file was taken; nothing was saved");
+    }
     const auto saved = program::ProgramFile::SaveFile(programPath, *program);
     if (!saved) {
         return Refused(FileProblem(programPath.string(), saved));
     }
-    std::cout << "Saved " << TerminalText(programPath.filename().string()) << " with "
-              << program->sampleCount << (program->sampleCount == 1 ? " sample\n" : " samples\n");
-    // The accepted files are saved; a script still learns that some were refused.
-    return refusals > 0 ? exitRefused : exitOk;
+    PrintLine("Saved " + programPath.filename().string() + " with " +
+              std::to_string(program->sampleCount) +
+              (program->sampleCount == 1 ? " sample" : " samples"));
+    // The accepted files are saved; a script still learns that some were refused, or that a
+    // conversion clipped (a warning, told in its line above).
+    if (refusals > clippingNotes) {
+        return exitRefused;
+    }
+    return clippingNotes > 0 ? exitWarning : exitOk;
 }
 
 int CliApp::Ports(const std::vector<std::string>& args) {
@@ -480,7 +559,7 @@ int CliApp::Ports(const std::vector<std::string>& args) {
                             : "velomire-cli: no MIDI output port found\n");
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
-        std::cout << i << ": " << names[i] << '\n';
+        PrintLine(std::to_string(i) + ": " + names[i]);
     }
     return exitOk;
 }
@@ -516,6 +595,7 @@ std::optional<std::set<int>> ParseList(const std::string& text) {
 int CliApp::Sampler(const std::vector<std::string>& args) {
     std::map<std::string, std::string> values;
     bool oneWay = false;
+    bool force = false;
     bool onlyJack = false;
     bool onlyAlsa = false;
     const std::vector<std::string> names = {"--model",       "--out",         "--name",
@@ -524,6 +604,8 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--one-way") {
             oneWay = true;
+        } else if (args[i] == "--force") {
+            force = true;
         } else if (args[i] == "--jack") {
             onlyJack = true;
         } else if (args[i] == "--alsa") {
@@ -598,6 +680,10 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     if (!fs::is_directory(outDir)) {
         return Refused(outDir.string() + ": not a directory");
     }
+    if (const auto earlier = DecodedFiles::EarlierOutput(outDir); earlier && !force) {
+        return Refused((outDir / *earlier).string() +
+                       ": exists already (--force replaces the files of an earlier run)");
+    }
 #ifdef __linux__
     const std::string clientName =
         values.count("--name") != 0 ? values["--name"] : "velomire-sampler";
@@ -619,12 +705,15 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     }
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
-    std::cout << "Listening on " << system << " port " << endpoint->InputName() << ", answering on "
-              << system << " port " << endpoint->OutputName() << std::endl;
+    PrintLine("Listening on " + system + " port " + endpoint->InputName() + ", answering on " +
+              system + " port " + endpoint->OutputName());
 
     transfer::SamplerService service(script);
-    // What the sampler closed is written out and forgotten; the main loop is the only one that
+    // What the sampler closed is written out, each under a name of its own (a second sample of
+    // the same number never takes the first one's files), and then forgotten. Only the main loop
     // touches the sampler, so the endpoint's thread never waits for a file.
+    DecodedFiles files(outDir, force);
+    bool writeFailed = false;
     const auto writeClosed = [&](bool all) {
         std::vector<transfer::DecodedSample> samples;
         std::vector<transfer::DecodedProgram> programs;
@@ -638,30 +727,33 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
             refused = sampler.TakeLog();
         });
         for (const std::string& line : refused) {
-            std::cout << "Refused: " << TerminalText(line) << std::endl;
+            PrintLine("Refused: " + line);
         }
         for (const auto& sample : samples) {
             const auto problem = transfer::SampleProblem(sample);
+            const std::string received = "Received sample #" + std::to_string(sample.number) + ": ";
             if (!sample.hasData) {
-                std::cout << "Received sample #" << sample.number << ": " << *problem
-                          << " (nothing written)" << std::endl;
+                PrintLine(received + *problem + " (nothing written)");
                 continue;
             }
-            if (const std::string failed = Guarded([&] { return WriteSample(outDir, sample); });
+            const std::string name = files.NewSampleName(sample.number);
+            if (const std::string failed = Guarded([&] { return files.WriteSample(name, sample); });
                 !failed.empty()) {
-                std::cerr << "velomire-cli: " << TerminalText(failed) << '\n';
+                Refused(failed);
+                writeFailed = true;
+                continue;
             }
-            std::cout << "Received sample #" << sample.number << ": " << sample.frames.size()
-                      << " of " << sample.lengthWords << " words";
-            if (problem) {
-                std::cout << " (" << *problem << ")";
-            }
-            std::cout << std::endl;
+            PrintLine(received + std::to_string(sample.frames.size()) + " of " +
+                      std::to_string(sample.lengthWords) + " words (" + name + ".wav" +
+                      (problem ? ", " + *problem : std::string()) + ")");
         }
         for (const auto& program : programs) {
-            if (const std::string failed = Guarded([&] { return WriteProgram(outDir, program); });
+            if (const std::string failed = Guarded([&] {
+                    return files.WriteProgram(files.NewProgramName(program.number), program);
+                });
                 !failed.empty()) {
-                std::cerr << "velomire-cli: " << TerminalText(failed) << '\n';
+                Refused(failed);
+                writeFailed = true;
             }
         }
     };
@@ -670,7 +762,7 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
         if (transfer::MidiStatus status =
                 service.Serve(*endpoint, std::chrono::steady_clock::now());
             !status) {
-            std::cerr << "velomire-cli: " << status.text << '\n';
+            Refused(status.text);
             if (endpoint->ServerGone()) {
                 break;
             }
@@ -680,7 +772,7 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     }
     endpoint.reset(); // its thread may be answering through the service until it is closed
     writeClosed(true);
-    return exitOk;
+    return writeFailed ? exitRefused : exitOk;
 #else
     return Refused(
         "the simulated sampler needs JACK or the ALSA sequencer, which this system does not have");
@@ -690,12 +782,15 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
 int CliApp::Decode(const std::vector<std::string>& args) {
     std::string dumpPath;
     std::string outDir;
+    bool force = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--out") {
             if (i + 1 >= args.size()) {
                 return UsageError("--out needs a directory");
             }
             outDir = args[++i];
+        } else if (args[i] == "--force") {
+            force = true;
         } else if (!args[i].empty() && args[i][0] == '-') {
             return UsageError("unknown option '" + args[i] + "'");
         } else if (dumpPath.empty()) {
@@ -716,40 +811,47 @@ int CliApp::Decode(const std::vector<std::string>& args) {
     if (!fs::is_directory(outDir)) {
         return Refused(outDir + ": not a directory");
     }
+    if (const auto earlier = DecodedFiles::EarlierOutput(outDir); earlier && !force) {
+        return Refused((fs::path(outDir) / *earlier).string() +
+                       ": exists already; nothing was written (--force replaces the files)");
+    }
     // The dump is read and decoded in pieces and each sample written as soon as it is closed, so
-    // that memory stays within a few times the largest sample however long the dump.
+    // that memory stays within a few times the largest sample however long the dump. Every
+    // malformed message is named and the decoding goes on; a file that cannot be written stops
+    // the writing, and the summary counts what was written.
+    DecodedFiles files(outDir, force);
     transfer::SysExStreamDecoder stream;
     std::size_t samples = 0;
     std::size_t programs = 0;
     std::size_t problems = 0;
     constexpr std::size_t problemLines = 100;
-    std::string writeError;
+    std::string failed;
     const auto takeClosed = [&] {
         for (const auto& sample : stream.TakeSamples()) {
-            if (writeError.empty()) {
-                writeError = Guarded([&] { return WriteSample(outDir, sample); });
-                samples += writeError.empty() ? 1 : 0;
+            if (failed.empty()) {
+                failed = Guarded(
+                    [&] { return files.WriteSample(files.NewSampleName(sample.number), sample); });
+                samples += failed.empty() ? 1 : 0;
             }
         }
         for (const auto& program : stream.TakePrograms()) {
-            if (writeError.empty()) {
-                writeError = Guarded([&] { return WriteProgram(outDir, program); });
-                programs += writeError.empty() ? 1 : 0;
+            if (failed.empty()) {
+                failed = Guarded([&] {
+                    return files.WriteProgram(files.NewProgramName(program.number), program);
+                });
+                programs += failed.empty() ? 1 : 0;
             }
         }
         for (const auto& error : stream.TakeErrors()) {
             if (++problems <= problemLines) {
-                std::cerr << "velomire-cli: "
-                          << TerminalText(dumpPath +
-                                          (error.sample ? ": at offset "
-                                                        : ": malformed message at offset ") +
-                                          std::to_string(error.offset) + ": " + error.text)
-                          << '\n';
+                Refused(dumpPath +
+                        (error.sample ? ": at offset " : ": malformed message at offset ") +
+                        std::to_string(error.offset) + ": " + error.text);
             }
         }
     };
     std::vector<char> piece(1 << 16);
-    while (writeError.empty() && in) {
+    while (failed.empty() && in) {
         in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
         const auto got = static_cast<std::size_t>(in.gcount());
         stream.Feed({reinterpret_cast<const std::uint8_t*>(piece.data()), got});
@@ -760,14 +862,15 @@ int CliApp::Decode(const std::vector<std::string>& args) {
     }
     stream.Finish();
     takeClosed();
-    std::cout << "Decoded " << samples << (samples == 1 ? " sample and " : " samples and ")
-              << programs << (programs == 1 ? " program\n" : " programs\n");
-    if (!writeError.empty()) {
-        return Refused(writeError);
+    PrintLine("Decoded " + std::to_string(samples) +
+              (samples == 1 ? " sample and " : " samples and ") + std::to_string(programs) +
+              (programs == 1 ? " program" : " programs"));
+    if (!failed.empty()) {
+        return Refused(failed);
     }
     if (problems > problemLines) {
-        std::cerr << "velomire-cli: " << TerminalText(dumpPath) << ": " << problems - problemLines
-                  << " more problems not shown\n";
+        Refused(dumpPath + ": " + std::to_string(problems - problemLines) +
+                " more problems not shown");
     }
     return problems > 0 ? exitRefused : exitOk;
 }
@@ -835,6 +938,9 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
         *number.value = *value;
     }
 
+    if (const auto problem = SettingsFileProblem()) {
+        return Refused(*problem);
+    }
     // Files named on the command line are taken relative to where the user is, before the
     // program's directory becomes the working directory.
     std::error_code ec;
