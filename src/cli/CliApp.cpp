@@ -743,9 +743,12 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
                 writeFailed = true;
                 continue;
             }
-            PrintLine(received + std::to_string(sample.frames.size()) + " of " +
-                      std::to_string(sample.lengthWords) + " words (" + name + ".wav" +
-                      (problem ? ", " + *problem : std::string()) + ")");
+            std::string line = received + std::to_string(sample.frames.size()) + " of " +
+                               std::to_string(sample.lengthWords) + " words (" + name + ".wav";
+            if (problem) {
+                line += ", " + *problem;
+            }
+            PrintLine(line + ")");
         }
         for (const auto& program : programs) {
             if (const std::string failed = Guarded([&] {
