@@ -1,5 +1,7 @@
 #include "transfer/SamplerSettings.h"
 
+#include "transfer/SamplerModel.h"
+
 #include <charconv>
 #include <string>
 
@@ -47,6 +49,10 @@ SamplerSettings SamplerSettings::Read(SettingsStore& store) {
     s.midiOutDevice = ReadKey(store, "MidiOut device", -1);
     s.midiInDevice = ReadKey(store, "MidiIn device", -1);
     s.waveOutDevice = ReadKey(store, "WaveOut device", -1);
+    const std::int32_t waitLimit = ReadKey(store, "Wait limit", s.waitLimit);
+    if (waitLimit >= waitLimitRange.min && waitLimit <= waitLimitRange.max) {
+        s.waitLimit = waitLimit;
+    }
     return s;
 }
 
@@ -61,6 +67,7 @@ void SamplerSettings::Write(SettingsStore& store) const {
     store.Write("MidiOut device", std::to_string(midiOutDevice));
     store.Write("MidiIn device", std::to_string(midiInDevice));
     store.Write("WaveOut device", std::to_string(waveOutDevice));
+    store.Write("Wait limit", std::to_string(waitLimit));
 }
 
 } // namespace velomire::transfer

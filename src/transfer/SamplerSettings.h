@@ -8,8 +8,8 @@
 
 namespace velomire::transfer {
 
-// The transfer settings: target model, the sampler's limits, the two channels (0-based) and the
-// chosen devices (0-based indices, -1 for none).
+// The transfer settings: target model, the sampler's limits, the two channels (0-based), the
+// chosen devices (0-based indices, -1 for none) and how long a WAIT may hold a closed-loop send.
 struct SamplerSettings {
     std::int32_t samplerModel = -1;
     std::int32_t maxSample = 0;
@@ -21,12 +21,14 @@ struct SamplerSettings {
     std::int32_t midiOutDevice = -1;
     std::int32_t midiInDevice = -1; // where the sampler answers; -1 sends one-way
     std::int32_t waveOutDevice = -1;
+    std::int32_t waitLimit = 60; // seconds, within waitLimitRange
 
     bool operator==(const SamplerSettings&) const = default;
 
-    // Reads the ten keys; a missing or non-numeric value gives the field's default.
+    // Reads the eleven keys; a missing or non-numeric value gives the field's default, and so
+    // does a wait limit outside its range.
     static SamplerSettings Read(SettingsStore& store);
-    // Writes the ten keys the Options dialog stores, in its order.
+    // Writes the eleven keys the Options dialog stores, in its order.
     void Write(SettingsStore& store) const;
 };
 

@@ -77,7 +77,8 @@ std::optional<int> SimulatedSampler::PlainAckPacket() const {
     const auto packet = decoder.NextPacketNumber();
     if (!packet || lastPacketNumber == *packet ||
         (script.nakPackets.count(nextPacket) != 0 && nakSent.count(nextPacket) == 0) ||
-        script.cancelPacket == nextPacket || (script.waitPacket == nextPacket && !waitSent)) {
+        script.cancelPacket == nextPacket || (script.waitPacket == nextPacket && !waitSent) ||
+        (script.losePacket == nextPacket && !lost)) {
         return std::nullopt;
     }
     return packet;
@@ -122,7 +123,9 @@ std::vector<TimedReply> SimulatedSampler::Feed(std::span<const std::uint8_t> byt
         if (b == 0xF7) {
             inMessage = false;
             quiet = answered && i + 1 == bytes.size();
-            Message(replies);
+            if (!Lose()) {
+                Message(replies);
+            }
             quiet = false;
             if (message.capacity() > 4096) {
                 message = {}; // an S900 sample's message is not kept past its decoding
@@ -176,6 +179,20 @@ std::vector<std::uint8_t> SimulatedSampler::PacketAnswer(int index, bool intact,
     return handshake(SamplerReply::Kind::ack);
 }
 
+bool SimulatedSampler::Lose() {
+    const bool dataPacket = message.size() == 127 && message[1] == 0x7E && message[3] == 0x02;
+    if (lost || !dataPacket || !script.losePacket) {
+        return false;
+    }
+    const int index = message[4] == lastPacketNumber ? lastPacketIndex : nextPacket;
+    if (index != *script.losePacket) {
+        return false;
+    }
+    lost = true;
+    log.push_back("Data Packet " + std::to_string(message[4]) + " lost on the way");
+    return true;
+}
+
 void SimulatedSampler::S900Block(std::vector<TimedReply>& replies) {
     const std::span<const std::uint8_t> block(message.data() + message.size() - s900BlockBytes,
                                               s900BlockBytes);
@@ -223,7 +240,9 @@ void SimulatedSampler::Message(std::vector<TimedReply>& replies) {
             lastPacketIndex = index;
             lastPacketNumber = result.packet;
         }
-        Reply(replies, PacketAnswer(index, result.Ok(), false, channel, result.packet, replies));
+        const int named =
+            !result.Ok() && script.nakExpected ? (lastPacketNumber + 1) & 0x7F : result.packet;
+        Reply(replies, PacketAnswer(index, result.Ok(), false, channel, named, replies));
         break;
     }
     case SysExDecoder::Kind::s1000ProgramHeader:

@@ -43,10 +43,10 @@ TEST(SamplerSettings, AnEmptyProfileGivesNoModelNoDevicesAndZeroLimits) {
 
 TEST(SamplerSettings, NonNumericValuesFallBackToTheDefault) {
     MapStore store;
-    store.values = {{"Sampler model", "8"},      {"MidiOut device", " -1 "},
-                    {"Midi channel", "15"},      {"Max Sample", "lots"},
-                    {"WaveOut device", "2x"},    {"Polyphony", ""},
-                    {"Exclusive channel", "+3"}, {"Max Program", "99999999999"}};
+    store.values = {
+        {"Sampler model", "8"},      {"MidiOut device", " -1 "},     {"Midi channel", "15"},
+        {"Max Sample", "lots"},      {"WaveOut device", "2x"},       {"Polyphony", ""},
+        {"Exclusive channel", "+3"}, {"Max Program", "99999999999"}, {"Wait limit", "0"}};
     const SamplerSettings s = SamplerSettings::Read(store);
     EXPECT_EQ(s.samplerModel, 8);
     EXPECT_EQ(s.midiOutDevice, -1);
@@ -56,9 +56,10 @@ TEST(SamplerSettings, NonNumericValuesFallBackToTheDefault) {
     EXPECT_EQ(s.waveOutDevice, -1);
     EXPECT_EQ(s.polyphony, 0);
     EXPECT_EQ(s.maxProgram, 0);
+    EXPECT_EQ(s.waitLimit, 60); // out of its range
 }
 
-TEST(SamplerSettings, WritesTenKeysInTheOptionsOrderAndReadsThemBack) {
+TEST(SamplerSettings, WritesElevenKeysInTheOptionsOrderAndReadsThemBack) {
     MapStore store;
     SamplerSettings s;
     s.samplerModel = 3;
@@ -71,10 +72,12 @@ TEST(SamplerSettings, WritesTenKeysInTheOptionsOrderAndReadsThemBack) {
     s.midiOutDevice = 2;
     s.midiInDevice = 4;
     s.waveOutDevice = -1;
+    s.waitLimit = 90;
     s.Write(store);
-    const std::vector<std::string> order = {
-        "Sampler model",     "Max Program",  "Max Sample",     "Polyphony",     "Audio outputs",
-        "Exclusive channel", "Midi channel", "MidiOut device", "MidiIn device", "WaveOut device"};
+    const std::vector<std::string> order = {"Sampler model",  "Max Program",    "Max Sample",
+                                            "Polyphony",      "Audio outputs",  "Exclusive channel",
+                                            "Midi channel",   "MidiOut device", "MidiIn device",
+                                            "WaveOut device", "Wait limit"};
     EXPECT_EQ(store.written, order);
     EXPECT_EQ(store.values["Midi channel"], "15");
     EXPECT_EQ(store.values["WaveOut device"], "-1");
