@@ -266,7 +266,7 @@ TEST_F(ClosedLoopTest, APacketLostOnTheWayIsSentAgainFromTheOldestOneNotAcknowle
             ASSERT_EQ(run.outcome, SendCommand::Outcome::sent) << messages.messages[0].text;
             EXPECT_EQ(run.lines.back(),
                       lost == 4 ? "Packets sent again: 2" : "Packets sent again: 1");
-            const auto& got = loopback->sampler.Decoder().Samples();
+            const auto got = loopback->sampler.TakeClosedSamples();
             ASSERT_EQ(got.size(), 3u);
             // The part with the loss: the piano's left channel, or the kick.
             EXPECT_EQ(got[lost == 4 ? 1 : 0].frames, lost == 4 ? Frames(1, 1) : Frames(0, 0));
