@@ -128,6 +128,10 @@ CMainFrame::CMainFrame(program::CVelomireDoc& doc, RecentFiles& recentFiles, boo
             [this](const QString& text) { statusBar()->showMessage(text); });
     connect(&recentFiles, &RecentFiles::changed, this, &CMainFrame::RebuildRecentFiles);
     UpdateTitle();
+    // Settings refused at start are said once, where the user looks for how things stand.
+    if (!doc.SettingsWarning().empty()) {
+        statusBar()->showMessage(QString::fromStdString(doc.SettingsWarning()));
+    }
 
     if (showSplash) {
         splash = CSplashWnd::ShowSplashScreen(this);

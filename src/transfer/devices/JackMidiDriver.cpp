@@ -1,5 +1,6 @@
 #include "transfer/devices/JackMidiDriver.h"
 
+#include "transfer/PortNames.h"
 #include "transfer/devices/QuietSystemLibraries.h"
 
 #include <jack/jack.h>
@@ -147,7 +148,10 @@ std::vector<std::string> JackMidiDriver::PortNames() {
     const char** names =
         jack_get_ports(client.get(), nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
     for (const char** name = names; name != nullptr && *name != nullptr; ++name) {
-        ports.emplace_back(*name);
+        // Our own MIDI In (and another Velomire's) would take the program, not a sampler.
+        if (!IsOwnJackPort(*name)) {
+            ports.emplace_back(*name);
+        }
     }
     jack_free(static_cast<void*>(names));
     return ports;

@@ -1,5 +1,7 @@
 #include "transfer/devices/JackMidiInDriver.h"
 
+#include "transfer/PortNames.h"
+
 #include <jack/jack.h>
 
 namespace velomire::transfer {
@@ -7,6 +9,7 @@ namespace velomire::transfer {
 std::vector<std::string> JackMidiInDriver::PortNames() {
     listed = true;
     ports = JackMidiEndpoint::ListPorts(JackPortIsOutput);
+    std::erase_if(ports, [](const std::string& name) { return IsOwnJackPort(name); });
     return ports;
 }
 
