@@ -75,8 +75,9 @@ const char* const usage = R"(usage: velomire-cli COMMAND ...
   ports [--input]               list the MIDI output ports (or the input ports)
   render PROGRAM.vmp --model M -o OUT.syx [numbers] [channels]
                                 write the bytes a send would put on the wire, without waits
-  send PROGRAM.vmp --model M --port P [--reply-port Q] [numbers] [channels] [--trace FILE]
-                                send the program to a sampler through a MIDI output port;
+  send PROGRAM.vmp --model M [--port P] [--reply-port Q] [numbers] [channels] [--trace FILE]
+                                send the program to a sampler through a MIDI output port
+                                (default: the saved Midi Out device, and its Midi In device);
                                 with --reply-port, closed-loop: the sampler's answers come in
                                 through MIDI input port Q (see ports --input)
   sampler --model M --out DIR [--name NAME] [--nak N,N,...] [--wait N:MS] [--cancel-at N]

@@ -78,11 +78,9 @@ std::string SettingsReader::Warning() const {
         list += (i == 0 ? "" : i + 1 == shown.size() ? " and " : ", ") + shown[i];
     }
     if (shown.size() == 1) {
-        return "Ignored the setting " + list +
-               " (out of range or not a whole number): the default is used.";
+        return "Settings: " + list + " is out of range or unreadable; the default is used.";
     }
-    return "Ignored the settings " + list +
-           " (out of range or not whole numbers): the defaults are used.";
+    return "Settings: " + list + " are out of range or unreadable; the defaults are used.";
 }
 
 } // namespace velomire::transfer

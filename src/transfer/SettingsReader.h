@@ -30,8 +30,7 @@ public:
     // The refused keys, in the order read.
     const std::vector<std::string>& Ignored() const { return ignored; }
     // One line naming every refused key and what it held, or empty:
-    // Ignored the setting "Midi channel" = 200 (out of range or not a whole number): the default
-    // is used.
+    // Settings: "Midi channel" = 200 is out of range or unreadable; the default is used.
     std::string Warning() const;
 
 private:

@@ -183,6 +183,7 @@ private slots:
             file.setValue(QStringLiteral("Velomire/ConvertRate"), QStringLiteral("99999999999"));
         }
         QVERIFY(Start());
+        QTRY_VERIFY(!frame->statusBar()->currentMessage().isEmpty());
         const QString shown = frame->statusBar()->currentMessage();
         QVERIFY2(shown.contains(QStringLiteral("\"Midi channel\" = 200")) &&
                      shown.contains(QStringLiteral("\"ConvertRate\"")),

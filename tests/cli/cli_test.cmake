@@ -142,7 +142,7 @@ file(WRITE "${work}/bad-settings.ini" "[Velomire]\nMidi%20channel=200\nExclusive
 set(ENV{VELOMIRE_SETTINGS_FILE} "${work}/bad-settings.ini")
 foreach(model 0 2 8)
     run_cli(0 render Set.vmp --model ${model} -o "bad${model}.syx")
-    expect_match("${cli_err}" "^velomire-cli: warning: Ignored the settings \"Midi channel\" = 200 and \"Exclusive channel\" = 300 [^\n]*\n$")
+    expect_match("${cli_err}" "^velomire-cli: warning: Settings: \"Midi channel\" = 200 and \"Exclusive channel\" = 300 are out of range [^\n]*\n$")
     run_cli(0 decode "bad${model}.syx" --out "decoded-bad${model}")
 endforeach()
 file(READ "${work}/bad0.syx" head LIMIT 3 HEX)
