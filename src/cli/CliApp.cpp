@@ -820,7 +820,6 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
 #endif
     transfer::SettingsReader reader(store);
     transfer::SamplerSettings settings = transfer::SamplerSettings::Read(reader);
-    transfer::NumberMemory numberMemory = transfer::NumberMemory::Read(reader);
     // Said once, before anything else happens; the values refused are left at their defaults.
     if (const std::string warning = reader.Warning(); !warning.empty()) {
         std::cerr << "velomire-cli: warning: " << TerminalText(warning) << '\n';
@@ -886,9 +885,6 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
         replyPort.SetIdleHook(cancelOnStop); // a signal also ends a wait for the sampler
         transfer::SendCommand sendCommand(*program, settings, midiPort, messages, ui);
         sendCommand.SetReplyPort(&replyPort);
-        // A send proposes, and leaves, the numbers the desktop application keeps; a render stays
-        // the same whatever was sent before.
-        sendCommand.SetNumberMemory(&numberMemory, &store);
         outcome = sendCommand.OnSendProgram();
         // The ending has been told in one line already.
         if (outcome == Outcome::interrupted && stopSignal != 0) {
