@@ -26,17 +26,17 @@
 #include "transfer/devices/AlsaSeqMidiEndpoint.h"
 #include "transfer/devices/JackMidiEndpoint.h"
 #endif
+#include "transfer/IniSettingsStore.h" // DefaultPath
 #include "transfer/SamplerService.h"
 #ifdef VELOMIRE_CLI_QT_SETTINGS
 #include "ui/QtSettingsStore.h"
-#else
-#include "transfer/IniSettingsStore.h"
 #endif
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -81,17 +81,20 @@ const char* const usage = R"(usage: velomire-cli COMMAND ...
                                 with --reply-port, closed-loop: the sampler's answers come in
                                 through MIDI input port Q (see ports --input)
   sampler --model M --out DIR [--name NAME] [--nak N,N,...] [--wait N:MS] [--cancel-at N]
-          [--reply-delay MS] [--one-way] [--jack | --alsa]
+          [--reply-delay MS] [--one-way] [--jack | --alsa] [--force]
                                 a simulated sampler with the MIDI ports NAME:in and NAME:out, on
                                 JACK when a JACK server runs, otherwise on the ALSA sequencer
                                 (--jack or --alsa chooses one); it checks, answers and writes
                                 what it receives into DIR, until interrupted; packets are
                                 counted from 0 over the run
-  decode DUMP.syx --out DIR     rebuild the samples (16-bit WAV + JSON) and programs (JSON) that
-                                a render output or a trace dump carries
+  decode DUMP.syx --out DIR [--force]
+                                rebuild the samples (16-bit WAV + JSON) and programs (JSON) that
+                                a render output or a trace dump carries; files of an earlier
+                                decode or sampler in DIR are replaced only with --force
 options of new:
   --convert               convert files of other formats (24-bit or float WAV, AIFF, FLAC, Ogg)
-                          into 16-bit WAV files beside them (never over an existing file)
+                          into 16-bit WAV files beside them (never over an existing file), of
+                          1,000 to 200,000 Hz and at most 16,777,216 frames
   --rate R                rate of the converted files: keep (default), 44100, 22050, or s900
                           (the nearest rate the S900/S950 takes)
   --dither                TPDF dither where the source has more than 16 bits
@@ -103,6 +106,8 @@ options of render and send:
   --sample-number N       samples already in the sampler (default: as the Send command proposes)
   --midi-channel C        1..16 (default: the saved settings)
   --exclusive-channel E   1..128 (default: the saved settings)
+exit status: 0 done, 1 refused or failed, 2 usage error, 3 done with a warning to read (a
+conversion that clipped), 130 or 143 stopped by SIGINT or SIGTERM
 )";
 
 // The options of render and send, each with its value.
@@ -243,9 +248,42 @@ std::optional<std::string> ProtectedTarget(const fs::path& target, bool wantProg
     return std::nullopt;
 }
 
+// Paths named by the environment are relative to where the user started the command: they are
+// made absolute before a command makes a program's directory the working directory.
+void ResolveEnvironmentPaths() {
+    for (const char* name : {"VELOMIRE_SETTINGS_FILE", "XDG_CONFIG_HOME"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || *value == '\0' || fs::path(value).is_absolute()) {
+            continue;
+        }
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(value, ec);
+        if (!ec) {
+#ifdef _WIN32
+            _putenv_s(name, absolute.string().c_str());
+#else
+            setenv(name, absolute.c_str(), 1);
+#endif
+        }
+    }
+}
+
+// Why the settings file cannot be read, or nothing. A missing file reads as the defaults; a
+// FIFO or a device would hold the command forever.
+std::optional<std::string> SettingsFileProblem() {
+    const fs::path path = transfer::IniSettingsStore::DefaultPath();
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        return path.string() + ": the settings file is not a regular file";
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int CliApp::Run(const std::vector<std::string>& args) {
+    ResolveEnvironmentPaths();
     // A file system call that fails where nobody expected it still ends in one line.
     try {
         return RunCommand(args);
@@ -396,14 +434,31 @@ int CliApp::New(const std::vector<std::string>& args) {
         files.push_back(wavPath);
     }
 
-    // Files of other formats become 16-bit WAV files beside them, when asked for.
+    // Files of other formats become 16-bit WAV files beside them, when asked for. SIGINT and
+    // SIGTERM stop the conversions; the files of this run are then removed and nothing is saved.
     std::vector<std::string> fileNames;
+    std::vector<std::string> convertedNames; // written by this run
     std::string notConverted;
     FileConverter converter;
     const auto toConvert = program::FilesToConvert(files, converter);
-    const auto converted =
-        convert ? program::ConvertFiles(toConvert, directory, convertOptions, converter, messages)
-                : std::vector<std::optional<std::string>>();
+    program::ConvertedFiles converted;
+    if (convert) {
+        const StopSignalsCancel stopOnSignal;
+        converted = program::ConvertFiles(toConvert, directory, convertOptions, converter, messages,
+                                          [](double) { return stopSignal == 0; });
+        for (const auto& name : converted.names) {
+            if (name) {
+                convertedNames.push_back(*name);
+            }
+        }
+        if (const int signal = stopSignal.load(); signal != 0) {
+            for (const auto& name : convertedNames) {
+                fs::remove(directory / name, ec);
+            }
+            Refused("interrupted; nothing was saved");
+            return 128 + signal;
+        }
+    }
     for (const auto& file : files) {
         const auto found = std::find(toConvert.begin(), toConvert.end(), file);
         if (found == toConvert.end()) {
@@ -413,8 +468,8 @@ int CliApp::New(const std::vector<std::string>& args) {
             fileNames.push_back(file.filename().string());
             notConverted += " " + file.filename().string();
         } else if (const auto& name =
-                       converted[static_cast<std::size_t>(found - toConvert.begin())]) {
-            std::cout << "Converted " << file.filename().string() << " to " << *name << '\n';
+                       converted.names[static_cast<std::size_t>(found - toConvert.begin())]) {
+            PrintLine("Converted " + file.filename().string() + " to " + *name);
             fileNames.push_back(*name);
         }
     }
@@ -426,6 +481,19 @@ int CliApp::New(const std::vector<std::string>& args) {
             break; // said once, not once for every file left
         }
     }
+    // A converted file the program did not take (refused, or past a full program) is not left
+    // behind unused.
+    for (const auto& name : convertedNames) {
+        bool used = false;
+        for (int i = 0; i < program->sampleCount; ++i) {
+            used =
+                used || program::FieldText(
+                            program->samples[static_cast<std::size_t>(i)].sample.fileName) == name;
+        }
+        if (!used) {
+            fs::remove(directory / name, ec);
+        }
+    }
 
     if (!notConverted.empty()) {
         messages.Show("other sound formats are converted into 16-bit WAV files with --convert:" +
@@ -433,8 +501,10 @@ int CliApp::New(const std::vector<std::string>& args) {
                       "");
     }
 
-    // What was said so far refused files; what key mapping says next only informs.
+    // What was said so far refused files, but for the clipping note; what key mapping says next
+    // only informs.
     const std::size_t refusals = messages.Count();
+    const std::size_t clippingNotes = converted.clipped > 0 ? 1 : 0;
     if (mapKeys) {
         const auto unrecognised = program::MapKeysFromNames(
             std::span(program->samples).first(static_cast<std::size_t>(program->sampleCount)), {});
@@ -443,14 +513,23 @@ int CliApp::New(const std::vector<std::string>& args) {
         }
     }
 
+    // A program that took none of its files is not saved (an earlier program of that name stays).
+    if (program->sampleCount == 0 && !wavPaths.empty()) {
+        return Refused(names[0] + ": no file was taken; nothing was saved");
+    }
     const auto saved = program::ProgramFile::SaveFile(programPath, *program);
     if (!saved) {
         return Refused(FileProblem(programPath.string(), saved));
     }
-    std::cout << "Saved " << TerminalText(programPath.filename().string()) << " with "
-              << program->sampleCount << (program->sampleCount == 1 ? " sample\n" : " samples\n");
-    // The accepted files are saved; a script still learns that some were refused.
-    return refusals > 0 ? exitRefused : exitOk;
+    PrintLine("Saved " + programPath.filename().string() + " with " +
+              std::to_string(program->sampleCount) +
+              (program->sampleCount == 1 ? " sample" : " samples"));
+    // The accepted files are saved; a script still learns that some were refused, or that a
+    // conversion clipped (a warning, told in its line above).
+    if (refusals > clippingNotes) {
+        return exitRefused;
+    }
+    return clippingNotes > 0 ? exitWarning : exitOk;
 }
 
 int CliApp::Ports(const std::vector<std::string>& args) {
@@ -469,7 +548,7 @@ int CliApp::Ports(const std::vector<std::string>& args) {
                             : "velomire-cli: no MIDI output port found\n");
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
-        std::cout << i << ": " << names[i] << '\n';
+        PrintLine(std::to_string(i) + ": " + names[i]);
     }
     return exitOk;
 }
@@ -505,6 +584,7 @@ std::optional<std::set<int>> ParseList(const std::string& text) {
 int CliApp::Sampler(const std::vector<std::string>& args) {
     std::map<std::string, std::string> values;
     bool oneWay = false;
+    bool force = false;
     bool onlyJack = false;
     bool onlyAlsa = false;
     const std::vector<std::string> names = {"--model", "--out",       "--name",       "--nak",
@@ -512,6 +592,8 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--one-way") {
             oneWay = true;
+        } else if (args[i] == "--force") {
+            force = true;
         } else if (args[i] == "--jack") {
             onlyJack = true;
         } else if (args[i] == "--alsa") {
@@ -578,6 +660,10 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     if (!fs::is_directory(outDir)) {
         return Refused(outDir.string() + ": not a directory");
     }
+    if (const auto earlier = DecodedFiles::EarlierOutput(outDir); earlier && !force) {
+        return Refused((outDir / *earlier).string() +
+                       ": exists already (--force replaces the files of an earlier run)");
+    }
 #ifdef __linux__
     const std::string clientName =
         values.count("--name") != 0 ? values["--name"] : "velomire-sampler";
@@ -599,16 +685,22 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     }
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
-    std::cout << "Listening on " << system << " port " << endpoint->InputName() << ", answering on "
-              << system << " port " << endpoint->OutputName() << std::endl;
+    PrintLine("Listening on " + system + " port " + endpoint->InputName() + ", answering on " +
+              system + " port " + endpoint->OutputName());
 
     transfer::SamplerService service(script);
     std::set<std::size_t> unwritten;
+    // Each sample and program the sampler holds keeps the file name it was first given, so that a
+    // second one of the same number never takes the first one's files.
+    DecodedFiles files(outDir, force);
+    std::map<std::size_t, std::string> sampleNames;
+    std::map<std::size_t, std::string> programNames;
+    bool writeFailed = false;
     // Files are written from a copy taken with the sampler held, so that the endpoint's thread
     // is kept from answering for no longer than the copy takes.
     const auto writeChanged = [&](bool all) {
-        std::vector<transfer::DecodedSample> samples;
-        std::vector<transfer::DecodedProgram> programs;
+        std::vector<std::pair<std::size_t, transfer::DecodedSample>> samples;
+        std::vector<std::pair<std::size_t, transfer::DecodedProgram>> programs;
         std::vector<std::string> refused;
         service.Inspect([&](transfer::SimulatedSampler& sampler) {
             for (std::size_t index : sampler.TakeChangedSamples()) {
@@ -620,28 +712,42 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
                     ++it;
                     continue;
                 }
-                samples.push_back(sample);
+                samples.emplace_back(*it, sample);
                 it = unwritten.erase(it);
             }
             for (std::size_t index : sampler.TakeChangedPrograms()) {
-                programs.push_back(sampler.Decoder().Programs()[index]);
+                programs.emplace_back(index, sampler.Decoder().Programs()[index]);
             }
             refused = sampler.TakeLog();
         });
-        for (const auto& sample : samples) {
-            if (const std::string failed = WriteSample(outDir, sample); !failed.empty()) {
-                std::cerr << "velomire-cli: " << failed << '\n';
+        for (const auto& [index, sample] : samples) {
+            auto name = sampleNames.try_emplace(index).first;
+            if (name->second.empty()) {
+                name->second = files.NewSampleName(sample.number);
             }
-            std::cout << "Received sample #" << sample.number << ": " << sample.frames.size()
-                      << " of " << sample.lengthWords << " words" << std::endl;
+            if (const std::string failed = files.WriteSample(name->second, sample);
+                !failed.empty()) {
+                Refused(failed);
+                writeFailed = true;
+                continue;
+            }
+            PrintLine("Received sample #" + std::to_string(sample.number) + ": " +
+                      std::to_string(sample.frames.size()) + " of " +
+                      std::to_string(sample.lengthWords) + " words (" + name->second + ".wav)");
         }
-        for (const auto& program : programs) {
-            if (const std::string failed = WriteProgram(outDir, program); !failed.empty()) {
-                std::cerr << "velomire-cli: " << failed << '\n';
+        for (const auto& [index, program] : programs) {
+            auto name = programNames.try_emplace(index).first;
+            if (name->second.empty()) {
+                name->second = files.NewProgramName(program.number);
+            }
+            if (const std::string failed = files.WriteProgram(name->second, program);
+                !failed.empty()) {
+                Refused(failed);
+                writeFailed = true;
             }
         }
         for (const std::string& line : refused) {
-            std::cout << "Refused: " << line << std::endl;
+            PrintLine("Refused: " + line);
         }
     };
     endpoint->SetResponder(&service);
@@ -649,7 +755,7 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
         if (transfer::MidiStatus status =
                 service.Serve(*endpoint, std::chrono::steady_clock::now());
             !status) {
-            std::cerr << "velomire-cli: " << status.text << '\n';
+            Refused(status.text);
             if (endpoint->ServerGone()) {
                 break;
             }
@@ -659,7 +765,7 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     }
     endpoint.reset(); // its thread may be answering through the service until it is closed
     writeChanged(true);
-    return exitOk;
+    return writeFailed ? exitRefused : exitOk;
 #else
     return Refused(
         "the simulated sampler needs JACK or the ALSA sequencer, which this system does not have");
@@ -669,12 +775,15 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
 int CliApp::Decode(const std::vector<std::string>& args) {
     std::string dumpPath;
     std::string outDir;
+    bool force = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--out") {
             if (i + 1 >= args.size()) {
                 return UsageError("--out needs a directory");
             }
             outDir = args[++i];
+        } else if (args[i] == "--force") {
+            force = true;
         } else if (!args[i].empty() && args[i][0] == '-') {
             return UsageError("unknown option '" + args[i] + "'");
         } else if (dumpPath.empty()) {
@@ -697,22 +806,35 @@ int CliApp::Decode(const std::vector<std::string>& args) {
     if (!fs::is_directory(outDir)) {
         return Refused(outDir + ": not a directory");
     }
+    if (const auto earlier = DecodedFiles::EarlierOutput(outDir); earlier && !force) {
+        return Refused((fs::path(outDir) / *earlier).string() +
+                       ": exists already; nothing was written (--force replaces the files)");
+    }
     const transfer::DecodeResult decoded = transfer::DecodeSysExStream(bytes);
-    // What came before a malformed message is written all the same.
+    // What came before a malformed message is written all the same; a file that cannot be
+    // written stops the writing, and the summary counts what was written.
+    DecodedFiles files(outDir, force);
+    std::string failed;
+    std::size_t samples = 0;
+    std::size_t programs = 0;
     for (const auto& sample : decoded.samples) {
-        if (const std::string error = WriteSample(outDir, sample); !error.empty()) {
-            return Refused(error);
+        if (failed.empty()) {
+            failed = files.WriteSample(files.NewSampleName(sample.number), sample);
+            samples += failed.empty() ? 1 : 0;
         }
     }
     for (const auto& program : decoded.programs) {
-        if (const std::string error = WriteProgram(outDir, program); !error.empty()) {
-            return Refused(error);
+        if (failed.empty()) {
+            failed = files.WriteProgram(files.NewProgramName(program.number), program);
+            programs += failed.empty() ? 1 : 0;
         }
     }
-    std::cout << "Decoded " << decoded.samples.size()
-              << (decoded.samples.size() == 1 ? " sample and " : " samples and ")
-              << decoded.programs.size()
-              << (decoded.programs.size() == 1 ? " program\n" : " programs\n");
+    PrintLine("Decoded " + std::to_string(samples) +
+              (samples == 1 ? " sample and " : " samples and ") + std::to_string(programs) +
+              (programs == 1 ? " program" : " programs"));
+    if (!failed.empty()) {
+        return Refused(failed);
+    }
     if (decoded.error) {
         return Refused(dumpPath + ": malformed message at offset " +
                        std::to_string(decoded.error->offset) + ": " + decoded.error->text);
@@ -783,6 +905,9 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
         *number.value = *value;
     }
 
+    if (const auto problem = SettingsFileProblem()) {
+        return Refused(*problem);
+    }
     // Files named on the command line are taken relative to where the user is, before the
     // program's directory becomes the working directory.
     std::error_code ec;

@@ -5,8 +5,10 @@
 
 namespace velomire::cli {
 
-// Exit codes of velomire-cli.
-enum ExitCode : int { exitOk = 0, exitRefused = 1, exitUsage = 2 };
+// Exit codes of velomire-cli: done; refused or failed; a usage error; done, with a warning the
+// user must read (a send's warnings, a conversion that clipped). 128 + the signal when stopped
+// by SIGINT or SIGTERM.
+enum ExitCode : int { exitOk = 0, exitRefused = 1, exitUsage = 2, exitWarning = 3 };
 
 // The headless tool: one command per run, messages on stderr, results on stdout.
 class CliApp {

@@ -30,6 +30,10 @@ std::string TerminalText(std::string_view text) {
     return out;
 }
 
+void PrintLine(std::string_view text) {
+    std::cout << TerminalText(text) << std::endl;
+}
+
 void StderrMessages::Show(std::string_view text, std::string_view caption) {
     ++count;
     std::string line;

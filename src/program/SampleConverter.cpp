@@ -1,5 +1,6 @@
 #include "program/SampleConverter.h"
 
+#include "program/Program.h"
 #include "program/WavInfo.h"
 
 #include <algorithm>
@@ -16,6 +17,17 @@ public:
 
 // How many "-16-N" names are tried before giving up.
 constexpr int maxNameTries = 999;
+
+// 44100 as "44,100".
+std::string Grouped(std::uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
+        digits.insert(static_cast<std::size_t>(at), ",");
+    }
+    return digits;
+}
+
+const std::string tooLongName = "Error: Sample file names are limited to 39 characters !";
 
 } // namespace
 
@@ -53,6 +65,28 @@ std::uint32_t RateFor(TargetRate choice, std::uint32_t sourceRate) {
     return sourceRate;
 }
 
+std::optional<std::string> ConversionRefusal(const SoundFormat& source,
+                                             const ConvertOptions& options) {
+    const std::string range =
+        " (" + Grouped(lowestSamplerRate) + " to " + Grouped(highestSamplerRate) + " Hz)";
+    if (source.rate < lowestSamplerRate || source.rate > highestSamplerRate) {
+        return "its rate of " + Grouped(source.rate) + " Hz is outside what a sampler plays" +
+               range;
+    }
+    const std::uint32_t rate = RateFor(options.rate, source.rate);
+    // The length of the result, rounded up (in floating point: a lying header's frame count
+    // times the rate would overflow).
+    const double frames =
+        std::ceil(static_cast<double>(source.frames) * rate / static_cast<double>(source.rate));
+    if (frames > static_cast<double>(maxConvertedFrames)) {
+        const std::string length = frames < 1e18 ? Grouped(static_cast<std::uint64_t>(frames))
+                                                 : std::string("billions of");
+        return "it would be " + length + " frames long, more than a sampler holds (" +
+               Grouped(maxConvertedFrames) + ")";
+    }
+    return std::nullopt;
+}
+
 std::string ConvertedFileName(const std::filesystem::path& directory,
                               const std::filesystem::path& source) {
     const std::string stem = source.stem().string();
@@ -61,7 +95,9 @@ std::string ConvertedFileName(const std::filesystem::path& directory,
         std::string name = n == 0   ? stem + ".wav"
                            : n == 1 ? stem + "-16.wav"
                                     : stem + "-16-" + std::to_string(n) + ".wav";
-        if (!std::filesystem::exists(directory / name, ec) && !ec) {
+        // A link counts as taken, a dangling one too: the converted file never goes through it.
+        if (std::filesystem::symlink_status(directory / name, ec).type() ==
+            std::filesystem::file_type::not_found) {
             return name;
         }
     }
@@ -88,12 +124,12 @@ std::vector<std::filesystem::path> FilesToConvert(const std::vector<std::filesys
     return result;
 }
 
-std::vector<std::optional<std::string>>
-ConvertFiles(const std::vector<std::filesystem::path>& files,
-             const std::filesystem::path& directory, const ConvertOptions& options,
-             SampleConverter& converter, UserMessages& messages,
-             const std::function<bool(double)>& progress) {
-    std::vector<std::optional<std::string>> names;
+ConvertedFiles ConvertFiles(const std::vector<std::filesystem::path>& files,
+                            const std::filesystem::path& directory, const ConvertOptions& options,
+                            SampleConverter& converter, UserMessages& messages,
+                            const std::function<bool(double)>& progress) {
+    ConvertedFiles result;
+    auto& names = result.names;
     std::string clipping;
     bool cancelled = false;
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -102,9 +138,21 @@ ConvertFiles(const std::vector<std::filesystem::path>& files,
             names.emplace_back();
             continue;
         }
+        // A name the program would refuse is refused before anything is written (a name too long
+        // for the system is refused here too, instead of failing as a system error).
+        if (files[i].stem().string().size() + 4 > Program::fileNameChars) {
+            messages.Show(tooLongName, caption);
+            names.emplace_back();
+            continue;
+        }
         const std::string name = ConvertedFileName(directory, files[i]);
         if (name.empty()) {
             messages.Show("Error: no free name for the converted file !", caption);
+            names.emplace_back();
+            continue;
+        }
+        if (name.size() > Program::fileNameChars) {
+            messages.Show(tooLongName, caption);
             names.emplace_back();
             continue;
         }
@@ -125,13 +173,14 @@ ConvertFiles(const std::vector<std::filesystem::path>& files,
         }
         if (outcome.clipped > 0) {
             clipping += "\n" + name + ": " + std::to_string(outcome.clipped) + " samples clipped";
+            result.clipped += outcome.clipped;
         }
         names.emplace_back(name);
     }
     if (!clipping.empty()) {
         messages.Show("Converted with clipping:" + clipping, "Velomire");
     }
-    return names;
+    return result;
 }
 
 } // namespace velomire::program

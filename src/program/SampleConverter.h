@@ -21,6 +21,13 @@ inline constexpr std::uint32_t s900HighestRate = 40000;
 
 std::uint32_t RateFor(TargetRate choice, std::uint32_t sourceRate);
 
+// The rates a sampler plays, in Hz: a file of another rate is not converted.
+inline constexpr std::uint32_t lowestSamplerRate = 1000;
+inline constexpr std::uint32_t highestSamplerRate = 200000;
+// The most frames a converted file may have: the largest memory of the samplers these programs
+// go to (32 MB, 16,777,216 16-bit words), far below what a WAV file holds.
+inline constexpr std::uint64_t maxConvertedFrames = 16777216;
+
 struct ConvertOptions {
     TargetRate rate = TargetRate::keep;
     bool dither = false; // TPDF dither of values a 16-bit file cannot hold exactly
@@ -49,6 +56,11 @@ struct SoundFormat {
     std::uint16_t bits = 0; // of its samples: 8, 16, 24, 32 or 64 (0 when compressed)
     std::uint64_t frames = 0;
 };
+
+// Why a file of this format is not converted with these options (a rate no sampler plays, a
+// result longer than any sampler holds), or nothing. Checked before anything is written.
+std::optional<std::string> ConversionRefusal(const SoundFormat& source,
+                                             const ConvertOptions& options);
 
 struct ConvertOutcome {
     bool ok = false;
@@ -89,14 +101,20 @@ bool ReaderAccepts(const std::filesystem::path& file);
 std::vector<std::filesystem::path> FilesToConvert(const std::vector<std::filesystem::path>& files,
                                                   SampleConverter& converter);
 
-// Converts each of `files` into `directory` (see ConvertedFileName). Returns, per file, the
-// converted file's name, or nothing when it failed (shown with the file name as caption). One
-// message afterwards tells how many samples were clipped in which files. progress gets the share
-// of the whole batch done and returns false to cancel the rest.
-std::vector<std::optional<std::string>>
-ConvertFiles(const std::vector<std::filesystem::path>& files,
-             const std::filesystem::path& directory, const ConvertOptions& options,
-             SampleConverter& converter, UserMessages& messages,
-             const std::function<bool(double)>& progress = {});
+struct ConvertedFiles {
+    // Per file, the converted file's name, or nothing when it was not converted.
+    std::vector<std::optional<std::string>> names;
+    std::uint64_t clipped = 0; // samples clipped, over every file
+};
+
+// Converts each of `files` into `directory` (see ConvertedFileName). A file whose converted name
+// would not fit a program's row is refused before it is converted; a file that is not converted
+// is shown with its name as caption. One message afterwards tells how many samples were clipped
+// in which files. progress gets the share of the whole batch done and returns false to cancel
+// the rest.
+ConvertedFiles ConvertFiles(const std::vector<std::filesystem::path>& files,
+                            const std::filesystem::path& directory, const ConvertOptions& options,
+                            SampleConverter& converter, UserMessages& messages,
+                            const std::function<bool(double)>& progress = {});
 
 } // namespace velomire::program

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 using namespace velomire::program;
 using velomire::testing::RecordingMessages;
@@ -185,4 +187,75 @@ TEST_F(SndfileConverterTest, ACancelledConversionLeavesNoFile) {
     const ConvertOutcome outcome = Convert(dir / "long.wav", {}, [](double) { return false; });
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(Listing(), std::vector<std::string>{"long.wav"});
+}
+
+TEST(SampleConverter, RatesNoSamplerPlaysAndResultsNoSamplerHoldsAreRefused) {
+    const auto refusal = [](std::uint32_t rate, std::uint64_t frames, TargetRate target) {
+        return ConversionRefusal({1, rate, 24, frames}, {target, false}).value_or("");
+    };
+    EXPECT_EQ(refusal(1000, 1000, TargetRate::keep), "");
+    EXPECT_EQ(refusal(200000, 1000, TargetRate::keep), "");
+    EXPECT_EQ(refusal(999, 1000, TargetRate::keep),
+              "its rate of 999 Hz is outside what a sampler plays (1,000 to 200,000 Hz)");
+    EXPECT_NE(refusal(200001, 1000, TargetRate::keep), "");
+    EXPECT_NE(refusal(0xFFFFFFFF, 1000, TargetRate::keep), "");
+    // The result's length, not the source's: 1000 Hz raised to 44100 Hz.
+    EXPECT_EQ(refusal(1000, maxConvertedFrames, TargetRate::keep), "");
+    EXPECT_EQ(refusal(1000, 400000, TargetRate::rate44100),
+              "it would be 17,640,000 frames long, more than a sampler holds (16,777,216)");
+    EXPECT_NE(refusal(200000, ~std::uint64_t{0}, TargetRate::keep), "");
+}
+
+TEST_F(SndfileConverterTest, HostileSourcesAreRefusedBeforeAnythingIsWritten) {
+    const auto floats = [](std::vector<float> values) {
+        std::vector<std::uint8_t> data(values.size() * 4);
+        std::memcpy(data.data(), values.data(), data.size());
+        return WavBuilder().Riff().Fmt(1, 44100, 32, 16, 3).Chunk("data", data).Bytes();
+    };
+    WriteFile(dir / "nan.wav", floats({0.5F, std::nanf(""), -0.5F}));
+    WriteFile(dir / "inf.wav", floats({0.5F, -INFINITY}));
+    // 1 Hz, and a rate that is no sampler's.
+    WriteFile(
+        dir / "slow.wav",
+        WavBuilder().Riff().Fmt(1, 1, 24).Chunk("data", std::vector<std::uint8_t>(30)).Bytes());
+    WriteFile(dir / "fast.wav", WavBuilder()
+                                    .Riff()
+                                    .Fmt(1, 400000, 24)
+                                    .Chunk("data", std::vector<std::uint8_t>(30))
+                                    .Bytes());
+    // Names the program refuses: one too long for the system, one that becomes 42 characters
+    // with "-16" (its own name is taken by the source).
+    const std::string tooLong = std::string(250, 'x') + ".aiff";
+    const std::string thirtyFive = "a-name-of-thirty-five-characters-xx";
+    WriteFile(dir / tooLong, floats({0.1F}));
+    WriteFile(dir / (thirtyFive + ".wav"), floats({0.1F}));
+    const auto before = Listing();
+    for (const char* name : {"nan.wav", "inf.wav"}) {
+        const ConvertOutcome outcome = Convert(dir / name);
+        EXPECT_FALSE(outcome.ok) << name;
+        EXPECT_NE(outcome.error.find("not numbers"), std::string::npos) << outcome.error;
+    }
+    for (const char* name : {"slow.wav", "fast.wav"}) {
+        const ConvertOutcome outcome = Convert(dir / name, {TargetRate::rate44100, false});
+        EXPECT_NE(outcome.error.find("1,000 to 200,000 Hz"), std::string::npos) << outcome.error;
+    }
+    const auto converted = ConvertFiles({dir / tooLong, dir / (thirtyFive + ".wav")}, dir.Path(),
+                                        {}, converter, messages);
+    EXPECT_EQ(converted.names, (std::vector<std::optional<std::string>>{{}, {}}));
+    ASSERT_EQ(messages.messages.size(), 2u);
+    for (const auto& message : messages.messages) {
+        EXPECT_EQ(message.text, "Error: Sample file names are limited to 39 characters !");
+    }
+    EXPECT_EQ(Listing(), before);
+
+    // A damaged Ogg file is refused by the library (whose leak on it is suppressed, see
+    // tests/lsan.supp).
+    if (Sox("-n -r 44100 -c 1 '" + (dir / "v.ogg").string() + "' synth 0.2 sine 440") == 0) {
+        auto bytes = velomire::testing::ReadFile(dir / "v.ogg");
+        for (std::size_t i = 100; i < bytes.size(); i += 97) {
+            bytes[i] ^= 0x5A;
+        }
+        WriteFile(dir / "v.ogg", bytes);
+        EXPECT_FALSE(converter.Probe(dir / "v.ogg") && Convert(dir / "v.ogg").ok);
+    }
 }

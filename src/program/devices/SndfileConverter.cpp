@@ -1,6 +1,7 @@
 #include "program/devices/SndfileConverter.h"
 
 #include "program/SampleChunks.h"
+#include "program/devices/NewFile.h"
 
 #include <sndfile.h>
 #include <soxr.h>
@@ -53,34 +54,13 @@ SndfilePtr OpenForReading(const fs::path& source, SF_INFO& info) {
     return SndfilePtr(sf_open(source.string().c_str(), SFM_READ, &info));
 }
 
-// Removes the half-written file unless the conversion got to its end.
-class PartialFile {
-public:
-    explicit PartialFile(fs::path path) : path(std::move(path)) {}
-    ~PartialFile() {
-        std::error_code ec;
-        fs::remove(path, ec);
-    }
-    PartialFile(const PartialFile&) = delete;
-    PartialFile& operator=(const PartialFile&) = delete;
-    const fs::path& Path() const { return path; }
-
-private:
-    fs::path path;
-};
-
-// A name beside the target that nothing uses, for the file while it is written.
-fs::path PartialName(const fs::path& target) {
-    std::error_code ec;
-    for (int n = 0;; ++n) {
-        fs::path candidate = target;
-        candidate.replace_filename("." + target.filename().string() + ".part" +
-                                   (n == 0 ? std::string() : std::to_string(n)));
-        if (!fs::exists(candidate, ec)) {
-            return candidate;
-        }
-    }
+// True when every value is a number: a float file may hold NaN or infinities, which no 16-bit
+// value stands for.
+bool AllFinite(const double* values, std::size_t count) {
+    return std::all_of(values, values + count, [](double value) { return std::isfinite(value); });
 }
+
+const std::string notNumbers = "it holds values that are not numbers (NaN or infinity)";
 
 // The first 7 bytes of the source's "inst" chunk (WAV only), or nothing.
 std::vector<std::uint8_t> InstChunk(SNDFILE* file) {
@@ -136,8 +116,14 @@ ConvertOutcome SndfileConverter::Convert(const fs::path& source, const fs::path&
     if (info.samplerate <= 0) {
         return Failure("it has no sample rate");
     }
+    const SoundFormat format{static_cast<std::uint16_t>(info.channels),
+                             static_cast<std::uint32_t>(info.samplerate), BitsOf(info.format),
+                             static_cast<std::uint64_t>(std::max<sf_count_t>(info.frames, 0))};
+    if (const auto refusal = ConversionRefusal(format, options)) {
+        return Failure(*refusal);
+    }
     std::error_code ec;
-    if (fs::exists(target, ec)) {
+    if (fs::exists(fs::symlink_status(target, ec))) {
         return Failure(target.filename().string() + " exists already");
     }
     // Values come as -1 to 1 with every integer format divided by its full scale, so a 16-bit
@@ -170,6 +156,9 @@ ConvertOutcome SndfileConverter::Convert(const fs::path& source, const fs::path&
         bool exact = true;
         sf_count_t got = 0;
         while (exact && (got = sf_readf_double(in.get(), block.data(), blockFrames)) > 0) {
+            if (!AllFinite(block.data(), static_cast<std::size_t>(got) * channels)) {
+                return Failure(notNumbers);
+            }
             for (std::size_t i = 0; i < static_cast<std::size_t>(got) * channels; ++i) {
                 const double scaled = block[i] * 32768.0;
                 if (scaled != std::round(scaled)) {
@@ -188,8 +177,13 @@ ConvertOutcome SndfileConverter::Convert(const fs::path& source, const fs::path&
     outInfo.samplerate = static_cast<int>(rate);
     outInfo.channels = info.channels;
     outInfo.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    PartialFile partial(PartialName(target));
-    SndfilePtr out(sf_open(partial.Path().string().c_str(), SFM_WRITE, &outInfo));
+    // Written under a temporary name created new (never through a link planted there), and
+    // removed on every way out but success.
+    NewFile partial(target);
+    if (!partial.Open()) {
+        return Failure(target.filename().string() + ": " + partial.Error());
+    }
+    SndfilePtr out(sf_open_fd(partial.Descriptor(), SFM_WRITE, &outInfo, SF_FALSE));
     if (!out) {
         return Failure(sf_strerror(nullptr));
     }
@@ -228,7 +222,13 @@ ConvertOutcome SndfileConverter::Convert(const fs::path& source, const fs::path&
     std::vector<double> block(blockFrames * channels);
     std::vector<double> resampled;
     std::vector<std::int16_t> samples;
+    std::uint64_t framesWritten = 0;
     const auto write = [&](const double* values, std::size_t frames) {
+        // A file whose header understated its length stops at the bound all the same.
+        framesWritten += frames;
+        if (framesWritten > maxConvertedFrames) {
+            return false;
+        }
         samples.resize(frames * channels);
         for (std::size_t i = 0; i < samples.size(); ++i) {
             samples[i] = quantizer.Next(values[i]);
@@ -265,7 +265,14 @@ ConvertOutcome SndfileConverter::Convert(const fs::path& source, const fs::path&
     sf_count_t got = 0;
     while ((got = sf_readf_double(in.get(), block.data(), blockFrames)) > 0) {
         const auto frames = static_cast<std::size_t>(got);
+        if (!AllFinite(block.data(), frames * channels)) {
+            return Failure(notNumbers);
+        }
         const bool ok = resampler ? resample(block.data(), frames) : write(block.data(), frames);
+        if (!ok && framesWritten > maxConvertedFrames) {
+            return Failure("it is longer than a sampler holds (" +
+                           std::to_string(maxConvertedFrames) + " frames)");
+        }
         if (!ok) {
             return Failure(std::string("writing failed: ") + sf_strerror(out.get()));
         }
@@ -287,20 +294,13 @@ ConvertOutcome SndfileConverter::Convert(const fs::path& source, const fs::path&
     }
     out.reset();
 
-    // A hard link gives the file its name only where none exists yet; where links are not
-    // supported, the name is checked and the file renamed.
-    fs::create_hard_link(partial.Path(), target, ec);
-    if (ec == std::errc::file_exists) {
+    switch (partial.Finish(false)) {
+    case NewFile::Named::done:
+        break;
+    case NewFile::Named::taken:
         return Failure(target.filename().string() + " exists already");
-    }
-    if (ec) {
-        if (fs::exists(target, ec) || ec) {
-            return Failure(target.filename().string() + " exists already");
-        }
-        fs::rename(partial.Path(), target, ec);
-        if (ec) {
-            return Failure(ec.message());
-        }
+    case NewFile::Named::failed:
+        return Failure(target.filename().string() + ": " + partial.Error());
     }
 
     ConvertOutcome outcome;

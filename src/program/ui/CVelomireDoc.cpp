@@ -421,7 +421,7 @@ CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
     for (std::size_t i = 0; i < files.size(); ++i) {
         const auto found = std::find(toConvert.begin(), toConvert.end(), files[i]);
         if (found != toConvert.end()) {
-            const auto& name = converted[static_cast<std::size_t>(found - toConvert.begin())];
+            const auto& name = converted.names[static_cast<std::size_t>(found - toConvert.begin())];
             result[i] = name ? std::optional(directory / *name) : std::nullopt;
         }
     }
