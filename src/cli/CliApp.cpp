@@ -75,13 +75,16 @@ const char* const usage = R"(usage: velomire-cli COMMAND ...
   ports [--input]               list the MIDI output ports (or the input ports)
   render PROGRAM.vmp --model M -o OUT.syx [numbers] [channels]
                                 write the bytes a send would put on the wire, without waits
-  send PROGRAM.vmp --model M [--port P] [--reply-port Q] [numbers] [channels] [--trace FILE]
+  send PROGRAM.vmp --model M [--port P] [--reply-port Q [--wait-limit S]] [numbers]
+          [channels] [--trace FILE]
                                 send the program to a sampler through a MIDI output port
                                 (default: the saved Midi Out device, and its Midi In device);
                                 with --reply-port, closed-loop: the sampler's answers come in
-                                through MIDI input port Q (see ports --input)
+                                through MIDI input port Q (see ports --input), and a WAIT from
+                                the sampler holds the send for at most S seconds (1..3600,
+                                default: the saved settings, 60)
   sampler --model M --out DIR [--name NAME] [--nak N,N,...] [--wait N:MS] [--cancel-at N]
-          [--reply-delay MS] [--one-way] [--jack | --alsa] [--force]
+          [--lose N] [--reply-delay MS] [--one-way] [--jack | --alsa] [--force]
                                 a simulated sampler with the MIDI ports NAME:in and NAME:out, on
                                 JACK when a JACK server runs, otherwise on the ALSA sequencer
                                 (--jack or --alsa chooses one); it checks, answers and writes
@@ -124,7 +127,8 @@ const std::vector<std::string> transferOptionNames = {"--model",
                                                       "--midi-channel",
                                                       "--exclusive-channel",
                                                       "--trace",
-                                                      "--reply-port"};
+                                                      "--reply-port",
+                                                      "--wait-limit"};
 
 std::optional<std::int32_t> ParseWhole(const std::string& text) {
     return transfer::ParseDecimal(text);
@@ -587,8 +591,8 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     bool force = false;
     bool onlyJack = false;
     bool onlyAlsa = false;
-    const std::vector<std::string> names = {"--model", "--out",       "--name",       "--nak",
-                                            "--wait",  "--cancel-at", "--reply-delay"};
+    const std::vector<std::string> names = {"--model", "--out",       "--name",        "--nak",
+                                            "--wait",  "--cancel-at", "--reply-delay", "--lose"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--one-way") {
             oneWay = true;
@@ -646,6 +650,13 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
             return UsageError("--cancel-at takes a packet number");
         }
         script.cancelPacket = *packet;
+    }
+    if (values.count("--lose") != 0) {
+        const auto packet = ParseWhole(values["--lose"]);
+        if (!packet || *packet < 0) {
+            return UsageError("--lose takes a packet number");
+        }
+        script.losePacket = *packet;
     }
     if (values.count("--reply-delay") != 0) {
         const auto ms = ParseWhole(values["--reply-delay"]);
@@ -871,7 +882,8 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
     if (!live && !has("-o")) {
         return UsageError(command + " needs -o OUT.syx");
     }
-    if (live ? has("-o") : (has("--port") || has("--trace") || has("--reply-port"))) {
+    if (live ? has("-o")
+             : (has("--port") || has("--trace") || has("--reply-port") || has("--wait-limit"))) {
         return UsageError(live ? "send writes no file: use render -o"
                                : "render uses no port: use send --port");
     }
@@ -884,15 +896,18 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
     std::optional<std::int32_t> sampleNumber;
     std::optional<std::int32_t> midiChannel;
     std::optional<std::int32_t> exclusiveChannel;
+    std::optional<std::int32_t> waitLimit;
     const struct {
         const char* name;
         std::optional<std::int32_t>* value;
         std::int32_t min;
         std::int32_t max;
-    } numbers[] = {{"--program-number", &programNumber, 0, 65535},
-                   {"--sample-number", &sampleNumber, 0, 65535},
-                   {"--midi-channel", &midiChannel, 1, 16},
-                   {"--exclusive-channel", &exclusiveChannel, 1, 128}};
+    } numbers[] = {
+        {"--program-number", &programNumber, 0, 65535},
+        {"--sample-number", &sampleNumber, 0, 65535},
+        {"--midi-channel", &midiChannel, 1, 16},
+        {"--exclusive-channel", &exclusiveChannel, 1, 128},
+        {"--wait-limit", &waitLimit, transfer::waitLimitRange.min, transfer::waitLimitRange.max}};
     for (const auto& number : numbers) {
         if (!has(number.name)) {
             continue;
@@ -958,6 +973,9 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
     }
     if (exclusiveChannel) {
         settings.exclusiveChannel = *exclusiveChannel - 1;
+    }
+    if (waitLimit) {
+        settings.waitLimit = *waitLimit;
     }
 
     StderrMessages messages;

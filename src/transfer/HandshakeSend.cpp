@@ -5,14 +5,13 @@
 
 namespace velomire::transfer {
 
-namespace {
-
-// Puts a message that was sent before back into the empty buffer, to send it again.
 void Refill(MidiOutPort& port, const std::vector<std::uint8_t>& bytes) {
     for (std::uint8_t b : bytes) {
         port.AppendBytes(b);
     }
 }
+
+namespace {
 
 const char* PartName(int part) {
     return part == 1 ? "left channel" : part == 2 ? "right channel" : "mono";
@@ -62,6 +61,9 @@ void TakeHeaderAnswer(TransferContext& context, ClosedLoop::Answer answer,
     case ClosedLoop::Answer::refused:
         context.stopReason =
             "The sampler refused the header of " + SamplePartText(sample, part) + ".";
+        break;
+    case ClosedLoop::Answer::held:
+        context.stopReason = loop.HeldText();
         break;
     default:
         break;

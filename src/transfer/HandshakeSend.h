@@ -4,8 +4,12 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace velomire::transfer {
+
+// Puts a message that was sent before back into the empty buffer, to send it again.
+void Refill(MidiOutPort& port, const std::vector<std::uint8_t>& bytes);
 
 // Sends the message in the buffer and, after each NAK of the answer that `await` waits for, sends
 // it again, at most ClosedLoop::maxResends times (counted in `resends`). Returns the last answer.

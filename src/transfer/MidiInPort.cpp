@@ -34,6 +34,7 @@ void MidiInPort::Discard() {
         Collect();
     }
     queue.clear();
+    queuedBytes = 0;
     assembler.Reset();
 }
 
@@ -44,6 +45,11 @@ void MidiInPort::Collect() {
         ++lost;
     }
     const auto push = [this](std::span<const std::uint8_t> message) {
+        if (queue.size() >= queueLimit || queuedBytes + message.size() > queueBytes) {
+            ++lost;
+            return;
+        }
+        queuedBytes += message.size();
         queue.push_back({{message.begin(), message.end()}, messageTime});
     };
     for (const MidiInBytes& piece : arrived) {
@@ -68,19 +74,32 @@ std::optional<MidiInMessage> MidiInPort::Receive(WaitClock::TimePoint deadline) 
     }
     for (;;) {
         Collect();
-        if (!queue.empty()) {
-            MidiInMessage message = std::move(queue.front());
-            queue.pop_front();
-            return message;
-        }
         const auto now = clock.Now();
-        if (now >= deadline || (stopCheck && stopCheck())) {
+        // Also while messages keep coming: the hook is where a signal becomes a cancel.
+        if (!queue.empty() && now - lastIdle >= pollInterval) {
+            Idle(now);
+        }
+        if (stopCheck && stopCheck()) {
             return std::nullopt;
         }
-        if (idleHook) {
-            idleHook();
+        if (!queue.empty() && (now < deadline || queue.front().time <= deadline)) {
+            MidiInMessage message = std::move(queue.front());
+            queue.pop_front();
+            queuedBytes -= message.bytes.size();
+            return message;
         }
+        if (now >= deadline) {
+            return std::nullopt;
+        }
+        Idle(now);
         clock.SleepUntil(std::min<WaitClock::TimePoint>(deadline, now + pollInterval));
+    }
+}
+
+void MidiInPort::Idle(WaitClock::TimePoint now) {
+    lastIdle = now;
+    if (idleHook) {
+        idleHook();
     }
 }
 

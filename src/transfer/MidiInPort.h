@@ -21,12 +21,16 @@ struct MidiInMessage {
 };
 
 // The path back from the sampler: opens an input port for the length of one send and delivers
-// what the sampler answers as whole System Exclusive messages, in the order they came, none lost
-// (up to 64 KB each; anything else on the port is passed over). Waiting for a message sleeps in
-// slices of at most 1 ms and runs the idle hook, so the user interface stays painted.
+// what the sampler answers as whole System Exclusive messages, in the order they came (up to
+// 64 KB each; anything else on the port is passed over). Waiting for a message sleeps in slices
+// of at most 1 ms and runs the idle hook, so the user interface stays painted. A device that
+// sends faster than the send reads keeps at most queueLimit messages (queueBytes bytes) waiting;
+// the excess is dropped and counted in Lost().
 class MidiInPort {
 public:
     static constexpr std::chrono::microseconds pollInterval{1000};
+    static constexpr std::size_t queueLimit = 1024;
+    static constexpr std::size_t queueBytes = std::size_t{1} << 20;
 
     MidiInPort(MidiInDriver& driver, WaitClock& clock,
                std::size_t messageLimit = SysExAssembler::defaultLimit);
@@ -39,7 +43,9 @@ public:
     void Close();
     bool IsOpen() const { return isOpen; }
 
-    // The next message, waiting for it at most until `deadline`.
+    // The next message, waiting for it at most until `deadline`. Once the deadline has passed,
+    // only a message that arrived by then is given, however many more keep coming; a wait ends
+    // with nothing as soon as the stop check answers true.
     std::optional<MidiInMessage> Receive(WaitClock::TimePoint deadline);
     std::optional<MidiInMessage> Receive(std::chrono::microseconds timeout) {
         return Receive(clock.Now() + timeout);
@@ -58,6 +64,8 @@ public:
 
 private:
     void Collect();
+    // Runs the idle hook, at most once a poll interval while messages keep coming.
+    void Idle(WaitClock::TimePoint now);
 
     MidiInDriver& driver;
     WaitClock& clock;
@@ -65,6 +73,8 @@ private:
     std::function<void()> idleHook;
     std::function<bool()> stopCheck;
     std::deque<MidiInMessage> queue;
+    std::size_t queuedBytes = 0;
+    WaitClock::TimePoint lastIdle{};
     std::vector<MidiInBytes> arrived;
     WaitClock::TimePoint messageTime{}; // arrival of the F0 of the message in progress
     bool isOpen = false;

@@ -18,6 +18,7 @@ constexpr std::array<CheckedField, OptionsForm::fieldCount> checkOrder{{
     {OptionsForm::numberOfPrograms, maxProgramRange},
     {OptionsForm::numberOfSamples, maxSampleRange},
     {OptionsForm::exclusiveChannel, exclusiveChannelRange},
+    {OptionsForm::waitLimit, waitLimitRange},
 }};
 
 } // namespace
@@ -33,6 +34,7 @@ OptionsForm::OptionsForm(const SamplerSettings& settings)
         values[midiChannel] = settings.midiChannel + 1;
         values[exclusiveChannel] = settings.exclusiveChannel + 1;
     }
+    values[waitLimit] = settings.waitLimit;
 }
 
 std::string_view OptionsForm::Label(Field field) {
@@ -49,6 +51,8 @@ std::string_view OptionsForm::Label(Field field) {
         return midiChannelRange.label;
     case exclusiveChannel:
         return exclusiveChannelRange.label;
+    case waitLimit:
+        return waitLimitRange.label;
     case fieldCount:
         break;
     }
@@ -108,6 +112,7 @@ SamplerSettings OptionsForm::Result() const {
     result.exclusiveChannel = values[exclusiveChannel] - 1;
     result.samplerModel = model;
     result.polyphony = values[polyphony];
+    result.waitLimit = values[waitLimit];
     return result;
 }
 

@@ -10,12 +10,13 @@
 
 namespace velomire::transfer {
 
-// What the Options dialog holds while it is open: the three list choices and the six fields as
+// What the Options dialog holds while it is open: the four list choices and the seven fields as
 // the user sees them (channels 1-based), with the model defaults on picking a model and the
 // check at OK.
 class OptionsForm {
 public:
-    // The six fields in the order they are shown, top to bottom.
+    // The six fields of the model in the order they are shown, top to bottom, then the wait
+    // limit (seconds), shown with the Midi In device.
     enum Field {
         numberOfPrograms,
         numberOfSamples,
@@ -23,6 +24,7 @@ public:
         audioOutputs,
         midiChannel,
         exclusiveChannel,
+        waitLimit,
         fieldCount
     };
 
@@ -32,7 +34,8 @@ public:
         std::string message;
     };
 
-    // Copies the three list choices; the six fields only when a model is chosen, else they are 0.
+    // Copies the list choices and the wait limit; the six model fields only when a model is
+    // chosen, else they are 0.
     explicit OptionsForm(const SamplerSettings& settings);
 
     static std::string_view Label(Field field);
@@ -58,16 +61,16 @@ public:
     static std::int32_t MidiInDeviceAt(std::int32_t row) { return row <= 0 ? -1 : row - 1; }
 
     // OK: takes the four list selections (-1 for none; the Midi In list by its row), then reads the
-    // six field texts (indexed by Field) in the checking order: audio outputs, Midi channel,
-    // polyphony, programs, samples, exclusive channel. Each whole number is stored as read; the
-    // first text that is not a whole number or lies outside its range is refused and the rest are
-    // not read.
+    // seven field texts (indexed by Field) in the checking order: audio outputs, Midi channel,
+    // polyphony, programs, samples, exclusive channel, wait limit. Each whole number is stored as
+    // read; the first text that is not a whole number or lies outside its range is refused and
+    // the rest are not read.
     std::optional<Refusal> Accept(std::int32_t pickedModel, std::int32_t pickedMidiOut,
                                   std::int32_t pickedMidiInRow, std::int32_t pickedWaveOut,
                                   const std::array<std::string, fieldCount>& texts);
 
-    // The settings given to the constructor with the ten values of the form copied in (channels
-    // back to 0-based).
+    // The settings given to the constructor with the eleven values of the form copied in
+    // (channels back to 0-based).
     SamplerSettings Result() const;
 
 private:

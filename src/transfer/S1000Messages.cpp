@@ -238,11 +238,16 @@ void S1000Messages::SendS1000Program() {
 
 bool S1000Messages::Refused(const std::string& what) {
     // Closed-loop, the answers that came during the wait are read: a refusal stops the send.
-    if (context.closedLoop == nullptr || !context.closedLoop->Drain()) {
+    if (context.closedLoop == nullptr) {
         return false;
     }
-    context.stopReason = "The sampler refused " + what + ".";
-    return true;
+    const ClosedLoop::Answer answer = context.closedLoop->Drain();
+    if (answer == ClosedLoop::Answer::cancel) {
+        context.stopReason = "The sampler cancelled the transfer.";
+    } else if (answer == ClosedLoop::Answer::refused) {
+        context.stopReason = "The sampler refused " + what + ".";
+    }
+    return context.Stopped();
 }
 
 } // namespace velomire::transfer

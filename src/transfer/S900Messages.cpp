@@ -126,9 +126,11 @@ bool S900Messages::SendS900SampleData(int entry, int part) {
         }
         progress.PacketSent(k);
         // The sampler's block answers are only counted: it buffers more than one block, so the
-        // data cannot wait for them.
-        if (context.closedLoop != nullptr) {
-            context.closedLoop->Drain();
+        // data cannot wait for them. Its CANCEL stops the data.
+        if (context.closedLoop != nullptr &&
+            context.closedLoop->Drain() == ClosedLoop::Answer::cancel) {
+            context.stopReason = "The sampler cancelled the transfer.";
+            return true;
         }
     }
 
@@ -140,7 +142,8 @@ bool S900Messages::SendS900SampleData(int entry, int part) {
 
 void S900Messages::SendS900SampleHeader(int entry, int part) {
     const program::SampleEntry* found = context.FindEntry(entry, part);
-    if (found == nullptr) {
+    // A sampler that cancelled the data gets no header for it.
+    if (found == nullptr || context.Stopped()) {
         return;
     }
     const program::SampleBlock& sample = found->sample;

@@ -53,6 +53,8 @@ inline constexpr OptionRange polyphonyRange{"Polyphony", 8, 64};
 inline constexpr OptionRange maxProgramRange{"Number of Programs", 1, 255};
 inline constexpr OptionRange maxSampleRange{"Number of Samples", 1, 255};
 inline constexpr OptionRange exclusiveChannelRange{"Exclusive channel", 1, 128};
+// Seconds a closed-loop send holds after the sampler asked it to wait.
+inline constexpr OptionRange waitLimitRange{"Wait limit (s)", 1, 3600};
 
 inline constexpr std::array<OptionRange, 6> optionRanges{audioOutputsRange, midiChannelRange,
                                                          polyphonyRange,    maxProgramRange,

@@ -42,6 +42,7 @@ SamplerSettings SamplerSettings::Read(SettingsReader& reader) {
     s.midiOutDevice = reader.Number("MidiOut device", -1, highestDevice, -1);
     s.midiInDevice = reader.Number("MidiIn device", -1, highestDevice, -1);
     s.waveOutDevice = reader.Number("WaveOut device", -1, highestDevice, -1);
+    s.waitLimit = reader.Number("Wait limit", waitLimitRange.min, waitLimitRange.max, s.waitLimit);
     s.midiOutName = reader.Text("MidiOut device name", longestPortName);
     s.midiInName = reader.Text("MidiIn device name", longestPortName);
     return s;
@@ -63,6 +64,7 @@ void SamplerSettings::Write(SettingsStore& store) const {
     store.Write("MidiOut device", std::to_string(midiOutDevice));
     store.Write("MidiIn device", std::to_string(midiInDevice));
     store.Write("WaveOut device", std::to_string(waveOutDevice));
+    store.Write("Wait limit", std::to_string(waitLimit));
     store.Write("MidiOut device name", midiOutName);
     store.Write("MidiIn device name", midiInName);
 }

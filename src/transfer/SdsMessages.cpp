@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -87,58 +88,142 @@ bool SdsMessages::SendSdsSampleData(int entry, int part) {
     PartProgress progress(context, packetCount, wordsPerPacket);
     ClosedLoop* loop = context.closedLoop;
     bool handshake = loop != nullptr && loop->partHandshake;
-    bool lastAcknowledged = false;
-    int silent = 0; // packets in a row without any answer
+    // With handshake, the packets sent and not yet acknowledged, oldest first, kept to be sent
+    // again: `sent` of them have gone out since the sender last went back to the oldest.
+    struct Packet {
+        int number;
+        std::vector<std::uint8_t> bytes;
+        int resends;
+    };
+    std::deque<Packet> unacknowledged;
+    std::size_t sent = 0;
+    int silent = 0; // answers missed in a row
+    std::uint32_t k = 1;
 
-    for (std::uint32_t k = 1; k <= packetCount; ++k) {
-        const auto packetNumber = static_cast<std::int16_t>((k - 1) & 0x7F);
-        port.AppendBytes(0xF0);
-        port.MarkChecksumStart(); // the checksum covers everything between F0 and itself
-        port.AppendBytes(0x7E, channel, 0x02, packetNumber);
-        // Every packet is full: past the sound's end the file's following frames are sent, and
-        // past the file's end silence. The receiver keeps only the header's length.
-        for (std::uint32_t w = 0; w < wordsPerPacket; ++w) {
-            port.AppendSample16(static_cast<std::uint16_t>(wav.ReadFrame(part) + 0x8000));
+    for (;;) {
+        bool again = sent < unacknowledged.size();
+        if (!again && k > packetCount) {
+            if (!handshake || unacknowledged.empty()) {
+                break;
+            }
+            // The last packets went unanswered: they may have been lost on the way, and no
+            // later packet will make the sampler say so. They go again until it answers or
+            // counts as silent.
+            sent = 0;
+            again = true;
         }
-        port.AppendChecksum();
-        port.AppendBytes(0xF7);
+        if (again) {
+            Refill(port, unacknowledged[sent].bytes);
+            ++loop->resentPackets;
+        } else {
+            const auto packetNumber = static_cast<std::int16_t>((k - 1) & 0x7F);
+            port.AppendBytes(0xF0);
+            port.MarkChecksumStart(); // the checksum covers everything between F0 and itself
+            port.AppendBytes(0x7E, channel, 0x02, packetNumber);
+            // Every packet is full: past the sound's end the file's following frames are sent,
+            // and past the file's end silence. The receiver keeps only the header's length.
+            for (std::uint32_t w = 0; w < wordsPerPacket; ++w) {
+                port.AppendSample16(static_cast<std::uint16_t>(wav.ReadFrame(part) + 0x8000));
+            }
+            port.AppendChecksum();
+            port.AppendBytes(0xF7);
+            if (handshake) {
+                unacknowledged.push_back(
+                    {packetNumber, {port.Bytes().begin(), port.Bytes().end()}, 0});
+            }
+        }
         if (!handshake) {
             if (!port.Send()) {
                 return false; // the transfer has ended; the caller reports it
             }
-            progress.PacketSent(k);
+            if (again) {
+                unacknowledged.pop_front();
+            } else {
+                progress.PacketSent(k++);
+            }
             continue;
         }
         // A cancel from the user from here on tells the sampler which packet was the last.
-        port.SetCancelMessage(SdsHandshake(SamplerReply::Kind::cancel, channel, packetNumber));
-        int resends = 0;
-        const ClosedLoop::Answer answer = SendWithHandshake(
-            context, [&] { return loop->AwaitPacket(channel & 0x7F, packetNumber); }, resends);
-        loop->resentPackets += resends;
+        port.SetCancelMessage(
+            SdsHandshake(SamplerReply::Kind::cancel, channel, unacknowledged[sent].number));
+        port.Send();
+        if (port.EndedBy() != MidiOutPort::Ending::none) {
+            return false;
+        }
+        if (!again) {
+            progress.PacketSent(k++);
+        }
+        ++sent;
+
+        // The answer may name any packet still waiting for one: a late ACK of an earlier packet
+        // says that it and those before it arrived, and the wait goes on for the rest.
+        auto deadline = loop->Now() + ClosedLoop::packetWindow;
+        ClosedLoop::PacketAnswer reply;
+        for (;;) {
+            std::vector<int> numbers;
+            for (std::size_t i = 0; i < sent; ++i) {
+                numbers.push_back(unacknowledged[i].number);
+            }
+            reply = loop->AwaitPacket(channel & 0x7F, numbers, deadline);
+            if (reply.answer != ClosedLoop::Answer::ack || reply.index + 1 == sent) {
+                break;
+            }
+            silent = 0;
+            unacknowledged.erase(unacknowledged.begin(),
+                                 unacknowledged.begin() +
+                                     static_cast<std::ptrdiff_t>(reply.index + 1));
+            sent -= reply.index + 1;
+        }
         port.EndIfCancelled(); // a cancel during the wait names this packet to the sampler
         if (port.EndedBy() != MidiOutPort::Ending::none) {
             return false;
         }
-        progress.PacketSent(k);
-        if (answer == ClosedLoop::Answer::ack) {
+        Packet& oldest = unacknowledged.front();
+        switch (reply.answer) {
+        case ClosedLoop::Answer::ack:
+            // Those after it still go again, when the sender went back.
             silent = 0;
-            lastAcknowledged = k == packetCount;
-        } else if (answer == ClosedLoop::Answer::none) {
+            unacknowledged.erase(unacknowledged.begin(),
+                                 unacknowledged.begin() + static_cast<std::ptrdiff_t>(sent));
+            sent = 0;
+            break;
+        case ClosedLoop::Answer::nak:
+            // Whichever of them it names, a packet before it may have been lost on the way:
+            // everything goes again from the oldest one not acknowledged.
+            silent = 0;
+            if (oldest.resends == ClosedLoop::maxResends) {
+                context.stopReason = "The sampler refused packet " + std::to_string(oldest.number) +
+                                     " of " + SamplePartText(*sample, part) + " " +
+                                     std::to_string(ClosedLoop::maxResends + 1) + " times.";
+            }
+            ++oldest.resends;
+            sent = 0;
+            break;
+        case ClosedLoop::Answer::none:
             // A sampler that stops answering: finish the part without waiting.
-            handshake = ++silent < ClosedLoop::silentPacketsAllowed;
-        } else if (answer == ClosedLoop::Answer::nak) {
-            context.stopReason = "The sampler refused packet " + std::to_string(packetNumber) +
-                                 " of " + SamplePartText(*sample, part) + " " +
-                                 std::to_string(ClosedLoop::maxResends + 1) + " times.";
-        } else if (answer == ClosedLoop::Answer::cancel) {
+            if (++silent >= ClosedLoop::silentPacketsAllowed) {
+                handshake = false;
+                loop->partHandshake = false;
+                unacknowledged.erase(unacknowledged.begin(),
+                                     unacknowledged.begin() + static_cast<std::ptrdiff_t>(sent));
+                sent = 0;
+            }
+            break;
+        case ClosedLoop::Answer::cancel:
             context.stopReason = "The sampler cancelled the transfer.";
-        } else {
+            break;
+        case ClosedLoop::Answer::held:
+            context.stopReason = loop->HeldText();
+            break;
+        case ClosedLoop::Answer::refused:
             context.stopReason = "The sampler refused " + SamplePartText(*sample, part) + ".";
+            break;
         }
         if (context.Stopped()) {
             return true;
         }
     }
+    const bool lastAcknowledged = handshake && unacknowledged.empty();
 
     port.SetCancelMessage({});
     wav.Close();

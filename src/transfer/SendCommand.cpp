@@ -249,7 +249,8 @@ SendCommand::Outcome SendCommand::Transfer() {
     TransferContext context{port, program, settings, messages, &ui};
     std::optional<ClosedLoop> closedLoop;
     if (inputCloser.in != nullptr) {
-        closedLoop.emplace(*replyPort);
+        closedLoop.emplace(*replyPort, settings.exclusiveChannel & 0x7F,
+                           std::chrono::seconds(settings.waitLimit));
         context.closedLoop = &*closedLoop;
         replyPort->Discard(); // nothing heard before the first message answers it
     }
@@ -275,6 +276,7 @@ SendCommand::Outcome SendCommand::Transfer() {
             const int naksBefore = closedLoop ? closedLoop->s900Naks : 0;
             if (closedLoop) {
                 closedLoop->partHandshake = false;
+                closedLoop->otherPackets = 0;
             }
             switch (family) {
             case SamplerFamily::sds:
@@ -301,8 +303,13 @@ SendCommand::Outcome SendCommand::Transfer() {
             ++program.nextSampleNumber;
             ++partsSent;
             if (closedLoop) {
-                closedLoop->Drain();
-                ui.AddLine(closedLoop->partHandshake ? "  ...with handshake" : "  ...one-way");
+                if (closedLoop->Drain() == ClosedLoop::Answer::cancel) {
+                    return EndBySampler("The sampler cancelled the transfer.");
+                }
+                ui.AddLine(closedLoop->partHandshake ? "  ...with handshake"
+                           : closedLoop->otherPackets > 0
+                               ? "  ...one-way (the sampler answered for other packets)"
+                               : "  ...one-way");
                 if (const int naks = closedLoop->s900Naks - naksBefore; naks > 0) {
                     damaged.push_back("The sampler reported " + std::to_string(naks) +
                                       (naks == 1 ? " damaged block" : " damaged blocks") +

@@ -54,7 +54,9 @@ std::vector<TimedReply> SimulatedSampler::Feed(std::span<const std::uint8_t> byt
         message.push_back(b);
         if (b == 0xF7) {
             inMessage = false;
-            Message(replies);
+            if (!Lose()) {
+                Message(replies);
+            }
         } else if (IsS900Data(message) && message.size() > s900DataHeaderBytes &&
                    (message.size() - s900DataHeaderBytes) % s900BlockBytes == 0) {
             S900Block(replies);
@@ -91,6 +93,20 @@ std::vector<std::uint8_t> SimulatedSampler::PacketAnswer(int index, bool intact,
         return handshake(SamplerReply::Kind::wait);
     }
     return handshake(SamplerReply::Kind::ack);
+}
+
+bool SimulatedSampler::Lose() {
+    const bool dataPacket = message.size() == 127 && message[1] == 0x7E && message[3] == 0x02;
+    if (lost || !dataPacket || !script.losePacket) {
+        return false;
+    }
+    const int index = message[4] == lastPacketNumber ? lastPacketIndex : nextPacket;
+    if (index != *script.losePacket) {
+        return false;
+    }
+    lost = true;
+    log.push_back("Data Packet " + std::to_string(message[4]) + " lost on the way");
+    return true;
 }
 
 void SimulatedSampler::S900Block(std::vector<TimedReply>& replies) {
@@ -138,7 +154,9 @@ void SimulatedSampler::Message(std::vector<TimedReply>& replies) {
             lastPacketIndex = index;
             lastPacketNumber = result.packet;
         }
-        Reply(replies, PacketAnswer(index, result.Ok(), false, channel, result.packet, replies));
+        const int named =
+            !result.Ok() && script.nakExpected ? (lastPacketNumber + 1) & 0x7F : result.packet;
+        Reply(replies, PacketAnswer(index, result.Ok(), false, channel, named, replies));
         break;
     }
     case SysExDecoder::Kind::s1000ProgramHeader:

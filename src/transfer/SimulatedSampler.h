@@ -24,6 +24,8 @@ struct SamplerScript {
     std::optional<int> cancelPacket{};       // answered CANCEL
     std::chrono::milliseconds replyDelay{0}; // before every answer
     bool oneWay = false;                     // never answers
+    std::optional<int> losePacket{}; // an SDS Data Packet dropped once, as if lost on the cable
+    bool nakExpected = false;        // a NAK names the packet expected, not the one that came
 };
 
 // A reply to send, `delay` after the bytes that caused it arrived.
@@ -57,6 +59,8 @@ public:
 
 private:
     void Message(std::vector<TimedReply>& replies);
+    // Whether the whole message is the Data Packet the script loses.
+    bool Lose();
     void S900Block(std::vector<TimedReply>& replies);
     // The answer to a packet numbered `index` in the run, given that it arrived intact.
     std::vector<std::uint8_t> PacketAnswer(int index, bool intact, bool s900, int channel,
@@ -73,6 +77,7 @@ private:
     int nextPacket = 0;
     int lastPacketIndex = -1;  // the run's number of the last SDS packet taken
     int lastPacketNumber = -1; // its packet number, to tell a resend
+    bool lost = false;         // the packet to lose has been lost
     std::set<int> nakSent;
     bool waitSent = false;
     std::set<std::size_t> changedSamples;

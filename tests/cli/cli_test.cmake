@@ -234,6 +234,8 @@ set(ENV{VELOMIRE_SETTINGS_FILE} "${work}/settings.ini")
 run_cli(2 render Set.vmp -o x.syx)
 run_cli(2 render Set.vmp --model S9000 -o x.syx)
 run_cli(2 render Set.vmp --model 8 -o x.syx --midi-channel 17)
+run_cli(2 send Set.vmp --model 8 --port 0 --reply-port 0 --wait-limit 0)
+expect_match("${cli_err}" "--wait-limit takes a whole number from 1 to 3600")
 
 # Other formats are refused naming --convert, and converted beside the originals with it; notes
 # in the file names set the keys with --map-keys.

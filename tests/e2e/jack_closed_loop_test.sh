@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Closed-loop sends through a real JACK MIDI server to `velomire-cli sampler`: clean, with NAKs,
-# with WAIT, with CANCEL and with a sampler that never answers. What the simulated sampler keeps
+# with WAIT, with a packet lost on the way, with CANCEL and with a sampler that never answers. What the simulated sampler keeps
 # must be exactly what `decode` makes of `render`'s bytes; the silent one must get the one-way
 # bytes. Usage: jack_closed_loop_test.sh CLI
 set -uo pipefail
@@ -99,7 +99,7 @@ scenario() {
             cat "$work/scenario.log"
             fail "$name"
         fi
-        echo "retry: $name lost MIDI in JACK xruns"
+        echo "retry: $name lost MIDI in JACK xruns ($(grep -m1 '^FAIL' "$work/scenario.log"))"
     done
     echo "SKIP: $name lost MIDI in JACK xruns twice"
     exit $skip
@@ -115,6 +115,16 @@ naks_and_wait() {
     send --model "$model" || fail "$model NAK: $(cat "$work/send.log")"
     stop_sampler
     grep -q "Packets sent again: 2" "$work/send.log" || fail "$(cat "$work/send.log")"
+    expect_received "$model"
+}
+lost() {
+    send --model "$model" || fail "$model lost packet: $(cat "$work/send.log")"
+    stop_sampler
+    grep -q "lost on the way" "$work/sampler.log" || fail "nothing was lost: $(cat "$work/sampler.log")"
+    # The lost packet and the one after it at least; late answers in a loaded server's cycles
+    # may add some.
+    grep -q -E "Packets sent again: ([2-9]|[1-9][0-9]+)$" "$work/send.log" ||
+        fail "$(cat "$work/send.log")"
     expect_received "$model"
 }
 cancelled() {
@@ -133,6 +143,7 @@ silent() {
 for model in "SDS compatible sampler" "Akai S3000 XL"; do
     scenario "$model, clean" clean --model "$model"
     scenario "$model, two NAKs and a WAIT" naks_and_wait --model "$model" --nak 1,5 --wait 8:300
+    scenario "$model, one packet lost on the way" lost --model "$model" --lose 3
     scenario "$model, cancelled" cancelled --model "$model" --cancel-at 3
     scenario "$model, silent" silent --model "$model" --one-way
 done

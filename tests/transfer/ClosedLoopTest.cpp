@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <thread>
@@ -35,7 +36,12 @@ public:
     MidiStatus Open(unsigned index) override { return RecordingMidiDriver::Open(index); }
     MidiStatus Close() override { return RecordingMidiDriver::Close(); }
     MidiStatus Write(std::span<const std::uint8_t> bytes) override {
+        const bool dataPacket = bytes.size() == 127 && bytes[3] == 0x02;
         for (auto& reply : sampler.Feed(bytes)) {
+            // A sampler whose ACKs name other packets than the one they answer.
+            if (dataPacket && reply.bytes.size() == 6 && reply.bytes[3] == 0x7F) {
+                reply.bytes[4] = static_cast<std::uint8_t>((reply.bytes[4] + ackShift) & 0x7F);
+            }
             pending.emplace(clock.now + reply.delay, std::move(reply.bytes));
         }
         // A sampler that cancels at the first Dump Header.
@@ -44,7 +50,8 @@ public:
         }
         // An Akai sampler that refuses the keygroups.
         if (refuseKeygroups && bytes.size() > 5 && bytes[1] == 0x47 && bytes[3] == 0x09) {
-            pending.emplace(clock.now, AkaiReply(bytes[2], 2));
+            pending.emplace(clock.now,
+                            AkaiReply(refusalChannel < 0 ? bytes[2] : refusalChannel, 2));
         }
         return RecordingMidiDriver::Write(bytes);
     }
@@ -60,7 +67,9 @@ public:
     SimulatedSampler sampler;
     std::multimap<WaitClock::TimePoint, Bytes> pending;
     bool refuseKeygroups = false;
+    int refusalChannel = -1; // -1: the channel of the refused message
     bool cancelHeaders = false;
+    int ackShift = 0;
 };
 
 SamplerScript Silent() {
@@ -102,10 +111,14 @@ protected:
     };
 
     // A closed-loop send to `model` through a sampler answering by `script`.
-    Run Send(std::int32_t model, SamplerScript script) {
+    Run Send(std::int32_t model, SamplerScript script,
+             const std::function<void(Loopback&)>& adjust = {}) {
         vt::FakeWaitClock clock;
         script.family = SamplerModel::Family(model);
         loopback = std::make_unique<Loopback>(clock, script);
+        if (adjust) {
+            adjust(*loopback);
+        }
         MidiOutPort out(*loopback, clock, messages);
         MidiInPort in(*loopback, clock);
         vt::AnswerAllUi ui;
@@ -237,6 +250,67 @@ TEST_F(ClosedLoopTest, WaitHoldsTheSenderAndCancelStopsIt) {
     ASSERT_EQ(all.size(), 21 + 2 * 127u + 6);
     EXPECT_EQ(Bytes(all.end() - 6, all.end()), (Bytes{0xF0, 0x7E, 0x00, 0x7D, 0x01, 0xF7}));
     EXPECT_EQ(messages.messages.back().text, "Transfer cancelled: 0 of 3 sample parts sent.");
+}
+
+TEST_F(ClosedLoopTest, APacketLostOnTheWayIsSentAgainFromTheOldestOneNotAcknowledged) {
+    // Lost in the middle of a part, the sampler NAKs the packet that came instead or the one it
+    // expected; lost at the end of a part, nothing follows and the sender sends it again.
+    for (const int lost : {4, 2}) {
+        for (const bool nakExpected : {false, true}) {
+            const std::int32_t model = nakExpected ? 8 : 0;
+            SCOPED_TRACE("packet " + std::to_string(lost) + ", model " + std::to_string(model));
+            SamplerScript script;
+            script.losePacket = lost;
+            script.nakExpected = nakExpected;
+            const Run run = Send(model, script);
+            ASSERT_EQ(run.outcome, SendCommand::Outcome::sent) << messages.messages[0].text;
+            EXPECT_EQ(run.lines.back(),
+                      lost == 4 ? "Packets sent again: 2" : "Packets sent again: 1");
+            const auto& got = loopback->sampler.Decoder().Samples();
+            ASSERT_EQ(got.size(), 3u);
+            // The part with the loss: the piano's left channel, or the kick.
+            EXPECT_EQ(got[lost == 4 ? 1 : 0].frames, lost == 4 ? Frames(1, 1) : Frames(0, 0));
+        }
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(ClosedLoopTest,
+       AnswersFromOtherDevicesOrForOtherPacketsAndAnS900CancelAreTakenForWhatTheyAre) {
+    // A refusal on another exclusive channel answers another device.
+    settings.exclusiveChannel = 0;
+    const Run other = Send(8, SamplerScript{}, [](Loopback& l) {
+        l.refuseKeygroups = true;
+        l.refusalChannel = 5;
+    });
+    EXPECT_EQ(other.outcome, SendCommand::Outcome::sent);
+
+    // ACKs naming the next packet: each part goes one-way, and says why.
+    const Run shifted = Send(0, SamplerScript{}, [](Loopback& l) { l.ackShift = 1; });
+    EXPECT_EQ(shifted.outcome, SendCommand::Outcome::sent);
+    EXPECT_EQ(shifted.lines[3], "  ...one-way (the sampler answered for other packets)");
+    EXPECT_TRUE(messages.messages.empty());
+
+    // The S900 form of CANCEL, after the first block, stops the data and sends no header.
+    SamplerScript cancel;
+    cancel.cancelPacket = 0;
+    const Run cancelled = Send(2, cancel);
+    EXPECT_EQ(cancelled.outcome, SendCommand::Outcome::stopped);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "The sampler cancelled the transfer.");
+    EXPECT_EQ(cancelled.bytes.size(), 19 + 122u);
+}
+
+TEST_F(ClosedLoopTest, AWaitHoldsTheSenderForTheWaitLimitAtMost) {
+    SamplerScript script;
+    script.waitPacket = 1;
+    script.waitTime = std::chrono::hours(1);
+    settings.waitLimit = 5;
+    const Run run = Send(0, script);
+    EXPECT_EQ(run.outcome, SendCommand::Outcome::stopped);
+    EXPECT_LT(run.elapsed, std::chrono::seconds(2 + 5 + 1));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "The sampler asked to wait and did not answer for 5 s.");
 }
 
 TEST_F(ClosedLoopTest, AnAkaiRefusalStopsTheSendAndNamesWhatWasRefused) {

@@ -59,6 +59,54 @@ TEST_F(MidiInPortTest, WaitsInShortSlicesUntilTheDeadlineAndCountsOverruns) {
     EXPECT_EQ(port.LastError(), "overrun");
 }
 
+// A device that never stops talking: each poll brings `perPoll` messages and takes 0.1 ms.
+class FloodDriver : public velomire::testing::ScriptedMidiInDriver {
+public:
+    explicit FloodDriver(FakeWaitClock& fake) : fake(fake) {}
+    MidiStatus Poll(std::vector<MidiInBytes>& out) override {
+        if (++polls <= limit) {
+            for (int i = 0; i < perPoll; ++i) {
+                out.push_back({ack, fake.now});
+            }
+            fake.now += std::chrono::microseconds(100);
+        }
+        return {};
+    }
+
+    FakeWaitClock& fake;
+    const Bytes ack = Hex("F0 7E 05 7F 00 F7"); // for another channel
+    int perPoll = 1;
+    int polls = 0;
+    int limit = 100000;
+};
+
+TEST(MidiInPortFlood, DeadlinesHoldTheIdleHookRunsAndTheQueueIsBounded) {
+    FakeWaitClock clock;
+    FloodDriver flood(clock);
+    MidiInPort port(flood, clock);
+    ASSERT_TRUE(port.Open(0));
+    int idle = 0;
+    port.SetIdleHook([&idle] { ++idle; });
+    // Taking message after message as a sender passing over foreign answers does: the wait
+    // still ends at its deadline, and the idle hook (where a Ctrl+C becomes a cancel) runs.
+    const auto deadline = clock.now + std::chrono::milliseconds(20);
+    while (port.Receive(deadline)) {
+    }
+    EXPECT_LE(clock.now, deadline + std::chrono::milliseconds(1));
+    EXPECT_GE(idle, 10);
+
+    // 5000 at once: the excess is dropped and counted.
+    port.Discard();
+    flood.perPoll = 5000;
+    flood.limit = flood.polls + 1;
+    std::size_t taken = 0;
+    while (port.Receive(clock.now)) {
+        ++taken;
+    }
+    EXPECT_EQ(taken, MidiInPort::queueLimit);
+    EXPECT_EQ(port.Lost(), 5000 - MidiInPort::queueLimit);
+}
+
 // The kernel's sequencer input: a queue of events, an ENOSPC once its buffer overran (the
 // dropped events are gone, the ones after still come), then EAGAIN when empty.
 TEST(AlsaSeqMidiInDriver, DrainsEverythingAndReportsAnOverrunAfterIt) {

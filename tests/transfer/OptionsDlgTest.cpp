@@ -98,7 +98,9 @@ void OptionsDlgTest::firstUseS1000FillsItsDefaultsAndOkRefusesAChannelByName() {
              std::string("Midi channel: please enter an integer between 1 and 16."));
     QCOMPARE(QApplication::focusWidget(), Field(dialog, "midiChannelField"));
 
-    // Enter presses the default button.
+    // Enter presses the default button. The wait limit sits with the Midi In device.
+    QCOMPARE(Field(dialog, "waitLimitField")->text(), QStringLiteral("60"));
+    Retype(Field(dialog, "waitLimitField"), QStringLiteral("120"));
     Retype(Field(dialog, "midiChannelField"), QStringLiteral("16"));
     QTest::keyClick(Field(dialog, "midiChannelField"), Qt::Key_Return);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -113,6 +115,7 @@ void OptionsDlgTest::firstUseS1000FillsItsDefaultsAndOkRefusesAChannelByName() {
     QCOMPARE(result.exclusiveChannel, 0);
     QCOMPARE(result.midiOutDevice, -1);
     QCOMPARE(result.waveOutDevice, -1);
+    QCOMPARE(result.waitLimit, 120);
 }
 
 void OptionsDlgTest::pickingS2800AfterS3000ChangesOnlyTheAudioOutputs() {

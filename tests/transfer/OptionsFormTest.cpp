@@ -44,10 +44,10 @@ SamplerSettings S3000Settings() {
 TEST(OptionsForm, FirstUseStartsAtZeroAndPickingAModelProposesChannelOne) {
     OptionsForm form{SamplerSettings{}};
     EXPECT_EQ(form.Model(), -1);
-    EXPECT_EQ(TextsOf(form), (Texts{"0", "0", "0", "0", "0", "0"}));
+    EXPECT_EQ(TextsOf(form), (Texts{"0", "0", "0", "0", "0", "0", "60"}));
 
     form.PickModel(SamplerModel::s1000);
-    EXPECT_EQ(TextsOf(form), (Texts{"100", "200", "16", "8", "1", "1"}));
+    EXPECT_EQ(TextsOf(form), (Texts{"100", "200", "16", "8", "1", "1", "60"}));
 
     const auto refusal = OkWith(form, OptionsForm::midiChannel, "0");
     ASSERT_TRUE(refusal);
@@ -65,17 +65,23 @@ TEST(OptionsForm, FirstUseStartsAtZeroAndPickingAModelProposesChannelOne) {
     EXPECT_EQ(result.exclusiveChannel, 0);
     EXPECT_EQ(result.midiOutDevice, -1);
     EXPECT_EQ(result.waveOutDevice, -1);
+
+    const auto wait = OkWith(form, OptionsForm::waitLimit, "0");
+    ASSERT_TRUE(wait);
+    EXPECT_EQ(wait->message, "Wait limit (s): please enter an integer between 1 and 3600.");
+    EXPECT_FALSE(OkWith(form, OptionsForm::waitLimit, "90"));
+    EXPECT_EQ(form.Result().waitLimit, 90);
 }
 
 TEST(OptionsForm, PickingAModelReplacesTheLimitsAndKeepsTheChannels) {
     OptionsForm form{S3000Settings()};
-    EXPECT_EQ(TextsOf(form), (Texts{"254", "255", "32", "8", "3", "1"}));
+    EXPECT_EQ(TextsOf(form), (Texts{"254", "255", "32", "8", "3", "1", "60"}));
     form.PickModel(4); // Akai S2800
-    EXPECT_EQ(TextsOf(form), (Texts{"254", "255", "32", "2", "3", "1"}));
+    EXPECT_EQ(TextsOf(form), (Texts{"254", "255", "32", "2", "3", "1", "60"}));
 
     form.PickModel(-1);
     EXPECT_EQ(form.Model(), -1);
-    EXPECT_EQ(TextsOf(form), (Texts{"254", "255", "32", "2", "3", "1"}));
+    EXPECT_EQ(TextsOf(form), (Texts{"254", "255", "32", "2", "3", "1", "60"}));
 }
 
 TEST(OptionsForm, ChecksInItsOwnOrderAndRefusesOutOfRangeOrNonNumbers) {

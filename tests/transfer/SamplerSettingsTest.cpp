@@ -49,7 +49,8 @@ TEST(SamplerSettings, ValuesOutsideTheOptionsRangesReadAsUnsetAndAreNamedInOneWa
                     {"WaveOut device", "2x"},     {"Polyphony", "64"},
                     {"Exclusive channel", "+3"},  {"Max Program", "99999999999"},
                     {"Audio outputs", "1"},       {"MidiIn device", "-2"},
-                    {"MidiOut device name", "A"}, {"MidiIn device name", std::string(300, 'x')}};
+                    {"MidiOut device name", "A"}, {"MidiIn device name", std::string(300, 'x')},
+                    {"Wait limit", "0"}};
     SettingsReader reader(store);
     const SamplerSettings s = SamplerSettings::Read(reader);
     EXPECT_EQ(s.samplerModel, 8);
@@ -64,9 +65,11 @@ TEST(SamplerSettings, ValuesOutsideTheOptionsRangesReadAsUnsetAndAreNamedInOneWa
     EXPECT_EQ(s.midiInDevice, -1);
     EXPECT_EQ(s.midiOutName, "A");
     EXPECT_EQ(s.midiInName, "");
-    EXPECT_EQ(reader.Ignored(), (std::vector<std::string>{
-                                    "Max Program", "Max Sample", "Audio outputs", "Midi channel",
-                                    "MidiIn device", "WaveOut device", "MidiIn device name"}));
+    EXPECT_EQ(s.waitLimit, 60); // out of its range
+    EXPECT_EQ(reader.Ignored(),
+              (std::vector<std::string>{"Max Program", "Max Sample", "Audio outputs",
+                                        "Midi channel", "MidiIn device", "WaveOut device",
+                                        "Wait limit", "MidiIn device name"}));
     const std::string warning = reader.Warning();
     EXPECT_EQ(warning.find('\n'), std::string::npos);
     EXPECT_NE(warning.find("\"Midi channel\" = 200"), std::string::npos) << warning;
@@ -88,7 +91,7 @@ TEST(SamplerSettings, ValuesOutsideTheOptionsRangesReadAsUnsetAndAreNamedInOneWa
     }
 }
 
-TEST(SamplerSettings, WritesTenKeysInTheOptionsOrderAndReadsThemBack) {
+TEST(SamplerSettings, WritesElevenKeysInTheOptionsOrderAndReadsThemBack) {
     MapStore store;
     SamplerSettings s;
     s.samplerModel = 3;
@@ -101,13 +104,15 @@ TEST(SamplerSettings, WritesTenKeysInTheOptionsOrderAndReadsThemBack) {
     s.midiOutDevice = 2;
     s.midiInDevice = 4;
     s.waveOutDevice = -1;
+    s.waitLimit = 90;
     s.midiOutName = "JACK: velomire-sampler:in";
     s.midiInName = "UM-ONE: UM-ONE MIDI 1 (20:0)";
     s.Write(store);
     const std::vector<std::string> order = {
-        "Sampler model", "Max Program",       "Max Sample",          "Polyphony",
-        "Audio outputs", "Exclusive channel", "Midi channel",        "MidiOut device",
-        "MidiIn device", "WaveOut device",    "MidiOut device name", "MidiIn device name"};
+        "Sampler model",     "Max Program",       "Max Sample",   "Polyphony",
+        "Audio outputs",     "Exclusive channel", "Midi channel", "MidiOut device",
+        "MidiIn device",     "WaveOut device",    "Wait limit",   "MidiOut device name",
+        "MidiIn device name"};
     EXPECT_EQ(store.written, order);
     EXPECT_EQ(store.values["Midi channel"], "15");
     EXPECT_EQ(store.values["WaveOut device"], "-1");

@@ -40,9 +40,9 @@ QGroupBox* Group(const char* title, QLayout* content) {
 }
 
 QString FieldName(OptionsForm::Field field) {
-    static const char* const names[] = {"numberOfProgramsField", "numberOfSamplesField",
-                                        "polyphonyField",        "audioOutputsField",
-                                        "midiChannelField",      "exclusiveChannelField"};
+    static const char* const names[] = {
+        "numberOfProgramsField", "numberOfSamplesField",  "polyphonyField", "audioOutputsField",
+        "midiChannelField",      "exclusiveChannelField", "waitLimitField"};
     return QString::fromLatin1(names[field]);
 }
 
@@ -75,6 +75,9 @@ COptionsDlg::COptionsDlg(const SamplerSettings& settings, std::vector<std::strin
     midiOutLayout->addWidget(midiOutList);
     auto* midiInLayout = new QVBoxLayout;
     midiInLayout->addWidget(midiInList);
+    auto* waitLayout = new QFormLayout;
+    waitLayout->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    midiInLayout->addLayout(waitLayout);
     auto* waveOutLayout = new QVBoxLayout;
     waveOutLayout->addWidget(waveOutList);
     auto* devices = new QVBoxLayout;
@@ -94,10 +97,11 @@ COptionsDlg::COptionsDlg(const SamplerSettings& settings, std::vector<std::strin
         edit->setObjectName(FieldName(field));
         edit->setFixedWidth(fieldWidth);
         fields[static_cast<std::size_t>(f)] = edit;
-        fieldLayout->addRow(
-            QString::fromLatin1(OptionsForm::Label(field).data(),
-                                static_cast<qsizetype>(OptionsForm::Label(field).size())),
-            edit);
+        // The wait limit belongs to the answers coming back, not to the model.
+        (field == OptionsForm::waitLimit ? waitLayout : fieldLayout)
+            ->addRow(QString::fromLatin1(OptionsForm::Label(field).data(),
+                                         static_cast<qsizetype>(OptionsForm::Label(field).size())),
+                     edit);
     }
     auto* modelLayout = new QVBoxLayout;
     modelLayout->addWidget(modelList);

@@ -16,10 +16,11 @@ class QLineEdit;
 
 namespace velomire::transfer {
 
-// "Options : Sampler and Midi": the MIDI output and input devices, the audio output device, the
-// sampler model with its limits, and the two channels. Only an OK button and no close box; Esc
-// leaves everything as it was. Picking a model proposes its defaults; OK checks the six fields and
-// refuses the first wrong one with a message, giving it the focus.
+// "Options : Sampler and Midi": the MIDI output and input devices (with how long the sampler may
+// hold a send with WAIT), the audio output device, the sampler model with its limits, and the two
+// channels. Only an OK button and no close box; Esc leaves everything as it was. Picking a model
+// proposes its defaults; OK checks the seven fields and refuses the first wrong one with a
+// message, giving it the focus.
 class COptionsDlg : public QDialog {
     Q_OBJECT
 
@@ -30,7 +31,7 @@ public:
                 program::UserMessages& messages, QWidget* parent = nullptr);
     ~COptionsDlg() override;
 
-    // After Accepted: the ten values copied back.
+    // After Accepted: the eleven values copied back.
     SamplerSettings Result() const { return form.Result(); }
 
     void accept() override;
