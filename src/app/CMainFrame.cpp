@@ -259,7 +259,7 @@ void CMainFrame::CreateMenus() {
     connect(Action(openSample), &QAction::triggered, &doc, &Doc::OnOpenSample);
     connect(Action(addSamples), &QAction::triggered, &doc, &Doc::OnAddSamples);
     connect(Action(mapKeysFromNames), &QAction::triggered, this,
-            [this] { doc.OnMapKeysFromNames(view->SelectionRows()); });
+            [this] { doc.OnMapKeysFromNames(view->MapKeysRows()); });
     connect(Action(sendProgram), &QAction::triggered, &doc, &Doc::OnSendProgram);
     connect(Action(options), &QAction::triggered, &doc, &Doc::OnOptions);
     connect(Action(appExit), &QAction::triggered, this, &QWidget::close);

@@ -34,13 +34,14 @@ bool CliSendUi::ConfirmSummary(const transfer::ProgramSummary& summary) {
     return true;
 }
 
-void CliSendUi::AskNumbers(transfer::SendNumbers& numbers) {
+bool CliSendUi::AskNumbers(transfer::SendNumbers& numbers) {
     if (programNumber) {
         numbers.programs = *programNumber;
     }
     if (sampleNumber) {
         numbers.samples = *sampleNumber;
     }
+    return true;
 }
 
 void CliSendUi::OpenSending(const std::string& title) {

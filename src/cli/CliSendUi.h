@@ -14,7 +14,7 @@ public:
               std::optional<std::int32_t> sampleNumber);
 
     bool ConfirmSummary(const transfer::ProgramSummary& summary) override;
-    void AskNumbers(transfer::SendNumbers& numbers) override;
+    bool AskNumbers(transfer::SendNumbers& numbers) override;
     void OpenSending(const std::string& title) override;
     void AddLine(const std::string& line) override;
     void CloseSending() override;

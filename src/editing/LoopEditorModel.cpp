@@ -173,12 +173,7 @@ bool LoopEditorModel::SelectLoop(int n) {
     if (!open || n < 1 || n > loopParts) {
         return false;
     }
-    if (sample.loopCount < n) {
-        sample.loopCount = static_cast<std::int16_t>(n);
-    }
-    if (n == 1) {
-        sample.loopMode = program::loopNormal;
-    }
+    // Only looking: the loop count and mode stay until a loop point is edited.
     currentPart = n;
     Changed();
     return true;
@@ -287,8 +282,26 @@ bool LoopEditorModel::FindLoop(bool moveStart) {
     return true;
 }
 
+double LoopEditorModel::JoinShare() const {
+    if (!open || currentPart <= soundPart) {
+        return 0;
+    }
+    const RegionFigures figures = Figures();
+    return JoinJump(waveform, figures.start, figures.end) / 32768.0;
+}
+
 bool LoopEditorModel::NearZero(std::int64_t frame) const {
     return std::abs(int{waveform[static_cast<std::size_t>(frame)]}) <= snapLevel;
+}
+
+void LoopEditorModel::LoopEdited() {
+    if (sample.loopCount < currentPart) {
+        sample.loopCount = static_cast<std::int16_t>(currentPart);
+    }
+    // A loop placed on a sample that played straight through is meant to be heard.
+    if (sample.loopMode == program::loopNone) {
+        sample.loopMode = program::loopNormal;
+    }
 }
 
 void LoopEditorModel::MoveStart(std::int64_t frame) {
@@ -297,6 +310,7 @@ void LoopEditorModel::MoveStart(std::int64_t frame) {
     } else {
         const auto index = static_cast<std::size_t>(currentPart - 1);
         sample.loopLength[index] = static_cast<std::uint32_t>(sample.loopAt[index] - frame + 1);
+        LoopEdited();
     }
     KeepLoopsInSound();
     Changed();
@@ -310,6 +324,7 @@ void LoopEditorModel::MoveEnd(std::int64_t frame) {
         const std::int64_t start = Figures().start;
         sample.loopAt[index] = static_cast<std::uint32_t>(frame);
         sample.loopLength[index] = static_cast<std::uint32_t>(frame - start + 1);
+        LoopEdited();
     }
     KeepLoopsInSound();
     Changed();
@@ -470,7 +485,6 @@ void LoopEditorModel::ZoomOut() {
 
 void LoopEditorModel::ZoomAll() {
     view.ZoomAll();
-    currentPart = noPart;
     Changed();
 }
 

@@ -98,8 +98,9 @@ public:
     // Loop n (1..4) as the editor holds it: absolute end point, length, dwell; zeros for other n.
     RegionFigures Loop(int n) const;
 
-    // "Sound" and "Loop 1".."Loop 4". Choosing a loop beyond the loop count raises the count;
-    // choosing loop 1 also sets "Normal Looping".
+    // "Sound" and "Loop 1".."Loop 4": choosing a part only shows it. Moving an edge of loop n
+    // (click, snap, typing, Find loop) raises the loop count to n, and turns "No looping" into
+    // "Normal Looping".
     void SelectSound();
     bool SelectLoop(int n);
 
@@ -127,6 +128,10 @@ public:
     // seamCompareMs of frames at the seam. Pressed again on the loop it proposed, it moves on to
     // the next best, and after the last back to the best. False when nothing fits.
     bool FindLoop(bool moveStart);
+    // How far the current loop's wave jumps at its join, as a share of full scale (0 without a
+    // loop chosen), and whether that is heard as a click (above poorJoinShare).
+    double JoinShare() const;
+    bool PoorJoin() const { return JoinShare() > poorJoinShare; }
     // 100 ms each side holds several periods of the lowest notes a sampler plays; 3 ms of frames
     // at the seam cover a whole period of anything above 330 Hz and the shape of the wave around
     // the join for lower ones, while a slowly decaying level barely changes over them.
@@ -153,7 +158,7 @@ public:
     void SetPictureSize(int width, int height);
     void ZoomIn();
     void ZoomOut();
-    // Shows every frame and leaves no part chosen.
+    // Shows every frame; the chosen part stays chosen.
     void ZoomAll();
     // Shows the current part's frames, when it is longer than one frame.
     void ZoomRegion();
@@ -181,6 +186,8 @@ private:
     // Moves the current part's first or last frame (the other edge stays).
     void MoveStart(std::int64_t frame);
     void MoveEnd(std::int64_t frame);
+    // After an edge of the current loop moved: the count and mode make it play.
+    void LoopEdited();
     std::int64_t LastFrame() const { return FrameCount() - 1; }
 
     program::SampleBlock& sample;

@@ -1,6 +1,8 @@
 #include "editing/LoopFinder.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <limits>
 
 namespace velomire::editing {
@@ -32,12 +34,38 @@ double Mismatch(std::span<const std::int16_t> frames, std::int64_t start, std::i
     return pairs > 0 ? sum / static_cast<double>(pairs) : noMatch;
 }
 
-bool RisingCrossing(std::span<const std::int16_t> frames, std::int64_t after) {
-    return frames[static_cast<std::size_t>(after - 1)] < 0 &&
-           frames[static_cast<std::size_t>(after)] >= 0;
+// The frames of first..last whose mismatch is a local minimum: below the one before, not above
+// the one after (a run of equal values gives its first frame).
+void AddLocalMinima(std::vector<LoopCandidate>& found, std::int64_t first, std::int64_t last,
+                    const std::function<LoopCandidate(std::int64_t)>& candidate) {
+    if (first > last) {
+        return;
+    }
+    LoopCandidate previous{0, 0, noMatch};
+    LoopCandidate here = candidate(first);
+    for (std::int64_t edge = first; edge <= last; ++edge) {
+        const LoopCandidate next = edge < last ? candidate(edge + 1) : LoopCandidate{0, 0, noMatch};
+        if (here.mismatch < previous.mismatch && here.mismatch <= next.mismatch) {
+            found.push_back(here);
+        }
+        previous = here;
+        here = next;
+    }
 }
 
 } // namespace
+
+int JoinJump(std::span<const std::int16_t> frames, std::int64_t start, std::int64_t end) {
+    const auto count = static_cast<std::int64_t>(frames.size());
+    const auto at = [&](std::int64_t i) { return int{frames[static_cast<std::size_t>(i)]}; };
+    if (start < 0 || end < 0 || start >= count || end >= count) {
+        return 0;
+    }
+    if (end + 1 < count) {
+        return std::abs(at(start) - at(end + 1));
+    }
+    return start > 0 ? std::abs(at(end) - at(start - 1)) : 0;
+}
 
 std::vector<LoopCandidate> FindLoops(std::span<const std::int16_t> frames,
                                      const LoopSearch& search) {
@@ -52,25 +80,18 @@ std::vector<LoopCandidate> FindLoops(std::span<const std::int16_t> frames,
 
     std::vector<LoopCandidate> found;
     if (search.moveStart) {
-        // The start s is the frame after a rising crossing: s - 1 must exist.
-        const std::int64_t first =
-            std::max({lowest, search.start - search.window, std::int64_t{1}});
+        const std::int64_t first = std::max(lowest, search.start - search.window);
         const std::int64_t last = std::min(search.start + search.window, search.end - minimum + 1);
-        for (std::int64_t s = first; s <= last; ++s) {
-            if (RisingCrossing(frames, s)) {
-                found.push_back({s, search.end, Mismatch(frames, s, search.end, search.compare)});
-            }
-        }
+        AddLocalMinima(found, first, last, [&](std::int64_t s) {
+            return LoopCandidate{s, search.end, Mismatch(frames, s, search.end, search.compare)};
+        });
     } else {
-        // The end e is the frame before a rising crossing: e + 1 must exist.
         const std::int64_t first = std::max(search.start + minimum - 1, search.end - search.window);
-        const std::int64_t last = std::min({highest, search.end + search.window, count - 2});
-        for (std::int64_t e = first; e <= last; ++e) {
-            if (RisingCrossing(frames, e + 1)) {
-                found.push_back(
-                    {search.start, e, Mismatch(frames, search.start, e, search.compare)});
-            }
-        }
+        const std::int64_t last = std::min(highest, search.end + search.window);
+        AddLocalMinima(found, first, last, [&](std::int64_t e) {
+            return LoopCandidate{search.start, e,
+                                 Mismatch(frames, search.start, e, search.compare)};
+        });
     }
     std::erase_if(found, [](const LoopCandidate& c) { return c.mismatch == noMatch; });
     // Best first; between equals, the one nearest the edge's current place.

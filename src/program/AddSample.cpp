@@ -7,7 +7,7 @@ namespace velomire::program {
 
 bool AddSample(Program& program, const std::string& fileName, UserMessages& messages) {
     if (program.sampleCount >= Program::maxSamples) {
-        messages.Show("Error : Maximum number of Samples", appCaption);
+        messages.Show("Error : Maximum number of Samples (40) reached", appCaption);
         return false;
     }
     if (fileName.size() > Program::fileNameChars) {

@@ -18,20 +18,31 @@ void PendingSamples::FillFrom(const Program& program) {
     const int count = std::clamp(program.sampleCount, 0, Program::maxSamples);
     for (int i = 0; i < count; ++i) {
         const SampleBlock& sample = program.samples[static_cast<std::size_t>(i)].sample;
-        entries.push_back({i, FieldText(sample.sampleName), FieldText(sample.fileName)});
+        entries.push_back({i, FieldText(sample.sampleName), FieldText(sample.fileName), {}});
     }
 }
 
-void PendingSamples::Add(const std::vector<std::string>& files, UserMessages& messages) {
+void PendingSamples::Add(const std::vector<std::string>& files, UserMessages& messages,
+                         const std::filesystem::path& from) {
+    std::string skipped;
     for (const std::string& file : files) {
+        if (std::any_of(entries.begin(), entries.end(),
+                        [&](const PendingEntry& e) { return e.file == file; })) {
+            skipped += "\n" + file;
+            continue;
+        }
         if (Count() >= Program::maxSamples) {
-            messages.Show("Error : Maximum number of Samples", appCaption);
-            return;
+            messages.Show("Error : Maximum number of Samples (40) reached", appCaption);
+            break;
         }
         if (file.empty() || file.size() >= fileNameLimit) {
             continue;
         }
-        entries.push_back({-1, std::string(), file});
+        entries.push_back(
+            {-1, std::string(), file, from.empty() ? std::string() : (from / file).string()});
+    }
+    if (!skipped.empty()) {
+        messages.Show("In the list already, not added again:" + skipped, appCaption);
     }
 }
 
@@ -46,7 +57,11 @@ void PendingSamples::Remove(std::vector<int> rows) {
 }
 
 std::string PendingSamples::ListLine(const PendingEntry& e) {
-    return e.file + " [" + e.name + "]";
+    std::string line = e.file + " [" + e.name + "]";
+    if (!e.source.empty()) {
+        line += "  from " + std::filesystem::path(e.source).parent_path().string();
+    }
+    return line;
 }
 
 bool PendingSamples::ApplyTo(Program& program, UserMessages& messages) const {

@@ -4,6 +4,7 @@
 #include "program/UserMessages.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,9 @@ struct PendingEntry {
     std::int32_t index = -1;
     std::string name;
     std::string file;
+    // The file's full path when it lies in another folder; it is copied into the program's
+    // directory on OK.
+    std::string source;
 };
 
 // The program's sample list as it will be after the Select Samples dialog's OK: filled from the
@@ -28,21 +32,27 @@ public:
     int Count() const { return static_cast<int>(entries.size()); }
     const PendingEntry& At(int i) const { return entries.at(static_cast<std::size_t>(i)); }
 
-    // Appends the files in order. When a file is left over once the list holds 40 entries, shows
-    // "Error : Maximum number of Samples" once and ignores the rest. A name of 40 characters or
-    // more cannot be stored in a sample entry and is skipped.
-    void Add(const std::vector<std::string>& files, UserMessages& messages);
+    // Appends the files in order. A file the list holds already is skipped; the skipped files are
+    // named in one message. When a file is left over once the list holds 40 entries, shows
+    // "Error : Maximum number of Samples (40) reached" once and ignores the rest. A name of 40
+    // characters or more cannot be stored in a sample entry and is skipped.
+    // Files of another folder than the program's come with that folder (`from`).
+    void Add(const std::vector<std::string>& files, UserMessages& messages,
+             const std::filesystem::path& from = {});
 
     // Deletes those rows, from the last to the first; rows out of range and repeated rows are
     // ignored.
     void Remove(std::vector<int> rows);
 
-    // Gives entry i another file (the converted file of the one chosen).
+    // Gives entry i another file (the converted or copied file of the one chosen), in the
+    // program's directory.
     void SetFile(int i, std::string file) {
-        entries.at(static_cast<std::size_t>(i)).file = std::move(file);
+        PendingEntry& entry = entries.at(static_cast<std::size_t>(i));
+        entry.file = std::move(file);
+        entry.source.clear();
     }
 
-    // "kick.wav [Kick]"
+    // "kick.wav [Kick]", "kick.wav []  from /home/me/drums" for a file of another folder
     static std::string ListLine(const PendingEntry& e);
 
     // Brings the program in line with the list: removes the rows no entry carries (from the last

@@ -40,6 +40,16 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
     return less || (!greater && a < b);
 }
 
+// "2.5 Seconds", "2 Seconds": three digits, without the bare decimal point of a whole number.
+std::string SecondsText(double seconds) {
+    std::string text = GcvtText(seconds, 3);
+    if (const auto dot = text.find('.');
+        dot != std::string::npos && (dot + 1 == text.size() || text[dot + 1] == 'e')) {
+        text.erase(dot, 1);
+    }
+    return text + " Seconds";
+}
+
 bool CanBeOpened(const std::string& file) {
     if (!IsRegularFile(file)) {
         return false;
@@ -99,7 +109,7 @@ std::optional<std::array<std::string, 6>> InformationTexts(WavInfo& wav, const s
                                         : std::to_string(format->channels) + " Channels",
                 std::to_string(format->rate) + " Hz",
                 std::to_string(format->frames) + " Words",
-                GcvtText(seconds, 3) + " Seconds",
+                SecondsText(seconds),
             };
         }
     }
@@ -114,7 +124,7 @@ std::optional<std::array<std::string, 6>> InformationTexts(WavInfo& wav, const s
         wav.Channels() == 2 ? "Stereo" : "Mono",
         std::to_string(wav.Rate()) + " Hz",
         std::to_string(wav.FrameCount()) + " Words",
-        GcvtText(wav.Seconds(), 3) + " Seconds",
+        SecondsText(wav.Seconds()),
     };
     wav.Close();
     return texts;

@@ -21,6 +21,16 @@ std::string ProgramSummary::MemoryText() const {
     return std::to_string(whole) + "." + decimals + " " + unit;
 }
 
+double TimeLeftSeconds(double estimate, double shareSent, double elapsedSeconds) {
+    const double share = std::clamp(shareSent, 0.0, 1.0);
+    const double byEstimate = std::max(estimate, 0.0) * (1 - share);
+    if (share <= 0 || elapsedSeconds <= 0) {
+        return byEstimate;
+    }
+    const double byPace = elapsedSeconds * (1 - share) / share;
+    return std::max((1 - share) * byEstimate + share * byPace, 0.0);
+}
+
 std::string ProgramSummary::TimeText() const {
     const auto whole = static_cast<std::int64_t>(std::llround(std::max(seconds, 0.0)));
     return std::to_string(whole / 60) + "min " + std::to_string(whole % 60) + "sec";

@@ -27,6 +27,12 @@ struct ProgramSummary {
 // 3,125 bytes a second, plus every wait it gives the sampler.
 double EstimatedSendSeconds(const program::Program& program, std::int32_t model);
 
+// The seconds a running send still needs, `shareSent` (0 to 1) of its words being sent after
+// `elapsedSeconds`: at first what the estimate leaves, and the more has been sent, the more the
+// pace so far counts (a closed-loop send skips the fixed waits and ends sooner than estimated, a
+// busy driver later). Never below 0.
+double TimeLeftSeconds(double estimate, double shareSent, double elapsedSeconds);
+
 // One arrow click on a spin of the "Program and Sample number" dialog: up adds 1 but stays below
 // the limit, down takes 1 but stays at 0 or above. A limit of 0 or below keeps the value at 0.
 std::int32_t SpinNumber(std::int32_t value, bool up, std::int32_t limit);

@@ -218,7 +218,10 @@ SendCommand::Outcome SendCommand::Transfer() {
     std::string origin = ProposeNumbers(model);
     SendNumbers numbers{program.nextProgramNumber, program.nextSampleNumber, settings.maxProgram,
                         settings.maxSample - program.sampleCount, std::move(origin)};
-    ui.AskNumbers(numbers);
+    if (!ui.AskNumbers(numbers)) {
+        port.Close();
+        return Outcome::cancelled;
+    }
     numbersTaken = true;
     // The headers carry the numbers in 16 bits; the counters count on from there.
     program.nextProgramNumber = std::clamp(numbers.programs, 0, highestNumber);

@@ -36,8 +36,9 @@ public:
     virtual void EndWait() {}
     // "Program Summary": true when the user chose "Send".
     virtual bool ConfirmSummary(const ProgramSummary& summary) = 0;
-    // "Program and Sample number": leaves in `numbers` the dialog's values however it ended.
-    virtual void AskNumbers(SendNumbers& numbers) = 0;
+    // "Program and Sample number": true with the dialog's values in `numbers` after OK, false
+    // when the user cancelled (nothing is sent then).
+    virtual bool AskNumbers(SendNumbers& numbers) = 0;
     // The "Sending ..." window: opened with its title, one line per sample part and program,
     // closed at the end.
     virtual void OpenSending(const std::string& title) = 0;

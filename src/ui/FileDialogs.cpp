@@ -27,6 +27,10 @@ QString QtFileDialogs::OpenFileName(const QString& title, const QString& filter)
     return dialog.selectedFiles().constFirst();
 }
 
+QString QtFileDialogs::FolderName(const QString& title, const QString& from) {
+    return QFileDialog::getExistingDirectory(parent, title, from);
+}
+
 QString QtFileDialogs::SaveFileName(const QString& title, const QString& filter,
                                     const QString& proposal, const QString& suffix) {
     QFileDialog dialog(parent, title, proposal.isEmpty() ? QDir::currentPath() : proposal, filter);

@@ -33,6 +33,8 @@ public:
     AskToConvert(const QStringList& files, const program::ConvertOptions& proposal) = 0;
     // A yes/no question; true for yes.
     virtual bool Confirm(const QString& question) = 0;
+    // An existing folder, starting from `from`, or empty on cancel.
+    virtual QString FolderName(const QString& title, const QString& from) = 0;
 };
 
 class QtFileDialogs : public FileDialogs {
@@ -47,6 +49,7 @@ public:
     std::optional<program::ConvertOptions>
     AskToConvert(const QStringList& files, const program::ConvertOptions& proposal) override;
     bool Confirm(const QString& question) override;
+    QString FolderName(const QString& title, const QString& from) override;
 
 private:
     QPointer<QWidget> parent;

@@ -167,9 +167,9 @@ TEST_F(LoopEditorModelTest, ClicksNeedAChosenPartAndLeaveAtLeast64Frames) {
     EXPECT_EQ(model.Figures(), (RegionFigures{100, 8000, 7901, 0}));
     EXPECT_FALSE(model.LeftClick(width - 1, 50)); // the picture's last column
 
-    model.ZoomAll();
-    EXPECT_EQ(model.CurrentPart(), LoopEditorModel::noPart);
-    EXPECT_FALSE(model.LeftClick(PixelOf(200), 50));
+    model.ZoomAll(); // the sound stays chosen
+    EXPECT_EQ(model.CurrentPart(), LoopEditorModel::soundPart);
+    EXPECT_TRUE(model.LeftClick(PixelOf(200), 50));
 }
 
 TEST_F(LoopEditorModelTest, TypedEdgesFollowTheClickRulesWithinTheSample) {
@@ -213,16 +213,41 @@ TEST_F(LoopEditorModelTest, FindLoopProposesTheBestEndThenTheNextBest) {
     EXPECT_NE(ends[1], ends[2]);
 }
 
-TEST_F(LoopEditorModelTest, ChoosingALoopRaisesTheCountAndLoop1TurnsLoopingOn) {
+TEST_F(LoopEditorModelTest, AJoinThatStillJumpsAfterFindLoopIsCalledPoor) {
+    // A rising ramp never comes back to a value it had: no end joins a start cleanly.
+    Frames ramp(trackFrames);
+    for (std::size_t i = 0; i < ramp.size(); ++i) {
+        ramp[i] = static_cast<std::int16_t>(static_cast<int>(i) * 6 - 30000);
+    }
+    block.sampleRate = 44100;
+    StoreLoop(1, 9800, 9000); // 801..9800: ends are searched from 5390 on
+    Open(ramp);
+    ASSERT_TRUE(model.SelectLoop(1));
+    EXPECT_TRUE(model.FindLoop(false));
+    EXPECT_TRUE(model.PoorJoin());
+    // 64 frames of ramp jump by 384, about 1 % of full scale: not a click.
+    ASSERT_TRUE(model.TypeStart(model.Figures().end - 63));
+    EXPECT_FALSE(model.PoorJoin());
+}
+
+TEST_F(LoopEditorModelTest, ChoosingALoopOnlyShowsItAndEditingItMakesItPlay) {
+    StoreLoop(3, 5000, 1000);
     block.loopCount = 1;
     Open();
     model.SelectLoop(3);
-    EXPECT_EQ(model.LoopCount(), 3);
-    EXPECT_EQ(model.LoopMode(), program::loopNone);
-    EXPECT_TRUE(model.DwellEnabled());
     model.SelectLoop(1);
+    EXPECT_EQ(model.LoopCount(), 1);
+    EXPECT_EQ(model.LoopMode(), program::loopNone);
+    model.SelectLoop(3);
+    EXPECT_TRUE(model.DwellEnabled());
+    ASSERT_TRUE(model.TypeStart(4500));
     EXPECT_EQ(model.LoopCount(), 3);
     EXPECT_EQ(model.LoopMode(), program::loopNormal);
+    ASSERT_TRUE(model.SetLoopMode(program::loopUntilRelease));
+    model.SelectLoop(2);
+    ASSERT_TRUE(model.TypeEnd(6000));
+    EXPECT_EQ(model.LoopCount(), 3); // never lowered
+    EXPECT_EQ(model.LoopMode(), program::loopUntilRelease);
 }
 
 TEST_F(LoopEditorModelTest, SnapsTakeTheNextNearZeroFrameWithinTheirLimits) {

@@ -83,22 +83,37 @@ TEST(LoopFinder, OnNoiseEveryProposalStaysInTheSoundAndKeeps64Frames) {
             }
         }
     }
-    EXPECT_TRUE(FindLoops(std::vector<std::int16_t>(100, 0), {.start = 0, .end = 99, .highest = 99})
-                    .empty()); // silence has no rising crossing
 }
 
-TEST(LoopFinder, AFrameOnExactlyZeroAfterANegativeOneIsARisingCrossing) {
-    // Periods of 100 frames: 50 below zero, one on zero, 49 above; the zeros are the only edges.
-    std::vector<std::int16_t> frames(5000);
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        const std::size_t phase = i % 100;
-        frames[i] = static_cast<std::int16_t>(phase < 50 ? -1000 : phase == 50 ? 0 : 1000);
+TEST(LoopFinder, AStartAwayFromZeroGetsAnEndThatJoinsWithoutAJump) {
+    // A sine of a period that is no whole number of frames, the start clicked where the wave
+    // falls through -14,422: an end before a rising crossing would jump by 44 % of full scale.
+    std::vector<std::int16_t> sine(40000);
+    for (std::size_t i = 0; i < sine.size(); ++i) {
+        sine[i] = static_cast<std::int16_t>(
+            std::lround(20000 * std::sin(2 * std::numbers::pi * static_cast<double>(i) / 100.37)));
     }
-    const auto ends = FindLoops(frames, {.start = 1050, .end = 2000, .highest = 4999});
+    std::int64_t start = 5000;
+    while (!(sine[start] <= -14000 && sine[start + 1] < sine[start])) {
+        ++start;
+    }
+    const LoopSearch search{.start = start,
+                            .end = start + 12000,
+                            .lowest = 0,
+                            .highest = 39999,
+                            .window = 4410,
+                            .compare = 132};
+    const auto ends = FindLoops(sine, search);
     ASSERT_FALSE(ends.empty());
-    for (const LoopCandidate& c : ends) {
-        EXPECT_EQ((c.end + 1) % 100, 50);
-    }
+    EXPECT_LT(JoinJump(sine, ends[0].start, ends[0].end), 0.05 * 32768 / 4);
+    EXPECT_LT(ends[0].mismatch, 40000.0); // an RMS difference of 200 over 3 ms
+}
+
+TEST(LoopFinder, TheJoinJumpIsTheStartAgainstTheFrameAfterTheEnd) {
+    const std::vector<std::int16_t> frames{0, 10, 20, 30, 40, 50};
+    EXPECT_EQ(JoinJump(frames, 1, 3), 30); // 10 against 40
+    EXPECT_EQ(JoinJump(frames, 2, 5), 40); // at the track's end: 50 against 10, before the start
+    EXPECT_EQ(JoinJump(frames, 0, 5), 0);
 }
 
 TEST(LoopFinder, TheSeamJoinsTheEndToTheStart) {

@@ -145,6 +145,7 @@ private slots:
 
     void RenamingChangesOnlyTheLabelAndMarksTheDocument() {
         FillProgram();
+        doc->Settings().samplerModel = 5; // an S3000
         view->setFocus();
         view->setCurrentIndex(view->model()->index(1, 0));
         QTest::keyClick(view, Qt::Key_F2);
@@ -152,6 +153,9 @@ private slots:
         QVERIFY(editor);
         editor->selectAll();
         QTest::keyClicks(editor, QStringLiteral("Warm Pad With A Long Tail"));
+        // The editor takes what the field holds and says what the sampler shows of it.
+        QCOMPARE(editor->text(), QStringLiteral("Warm Pad With A Lon"));
+        QVERIFY(editor->toolTip().contains(QStringLiteral("S3000 shows the first 12")));
         QTest::keyClick(editor, Qt::Key_Return);
         const auto& program = doc->GetProgram();
         // The delegate commits from the event loop.
@@ -249,9 +253,15 @@ private slots:
                  QStringLiteral("padtonezapkick"));
         QCOMPARE(SelectedRows(), (QList<int>{0, 2})); // the moved rows stay selected
         QVERIFY(!view->MoveUpAction()->isEnabled());
+        QCOMPARE(view->MapKeysRows(), (std::vector<int>{0, 2}));
         QTest::keyClick(view, Qt::Key_Delete);
         QCOMPARE(Cell(0, 0) + Cell(1, 0), QStringLiteral("tonekick"));
         QCOMPARE(doc->UndoStack().undoText(), QStringLiteral("Remove"));
+        // Nothing stays selected, and Map keys goes back to every row.
+        QVERIFY(SelectedRows().isEmpty());
+        QVERIFY(view->MapKeysRows().empty());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CellCentre(1, 1));
+        QVERIFY(view->MapKeysRows().empty()); // one row selected: still all rows
 
         int calls = 0;
         view->SetSampleEditor([&](QWidget*, SampleEntry&) { ++calls; });

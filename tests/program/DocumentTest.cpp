@@ -155,7 +155,7 @@ private slots:
         QCOMPARE(dialogs.questions.size(), 1);
         QCOMPARE(dialogs.questions[0].kind, QStringLiteral("save"));
         QCOMPARE(dialogs.questions[0].title, QStringLiteral("Create New Program"));
-        QCOMPARE(dialogs.questions[0].filter, QStringLiteral("Velomire program (*.vmp)"));
+        QCOMPARE(dialogs.questions[0].filter, QStringLiteral("Velomire prog (*.vmp)"));
         QCOMPARE(dialogs.questions[0].suffix, QStringLiteral("vmp"));
         QVERIFY(doc->GetProgram().programCreated);
         QCOMPARE(doc->GetProgram().ProgramName(), std::string("Strings"));
@@ -512,6 +512,28 @@ private slots:
         QCOMPARE(program.sampleCount, 3);
         QVERIFY(!doc->IsModified());
         QCOMPARE(changed.size(), 1);
+
+        // A file of another folder, chosen with Browse: copied into the program's directory on
+        // OK, after one question.
+        QTemporaryDir elsewhere;
+        velomire::testing::WriteFile(
+            Native(elsewhere.filePath(QStringLiteral("tom.wav"))),
+            WavBuilder::Canonical(1, 44100, 16, std::vector<std::int16_t>(500, 7)));
+        dialogs.fileAnswers = {elsewhere.path()};
+        dialogs.confirmAnswer = true;
+        QTimer::singleShot(0, this, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            dialog->findChild<QPushButton*>(QStringLiteral("browseButton"))->click();
+            dialog->findChild<QListWidget*>(QStringLiteral("fileList"))->selectAll();
+            dialog->findChild<QPushButton*>(QStringLiteral("addButton"))->click();
+            dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        });
+        doc->OnAddSamples();
+        QCOMPARE(dialogs.questions.last().kind, QStringLiteral("confirm"));
+        QCOMPARE(FileNames(),
+                 (std::vector<std::string>{"deep-16.wav", "kick.wav", "snare.wav", "tom.wav"}));
+        QVERIFY(QFile::exists(dir->filePath(QStringLiteral("tom.wav"))));
+        QVERIFY(messages.messages.empty());
     }
 
     void DroppedFilesAreCopiedOrConvertedIntoTheProgramAfterOneQuestionEach() {
@@ -538,7 +560,8 @@ private slots:
         // The clash is reported and skipped; the copy and the conversion land in the program's
         // directory; the originals stay.
         QCOMPARE(messages.messages.size(), 1u);
-        QCOMPARE(messages.messages[0].caption, std::string("Pad_C2.wav"));
+        QVERIFY(messages.messages[0].text.find("\nPad_C2.wav: a file of this name") !=
+                std::string::npos);
         QCOMPARE(FileNames(), (std::vector<std::string>{"Pad_C3.wav", "Pad_E3.wav", "kick.wav"}));
         QVERIFY(QFile::exists(dir->filePath(QStringLiteral("Pad_E3.wav"))));
         QVERIFY(QFile::exists(deep));
@@ -553,6 +576,41 @@ private slots:
         QCOMPARE(program.samples[1].keygroup.lowKey, std::int16_t{63});
         QCOMPARE(messages.messages.size(), 2u);
         QVERIFY(messages.messages[1].text.find("kick.wav") != std::string::npos);
+    }
+
+    void FilesNotAddedAreListedInOneMessageAfterTheConversion() {
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("Kit.vmp"))};
+        QVERIFY(doc->OnNewDocument());
+        const QString kick = Wav(QStringLiteral("kick.wav"));
+        const QString deep = Wav24(dir->filePath(QStringLiteral("deep.wav")));
+        // Three channels: the converter reads the file but refuses to convert it.
+        const QString surround = dir->filePath(QStringLiteral("surround.wav"));
+        velomire::testing::WriteFile(Native(surround),
+                                     WavBuilder()
+                                         .Riff()
+                                         .Fmt(3, 44100, 24)
+                                         .Chunk("data", std::vector<std::uint8_t>(900))
+                                         .Bytes());
+
+        // Declined: the file is left out, not called invalid.
+        dialogs.convertAnswer.reset();
+        doc->OnDropFiles({deep});
+        QCOMPARE(messages.messages.size(), 1u);
+        QCOMPARE(messages.messages[0].text,
+                 std::string("These files were not added:\ndeep.wav: not converted"));
+        QCOMPARE(doc->GetProgram().sampleCount, 0);
+
+        // A refused conversion, a converted file and one already in the program: one message
+        // once the conversion is over, and what could be added is added.
+        dialogs.convertAnswer = velomire::program::ConvertOptions{};
+        doc->OnDropFiles({kick});
+        doc->OnDropFiles({surround, deep, kick});
+        QCOMPARE(messages.messages.size(), 2u);
+        const std::string& text = messages.messages[1].text;
+        QCOMPARE(messages.messages[1].caption, std::string("Velomire"));
+        QVERIFY(text.starts_with("These files were not added:\nsurround.wav: can't convert"));
+        QVERIFY(text.find("\nkick.wav: in the program already") != std::string::npos);
+        QCOMPARE(FileNames(), (std::vector<std::string>{"kick.wav", "deep-16.wav"}));
     }
 
     void OptionsWritesTheTenKeysWhenAccepted() {

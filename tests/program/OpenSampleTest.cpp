@@ -104,5 +104,5 @@ TEST_F(OpenSampleTest, AFullProgramRefusesOneMoreSampleAndKeepsItsCount) {
     EXPECT_FALSE(AddSample(*program, "one.wav", messages));
     EXPECT_EQ(program->sampleCount, Program::maxSamples);
     ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, "Error : Maximum number of Samples");
+    EXPECT_EQ(messages.messages[0].text, "Error : Maximum number of Samples (40) reached");
 }

@@ -85,6 +85,13 @@ TEST_F(PendingSamplesTest, RemovingTheSecondOfThreeAndAddingOneGivesFirstThirdAn
     pending.Add({"clap.wav"}, messages);
     EXPECT_EQ(Lines(),
               (std::vector<std::string>{"kick.wav [Kick]", "hat.wav [Hat]", "clap.wav []"}));
+    // Added again, or already a row of the program: skipped, and said once.
+    pending.Add({"clap.wav", "kick.wav"}, messages);
+    EXPECT_EQ(pending.Count(), 3);
+    EXPECT_EQ(messages.messages,
+              (std::vector<Message>{
+                  {"In the list already, not added again:\nclap.wav\nkick.wav", "Velomire"}}));
+    messages.messages.clear();
 
     EXPECT_TRUE(pending.ApplyTo(*program, messages));
     EXPECT_EQ(RowFiles(), (std::vector<std::string>{"kick.wav", "hat.wav", "clap.wav"}));
@@ -121,8 +128,9 @@ TEST_F(PendingSamplesTest, FortyFiveFilesGiveFortyAndOneMessagePerAdd) {
     pending.Add({files.begin() + 39, files.end()}, messages);
     EXPECT_EQ(pending.Count(), 40);
     EXPECT_EQ(pending.At(39).file, "take39.wav");
-    EXPECT_EQ(messages.messages,
-              (std::vector<Message>{{"Error : Maximum number of Samples", "Velomire"}}));
+    EXPECT_EQ(
+        messages.messages,
+        (std::vector<Message>{{"Error : Maximum number of Samples (40) reached", "Velomire"}}));
 
     pending.Add({"take44.wav"}, messages);
     EXPECT_EQ(messages.messages.size(), 2u);
@@ -203,7 +211,7 @@ TEST_F(PendingSamplesTest, InformationLineShowsTheHeaderEvenOfARefusedFile) {
 
     // 44100 data bytes of 8-bit mono at 22050 Hz: 44100 words, 2 seconds.
     EXPECT_EQ(InformationTexts(wav, "lofi.wav"),
-              (Texts{"lofi.wav", "8 Bits", "Mono", "22050 Hz", "44100 Words", "2. Seconds"}));
+              (Texts{"lofi.wav", "8 Bits", "Mono", "22050 Hz", "44100 Words", "2 Seconds"}));
     EXPECT_EQ(messages.messages,
               (std::vector<Message>{{"Error: Invalid .Wav File !", "lofi.wav"}}));
 
@@ -216,7 +224,7 @@ TEST_F(PendingSamplesTest, InformationLineShowsTheHeaderEvenOfARefusedFile) {
     };
     messages.messages.clear();
     EXPECT_EQ(InformationTexts(wav, "lofi.wav", probe),
-              (Texts{"lofi.wav", "24 Bits", "Stereo", "48000 Hz", "96000 Words", "2. Seconds"}));
+              (Texts{"lofi.wav", "24 Bits", "Stereo", "48000 Hz", "96000 Words", "2 Seconds"}));
     EXPECT_EQ(InformationTexts(wav, "pad.wav", probe)->at(1), "16 Bits");
     EXPECT_TRUE(messages.messages.empty());
 }

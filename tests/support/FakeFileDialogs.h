@@ -13,7 +13,7 @@ namespace velomire::testing {
 class FakeFileDialogs : public app::FileDialogs {
 public:
     struct Question {
-        QString kind; // "open", "save", "ask", "convert" or "confirm"
+        QString kind; // "open", "save", "ask", "convert", "confirm" or "folder"
         QString title;
         QString filter;
         QString proposal;
@@ -42,6 +42,11 @@ public:
     bool Confirm(const QString& question) override {
         questions.append({QStringLiteral("confirm"), question, {}, {}, {}});
         return confirmAnswer;
+    }
+
+    QString FolderName(const QString& title, const QString& from) override {
+        questions.append({QStringLiteral("folder"), title, {}, from, {}});
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
 
     // Declines conversions and confirmations unless told otherwise.

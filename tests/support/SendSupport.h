@@ -17,7 +17,7 @@ namespace velomire::testing {
 class AnswerAllUi : public transfer::SendUi {
 public:
     bool ConfirmSummary(const transfer::ProgramSummary&) override { return true; }
-    void AskNumbers(transfer::SendNumbers&) override {}
+    bool AskNumbers(transfer::SendNumbers&) override { return true; }
     void OpenSending(const std::string&) override {}
     void AddLine(const std::string& line) override { lines.push_back(line); }
     void CloseSending() override {}

@@ -199,6 +199,8 @@ void DialogLayoutTest::sendingWindowShowsEveryTextWhole() {
                                   "sample#7"));
     dialog.SetSampleBar(64);
     dialog.SetProgramBar(38);
+    dialog.SetTimeLeft(52);
+    QCOMPARE(dialog.TimeLeft(), QStringLiteral("Time left: 0min 52sec"));
     QCOMPARE(ClippedTexts(dialog), QStringList());
     Capture(dialog, "sending.png");
     dialog.Finish();

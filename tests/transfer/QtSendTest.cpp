@@ -47,11 +47,14 @@ std::vector<std::int16_t> Ramp(std::size_t count, int step) {
     return samples;
 }
 
+// How the numbers dialog is ended.
+enum class NumbersEnding { ok, cancelButton, escape, closeButton };
+
 // Answers the dialogs of a send the way a user would: "Send" in the summary, the two numbers
-// typed and OK in the numbers dialog.
+// typed and OK (or another ending) in the numbers dialog.
 class DialogAnswerer {
 public:
-    DialogAnswerer() {
+    explicit DialogAnswerer(NumbersEnding ending = NumbersEnding::ok) : ending(ending) {
         timer.setInterval(10);
         QObject::connect(&timer, &QTimer::timeout, [this] { Answer(); });
         timer.start();
@@ -73,8 +76,22 @@ private:
                  programsAnswer);
             Type(numbers->findChild<QAbstractSpinBox*>(QStringLiteral("samplesSpin")),
                  samplesAnswer);
-            QTest::mouseClick(numbers->findChild<QPushButton*>(QStringLiteral("okButton")),
-                              Qt::LeftButton);
+            switch (ending) {
+            case NumbersEnding::ok:
+                QTest::mouseClick(numbers->findChild<QPushButton*>(QStringLiteral("okButton")),
+                                  Qt::LeftButton);
+                break;
+            case NumbersEnding::cancelButton:
+                QTest::mouseClick(numbers->findChild<QPushButton*>(QStringLiteral("cancelButton")),
+                                  Qt::LeftButton);
+                break;
+            case NumbersEnding::escape:
+                QTest::keyClick(numbers->focusWidget(), Qt::Key_Escape);
+                break;
+            case NumbersEnding::closeButton:
+                numbers->close(); // what the window's close button does
+                break;
+            }
         }
     }
     static void Type(QAbstractSpinBox* spin, int value) {
@@ -82,6 +99,7 @@ private:
         QTest::keyClicks(spin, QString::number(value));
     }
 
+    NumbersEnding ending;
     QTimer timer;
 };
 
@@ -102,6 +120,7 @@ public:
     void SetProgramBar(int percent) override {
         QtSendUi::SetProgramBar(percent);
         programBar = SendingWindow()->ProgramBar();
+        timeLeft = SendingWindow()->TimeLeft();
     }
 
     QStringList titles;
@@ -109,6 +128,7 @@ public:
     bool allVisible = true;
     bool waitCursor = true;
     int programBar = 0;
+    QString timeLeft;
 };
 
 } // namespace
@@ -121,6 +141,8 @@ private slots:
     void cleanup();
     void aWholeSendPutsTheSameBytesOnTheWireAsTheCommandLineRender_data();
     void aWholeSendPutsTheSameBytesOnTheWireAsTheCommandLineRender();
+    void endingTheNumbersDialogOtherwiseThanOkSendsNothing_data();
+    void endingTheNumbersDialogOtherwiseThanOkSendsNothing();
 
 private:
     std::unique_ptr<velomire::testing::WorkingDirectoryGuard> restore;
@@ -200,6 +222,7 @@ void QtSendTest::aWholeSendPutsTheSameBytesOnTheWireAsTheCommandLineRender() {
     QVERIFY(ui.allVisible);
     QVERIFY(ui.waitCursor);
     QCOMPARE(ui.programBar, 100);
+    QCOMPARE(ui.timeLeft, QStringLiteral("Time left: 0min 0sec"));
     QVERIFY(ui.SendingWindow() == nullptr);
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
 
@@ -221,6 +244,38 @@ void QtSendTest::aWholeSendPutsTheSameBytesOnTheWireAsTheCommandLineRender() {
     QVERIFY(expected.size() > 1000);
     const auto same = velomire::testing::BytesEqual(sent, expected);
     QVERIFY2(same, same.message());
+}
+
+void QtSendTest::endingTheNumbersDialogOtherwiseThanOkSendsNothing_data() {
+    QTest::addColumn<int>("ending");
+    QTest::newRow("Cancel") << int(NumbersEnding::cancelButton);
+    QTest::newRow("Esc") << int(NumbersEnding::escape);
+    QTest::newRow("close button") << int(NumbersEnding::closeButton);
+}
+
+void QtSendTest::endingTheNumbersDialogOtherwiseThanOkSendsNothing() {
+    QFETCH(int, ending);
+    auto loaded = std::make_unique<program::Program>();
+    QVERIFY(program::ProgramFile::LoadFile(programPath, *loaded).ok);
+    loaded->SetProgramPath(programPath, false);
+    SamplerSettings settings;
+    settings.samplerModel = 5;
+    settings.midiOutDevice = 0;
+
+    RecordingMessages messages;
+    RecordingMidiDriver driver;
+    InstantWaitClock clock;
+    MidiOutPort port(driver, clock, messages);
+    QWidget mainWindow;
+    WatchedSendUi ui(&mainWindow, messages);
+    DialogAnswerer answerer(static_cast<NumbersEnding>(ending));
+    const auto outcome = SendCommand(*loaded, settings, port, messages, ui).OnSendProgram();
+
+    QCOMPARE(int(outcome), int(SendCommand::Outcome::cancelled));
+    QCOMPARE(answerer.numberDialogs, 1);
+    QVERIFY(ui.titles.isEmpty()); // the Sending window never opened
+    QVERIFY(driver.AllBytes().empty());
+    QVERIFY(!port.IsOpen());
 }
 
 QTEST_MAIN(QtSendTest)

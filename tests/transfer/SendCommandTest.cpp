@@ -48,11 +48,12 @@ public:
         summaries.push_back(summary);
         return answerSend;
     }
-    void AskNumbers(SendNumbers& numbers) override {
+    bool AskNumbers(SendNumbers& numbers) override {
         asked.push_back(numbers);
         if (typedPrograms) {
             numbers.programs = *typedPrograms;
         }
+        return true;
     }
     void OpenSending(const std::string& title) override { titles.push_back(title); }
     void AddLine(const std::string& line) override {
@@ -136,6 +137,16 @@ TEST(ProgramSummary, FiguresAreCutNotRounded) {
     EXPECT_EQ((ProgramSummary{1, 511300}).MemoryText(), "998.63 Ko");
     EXPECT_EQ((ProgramSummary{0, 0}).MemoryText(), "0.00 Ko");
     EXPECT_EQ((ProgramSummary{1, 44100, 92.5}).TimeText(), "1min 33sec");
+}
+
+TEST(ProgramSummary, TimeLeftMovesFromTheEstimateToThePaceSoFar) {
+    EXPECT_DOUBLE_EQ(TimeLeftSeconds(60, 0, 0), 60);
+    EXPECT_DOUBLE_EQ(TimeLeftSeconds(60, 0.5, 30), 30); // on estimate
+    // Half sent in 10 s (a closed-loop send without the fixed waits): between the estimate's 30 s
+    // and the pace's 10 s.
+    EXPECT_DOUBLE_EQ(TimeLeftSeconds(60, 0.5, 10), 20);
+    EXPECT_NEAR(TimeLeftSeconds(60, 0.9, 9), 1.5, 1e-9); // 0.1 * 6 s + 0.9 * 1 s
+    EXPECT_DOUBLE_EQ(TimeLeftSeconds(60, 1.2, 70), 0);   // a last packet past the words counted
 }
 
 TEST(ProgramSummary, SpinsStayBetweenZeroAndBelowTheLimit) {

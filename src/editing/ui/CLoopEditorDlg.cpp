@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -140,6 +141,7 @@ CLoopEditorDlg::CLoopEditorDlg(program::SampleBlock& sample, int waveOutDevice, 
     // Loops can be set without hearing them.
     if (output.DeviceNames().empty()) {
         playButton->setEnabled(false);
+        stopButton->setEnabled(false);
         statusText->setText(QStringLiteral("No audio output on this system: Play is off."));
     }
     output.SetBlockFinished([this](std::uint64_t tag) { finishedBlocks.Push(tag); });
@@ -192,7 +194,7 @@ void CLoopEditorDlg::BuildControls() {
 
     auto* play = playButton = TextButton(QStringLiteral("P l a y"), this);
     play->setIcon(PlayPicture());
-    auto* stop = TextButton(QStringLiteral("S t o p"), this);
+    auto* stop = stopButton = TextButton(QStringLiteral("S t o p"), this);
     stop->setIcon(StopPicture());
     connect(play, &QPushButton::clicked, this, &CLoopEditorDlg::OnPlay);
     connect(stop, &QPushButton::clicked, this, &CLoopEditorDlg::OnStop);
@@ -344,8 +346,11 @@ void CLoopEditorDlg::BuildControls() {
 
     statusText = new QLabel(this);
     statusText->setObjectName(QStringLiteral("statusText"));
+    joinNote = new QLabel(this);
+    joinNote->setObjectName(QStringLiteral("joinNote"));
     auto* okRow = new QHBoxLayout;
     okRow->addWidget(statusText);
+    okRow->addWidget(joinNote);
     okRow->addStretch(1);
     okRow->addWidget(ok);
 
@@ -394,12 +399,14 @@ void CLoopEditorDlg::Finish() {
 }
 
 void CLoopEditorDlg::OnSelectSound() {
+    joinNote->clear();
     model.SelectSound();
     SyncPlayerRegion();
     Refresh();
 }
 
 void CLoopEditorDlg::OnSelectLoop(int n) {
+    joinNote->clear();
     model.SelectLoop(n);
     SyncPlayerRegion();
     Refresh();
@@ -447,6 +454,15 @@ void CLoopEditorDlg::OnFindLoop() {
     if (model.FindLoop(moveStart)) {
         Edited();
     }
+    // The best join found may still click: say so, and what else there is to try.
+    if (model.PoorJoin()) {
+        const int percent = static_cast<int>(std::lround(model.JoinShare() * 100));
+        QString note =
+            QStringLiteral("The best join found still jumps by %1 % of full scale").arg(percent);
+        note += moveStart ? QStringLiteral(": try another start.")
+                          : QStringLiteral(": Shift+Find loop moves the start too.");
+        joinNote->setText(note);
+    }
 }
 
 void CLoopEditorDlg::OnDwellChange(int ms) {
@@ -482,8 +498,6 @@ void CLoopEditorDlg::OnZoomOut() {
 
 void CLoopEditorDlg::OnZoomAll() {
     model.ZoomAll();
-    // No part is chosen any more: a playing loop ends with the round under way.
-    player.SetLooping(LoopPlays());
     Refresh();
 }
 
@@ -560,6 +574,7 @@ bool CLoopEditorDlg::LoopPlays() const {
 }
 
 void CLoopEditorDlg::Edited() {
+    joinNote->clear();
     if (player.CursorRunning() && model.CurrentPart() > LoopEditorModel::soundPart) {
         // The round under way is finished; the edited loop plays from the next wrap.
         const RegionFigures figures = model.Figures();

@@ -138,7 +138,9 @@ private:
     QLineEdit* lengthField = nullptr;
     QSpinBox* dwellField = nullptr;
     QPushButton* playButton = nullptr;
+    QPushButton* stopButton = nullptr;
     QLabel* statusText = nullptr; // why Play is off, when it is
+    QLabel* joinNote = nullptr;   // a join Find loop could not make clean
     QSpinBox* snapLevelField = nullptr;
     QSpinBox* loopCountField = nullptr;
     QComboBox* loopModeList = nullptr;

@@ -3,6 +3,7 @@
 #include "editing/SampleListCells.h"
 #include "editing/ui/SampleListModel.h"
 #include "program/ui/CVelomireDoc.h"
+#include "transfer/SamplerModel.h"
 #include "ui/CommandIds.h"
 #include "ui/DroppedFiles.h"
 
@@ -13,11 +14,13 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QValidator>
 
 #include <algorithm>
 
@@ -26,11 +29,25 @@ namespace {
 
 using program::appCaption;
 
+// Takes no more text than sampleName holds (its bytes in UTF-8), so nothing is cut silently.
+class NameLengthValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        return static_cast<std::size_t>(input.toUtf8().size()) <=
+                       SampleListCells::maxSampleNameBytes
+                   ? Acceptable
+                   : Invalid;
+    }
+};
+
 // The label editor keeps the application's ordinary colours, so the text being typed stays
-// readable over the list's blue.
+// readable over the list's blue; it takes what the field holds and says how much of it the
+// chosen sampler shows.
 class NameDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    NameDelegate(program::CVelomireDoc& doc, QObject* parent)
+        : QStyledItemDelegate(parent), doc(doc) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
@@ -38,8 +55,32 @@ public:
         if (editor) {
             editor->setPalette(QApplication::palette(editor));
         }
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            line->setValidator(new NameLengthValidator(line));
+            const QString hint = NameHint(doc.Settings().samplerModel);
+            line->setToolTip(hint);
+            emit doc.statusMessage(hint);
+        }
         return editor;
     }
+
+private:
+    static QString NameHint(std::int32_t model) {
+        QString hint = QStringLiteral("A sample name holds %1 characters")
+                           .arg(SampleListCells::maxSampleNameBytes);
+        const auto info = transfer::SamplerModel::Find(model);
+        const auto family = transfer::SamplerModel::Family(model);
+        if (info &&
+            (family == transfer::SamplerFamily::s900 || family == transfer::SamplerFamily::s1000)) {
+            hint += QStringLiteral("; the %1 shows the first %2")
+                        .arg(QString::fromUtf8(info->shortName.data(),
+                                               static_cast<qsizetype>(info->shortName.size())))
+                        .arg(family == transfer::SamplerFamily::s900 ? 10 : 12);
+        }
+        return hint + QLatin1Char('.');
+    }
+
+    program::CVelomireDoc& doc;
 };
 
 QPalette ListPalette(QPalette palette) {
@@ -70,7 +111,7 @@ CVelomireView::CVelomireView(program::CVelomireDoc& doc, QWidget* parent)
       moveDownAction(new QAction(QStringLiteral("Move &Down\tCtrl+Down"), this)),
       contextMenu(new QMenu(QStringLiteral("Samples"), this)) {
     setModel(listModel);
-    setItemDelegateForColumn(SampleListCells::nameColumn, new NameDelegate(this));
+    setItemDelegateForColumn(SampleListCells::nameColumn, new NameDelegate(doc, this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
@@ -139,6 +180,14 @@ std::vector<int> CVelomireView::SelectionRows() const {
     return rows;
 }
 
+std::vector<int> CVelomireView::MapKeysRows() const {
+    std::vector<int> rows = SelectionRows();
+    if (rows.size() < 2) {
+        rows.clear();
+    }
+    return rows;
+}
+
 std::vector<int> CVelomireView::SelectedRows() const {
     std::vector<int> rows;
     for (const QModelIndex& index : selectionModel()->selectedRows()) {
@@ -179,9 +228,13 @@ void CVelomireView::OnRemove() {
     // The rows numbered after them change: the editors' last row is forgotten.
     currentItem = -1;
     doc.RemoveSamples(rows);
+    // Nothing stays selected (a later command would act on a row the user never chose); the
+    // keyboard goes on from the row after the removed ones.
+    selectionModel()->clearSelection();
     const int count = listModel->rowCount();
     if (count > 0) {
-        SelectRows({std::min(rows.front(), count - 1)});
+        selectionModel()->setCurrentIndex(listModel->index(std::min(rows.front(), count - 1), 0),
+                                          QItemSelectionModel::NoUpdate);
     }
 }
 

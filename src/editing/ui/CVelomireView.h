@@ -55,6 +55,9 @@ public:
     QString EmptyHint() const;
     // The selected rows in order; empty when none is selected.
     std::vector<int> SelectionRows() const;
+    // The rows "Map keys from names" acts on: the selected ones when two or more are, otherwise
+    // all (empty), so a single row left selected by chance never narrows it.
+    std::vector<int> MapKeysRows() const;
 
     // The row of the last Parameters or Loops Editor command, or -1.
     int CurrentItem() const { return currentItem; }

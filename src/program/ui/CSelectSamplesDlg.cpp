@@ -4,8 +4,10 @@
 #include "ui/OkButtonRow.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -50,17 +52,26 @@ QListWidget* MakeList(const QString& objectName, const QString& widestLine) {
 
 CSelectSamplesDlg::CSelectSamplesDlg(UserMessages& messages,
                                      std::function<int(const std::string&)> play, QWidget* parent)
-    : QDialog(parent), messages(messages), play(std::move(play)), wav(messages) {
+    : QDialog(parent), messages(messages), play(std::move(play)), wav(browsing) {
     setWindowTitle(QStringLiteral("Select Samples "));
 
     directoryLine = new QLineEdit;
     directoryLine->setObjectName(QStringLiteral("directoryLine"));
     directoryLine->setReadOnly(true);
+    directoryLine->setToolTip(
+        QStringLiteral("The folder listed; files of another folder than the program's are copied "
+                       "into the program's directory on OK"));
+    // Return in the field is no OK: it stays with the field.
+    directoryLine->installEventFilter(this);
     auto* directoryLabel = new QLabel(QStringLiteral("Directory :"));
     directoryLabel->setBuddy(directoryLine);
+    auto* browse = new QPushButton(QStringLiteral("Browse..."));
+    browse->setObjectName(QStringLiteral("browseButton"));
+    browse->setAutoDefault(false);
     auto* directoryRow = new QHBoxLayout;
     directoryRow->addWidget(directoryLabel);
     directoryRow->addWidget(directoryLine, 1);
+    directoryRow->addWidget(browse);
 
     // Names of up to 39 characters; the right list adds the sample name.
     fileList = MakeList(QStringLiteral("fileList"), QString::fromLatin1(longestName));
@@ -87,6 +98,10 @@ CSelectSamplesDlg::CSelectSamplesDlg(UserMessages& messages,
     // The file name may be longer than the group is wide: it is shortened to fit (Elide) instead
     // of widening the dialog.
     informationLabels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    informationNote = new QLabel;
+    informationNote->setObjectName(QStringLiteral("informationNote"));
+    informationNote->setWordWrap(true);
+    informationLayout->addWidget(informationNote);
     auto* informationGroup = new QGroupBox;
     informationGroup->setLayout(informationLayout);
     // Most names fit whole; "110250 Words" and "1.23e+003 Seconds" always do.
@@ -117,12 +132,23 @@ CSelectSamplesDlg::CSelectSamplesDlg(UserMessages& messages,
     layout->addLayout(lists, 1);
     layout->addLayout(bottom);
 
+    connect(browse, &QPushButton::clicked, this, &CSelectSamplesDlg::OnBrowse);
     connect(add, &QPushButton::clicked, this, &CSelectSamplesDlg::OnAdd);
     connect(remove, &QPushButton::clicked, this, &CSelectSamplesDlg::OnRemove);
     connect(fileList, &QListWidget::itemSelectionChanged, this,
             &CSelectSamplesDlg::OnLeftSelectionChanged);
     connect(fileList, &QListWidget::itemDoubleClicked, this,
             &CSelectSamplesDlg::OnLeftDoubleClicked);
+}
+
+bool CSelectSamplesDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == directoryLine && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CSelectSamplesDlg::showEvent(QShowEvent* event) {
@@ -139,11 +165,23 @@ void CSelectSamplesDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CSelectSamplesDlg::Initialise() {
-    std::error_code error;
-    const std::filesystem::path directory = std::filesystem::current_path(error);
-    directoryLine->setText(QDir::toNativeSeparators(QDir::currentPath()));
+    ListFolder({});
+    FillRightList();
+}
 
-    const WavFileList files = ListWavFiles(error ? std::filesystem::path(".") : directory);
+void CSelectSamplesDlg::ListFolder(const std::filesystem::path& listed) {
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    folder = listed;
+    if (!folder.empty() && !error && std::filesystem::equivalent(folder, current, error)) {
+        folder.clear(); // the program's own directory: its files are named as ever
+    }
+    directoryLine->setText(QDir::toNativeSeparators(
+        folder.empty() ? QDir::currentPath() : QString::fromLocal8Bit(Bytes(folder.string()))));
+
+    const WavFileList files = ListWavFiles(!folder.empty() ? folder
+                                           : error         ? std::filesystem::path(".")
+                                                           : current);
     fileList->clear();
     for (const std::string& name : files.names) {
         auto* item = new QListWidgetItem(Text(name), fileList);
@@ -154,8 +192,20 @@ void CSelectSamplesDlg::Initialise() {
     longNamesNote->setVisible(!note.empty());
 
     information = {};
+    informationNote->clear();
     ShowInformation();
-    FillRightList();
+}
+
+void CSelectSamplesDlg::OnBrowse() {
+    const QString from = directoryLine->text();
+    const QString chosen = chooseFolder ? chooseFolder(from) : QString();
+    if (!chosen.isEmpty()) {
+        ListFolder(std::filesystem::path(QFile::encodeName(chosen).toStdString()));
+    }
+}
+
+std::string CSelectSamplesDlg::PathOf(const std::string& file) const {
+    return folder.empty() ? file : (folder / file).string();
 }
 
 void CSelectSamplesDlg::FillRightList() {
@@ -176,7 +226,7 @@ void CSelectSamplesDlg::OnAdd() {
             files.push_back(FileOf(fileList, row));
         }
     }
-    pending.Add(files, messages);
+    pending.Add(files, messages, folder);
     FillRightList();
     sampleList->scrollToBottom();
 }
@@ -197,20 +247,31 @@ void CSelectSamplesDlg::OnLeftSelectionChanged() {
     if (row < 0) {
         return;
     }
-    const auto texts = InformationTexts(wav, FileOf(fileList, row), probe);
-    if (!texts) {
-        return;
+    const std::string file = FileOf(fileList, row);
+    browsing.Clear();
+    auto texts = InformationTexts(wav, PathOf(file), probe);
+    if (texts) {
+        (*texts)[0] = file;
     }
-    for (std::size_t i = 0; i < information.size(); ++i) {
-        information[i] = Text((*texts)[i]);
+    // A refused file shows what could be read of it and why it is refused, never the previous
+    // file's details.
+    information = {};
+    information[0] = Text(file);
+    // A refused file whose header said nothing would only show zeros.
+    const bool headerRead = browsing.Empty() || wav.Bits() != 0;
+    if (texts && headerRead) {
+        for (std::size_t i = 0; i < information.size(); ++i) {
+            information[i] = Text((*texts)[i]);
+        }
     }
+    informationNote->setText(Text(browsing.Reasons()));
     ShowInformation();
 }
 
 void CSelectSamplesDlg::OnLeftDoubleClicked() {
     const int row = fileList->currentRow();
     if (row >= 0 && play) {
-        play(FileOf(fileList, row));
+        play(PathOf(FileOf(fileList, row)));
     }
 }
 

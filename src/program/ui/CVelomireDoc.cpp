@@ -176,7 +176,7 @@ bool CVelomireDoc::Change(const QString& what, const std::function<void()>& chan
 
 bool CVelomireDoc::AskForNewProgram() {
     const QString path = dialogs.SaveFileName(QStringLiteral("Create New Program"),
-                                              QStringLiteral("Velomire program (*.vmp)"), QString(),
+                                              QStringLiteral("Velomire prog (*.vmp)"), QString(),
                                               QStringLiteral("vmp"));
     if (path.isEmpty()) {
         return false;
@@ -322,7 +322,9 @@ void CVelomireDoc::OnOpenSample() {
         return;
     }
     const std::filesystem::path chosen = ToPath(path);
-    const auto prepared = PrepareFiles({chosen}, chosen.parent_path());
+    MessageList refusals;
+    const auto prepared = PrepareFiles({chosen}, chosen.parent_path(), refusals);
+    ShowRefusals(refusals);
     if (!prepared.front()) {
         return;
     }
@@ -355,37 +357,51 @@ void CVelomireDoc::OnAddSamples() {
     CSelectSamplesDlg dialog(
         messages, [this](const std::string& name) { return Play(name); }, window);
     dialog.SetProbe([this](const std::string& file) { return converter->Probe(file); });
+    dialog.SetChooseFolder(
+        [this](const QString& from) { return dialogs.FolderName(QStringLiteral("Browse"), from); });
     dialog.Pending().FillFrom(*program);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    // The chosen files of other formats are converted (when the user agrees) and the pending
-    // entries name the converted files instead; a failed conversion drops its entry.
+    // The chosen files of other formats are converted (when the user agrees) and those of other
+    // folders copied into the program's directory (after one question); the pending entries then
+    // name the files there. A file that did not get there drops its entry.
     PendingSamples& pending = dialog.Pending();
     std::vector<int> added;
     std::vector<std::filesystem::path> files;
     for (int i = 0; i < pending.Count(); ++i) {
-        if (pending.At(i).index == -1) {
+        const PendingEntry& entry = pending.At(i);
+        if (entry.index == -1) {
             added.push_back(i);
-            files.push_back(program->programDirectory / pending.At(i).file);
+            files.push_back(entry.source.empty() ? program->programDirectory / entry.file
+                                                 : std::filesystem::path(entry.source));
         }
     }
-    const auto prepared = PrepareFiles(files, program->programDirectory);
+    MessageList refusals;
+    const auto names = BringIntoDirectory(PrepareFiles(files, program->programDirectory, refusals),
+                                          program->programDirectory, refusals);
     std::vector<int> failed;
     for (std::size_t k = 0; k < added.size(); ++k) {
-        if (prepared[k]) {
-            pending.SetFile(added[k], prepared[k]->filename().string());
+        if (names[k]) {
+            pending.SetFile(added[k], *names[k]);
         } else {
             failed.push_back(added[k]);
         }
     }
     pending.Remove(failed);
-    Change(QStringLiteral("Add Samples"), [&] { pending.ApplyTo(*program, messages); });
+    Change(QStringLiteral("Add Samples"), [&] { pending.ApplyTo(*program, refusals); });
+    ShowRefusals(refusals);
+}
+
+void CVelomireDoc::ShowRefusals(const MessageList& refusals) {
+    if (!refusals.Empty()) {
+        messages.Show(refusals.Text("These files were not added:"), appCaption);
+    }
 }
 
 std::vector<std::optional<std::filesystem::path>>
 CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
-                           const std::filesystem::path& directory) {
+                           const std::filesystem::path& directory, MessageList& refusals) {
     std::vector<std::optional<std::filesystem::path>> result(files.begin(), files.end());
     const auto toConvert = FilesToConvert(files, *converter);
     if (toConvert.empty()) {
@@ -397,7 +413,13 @@ CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
     }
     const auto options = dialogs.AskToConvert(names, convertProposal);
     if (!options) {
-        // Declined: the files go on as they are and the WAV reader refuses them, as ever.
+        // Declined: those files are left out (the WAV reader would only call them invalid).
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (std::find(toConvert.begin(), toConvert.end(), files[i]) != toConvert.end()) {
+                refusals.Add(files[i].filename().string(), "not converted");
+                result[i] = std::nullopt;
+            }
+        }
         return result;
     }
     convertProposal = *options;
@@ -411,7 +433,8 @@ CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
     progress.setAutoClose(false);
-    const auto converted = ConvertFiles(toConvert, directory, *options, *converter, messages,
+    // Refusals wait until the progress dialog has gone: a box under it could not be answered.
+    const auto converted = ConvertFiles(toConvert, directory, *options, *converter, refusals,
                                         [&progress](double done) {
                                             progress.setValue(static_cast<int>(done * 1000));
                                             QCoreApplication::processEvents();
@@ -443,34 +466,76 @@ void CVelomireDoc::OnDropFiles(const QStringList& paths) {
     }
     // Other formats are converted straight into the program's directory; WAV files from
     // elsewhere are copied there, after one question.
-    const auto prepared = PrepareFiles(files, directory);
-    std::vector<std::size_t> toCopy;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (prepared[i] && prepared[i]->parent_path() != directory) {
-            toCopy.push_back(i);
-        }
-    }
-    bool copy = false;
-    if (!toCopy.empty()) {
-        copy = dialogs.Confirm(QStringLiteral("Copy %1 into the program's directory %2?")
-                                   .arg(toCopy.size() == 1
-                                            ? QStringLiteral("1 file")
-                                            : QStringLiteral("%1 files").arg(toCopy.size()),
-                                        FromStd(directory.string())));
-    }
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!prepared[i]) {
+    MessageList refusals;
+    auto prepared = PrepareFiles(files, directory, refusals);
+    std::vector<std::string> seen;
+    for (auto& file : prepared) {
+        if (!file) {
             continue;
         }
-        const std::string name = prepared[i]->filename().string();
-        if (prepared[i]->parent_path() != directory) {
+        const std::string name = file->filename().string();
+        if (std::find(seen.begin(), seen.end(), name) != seen.end() || HasSampleFile(name)) {
+            refusals.Add(name, "in the program already");
+            file.reset();
+            continue;
+        }
+        seen.push_back(name);
+    }
+    std::vector<std::string> names;
+    for (const auto& name : BringIntoDirectory(prepared, directory, refusals)) {
+        if (name) {
+            names.push_back(*name);
+        }
+    }
+
+    Change(QStringLiteral("Drop Samples"), [&] {
+        for (const std::string& name : names) {
+            const bool full = program->sampleCount >= Program::maxSamples;
+            AddSample(*program, name, refusals);
+            if (full) {
+                break; // said once, not once for every file left
+            }
+        }
+    });
+    ShowRefusals(refusals);
+}
+
+bool CVelomireDoc::HasSampleFile(const std::string& name) const {
+    const int count = std::clamp(program->sampleCount, 0, Program::maxSamples);
+    return std::any_of(program->samples.begin(), program->samples.begin() + count,
+                       [&](const SampleEntry& e) { return FieldText(e.sample.fileName) == name; });
+}
+
+std::vector<std::optional<std::string>>
+CVelomireDoc::BringIntoDirectory(const std::vector<std::optional<std::filesystem::path>>& files,
+                                 const std::filesystem::path& directory, MessageList& refusals) {
+    std::error_code ec;
+    const auto inDirectory = [&](const std::filesystem::path& file) {
+        return std::filesystem::equivalent(file.parent_path(), directory, ec);
+    };
+    const auto toCopy = std::count_if(
+        files.begin(), files.end(), [&](const auto& file) { return file && !inDirectory(*file); });
+    bool copy = false;
+    if (toCopy > 0) {
+        copy = dialogs.Confirm(QStringLiteral("Copy %1 into the program's directory %2?")
+                                   .arg(toCopy == 1 ? QStringLiteral("1 file")
+                                                    : QStringLiteral("%1 files").arg(toCopy),
+                                        FromStd(directory.string())));
+    }
+    std::vector<std::optional<std::string>> names;
+    for (const auto& file : files) {
+        names.emplace_back();
+        if (!file) {
+            continue;
+        }
+        const std::string name = file->filename().string();
+        if (!inDirectory(*file)) {
             if (!copy) {
                 continue;
             }
             // Never over a file of the directory: a clash is reported and the file skipped.
-            if (!std::filesystem::copy_file(*prepared[i], directory / name, ec)) {
-                messages.Show(ec == std::errc::file_exists
+            if (!std::filesystem::copy_file(*file, directory / name, ec)) {
+                refusals.Show(ec == std::errc::file_exists
                                   ? "Error: a file of this name is in the program's directory "
                                     "already; not copied !"
                                   : "Error: can't copy the file: " + ec.message(),
@@ -478,18 +543,9 @@ void CVelomireDoc::OnDropFiles(const QStringList& paths) {
                 continue;
             }
         }
-        names.push_back(name);
+        names.back() = name;
     }
-
-    Change(QStringLiteral("Drop Samples"), [&] {
-        for (const std::string& name : names) {
-            const bool full = program->sampleCount >= Program::maxSamples;
-            AddSample(*program, name, messages);
-            if (full) {
-                break; // said once, not once for every file left
-            }
-        }
-    });
+    return names;
 }
 
 void CVelomireDoc::OnMapKeysFromNames(const std::vector<int>& rows) {

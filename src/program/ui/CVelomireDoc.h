@@ -1,5 +1,6 @@
 #pragma once
 
+#include "program/MessageList.h"
 #include "program/Program.h"
 #include "program/SampleConverter.h"
 #include "program/UserMessages.h"
@@ -154,10 +155,20 @@ private:
     bool AskForNewProgram();
     // Offers to convert those of `files` that need it (one question for all of them) into
     // `directory`. Per file: the file to add (the converted one, or the file itself when it needs
-    // no conversion or the user declined), or nothing when its conversion failed.
+    // no conversion), or nothing when the user declined its conversion or it failed; those are
+    // listed in `refusals` with their reasons, shown once the progress dialog has closed.
     std::vector<std::optional<std::filesystem::path>>
     PrepareFiles(const std::vector<std::filesystem::path>& files,
-                 const std::filesystem::path& directory);
+                 const std::filesystem::path& directory, MessageList& refusals);
+    // Per file, its name in `directory`: files from elsewhere are copied there after one question
+    // (nothing when declined, or when the copy fails, which `refusals` lists).
+    std::vector<std::optional<std::string>>
+    BringIntoDirectory(const std::vector<std::optional<std::filesystem::path>>& files,
+                       const std::filesystem::path& directory, MessageList& refusals);
+    // Whether a row of the program names this file.
+    bool HasSampleFile(const std::string& name) const;
+    // The files of a batch that were not added, with their reasons, as one message.
+    void ShowRefusals(const MessageList& refusals);
     class ChangeCommand;
     // What the document keeps about its program besides the stored data.
     struct FileState {

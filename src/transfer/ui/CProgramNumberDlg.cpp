@@ -85,7 +85,13 @@ CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, program::UserMe
     grid->addWidget(samplesSpin, 1, 1);
     grid->setColumnStretch(2, 1);
 
+    // Cancel, Esc and the window's close button end the command before anything is sent.
     auto* buttons = app::OkButtonRow(app::MakeOkButton(*this));
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    cancel->setAutoDefault(false);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    buttons->addWidget(cancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);

@@ -12,7 +12,8 @@ namespace velomire::transfer {
 // "Program and Sample number": the numbers of programs and samples already in the sampler. The
 // dialog keeps two stored values. A spin arrow changes its stored value (within 0 and the limit
 // minus 1) and shows it again, whatever was typed; OK reads both fields, which must hold whole
-// numbers. Numbers() gives the stored values however the dialog ended.
+// numbers. Numbers() gives the stored values however the dialog ended; the send goes on only
+// after OK.
 class CProgramNumberDlg : public QDialog {
     Q_OBJECT
 

@@ -1,5 +1,7 @@
 #include "transfer/ui/CSendingDlg.h"
 
+#include "transfer/ProgramSummary.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -79,6 +81,9 @@ CSendingDlg::CSendingDlg(const QString& title, QWidget* parent)
     bars->addWidget(sampleBar, 0, 1);
     bars->addWidget(new QLabel(QStringLiteral("Program")), 1, 0);
     bars->addWidget(programBar, 1, 1);
+    timeLeft = new QLabel;
+    timeLeft->setObjectName(QStringLiteral("timeLeft"));
+    bars->addWidget(timeLeft, 2, 1);
     bars->setColumnStretch(1, 1);
 
     cancelButton = new QPushButton(QStringLiteral("Cancel"));
@@ -115,6 +120,16 @@ void CSendingDlg::SetSampleBar(int percent) {
 void CSendingDlg::SetProgramBar(int percent) {
     programBar->setValue(percent);
     programBar->repaint();
+}
+
+void CSendingDlg::SetTimeLeft(double seconds) {
+    timeLeft->setText(QStringLiteral("Time left: ") +
+                      QString::fromStdString(ProgramSummary{0, 0, seconds}.TimeText()));
+    timeLeft->repaint();
+}
+
+QString CSendingDlg::TimeLeft() const {
+    return timeLeft->text();
 }
 
 QStringList CSendingDlg::Lines() const {

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QStringList>
 
+class QLabel;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
@@ -10,9 +11,9 @@ class QPushButton;
 namespace velomire::transfer {
 
 // The "Sending ..." window of a running send: the lines of what is sent, in order, the "Sample"
-// and "Program" bars (0 to 100), and a Cancel button (Esc does the same). It has no close box.
-// While it exists every other mouse and key event of the application is swallowed, so nothing
-// typed or clicked elsewhere during the send is acted on, not even afterwards; only its own
+// and "Program" bars (0 to 100), the time left, and a Cancel button (Esc does the same). It has no
+// close box. While it exists every other mouse and key event of the application is swallowed, so
+// nothing typed or clicked elsewhere during the send is acted on, not even afterwards; only its own
 // window and a message box shown above it during the send get their input. Each change is
 // painted at once, since the send runs on the user-interface thread and only handles events
 // while it waits.
@@ -26,10 +27,13 @@ public:
     void AddLine(const QString& line);
     void SetSampleBar(int percent);
     void SetProgramBar(int percent);
+    // "Time left: 1min 33sec".
+    void SetTimeLeft(double seconds);
 
     QStringList Lines() const;
     int SampleBar() const;
     int ProgramBar() const;
+    QString TimeLeft() const;
 
     // Shows the window and lets the window system map it before the first message goes out.
     void ShowNow();
@@ -55,6 +59,7 @@ private:
     QListWidget* list;
     QProgressBar* sampleBar;
     QProgressBar* programBar;
+    QLabel* timeLeft;
 };
 
 } // namespace velomire::transfer

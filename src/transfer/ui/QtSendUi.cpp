@@ -1,5 +1,7 @@
 #include "transfer/ui/QtSendUi.h"
 
+#include "transfer/ProgramSummary.h"
+
 #include "transfer/ui/CProgramNumberDlg.h"
 #include "transfer/ui/CProgramSummaryDlg.h"
 #include "transfer/ui/CSendingDlg.h"
@@ -46,15 +48,19 @@ void QtSendUi::EndWait() {
 
 bool QtSendUi::ConfirmSummary(const ProgramSummary& summary) {
     const ArrowWhileAsking arrow;
+    estimate = summary.seconds;
     CProgramSummaryDlg dialog(summary, parent);
     return dialog.exec() == QDialog::Accepted;
 }
 
-void QtSendUi::AskNumbers(SendNumbers& numbers) {
+bool QtSendUi::AskNumbers(SendNumbers& numbers) {
     const ArrowWhileAsking arrow;
     CProgramNumberDlg dialog(numbers, messages, parent);
-    dialog.exec();
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
     numbers = dialog.Numbers();
+    return true;
 }
 
 void QtSendUi::OpenSending(const std::string& title) {
@@ -65,6 +71,8 @@ void QtSendUi::OpenSending(const std::string& title) {
             cancel();
         }
     });
+    sending->SetTimeLeft(estimate);
+    sendingFor.start();
     sending->ShowNow();
 }
 
@@ -90,6 +98,8 @@ void QtSendUi::SetSampleBar(int percent) {
 void QtSendUi::SetProgramBar(int percent) {
     if (sending) {
         sending->SetProgramBar(percent);
+        sending->SetTimeLeft(TimeLeftSeconds(estimate, percent / 100.0,
+                                             static_cast<double>(sendingFor.elapsed()) / 1000));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "program/UserMessages.h"
 #include "transfer/SendCommand.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <functional>
@@ -15,7 +16,8 @@ namespace velomire::transfer {
 class CSendingDlg;
 
 // The Send command's user interface in the desktop application: the wait cursor, the "Program
-// Summary" and "Program and Sample number" dialogs, and the "Sending ..." window with its bars.
+// Summary" and "Program and Sample number" dialogs, and the "Sending ..." window with its bars
+// and the time left (from the summary's estimate and the share of the program sent).
 class QtSendUi : public SendUi {
 public:
     // Refusals inside the numbers dialog go to `messages`.
@@ -27,7 +29,7 @@ public:
     void BeginWait() override;
     void EndWait() override;
     bool ConfirmSummary(const ProgramSummary& summary) override;
-    void AskNumbers(SendNumbers& numbers) override;
+    bool AskNumbers(SendNumbers& numbers) override;
     void OpenSending(const std::string& title) override;
     void AddLine(const std::string& line) override;
     void CloseSending() override;
@@ -46,6 +48,8 @@ private:
     QPointer<CSendingDlg> sending;
     std::function<void()> cancel;
     int waitCursors = 0;
+    double estimate = 0; // seconds, from the summary
+    QElapsedTimer sendingFor;
 };
 
 } // namespace velomire::transfer
