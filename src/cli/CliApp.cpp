@@ -47,6 +47,10 @@
 #include <set>
 #include <thread>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace velomire::cli {
 namespace {
 
@@ -169,12 +173,33 @@ std::optional<int> FindPort(const std::vector<std::string>& names, const std::st
 // The signal that asked a running send to stop (SIGINT or SIGTERM), or 0.
 std::atomic<int> stopSignal{0};
 
+#ifndef _WIN32
+// How long a send may take to end after the user asked it to stop. It ends at its next wait, once
+// the message on its way has left (an S950 program takes 3.6 s on the wire), unless a call into
+// the MIDI system never comes back.
+constexpr unsigned stopGraceSeconds = 10;
+
+extern "C" void OnStopOverdue(int) {
+    static constexpr char text[] =
+        "velomire-cli: stopped without waiting any longer for the MIDI system to answer\n";
+    [[maybe_unused]] const auto written = write(STDERR_FILENO, text, sizeof text - 1);
+    _exit(128 + stopSignal.load());
+}
+#endif
+
 extern "C" void OnStopSignal(int signal) {
     if (stopSignal.exchange(signal) != 0) {
         // Asked twice: the user wants out now.
         std::signal(signal, SIG_DFL);
         std::raise(signal);
+        return;
     }
+#ifndef _WIN32
+    // The send stops at its next wait; should it be held in a call that never returns, the
+    // command still ends.
+    std::signal(SIGALRM, OnStopOverdue);
+    alarm(stopGraceSeconds);
+#endif
 }
 
 // SIGINT and SIGTERM cancel the send, as the Cancel button does, instead of ending the process
@@ -1029,15 +1054,23 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
         transfer::SendCommand sendCommand(*program, settings, midiPort, messages, ui);
         sendCommand.SetReplyPort(&replyPort);
         outcome = sendCommand.OnSendProgram();
-        // The ending has been told in one line already.
-        if (outcome == Outcome::interrupted && stopSignal != 0) {
+        // The ending has been told in one line already. A send the user interrupted is reported
+        // as interrupted also when the device failed meanwhile (a frozen JACK server).
+        if ((outcome == Outcome::interrupted || outcome == Outcome::stopped) && stopSignal != 0) {
             return 128 + stopSignal;
         }
         if (outcome == Outcome::interrupted || outcome == Outcome::stopped) {
             return exitRefused;
         }
-        if (outcome == Outcome::sent) {
-            std::cout << sendCommand.Report() << '\n';
+        // One ending: the report when everything went out unrefused, with its warnings if any;
+        // otherwise the refusal below.
+        const bool done = outcome == Outcome::sent || outcome == Outcome::sentWithWarning;
+        if (done && messages.Count() == 0) {
+            std::cout << sendCommand.Report() << '\n' << std::flush;
+            for (const std::string& warning : sendCommand.Warnings()) {
+                std::cerr << "velomire-cli: " << TerminalText(warning) << '\n';
+            }
+            return outcome == Outcome::sent ? exitOk : exitWarning;
         }
     } else {
         // Streamed to a file beside the output, which takes its place only when all went well:

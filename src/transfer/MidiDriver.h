@@ -37,6 +37,10 @@ public:
     virtual MidiStatus Close() = 0;
     // The name of the open port, as the user chose it; empty when none is open.
     virtual std::string OpenPortName() const { return {}; }
+    // The cycles the MIDI system missed while bytes of the current or last opening were on their
+    // way (JACK's xruns): what those cycles carried may never have reached the receiver, and
+    // nobody else tells. Kept after Close until the next Open; 0 where nothing is lost unseen.
+    virtual std::uint32_t MissedCycles() const { return 0; }
 
     // Called now and then from inside every wait of Write and Close, so that a user interface
     // keeps painting and can take a Cancel.

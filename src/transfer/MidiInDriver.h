@@ -30,6 +30,9 @@ public:
     // bytes were lost (an overrun) or that the port has gone.
     virtual MidiStatus Poll(std::vector<MidiInBytes>& out) = 0;
     virtual MidiStatus Close() = 0;
+    // True once the open port can deliver nothing more (its server stopped or froze), so that
+    // nobody waits on it for an answer.
+    virtual bool Gone() const { return false; }
 };
 
 } // namespace velomire::transfer

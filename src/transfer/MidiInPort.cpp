@@ -88,7 +88,7 @@ std::optional<MidiInMessage> MidiInPort::Receive(WaitClock::TimePoint deadline) 
             queuedBytes -= message.bytes.size();
             return message;
         }
-        if (now >= deadline) {
+        if (now >= deadline || driver.Gone()) {
             return std::nullopt;
         }
         Idle(now);

@@ -55,7 +55,8 @@ public:
     void Discard();
 
     void SetIdleHook(std::function<void()> hook) { idleHook = std::move(hook); }
-    // A wait ends early, with nothing, once this returns true (the user cancelled the send).
+    // A wait ends early, with nothing, once this returns true (the user cancelled the send), or
+    // once the driver says its port is gone.
     void SetStopCheck(std::function<bool()> check) { stopCheck = std::move(check); }
     // Messages lost: cut short, longer than the limit, or overrun in the driver.
     std::size_t Lost() const { return lost + assembler.Dropped(); }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -78,6 +79,8 @@ public:
     const std::string& FailureText() const { return failureText; }
     // The port's name while open (and after, until the next Open).
     const std::string& DeviceName() const { return deviceName; }
+    // The driver's missed cycles (see MidiDriver) of this opening, also after Close.
+    std::uint32_t MissedCycles() const { return driver.MissedCycles(); }
     void SetMessageHook(MessageHook hook) { messageHook = std::move(hook); }
 
     bool IsOpen() const { return isOpen; }

@@ -82,6 +82,8 @@ SendCommand::Outcome SendCommand::OnSendProgram() {
         messages.Show("Create a program first !", appCaption);
         return Outcome::refused;
     }
+    report.clear();
+    warnings.clear();
     ui.BeginWait();
     numbersTaken = false;
     const Outcome outcome = Transfer();
@@ -257,7 +259,21 @@ SendCommand::Outcome SendCommand::Transfer() {
         context.closedLoop = &*closedLoop;
         replyPort->Discard(); // nothing heard before the first message answers it
     }
-    std::vector<std::string> damaged; // the S900 blocks the sampler reported, per sample
+    std::vector<std::string> damaged; // "2 damaged blocks in sample #4", per sample
+    // The cycles the MIDI system missed while something went out that the sampler did not
+    // confirm: only a part whose every packet the sampler acknowledged is known to have arrived
+    // whole (the handshake sent again what was damaged).
+    std::uint32_t missedSeen = 0;
+    std::uint32_t missedUnconfirmed = 0;
+    bool lastConfirmed = false;
+    const auto countMissed = [&](bool confirmed) {
+        const std::uint32_t missed = port.MissedCycles();
+        if (!confirmed) {
+            missedUnconfirmed += missed - missedSeen;
+        }
+        missedSeen = missed;
+        lastConfirmed = confirmed;
+    };
     SdsMessages sds(context);
     S900Messages s900(context);
     S1000Messages s1000(context);
@@ -314,11 +330,14 @@ SendCommand::Outcome SendCommand::Transfer() {
                                ? "  ...one-way (the sampler answered for other packets)"
                                : "  ...one-way");
                 if (const int naks = closedLoop->s900Naks - naksBefore; naks > 0) {
-                    damaged.push_back("The sampler reported " + std::to_string(naks) +
+                    damaged.push_back(std::to_string(naks) +
                                       (naks == 1 ? " damaged block" : " damaged blocks") +
-                                      " in sample #" + std::to_string(number) + ".");
+                                      " in sample #" + std::to_string(number));
                 }
             }
+            // A part keeps its handshake only while the sampler acknowledges every packet. The
+            // S900 family's data goes one-way even then: its block answers are only counted.
+            countMissed(closedLoop && family != SamplerFamily::s900 && closedLoop->partHandshake);
         }
     }
 
@@ -340,6 +359,7 @@ SendCommand::Outcome SendCommand::Transfer() {
             return EndBySampler(context.stopReason);
         }
         ++program.nextProgramNumber;
+        countMissed(false); // the program messages are not acknowledged
     }
     if (closedLoop) {
         ui.AddLine("Packets sent again: " + std::to_string(closedLoop->resentPackets));
@@ -350,15 +370,39 @@ SendCommand::Outcome SendCommand::Transfer() {
     if (!port.Close()) {
         return Outcome::stopped;
     }
+    // What left last drains while the port closes.
+    countMissed(lastConfirmed);
     report = ReportText(program.transferSampleCount, akai,
                         std::chrono::duration<double>(port.Now() - start).count());
+    std::vector<std::string> notes;
     if (closedLoop && closedLoop->resentPackets > 0) {
-        report += " (" + std::to_string(closedLoop->resentPackets) + " packets sent again)";
+        notes.push_back(std::to_string(closedLoop->resentPackets) + " packets sent again");
     }
-    for (const std::string& text : damaged) {
-        messages.Show(text, appCaption);
+    if (!damaged.empty()) {
+        std::string text;
+        for (const std::string& sample : damaged) {
+            text += (text.empty() ? "" : ", ") + sample;
+        }
+        notes.push_back(text + (damaged.size() == 1 ? ": send it again" : ": send them again"));
     }
-    return Outcome::sent;
+    if (missedUnconfirmed > 0) {
+        notes.push_back("JACK missed " + std::to_string(missedUnconfirmed) +
+                        (missedUnconfirmed == 1 ? " cycle" : " cycles"));
+        warnings.push_back(MissedCyclesWarning(missedUnconfirmed));
+    }
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        report += (i == 0 ? " (" : "; ") + notes[i];
+    }
+    if (!notes.empty()) {
+        report += ")";
+    }
+    return damaged.empty() && warnings.empty() ? Outcome::sent : Outcome::sentWithWarning;
+}
+
+std::string SendCommand::MissedCyclesWarning(std::uint32_t cycles) {
+    return "Warning: JACK missed " + std::to_string(cycles) + (cycles == 1 ? " cycle" : " cycles") +
+           " during the transfer; the sampler may have received damaged data. Send again, or use "
+           "a Midi In device to confirm.";
 }
 
 SendCommand::Outcome SendCommand::EndBySampler(const std::string& reason) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velomire::transfer {
 
@@ -52,7 +53,10 @@ class SendCommand {
 public:
     // cancelled: the user declined before anything was sent; interrupted: cancelled during the
     // transfer; stopped: the device stopped taking data (or went away) during the transfer.
-    enum class Outcome { sent, refused, cancelled, interrupted, stopped };
+    // sentWithWarning: everything went out, but the sampler may not have it all as sent (it
+    // reported damaged blocks, or the MIDI system missed cycles on the way): the report says so
+    // in short and Warnings() gives what the user must read besides.
+    enum class Outcome { sent, refused, cancelled, interrupted, stopped, sentWithWarning };
 
     SendCommand(program::Program& program, SamplerSettings& settings, MidiOutPort& port,
                 program::UserMessages& messages, SendUi& ui);
@@ -75,8 +79,13 @@ public:
     // chose "Send".
     bool CheckBeforeSend();
 
-    // After a send: "Sent 3 samples and the program in 3 min 12 s"; empty when nothing was sent.
+    // After a send: "Sent 3 samples and the program in 3 min 12 s", with what the user must check
+    // in brackets ("(2 damaged blocks in sample #4: send it again)"); empty when nothing was sent.
     const std::string& Report() const { return report; }
+    // After a send that ended with sentWithWarning: the warnings to show besides the report.
+    const std::vector<std::string>& Warnings() const { return warnings; }
+    // "Warning: JACK missed 3 cycles during the transfer; ..."
+    static std::string MissedCyclesWarning(std::uint32_t cycles);
     static std::string ReportText(std::uint32_t samples, bool withProgram, double seconds);
 
     // "Sending piano.wav [piano] ...Left channel as sample#4"
@@ -104,6 +113,7 @@ private:
     program::UserMessages& messages;
     SendUi& ui;
     std::string report;
+    std::vector<std::string> warnings;
     MidiInPort* replyPort = nullptr;
     NumberMemory* numberMemory = nullptr;
     SettingsStore* numberStore = nullptr;

@@ -288,6 +288,14 @@ private slots:
         frame->Action(command::sendProgram)->trigger(); // makes the driver
         QVERIFY(driver != nullptr);
         QCOMPARE(driver->writes.size(), 4u); // the Dump Header and three packets
+        // JACK missed a cycle on the way: the status bar and a message say so.
+        driver->missAtWrite = driver->writeCalls + 2;
+        frame->Action(command::sendProgram)->trigger();
+        QVERIFY2(
+            frame->statusBar()->currentMessage().endsWith(QStringLiteral(" (JACK missed 1 cycle)")),
+            qPrintable(frame->statusBar()->currentMessage()));
+        QVERIFY(messages.messages.back().text.find("\n\nWarning: JACK missed 1 cycle during") !=
+                std::string::npos);
         driver->writes.clear();
         doc->SetModifiedFlag(false); // no save question to stop the close
         const auto closeTheWindow = [this, &closeRefused] {

@@ -38,24 +38,17 @@ inline bool OnPath(const std::string& tool) {
 class ChildProcess {
 public:
     ChildProcess(const std::vector<std::string>& args, const std::filesystem::path& log) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        std::vector<char*> argv;
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
+        Spawn(args, log);
     }
     ~ChildProcess() { Stop(SIGTERM); }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Stops the process (if it runs) and starts it again with other arguments.
+    void Restart(const std::vector<std::string>& args, const std::filesystem::path& log) {
+        Stop(SIGTERM);
+        Spawn(args, log);
+    }
 
     // False once the process has ended; it is reaped then.
     bool Running() {
@@ -91,6 +84,23 @@ public:
     }
 
 private:
+    void Spawn(const std::vector<std::string>& args, const std::filesystem::path& log) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        std::vector<char*> argv;
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+            pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+    }
+
     pid_t pid = -1;
     int status = 0;
 };
@@ -102,9 +112,12 @@ private:
 // shared memory a server ended under its clients leaves behind are removed.
 class JackServer {
 public:
+    // Real-time scheduling (-R) where the machine allows it, which makes xruns rare but not
+    // absent; WaitUntilUp falls back to -r when a server so started does not come up.
     JackServer(const std::string& name, const std::vector<std::string>& dummyOptions,
                const std::filesystem::path& log)
-        : name(name), process(Arguments(name, dummyOptions), log) {}
+        : name(name), dummyOptions(dummyOptions), log(log),
+          process(Arguments(name, "-R", dummyOptions), log) {}
     ~JackServer() {
         process.Stop(SIGTERM);
         std::error_code ignored;
@@ -120,7 +133,12 @@ public:
     // Whether the server answers its clients within `limit`.
     bool WaitUntilUp(std::chrono::milliseconds limit) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
+        bool fellBack = false;
         while (std::system("jack_lsp > /dev/null 2>&1") != 0) {
+            if (!fellBack && !process.Running()) {
+                fellBack = true;
+                process.Restart(Arguments(name, "-r", dummyOptions), log);
+            }
             if (!process.Running() || std::chrono::steady_clock::now() >= deadline) {
                 return false;
             }
@@ -130,13 +148,15 @@ public:
     }
 
     const std::string name;
+    const std::vector<std::string> dummyOptions;
+    const std::filesystem::path log;
     ChildProcess process;
 
 private:
-    static std::vector<std::string> Arguments(const std::string& name,
+    static std::vector<std::string> Arguments(const std::string& name, const char* scheduling,
                                               const std::vector<std::string>& dummyOptions) {
         setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-        std::vector<std::string> args = {"jackd", "-n", name, "-r", "-d", "dummy"};
+        std::vector<std::string> args = {"jackd", "-n", name, scheduling, "-d", "dummy"};
         args.insert(args.end(), dummyOptions.begin(), dummyOptions.end());
         return args;
     }

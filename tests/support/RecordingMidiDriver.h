@@ -19,12 +19,16 @@ public:
         }
         open = true;
         openedIndex = index;
+        missedCycles = 0;
         ++openCount;
         return {};
     }
 
     transfer::MidiStatus Write(std::span<const std::uint8_t> bytes) override {
         ++writeCalls;
+        if (writeCalls == missAtWrite) {
+            ++missedCycles;
+        }
         if (writeCalls == failAtWrite) {
             failWritesLeft = 1000;
         }
@@ -46,6 +50,7 @@ public:
     }
 
     std::string OpenPortName() const override { return open ? ports[openedIndex] : ""; }
+    std::uint32_t MissedCycles() const override { return missedCycles; }
 
     // Every byte written, as one stream.
     std::vector<std::uint8_t> AllBytes() const {
@@ -67,6 +72,8 @@ public:
     bool failClose = false;
     int failWritesLeft = 0;
     int failAtWrite = 0; // from this write (1-based) on, every write fails
+    int missAtWrite = 0; // the system misses a cycle during this write (1-based)
+    std::uint32_t missedCycles = 0;
 };
 
 } // namespace velomire::testing

@@ -108,6 +108,8 @@ protected:
         Bytes bytes;
         milliseconds elapsed;
         std::vector<std::string> lines;
+        std::string report;
+        std::vector<std::string> warnings;
     };
 
     // A closed-loop send to `model` through a sampler answering by `script`.
@@ -128,20 +130,30 @@ protected:
         SendCommand send(*program, settings, out, messages, ui);
         send.SetReplyPort(&in);
         const auto outcome = send.OnSendProgram();
-        return {outcome, loopback->AllBytes(),
-                std::chrono::duration_cast<milliseconds>(clock.Elapsed()), ui.lines};
+        return {outcome,
+                loopback->AllBytes(),
+                std::chrono::duration_cast<milliseconds>(clock.Elapsed()),
+                ui.lines,
+                send.Report(),
+                send.Warnings()};
     }
-    Run OneWay(std::int32_t model) {
+    Run OneWay(std::int32_t model, int missAtWrite = 0) {
         vt::FakeWaitClock clock;
         loopback = std::make_unique<Loopback>(clock, SamplerScript{});
+        loopback->missAtWrite = missAtWrite;
         MidiOutPort out(*loopback, clock, messages);
         vt::AnswerAllUi ui;
         settings.samplerModel = model;
         program->nextProgramNumber = 0;
         program->nextSampleNumber = 0;
-        const auto outcome = SendCommand(*program, settings, out, messages, ui).OnSendProgram();
-        return {outcome, loopback->AllBytes(),
-                std::chrono::duration_cast<milliseconds>(clock.Elapsed()), ui.lines};
+        SendCommand send(*program, settings, out, messages, ui);
+        const auto outcome = send.OnSendProgram();
+        return {outcome,
+                loopback->AllBytes(),
+                std::chrono::duration_cast<milliseconds>(clock.Elapsed()),
+                ui.lines,
+                send.Report(),
+                send.Warnings()};
     }
 
     std::vector<std::int16_t> Frames(int entry, int part) {
@@ -330,14 +342,40 @@ TEST_F(ClosedLoopTest, AnAkaiRefusalStopsTheSendAndNamesWhatWasRefused) {
     EXPECT_EQ(messages.messages[0].text, "The sampler refused keygroup 0 of program#1.");
 }
 
-TEST_F(ClosedLoopTest, S900BlockNaksAreCountedAndReportedAtTheEnd) {
+TEST_F(ClosedLoopTest, S900BlockNaksEndTheSendWithAWarningInItsReport) {
     SamplerScript script;
     script.nakPackets = {0, 1};
     const Run run = Send(2, script);
-    EXPECT_EQ(run.outcome, SendCommand::Outcome::sent);
+    EXPECT_EQ(run.outcome, SendCommand::Outcome::sentWithWarning);
     EXPECT_EQ(run.bytes, OneWay(2).bytes);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, "The sampler reported 2 damaged blocks in sample #4.");
+    EXPECT_EQ(run.report.substr(run.report.find(" (")),
+              " (2 damaged blocks in sample #4: send it again)");
+    EXPECT_TRUE(run.warnings.empty());
+    EXPECT_TRUE(messages.messages.empty()); // one ending, not a message besides it
+}
+
+// An xrun loses what the cycle carried. Only the handshake can tell that it was not ours.
+TEST_F(ClosedLoopTest, MissedCyclesWarnUnlessTheSamplerAcknowledgedWhatWentOutMeanwhile) {
+    const Run oneWay = OneWay(0, 5);
+    EXPECT_EQ(oneWay.outcome, SendCommand::Outcome::sentWithWarning);
+    EXPECT_EQ(oneWay.report.substr(oneWay.report.find(" (")), " (JACK missed 1 cycle)");
+    EXPECT_EQ(oneWay.warnings,
+              std::vector<std::string>{"Warning: JACK missed 1 cycle during the transfer; the "
+                                       "sampler may have received damaged data. Send again, or "
+                                       "use a Midi In device to confirm."});
+
+    const auto missAt = [](int write) { return [write](Loopback& l) { l.missAtWrite = write; }; };
+    const Run confirmed = Send(0, SamplerScript{}, missAt(5));
+    EXPECT_EQ(confirmed.outcome, SendCommand::Outcome::sent);
+    EXPECT_TRUE(confirmed.warnings.empty());
+    // A sampler that answers nothing confirms nothing.
+    EXPECT_EQ(Send(0, Silent(), missAt(5)).outcome, SendCommand::Outcome::sentWithWarning);
+    // The S1000 family acknowledges its samples but not the program's messages.
+    Send(8, SamplerScript{});
+    const int writes = loopback->writeCalls; // the last is the last keygroup
+    EXPECT_EQ(Send(8, SamplerScript{}, missAt(writes - 1)).warnings.size(), 1u);
+    EXPECT_EQ(Send(8, SamplerScript{}, missAt(3)).outcome, SendCommand::Outcome::sent);
+    EXPECT_TRUE(messages.messages.empty());
 }
 
 // What an endpoint kept for Poll, and what was written to it.

@@ -630,8 +630,17 @@ void CVelomireDoc::OnSendProgram() {
     }
     const auto outcome = command.OnSendProgram();
     sending = false;
-    if (outcome == transfer::SendCommand::Outcome::sent) {
+    using Outcome = transfer::SendCommand::Outcome;
+    if (outcome == Outcome::sent || outcome == Outcome::sentWithWarning) {
         emit statusMessage(FromStd(command.Report()));
+    }
+    if (outcome == Outcome::sentWithWarning) {
+        // Done, but the user must check: the report's brackets and the warnings, in one box.
+        std::string text = command.Report();
+        for (const std::string& warning : command.Warnings()) {
+            text += "\n\n" + warning;
+        }
+        messages.Show(text, appCaption);
     }
     emit sendEnded();
 }

@@ -1,6 +1,8 @@
 #include "transfer/devices/JackMidiDriver.h"
 
 #include "transfer/PortNames.h"
+#include "transfer/devices/JackMidiEndpoint.h"
+#include "transfer/devices/JackServerCall.h"
 #include "transfer/devices/QuietSystemLibraries.h"
 
 #include <jack/jack.h>
@@ -29,6 +31,9 @@ constexpr std::chrono::milliseconds stallLimit{1000};
 constexpr std::chrono::milliseconds pollInterval{5};
 // The MIDI wire in bytes per second: 31250 baud, 10 bits a byte.
 constexpr double wireBytesPerSecond = 3125.0;
+// The server tells of an xrun a little after the cycle it happened in; one told within this many
+// cycles of our last event may have cost that event.
+constexpr std::uint64_t inFlightCycles = 4;
 
 struct JackClientCloser {
     void operator()(jack_client_t* client) const { jack_client_close(client); }
@@ -54,6 +59,10 @@ struct JackMidiDriver::Session {
     std::atomic<bool> serverGone{false};
     std::atomic<bool> eventRefused{false};
     std::atomic<bool> connectionsChanged{false};
+    // 1 + the cycle that carried our last event (0 before the first), and the xruns the server
+    // told of while our bytes were on their way.
+    std::atomic<std::uint64_t> eventCycle{0};
+    std::atomic<std::uint32_t> missedCycles{0};
 
     // Process thread only: the bytes the wire has had time for and not yet been given.
     double bytesPerFrame = 0;
@@ -89,6 +98,8 @@ struct JackMidiDriver::Session {
             } else {
                 jack_ringbuffer_read(self->ring, reinterpret_cast<char*>(event), count);
                 self->credit -= static_cast<double>(count);
+                self->eventCycle.store(self->cycles.load(std::memory_order_relaxed) + 1,
+                                       std::memory_order_release);
             }
         }
         if (waiting <= count) {
@@ -98,11 +109,66 @@ struct JackMidiDriver::Session {
         self->cycles.fetch_add(1, std::memory_order_release);
         return 0;
     }
+    // On JACK's notification thread: a client (the receiver, or we) missed a cycle, and the
+    // events of that cycle are lost to it.
+    static int XRun(void* arg) {
+        auto* self = static_cast<Session*>(arg);
+        const std::uint64_t last = self->eventCycle.load(std::memory_order_acquire);
+        const std::uint64_t now = self->cycles.load(std::memory_order_acquire);
+        if (jack_ringbuffer_read_space(self->ring) > 0 ||
+            (last != 0 && now + 1 - last <= inFlightCycles)) {
+            self->missedCycles.fetch_add(1, std::memory_order_acq_rel);
+        }
+        return 0;
+    }
     static void ServerShutDown(void* arg) {
         static_cast<Session*>(arg)->serverGone.store(true, std::memory_order_release);
     }
     static void ConnectionChanged(jack_port_id_t, jack_port_id_t, int, void* arg) {
         static_cast<Session*>(arg)->connectionsChanged.store(true, std::memory_order_release);
+    }
+
+    // Opens a client with its port connected to `destination`; the reason when that fails. Talks
+    // to the server all along: see CallJackServer.
+    static std::pair<std::unique_ptr<Session>, std::string> Start(const std::string& destination) {
+        auto opened = std::make_unique<Session>();
+        opened->destination = destination;
+        if (opened->ring == nullptr) {
+            return {nullptr, "No memory for the JACK MIDI output."};
+        }
+        opened->client = OpenClient("Velomire");
+        if (!opened->client) {
+            return {nullptr, "No JACK server is running."};
+        }
+        jack_client_t* client = opened->client.get();
+        opened->bytesPerFrame = wireBytesPerSecond / jack_get_sample_rate(client);
+        opened->port =
+            jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        if (opened->port == nullptr) {
+            return {nullptr, "The JACK server refused a MIDI port."};
+        }
+        jack_set_process_callback(client, &Session::Process, opened.get());
+        jack_on_shutdown(client, &Session::ServerShutDown, opened.get());
+        jack_set_xrun_callback(client, &Session::XRun, opened.get());
+        jack_set_port_connect_callback(client, &Session::ConnectionChanged, opened.get());
+        if (jack_activate(client) != 0) {
+            return {nullptr, "The JACK server refused a client."};
+        }
+        if (jack_connect(client, jack_port_name(opened->port), opened->destination.c_str()) != 0) {
+            return {nullptr, "The JACK MIDI port " + opened->destination + " has gone."};
+        }
+        // The connection shows in our view of the graph a little after jack_connect returns; a
+        // write must not take it for one that has gone.
+        const auto deadline = Clock::now() + writeMargin;
+        while (jack_port_connected_to(opened->port, opened->destination.c_str()) == 0) {
+            if (Clock::now() >= deadline) {
+                return {nullptr, "The JACK MIDI port " + opened->destination + " has gone."};
+            }
+            std::this_thread::sleep_for(pollInterval);
+        }
+        opened->connectionsChanged.store(false, std::memory_order_release);
+        opened->seenAt = Clock::now();
+        return {std::move(opened), std::string()};
     }
 
     // Why the bytes cannot go on, or empty.
@@ -139,26 +205,16 @@ JackMidiDriver::~JackMidiDriver() {
 }
 
 std::vector<std::string> JackMidiDriver::PortNames() {
-    ports.clear();
     listed = true;
-    JackClient client = OpenClient("Velomire");
-    if (!client) {
-        return ports;
-    }
-    const char** names =
-        jack_get_ports(client.get(), nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
-    for (const char** name = names; name != nullptr && *name != nullptr; ++name) {
-        // Our own MIDI In (and another Velomire's) would take the program, not a sampler.
-        if (!IsOwnJackPort(*name)) {
-            ports.emplace_back(*name);
-        }
-    }
-    jack_free(static_cast<void*>(names));
+    ports = JackMidiEndpoint::ListPorts(JackPortIsInput, [this] { Idle(); });
+    // Our own MIDI In (and another Velomire's) would take the program, not a sampler.
+    std::erase_if(ports, [](const std::string& name) { return IsOwnJackPort(name); });
     return ports;
 }
 
 MidiStatus JackMidiDriver::Open(unsigned index) {
     Close();
+    missedCycles = 0;
     if (!listed) {
         PortNames();
     }
@@ -166,42 +222,16 @@ MidiStatus JackMidiDriver::Open(unsigned index) {
         return MidiStatus::Error("There is no JACK MIDI port number " + std::to_string(index) +
                                  ".");
     }
-    auto opened = std::make_unique<Session>();
-    opened->destination = ports[index];
-    if (opened->ring == nullptr) {
-        return MidiStatus::Error("No memory for the JACK MIDI output.");
+    const std::string destination = ports[index];
+    auto opened = CallJackServer<std::pair<std::unique_ptr<Session>, std::string>>(
+        [destination] { return Session::Start(destination); }, [this] { Idle(); });
+    if (!opened) {
+        return MidiStatus::Error("The JACK server does not answer.");
     }
-    opened->client = OpenClient("Velomire");
-    if (!opened->client) {
-        return MidiStatus::Error("No JACK server is running.");
+    if (!opened->first) {
+        return MidiStatus::Error(opened->second);
     }
-    jack_client_t* client = opened->client.get();
-    opened->bytesPerFrame = wireBytesPerSecond / jack_get_sample_rate(client);
-    opened->port = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (opened->port == nullptr) {
-        return MidiStatus::Error("The JACK server refused a MIDI port.");
-    }
-    jack_set_process_callback(client, &Session::Process, opened.get());
-    jack_on_shutdown(client, &Session::ServerShutDown, opened.get());
-    jack_set_port_connect_callback(client, &Session::ConnectionChanged, opened.get());
-    if (jack_activate(client) != 0) {
-        return MidiStatus::Error("The JACK server refused a client.");
-    }
-    if (jack_connect(client, jack_port_name(opened->port), opened->destination.c_str()) != 0) {
-        return MidiStatus::Error("The JACK MIDI port " + opened->destination + " has gone.");
-    }
-    // The connection shows in our view of the graph a little after jack_connect returns; a
-    // write must not take it for one that has gone.
-    const auto deadline = Clock::now() + writeMargin;
-    while (jack_port_connected_to(opened->port, opened->destination.c_str()) == 0) {
-        if (Clock::now() >= deadline) {
-            return MidiStatus::Error("The JACK MIDI port " + opened->destination + " has gone.");
-        }
-        std::this_thread::sleep_for(pollInterval);
-    }
-    opened->connectionsChanged.store(false, std::memory_order_release);
-    opened->seenAt = Clock::now();
-    session = std::move(opened);
+    session = std::move(opened->first);
     return {};
 }
 
@@ -248,7 +278,8 @@ MidiStatus JackMidiDriver::Close() {
         return {};
     }
     // Unregistering the port would drop what the ring still holds. The cycle that takes the last
-    // bytes delivers them; one more cycle after that and they have surely left.
+    // bytes delivers them; one more cycle after that and they have surely left, and a few more
+    // let the server tell of an xrun that cost them.
     const std::size_t waiting = jack_ringbuffer_read_space(session->ring);
     const auto deadline =
         Clock::now() + midiWireTimePerByte * static_cast<std::int64_t>(waiting) + writeMargin;
@@ -259,13 +290,14 @@ MidiStatus JackMidiDriver::Close() {
             if (!emptyAt && jack_ringbuffer_read_space(session->ring) == 0) {
                 emptyAt = cycles;
             }
-            return emptyAt && cycles > *emptyAt + 1;
+            return emptyAt && cycles > *emptyAt + inFlightCycles;
         },
         deadline, "The JACK server did not take the last MIDI data in time.");
     if (!failure.empty()) {
         GiveUp();
         return MidiStatus::Error(failure);
     }
+    missedCycles = session->missedCycles.load(std::memory_order_acquire);
     session.reset();
     return {};
 }
@@ -274,7 +306,12 @@ std::string JackMidiDriver::OpenPortName() const {
     return session ? session->destination : std::string();
 }
 
+std::uint32_t JackMidiDriver::MissedCycles() const {
+    return session ? session->missedCycles.load(std::memory_order_acquire) : missedCycles;
+}
+
 void JackMidiDriver::GiveUp() {
+    missedCycles = session->missedCycles.load(std::memory_order_acquire);
     // libjack's close waits for the server's answer; see the class comment.
     std::thread([gone = std::move(session)]() mutable { gone.reset(); }).detach();
 }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,13 +23,14 @@ namespace velomire::transfer {
 // Write fails, and the transfer with it, when the server has shut down, when it has not run a
 // cycle for 1 s (frozen), when the destination port is no longer connected (unregistered), or when
 // the ring has not made room within the bytes' wire time plus 1 s. A receiver that misses a cycle
-// (an xrun) loses that cycle's events without anyone being told: JACK's xrun notice does not say
-// whose cycle was missed, and most are only a late wake-up of the server. Close lets the ring drain
-// first (bounded the same way) and fails when the destination has gone meanwhile. After any such
+// (an xrun) loses that cycle's events and nobody else tells: JACK's xrun notice does not say whose
+// cycle was missed, so every xrun the server tells of while our bytes are on their way counts as
+// one of them lost (MissedCycles); the send then warns. Close lets the ring drain first (bounded
+// the same way) and fails when the destination has gone meanwhile. After any such
 // failure the client is closed on a detached thread: libjack's close waits on the server, and a
 // frozen server would otherwise hold the application until it recovers; the process stays free
 // to go on or to exit, and the thread ends (freeing the client) if the server ever answers.
-// Listing and Open still talk to the server in line and wait on it as libjack does.
+// Listing and Open wait for the server's answers at most 2 s each (CallJackServer).
 class JackMidiDriver final : public MidiDriver {
 public:
     // What the ring holds: more than the largest buffer the senders build.
@@ -47,6 +49,7 @@ public:
     MidiStatus Write(std::span<const std::uint8_t> bytes) override;
     MidiStatus Close() override;
     std::string OpenPortName() const override;
+    std::uint32_t MissedCycles() const override;
 
 private:
     struct Session;
@@ -59,6 +62,8 @@ private:
     std::unique_ptr<Session> session;
     std::vector<std::string> ports;
     bool listed = false;
+    // The last opening's count, once its session has gone.
+    std::uint32_t missedCycles = 0;
 };
 
 } // namespace velomire::transfer

@@ -1,5 +1,6 @@
 #include "transfer/devices/JackMidiEndpoint.h"
 
+#include "transfer/devices/JackServerCall.h"
 #include "transfer/devices/QuietSystemLibraries.h"
 
 #include <jack/jack.h>
@@ -9,6 +10,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <future>
+#include <memory>
+#include <thread>
 
 namespace velomire::transfer {
 
@@ -146,7 +150,36 @@ int JackMidiEndpoint::Process(std::uint32_t frames, void* arg) {
             std::memcpy(slot, reply.data(), reply.size());
         }
     }
+    self->cycles.fetch_add(1, std::memory_order_release);
     return 0;
+}
+
+bool JackMidiEndpoint::Stalled() const {
+    // A dummy or sound-card driver runs a cycle every few milliseconds.
+    constexpr std::chrono::milliseconds stallLimit{1000};
+    if (ServerGone()) {
+        return true;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (const std::uint64_t count = cycles.load(std::memory_order_acquire); count != seenCycles) {
+        seenCycles = count;
+        seenAt = now;
+    }
+    return now - seenAt >= stallLimit;
+}
+
+void JackMidiEndpoint::Release(std::unique_ptr<JackMidiEndpoint> endpoint,
+                               std::chrono::milliseconds limit) {
+    if (!endpoint) {
+        return;
+    }
+    auto closed = std::make_shared<std::promise<void>>();
+    std::future<void> done = closed->get_future();
+    std::thread([gone = std::move(endpoint), closed]() mutable {
+        gone.reset();
+        closed->set_value();
+    }).detach();
+    done.wait_for(limit);
 }
 
 void JackMidiEndpoint::ShutDown(void* arg) {
@@ -193,21 +226,27 @@ MidiStatus JackMidiEndpoint::Write(std::span<const std::uint8_t> bytes) {
     return {};
 }
 
-std::vector<std::string> JackMidiEndpoint::ListPorts(unsigned long flags) {
+std::vector<std::string> JackMidiEndpoint::ListPorts(unsigned long flags,
+                                                     const std::function<void()>& idle) {
     QuietSystemLibraries();
-    std::vector<std::string> names;
-    jack_status_t status{};
-    jack_client_t* lister = jack_client_open("Velomire", JackNoStartServer, &status);
-    if (lister == nullptr) {
-        return names;
-    }
-    const char** ports = jack_get_ports(lister, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
-    for (const char** name = ports; name != nullptr && *name != nullptr; ++name) {
-        names.emplace_back(*name);
-    }
-    jack_free(static_cast<void*>(ports));
-    jack_client_close(lister);
-    return names;
+    const auto listed = CallJackServer<std::vector<std::string>>(
+        [flags] {
+            std::vector<std::string> names;
+            jack_status_t status{};
+            jack_client_t* lister = jack_client_open("Velomire", JackNoStartServer, &status);
+            if (lister == nullptr) {
+                return names;
+            }
+            const char** ports = jack_get_ports(lister, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+            for (const char** name = ports; name != nullptr && *name != nullptr; ++name) {
+                names.emplace_back(*name);
+            }
+            jack_free(static_cast<void*>(ports));
+            jack_client_close(lister);
+            return names;
+        },
+        idle);
+    return listed.value_or(std::vector<std::string>{});
 }
 
 } // namespace velomire::transfer

@@ -3,7 +3,9 @@
 #include "transfer/MidiEndpoint.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -43,6 +45,13 @@ public:
     // Queues one event for the next cycles; an error when the ring is full or the server stopped.
     MidiStatus Write(std::span<const std::uint8_t> bytes) override;
     bool ServerGone() const override { return serverGone.load(std::memory_order_acquire); }
+    // True once the server has stopped, or has run no cycle for a second (frozen).
+    bool Stalled() const;
+    // Closes the endpoint on a thread of its own and waits for that at most `limit`: libjack's
+    // close waits for the server, and a frozen one would hold the caller until it recovers. The
+    // thread ends (freeing the client) if the server ever answers.
+    static void Release(std::unique_ptr<JackMidiEndpoint> endpoint,
+                        std::chrono::milliseconds limit = std::chrono::milliseconds(250));
     // The responder's replies leave on the output in the cycle the input arrived in, after what
     // Write queued before them.
     void SetResponder(MidiResponder* responder) override {
@@ -50,8 +59,10 @@ public:
     }
 
     // The names of the JACK MIDI ports with these flags (JackPortIsInput or JackPortIsOutput);
-    // empty when no server runs.
-    static std::vector<std::string> ListPorts(unsigned long flags);
+    // empty when no server runs or it does not answer in time (see CallJackServer), `idle`
+    // running meanwhile.
+    static std::vector<std::string> ListPorts(unsigned long flags,
+                                              const std::function<void()>& idle = {});
 
 private:
     JackMidiEndpoint() = default;
@@ -66,6 +77,10 @@ private:
     std::atomic<bool> serverGone{false};
     std::atomic<bool> inputLost{false};
     std::atomic<bool> replyLost{false};
+    // Cycles run, counted by the process thread, and (caller's side) when the count last moved.
+    std::atomic<std::uint64_t> cycles{0};
+    mutable std::uint64_t seenCycles = 0;
+    mutable std::chrono::steady_clock::time_point seenAt = std::chrono::steady_clock::now();
     std::atomic<MidiResponder*> responder{nullptr};
     // Process thread only: the responder's replies of the current cycle.
     std::vector<std::vector<std::uint8_t>> replies;

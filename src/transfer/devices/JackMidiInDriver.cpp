@@ -1,8 +1,11 @@
 #include "transfer/devices/JackMidiInDriver.h"
 
 #include "transfer/PortNames.h"
+#include "transfer/devices/JackServerCall.h"
 
 #include <jack/jack.h>
+
+#include <utility>
 
 namespace velomire::transfer {
 
@@ -22,15 +25,25 @@ MidiStatus JackMidiInDriver::Open(unsigned index) {
         return MidiStatus::Error("There is no JACK MIDI input port number " +
                                  std::to_string(index) + ".");
     }
-    std::string error;
-    auto opened = JackMidiEndpoint::Open("Velomire-in", true, false, error);
-    if (!opened) {
-        return MidiStatus::Error(error);
+    using Opening = std::pair<std::unique_ptr<JackMidiEndpoint>, MidiStatus>;
+    auto opening = CallJackServer<Opening>([source = ports[index]]() -> Opening {
+        std::string error;
+        auto opened = JackMidiEndpoint::Open("Velomire-in", true, false, error);
+        if (!opened) {
+            return {nullptr, MidiStatus::Error(error)};
+        }
+        if (MidiStatus status = opened->ConnectFrom(source); !status) {
+            return {nullptr, status};
+        }
+        return {std::move(opened), MidiStatus()};
+    });
+    if (!opening) {
+        return MidiStatus::Error("The JACK server does not answer.");
     }
-    if (MidiStatus status = opened->ConnectFrom(ports[index]); !status) {
-        return status;
+    if (!opening->first) {
+        return opening->second;
     }
-    endpoint = std::move(opened);
+    endpoint = std::move(opening->first);
     return {};
 }
 
@@ -42,8 +55,12 @@ MidiStatus JackMidiInDriver::Poll(std::vector<MidiInBytes>& out) {
 }
 
 MidiStatus JackMidiInDriver::Close() {
-    endpoint.reset();
+    JackMidiEndpoint::Release(std::move(endpoint));
     return {};
+}
+
+bool JackMidiInDriver::Gone() const {
+    return endpoint && endpoint->Stalled();
 }
 
 } // namespace velomire::transfer

@@ -18,7 +18,9 @@ public:
     // The index refers to the last PortNames() list (taken now if there was none).
     MidiStatus Open(unsigned index) override;
     MidiStatus Poll(std::vector<MidiInBytes>& out) override;
+    // Gives the client up without waiting more than a moment for the server.
     MidiStatus Close() override;
+    bool Gone() const override;
 
 private:
     std::unique_ptr<JackMidiEndpoint> endpoint;

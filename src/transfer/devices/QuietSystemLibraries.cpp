@@ -7,6 +7,7 @@
 #if __has_include(<jack/jack.h>)
 #include <jack/jack.h>
 #define VELOMIRE_QUIET_JACK 1
+#include <csignal>
 #endif
 
 namespace velomire::transfer {
@@ -28,6 +29,14 @@ void QuietSystemLibraries() {
 #ifdef VELOMIRE_QUIET_JACK
     jack_set_error_function(QuietJack);
     jack_set_info_function(QuietJack);
+    // libjack writes to the server's socket without MSG_NOSIGNAL. A server that goes while one of
+    // our threads still talks to it (a close given up on a frozen server, which is then stopped)
+    // would end the whole application with SIGPIPE; the write fails with EPIPE instead. A handler
+    // the application set stays.
+    struct sigaction pipe {};
+    if (sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler == SIG_DFL) {
+        std::signal(SIGPIPE, SIG_IGN);
+    }
 #endif
 }
 

@@ -108,6 +108,7 @@ MidiStatus SystemMidiDriver::Open(unsigned index) {
     }
     const Entry& entry = entries[index];
     MidiStatus status = entry.driver->Open(entry.index);
+    lastDriver = entry.driver;
     if (status) {
         openDriver = entry.driver;
         openName = entry.name;
@@ -131,6 +132,10 @@ MidiStatus SystemMidiDriver::Close() {
 
 std::string SystemMidiDriver::OpenPortName() const {
     return openDriver != nullptr ? openName : std::string();
+}
+
+std::uint32_t SystemMidiDriver::MissedCycles() const {
+    return lastDriver != nullptr ? lastDriver->MissedCycles() : 0;
 }
 
 void SystemMidiDriver::SetIdleHook(std::function<void()> hook) {

@@ -2,6 +2,7 @@
 
 #include "transfer/MidiDriver.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ public:
     MidiStatus Write(std::span<const std::uint8_t> bytes) override;
     MidiStatus Close() override;
     std::string OpenPortName() const override;
+    std::uint32_t MissedCycles() const override;
     void SetIdleHook(std::function<void()> hook) override;
 
 private:
@@ -45,6 +47,7 @@ private:
     std::vector<Entry> entries;
     bool listed = false;
     MidiDriver* openDriver = nullptr;
+    MidiDriver* lastDriver = nullptr; // the back end of the last opening
     std::string openName;
 };
 

@@ -110,6 +110,10 @@ MidiStatus SystemMidiInDriver::Poll(std::vector<MidiInBytes>& out) {
     return openDriver->Poll(out);
 }
 
+bool SystemMidiInDriver::Gone() const {
+    return openDriver != nullptr && openDriver->Gone();
+}
+
 MidiStatus SystemMidiInDriver::Close() {
     if (openDriver == nullptr) {
         return {};

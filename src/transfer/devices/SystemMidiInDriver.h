@@ -30,6 +30,7 @@ public:
     MidiStatus Open(unsigned index) override;
     MidiStatus Poll(std::vector<MidiInBytes>& out) override;
     MidiStatus Close() override;
+    bool Gone() const override;
 
 private:
     struct Entry {
