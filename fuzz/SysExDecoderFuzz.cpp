@@ -22,13 +22,14 @@ void Check(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);
     const auto decoded = velomire::transfer::DecodeSysExStream(bytes);
-    if (decoded.error) {
-        Check(decoded.error->offset < size || size == 0);
+    for (const auto& error : decoded.errors) {
+        Check(error.offset < size);
     }
     for (const auto& sample : decoded.samples) {
-        // Frames stop at the announced length; only a stream that ends in an error is short.
+        // Frames stop at the announced length; a sample that stops short is named.
         Check(sample.frames.size() <= sample.lengthWords);
-        Check(sample.Complete() || decoded.error);
+        Check(sample.hasData);
+        Check(sample.Complete() || !decoded.errors.empty());
         Check(sample.offset < size);
     }
 
@@ -38,11 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < size; ++i) {
         if (data[i] == 0xF7) {
             const auto result = decoder.Feed(bytes.subspan(start, i + 1 - start), start);
-            if (result.sample) {
-                Check(*result.sample < decoder.Samples().size());
-            }
-            if (result.program) {
-                Check(*result.program < decoder.Programs().size());
+            Check(!result.afterGap || !result.Ok());
+            if (const auto* open = decoder.OpenSample()) {
+                Check(open->frames.size() <= open->lengthWords);
             }
             start = i + 1;
         }

@@ -37,6 +37,7 @@
 #include <cctype>
 #include <csignal>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -88,12 +89,14 @@ const char* const usage = R"(usage: velomire-cli COMMAND ...
                                 the sampler holds the send for at most S seconds (1..3600,
                                 default: the saved settings, 60)
   sampler --model M --out DIR [--name NAME] [--nak N,N,...] [--wait N:MS] [--cancel-at N]
-          [--lose N] [--reply-delay MS] [--one-way] [--jack | --alsa] [--force]
+          [--lose N] [--reply-delay MS] [--memory-words N] [--one-way] [--jack | --alsa]
+          [--force]
                                 a simulated sampler with the MIDI ports NAME:in and NAME:out, on
                                 JACK when a JACK server runs, otherwise on the ALSA sequencer
                                 (--jack or --alsa chooses one); it checks, answers and writes
                                 what it receives into DIR, until interrupted; packets are
-                                counted from 0 over the run
+                                counted from 0 over the run; it has the sample memory of its
+                                model, or N words
   decode DUMP.syx --out DIR [--force]
                                 rebuild the samples (16-bit WAV + JSON) and programs (JSON) that
                                 a render output or a trace dump carries; files of an earlier
@@ -222,6 +225,16 @@ private:
     void (*previousInt)(int);
     void (*previousTerm)(int);
 };
+
+// Writes one decoded sample or program: an error text, empty when written. An exception (the
+// JSON library refusing a text) is that item's error, never the end of the run.
+template <typename Write> std::string Guarded(Write write) {
+    try {
+        return write();
+    } catch (const std::exception& e) {
+        return std::string("a decoded item could not be written: ") + e.what();
+    }
+}
 
 int UsageError(const std::string& message) {
     std::cerr << "velomire-cli: " << TerminalText(message) << '\n' << usage;
@@ -616,8 +629,9 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     bool force = false;
     bool onlyJack = false;
     bool onlyAlsa = false;
-    const std::vector<std::string> names = {"--model", "--out",       "--name",        "--nak",
-                                            "--wait",  "--cancel-at", "--reply-delay", "--lose"};
+    const std::vector<std::string> names = {"--model",       "--out",  "--name",
+                                            "--nak",         "--wait", "--cancel-at",
+                                            "--reply-delay", "--lose", "--memory-words"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--one-way") {
             oneWay = true;
@@ -650,6 +664,14 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
     transfer::SamplerScript script;
     script.family = transfer::SamplerModel::Family(*model);
     script.oneWay = oneWay;
+    script.memoryWords = transfer::SimulatedMemoryWords(*model);
+    if (values.count("--memory-words") != 0) {
+        const auto words = ParseWhole(values["--memory-words"]);
+        if (!words || *words < 1 || *words > 0x7FFFFFFF) {
+            return UsageError("--memory-words takes a number of words from 1 to 2147483647");
+        }
+        script.memoryWords = static_cast<std::uint32_t>(*words);
+    }
     if (values.count("--nak") != 0) {
         const auto list = ParseList(values["--nak"]);
         if (!list) {
@@ -725,65 +747,57 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
               system + " port " + endpoint->OutputName());
 
     transfer::SamplerService service(script);
-    std::set<std::size_t> unwritten;
-    // Each sample and program the sampler holds keeps the file name it was first given, so that a
-    // second one of the same number never takes the first one's files.
+    // What the sampler closed is written out, each under a name of its own (a second sample of
+    // the same number never takes the first one's files), and then forgotten. Only the main loop
+    // touches the sampler, so the endpoint's thread never waits for a file.
     DecodedFiles files(outDir, force);
-    std::map<std::size_t, std::string> sampleNames;
-    std::map<std::size_t, std::string> programNames;
     bool writeFailed = false;
-    // Files are written from a copy taken with the sampler held, so that the endpoint's thread
-    // is kept from answering for no longer than the copy takes.
-    const auto writeChanged = [&](bool all) {
-        std::vector<std::pair<std::size_t, transfer::DecodedSample>> samples;
-        std::vector<std::pair<std::size_t, transfer::DecodedProgram>> programs;
+    const auto writeClosed = [&](bool all) {
+        std::vector<transfer::DecodedSample> samples;
+        std::vector<transfer::DecodedProgram> programs;
         std::vector<std::string> refused;
         service.Inspect([&](transfer::SimulatedSampler& sampler) {
-            for (std::size_t index : sampler.TakeChangedSamples()) {
-                unwritten.insert(index);
+            if (all) {
+                sampler.CloseAll();
             }
-            for (auto it = unwritten.begin(); it != unwritten.end();) {
-                const auto& sample = sampler.Decoder().Samples()[*it];
-                if (!all && !sample.Complete()) {
-                    ++it;
-                    continue;
-                }
-                samples.emplace_back(*it, sample);
-                it = unwritten.erase(it);
-            }
-            for (std::size_t index : sampler.TakeChangedPrograms()) {
-                programs.emplace_back(index, sampler.Decoder().Programs()[index]);
-            }
+            samples = sampler.TakeClosedSamples();
+            programs = sampler.TakeClosedPrograms();
             refused = sampler.TakeLog();
         });
-        for (const auto& [index, sample] : samples) {
-            auto name = sampleNames.try_emplace(index).first;
-            if (name->second.empty()) {
-                name->second = files.NewSampleName(sample.number);
+        for (const std::string& line : refused) {
+            PrintLine("Refused: " + line);
+        }
+        for (const auto& sample : samples) {
+            const auto problem = transfer::SampleProblem(sample);
+            const std::string received = "Received sample #" + std::to_string(sample.number) + ": ";
+            if (!sample.hasData) {
+                PrintLine(received + *problem + " (nothing written)");
+                continue;
             }
-            if (const std::string failed = files.WriteSample(name->second, sample);
+            const std::string name = files.NewSampleName(sample.number);
+            if (const std::string failed = Guarded([&] { return files.WriteSample(name, sample); });
                 !failed.empty()) {
                 Refused(failed);
                 writeFailed = true;
                 continue;
             }
-            PrintLine("Received sample #" + std::to_string(sample.number) + ": " +
-                      std::to_string(sample.frames.size()) + " of " +
-                      std::to_string(sample.lengthWords) + " words (" + name->second + ".wav)");
-        }
-        for (const auto& [index, program] : programs) {
-            auto name = programNames.try_emplace(index).first;
-            if (name->second.empty()) {
-                name->second = files.NewProgramName(program.number);
+            std::string line = received;
+            line += std::to_string(sample.frames.size()) + " of " +
+                    std::to_string(sample.lengthWords) + " words (" + name + ".wav";
+            if (problem) {
+                line += ", " + *problem;
             }
-            if (const std::string failed = files.WriteProgram(name->second, program);
+            line += ")";
+            PrintLine(line);
+        }
+        for (const auto& program : programs) {
+            if (const std::string failed = Guarded([&] {
+                    return files.WriteProgram(files.NewProgramName(program.number), program);
+                });
                 !failed.empty()) {
                 Refused(failed);
                 writeFailed = true;
             }
-        }
-        for (const std::string& line : refused) {
-            PrintLine("Refused: " + line);
         }
     };
     endpoint->SetResponder(&service);
@@ -796,11 +810,11 @@ int CliApp::Sampler(const std::vector<std::string>& args) {
                 break;
             }
         }
-        writeChanged(false);
+        writeClosed(false);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     endpoint.reset(); // its thread may be answering through the service until it is closed
-    writeChanged(true);
+    writeClosed(true);
     return writeFailed ? exitRefused : exitOk;
 #else
     return Refused(
@@ -835,8 +849,6 @@ int CliApp::Decode(const std::vector<std::string>& args) {
     if (!in) {
         return Refused(dumpPath + ": Error: Can't open File !");
     }
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                          std::istreambuf_iterator<char>());
     std::error_code ec;
     fs::create_directories(outDir, ec);
     if (!fs::is_directory(outDir)) {
@@ -846,36 +858,64 @@ int CliApp::Decode(const std::vector<std::string>& args) {
         return Refused((fs::path(outDir) / *earlier).string() +
                        ": exists already; nothing was written (--force replaces the files)");
     }
-    const transfer::DecodeResult decoded = transfer::DecodeSysExStream(bytes);
-    // What came before a malformed message is written all the same; a file that cannot be
-    // written stops the writing, and the summary counts what was written.
+    // The dump is read and decoded in pieces and each sample written as soon as it is closed, so
+    // that memory stays within a few times the largest sample however long the dump. Every
+    // malformed message is named and the decoding goes on; a file that cannot be written stops
+    // the writing, and the summary counts what was written.
     DecodedFiles files(outDir, force);
-    std::string failed;
+    transfer::SysExStreamDecoder stream;
     std::size_t samples = 0;
     std::size_t programs = 0;
-    for (const auto& sample : decoded.samples) {
-        if (failed.empty()) {
-            failed = files.WriteSample(files.NewSampleName(sample.number), sample);
-            samples += failed.empty() ? 1 : 0;
+    std::size_t problems = 0;
+    constexpr std::size_t problemLines = 100;
+    std::string failed;
+    const auto takeClosed = [&] {
+        for (const auto& sample : stream.TakeSamples()) {
+            if (failed.empty()) {
+                failed = Guarded(
+                    [&] { return files.WriteSample(files.NewSampleName(sample.number), sample); });
+                samples += failed.empty() ? 1 : 0;
+            }
         }
-    }
-    for (const auto& program : decoded.programs) {
-        if (failed.empty()) {
-            failed = files.WriteProgram(files.NewProgramName(program.number), program);
-            programs += failed.empty() ? 1 : 0;
+        for (const auto& program : stream.TakePrograms()) {
+            if (failed.empty()) {
+                failed = Guarded([&] {
+                    return files.WriteProgram(files.NewProgramName(program.number), program);
+                });
+                programs += failed.empty() ? 1 : 0;
+            }
         }
+        for (const auto& error : stream.TakeErrors()) {
+            if (++problems <= problemLines) {
+                Refused(dumpPath +
+                        (error.sample ? ": at offset " : ": malformed message at offset ") +
+                        std::to_string(error.offset) + ": " + error.text);
+            }
+        }
+    };
+    std::vector<char> piece(1 << 16);
+    while (failed.empty() && in) {
+        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        stream.Feed({reinterpret_cast<const std::uint8_t*>(piece.data()), got});
+        takeClosed();
     }
+    if (in.bad()) {
+        return Refused(dumpPath + ": Error: Can't read File !");
+    }
+    stream.Finish();
+    takeClosed();
     PrintLine("Decoded " + std::to_string(samples) +
               (samples == 1 ? " sample and " : " samples and ") + std::to_string(programs) +
               (programs == 1 ? " program" : " programs"));
     if (!failed.empty()) {
         return Refused(failed);
     }
-    if (decoded.error) {
-        return Refused(dumpPath + ": malformed message at offset " +
-                       std::to_string(decoded.error->offset) + ": " + decoded.error->text);
+    if (problems > problemLines) {
+        Refused(dumpPath + ": " + std::to_string(problems - problemLines) +
+                " more problems not shown");
     }
-    return exitOk;
+    return problems > 0 ? exitRefused : exitOk;
 }
 
 int CliApp::Transfer(const std::vector<std::string>& args, bool live) {

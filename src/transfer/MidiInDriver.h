@@ -13,6 +13,8 @@ namespace velomire::transfer {
 struct MidiInBytes {
     std::vector<std::uint8_t> bytes;
     WaitClock::TimePoint time{};
+    bool lostBefore = false; // input was lost just before these bytes
+    bool answered = false;   // a responder answered the message they end, in their cycle
 };
 
 // One MIDI input system (the ALSA sequencer, JACK, a script in tests). The driver collects what

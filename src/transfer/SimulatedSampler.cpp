@@ -2,6 +2,7 @@
 
 #include "transfer/SamplerReply.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace velomire::transfer {
@@ -23,11 +24,78 @@ bool IsS900Data(const std::vector<std::uint8_t>& m) {
     return m.size() >= 6 && m[1] == 0x7E && m[2] == 0x01 && m[5] == 0x0C;
 }
 
+// The bytes of an S900 sample message of `words` words: its header, a block of 122 bytes per 60
+// words, F7.
+std::size_t S900MessageBytes(std::uint32_t words) {
+    return s900DataHeaderBytes + (std::size_t{words} / 60 + 1) * s900BlockBytes + 1;
+}
+
 } // namespace
 
-std::vector<TimedReply> SimulatedSampler::Feed(std::span<const std::uint8_t> bytes) {
+std::uint32_t SimulatedMemoryWords(std::int32_t model) {
+    switch (model) {
+    case SamplerModel::s900:
+        return 512000; // 750 KB of 12-bit words
+    case SamplerModel::s950:
+        return 1572864; // 2.25 MB, expanded
+    default:
+        return 16u << 20; // 32 MB of 16-bit words, expanded; an SDS sampler gets as much
+    }
+}
+
+SimulatedSampler::SimulatedSampler(SamplerScript script)
+    : script(std::move(script)),
+      messageLimit(std::max<std::size_t>(S900MessageBytes(this->script.memoryWords), 4096)) {}
+
+std::uint32_t SimulatedSampler::FreeWords() const {
+    return storedWords >= script.memoryWords
+               ? 0
+               : static_cast<std::uint32_t>(script.memoryWords - storedWords);
+}
+
+bool SimulatedSampler::Reserve(SamplerFamily family, int number, std::uint32_t words) {
+    const auto key = std::make_pair(family, number);
+    const auto found = stored.find(key);
+    const std::uint64_t replaced = found != stored.end() ? found->second : 0;
+    if (std::uint64_t{words} > std::uint64_t{FreeWords()} + replaced) {
+        log.push_back("sample #" + std::to_string(number) + " of " + std::to_string(words) +
+                      " words does not fit in the " + std::to_string(FreeWords() + replaced) +
+                      " words free: cancelled");
+        return false;
+    }
+    storedWords = storedWords - replaced + words;
+    stored[key] = words;
+    return true;
+}
+
+std::optional<int> SimulatedSampler::PlainAckPacket() const {
+    // A message in progress does not matter: a packet that began after everything before it was
+    // fed is that message.
+    if (script.oneWay || script.replyDelay.count() != 0) {
+        return std::nullopt;
+    }
+    const auto packet = decoder.NextPacketNumber();
+    if (!packet || lastPacketNumber == *packet ||
+        (script.nakPackets.count(nextPacket) != 0 && nakSent.count(nextPacket) == 0) ||
+        script.cancelPacket == nextPacket || (script.waitPacket == nextPacket && !waitSent) ||
+        (script.losePacket == nextPacket && !lost)) {
+        return std::nullopt;
+    }
+    return packet;
+}
+
+void SimulatedSampler::Lost() {
+    if (inMessage) {
+        log.push_back("message at offset " + std::to_string(messageStart) +
+                      " cut off: MIDI input was lost");
+        inMessage = false;
+    }
+}
+
+std::vector<TimedReply> SimulatedSampler::Feed(std::span<const std::uint8_t> bytes, bool answered) {
     std::vector<TimedReply> replies;
-    for (std::uint8_t b : bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const std::uint8_t b = bytes[i];
         ++offset;
         if (b >= 0xF8) {
             continue;
@@ -54,9 +122,16 @@ std::vector<TimedReply> SimulatedSampler::Feed(std::span<const std::uint8_t> byt
         message.push_back(b);
         if (b == 0xF7) {
             inMessage = false;
+            quiet = answered && i + 1 == bytes.size();
             if (!Lose()) {
                 Message(replies);
             }
+            quiet = false;
+            if (message.capacity() > 4096) {
+                message = {}; // an S900 sample's message is not kept past its decoding
+            }
+        } else if (IsS900Data(message) && message.size() == s900DataHeaderBytes) {
+            S900DataHeader(replies);
         } else if (IsS900Data(message) && message.size() > s900DataHeaderBytes &&
                    (message.size() - s900DataHeaderBytes) % s900BlockBytes == 0) {
             S900Block(replies);
@@ -65,9 +140,18 @@ std::vector<TimedReply> SimulatedSampler::Feed(std::span<const std::uint8_t> byt
     return replies;
 }
 
+void SimulatedSampler::S900DataHeader(std::vector<TimedReply>& replies) {
+    const std::uint32_t words = message[9] | message[10] << 7 | message[11] << 14;
+    const int number = message[3] | message[4] << 7;
+    if (!Reserve(SamplerFamily::s900, number, words)) {
+        inMessage = false; // the rest of it is not taken
+        Reply(replies, S900Handshake(SamplerReply::Kind::cancel));
+    }
+}
+
 void SimulatedSampler::Reply(std::vector<TimedReply>& replies, std::vector<std::uint8_t> bytes,
                              std::chrono::milliseconds extra) {
-    if (!script.oneWay) {
+    if (!script.oneWay && !quiet) {
         replies.push_back({std::move(bytes), script.replyDelay + extra});
     }
 }
@@ -122,20 +206,22 @@ void SimulatedSampler::S900Block(std::vector<TimedReply>& replies) {
 
 void SimulatedSampler::Message(std::vector<TimedReply>& replies) {
     const SysExDecoder::Result result = decoder.Feed(message, messageStart);
-    if (!result.Ok()) {
+    // Packets after a gap already logged are NAKed without a line each.
+    if (!result.Ok() && !result.afterGap) {
         log.push_back("offset " + std::to_string(messageStart) + ": " + result.error);
-    }
-    if (result.sample) {
-        changedSamples.insert(*result.sample);
-    }
-    if (result.program) {
-        changedPrograms.insert(*result.program);
     }
     const int channel = result.channel < 0 ? 0 : result.channel;
     switch (result.kind) {
     case SysExDecoder::Kind::sdsDumpHeader:
     case SysExDecoder::Kind::s1000SampleHeader:
-        if (result.Ok()) {
+        if (result.Ok() &&
+            !Reserve(result.kind == SysExDecoder::Kind::sdsDumpHeader ? SamplerFamily::sds
+                                                                      : SamplerFamily::s1000,
+                     *result.sample, decoder.OpenSample()->lengthWords)) {
+            decoder.DropOpenSample();
+            lastPacketNumber = -1;
+            Reply(replies, SdsHandshake(SamplerReply::Kind::cancel, channel, 0));
+        } else if (result.Ok()) {
             lastPacketNumber = -1;
             Reply(replies, SdsHandshake(SamplerReply::Kind::ack, channel, 0));
         } else if (result.kind == SysExDecoder::Kind::s1000SampleHeader) {
@@ -168,18 +254,6 @@ void SimulatedSampler::Message(std::vector<TimedReply>& replies) {
     default:
         break;
     }
-}
-
-std::vector<std::size_t> SimulatedSampler::TakeChangedSamples() {
-    std::vector<std::size_t> out(changedSamples.begin(), changedSamples.end());
-    changedSamples.clear();
-    return out;
-}
-
-std::vector<std::size_t> SimulatedSampler::TakeChangedPrograms() {
-    std::vector<std::size_t> out(changedPrograms.begin(), changedPrograms.end());
-    changedPrograms.clear();
-    return out;
 }
 
 std::vector<std::string> SimulatedSampler::TakeLog() {

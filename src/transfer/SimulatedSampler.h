@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <span>
@@ -24,9 +25,13 @@ struct SamplerScript {
     std::optional<int> cancelPacket{};       // answered CANCEL
     std::chrono::milliseconds replyDelay{0}; // before every answer
     bool oneWay = false;                     // never answers
+    std::uint32_t memoryWords = 16u << 20;   // sample memory, in words
     std::optional<int> losePacket{}; // an SDS Data Packet dropped once, as if lost on the cable
     bool nakExpected = false;        // a NAK names the packet expected, not the one that came
 };
+
+// The sample memory, in words, of the model the simulated sampler plays, as fully expanded.
+std::uint32_t SimulatedMemoryWords(std::int32_t model);
 
 // A reply to send, `delay` after the bytes that caused it arrived.
 struct TimedReply {
@@ -39,23 +44,37 @@ struct TimedReply {
 // what to answer. SDS Dump Headers and S1000-family sample headers are answered like a Dump
 // Header, Data Packets one by one, S900/S950 data block by block in the S900 handshake form; a
 // malformed Akai message is answered with an Akai reply that refuses it.
+//
+// It has the sample memory of its model: a dump that would not fit beside the samples it holds
+// (a sample of the same number is replaced) is answered with CANCEL and not taken. What it
+// received is handed out once closed (TakeClosedSamples) and then forgotten, and no message may
+// grow past the largest sample the memory holds.
 class SimulatedSampler {
 public:
-    // The longest message taken whole (an S900 sample is one message).
-    static constexpr std::size_t messageLimit = 64u << 20;
+    explicit SimulatedSampler(SamplerScript script);
 
-    explicit SimulatedSampler(SamplerScript script) : script(std::move(script)) {}
+    // The bytes that arrived next; `answered` when the message their last byte completes was
+    // already answered with a plain ACK (PlainAckPacket) and must not be answered again.
+    std::vector<TimedReply> Feed(std::span<const std::uint8_t> bytes, bool answered = false);
+    // Input was lost before the next bytes: the message in progress is not taken.
+    void Lost();
 
-    std::vector<TimedReply> Feed(std::span<const std::uint8_t> bytes);
-
-    const SysExDecoder& Decoder() const { return decoder; }
-    // The samples and programs (indices into the decoder's lists) that changed since the last
-    // call, and one line for each message refused.
-    std::vector<std::size_t> TakeChangedSamples();
-    std::vector<std::size_t> TakeChangedPrograms();
+    // What is complete (or will get nothing more) since the last call; the sampler forgets it.
+    std::vector<DecodedSample> TakeClosedSamples() { return decoder.TakeClosedSamples(); }
+    std::vector<DecodedProgram> TakeClosedPrograms() { return decoder.TakeClosedPrograms(); }
+    // Closes what is still open (at the end of a run).
+    void CloseAll() { decoder.CloseAll(); }
+    // One line for each message refused since the last call.
     std::vector<std::string> TakeLog();
     // Packets counted so far.
     int PacketCount() const { return nextPacket; }
+    // The words of sample memory not taken.
+    std::uint32_t FreeWords() const;
+    // Bytes taken over the run.
+    std::size_t BytesTaken() const { return offset; }
+    // The packet number with which an intact SDS Data Packet would get a plain ACK at once if it
+    // arrived now; nothing when any other answer could be due.
+    std::optional<int> PlainAckPacket() const;
 
 private:
     void Message(std::vector<TimedReply>& replies);
@@ -67,8 +86,12 @@ private:
                                            int packet, std::vector<TimedReply>& replies);
     void Reply(std::vector<TimedReply>& replies, std::vector<std::uint8_t> bytes,
                std::chrono::milliseconds extra = {});
+    // Takes `words` for sample `number` of `family` if they fit.
+    bool Reserve(SamplerFamily family, int number, std::uint32_t words);
+    void S900DataHeader(std::vector<TimedReply>& replies);
 
     SamplerScript script;
+    std::size_t messageLimit;
     SysExDecoder decoder;
     std::vector<std::uint8_t> message;
     bool inMessage = false;
@@ -80,8 +103,9 @@ private:
     bool lost = false;         // the packet to lose has been lost
     std::set<int> nakSent;
     bool waitSent = false;
-    std::set<std::size_t> changedSamples;
-    std::set<std::size_t> changedPrograms;
+    bool quiet = false; // the message being decoded was answered already
+    std::map<std::pair<SamplerFamily, int>, std::uint32_t> stored; // words of each sample held
+    std::uint64_t storedWords = 0;
     std::vector<std::string> log;
 };
 

@@ -1,6 +1,7 @@
 #include "transfer/SysExDecoder.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace velomire::transfer {
 
@@ -247,17 +248,73 @@ SysExDecoder::Result SysExDecoder::DumpHeader(Bytes m, std::size_t offset) {
                      {"loopStart", std::int64_t{SevenBit(m, 13, 3)}},
                      {"loopEnd", std::int64_t{SevenBit(m, 16, 3)}},
                      {"loopType", std::int64_t{m[19]}}};
-    samples.push_back(std::move(sample));
-    openSample = samples.size() - 1;
+    Result result;
+    result.kind = Kind::sdsDumpHeader;
+    result.channel = m[2];
+    result.sample = sample.number;
+    OpenNewSample(std::move(sample), bits);
+    return result;
+}
+
+void SysExDecoder::OpenNewSample(DecodedSample sample, int bits) {
+    CloseSample();
+    CloseS900Sample();
+    CloseProgram();
+    openSample = std::move(sample);
     wordBits = bits;
     wordBytes = (bits + 6) / 7;
     packetsTaken = 0;
     lastPacket = -1;
-    Result result;
-    result.kind = Kind::sdsDumpHeader;
-    result.channel = m[2];
-    result.sample = openSample;
-    return result;
+    lastPacketBytes.clear();
+    gap = false;
+    lastSeen = -1;
+}
+
+void SysExDecoder::CloseSample() {
+    if (openSample) {
+        closedSamples.push_back(std::move(*openSample));
+        openSample.reset();
+    }
+}
+
+void SysExDecoder::CloseS900Sample() {
+    if (s900Sample) {
+        closedSamples.push_back(std::move(*s900Sample));
+        s900Sample.reset();
+    }
+}
+
+void SysExDecoder::CloseProgram() {
+    if (openProgram) {
+        closedPrograms.push_back(std::move(*openProgram));
+        openProgram.reset();
+    }
+}
+
+void SysExDecoder::CloseAll() {
+    CloseSample();
+    CloseS900Sample();
+    CloseProgram();
+}
+
+void SysExDecoder::DropOpenSample() {
+    openSample.reset();
+    lastPacketBytes.clear();
+}
+
+std::optional<int> SysExDecoder::NextPacketNumber() const {
+    if (!openSample || gap) {
+        return std::nullopt;
+    }
+    return static_cast<int>(packetsTaken & 0x7F);
+}
+
+std::vector<DecodedSample> SysExDecoder::TakeClosedSamples() {
+    return std::exchange(closedSamples, {});
+}
+
+std::vector<DecodedProgram> SysExDecoder::TakeClosedPrograms() {
+    return std::exchange(closedPrograms, {});
 }
 
 SysExDecoder::Result SysExDecoder::DataPacket(Bytes m) {
@@ -274,25 +331,51 @@ SysExDecoder::Result SysExDecoder::DataPacket(Bytes m) {
     result.channel = m[2];
     result.packet = number;
     if (!openSample) {
+        if (!lastPacketBytes.empty() &&
+            std::equal(m.begin(), m.end(), lastPacketBytes.begin(), lastPacketBytes.end())) {
+            return result; // the last packet of a sample already whole, sent again
+        }
         result.error = "Data Packet " + std::to_string(number) + " without a sample header";
         return result;
     }
-    DecodedSample& sample = samples[*openSample];
+    DecodedSample& sample = *openSample;
     const auto wordsPerPacket = static_cast<std::uint32_t>(sdsPacketDataBytes / wordBytes);
+    const int following = static_cast<int>(packetsTaken & 0x7F);
     const bool resend = number == lastPacket && packetsTaken > 0;
+    if (resend && gap) {
+        // The last packet taken comes again while later ones are missing: the same bytes are the
+        // sender going back; other bytes are a later round's packet of that number.
+        lastSeen = number;
+        if (std::equal(m.begin(), m.end(), lastPacketBytes.begin(), lastPacketBytes.end())) {
+            return result;
+        }
+        result.error = "Data Packet " + std::to_string(number) + " of a later round where packet " +
+                       std::to_string(following) + " is missing";
+        result.afterGap = true;
+        return result;
+    }
+    if (!resend && number != following) {
+        result.error = "Data Packet " + std::to_string(number) + " where " +
+                       std::to_string(following) + " was expected";
+        result.afterGap = gap;
+        if (!gap) {
+            gap = true;
+            sample.missingPacket = packetsTaken;
+        }
+        lastSeen = number;
+        return result;
+    }
+    if (!resend && gap && number == ((lastSeen + 1) & 0x7F)) {
+        // It carries on from the packets after the gap: the same number one round of 128 later.
+        result.error = "Data Packet " + std::to_string(number) + " of a later round where packet " +
+                       std::to_string(following) + " is missing";
+        result.afterGap = true;
+        lastSeen = number;
+        return result;
+    }
     // A length of 0 still comes with one packet.
     const std::uint32_t expected =
         sample.lengthWords == 0 ? 1 : (sample.lengthWords - 1) / wordsPerPacket + 1;
-    if (!resend && packetsTaken >= expected) {
-        result.error = "Data Packet " + std::to_string(number) + " after the " +
-                       std::to_string(expected) + " the header announced";
-        return result;
-    }
-    if (!resend && number != static_cast<int>(packetsTaken & 0x7F)) {
-        result.error = "Data Packet " + std::to_string(number) + " where " +
-                       std::to_string(packetsTaken & 0x7F) + " was expected";
-        return result;
-    }
     const std::size_t first =
         static_cast<std::size_t>(resend ? packetsTaken - 1 : packetsTaken) * wordsPerPacket;
     sample.frames.resize(first);
@@ -311,7 +394,15 @@ SysExDecoder::Result SysExDecoder::DataPacket(Bytes m) {
         ++packetsTaken;
     }
     lastPacket = number;
-    result.sample = openSample;
+    lastSeen = number;
+    gap = false;
+    sample.missingPacket.reset();
+    sample.hasData = true;
+    lastPacketBytes.assign(m.begin(), m.end());
+    result.sample = sample.number;
+    if (packetsTaken >= expected) {
+        CloseSample();
+    }
     return result;
 }
 
@@ -351,10 +442,14 @@ SysExDecoder::Result SysExDecoder::S900Data(Bytes m, std::size_t offset) {
             }
         }
     }
-    samples.push_back(std::move(sample));
+    sample.hasData = true;
     Result result;
     result.kind = Kind::s900SampleData;
-    result.sample = samples.size() - 1;
+    result.sample = sample.number;
+    CloseSample();
+    CloseS900Sample();
+    CloseProgram();
+    s900Sample = std::move(sample); // its header follows
     return result;
 }
 
@@ -371,33 +466,33 @@ SysExDecoder::Result SysExDecoder::S900Header(Bytes m, std::size_t offset) {
         return Refused(Kind::s900SampleHeader, "S900 sample header with a bad byte");
     }
     const int number = m[5];
-    DecodedFields fields = {{"channel", std::int64_t{m[2]}},
-                            {"sampleName", block->S900Name(0)},
-                            {"lengthWords", block->U32(16)},
-                            {"headerRate", block->U16(20)},
-                            {"rootKey", block->U16(22) / 16},
-                            {"loopMode", std::string(1, static_cast<char>(block->U8(26)))},
-                            {"endPoint", block->U32(28)},
-                            {"loopStart", block->U32(32)},
-                            {"loopLength", block->U32(36)}};
+    DecodedFields fields = {
+        {"channel", std::int64_t{m[2]}},
+        {"sampleName", block->S900Name(0)},
+        {"lengthWords", block->U32(16)},
+        {"headerRate", block->U16(20)},
+        {"rootKey", block->U16(22) / 16},
+        {"loopMode", EscapedDumpText(std::string(1, static_cast<char>(block->U8(26))))},
+        {"endPoint", block->U32(28)},
+        {"loopStart", block->U32(32)},
+        {"loopLength", block->U32(36)}};
     // The header follows the data of the same sample number; alone it makes a sample of its own.
-    auto found = std::find_if(samples.rbegin(), samples.rend(), [&](const DecodedSample& s) {
-        return s.family == SamplerFamily::s900 && s.number == number;
-    });
-    if (found == samples.rend()) {
-        DecodedSample sample;
-        sample.family = SamplerFamily::s900;
-        sample.number = number;
-        sample.offset = offset;
-        samples.push_back(std::move(sample));
-        found = samples.rbegin();
+    CloseSample();
+    CloseProgram();
+    if (!s900Sample || s900Sample->number != number) {
+        CloseS900Sample();
+        s900Sample.emplace();
+        s900Sample->family = SamplerFamily::s900;
+        s900Sample->number = number;
+        s900Sample->offset = offset;
     }
-    found->fields.insert(found->fields.end(), fields.begin(), fields.end());
-    found->rate = static_cast<std::uint32_t>(block->U16(20));
+    s900Sample->fields.insert(s900Sample->fields.end(), fields.begin(), fields.end());
+    s900Sample->rate = static_cast<std::uint32_t>(block->U16(20));
+    CloseS900Sample();
     Result result;
     result.kind = Kind::s900SampleHeader;
     result.channel = m[2];
-    result.sample = static_cast<std::size_t>(samples.rend() - found - 1);
+    result.sample = number;
     return result;
 }
 
@@ -437,11 +532,14 @@ SysExDecoder::Result SysExDecoder::S900Program(Bytes m, std::size_t offset) {
                                      {"sampleName", block->S900Name(at + 24)},
                                      {"keygroupWords13to16", block->Run(at + 34, 4)}});
     }
-    programs.push_back(std::move(program));
     Result result;
     result.kind = Kind::s900Program;
     result.channel = m[2];
-    result.program = programs.size() - 1;
+    result.program = program.number;
+    CloseSample();
+    CloseS900Sample();
+    CloseProgram();
+    closedPrograms.push_back(std::move(program));
     return result;
 }
 
@@ -487,17 +585,11 @@ SysExDecoder::Result SysExDecoder::S1000Header(Bytes m, std::size_t offset) {
     sample.fields.push_back({"loopDwell", dwell});
     sample.fields.push_back({"headerRate", block->U16(138)});
     sample.fields.push_back({"headerSpare", block->U8(140)});
-    samples.push_back(std::move(sample));
-    // Its data follows as SDS Data Packets.
-    openSample = samples.size() - 1;
-    wordBits = 16;
-    wordBytes = 3;
-    packetsTaken = 0;
-    lastPacket = -1;
     Result result;
     result.kind = Kind::s1000SampleHeader;
     result.channel = m[2];
-    result.sample = samples.size() - 1;
+    result.sample = sample.number;
+    OpenNewSample(std::move(sample), 16); // its data follows as SDS Data Packets
     return result;
 }
 
@@ -528,11 +620,16 @@ SysExDecoder::Result SysExDecoder::S1000Program(Bytes m, std::size_t offset) {
     program.fields = {{"exclusiveChannel", std::int64_t{m[2]}},
                       {"programName", block->AkaiName(3)},
                       {"programParams", params}};
-    programs.push_back(std::move(program));
     Result result;
     result.kind = Kind::s1000ProgramHeader;
     result.channel = m[2];
-    result.program = programs.size() - 1;
+    result.program = program.number;
+    CloseSample();
+    CloseS900Sample();
+    CloseProgram();
+    // Word 27 counts the keygroups that follow.
+    keygroupsAnnounced = static_cast<std::size_t>(params[27]);
+    openProgram = std::move(program);
     return result;
 }
 
@@ -546,12 +643,13 @@ SysExDecoder::Result SysExDecoder::S1000Keygroup(Bytes m) {
         return Refused(Kind::s1000Keygroup, "Akai keygroup message with a bad nibble");
     }
     const int number = static_cast<int>(SevenBit(m, 5, 2));
-    const auto found = std::find_if(programs.rbegin(), programs.rend(), [&](const auto& p) {
-        return p.family == SamplerFamily::s1000 && p.number == number;
-    });
-    if (found == programs.rend()) {
+    if (!openProgram || openProgram->number != number) {
         return Refused(Kind::s1000Keygroup,
                        "keygroup of program " + std::to_string(number) + " before its header");
+    }
+    if (openProgram->keygroups.size() >= maxKeygroups) {
+        return Refused(Kind::s1000Keygroup, "program " + std::to_string(number) + " already has " +
+                                                std::to_string(maxKeygroups) + " keygroups");
     }
     DecodedFields keygroup = {{"keygroup", std::int64_t{m[7]}},
                               {"lowKey", block->U8(3)},
@@ -572,51 +670,142 @@ SysExDecoder::Result SysExDecoder::S1000Keygroup(Bytes m) {
     }
     keygroup.push_back({"output", block->U8(136)});
     keygroup.push_back({"secondOutput", block->U8(137)});
-    found->keygroups.push_back(std::move(keygroup));
+    openProgram->keygroups.push_back(std::move(keygroup));
     Result result;
     result.kind = Kind::s1000Keygroup;
     result.channel = m[2];
-    result.program = static_cast<std::size_t>(programs.rend() - found - 1);
+    result.program = number;
+    if (keygroupsAnnounced > 0 && openProgram->keygroups.size() >= keygroupsAnnounced) {
+        CloseProgram();
+    }
     return result;
 }
 
-DecodeResult DecodeSysExStream(Bytes bytes) {
-    SysExDecoder decoder;
-    DecodeResult out;
-    std::size_t at = 0;
-    while (at < bytes.size() && !out.error) {
-        if (bytes[at] != sysExStart) {
-            out.error = DecodeError{at, "a byte outside any System Exclusive message"};
-            break;
-        }
-        // The message ends at the first status byte after its F0, which must be F7.
-        std::size_t end = at + 1;
-        while (end < bytes.size() && bytes[end] < 0x80) {
-            ++end;
-        }
-        if (end == bytes.size() || bytes[end] != sysExEnd) {
-            out.error = DecodeError{at, "a System Exclusive message that does not end in F7"};
-            break;
-        }
-        const auto result = decoder.Feed(bytes.subspan(at, end + 1 - at), at);
-        if (!result.Ok()) {
-            out.error = DecodeError{at, result.error};
-        }
-        at = end + 1;
+std::optional<std::string> SampleProblem(const DecodedSample& sample) {
+    if (!sample.hasData) {
+        return "a sample header without data";
     }
-    if (!out.error) {
-        for (const DecodedSample& sample : decoder.Samples()) {
-            if (!sample.Complete()) {
-                out.error = DecodeError{sample.offset,
-                                        "sample " + std::to_string(sample.number) + " has " +
-                                            std::to_string(sample.frames.size()) + " of its " +
-                                            std::to_string(sample.lengthWords) + " words"};
-                break;
+    if (sample.Complete()) {
+        return std::nullopt;
+    }
+    const std::string words = std::to_string(sample.frames.size()) + " of its " +
+                              std::to_string(sample.lengthWords) + " words";
+    if (sample.missingPacket) {
+        return "damaged at packet " + std::to_string(*sample.missingPacket) + ": " + words;
+    }
+    return "incomplete: " + words;
+}
+
+void SysExStreamDecoder::Feed(Bytes bytes) {
+    for (std::uint8_t b : bytes) {
+        const std::size_t at = offset++;
+        if (b >= 0xF8) {
+            continue; // real-time bytes may come anywhere
+        }
+        if (b == sysExStart) {
+            if (inMessage) {
+                errors.push_back({messageStart, "a System Exclusive message without its F7"});
             }
+            message.assign(1, b);
+            inMessage = true;
+            skipping = false;
+            messageStart = at;
+            continue;
+        }
+        if (!inMessage) {
+            if (!skipping) {
+                errors.push_back({at, "a byte outside any System Exclusive message"});
+                skipping = true;
+            }
+            continue;
+        }
+        if (b >= 0x80 && b != sysExEnd) {
+            errors.push_back({messageStart, "a System Exclusive message that does not end in F7"});
+            inMessage = false;
+            skipping = true;
+            continue;
+        }
+        if (message.size() >= limit) {
+            errors.push_back({messageStart, "a System Exclusive message longer than " +
+                                                std::to_string(limit) + " bytes"});
+            inMessage = false;
+            skipping = true;
+            continue;
+        }
+        message.push_back(b);
+        if (b == sysExEnd) {
+            inMessage = false;
+            Message();
         }
     }
-    out.samples = decoder.Samples();
-    out.programs = decoder.Programs();
+}
+
+void SysExStreamDecoder::Message() {
+    const SysExDecoder::Result result = decoder.Feed(message, messageStart);
+    // Packets after a gap already reported say nothing new: the sample names the gap.
+    if (!result.Ok() && !result.afterGap) {
+        errors.push_back({messageStart, result.error});
+    }
+    Closed(decoder.TakeClosedSamples());
+    if (message.capacity() > 4096) {
+        message = {}; // an S900 sample's message is not kept past its decoding
+    }
+}
+
+void SysExStreamDecoder::Closed(std::vector<DecodedSample> closed) {
+    for (DecodedSample& sample : closed) {
+        if (const auto problem = SampleProblem(sample)) {
+            errors.push_back(
+                {sample.offset, "sample " + std::to_string(sample.number) + ": " + *problem, true});
+        }
+        if (sample.hasData) {
+            samples.push_back(std::move(sample));
+        }
+    }
+}
+
+void SysExStreamDecoder::Finish() {
+    if (inMessage) {
+        errors.push_back({messageStart, "a System Exclusive message that does not end in F7"});
+        inMessage = false;
+    }
+    message = {};
+    decoder.CloseAll();
+    Closed(decoder.TakeClosedSamples());
+}
+
+std::vector<DecodedSample> SysExStreamDecoder::TakeSamples() {
+    return std::exchange(samples, {});
+}
+
+std::vector<DecodedProgram> SysExStreamDecoder::TakePrograms() {
+    return decoder.TakeClosedPrograms();
+}
+
+std::vector<DecodeError> SysExStreamDecoder::TakeErrors() {
+    return std::exchange(errors, {});
+}
+
+DecodeResult DecodeSysExStream(Bytes bytes) {
+    SysExStreamDecoder stream(std::max<std::size_t>(bytes.size(), 1));
+    stream.Feed(bytes);
+    stream.Finish();
+    return {stream.TakeSamples(), stream.TakePrograms(), stream.TakeErrors()};
+}
+
+std::string EscapedDumpText(std::string_view text) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F && b != '\\') {
+            out += c;
+        } else {
+            out += "\\x";
+            out += hex[b >> 4];
+            out += hex[b & 0xF];
+        }
+    }
     return out;
 }
 

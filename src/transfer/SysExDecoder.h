@@ -35,6 +35,10 @@ struct DecodedSample {
     std::vector<std::int16_t> frames;
     DecodedFields fields;
     std::size_t offset = 0; // of the message that opened it
+    bool hasData = false;   // some data arrived (a header alone has none)
+    // The first packet of the sample (counted from 0) that never came while later ones did: the
+    // sample is damaged there.
+    std::optional<std::uint32_t> missingPacket;
     // Every announced word has arrived (a sample header alone, without data, counts as complete).
     bool Complete() const { return frames.size() >= lengthWords; }
 };
@@ -52,6 +56,15 @@ struct DecodedProgram {
 // programs, S1000-family sample headers, program headers and keygroups. Every length, checksum
 // and data byte is checked. The S1000-family and SDS samples receive the Data Packets that follow
 // their header; a packet repeated with the same number replaces the one before (a resend).
+//
+// A packet whose number does not follow is refused and leaves a gap: only the missing packet
+// fills it (a closed-loop sender going back), never a packet that continues the numbers that came
+// after the gap, which is a later round of 128 numbers.
+//
+// Memory stays bounded by what is still open: at most one sample taking Data Packets, one S900
+// sample waiting for its header and one program taking keygroups. What can no longer change is
+// closed and handed out by TakeClosedSamples and TakeClosedPrograms, after which the decoder
+// keeps nothing of it; the work per message does not grow with what came before.
 class SysExDecoder {
 public:
     enum class Kind {
@@ -72,21 +85,34 @@ public:
         std::string error; // empty when the message was well formed and taken
         int channel = -1;  // the channel byte, when the message has one
         int packet = -1;   // the packet number of an SDS Data Packet
-        // The sample or program the message added to (an index into Samples() or Programs()).
-        std::optional<std::size_t> sample;
-        std::optional<std::size_t> program;
+        // A Data Packet refused because it continues the numbers after a gap already reported.
+        bool afterGap = false;
+        // The number of the sample or program the message added to.
+        std::optional<int> sample;
+        std::optional<int> program;
 
         bool Ok() const { return error.empty(); }
     };
 
+    // The most keygroups a program takes.
+    static constexpr std::size_t maxKeygroups = 99;
+
     // One whole message from F0 to F7; `offset` is where it began in its stream. A message that is
-    // refused changes nothing.
+    // refused changes nothing, except that a Data Packet out of order leaves a gap.
     Result Feed(std::span<const std::uint8_t> message, std::size_t offset = 0);
 
-    const std::vector<DecodedSample>& Samples() const { return samples; }
-    const std::vector<DecodedProgram>& Programs() const { return programs; }
+    // What was closed since the last call, in the order it was closed; the decoder forgets it.
+    std::vector<DecodedSample> TakeClosedSamples();
+    std::vector<DecodedProgram> TakeClosedPrograms();
+    // Closes everything still open (at the end of a stream).
+    void CloseAll();
     // The sample the next Data Packets go to, if one is open.
-    std::optional<std::size_t> OpenSample() const { return openSample; }
+    const DecodedSample* OpenSample() const { return openSample ? &*openSample : nullptr; }
+    // Drops the open sample unclosed (a sampler that cancelled it); its packets are refused.
+    void DropOpenSample();
+    // The number of the next Data Packet that would be taken as the one that follows, when no
+    // gap is open; nothing when no sample takes packets.
+    std::optional<int> NextPacketNumber() const;
 
 private:
     Result DumpHeader(std::span<const std::uint8_t> m, std::size_t offset);
@@ -98,30 +124,87 @@ private:
     Result S1000Program(std::span<const std::uint8_t> m, std::size_t offset);
     Result S1000Keygroup(std::span<const std::uint8_t> m);
 
-    std::vector<DecodedSample> samples;
-    std::vector<DecodedProgram> programs;
-    std::optional<std::size_t> openSample;
+    void CloseSample();
+    void CloseS900Sample();
+    void CloseProgram();
+    void OpenNewSample(DecodedSample sample, int bits);
+
+    std::vector<DecodedSample> closedSamples;
+    std::vector<DecodedProgram> closedPrograms;
+    std::optional<DecodedSample> openSample;   // taking Data Packets
+    std::optional<DecodedSample> s900Sample;   // S900 data waiting for its header
+    std::optional<DecodedProgram> openProgram; // S1000 family, taking keygroups
     // Bytes per word and bits of the open SDS sample, and the packets it has taken.
     int wordBytes = 3;
     int wordBits = 16;
     std::uint32_t packetsTaken = 0;
     int lastPacket = -1;
+    // The last packet taken, kept after its sample closed so that its resend (the sender missed
+    // the ACK) is known for what it is.
+    std::vector<std::uint8_t> lastPacketBytes;
+    // A packet did not follow: the numbers since then, the last one seen.
+    bool gap = false;
+    int lastSeen = -1;
+    std::size_t keygroupsAnnounced = 0; // by the open program's header
 };
 
 struct DecodeError {
     std::size_t offset = 0;
     std::string text;
+    bool sample = false; // about a sample (its header's offset), not one malformed message
+};
+
+// Decodes a stream (a render output or a trace dump) that comes in pieces of any size: it splits
+// the messages, feeds them to a SysExDecoder and hands out what is closed, so that its memory
+// stays within a few times the largest message and sample however long the stream. A malformed
+// message is named by its offset and the decoding goes on after it; so is a sample whose data
+// stops short or is damaged, and a sample header that came without data.
+class SysExStreamDecoder {
+public:
+    // The longest message taken (an S900 sample is one message: 16 Mi words).
+    static constexpr std::size_t defaultLimit = 40u << 20;
+
+    explicit SysExStreamDecoder(std::size_t messageLimit = defaultLimit) : limit(messageLimit) {}
+
+    void Feed(std::span<const std::uint8_t> bytes);
+    // The end of the stream: a message cut short is reported, everything open is closed.
+    void Finish();
+
+    std::vector<DecodedSample> TakeSamples();
+    std::vector<DecodedProgram> TakePrograms();
+    std::vector<DecodeError> TakeErrors();
+
+private:
+    void Message();
+    void Closed(std::vector<DecodedSample> samples);
+
+    SysExDecoder decoder;
+    std::size_t limit;
+    std::vector<std::uint8_t> message;
+    bool inMessage = false;
+    bool skipping = false; // inside bytes outside any message, already reported
+    std::size_t offset = 0;
+    std::size_t messageStart = 0;
+    std::vector<DecodedSample> samples;
+    std::vector<DecodeError> errors;
 };
 
 struct DecodeResult {
     std::vector<DecodedSample> samples;
     std::vector<DecodedProgram> programs;
-    std::optional<DecodeError> error; // the first malformed message; decoding stops there
+    std::vector<DecodeError> errors; // in the order of the stream
 };
 
-// Decodes a whole stream (a render output or a trace dump): what came before the first malformed
-// message, and where that message began. A sample whose data stops short is malformed too.
+// What is wrong with a closed sample, or nothing: a header without data, data that stops short,
+// or a sample damaged at a missing packet.
+std::optional<std::string> SampleProblem(const DecodedSample& sample);
+
+// Decodes a whole stream in memory.
 DecodeResult DecodeSysExStream(std::span<const std::uint8_t> bytes);
+
+// A text from a dump as it may be shown or stored: printable ASCII kept, every other byte as
+// \xHH.
+std::string EscapedDumpText(std::string_view text);
 
 // The character of one Akai character code ('?' for a code outside the table).
 char AkaiChar(std::uint8_t code);

@@ -195,7 +195,7 @@ TEST_F(ClosedLoopTest, AnsweredPartsSkipTheFixedWaitsAndNakedPacketsAreSentAgain
     // Each of the 3 parts saves its 600 ms header wait and its 700 ms wait after the data.
     EXPECT_LT(run.elapsed, oneWay.elapsed - milliseconds(3 * 1300) + milliseconds(100));
 
-    const auto& got = loopback->sampler.Decoder().Samples();
+    const auto got = loopback->sampler.TakeClosedSamples();
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0].frames, Frames(0, 0));
     EXPECT_EQ(got[1].frames, Frames(1, 1));
@@ -278,7 +278,7 @@ TEST_F(ClosedLoopTest, APacketLostOnTheWayIsSentAgainFromTheOldestOneNotAcknowle
             ASSERT_EQ(run.outcome, SendCommand::Outcome::sent) << messages.messages[0].text;
             EXPECT_EQ(run.lines.back(),
                       lost == 4 ? "Packets sent again: 2" : "Packets sent again: 1");
-            const auto& got = loopback->sampler.Decoder().Samples();
+            const auto got = loopback->sampler.TakeClosedSamples();
             ASSERT_EQ(got.size(), 3u);
             // The part with the loss: the piano's left channel, or the kick.
             EXPECT_EQ(got[lost == 4 ? 1 : 0].frames, lost == 4 ? Frames(1, 1) : Frames(0, 0));
@@ -378,6 +378,111 @@ TEST_F(ClosedLoopTest, MissedCyclesWarnUnlessTheSamplerAcknowledgedWhatWentOutMe
     EXPECT_TRUE(messages.messages.empty());
 }
 
+// An SDS Dump Header for `words` 16-bit words, and a Data Packet whose data bytes are all `fill`.
+Bytes DumpHeader(int number, std::uint32_t words) {
+    return {0xF0,
+            0x7E,
+            0x00,
+            0x01,
+            static_cast<std::uint8_t>(number & 0x7F),
+            static_cast<std::uint8_t>(number >> 7),
+            0x10,
+            0x13,
+            0x31,
+            0x01,
+            static_cast<std::uint8_t>(words & 0x7F),
+            static_cast<std::uint8_t>(words >> 7 & 0x7F),
+            static_cast<std::uint8_t>(words >> 14 & 0x7F),
+            0,
+            0,
+            0,
+            0,
+            0,
+            0,
+            0x7F,
+            0xF7};
+}
+Bytes DataPacket(int number, std::uint8_t fill) {
+    Bytes packet(127, fill);
+    packet[0] = 0xF0;
+    packet[1] = 0x7E;
+    packet[2] = 0x00;
+    packet[3] = 0x02;
+    packet[4] = static_cast<std::uint8_t>(number);
+    std::uint8_t sum = 0;
+    for (std::size_t i = 1; i < 125; ++i) {
+        sum ^= packet[i];
+    }
+    packet[125] = sum;
+    packet[126] = 0xF7;
+    return packet;
+}
+Bytes Answers(const std::vector<TimedReply>& replies) {
+    Bytes all;
+    for (const TimedReply& reply : replies) {
+        all.insert(all.end(), reply.bytes.begin(), reply.bytes.end());
+    }
+    return all;
+}
+
+TEST(SimulatedSampler, HasTheMemoryOfItsModelCancelsWhatDoesNotFitAndForgetsWhatItHandedOut) {
+    EXPECT_EQ(SimulatedMemoryWords(SamplerModel::s900), 512000u);
+    SamplerScript script;
+    script.memoryWords = 100;
+    SimulatedSampler sampler(script);
+    const auto ack = [](int packet) { return SdsHandshake(SamplerReply::Kind::ack, 0, packet); };
+    EXPECT_EQ(Answers(sampler.Feed(DumpHeader(4, 80))), ack(0));
+    EXPECT_EQ(Answers(sampler.Feed(DataPacket(0, 0x11))), ack(0));
+    EXPECT_EQ(Answers(sampler.Feed(DataPacket(1, 0x22))), ack(1));
+    EXPECT_EQ(sampler.FreeWords(), 20u);
+    // Whole, it is handed out once and then forgotten.
+    const auto whole = sampler.TakeClosedSamples();
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0].frames.size(), 80u);
+    EXPECT_TRUE(sampler.TakeClosedSamples().empty());
+
+    // 21 words more do not fit beside it; a new sample #4 replaces it and fits.
+    EXPECT_EQ(Answers(sampler.Feed(DumpHeader(5, 21))),
+              SdsHandshake(SamplerReply::Kind::cancel, 0, 0));
+    EXPECT_EQ(Answers(sampler.Feed(DataPacket(0, 0x11))),
+              SdsHandshake(SamplerReply::Kind::nak, 0, 0));
+    EXPECT_EQ(Answers(sampler.Feed(DumpHeader(4, 100))), ack(0));
+    EXPECT_EQ(sampler.FreeWords(), 0u);
+    // An S900 sample of more words than are free is cancelled after its 19 header bytes, and
+    // the rest of its message is not kept.
+    const Bytes s900{0xF0, 0x7E, 0x01, 0x07, 0x00, 0x0C, 0x13, 0x31, 0x01, 0x10,
+                     0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    EXPECT_EQ(Answers(sampler.Feed(s900)), S900Handshake(SamplerReply::Kind::cancel));
+    EXPECT_TRUE(sampler.Feed(Bytes(122, 0x00)).empty());
+    const auto log = sampler.TakeLog();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0], "sample #5 of 21 words does not fit in the 20 words free: cancelled");
+}
+
+TEST(SimulatedSampler, NaksAPacketAfterAGapTakesTheMissingOneAndDropsAMessageCutByLostInput) {
+    SimulatedSampler sampler(SamplerScript{});
+    const auto reply = [](SamplerReply::Kind kind, int packet) {
+        return SdsHandshake(kind, 0, packet);
+    };
+    sampler.Feed(DumpHeader(1, 120));
+    EXPECT_EQ(Answers(sampler.Feed(DataPacket(0, 0x10))), reply(SamplerReply::Kind::ack, 0));
+    // Packet 1 was lost on the way: 2 is NAKed, then 1 and 2 sent again are taken.
+    EXPECT_EQ(Answers(sampler.Feed(DataPacket(2, 0x30))), reply(SamplerReply::Kind::nak, 2));
+    EXPECT_EQ(Answers(sampler.Feed(DataPacket(1, 0x20))), reply(SamplerReply::Kind::ack, 1));
+    // Lost input cuts the packet in progress: its end is not taken with what came before.
+    const Bytes packet = DataPacket(2, 0x30);
+    EXPECT_TRUE(sampler.Feed(Bytes(packet.begin(), packet.begin() + 50)).empty());
+    sampler.Lost();
+    EXPECT_TRUE(sampler.Feed(Bytes(packet.begin() + 50, packet.end())).empty());
+    EXPECT_EQ(Answers(sampler.Feed(packet)), reply(SamplerReply::Kind::ack, 2));
+    const auto samples = sampler.TakeClosedSamples();
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_TRUE(samples[0].Complete());
+    const auto log = sampler.TakeLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_NE(log[1].find("cut off: MIDI input was lost"), std::string::npos);
+}
+
 // What an endpoint kept for Poll, and what was written to it.
 class QueueEndpoint : public MidiEndpoint {
 public:
@@ -398,40 +503,76 @@ public:
     std::vector<Bytes> written;
 };
 
-TEST(SamplerService, AnswersAtOnceUnlessTheMainLoopHoldsTheSamplerAndSendsLaterRepliesWhenDue) {
-    // An SDS Dump Header: 16 bits, 22,675 ns a word, 10 words, no loop.
-    const Bytes header{0xF0, 0x7E, 0x00, 0x01, 0x00, 0x00, 0x10, 0x13, 0x31, 0x01, 0x0A,
-                       0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7F, 0xF7};
-    SamplerScript script;
-    const Bytes ack = SdsHandshake(SamplerReply::Kind::ack, 0, 0);
+TEST(SamplerService, AcksInTheCycleOnlyAPacketThatBeganAfterAllBeforeItWasFed) {
+    // An SDS Dump Header (16 bits, 22,675 ns a word, 130 words), then its first Data Packet.
+    const Bytes header{0xF0, 0x7E, 0x00, 0x01, 0x00, 0x00, 0x10, 0x13, 0x31, 0x01, 0x02,
+                       0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7F, 0xF7};
+    Bytes packet(127, 0x00);
+    packet[0] = 0xF0;
+    packet[1] = 0x7E;
+    packet[3] = 0x02;
+    packet[5] = 0x55;
+    packet[125] = 0x7E ^ 0x02 ^ 0x55;
+    packet[126] = 0xF7;
     const WaitClock::TimePoint arrival{};
-    SamplerService service(script);
-    std::vector<Bytes> now;
-    ASSERT_TRUE(service.Respond(header, arrival, now));
-    EXPECT_EQ(now, std::vector<Bytes>{ack});
-
-    // While the main loop looks at the sampler, the endpoint's thread is turned away at once, and
-    // the main loop answers what Poll gives it.
-    bool taken = true;
-    service.Inspect([&](SimulatedSampler&) {
-        std::thread([&] { taken = service.Respond(header, arrival, now); }).join();
-    });
-    EXPECT_FALSE(taken);
+    std::array<std::uint8_t, MidiResponder::maxReplyBytes> reply{};
+    SamplerService service(SamplerScript{});
     QueueEndpoint endpoint;
-    endpoint.kept.push_back({header, arrival});
-    ASSERT_TRUE(service.Serve(endpoint, arrival).ok);
-    EXPECT_EQ(endpoint.written, std::vector<Bytes>{ack});
+    const auto respond = [&](const Bytes& event) {
+        const std::size_t length = service.Respond(event, false, reply);
+        endpoint.kept.push_back({event, arrival, false, length > 0});
+        return Bytes(reply.begin(), reply.begin() + static_cast<long>(length));
+    };
 
+    // The header goes the slow way; so does a packet whose header the main loop has not fed.
+    EXPECT_TRUE(respond(header).empty());
+    EXPECT_TRUE(respond(packet).empty());
+    ASSERT_TRUE(service.Serve(endpoint, arrival).ok);
+    EXPECT_EQ(endpoint.written, (std::vector<Bytes>{SdsHandshake(SamplerReply::Kind::ack, 0, 0),
+                                                    SdsHandshake(SamplerReply::Kind::ack, 0, 0)}));
+
+    // Packet 1, in two events, the first fed meanwhile: the ACK leaves with the event that ends
+    // it, and only there.
+    endpoint.written.clear();
+    packet[4] = 1;
+    packet[125] ^= 1;
+    EXPECT_TRUE(respond(Bytes(packet.begin(), packet.begin() + 60)).empty());
+    ASSERT_TRUE(service.Serve(endpoint, arrival).ok);
+    EXPECT_EQ(respond(Bytes(packet.begin() + 60, packet.end())),
+              SdsHandshake(SamplerReply::Kind::ack, 0, 1));
+    ASSERT_TRUE(service.Serve(endpoint, arrival).ok);
+    EXPECT_TRUE(endpoint.written.empty());
+
+    // A damaged packet and one cut by lost input go the slow way (the sampler NAKs the first), and
+    // so does one that the script answers otherwise.
+    packet[4] = 2; // with packet 1's checksum
+    EXPECT_TRUE(respond(packet).empty());
+    ASSERT_TRUE(service.Serve(endpoint, arrival).ok);
+    EXPECT_EQ(endpoint.written, std::vector<Bytes>{SdsHandshake(SamplerReply::Kind::nak, 0, 2)});
+    packet[125] ^= 1 ^ 2;
+    EXPECT_EQ(service.Respond(Bytes(packet.begin(), packet.begin() + 1), false, reply), 0u);
+    EXPECT_EQ(service.Respond(Bytes(packet.begin() + 1, packet.end()), true, reply), 0u);
+    SamplerScript naks;
+    naks.nakPackets = {0};
+    SamplerService naking(naks);
+    QueueEndpoint other;
+    other.kept.push_back({header, arrival});
+    ASSERT_TRUE(naking.Serve(other, arrival).ok);
+    packet[4] = 0;
+    packet[125] = 0x7E ^ 0x02 ^ 0x55;
+    EXPECT_EQ(naking.Respond(packet, false, reply), 0u);
+
+    // A reply the script delays is sent when due.
+    SamplerScript script;
     script.replyDelay = milliseconds(30);
     SamplerService slow(script);
-    now.clear();
-    ASSERT_TRUE(slow.Respond(header, arrival, now));
-    EXPECT_TRUE(now.empty());
     QueueEndpoint slowEndpoint;
+    slowEndpoint.kept.push_back({header, arrival});
     ASSERT_TRUE(slow.Serve(slowEndpoint, arrival + milliseconds(29)).ok);
     EXPECT_TRUE(slowEndpoint.written.empty());
     ASSERT_TRUE(slow.Serve(slowEndpoint, arrival + milliseconds(30)).ok);
-    EXPECT_EQ(slowEndpoint.written, std::vector<Bytes>{ack});
+    EXPECT_EQ(slowEndpoint.written,
+              std::vector<Bytes>{SdsHandshake(SamplerReply::Kind::ack, 0, 0)});
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -18,11 +20,15 @@ namespace velomire::transfer {
 
 namespace {
 
-// What precedes each input event in the ring: its size and its arrival on the steady clock.
+// What precedes each input event in the ring: its size, its arrival on the steady clock, and
+// whether input was lost before it and whether the responder answered it.
 struct EventHeader {
     std::uint32_t size;
+    std::uint32_t flags;
     std::int64_t nanoseconds;
 };
+constexpr std::uint32_t lostBeforeFlag = 1;
+constexpr std::uint32_t answeredFlag = 2;
 
 } // namespace
 
@@ -53,6 +59,7 @@ std::unique_ptr<JackMidiEndpoint> JackMidiEndpoint::Open(const std::string& clie
         return nullptr;
     }
     jack_set_process_callback(endpoint->client, &JackMidiEndpoint::Process, endpoint.get());
+    jack_set_xrun_callback(endpoint->client, &JackMidiEndpoint::Xrun, endpoint.get());
     jack_on_shutdown(endpoint->client, &JackMidiEndpoint::ShutDown, endpoint.get());
     if (jack_activate(endpoint->client) != 0) {
         error = "The JACK server refused a client.";
@@ -90,10 +97,12 @@ MidiStatus JackMidiEndpoint::ConnectFrom(const std::string& source) {
 }
 
 int JackMidiEndpoint::Process(std::uint32_t frames, void* arg) {
+    // Bounded work only: the events are copied into the ring, and the responder (if any) answers
+    // from fixed buffers. Decoding happens on the thread that polls.
     auto* self = static_cast<JackMidiEndpoint*>(arg);
     MidiResponder* responder =
         self->output != nullptr ? self->responder.load(std::memory_order_acquire) : nullptr;
-    self->replies.clear();
+    std::size_t replyBytes = 0;
     if (self->input != nullptr) {
         void* buffer = jack_port_get_buffer(self->input, frames);
         const std::uint32_t count = jack_midi_get_event_count(buffer);
@@ -105,19 +114,28 @@ int JackMidiEndpoint::Process(std::uint32_t frames, void* arg) {
             if (jack_midi_event_get(&event, buffer, i) != 0) {
                 continue;
             }
-            // Once an event went to the ring, the later ones follow it there, so that the
-            // responder never sees a message before one Poll has still to give out.
-            if (responder != nullptr && jack_ringbuffer_read_space(self->inRing) == 0 &&
-                responder->Respond({event.buffer, event.size},
-                                   WaitClock::TimePoint(std::chrono::nanoseconds(now)),
-                                   self->replies)) {
-                continue;
-            }
-            const EventHeader header{static_cast<std::uint32_t>(event.size), now};
-            if (jack_ringbuffer_write_space(self->inRing) < sizeof header + event.size) {
+            if (jack_ringbuffer_write_space(self->inRing) < sizeof(EventHeader) + event.size) {
                 self->inputLost.store(true, std::memory_order_release);
+                self->lostBefore = true;
                 continue;
             }
+            EventHeader header{static_cast<std::uint32_t>(event.size),
+                               self->lostBefore ? lostBeforeFlag : 0, now};
+            if (responder != nullptr) {
+                // Before the event reaches the ring, so that Poll cannot hand it out unanswered.
+                std::array<std::uint8_t, MidiResponder::maxReplyBytes> reply{};
+                const std::size_t length = std::min(
+                    responder->Respond({event.buffer, event.size}, self->lostBefore, reply),
+                    reply.size());
+                if (length > 0 && replyBytes + length <= self->replies.size() &&
+                    self->replyCount < self->replyLengths.size()) {
+                    std::copy_n(reply.begin(), length, self->replies.begin() + replyBytes);
+                    self->replyLengths[self->replyCount++] = length;
+                    replyBytes += length;
+                    header.flags |= answeredFlag;
+                }
+            }
+            self->lostBefore = false;
             jack_ringbuffer_write(self->inRing, reinterpret_cast<const char*>(&header),
                                   sizeof header);
             jack_ringbuffer_write(self->inRing, reinterpret_cast<const char*>(event.buffer),
@@ -141,16 +159,25 @@ int JackMidiEndpoint::Process(std::uint32_t frames, void* arg) {
             jack_ringbuffer_read_advance(self->outRing, sizeof size);
             jack_ringbuffer_read(self->outRing, reinterpret_cast<char*>(slot), size);
         }
-        for (const std::vector<std::uint8_t>& reply : self->replies) {
-            jack_midi_data_t* slot = jack_midi_event_reserve(buffer, 0, reply.size());
+        std::size_t at = 0;
+        for (std::size_t r = 0; r < self->replyCount; ++r) {
+            const std::size_t length = self->replyLengths[r];
+            jack_midi_data_t* slot = jack_midi_event_reserve(buffer, 0, length);
             if (slot == nullptr) {
                 self->replyLost.store(true, std::memory_order_release);
-                continue;
+            } else {
+                std::memcpy(slot, self->replies.data() + at, length);
             }
-            std::memcpy(slot, reply.data(), reply.size());
+            at += length;
         }
     }
+    self->replyCount = 0;
     self->cycles.fetch_add(1, std::memory_order_release);
+    return 0;
+}
+
+int JackMidiEndpoint::Xrun(void* arg) {
+    static_cast<JackMidiEndpoint*>(arg)->xruns.fetch_add(1, std::memory_order_acq_rel);
     return 0;
 }
 
@@ -199,10 +226,18 @@ MidiStatus JackMidiEndpoint::Poll(std::vector<MidiInBytes>& out) {
         piece.bytes.resize(header.size);
         jack_ringbuffer_read(inRing, reinterpret_cast<char*>(piece.bytes.data()), header.size);
         piece.time = WaitClock::TimePoint(std::chrono::nanoseconds(header.nanoseconds));
+        piece.lostBefore = (header.flags & lostBeforeFlag) != 0;
+        piece.answered = (header.flags & answeredFlag) != 0;
         out.push_back(std::move(piece));
     }
     if (inputLost.exchange(false, std::memory_order_acq_rel)) {
         return MidiStatus::Error("MIDI input was lost: JACK delivered more than was read.");
+    }
+    if (const unsigned count = xruns.exchange(0, std::memory_order_acq_rel); count > 0) {
+        return MidiStatus::Error(
+            "JACK reported " +
+            (count == 1 ? std::string("an xrun") : std::to_string(count) + " xruns") +
+            ": MIDI input in it may have been lost.");
     }
     if (replyLost.exchange(false, std::memory_order_acq_rel)) {
         return MidiStatus::Error("A reply was lost: the JACK cycle had no room for it.");

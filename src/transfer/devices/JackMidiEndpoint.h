@@ -2,6 +2,7 @@
 
 #include "transfer/MidiEndpoint.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -16,10 +17,12 @@
 
 namespace velomire::transfer {
 
-// A JACK client with MIDI ports of its own: an input whose events are kept for Poll (or answered
-// in the cycle by a responder) and an output that sends what Write queues. The process thread and
-// the caller meet only in two lock-free ring buffers and the responder, which never waits, so
-// nothing waits inside a JACK cycle. Never starts a JACK server.
+// A JACK client with MIDI ports of its own: an input whose events are kept for Poll (and may be
+// answered in the cycle by a responder) and an output that sends what Write queues. The process
+// thread and the caller meet only in two lock-free ring buffers, the responder (which never
+// waits or allocates) and atomic flags, so the process callback does bounded work and nothing
+// waits inside a JACK cycle. Input lost to a full ring or to an xrun is reported by Poll, and
+// the piece after a full ring is marked. Never starts a JACK server.
 class JackMidiEndpoint final : public MidiEndpoint {
 public:
     // Holds this many bytes of input between two polls (events and their 12-byte headers).
@@ -40,7 +43,7 @@ public:
 
     MidiStatus ConnectFrom(const std::string& source);
     // Everything that arrived since the last call; an error when input was lost to a full ring
-    // or the server has stopped.
+    // or may have been lost to an xrun, or the server has stopped.
     MidiStatus Poll(std::vector<MidiInBytes>& out) override;
     // Queues one event for the next cycles; an error when the ring is full or the server stopped.
     MidiStatus Write(std::span<const std::uint8_t> bytes) override;
@@ -67,6 +70,7 @@ public:
 private:
     JackMidiEndpoint() = default;
     static int Process(std::uint32_t frames, void* arg);
+    static int Xrun(void* arg);
     static void ShutDown(void* arg);
 
     jack_client_t* client = nullptr;
@@ -77,13 +81,18 @@ private:
     std::atomic<bool> serverGone{false};
     std::atomic<bool> inputLost{false};
     std::atomic<bool> replyLost{false};
+    std::atomic<unsigned> xruns{0};
     // Cycles run, counted by the process thread, and (caller's side) when the count last moved.
     std::atomic<std::uint64_t> cycles{0};
     mutable std::uint64_t seenCycles = 0;
     mutable std::chrono::steady_clock::time_point seenAt = std::chrono::steady_clock::now();
     std::atomic<MidiResponder*> responder{nullptr};
-    // Process thread only: the responder's replies of the current cycle.
-    std::vector<std::vector<std::uint8_t>> replies;
+    // Process thread only: the responder's replies of the current cycle, one after another, and
+    // whether the last event was lost to a full ring.
+    std::array<std::uint8_t, 64 * MidiResponder::maxReplyBytes> replies{};
+    std::array<std::size_t, 64> replyLengths{};
+    std::size_t replyCount = 0;
+    bool lostBefore = false;
 };
 
 } // namespace velomire::transfer
