@@ -128,6 +128,13 @@ CMainFrame::CMainFrame(program::CVelomireDoc& doc, RecentFiles& recentFiles, boo
             [this](const QString& text) { statusBar()->showMessage(text); });
     connect(&recentFiles, &RecentFiles::changed, this, &CMainFrame::RebuildRecentFiles);
     UpdateTitle();
+    // Settings refused at start are said once, where the user looks for how things stand; once
+    // the window is up, so that the message covers "Ready".
+    if (!doc.SettingsWarning().empty()) {
+        QTimer::singleShot(0, this, [this] {
+            statusBar()->showMessage(QString::fromStdString(this->doc.SettingsWarning()));
+        });
+    }
 
     if (showSplash) {
         splash = CSplashWnd::ShowSplashScreen(this);

@@ -88,9 +88,10 @@ const char* const usage = R"(usage: velomire-cli COMMAND ...
   ports [--input]               list the MIDI output ports (or the input ports)
   render PROGRAM.vmp --model M -o OUT.syx [numbers] [channels]
                                 write the bytes a send would put on the wire, without waits
-  send PROGRAM.vmp --model M --port P [--reply-port Q [--wait-limit S]] [numbers] [channels]
-          [--trace FILE]
-                                send the program to a sampler through a MIDI output port;
+  send PROGRAM.vmp --model M [--port P] [--reply-port Q [--wait-limit S]] [numbers]
+          [channels] [--trace FILE]
+                                send the program to a sampler through a MIDI output port
+                                (default: the saved Midi Out device, and its Midi In device);
                                 with --reply-port, closed-loop: the sampler's answers come in
                                 through MIDI input port Q (see ports --input), and a WAIT from
                                 the sampler holds the send for at most S seconds (1..3600,
@@ -1047,8 +1048,8 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
     if (!has("--model")) {
         return UsageError(command + " needs --model");
     }
-    if (live ? !has("--port") : !has("-o")) {
-        return UsageError(command + (live ? " needs --port" : " needs -o OUT.syx"));
+    if (!live && !has("-o")) {
+        return UsageError(command + " needs -o OUT.syx");
     }
     if (live ? has("-o")
              : (has("--port") || has("--trace") || has("--reply-port") || has("--wait-limit"))) {
@@ -1126,7 +1127,15 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
 #else
     transfer::IniSettingsStore store(transfer::IniSettingsStore::DefaultPath());
 #endif
-    transfer::SamplerSettings settings = transfer::SamplerSettings::Read(store);
+    transfer::SettingsReader reader(store);
+    transfer::SamplerSettings settings = transfer::SamplerSettings::Read(reader);
+    // Said once, before anything else happens; the values refused are left at their defaults.
+    if (const std::string warning = reader.Warning(); !warning.empty()) {
+        std::cerr << "velomire-cli: warning: " << TerminalText(warning) << '\n';
+    }
+    if (live && !has("--port") && settings.midiOutDevice < 0) {
+        return UsageError("send needs --port: no Midi Out device is saved in the settings");
+    }
     settings.samplerModel = *model;
     if (midiChannel) {
         settings.midiChannel = *midiChannel - 1;
@@ -1143,27 +1152,36 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
     using Outcome = transfer::SendCommand::Outcome;
     Outcome outcome;
     if (live) {
+        // Without --port the program goes where the desktop application would send it: to the
+        // saved ports, found by their names, and refused when one is not there.
         transfer::SystemMidiDriver driver;
-        const auto port = FindPort(driver.PortNames(), options.values["--port"]);
-        if (!port) {
-            return Refused("no single MIDI output port matches '" + options.values["--port"] +
-                           "' (see velomire-cli ports)");
+        if (has("--port")) {
+            const std::vector<std::string> names = driver.PortNames();
+            const auto port = FindPort(names, options.values["--port"]);
+            if (!port) {
+                return Refused("no single MIDI output port matches '" + options.values["--port"] +
+                               "' (see velomire-cli ports)");
+            }
+            settings.midiOutDevice = *port;
+            settings.midiOutName = names[static_cast<std::size_t>(*port)];
+            // One-way unless the answers have a port to come back through.
+            settings.midiInDevice = -1;
+            settings.midiInName.clear();
         }
-        settings.midiOutDevice = *port;
         transfer::SteadyWaitClock clock;
         transfer::MidiOutPort midiPort(driver, clock, messages);
-        // One-way unless the answers have a port to come back through.
         transfer::SystemMidiInDriver inDriver;
         transfer::MidiInPort replyPort(inDriver, clock);
-        settings.midiInDevice = -1;
         if (has("--reply-port")) {
-            const auto in = FindPort(inDriver.PortNames(), options.values["--reply-port"]);
+            const std::vector<std::string> names = inDriver.PortNames();
+            const auto in = FindPort(names, options.values["--reply-port"]);
             if (!in) {
                 return Refused("no single MIDI input port matches '" +
                                options.values["--reply-port"] +
                                "' (see velomire-cli ports --input)");
             }
             settings.midiInDevice = *in;
+            settings.midiInName = names[static_cast<std::size_t>(*in)];
         }
         if (has("--trace")) {
             program->traceMode = 1;
@@ -1211,6 +1229,7 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
         transfer::InstantWaitClock clock;
         transfer::MidiOutPort midiPort(stream, clock, messages);
         settings.midiOutDevice = 0;
+        settings.midiOutName.clear();
         outcome = transfer::SendCommand(*program, settings, midiPort, messages, ui).OnSendProgram();
         out.close();
         const bool rendered = outcome == Outcome::sent && messages.Count() == 0;

@@ -25,6 +25,10 @@ bool CliSendUi::ConfirmSummary(const transfer::ProgramSummary& summary) {
                   << "  Number of Samples        " << summary.SampleText() << '\n'
                   << "  Memory needed            " << summary.MemoryText() << '\n'
                   << "  Estimated transfer time  " << summary.TimeText() << '\n'
+                  << "  Midi Out device          " << TerminalText(summary.outPort) << '\n'
+                  << "  Midi In device           "
+                  << (summary.inPort.empty() ? "None (one-way)" : TerminalText(summary.inPort))
+                  << '\n'
                   << std::flush;
     }
     return true;

@@ -45,6 +45,8 @@ public:
 
     unsigned GetNumDevs();
     std::string GetDevName(unsigned id);
+    // The output ports as Open counts them.
+    std::vector<std::string> PortNames() { return driver.PortNames(); }
 
     // Opens the port of that index; reports a failure under the caption "midiOutOpen".
     bool Open(int deviceId);

@@ -12,6 +12,8 @@ struct ProgramSummary {
     std::uint32_t sampleCount = 0; // sampler samples: one per entry, two per stereo entry
     std::uint32_t words = 0;       // sample words to send
     double seconds = 0;            // the send's duration (EstimatedSendSeconds)
+    std::string outPort{};         // the MIDI Out port the program goes to
+    std::string inPort{};          // where the sampler's answers come back; empty: one-way
 
     std::string SampleText() const { return std::to_string(sampleCount); }
     // Two bytes per word in units of 1024 bytes, "Ko" below 1000 of them and "Mo" from there,

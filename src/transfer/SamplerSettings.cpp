@@ -6,17 +6,6 @@
 #include <string>
 
 namespace velomire::transfer {
-namespace {
-
-std::int32_t ReadKey(SettingsStore& store, std::string_view key, std::int32_t fallback) {
-    const auto text = store.Read(key);
-    if (!text) {
-        return fallback;
-    }
-    return ParseDecimal(*text).value_or(fallback);
-}
-
-} // namespace
 
 std::optional<std::int32_t> ParseDecimal(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -37,23 +26,31 @@ std::optional<std::int32_t> ParseDecimal(std::string_view text) {
     return value;
 }
 
-SamplerSettings SamplerSettings::Read(SettingsStore& store) {
+SamplerSettings SamplerSettings::Read(SettingsReader& reader) {
     SamplerSettings s;
-    s.samplerModel = ReadKey(store, "Sampler model", -1);
-    s.maxProgram = ReadKey(store, "Max Program", 0);
-    s.maxSample = ReadKey(store, "Max Sample", 0);
-    s.audioOutputs = ReadKey(store, "Audio outputs", 0);
-    s.polyphony = ReadKey(store, "Polyphony", 0);
-    s.midiChannel = ReadKey(store, "Midi channel", 0);
-    s.exclusiveChannel = ReadKey(store, "Exclusive channel", 0);
-    s.midiOutDevice = ReadKey(store, "MidiOut device", -1);
-    s.midiInDevice = ReadKey(store, "MidiIn device", -1);
-    s.waveOutDevice = ReadKey(store, "WaveOut device", -1);
-    const std::int32_t waitLimit = ReadKey(store, "Wait limit", s.waitLimit);
-    if (waitLimit >= waitLimitRange.min && waitLimit <= waitLimitRange.max) {
-        s.waitLimit = waitLimit;
-    }
+    s.samplerModel = reader.Number("Sampler model", -1, SamplerModel::count - 1, -1);
+    s.maxProgram = reader.Number("Max Program", maxProgramRange.min, maxProgramRange.max, 0);
+    s.maxSample = reader.Number("Max Sample", maxSampleRange.min, maxSampleRange.max, 0);
+    s.audioOutputs =
+        reader.Number("Audio outputs", audioOutputsRange.min, audioOutputsRange.max, 0);
+    s.polyphony = reader.Number("Polyphony", polyphonyRange.min, polyphonyRange.max, 0);
+    // Stored 0-based, shown 1-based.
+    s.midiChannel =
+        reader.Number("Midi channel", midiChannelRange.min - 1, midiChannelRange.max - 1, 0);
+    s.exclusiveChannel = reader.Number("Exclusive channel", exclusiveChannelRange.min - 1,
+                                       exclusiveChannelRange.max - 1, 0);
+    s.midiOutDevice = reader.Number("MidiOut device", -1, highestDevice, -1);
+    s.midiInDevice = reader.Number("MidiIn device", -1, highestDevice, -1);
+    s.waveOutDevice = reader.Number("WaveOut device", -1, highestDevice, -1);
+    s.waitLimit = reader.Number("Wait limit", waitLimitRange.min, waitLimitRange.max, s.waitLimit);
+    s.midiOutName = reader.Text("MidiOut device name", longestPortName);
+    s.midiInName = reader.Text("MidiIn device name", longestPortName);
     return s;
+}
+
+SamplerSettings SamplerSettings::Read(SettingsStore& store) {
+    SettingsReader reader(store);
+    return Read(reader);
 }
 
 void SamplerSettings::Write(SettingsStore& store) const {
@@ -68,6 +65,8 @@ void SamplerSettings::Write(SettingsStore& store) const {
     store.Write("MidiIn device", std::to_string(midiInDevice));
     store.Write("WaveOut device", std::to_string(waveOutDevice));
     store.Write("Wait limit", std::to_string(waitLimit));
+    store.Write("MidiOut device name", midiOutName);
+    store.Write("MidiIn device name", midiInName);
 }
 
 } // namespace velomire::transfer

@@ -1,6 +1,7 @@
 #include "transfer/SendCommand.h"
 
 #include "program/WavInfo.h"
+#include "transfer/PortNames.h"
 #include "transfer/S1000Messages.h"
 #include "transfer/S900Messages.h"
 #include "transfer/SamplerModel.h"
@@ -84,9 +85,72 @@ SendCommand::Outcome SendCommand::OnSendProgram() {
     report.clear();
     warnings.clear();
     ui.BeginWait();
+    numbersTaken = false;
     const Outcome outcome = Transfer();
+    // However the command ended, the next one (also after a restart) proposes what this one
+    // reached.
+    if (numbersTaken && numberMemory != nullptr && numberStore != nullptr) {
+        numberMemory->Remember(settings.samplerModel,
+                               {program.nextProgramNumber, program.nextSampleNumber}, *numberStore);
+    }
     ui.EndWait();
     return outcome;
+}
+
+std::optional<int> SendCommand::FindOutPort() {
+    const std::vector<std::string> names = port.PortNames();
+    const auto found = FindSavedPort(names, settings.midiOutName, settings.midiOutDevice);
+    if (found) {
+        outName = names[static_cast<std::size_t>(*found)];
+        return found;
+    }
+    if (settings.midiOutName.empty()) {
+        return settings.midiOutDevice; // Open says that there is no such port
+    }
+    messages.Show("The Midi Out device \"" + settings.midiOutName +
+                      "\" is not there. Connect it (or start it), or choose another in Options; "
+                      "nothing was sent.",
+                  appCaption);
+    return std::nullopt;
+}
+
+std::optional<int> SendCommand::FindInPort() {
+    const std::vector<std::string> names = replyPort->PortNames();
+    const auto found = FindSavedPort(names, settings.midiInName, settings.midiInDevice);
+    if (found) {
+        inName = names[static_cast<std::size_t>(*found)];
+        return found;
+    }
+    if (settings.midiInName.empty()) {
+        return settings.midiInDevice;
+    }
+    messages.Show("The Midi In device \"" + settings.midiInName +
+                      "\" is not there. Connect it (or start it), or choose another (or None) in "
+                      "Options; nothing was sent.",
+                  appCaption);
+    return std::nullopt;
+}
+
+std::string SendCommand::ProposeNumbers(std::int32_t model) {
+    const std::string sampler = "the " + std::string(SamplerModel::Find(model)->shortName);
+    if (numberMemory != nullptr) {
+        if (const auto remembered = numberMemory->For(model)) {
+            program.nextProgramNumber = remembered->programs;
+            program.nextSampleNumber = remembered->samples;
+            return "Proposed: where the last send to " + sampler + " ended.";
+        }
+        // Another model's numbers say nothing about this sampler.
+        program.nextProgramNumber = 0;
+        program.nextSampleNumber = 0;
+    }
+    if (program.nextProgramNumber + program.nextSampleNumber != 0) {
+        return "Proposed: where the last send ended.";
+    }
+    if (SamplerModel::IsAkai(model)) {
+        program.nextProgramNumber = 1;
+        program.nextSampleNumber = 4;
+    }
+    return "Proposed: the usual numbers for a first send to " + sampler + ".";
 }
 
 SendCommand::Outcome SendCommand::Transfer() {
@@ -102,8 +166,26 @@ SendCommand::Outcome SendCommand::Transfer() {
     settings.midiChannel = std::max(settings.midiChannel, 0);
     settings.exclusiveChannel = std::max(settings.exclusiveChannel, 0);
 
-    if (!port.Open(settings.midiOutDevice)) {
+    outName.clear();
+    inName.clear();
+    const bool withReplies = replyPort != nullptr && settings.midiInDevice >= 0;
+    const auto outIndex = FindOutPort();
+    if (!outIndex) {
         return Outcome::refused;
+    }
+    // Both ports are found before either opens: a missing one refuses the send untouched.
+    std::optional<int> inIndex;
+    if (withReplies) {
+        inIndex = FindInPort();
+        if (!inIndex) {
+            return Outcome::refused;
+        }
+    }
+    if (!port.Open(*outIndex)) {
+        return Outcome::refused;
+    }
+    if (outName.empty()) {
+        outName = port.DeviceName();
     }
     // Closed-loop when the sampler's answers can be heard; the input closes with every ending.
     struct InputCloser {
@@ -115,8 +197,8 @@ SendCommand::Outcome SendCommand::Transfer() {
             }
         }
     } inputCloser{nullptr};
-    if (replyPort != nullptr && settings.midiInDevice >= 0) {
-        if (const MidiStatus status = replyPort->Open(settings.midiInDevice); !status) {
+    if (withReplies) {
+        if (const MidiStatus status = replyPort->Open(*inIndex); !status) {
             messages.Show(status.text, "Midi In device");
             port.Close();
             return Outcome::refused;
@@ -135,16 +217,14 @@ SendCommand::Outcome SendCommand::Transfer() {
 
     const std::int32_t model = settings.samplerModel;
     const bool akai = SamplerModel::IsAkai(model);
-    if (program.nextProgramNumber + program.nextSampleNumber == 0 && akai) {
-        program.nextProgramNumber = 1;
-        program.nextSampleNumber = 4;
-    }
+    std::string origin = ProposeNumbers(model);
     SendNumbers numbers{program.nextProgramNumber, program.nextSampleNumber, settings.maxProgram,
-                        settings.maxSample - program.sampleCount};
+                        settings.maxSample - program.sampleCount, std::move(origin)};
     if (!ui.AskNumbers(numbers)) {
         port.Close();
         return Outcome::cancelled;
     }
+    numbersTaken = true;
     // The headers carry the numbers in 16 bits; the counters count on from there.
     program.nextProgramNumber = std::clamp(numbers.programs, 0, highestNumber);
     program.nextSampleNumber = std::clamp(numbers.samples, 0, highestNumber);
@@ -159,6 +239,10 @@ SendCommand::Outcome SendCommand::Transfer() {
     const auto info = SamplerModel::Find(model);
     const WaitClock::TimePoint start = port.Now();
     ui.OpenSending("Sending samples to " + std::string(info ? info->shortName : ""));
+    ui.AddLine("Midi Out device: " + outName);
+    if (withReplies) {
+        ui.AddLine("Midi In device: " + inName);
+    }
 
     program::ProgramHeader& header = program.header;
     const std::int32_t programNumber = program.nextProgramNumber;
@@ -399,7 +483,7 @@ bool SendCommand::CheckBeforeSend() {
     program.header.filesChecked = passed ? 1 : 0;
     const bool confirmed =
         ui.ConfirmSummary({program.transferSampleCount, program.transferWords,
-                           EstimatedSendSeconds(program, settings.samplerModel)});
+                           EstimatedSendSeconds(program, settings.samplerModel), outName, inName});
     return passed && confirmed;
 }
 

@@ -4,11 +4,13 @@
 #include "program/UserMessages.h"
 #include "transfer/MidiInPort.h"
 #include "transfer/MidiOutPort.h"
+#include "transfer/NumberMemory.h"
 #include "transfer/ProgramSummary.h"
 #include "transfer/SamplerSettings.h"
 #include "transfer/TransferContext.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,9 @@ struct SendNumbers {
     std::int32_t samples = 0;
     std::int32_t programLimit = 0;
     std::int32_t sampleLimit = 0;
+    // Where the proposal comes from, for the dialog: "Proposed: where the last send to the
+    // S3000 XL ended."
+    std::string origin{};
 };
 
 // What a send shows and asks: the desktop application puts up its dialogs and the "Sending ..."
@@ -61,6 +66,13 @@ public:
     // Where the sampler answers: when set and the settings name a MIDI input device, the send
     // is closed-loop (the port is opened for the length of the send). One-way otherwise.
     void SetReplyPort(MidiInPort* in) { replyPort = in; }
+    // Where the numbers of each model are kept across restarts: the proposal comes from there,
+    // and every send that asked for numbers leaves its counters there. Without it the counters
+    // of the program are the memory, as long as the application runs.
+    void SetNumberMemory(NumberMemory* memory, SettingsStore* store) {
+        numberMemory = memory;
+        numberStore = store;
+    }
 
     // Counts the parts and words to send, checks every sample file, stores the result in the
     // header's filesChecked, and shows the summary. True when every file passed and the user
@@ -83,6 +95,12 @@ public:
 
 private:
     Outcome Transfer();
+    // The saved port's position in today's list; refuses (and says which port is missing) when a
+    // port saved by name is not there.
+    std::optional<int> FindOutPort();
+    std::optional<int> FindInPort();
+    // Sets the counters to the proposal for this model and says where it comes from.
+    std::string ProposeNumbers(std::int32_t model);
     // Reports how a transfer that ended early got on, and closes the port.
     Outcome EndEarly(std::uint32_t partsSent);
     // Reports why the sampler stopped the transfer, and closes the port.
@@ -97,6 +115,11 @@ private:
     std::string report;
     std::vector<std::string> warnings;
     MidiInPort* replyPort = nullptr;
+    NumberMemory* numberMemory = nullptr;
+    SettingsStore* numberStore = nullptr;
+    bool numbersTaken = false; // the user has answered the numbers dialog in this command
+    std::string outName;       // the ports of this command, as listed
+    std::string inName;
 };
 
 } // namespace velomire::transfer

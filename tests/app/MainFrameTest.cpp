@@ -176,6 +176,21 @@ private slots:
         QCOMPARE(toolBar->iconSize(), QSize(36, 36));
     }
 
+    void SettingsOutOfRangeAreNamedOnceInTheStatusBarAndLeftAtTheirDefaults() {
+        {
+            QSettings file(QtSettingsStore().FileName(), QSettings::IniFormat);
+            file.setValue(QStringLiteral("Velomire/Midi channel"), QStringLiteral("200"));
+            file.setValue(QStringLiteral("Velomire/ConvertRate"), QStringLiteral("99999999999"));
+        }
+        QVERIFY(Start());
+        QTRY_VERIFY(!frame->statusBar()->currentMessage().isEmpty());
+        const QString shown = frame->statusBar()->currentMessage();
+        QVERIFY2(shown.contains(QStringLiteral("\"Midi channel\" = 200")) &&
+                     shown.contains(QStringLiteral("\"ConvertRate\"")),
+                 qPrintable(shown));
+        QCOMPARE(doc->Settings().midiChannel, 0);
+    }
+
     void TheViewMenuHidesAndShowsTheBarsAndTheStatusBarShowsPrompts() {
         QVERIFY(Start());
         QVERIFY(QTest::qWaitForWindowExposed(frame));

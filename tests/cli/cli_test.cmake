@@ -141,6 +141,21 @@ run_cli(0 render Set.vmp --model "akai s3000 xl" -o named.syx --program-number 3
 file(READ "${work}/named.syx" head LIMIT 7 HEX)
 # Sample header on exclusive channel 5 (byte 04) for sample number 10.
 expect_match("${head}" "^f047040b480a00$")
+# Settings out of range (a hand-edited file) are named in one warning and left at their defaults:
+# no data byte above 7F reaches a message, and decode reads every one back.
+file(WRITE "${work}/bad-settings.ini" "[Velomire]\nMidi%20channel=200\nExclusive%20channel=300\n")
+set(ENV{VELOMIRE_SETTINGS_FILE} "${work}/bad-settings.ini")
+foreach(model 0 2 8)
+    run_cli(0 render Set.vmp --model ${model} -o "bad${model}.syx")
+    expect_match("${cli_err}" "^velomire-cli: warning: Settings: \"Midi channel\" = 200 and \"Exclusive channel\" = 300 are out of range [^\n]*\n$")
+    run_cli(0 decode "bad${model}.syx" --out "decoded-bad${model}")
+endforeach()
+file(READ "${work}/bad0.syx" head LIMIT 3 HEX)
+expect_match("${head}" "^f07e00$")
+# Without --port, send goes to the saved Midi Out device; with none saved it asks for --port.
+run_cli(2 send Set.vmp --model 8)
+expect_match("${cli_err}" "send needs --port: no Midi Out device is saved in the settings")
+set(ENV{VELOMIRE_SETTINGS_FILE} "${work}/settings.ini")
 # render replaces an earlier render, never its own input, and a write that fails keeps the old
 # output whole.
 run_cli(0 render Set.vmp --model 8 -o out8.syx)

@@ -632,6 +632,19 @@ private slots:
         QCOMPARE(written.value(QStringLiteral("WaveOut device")).toString(), QStringLiteral("-1"));
         // No input ports are listed here, so the dialog gives back one-way.
         QCOMPARE(written.value(QStringLiteral("MidiIn device")).toString(), QStringLiteral("-1"));
+        // The port is kept by name as well; one that is not there today stays chosen.
+        QCOMPARE(written.value(QStringLiteral("MidiOut device name")).toString(),
+                 QStringLiteral("Test Port B"));
+        s.midiOutName = "Unplugged";
+        QTimer::singleShot(0, this, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            QCOMPARE(dialog->findChild<QComboBox*>(QStringLiteral("midiOutList"))->currentText(),
+                     QStringLiteral("Unplugged (not there)"));
+            dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        });
+        doc->OnOptions();
+        QCOMPARE(s.midiOutName, std::string("Unplugged"));
+        QCOMPARE(s.midiOutDevice, 1);
 
         // Esc after picking another model: neither the document nor the file changes.
         QTimer::singleShot(0, this, [] {

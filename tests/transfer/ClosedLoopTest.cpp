@@ -179,7 +179,7 @@ TEST_F(ClosedLoopTest, ASilentSamplerGetsTheOneWayBytesAndOnlyTheListeningWindow
         // 600 ms it waited anyway.
         EXPECT_EQ(silent.elapsed - oneWay.elapsed,
                   model == 0 ? milliseconds(3 * 2000) : milliseconds(0));
-        EXPECT_EQ(silent.lines[1], "  ...one-way");
+        EXPECT_EQ(silent.lines[3], "  ...one-way");
     }
     EXPECT_TRUE(messages.messages.empty());
 }
@@ -190,7 +190,7 @@ TEST_F(ClosedLoopTest, AnsweredPartsSkipTheFixedWaitsAndNakedPacketsAreSentAgain
     script.nakPackets = {1, 4};
     const Run run = Send(8, script);
     ASSERT_EQ(run.outcome, SendCommand::Outcome::sent);
-    EXPECT_EQ(run.lines[1], "  ...with handshake");
+    EXPECT_EQ(run.lines[3], "  ...with handshake");
     EXPECT_EQ(run.lines.back(), "Packets sent again: 2");
     // Each of the 3 parts saves its 600 ms header wait and its 700 ms wait after the data.
     EXPECT_LT(run.elapsed, oneWay.elapsed - milliseconds(3 * 1300) + milliseconds(100));
@@ -300,7 +300,7 @@ TEST_F(ClosedLoopTest,
     // ACKs naming the next packet: each part goes one-way, and says why.
     const Run shifted = Send(0, SamplerScript{}, [](Loopback& l) { l.ackShift = 1; });
     EXPECT_EQ(shifted.outcome, SendCommand::Outcome::sent);
-    EXPECT_EQ(shifted.lines[1], "  ...one-way (the sampler answered for other packets)");
+    EXPECT_EQ(shifted.lines[3], "  ...one-way (the sampler answered for other packets)");
     EXPECT_TRUE(messages.messages.empty());
 
     // The S900 form of CANCEL, after the first block, stops the data and sends no header.

@@ -85,6 +85,7 @@ TEST(AlsaSeqMidiDriver, ListsWritableSubscribablePortsOfOtherClientsByNameAndAdd
         {24, 0, "Synth", "Private", true, false, true},
         {25, 0, "Router", "Hidden", true, true, false},
         {128, 0, "Velomire", "Velomire out", true, true, true},
+        {129, 0, "Velomire", "Velomire out", true, true, true}, // another Velomire's
     };
 
     const auto destinations = SelectDestinations(ports, 128);
@@ -417,6 +418,8 @@ TEST_F(JackServerTest, AResponderAnswersInTheCycleAndEveryEventStillGoesToPollMa
     ASSERT_NE(from, outputs.end());
     ASSERT_TRUE(replies.Open(static_cast<unsigned>(from - outputs.begin())).ok);
     const std::vector<std::string> inputs = driver.PortNames();
+    // Our own MIDI In, open now, is nowhere to send a program.
+    EXPECT_EQ(std::count(inputs.begin(), inputs.end(), "Velomire-in:in"), 0);
     const auto to = std::find(inputs.begin(), inputs.end(), endpoint->InputName());
     ASSERT_NE(to, inputs.end());
     // Close returns once JACK has handed the bytes on, so each message has been through the

@@ -1,4 +1,5 @@
 #include "transfer/SamplerSettings.h"
+#include "transfer/PortNames.h"
 #include "transfer/SamplerModel.h"
 
 #include <gtest/gtest.h>
@@ -41,22 +42,53 @@ TEST(SamplerSettings, AnEmptyProfileGivesNoModelNoDevicesAndZeroLimits) {
     EXPECT_EQ(s.exclusiveChannel, 0);
 }
 
-TEST(SamplerSettings, NonNumericValuesFallBackToTheDefault) {
+TEST(SamplerSettings, ValuesOutsideTheOptionsRangesReadAsUnsetAndAreNamedInOneWarning) {
     MapStore store;
-    store.values = {
-        {"Sampler model", "8"},      {"MidiOut device", " -1 "},     {"Midi channel", "15"},
-        {"Max Sample", "lots"},      {"WaveOut device", "2x"},       {"Polyphony", ""},
-        {"Exclusive channel", "+3"}, {"Max Program", "99999999999"}, {"Wait limit", "0"}};
-    const SamplerSettings s = SamplerSettings::Read(store);
+    store.values = {{"Sampler model", "8"},       {"MidiOut device", " -1 "},
+                    {"Midi channel", "200"},      {"Max Sample", "lots"},
+                    {"WaveOut device", "2x"},     {"Polyphony", "64"},
+                    {"Exclusive channel", "+3"},  {"Max Program", "99999999999"},
+                    {"Audio outputs", "1"},       {"MidiIn device", "-2"},
+                    {"MidiOut device name", "A"}, {"MidiIn device name", std::string(300, 'x')},
+                    {"Wait limit", "0"}};
+    SettingsReader reader(store);
+    const SamplerSettings s = SamplerSettings::Read(reader);
     EXPECT_EQ(s.samplerModel, 8);
     EXPECT_EQ(s.midiOutDevice, -1);
-    EXPECT_EQ(s.midiChannel, 15);
+    EXPECT_EQ(s.midiChannel, 0); // 200 would be the channel byte C8
     EXPECT_EQ(s.exclusiveChannel, 3);
     EXPECT_EQ(s.maxSample, 0);
     EXPECT_EQ(s.waveOutDevice, -1);
-    EXPECT_EQ(s.polyphony, 0);
+    EXPECT_EQ(s.polyphony, 64);
     EXPECT_EQ(s.maxProgram, 0);
+    EXPECT_EQ(s.audioOutputs, 0);
+    EXPECT_EQ(s.midiInDevice, -1);
+    EXPECT_EQ(s.midiOutName, "A");
+    EXPECT_EQ(s.midiInName, "");
     EXPECT_EQ(s.waitLimit, 60); // out of its range
+    EXPECT_EQ(reader.Ignored(),
+              (std::vector<std::string>{"Max Program", "Max Sample", "Audio outputs",
+                                        "Midi channel", "MidiIn device", "WaveOut device",
+                                        "Wait limit", "MidiIn device name"}));
+    const std::string warning = reader.Warning();
+    EXPECT_EQ(warning.find('\n'), std::string::npos);
+    EXPECT_NE(warning.find("\"Midi channel\" = 200"), std::string::npos) << warning;
+    EXPECT_NE(warning.find("\"MidiIn device name\" = xxxxxxxxxxxxxxxxxxxxxxxx..."),
+              std::string::npos)
+        << warning;
+
+    // Each channel's ends, 0-based, are kept; one past them is not.
+    for (const auto& [key, last] : {std::pair{"Midi channel", 15}, {"Exclusive channel", 127}}) {
+        MapStore edge;
+        edge.values = {{key, std::to_string(last)}};
+        SettingsReader edgeReader(edge);
+        SamplerSettings::Read(edgeReader);
+        EXPECT_TRUE(edgeReader.Ignored().empty()) << key;
+        edge.values = {{key, std::to_string(last + 1)}};
+        SettingsReader pastReader(edge);
+        SamplerSettings::Read(pastReader);
+        EXPECT_EQ(pastReader.Ignored(), std::vector<std::string>{key});
+    }
 }
 
 TEST(SamplerSettings, WritesElevenKeysInTheOptionsOrderAndReadsThemBack) {
@@ -73,15 +105,41 @@ TEST(SamplerSettings, WritesElevenKeysInTheOptionsOrderAndReadsThemBack) {
     s.midiInDevice = 4;
     s.waveOutDevice = -1;
     s.waitLimit = 90;
+    s.midiOutName = "JACK: velomire-sampler:in";
+    s.midiInName = "UM-ONE: UM-ONE MIDI 1 (20:0)";
     s.Write(store);
-    const std::vector<std::string> order = {"Sampler model",  "Max Program",    "Max Sample",
-                                            "Polyphony",      "Audio outputs",  "Exclusive channel",
-                                            "Midi channel",   "MidiOut device", "MidiIn device",
-                                            "WaveOut device", "Wait limit"};
+    const std::vector<std::string> order = {
+        "Sampler model",     "Max Program",       "Max Sample",   "Polyphony",
+        "Audio outputs",     "Exclusive channel", "Midi channel", "MidiOut device",
+        "MidiIn device",     "WaveOut device",    "Wait limit",   "MidiOut device name",
+        "MidiIn device name"};
     EXPECT_EQ(store.written, order);
     EXPECT_EQ(store.values["Midi channel"], "15");
     EXPECT_EQ(store.values["WaveOut device"], "-1");
     EXPECT_EQ(SamplerSettings::Read(store), s);
+}
+
+TEST(PortNames, ASavedPortIsFoundByItsNameAndNeverReplacedByAnother) {
+    const std::vector<std::string> today = {"JACK: drum-machine:in", "JACK: velomire-sampler:in",
+                                            "UM-ONE: UM-ONE MIDI 1 (24:0)"};
+    EXPECT_EQ(FindSavedPort(today, "JACK: velomire-sampler:in", 0), 1); // moved one down
+    EXPECT_EQ(FindSavedPort(today, "JACK: velomire-sampler:in", 1), 1);
+    // The sequencer numbered the interface anew when it was plugged in again.
+    EXPECT_EQ(FindSavedPort(today, "UM-ONE: UM-ONE MIDI 1 (20:0)", 2), 2);
+    EXPECT_EQ(FindSavedPort(today, "JACK: other:in", 0), std::nullopt);
+    EXPECT_EQ(FindSavedPort(today, "UM-ONE: UM-ONE MIDI 2 (20:1)", 2), std::nullopt);
+    // Two ports of one name: the saved position tells them apart.
+    EXPECT_EQ(FindSavedPort({"USB MIDI", "USB MIDI"}, "USB MIDI", 1), 1);
+    // Settings from before names were kept: the position, when there is one.
+    EXPECT_EQ(FindSavedPort(today, "", 2), 2);
+    EXPECT_EQ(FindSavedPort(today, "", 3), std::nullopt);
+
+    EXPECT_TRUE(IsOwnJackPort("Velomire-in:in"));
+    EXPECT_TRUE(IsOwnJackPort("Velomire:out"));
+    EXPECT_TRUE(IsOwnJackPort("Velomire-in-01:in"));
+    EXPECT_FALSE(IsOwnJackPort("velomire-sampler:in"));
+    EXPECT_FALSE(IsOwnJackPort("Velomire-sampler:in"));
+    EXPECT_FALSE(IsOwnJackPort("Velomire2:in"));
 }
 
 TEST(SamplerModel, FamiliesAndDefaultsFollowTheModelNumbers) {

@@ -6,6 +6,7 @@
 #include "support/HexMatch.h"
 #include "support/RecordingMessages.h"
 #include "support/RecordingMidiDriver.h"
+#include "support/ScriptedMidiInDriver.h"
 #include "support/WavBuilder.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/WirePacer.h"
@@ -14,6 +15,7 @@
 
 #include <functional>
 #include <limits>
+#include <map>
 #include <memory>
 
 using namespace velomire::transfer;
@@ -26,6 +28,19 @@ using vt::TempDir;
 using vt::WavBuilder;
 
 namespace {
+
+class MapStore : public SettingsStore {
+public:
+    std::optional<std::string> Read(std::string_view key) override {
+        const auto it = values.find(std::string(key));
+        return it == values.end() ? std::nullopt : std::optional(it->second);
+    }
+    void Write(std::string_view key, const std::string& value) override {
+        values[std::string(key)] = value;
+    }
+    void Sync() override {}
+    std::map<std::string, std::string> values;
+};
 
 class RecordingUi : public SendUi {
 public:
@@ -174,7 +189,7 @@ TEST_F(SendCommandTest, FirstAkaiSendNumbersStereoPartsAndTheProgram) {
     EXPECT_EQ(ui.asked[0].sampleLimit, 255 - 2);
     EXPECT_EQ(ui.titles, std::vector<std::string>{"Sending samples to S3000 XL"});
     const std::vector<std::string> lines = {
-        "Sending kick.wav [kick] ...Mono as sample#4",
+        "Midi Out device: Test Port B", "Sending kick.wav [kick] ...Mono as sample#4",
         "Sending piano.wav [piano] ...Left channel as sample#5",
         "Sending piano.wav [piano] ...Right channel as sample#6", "Sending Bass as program#1"};
     EXPECT_EQ(ui.lines, lines);
@@ -195,6 +210,76 @@ TEST_F(SendCommandTest, FirstAkaiSendNumbersStereoPartsAndTheProgram) {
     ASSERT_EQ(Send(), SendCommand::Outcome::sent);
     EXPECT_EQ(ui.asked[1].programs, 2);
     EXPECT_EQ(ui.asked[1].samples, 7);
+}
+
+TEST_F(SendCommandTest, ThePortsAreFoundByNameAndAMissingOneRefusesTheSendNamingIt) {
+    Add("kick.wav");
+    // Another client started before the sampler: the saved position now names it.
+    driver.ports = {"JACK: drum-machine:in", "JACK: velomire-sampler:in"};
+    settings.midiOutDevice = 0;
+    settings.midiOutName = "JACK: velomire-sampler:in";
+    vt::ScriptedMidiInDriver inDriver;
+    inDriver.ports = {"JACK: drum-machine:out", "JACK: velomire-sampler:out"};
+    MidiInPort replies(inDriver, clock);
+    settings.midiInDevice = 0;
+    settings.midiInName = "JACK: velomire-sampler:out";
+    const auto send = [&] {
+        SendCommand command(*program, settings, port, messages, ui);
+        command.SetReplyPort(&replies);
+        return command.OnSendProgram();
+    };
+    ASSERT_EQ(send(), SendCommand::Outcome::sent);
+    EXPECT_EQ(driver.openedIndex, 1u);
+    EXPECT_EQ(ui.summaries[0].outPort, "JACK: velomire-sampler:in");
+    EXPECT_EQ(ui.summaries[0].inPort, "JACK: velomire-sampler:out");
+    EXPECT_EQ(ui.lines[0], "Midi Out device: JACK: velomire-sampler:in");
+    EXPECT_EQ(ui.lines[1], "Midi In device: JACK: velomire-sampler:out");
+
+    // Never a silent fall-back to the position: nothing opens, and the message names the port.
+    const int opened = driver.openCount;
+    inDriver.ports.pop_back();
+    EXPECT_EQ(send(), SendCommand::Outcome::refused);
+    driver.ports.pop_back();
+    EXPECT_EQ(send(), SendCommand::Outcome::refused);
+    EXPECT_EQ(driver.openCount, opened);
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_NE(messages.messages[0].text.find(
+                  "The Midi In device \"JACK: velomire-sampler:out\" is not there"),
+              std::string::npos);
+    EXPECT_NE(messages.messages[1].text.find(
+                  "The Midi Out device \"JACK: velomire-sampler:in\" is not there"),
+              std::string::npos);
+}
+
+TEST_F(SendCommandTest, TheNumbersOfEachModelAreRememberedAcrossRestarts) {
+    Add("kick.wav");
+    MapStore store;
+    const auto sendAfterStart = [&](std::int32_t model) {
+        SettingsReader reader(store);
+        NumberMemory memory = NumberMemory::Read(reader);
+        auto fresh = std::make_unique<program::Program>(); // a new run starts at 0
+        *fresh = *program;
+        fresh->nextProgramNumber = 0;
+        fresh->nextSampleNumber = 0;
+        settings.samplerModel = model;
+        SendCommand command(*fresh, settings, port, messages, ui);
+        command.SetNumberMemory(&memory, &store);
+        return command.OnSendProgram();
+    };
+    ASSERT_EQ(sendAfterStart(8), SendCommand::Outcome::sent);
+    EXPECT_EQ(std::tie(ui.asked[0].programs, ui.asked[0].samples), std::tuple(1, 4));
+    EXPECT_EQ(ui.asked[0].origin, "Proposed: the usual numbers for a first send to the S3000 XL.");
+    EXPECT_EQ(store.values["Next Program 8"], "2");
+    EXPECT_EQ(store.values["Next Sample 8"], "5");
+
+    ASSERT_EQ(sendAfterStart(8), SendCommand::Outcome::sent);
+    EXPECT_EQ(std::tie(ui.asked[1].programs, ui.asked[1].samples), std::tuple(2, 5));
+    EXPECT_EQ(ui.asked[1].origin, "Proposed: where the last send to the S3000 XL ended.");
+    // Another sampler holds its own numbers.
+    ASSERT_EQ(sendAfterStart(0), SendCommand::Outcome::sent);
+    EXPECT_EQ(std::tie(ui.asked[2].programs, ui.asked[2].samples), std::tuple(0, 0));
+    EXPECT_EQ(store.values["Next Sample 0"], "1");
+    EXPECT_EQ(store.values["Next Sample 8"], "6");
 }
 
 TEST_F(SendCommandTest, MessagesFollowTheFamilyOrder) {
@@ -233,7 +318,8 @@ TEST_F(SendCommandTest, FirstSdsSendProposesZeroAndSendsNoProgram) {
     ASSERT_EQ(Send(), SendCommand::Outcome::sent);
     EXPECT_EQ(ui.asked[0].programs, 0);
     EXPECT_EQ(ui.asked[0].samples, 0);
-    EXPECT_EQ(ui.lines, std::vector<std::string>{"Sending kick.wav [kick] ...Mono as sample#0"});
+    EXPECT_EQ(ui.lines.back(), "Sending kick.wav [kick] ...Mono as sample#0");
+    EXPECT_EQ(ui.lines.size(), 2u);
     EXPECT_EQ(program->nextProgramNumber, 0);
     EXPECT_EQ(program->nextSampleNumber, 1);
 }
@@ -310,7 +396,8 @@ TEST_F(SendCommandTest, TheS1000FamilyRefusesRatesAboveSixteenBitsBeforeSending)
 TEST_F(SendCommandTest, AnEmptyAkaiProgramStillSendsItsProgram) {
     ASSERT_EQ(Send(), SendCommand::Outcome::sent);
     EXPECT_EQ(ui.summaries[0].MemoryText(), "0.00 Ko");
-    EXPECT_EQ(ui.lines, std::vector<std::string>{"Sending Bass as program#1"});
+    EXPECT_EQ(ui.lines, (std::vector<std::string>{"Midi Out device: Test Port B",
+                                                  "Sending Bass as program#1"}));
     ASSERT_EQ(driver.writes.size(), 1u); // the program header, no keygroups
     EXPECT_EQ(program->header.programParams[27], 0);
 }
@@ -364,7 +451,7 @@ TEST_F(SendCommandTest, CancelStopsBeforeTheNextPartAndCountsWhatWasSent) {
     Add("kick.wav");
     Add("piano.wav");
     ui.onLine = [&](std::size_t n) {
-        if (n == 3) { // while the right channel's line is shown
+        if (n == 4) { // while the right channel's line is shown, after the port's
             port.RequestCancel();
         }
     };

@@ -4,6 +4,7 @@
 #include "transfer/ui/CSendingDlg.h"
 
 #include <QAbstractSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -76,9 +77,12 @@ void SendDialogsTest::spinsStepTheStoredValueWithinZeroAndBelowTheLimit() {
 
 void SendDialogsTest::okReadsWholeNumbersWithoutRangeAndRefusesOthers() {
     RecordingMessages messages;
-    CProgramNumberDlg dialog(SendNumbers{1, 4, 254, 255}, messages);
+    CProgramNumberDlg dialog(
+        SendNumbers{1, 4, 254, 255, "Proposed: where the last send to the S950 ended."}, messages);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("originLabel"))->text(),
+             QStringLiteral("Proposed: where the last send to the S950 ended."));
     auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("okButton"));
     Retype(Spin(dialog, "programsSpin"), QStringLiteral("300"));
     Retype(Spin(dialog, "samplesSpin"), QStringLiteral("four"));
@@ -96,7 +100,7 @@ void SendDialogsTest::okReadsWholeNumbersWithoutRangeAndRefusesOthers() {
 }
 
 void SendDialogsTest::summaryShowsTheFiguresAndSendIsTheDefault() {
-    CProgramSummaryDlg dialog(ProgramSummary{2, 88200, 92.4});
+    CProgramSummaryDlg dialog(ProgramSummary{2, 88200, 92.4, "JACK: velomire-sampler:in"});
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Program Summary"));
@@ -106,6 +110,8 @@ void SendDialogsTest::summaryShowsTheFiguresAndSendIsTheDefault() {
     QCOMPARE(field("samplesField")->text(), QStringLiteral("2"));
     QCOMPARE(field("memoryField")->text(), QStringLiteral("172.26 Ko"));
     QCOMPARE(field("timeField")->text(), QStringLiteral("1min 32sec"));
+    QCOMPARE(field("midiOutField")->text(), QStringLiteral("JACK: velomire-sampler:in"));
+    QCOMPARE(field("midiInField")->text(), QStringLiteral("None (one-way)"));
     QVERIFY(field("memoryField")->isReadOnly());
     QCOMPARE(field("memoryField")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
     QCOMPARE(field("timeField")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);

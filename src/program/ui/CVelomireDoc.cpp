@@ -8,6 +8,7 @@
 #include "program/ProgramFile.h"
 #include "program/devices/SndfileConverter.h"
 #include "program/ui/CSelectSamplesDlg.h"
+#include "transfer/PortNames.h"
 #include "transfer/SendCommand.h"
 #include "transfer/devices/SystemMidiDriver.h"
 #include "transfer/devices/SystemMidiInDriver.h"
@@ -93,8 +94,15 @@ CVelomireDoc::CVelomireDoc(transfer::SettingsStore& store, UserMessages& message
                            app::FileDialogs& dialogs, app::AppServices services, QObject* parent)
     : QObject(parent), store(store), messages(messages), dialogs(dialogs),
       services(std::move(services)), program(std::make_unique<Program>()),
-      settings(transfer::SamplerSettings::Read(store)),
       converter(std::make_unique<SndfileConverter>()) {
+    // Every value is checked where it is read: a hand-edited file never reaches the wire.
+    transfer::SettingsReader reader(store);
+    settings = transfer::SamplerSettings::Read(reader);
+    numberMemory = transfer::NumberMemory::Read(reader);
+    convertProposal.dither = reader.Number(ditherKey, 0, 1, 0) == 1;
+    convertProposal.rate =
+        static_cast<TargetRate>(reader.Number(rateKey, 0, static_cast<int>(TargetRate::s900), 0));
+    settingsWarning = reader.Warning();
     connect(&undoStack, &QUndoStack::cleanChanged, this,
             [this](bool clean) { SetModifiedFlag(!clean); });
 }
@@ -403,11 +411,7 @@ CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
     for (const auto& file : toConvert) {
         names.append(FromStd(file.filename().string()));
     }
-    ConvertOptions proposal;
-    proposal.dither = store.Read(ditherKey).value_or("0") == "1";
-    const int rate = std::stoi("0" + store.Read(rateKey).value_or("0"));
-    proposal.rate = static_cast<TargetRate>(std::clamp(rate, 0, 3));
-    const auto options = dialogs.AskToConvert(names, proposal);
+    const auto options = dialogs.AskToConvert(names, convertProposal);
     if (!options) {
         // Declined: those files are left out (the WAV reader would only call them invalid).
         for (std::size_t i = 0; i < files.size(); ++i) {
@@ -418,6 +422,7 @@ CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
         }
         return result;
     }
+    convertProposal = *options;
     store.Write(ditherKey, options->dither ? "1" : "0");
     store.Write(rateKey, std::to_string(static_cast<int>(options->rate)));
     store.Sync();
@@ -560,12 +565,51 @@ void CVelomireDoc::OnOptions() {
     if (services.audioOutputNames) {
         waveOutNames = services.audioOutputNames();
     }
-    transfer::COptionsDlg dialog(settings, Driver().PortNames(), InDriver().PortNames(),
-                                 std::move(waveOutNames), messages, window);
+    // The lists show the saved ports where they are today, found by name. A saved port that is
+    // not there (unplugged, its program not started) is shown at the end of its list, so that OK
+    // keeps it unless the user picks another.
+    const std::vector<std::string> outNames = Driver().PortNames();
+    const std::vector<std::string> inNames = InDriver().PortNames();
+    transfer::SamplerSettings shown = settings;
+    std::vector<std::string> outList = outNames;
+    std::vector<std::string> inList = inNames;
+    const auto Place = [](std::vector<std::string>& list, const std::string& name,
+                          std::int32_t index) {
+        if (const auto found = transfer::FindSavedPort(list, name, index)) {
+            return *found;
+        }
+        if (name.empty()) {
+            return -1;
+        }
+        list.push_back(name + " (not there)");
+        return static_cast<std::int32_t>(list.size()) - 1;
+    };
+    shown.midiOutDevice = Place(outList, settings.midiOutName, settings.midiOutDevice);
+    if (settings.midiInDevice >= 0) {
+        shown.midiInDevice = Place(inList, settings.midiInName, settings.midiInDevice);
+    }
+    transfer::COptionsDlg dialog(shown, outList, inList, std::move(waveOutNames), messages, window);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    settings = dialog.Result();
+    transfer::SamplerSettings chosen = dialog.Result();
+    const auto Choose = [](const std::vector<std::string>& names, std::int32_t& index,
+                           std::string& name, std::int32_t savedIndex,
+                           const std::string& savedName) {
+        if (index >= 0 && static_cast<std::size_t>(index) < names.size()) {
+            name = names[static_cast<std::size_t>(index)];
+        } else if (index >= 0) { // the saved port that is not there
+            index = savedIndex;
+            name = savedName;
+        } else {
+            name.clear();
+        }
+    };
+    Choose(outNames, chosen.midiOutDevice, chosen.midiOutName, settings.midiOutDevice,
+           settings.midiOutName);
+    Choose(inNames, chosen.midiInDevice, chosen.midiInName, settings.midiInDevice,
+           settings.midiInName);
+    settings = chosen;
     settings.Write(store);
     store.Sync();
 }
@@ -575,6 +619,7 @@ void CVelomireDoc::OnSendProgram() {
     ui.SetCancel([this] { CancelSend(); });
     sending = true;
     transfer::SendCommand command(*program, settings, Port(), messages, ui);
+    command.SetNumberMemory(&numberMemory, &store);
     // The answers of a sampler whose MIDI Out is connected, when Options names that port. Its
     // waits keep the window live as the output port's do, so Cancel works during them too.
     std::optional<transfer::MidiInPort> replyPort;

@@ -5,6 +5,7 @@
 #include "program/SampleConverter.h"
 #include "program/UserMessages.h"
 #include "transfer/MidiOutPort.h"
+#include "transfer/NumberMemory.h"
 #include "transfer/SamplerSettings.h"
 #include "transfer/SettingsStore.h"
 #include "transfer/WaitClock.h"
@@ -45,7 +46,7 @@ public:
 
     static constexpr const char* untitled = "Untitled";
 
-    // Reads the ten settings from the store.
+    // Reads the settings from the store, each checked against its range.
     CVelomireDoc(transfer::SettingsStore& store, UserMessages& messages, app::FileDialogs& dialogs,
                  app::AppServices services, QObject* parent = nullptr);
     ~CVelomireDoc() override;
@@ -53,6 +54,9 @@ public:
     Program& GetProgram() { return *program; }
     const Program& GetProgram() const { return *program; }
     transfer::SamplerSettings& Settings() { return settings; }
+    // The settings refused at start (out of range or unreadable), for the status bar; empty when
+    // all were fine.
+    const std::string& SettingsWarning() const { return settingsWarning; }
     UserMessages& Messages() { return messages; }
 
     const QString& Title() const { return title; }
@@ -195,6 +199,9 @@ private:
 
     std::unique_ptr<Program> program;
     transfer::SamplerSettings settings;
+    transfer::NumberMemory numberMemory;
+    ConvertOptions convertProposal; // the conversion choices last made, kept with the settings
+    std::string settingsWarning;
     QString title = QString::fromLatin1(untitled);
     QString pathName;
     bool modified = false;

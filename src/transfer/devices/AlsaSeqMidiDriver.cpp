@@ -1,5 +1,6 @@
 #include "transfer/devices/AlsaSeqMidiDriver.h"
 
+#include "transfer/PortNames.h"
 #include "transfer/devices/AlsaSeqCalls.h"
 
 #include <algorithm>
@@ -79,8 +80,9 @@ std::vector<AlsaSeqDestination> SelectDestinations(const std::vector<AlsaSeqPort
                                                    int ownClient) {
     std::vector<AlsaSeqDestination> destinations;
     for (const AlsaSeqPort& port : ports) {
+        // Another Velomire's client (a velomire-cli send, say) is no sampler either.
         if (port.client == ownClient || port.client == SND_SEQ_CLIENT_SYSTEM || !port.writable ||
-            !port.subscribable || !port.exported) {
+            !port.subscribable || !port.exported || IsOwnMidiClient(port.clientName)) {
             continue;
         }
         destinations.push_back({port.client, port.port,

@@ -1,5 +1,7 @@
 #include "transfer/devices/AlsaSeqMidiInDriver.h"
 
+#include "transfer/PortNames.h"
+
 #include "transfer/devices/AlsaSeqCalls.h"
 
 #include <chrono>
@@ -48,7 +50,7 @@ std::vector<AlsaSeqDestination> SelectSources(const std::vector<AlsaSeqPort>& po
     std::vector<AlsaSeqDestination> sources;
     for (const AlsaSeqPort& port : ports) {
         if (port.client == ownClient || port.client == SND_SEQ_CLIENT_SYSTEM || !port.readable ||
-            !port.subscribableRead || !port.exported) {
+            !port.subscribableRead || !port.exported || IsOwnMidiClient(port.clientName)) {
             continue;
         }
         sources.push_back({port.client, port.port,

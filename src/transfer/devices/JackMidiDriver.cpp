@@ -1,5 +1,6 @@
 #include "transfer/devices/JackMidiDriver.h"
 
+#include "transfer/PortNames.h"
 #include "transfer/devices/JackMidiEndpoint.h"
 #include "transfer/devices/JackServerCall.h"
 #include "transfer/devices/QuietSystemLibraries.h"
@@ -206,6 +207,8 @@ JackMidiDriver::~JackMidiDriver() {
 std::vector<std::string> JackMidiDriver::PortNames() {
     listed = true;
     ports = JackMidiEndpoint::ListPorts(JackPortIsInput, [this] { Idle(); });
+    // Our own MIDI In (and another Velomire's) would take the program, not a sampler.
+    std::erase_if(ports, [](const std::string& name) { return IsOwnJackPort(name); });
     return ports;
 }
 

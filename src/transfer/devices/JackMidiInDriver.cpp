@@ -1,5 +1,6 @@
 #include "transfer/devices/JackMidiInDriver.h"
 
+#include "transfer/PortNames.h"
 #include "transfer/devices/JackServerCall.h"
 
 #include <jack/jack.h>
@@ -11,6 +12,7 @@ namespace velomire::transfer {
 std::vector<std::string> JackMidiInDriver::PortNames() {
     listed = true;
     ports = JackMidiEndpoint::ListPorts(JackPortIsOutput);
+    std::erase_if(ports, [](const std::string& name) { return IsOwnJackPort(name); });
     return ports;
 }
 

@@ -55,6 +55,11 @@ CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, program::UserMe
     auto* text = new QLabel(QStringLiteral("Please enter below the number of programs and samples "
                                            "already loaded in your sampler."));
     text->setWordWrap(true);
+    // Where the proposal comes from: a first send, or where the last send to this model ended.
+    auto* origin = new QLabel(QString::fromStdString(numbers.origin));
+    origin->setObjectName(QStringLiteral("originLabel"));
+    origin->setWordWrap(true);
+    origin->setVisible(!numbers.origin.empty());
 
     programsSpin = new NumberSpin([this](bool up) {
         this->numbers.programs = SpinNumber(this->numbers.programs, up, this->numbers.programLimit);
@@ -90,6 +95,7 @@ CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, program::UserMe
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
+    layout->addWidget(origin);
     layout->addSpacing(layout->spacing());
     layout->addLayout(grid);
     layout->addSpacing(layout->spacing());

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace velomire::transfer {
 namespace {
 
@@ -42,6 +44,22 @@ CProgramSummaryDlg::CProgramSummaryDlg(const ProgramSummary& summary, QWidget* p
               QStringLiteral("memoryField"));
     AddFigure(grid, 2, "Estimated transfer time", summary.TimeText(), Qt::AlignCenter,
               QStringLiteral("timeField"));
+    // Where the program goes, so that a wrong port is seen before anything is sent.
+    QLineEdit* outField =
+        AddFigure(grid, 3, "Midi Out device", summary.outPort, Qt::AlignLeft | Qt::AlignVCenter,
+                  QStringLiteral("midiOutField"));
+    QLineEdit* inField =
+        AddFigure(grid, 4, "Midi In device",
+                  summary.inPort.empty() ? std::string("None (one-way)") : summary.inPort,
+                  Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("midiInField"));
+    for (QLineEdit* field : {outField, inField}) {
+        const QFontMetrics metrics = field->fontMetrics();
+        const int wanted =
+            metrics.horizontalAdvance(field->text()) + 2 * metrics.averageCharWidth();
+        field->setMinimumWidth(
+            std::clamp(wanted, field->minimumWidth(), 48 * metrics.averageCharWidth()));
+        field->setCursorPosition(0);
+    }
 
     auto* cancel = new QPushButton(QStringLiteral("Cancel"));
     cancel->setObjectName(QStringLiteral("cancelButton"));
