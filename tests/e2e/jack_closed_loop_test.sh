@@ -42,13 +42,13 @@ fail() {
 for mode in -R -r; do
     jackd -n "$server" "$mode" -d dummy -r 44100 -p 512 >"$work/jackd.log" 2>&1 &
     jackd_pid=$!
-    for _ in $(seq 50); do jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
-    jack_lsp >/dev/null 2>&1 && break
+    for _ in $(seq 50); do timeout 5 jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
+    timeout 5 jack_lsp >/dev/null 2>&1 && break
     kill "$jackd_pid" 2>/dev/null
     wait "$jackd_pid" 2>/dev/null
 done
 pids+=("$jackd_pid")
-jack_lsp >/dev/null 2>&1 || fail "jackd did not start: $(cat "$work/jackd.log")"
+timeout 5 jack_lsp >/dev/null 2>&1 || fail "jackd did not start: $(cat "$work/jackd.log")"
 
 mkdir "$work/prog"
 sox -n -r 44100 -c 1 -b 16 "$work/prog/click.wav" synth 0.02 sine 880 || fail "sox"

@@ -37,13 +37,13 @@ missed_cycles() { grep -c "was not finished" "$work/jackd.log"; }
 for mode in -R -r; do
     jackd -n "$server" "$mode" -d dummy -r 44100 >"$work/jackd.log" 2>&1 &
     jackd_pid=$!
-    for _ in $(seq 50); do jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
-    jack_lsp >/dev/null 2>&1 && break
+    for _ in $(seq 50); do timeout 5 jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
+    timeout 5 jack_lsp >/dev/null 2>&1 && break
     kill "$jackd_pid" 2>/dev/null
     wait "$jackd_pid" 2>/dev/null
 done
 pids+=("$jackd_pid")
-jack_lsp >/dev/null 2>&1 || fail "jackd did not start: $(cat "$work/jackd.log")"
+timeout 5 jack_lsp >/dev/null 2>&1 || fail "jackd did not start: $(cat "$work/jackd.log")"
 echo "jackd $mode"
 
 stdbuf -oL jack_midi_dump velomire_e2e >"$work/dump.txt" 2>&1 &

@@ -134,7 +134,9 @@ public:
     bool WaitUntilUp(std::chrono::milliseconds limit) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         bool fellBack = false;
-        while (std::system("jack_lsp > /dev/null 2>&1") != 0) {
+        // jack_lsp itself is bounded: a server stuck in its start (a lock left by a killed server)
+        // would hold it, and the test with it, forever.
+        while (std::system("timeout 5 jack_lsp > /dev/null 2>&1") != 0) {
             if (!fellBack && !process.Running()) {
                 fellBack = true;
                 process.Restart(Arguments(name, "-r", dummyOptions), log);
