@@ -2,6 +2,8 @@
 #include "transfer/PortNames.h"
 #include "transfer/SamplerModel.h"
 
+#include "support/MapSettingsStore.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -9,26 +11,7 @@
 
 using namespace velomire::transfer;
 
-namespace {
-
-// Keeps the keys in a map and remembers the order in which they were written.
-class MapStore : public SettingsStore {
-public:
-    std::optional<std::string> Read(std::string_view key) override {
-        const auto it = values.find(std::string(key));
-        return it == values.end() ? std::nullopt : std::optional(it->second);
-    }
-    void Write(std::string_view key, const std::string& value) override {
-        values[std::string(key)] = value;
-        written.emplace_back(key);
-    }
-    void Sync() override {}
-
-    std::map<std::string, std::string> values;
-    std::vector<std::string> written;
-};
-
-} // namespace
+using MapStore = velomire::testing::MapSettingsStore;
 
 TEST(SamplerSettings, AnEmptyProfileGivesNoModelNoDevicesAndZeroLimits) {
     MapStore store;

@@ -11,6 +11,8 @@
 #include "transfer/SamplerModel.h"
 #include "transfer/WirePacer.h"
 
+#include "support/MapSettingsStore.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -29,18 +31,7 @@ using vt::WavBuilder;
 
 namespace {
 
-class MapStore : public SettingsStore {
-public:
-    std::optional<std::string> Read(std::string_view key) override {
-        const auto it = values.find(std::string(key));
-        return it == values.end() ? std::nullopt : std::optional(it->second);
-    }
-    void Write(std::string_view key, const std::string& value) override {
-        values[std::string(key)] = value;
-    }
-    void Sync() override {}
-    std::map<std::string, std::string> values;
-};
+using MapStore = velomire::testing::MapSettingsStore;
 
 class RecordingUi : public SendUi {
 public:
