@@ -1,5 +1,6 @@
 #pragma once
 
+#include "transfer/SamplerMemory.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/SysExDecoder.h"
 
@@ -32,12 +33,6 @@ struct SamplerScript {
 
 // The sample memory, in words, of the model the simulated sampler plays, as fully expanded.
 std::uint32_t SimulatedMemoryWords(std::int32_t model);
-
-// A reply to send, `delay` after the bytes that caused it arrived.
-struct TimedReply {
-    std::vector<std::uint8_t> bytes;
-    std::chrono::milliseconds delay{0};
-};
 
 // The receiving side of a sampler of one family, without the MIDI ports: it takes the bytes that
 // arrive, in whatever pieces, decodes every message (checking lengths and checksums) and says

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "transfer/SysExDecoder.h"
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace velomire::transfer {
+
+// What a simulated sampler holds: its samples and programs by number, as they arrived (or were
+// loaded), within a sample memory of `capacityWords` words.
+struct SamplerMemory {
+    std::map<int, DecodedSample> samples;
+    std::map<int, DecodedProgram> programs;
+    std::uint32_t capacityWords = 16u << 20;
+
+    std::uint64_t UsedWords() const {
+        std::uint64_t used = 0;
+        for (const auto& [number, sample] : samples) {
+            used += sample.frames.size();
+        }
+        return used;
+    }
+};
+
+// Faults the simulated sampler plays while it sends (the new direction).
+struct SendFaults {
+    std::optional<int> damagePacket{}; // sent once with a bad checksum (packets counted from 0)
+    std::optional<int> stallAfter{};   // no answer after this many packets
+};
+
+// A reply to send, `delay` after the bytes that caused it arrived.
+struct TimedReply {
+    std::vector<std::uint8_t> bytes;
+    std::chrono::milliseconds delay{0};
+};
+
+// The sampler's side of one family's requests: given one whole message that arrived, the
+// answers to send (a catalogue, a header, the first packet of a dump, the next one after an
+// ACK...), drawn from the memory. A message the family does not read back is not taken.
+class RequestResponder {
+public:
+    virtual ~RequestResponder() = default;
+    // Nothing when the message is not one of this family's requests or handshakes of a dump in
+    // progress; otherwise the replies (possibly none).
+    virtual std::optional<std::vector<TimedReply>>
+    Answer(std::span<const std::uint8_t> message) = 0;
+};
+
+} // namespace velomire::transfer
