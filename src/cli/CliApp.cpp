@@ -50,6 +50,9 @@ int CliApp::RunCommand(const std::vector<std::string>& args) {
     CLI::App app("the headless side of Velomire", "velomire-cli");
     app.set_help_flag();
     app.require_subcommand(1);
+    // Options start with '-' on every system: "/work/p.vmp" is a file, also on Windows. The
+    // commands inherit this.
+    app.allow_windows_style_options(false);
     std::vector<std::unique_ptr<CliCommand>> commands;
     for (const auto make : {MakeInfoCommand, MakeNewCommand, MakePortsCommand, MakeRenderCommand,
                             MakeSendCommand, MakeSamplerCommand, MakeDecodeCommand}) {
