@@ -2,15 +2,15 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CSplashWnd.h"
+#include "app/CVelomireDoc.h"
+#include "app/CVelomireView.h"
+#include "app/DroppedFiles.h"
 #include "app/HelpWindow.h"
 #include "app/LockKeyState.h"
 #include "app/RecentFiles.h"
 #include "app/Resources.h"
-#include "editing/ui/CVelomireView.h"
 #include "program/RecentFileList.h"
-#include "program/ui/CVelomireDoc.h"
 #include "ui/CommandIds.h"
-#include "ui/DroppedFiles.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "app/CVelomireApp.h"
 
 #include "app/CMainFrame.h"
+#include "app/CVelomireDoc.h"
+#include "app/FileDialogs.h"
+#include "app/QtMessages.h"
 #include "app/RecentFiles.h"
-#include "program/ui/CVelomireDoc.h"
-#include "ui/FileDialogs.h"
-#include "ui/QtMessages.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/AppServices.h"
-#include "ui/QtSettingsStore.h"
+#include "app/AppServices.h"
+#include "transfer/ui/QtSettingsStore.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,16 +1,16 @@
 // The Velomire desktop application.
 
+#include "app/AppServices.h"
 #include "app/CMainFrame.h"
 #include "app/CVelomireApp.h"
+#include "app/CVelomireDoc.h"
+#include "app/CVelomireView.h"
 #include "app/FirstPaint.h"
 #include "app/SingleInstance.h"
 #include "app/WavPreview.h"
 #include "editing/devices/RtAudioOutput.h"
 #include "editing/ui/CLoopEditorDlg.h"
 #include "editing/ui/CSampleEditorDlg.h"
-#include "editing/ui/CVelomireView.h"
-#include "program/ui/CVelomireDoc.h"
-#include "ui/AppServices.h"
 #include "ui/QtText.h"
 
 #include <QApplication>

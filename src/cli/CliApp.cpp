@@ -29,7 +29,7 @@
 #include "transfer/IniSettingsStore.h" // DefaultPath
 #include "transfer/SamplerService.h"
 #ifdef VELOMIRE_CLI_QT_SETTINGS
-#include "ui/QtSettingsStore.h"
+#include "transfer/ui/QtSettingsStore.h"
 #endif
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #ifdef VELOMIRE_HAVE_QT_SETTINGS
-#include "ui/QtSettingsStore.h"
+#include "transfer/ui/QtSettingsStore.h"
 #endif
 
 namespace velomire::transfer {

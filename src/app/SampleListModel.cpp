@@ -1,7 +1,7 @@
-#include "editing/ui/SampleListModel.h"
+#include "app/SampleListModel.h"
 
+#include "app/CVelomireDoc.h"
 #include "editing/SampleListCells.h"
-#include "program/ui/CVelomireDoc.h"
 #include "ui/QtText.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
-#include "program/ui/CVelomireDoc.h"
+#include "app/CVelomireDoc.h"
 
+#include "app/FileDialogs.h"
 #include "editing/SampleListCells.h"
 #include "program/AddSample.h"
 #include "program/KeyMapping.h"
@@ -15,7 +16,6 @@
 #include "transfer/ui/COptionsDlg.h"
 #include "transfer/ui/CSendingDlg.h" // QtSendUi.h returns a QPointer of it inline
 #include "transfer/ui/QtSendUi.h"
-#include "ui/FileDialogs.h"
 #include "ui/QtText.h"
 
 #include <QCoreApplication>

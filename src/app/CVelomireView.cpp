@@ -1,11 +1,11 @@
-#include "editing/ui/CVelomireView.h"
+#include "app/CVelomireView.h"
 
+#include "app/CVelomireDoc.h"
+#include "app/DroppedFiles.h"
+#include "app/SampleListModel.h"
 #include "editing/SampleListCells.h"
-#include "editing/ui/SampleListModel.h"
-#include "program/ui/CVelomireDoc.h"
 #include "transfer/SamplerModel.h"
 #include "ui/CommandIds.h"
-#include "ui/DroppedFiles.h"
 
 #include <QAction>
 #include <QApplication>

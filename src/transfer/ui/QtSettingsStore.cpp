@@ -1,4 +1,4 @@
-#include "ui/QtSettingsStore.h"
+#include "transfer/ui/QtSettingsStore.h"
 
 #include <QString>
 

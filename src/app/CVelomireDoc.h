@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppServices.h"
 #include "program/MessageList.h"
 #include "program/Program.h"
 #include "program/SampleConverter.h"
@@ -9,7 +10,6 @@
 #include "transfer/SamplerSettings.h"
 #include "transfer/SettingsStore.h"
 #include "transfer/WaitClock.h"
-#include "ui/AppServices.h"
 
 #include <QObject>
 #include <QPointer>
