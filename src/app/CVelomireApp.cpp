@@ -71,7 +71,7 @@ bool CVelomireApp::InitInstance(const QStringList& arguments) {
 
     // 4. The document (reading the settings) and the main window with its view and splash.
     // The shell learns the file type from the installed desktop entry and MIME type (res/).
-    doc = std::make_unique<program::CVelomireDoc>(store, messages, dialogs, services);
+    doc = std::make_unique<CVelomireDoc>(store, messages, dialogs, services);
     frame = std::make_unique<CMainFrame>(*doc, *recentFiles, options.splash);
     doc->SetWindow(frame.get());
     if (ownMessages) {

@@ -24,14 +24,14 @@
 #include <memory>
 #include <random>
 
+using velomire::app::CVelomireDoc;
 using velomire::app::FileDialogs;
-using velomire::app::QtSettingsStore;
-using velomire::program::CVelomireDoc;
 using velomire::program::FieldText;
 using velomire::program::ProgramFile;
 using velomire::testing::FakeFileDialogs;
 using velomire::testing::RecordingMessages;
 using velomire::testing::WavBuilder;
+using velomire::transfer::QtSettingsStore;
 
 namespace {
 

@@ -44,10 +44,11 @@
 #include <utility>
 
 using namespace velomire::app;
-using velomire::program::CVelomireDoc;
+using velomire::app::CVelomireDoc;
 using velomire::testing::FakeFileDialogs;
 using velomire::testing::RecordingMessages;
 using velomire::testing::RecordingMidiDriver;
+using velomire::transfer::QtSettingsStore;
 
 namespace {
 

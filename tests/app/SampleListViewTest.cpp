@@ -24,13 +24,13 @@
 
 #include <memory>
 
-using velomire::app::QtSettingsStore;
-using velomire::editing::CVelomireView;
-using velomire::program::CVelomireDoc;
+using velomire::app::CVelomireDoc;
+using velomire::app::CVelomireView;
 using velomire::program::SampleEntry;
 using velomire::program::SetFieldText;
 using velomire::testing::FakeFileDialogs;
 using velomire::testing::RecordingMessages;
+using velomire::transfer::QtSettingsStore;
 
 class SampleListViewTest : public QObject {
     Q_OBJECT

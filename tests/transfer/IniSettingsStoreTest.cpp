@@ -28,7 +28,7 @@ TEST(IniSettingsStore, ReadsWhatTheDesktopApplicationSaved) {
     saved.exclusiveChannel = 127;
     saved.midiOutDevice = 2;
     {
-        app::QtSettingsStore qt;
+        transfer::QtSettingsStore qt;
         saved.Write(qt);
     }
     IniSettingsStore ini(IniSettingsStore::DefaultPath());

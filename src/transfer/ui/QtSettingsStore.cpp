@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace velomire::app {
+namespace velomire::transfer {
 namespace {
 
 const QString group = QStringLiteral("Velomire");
@@ -41,4 +41,4 @@ void QtSettingsStore::Sync() {
     settings->sync();
 }
 
-} // namespace velomire::app
+} // namespace velomire::transfer
