@@ -6,7 +6,7 @@
 #include "program/ProgramFile.h"
 #include "transfer/IniSettingsStore.h"
 #ifdef VELOMIRE_CLI_QT_SETTINGS
-#include "ui/QtSettingsStore.h"
+#include "transfer/ui/QtSettingsStore.h"
 #endif
 
 #include <CLI/CLI.hpp>
@@ -61,7 +61,7 @@ int TransferCommand::LoadProgram(fs::path& programPath,
 transfer::SamplerSettings
 TransferCommand::ReadSettings(std::optional<std::int32_t> waitLimit) const {
 #ifdef VELOMIRE_CLI_QT_SETTINGS
-    app::QtSettingsStore store;
+    transfer::QtSettingsStore store;
 #else
     transfer::IniSettingsStore store(transfer::IniSettingsStore::DefaultPath());
 #endif
