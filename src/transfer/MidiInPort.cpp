@@ -39,12 +39,17 @@ void MidiInPort::Discard() {
     droppingPieces = false;
 }
 
-void MidiInPort::SetPieces(bool on) {
-    if (on != pieces) {
-        pieces = on;
+bool MidiInPort::SetPieces(bool on) {
+    const bool ok = driver.SetPieces(on);
+    if (on && !ok) {
+        driver.SetPieces(false);
+    }
+    if (pieces != (on && ok)) {
+        pieces = on && ok;
         assembler.Reset();
         droppingPieces = false;
     }
+    return ok;
 }
 
 void MidiInPort::Collect() {

@@ -63,7 +63,8 @@ public:
     void Discard();
     // Pieces mode on or off; a message in progress is forgotten. Whole messages are delivered as
     // one piece that opens and closes, so a caller that only reads whole messages gets the same.
-    void SetPieces(bool on);
+    // False, and whole messages as before, when the driver cannot hand over bytes as they come.
+    bool SetPieces(bool on);
     bool Pieces() const { return pieces; }
 
     void SetIdleHook(std::function<void()> hook) { idleHook = std::move(hook); }

@@ -58,6 +58,7 @@ public:
             return {};
         }
         transfer::MidiStatus Close() override { return {}; }
+        bool SetPieces(bool on) override { return !on || !link.wholeOnly; }
 
     private:
         ResponderLink& link;
@@ -66,6 +67,7 @@ public:
     Out out;
     In in;
     std::function<void(std::vector<std::uint8_t>&)> alter;
+    bool wholeOnly = false;                         // an input that hands over whole messages only
     std::vector<std::vector<std::uint8_t>> written; // every buffer the librarian sent
 
 private:

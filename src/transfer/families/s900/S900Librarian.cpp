@@ -92,7 +92,12 @@ public:
         }
         std::vector<std::int16_t> frames;
         S900DumpHeader dump;
-        ports.in.SetPieces(true);
+        if (!ports.in.SetPieces(true)) {
+            return {LibrarianResult::Outcome::unsupported,
+                    "This MIDI input hands over a System Exclusive message only once it is "
+                    "whole; the S900/S950 sends a sample as one message and waits for an answer "
+                    "to each of its blocks, so its samples cannot be taken back through it."};
+        }
         LibrarianResult result = ReadDump(number, dump, frames, progress);
         ports.in.SetPieces(false);
         if (result.outcome != LibrarianResult::Outcome::done) {

@@ -180,6 +180,15 @@ TEST_F(S900LibrarianTest, CancelAbortsTheDumpAndAStalledSamplerIsGivenUpOnAfterT
     EXPECT_LT(clock.Elapsed(), std::chrono::milliseconds(2100));
 }
 
+TEST_F(S900LibrarianTest, AnInputThatHandsOverWholeMessagesOnlyIsRefusedBeforeTheDump) {
+    Start();
+    link->wholeOnly = true;
+    DecodedSample sample;
+    EXPECT_EQ(librarian->GetSample(3, sample, progress).outcome,
+              LibrarianResult::Outcome::unsupported);
+    EXPECT_EQ(Sent(Hex("F0 7E 03 03 00 F7")), 0);
+}
+
 TEST_F(S900LibrarianTest, AcceptsALastBlockAFewBytesShort) {
     // The last block of only its 10 words and their checksum, or just short of its filler's end.
     for (const std::size_t kept : {std::size_t{21}, std::size_t{119}}) {
