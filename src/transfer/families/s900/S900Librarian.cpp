@@ -224,7 +224,6 @@ private:
         }
         std::vector<std::uint8_t> pending; // bytes of the dump not yet taken
         bool inDump = false;               // the pieces are those of our dump
-        bool skipping = false;             // inside another message
         bool closed = false;               // the dump's F7 has come
         bool haveHeader = false;
         std::uint32_t blocks = 0;
@@ -317,28 +316,28 @@ private:
                                              std::to_string(blocks) + " blocks."
                                        : "The sampler did not send " + name + " within 2 s.");
             }
-            if (!inDump) {
-                // Passes over other messages until the dump opens.
-                if (piece->opens) {
-                    skipping = !(piece->bytes.size() >= 3 && piece->bytes[1] == 0x7E &&
-                                 piece->bytes[2] == 0x01);
-                }
-                if (skipping || piece->cut) {
-                    skipping = skipping && !piece->closes;
-                    continue;
-                }
-                inDump = true;
-            } else if (piece->cut || piece->opens) {
+            if (!inDump && (!piece->opens || piece->cut)) {
+                continue; // the rest of a message that began before the request
+            }
+            if (inDump && (piece->cut || piece->opens)) {
                 return fail(LibrarianResult::Outcome::failed,
                             "The dump of " + name + " was cut short after " +
                                 std::to_string(block) + " blocks.");
             }
+            inDump = true;
             std::vector<std::uint8_t>& bytes = piece->bytes;
-            if (piece->closes) {
-                bytes.pop_back(); // the F7
-                closed = true;
+            pending.insert(pending.end(), bytes.begin(), bytes.end() - (piece->closes ? 1 : 0));
+            const bool other =
+                !haveHeader &&
+                ((pending.size() >= 3 && (pending[1] != 0x7E || pending[2] != 0x01)) ||
+                 (piece->closes && pending.size() < s900DumpHeaderBytes));
+            if (other) {
+                // Another message: passed over, its later pieces do not open one.
+                inDump = false;
+                pending.clear();
+                continue;
             }
-            pending.insert(pending.end(), bytes.begin(), bytes.end());
+            closed = piece->closes;
         }
         if (frames.size() < header.lengthWords) {
             // The hardware's last block may be a few bytes short: what did not come is silence.

@@ -125,6 +125,11 @@ TEST_F(S900LibrarianTest, ListsTheCatalogueReadsHeadersAndTakesBackAProgram) {
 
 TEST_F(S900LibrarianTest, TakesBackTheTopTwelveBitsAnsweringEveryBlockBeforeTheNext) {
     Start();
+    link->alter = [](Bytes& bytes) { // another device's message just before the dump
+        if (bytes.size() == 19) {
+            bytes.insert(bytes.begin(), {0xF0, 0x43, 0x10, 0xF7});
+        }
+    };
     DecodedSample sample;
     const LibrarianResult result = librarian->GetSample(3, sample, progress);
     ASSERT_TRUE(result.Ok()) << result.text;
