@@ -61,7 +61,6 @@ private:
         int number = 0;
         std::vector<std::int16_t> frames;
         std::optional<std::uint32_t> sent{}; // the last block sent; none while at the header
-        bool ended = false;                  // the last block was acknowledged
     };
 
     std::vector<TimedReply> Handshake(S900Handshake handshake) {
