@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace velomire::transfer {
@@ -47,6 +49,11 @@ std::vector<std::uint8_t> Handshake(std::uint8_t code, int channel, int packet) 
             0xF7};
 }
 
+LibrarianResult Damaged(const std::string& what, const std::string& why) {
+    return Result(LibrarianResult::Outcome::failed,
+                  "The " + what + " was damaged" + (why.empty() ? "." : " (" + why + ")."));
+}
+
 bool IsSds(Bytes m, std::uint8_t code) {
     return m.size() >= 6 && m[1] == universalNonRealTime && m[3] == code;
 }
@@ -78,8 +85,7 @@ public:
             }
             const auto names = ParseS1000NameList(ParseS1000Message(answer)->body);
             if (!names) {
-                return Result(LibrarianResult::Outcome::failed,
-                              std::string("The sampler's ") + what + " was damaged.");
+                return Damaged(what, {});
             }
             for (std::size_t i = 0; i < names->size(); ++i) {
                 found.push_back({kind, static_cast<int>(i), (*names)[i]});
@@ -139,34 +145,35 @@ public:
         const std::string what = "program " + std::to_string(number);
         std::vector<std::uint8_t> answer;
         LibrarianResult result = Ask(S1000Request(S1000Function::rpdata, Channel(), number),
-                                     S1000Function::pdata, what, progress, answer);
+                                     S1000Function::pdata, what, progress, answer, number);
         if (!result.Ok()) {
             return result;
         }
         SysExDecoder decoder;
         const auto count = S1000KeygroupCount(ParseS1000Message(answer)->body);
         if (const auto fed = decoder.Feed(answer); !fed.Ok() || !count) {
-            return Result(LibrarianResult::Outcome::failed,
-                          "The header of " + what + " was damaged (" + fed.error + ").");
+            return Damaged("header of " + what, fed.error);
         }
         const int keygroups = std::min(*count, static_cast<int>(SysExDecoder::maxKeygroups));
         for (int k = 0; k < keygroups; ++k) {
             progress.Progress(static_cast<std::uint64_t>(k), static_cast<std::uint64_t>(keygroups));
             const std::string keygroup = "keygroup " + std::to_string(k + 1) + " of " + what;
             result = Ask(S1000KeygroupRequest(Channel(), number, k), S1000Function::kdata, keygroup,
-                         progress, answer);
+                         progress, answer, number);
             if (!result.Ok()) {
                 return result;
             }
             if (const auto fed = decoder.Feed(answer); !fed.Ok()) {
-                return Result(LibrarianResult::Outcome::failed,
-                              "The " + keygroup + " was damaged (" + fed.error + ").");
+                return Damaged(keygroup, fed.error);
             }
         }
         progress.Progress(static_cast<std::uint64_t>(keygroups),
                           static_cast<std::uint64_t>(keygroups));
         decoder.CloseAll();
         std::vector<DecodedProgram> programs = decoder.TakeClosedPrograms();
+        if (programs.empty()) {
+            return Damaged(what, {});
+        }
         program = std::move(programs.front());
         return {};
     }
@@ -251,20 +258,26 @@ private:
                       "The MIDI output stopped: " + ports.out.FailureText());
     }
 
-    // Sends the request and waits for the message of `answerFunction` on our channel; a REPLY
-    // that refuses the request ends it.
+    // Sends the request and waits for the message of `answerFunction` on our channel (about
+    // the program or sample `number` the request names, when it names one); a REPLY that refuses
+    // the request ends it.
     LibrarianResult Ask(const std::vector<std::uint8_t>& request, S1000Function answerFunction,
                         const std::string& what, LibrarianProgress& progress,
-                        std::vector<std::uint8_t>& answer) {
+                        std::vector<std::uint8_t>& answer, std::optional<int> number = {}) {
         if (!Send(request)) {
             return SendFailed();
         }
         const Wait wait = Await(
             [&](Bytes m) {
                 const auto parsed = ParseS1000Message(m);
-                return parsed && parsed->channel == Channel() &&
-                       (parsed->function == answerFunction ||
-                        (parsed->function == S1000Function::reply && !parsed->body.empty()));
+                if (!parsed || parsed->channel != Channel()) {
+                    return false;
+                }
+                if (parsed->function == S1000Function::reply) {
+                    return !parsed->body.empty();
+                }
+                return parsed->function == answerFunction &&
+                       (!number || S1000Number(parsed->body) == number);
             },
             answerWait, progress, answer);
         if (wait != Wait::got) {
@@ -283,7 +296,7 @@ private:
         const std::string what = "header of sample " + std::to_string(number);
         std::vector<std::uint8_t> answer;
         LibrarianResult result = Ask(S1000Request(S1000Function::rsdata, Channel(), number),
-                                     S1000Function::sdata, what, progress, answer);
+                                     S1000Function::sdata, what, progress, answer, number);
         if (!result.Ok()) {
             return result;
         }
@@ -291,8 +304,7 @@ private:
         SysExDecoder& decoder = keep != nullptr ? *keep : own;
         const SysExDecoder::Result fed = decoder.Feed(answer);
         if (!fed.Ok() || decoder.OpenSample() == nullptr) {
-            return Result(LibrarianResult::Outcome::failed,
-                          "The " + what + " was damaged (" + fed.error + ").");
+            return Damaged(what, fed.error);
         }
         header = *decoder.OpenSample();
         return {};
@@ -316,9 +328,7 @@ private:
                 // The words go to the sample the Dump Header opens, not to the Akai header's.
                 decoder.DropOpenSample();
                 if (const auto fed = decoder.Feed(header); !fed.Ok()) {
-                    return Result(LibrarianResult::Outcome::failed,
-                                  "The Dump Header of sample " + std::to_string(number) +
-                                      " was damaged (" + fed.error + ").");
+                    return Damaged("Dump Header of sample " + std::to_string(number), fed.error);
                 }
                 if (!Send(Handshake(ackCode, header[2], 0))) {
                     return SendFailed();
