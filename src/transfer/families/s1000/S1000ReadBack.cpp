@@ -1,6 +1,5 @@
 #include "transfer/families/s1000/S1000ReadBack.h"
 
-#include "transfer/SamplerModel.h"
 #include "transfer/SysExBuffer.h"
 
 #include <algorithm>
@@ -250,10 +249,6 @@ std::optional<int> S1000KeygroupCount(Bytes body) {
         return std::nullopt;
     }
     return body[at] | body[at + 1] << 4;
-}
-
-std::size_t S1000BlockBytes(std::int32_t model) {
-    return model == SamplerModel::s1000 ? shortBlock : longBlock;
 }
 
 std::vector<std::uint8_t> S1000SampleHeaderMessage(int channel, int number,

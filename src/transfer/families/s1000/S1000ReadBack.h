@@ -87,12 +87,9 @@ std::optional<std::vector<std::string>> ParseS1000NameList(std::span<const std::
 // The number of keygroups a program header (the body of PDATA) announces.
 std::optional<int> S1000KeygroupCount(std::span<const std::uint8_t> body);
 
-// The header block size of an S1000/S1100 (150 bytes) and of the later models (192).
-std::size_t S1000BlockBytes(std::int32_t model);
-
 // The sampler's answers to RSDATA, RPDATA and RKDATA, rebuilt from what the decoder took from
-// the messages that brought them; the bytes the decoder does not keep are written as the send
-// writes them.
+// the messages that brought them, in blocks of `blockBytes` (s1000::BlockBytes of the model); the
+// bytes the decoder does not keep are written as the send writes them.
 std::vector<std::uint8_t> S1000SampleHeaderMessage(int channel, int number,
                                                    const DecodedSample& sample,
                                                    std::size_t blockBytes);

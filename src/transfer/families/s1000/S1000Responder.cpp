@@ -1,5 +1,6 @@
 #include "transfer/families/s1000/S1000Responder.h"
 
+#include "transfer/S1000Blocks.h"
 #include "transfer/families/s1000/S1000ReadBack.h"
 
 #include <algorithm>
@@ -50,7 +51,7 @@ struct Dump {
 class S1000Responder final : public RequestResponder {
 public:
     S1000Responder(SamplerMemory& memory, const SendFaults& faults, std::int32_t model)
-        : memory(memory), faults(faults), blockBytes(S1000BlockBytes(model)) {}
+        : memory(memory), faults(faults), blockBytes(s1000::BlockBytes(model)) {}
 
     std::optional<std::vector<TimedReply>> Answer(Bytes message) override {
         if (message.size() >= 6 && message[0] == 0xF0 && message[1] == universalNonRealTime) {
@@ -138,7 +139,7 @@ private:
     S1000Status Status(int channel) const {
         S1000Status status;
         status.versionMajor = 2;
-        status.maxBlocks = blockBytes == 150 ? s1000Blocks : longModelBlocks;
+        status.maxBlocks = blockBytes == s1000::shortBlockBytes ? s1000Blocks : longModelBlocks;
         std::size_t used = memory.samples.size() + memory.programs.size();
         for (const auto& [number, program] : memory.programs) {
             used += program.keygroups.size();
