@@ -55,7 +55,8 @@ int CliApp::RunCommand(const std::vector<std::string>& args) {
     app.allow_windows_style_options(false);
     std::vector<std::unique_ptr<CliCommand>> commands;
     for (const auto make : {MakeInfoCommand, MakeNewCommand, MakePortsCommand, MakeRenderCommand,
-                            MakeSendCommand, MakeSamplerCommand, MakeDecodeCommand}) {
+                            MakeSendCommand, MakeSamplerCommand, MakeDecodeCommand, MakeListCommand,
+                            MakeGetCommand, MakeDeleteCommand}) {
         commands.push_back(make(app));
     }
     const auto find = [&commands](const std::string& name) -> CliCommand* {

@@ -238,4 +238,81 @@ std::optional<std::string> ReceivedFiles::WriteProgram(const DecodedProgram& rec
                  error);
 }
 
+namespace {
+
+// The sample taken back whole, or why not.
+LibrarianResult GetWholeSample(Librarian& librarian, int number, DecodedSample& sample,
+                               LibrarianProgress& progress) {
+    LibrarianResult result = librarian.GetSample(number, sample, progress);
+    if (result.Ok()) {
+        if (const auto problem = SampleProblem(sample)) {
+            return {LibrarianResult::Outcome::failed,
+                    "sample " + std::to_string(number) + ": " + *problem};
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+LibrarianResult GetSampleFile(Librarian& librarian, int number, ReceivedFiles& files,
+                              LibrarianProgress& progress, std::string& written) {
+    DecodedSample sample;
+    LibrarianResult result = GetWholeSample(librarian, number, sample, progress);
+    if (!result.Ok()) {
+        return result;
+    }
+    std::string error;
+    const auto name = files.WriteSample(sample, error);
+    if (!name) {
+        return {LibrarianResult::Outcome::failed, error};
+    }
+    written = *name;
+    return result;
+}
+
+LibrarianResult GetProgramFiles(Librarian& librarian, int number,
+                                const std::vector<SamplerEntry>& entries, ReceivedFiles& files,
+                                LibrarianProgress& progress, program::UserMessages& messages,
+                                std::string& written, std::set<int>& sampleNumbers) {
+    DecodedProgram received;
+    LibrarianResult result = librarian.GetProgram(number, received, progress);
+    if (!result.Ok()) {
+        return result;
+    }
+    program::ProgramHeader header;
+    std::vector<ReceivedZone> zones;
+    if (!ReceivedProgramZones(received, program::KeygroupBlock{}, header, zones)) {
+        return {LibrarianResult::Outcome::unsupported, "this sampler keeps no programs"};
+    }
+    // Each sample the zones name once, in the order the zones name them.
+    std::vector<DecodedSample> samples;
+    std::set<int> taken;
+    for (ReceivedZone& zone : zones) {
+        zone.sampleName.erase(zone.sampleName.find_last_not_of(' ') + 1);
+        const auto entry = std::find_if(entries.begin(), entries.end(), [&](const SamplerEntry& e) {
+            std::string name = e.name;
+            name.erase(name.find_last_not_of(' ') + 1);
+            return e.kind == SamplerEntry::Kind::sample && name == zone.sampleName;
+        });
+        if (entry == entries.end() || !taken.insert(entry->number).second) {
+            continue; // a sample the sampler does not list is told when the rows are made
+        }
+        DecodedSample sample;
+        result = GetWholeSample(librarian, entry->number, sample, progress);
+        if (!result.Ok()) {
+            return result;
+        }
+        samples.push_back(std::move(sample));
+    }
+    std::string error;
+    const auto name = files.WriteProgram(received, samples, messages, error);
+    if (!name) {
+        return {LibrarianResult::Outcome::failed, error};
+    }
+    written = *name;
+    sampleNumbers.insert(taken.begin(), taken.end());
+    return result;
+}
+
 } // namespace velomire::transfer

@@ -3,6 +3,7 @@
 #include "program/Program.h"
 #include "program/SampleChunks.h"
 #include "program/UserMessages.h"
+#include "transfer/Librarian.h"
 #include "transfer/SysExDecoder.h"
 
 #include <cstdint>
@@ -89,5 +90,19 @@ private:
     FileCreator& creator;
     std::vector<std::string> written;
 };
+
+// Takes sample `number` back and writes it; `written` names the file. Nothing is written unless
+// the whole sample came.
+LibrarianResult GetSampleFile(Librarian& librarian, int number, ReceivedFiles& files,
+                              LibrarianProgress& progress, std::string& written);
+
+// Takes program `number` back with every sample its zones play (found by name among `entries`,
+// the sampler's list), then writes the samples and the program file; `written` names the program
+// file and `sampleNumbers` gets the numbers of the samples taken. Nothing is written unless all
+// of them came.
+LibrarianResult GetProgramFiles(Librarian& librarian, int number,
+                                const std::vector<SamplerEntry>& entries, ReceivedFiles& files,
+                                LibrarianProgress& progress, program::UserMessages& messages,
+                                std::string& written, std::set<int>& sampleNumbers);
 
 } // namespace velomire::transfer

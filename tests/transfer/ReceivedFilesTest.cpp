@@ -170,4 +170,82 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
     }
 }
 
+// Hands out a fixed program and samples; a sample number can be cancelled as it is read.
+class FakeLibrarian : public Librarian {
+public:
+    bool CanDelete() const override { return false; }
+    LibrarianResult List(std::vector<SamplerEntry>&, LibrarianProgress&) override { return {}; }
+    LibrarianResult ReadHeaders(std::vector<SamplerEntry>&, LibrarianProgress&) override {
+        return {};
+    }
+    LibrarianResult GetSample(int number, DecodedSample& sample, LibrarianProgress&) override {
+        asked.push_back(number);
+        if (number == cancelAt) {
+            return {LibrarianResult::Outcome::cancelled};
+        }
+        sample = samples.at(number);
+        return {};
+    }
+    LibrarianResult GetProgram(int, DecodedProgram& got, LibrarianProgress&) override {
+        got = program;
+        return {};
+    }
+    LibrarianResult Delete(SamplerEntry::Kind, int) override { return {}; }
+
+    DecodedProgram program;
+    std::map<int, DecodedSample> samples;
+    std::vector<int> asked;
+    int cancelAt = -1;
+};
+
+class NoProgress : public LibrarianProgress {
+public:
+    void Progress(std::uint64_t, std::uint64_t) override {}
+    bool Cancelled() override { return false; }
+};
+
+TEST(ReceivedFiles, AProgramIsWrittenOnlyOnceEverySampleItPlaysHasCome) {
+    FakeLibrarian librarian;
+    librarian.program.family = SamplerFamily::s1000;
+    librarian.program.fields = {{"programName", std::string("SET         ")}};
+    librarian.program.keygroups = {{{"zone1SampleName", std::string("PAD         ")},
+                                    {"zone2SampleName", std::string("KICK        ")},
+                                    {"zone3SampleName", std::string("PAD         ")}}};
+    for (const auto& [number, name] : {std::pair(4, "PAD"), std::pair(9, "KICK")}) {
+        DecodedSample& sample = librarian.samples[number];
+        sample.family = SamplerFamily::s1000;
+        sample.number = number;
+        sample.rate = 22050;
+        sample.lengthWords = 2;
+        sample.frames = {1, 2};
+        sample.hasData = true;
+        sample.fields = {{"sampleName", std::string(name)}};
+    }
+    const std::vector<SamplerEntry> entries = {{SamplerEntry::Kind::program, 0, "SET"},
+                                               {SamplerEntry::Kind::sample, 9, "KICK        "},
+                                               {SamplerEntry::Kind::sample, 4, "PAD         "}};
+    MemoryFiles files;
+    ReceivedFiles received("in", files);
+    NoProgress progress;
+    vt::RecordingMessages messages;
+    std::string written;
+    std::set<int> taken;
+
+    librarian.cancelAt = 9;
+    EXPECT_EQ(GetProgramFiles(librarian, 0, entries, received, progress, messages, written, taken)
+                  .outcome,
+              LibrarianResult::Outcome::cancelled);
+    EXPECT_TRUE(files.files.empty());
+    EXPECT_TRUE(taken.empty());
+
+    librarian.cancelAt = -1;
+    librarian.asked.clear();
+    EXPECT_TRUE(
+        GetProgramFiles(librarian, 0, entries, received, progress, messages, written, taken).Ok());
+    EXPECT_EQ(librarian.asked, (std::vector<int>{4, 9})); // each sample once
+    EXPECT_EQ(taken, (std::set<int>{4, 9}));
+    EXPECT_EQ(written, "SET.vmp");
+    EXPECT_EQ(received.Written(), (std::vector<std::string>{"PAD.wav", "KICK.wav", "SET.vmp"}));
+}
+
 } // namespace
