@@ -2,6 +2,7 @@
 
 #include "cli/CliSendUi.h"
 #include "cli/DecodedFiles.h"
+#include "cli/ImageCommand.h"
 #include "cli/ProgramJson.h"
 #include "cli/StderrMessages.h"
 #include "program/AddSample.h"
@@ -73,8 +74,8 @@ public:
 using FileConverter = program::SndfileConverter;
 #endif
 
-const std::array<std::string_view, 7> commandNames = {"info", "new",     "ports", "render",
-                                                      "send", "sampler", "decode"};
+const std::array<std::string_view, 8> commandNames = {"info", "new",     "ports",  "render",
+                                                      "send", "sampler", "decode", "image"};
 
 bool KnownCommand(const std::string& name) {
     return std::find(commandNames.begin(), commandNames.end(), name) != commandNames.end();
@@ -108,6 +109,10 @@ const char* const usage = R"(usage: velomire-cli COMMAND ...
   decode DUMP.syx --out DIR [--force]
                                 rebuild the samples and programs that a render output or a
                                 trace dump carries
+  image PROGRAM.vmp --model M --medium dd|hd|scsi -o FILE [--add | --force]
+  image --list FILE | --extract FILE --out DIR
+                                write the program as a disk image for the sampler's floppy,
+                                list an image, or extract its samples as WAV files
 velomire-cli COMMAND --help describes a command and its options.
 exit status: 0 done, 1 refused or failed, 2 usage error, 3 done with a warning to read (a
 conversion that clipped, a send that may have arrived damaged), 130 or 143 stopped by SIGINT or
@@ -206,6 +211,9 @@ rebuild the samples (16-bit WAV + JSON) and programs (JSON) that a render output
 dump carries, into DIR; a second sample or program of one number gets files of its own
   --force                 replace the files an earlier decode or sampler left in DIR
 )";
+    }
+    if (command == "image") {
+        return imageHelp;
     }
     return usage;
 }
@@ -473,6 +481,9 @@ int CliApp::RunCommand(const std::vector<std::string>& args) {
     }
     if (command == "sampler") {
         return Sampler(rest);
+    }
+    if (command == "image") {
+        return ImageMain(rest);
     }
     return Decode(rest);
 }

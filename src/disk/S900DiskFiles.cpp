@@ -264,4 +264,39 @@ S900FilesResult S900FilesOf(const program::Program& source, std::int32_t model) 
     return result;
 }
 
+S900ImageResult S900ImageOf(const program::Program& program, std::int32_t model,
+                            FloppyDensity density,
+                            std::optional<std::span<const std::uint8_t>> existing) {
+    S900ImageResult result;
+    std::optional<S900Floppy> floppy;
+    if (existing) {
+        std::string error;
+        floppy = S900Floppy::Parse(*existing, error);
+        if (!floppy) {
+            result.refusal = "The image cannot be added to: " + error + ".";
+            return result;
+        }
+        density = floppy->Density();
+    } else {
+        floppy.emplace(density);
+    }
+    if (model == transfer::SamplerModel::s900 && density == FloppyDensity::hd) {
+        result.refusal = "The S900 reads double-density (800 KB) floppies only.";
+        return result;
+    }
+    S900FilesResult files = S900FilesOf(program, model);
+    if (!files.refusal.empty()) {
+        result.refusal = std::move(files.refusal);
+        return result;
+    }
+    if (auto refused = floppy->Add(files.files)) {
+        result.refusal = std::move(*refused);
+        return result;
+    }
+    result.files = files.files.size();
+    result.freeBlocks = floppy->FreeBlocks();
+    result.image = floppy->Bytes();
+    return result;
+}
+
 } // namespace velomire::disk

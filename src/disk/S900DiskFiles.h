@@ -69,4 +69,18 @@ struct S900FilesResult {
 };
 S900FilesResult S900FilesOf(const program::Program& program, std::int32_t model);
 
+// The floppy image of a program for `model`: a new floppy of `density`, or, given `existing`
+// bytes, that floppy with the program's files added in its free space. Either the image, or one
+// sentence naming the limit it passes (the S900 reads double density only; a floppy that cannot
+// be read, full, a name taken) and no image.
+struct S900ImageResult {
+    std::vector<std::uint8_t> image;
+    std::string refusal;
+    std::size_t files = 0;
+    std::size_t freeBlocks = 0; // left on the floppy
+};
+S900ImageResult S900ImageOf(const program::Program& program, std::int32_t model,
+                            FloppyDensity density,
+                            std::optional<std::span<const std::uint8_t>> existing = std::nullopt);
+
 } // namespace velomire::disk
