@@ -226,7 +226,11 @@ int ListImage(const fs::path& path) {
         if (entry.type == 'S') {
             const auto sample = disk::ReadS900Sample(file, error);
             if (!sample) {
-                PrintLine("sample " + name + " (damaged: " + error + ")");
+                PrintLine(std::string("sample ")
+                              .append(name)
+                              .append(" (damaged: ")
+                              .append(error)
+                              .append(")"));
                 damaged = true;
                 continue;
             }
@@ -241,7 +245,11 @@ int ListImage(const fs::path& path) {
         } else if (entry.type == 'P') {
             const auto program = disk::ReadS900Program(file, error);
             if (!program) {
-                PrintLine("program " + name + " (damaged: " + error + ")");
+                PrintLine(std::string("program ")
+                              .append(name)
+                              .append(" (damaged: ")
+                              .append(error)
+                              .append(")"));
                 damaged = true;
                 continue;
             }
