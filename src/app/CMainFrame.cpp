@@ -6,9 +6,11 @@
 #include "app/LockKeyState.h"
 #include "app/RecentFiles.h"
 #include "app/Resources.h"
+#include "disk/ui/ExportImageDlg.h"
 #include "editing/ui/CVelomireView.h"
 #include "program/RecentFileList.h"
 #include "program/ui/CVelomireDoc.h"
+#include "transfer/SamplerModel.h"
 #include "ui/CommandIds.h"
 #include "ui/DroppedFiles.h"
 
@@ -55,6 +57,9 @@ const CommandEntry commandTable[] = {
      "Save program", "save"},
     {command::fileSaveAs, "Save program &As...", noKey, "Save the active program with a new name",
      "Save As", ""},
+    {command::exportDiskImage, "Export &disk image...", noKey,
+     "Write the program as a disk image for the sampler's floppy emulator", "Export disk image",
+     ""},
     {command::openSample, "Open sample", noKey, "Open a sample (.wav file)", "Open sample",
      "open-sample"},
     {command::appExit, "E&xit", noKey, "Quit the application; prompts to save program", "Exit", ""},
@@ -221,8 +226,8 @@ void CMainFrame::CreateMenus() {
 
     const MenuEntry menus[] = {
         {"&File",
-         {fileNew, fileOpen, fileSave, fileSaveAs, separator, openSample, separator,
-          recentFilesMark, appExit}},
+         {fileNew, fileOpen, fileSave, fileSaveAs, exportDiskImage, separator, openSample,
+          separator, recentFilesMark, appExit}},
         {"&Edit", {editUndo, editRedo, separator, editRemove, moveUp, moveDown}},
         {"&Program", {addSamples, mapKeysFromNames, sendProgram}},
         {"&Sample", {sampleParameters, sampleLoopsEditor}},
@@ -256,6 +261,7 @@ void CMainFrame::CreateMenus() {
     connect(Action(fileOpen), &QAction::triggered, &doc, &Doc::OnFileOpen);
     connect(Action(fileSave), &QAction::triggered, &doc, &Doc::OnFileSave);
     connect(Action(fileSaveAs), &QAction::triggered, &doc, &Doc::OnFileSaveAs);
+    connect(Action(exportDiskImage), &QAction::triggered, this, &CMainFrame::OnExportDiskImage);
     connect(Action(openSample), &QAction::triggered, &doc, &Doc::OnOpenSample);
     connect(Action(addSamples), &QAction::triggered, &doc, &Doc::OnAddSamples);
     connect(Action(mapKeysFromNames), &QAction::triggered, this,
@@ -267,6 +273,20 @@ void CMainFrame::CreateMenus() {
             [this](bool on) { statusBar()->setVisible(on); });
     connect(Action(helpContents), &QAction::triggered, this, &CMainFrame::OnHelpContents);
     connect(Action(appAbout), &QAction::triggered, this, &CMainFrame::OnAppAbout);
+}
+
+void CMainFrame::OnExportDiskImage() {
+    const std::int32_t model = doc.Settings().samplerModel;
+    if (transfer::SamplerModel::Family(model) != transfer::SamplerFamily::s900) {
+        doc.Messages().Show("Disk images are written for the S900 and S950 floppies: choose one "
+                            "of them as the sampler in Options.",
+                            program::appCaption);
+        return;
+    }
+    disk::ExportImageDlg dialog(doc.GetProgram(), model, doc.Dialogs(), doc.Messages(), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        statusBar()->showMessage(dialog.Summary());
+    }
 }
 
 void CMainFrame::CreateToolBar() {

@@ -264,6 +264,22 @@ S900FilesResult S900FilesOf(const program::Program& source, std::int32_t model) 
     return result;
 }
 
+S900Needs S900NeedsOf(const program::Program& program) {
+    S900Needs needs;
+    const int count = std::clamp(program.sampleCount, 0, program::Program::maxSamples);
+    for (int entry = 0; entry < count; ++entry) {
+        const program::SampleBlock& sample =
+            program.samples[static_cast<std::size_t>(entry)].sample;
+        const std::size_t parts = transfer::SendCommand::PartsOf(sample.sendMode).size();
+        needs.files += parts;
+        needs.blocks += parts * S900Floppy::BlocksFor(s900SampleHeaderBytes +
+                                                      S900PackedBytes(sample.lengthWords));
+    }
+    needs.blocks += S900Floppy::BlocksFor(s900ProgramHeaderBytes + needs.files * s900KeygroupBytes);
+    ++needs.files;
+    return needs;
+}
+
 S900ImageResult S900ImageOf(const program::Program& program, std::int32_t model,
                             FloppyDensity density,
                             std::optional<std::span<const std::uint8_t>> existing) {

@@ -69,6 +69,14 @@ struct S900FilesResult {
 };
 S900FilesResult S900FilesOf(const program::Program& program, std::int32_t model);
 
+// What the program's files take on a floppy, reckoned from the program alone (no file read):
+// blocks of 1 KB and directory entries.
+struct S900Needs {
+    std::size_t blocks = 0;
+    std::size_t files = 0;
+};
+S900Needs S900NeedsOf(const program::Program& program);
+
 // The floppy image of a program for `model`: a new floppy of `density`, or, given `existing`
 // bytes, that floppy with the program's files added in its free space. Either the image, or one
 // sentence naming the limit it passes (the S900 reads double density only; a floppy that cannot

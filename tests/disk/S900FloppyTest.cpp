@@ -168,6 +168,9 @@ TEST_P(S900ImageTest, ProgramRoundTripsThroughTheFloppyReader) {
     ASSERT_EQ(files.refusal, "");
     S900Floppy floppy(density);
     ASSERT_FALSE(floppy.Add(files.files));
+    // The room the dialog shows before anything is read is the room taken.
+    EXPECT_EQ(S900NeedsOf(program).blocks, S900Floppy(density).FreeBlocks() - floppy.FreeBlocks());
+    EXPECT_EQ(S900NeedsOf(program).files, files.files.size());
 
     std::string error;
     const auto read = S900Floppy::Parse(floppy.Bytes(), error);

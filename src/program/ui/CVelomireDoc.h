@@ -58,6 +58,7 @@ public:
     // all were fine.
     const std::string& SettingsWarning() const { return settingsWarning; }
     UserMessages& Messages() { return messages; }
+    app::FileDialogs& Dialogs() { return dialogs; }
 
     const QString& Title() const { return title; }
     const QString& PathName() const { return pathName; }
