@@ -79,6 +79,7 @@ ExportImageDlg::ExportImageDlg(const program::Program& source, std::int32_t mode
     connect(addButton, &QPushButton::clicked, this, [this] { Export(true); });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     ShowSpace();
+    setMinimumWidth(440); // the room line on two lines at most
 }
 
 ExportImageDlg::~ExportImageDlg() {
