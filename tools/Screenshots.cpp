@@ -4,7 +4,7 @@
 // Run by scripts/screenshots.sh on a virtual X display.
 // Usage: velomire-screenshots DEMO_DIRECTORY OUTPUT_DIRECTORY
 
-#include "disk/ui/ExportImageDlg.h"
+#include "app/ExportImageDlg.h"
 #include "editing/AudioOutput.h"
 #include "editing/ui/CLoopEditorDlg.h"
 #include "editing/ui/CSampleEditorDlg.h"
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     PrintMessages messages;
     {
         app::QtFileDialogs dialogs;
-        disk::ExportImageDlg exportImage(*program, transfer::SamplerModel::s950, dialogs, messages);
+        app::ExportImageDlg exportImage(*program, transfer::SamplerModel::s950, dialogs, messages);
         exportImage.MediumBox()->setCurrentIndex(1);
         ok = Save(exportImage, out, "export-disk-image.png") && ok;
     }

@@ -2,11 +2,11 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CSplashWnd.h"
+#include "app/ExportImageDlg.h"
 #include "app/HelpWindow.h"
 #include "app/LockKeyState.h"
 #include "app/RecentFiles.h"
 #include "app/Resources.h"
-#include "disk/ui/ExportImageDlg.h"
 #include "editing/ui/CVelomireView.h"
 #include "program/RecentFileList.h"
 #include "program/ui/CVelomireDoc.h"
@@ -283,7 +283,7 @@ void CMainFrame::OnExportDiskImage() {
                             program::appCaption);
         return;
     }
-    disk::ExportImageDlg dialog(doc.GetProgram(), model, doc.Dialogs(), doc.Messages(), this);
+    ExportImageDlg dialog(doc.GetProgram(), model, doc.Dialogs(), doc.Messages(), this);
     if (dialog.exec() == QDialog::Accepted) {
         statusBar()->showMessage(dialog.Summary());
     }

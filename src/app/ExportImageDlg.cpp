@@ -1,4 +1,4 @@
-#include "disk/ui/ExportImageDlg.h"
+#include "app/ExportImageDlg.h"
 
 #include "disk/S900DiskFiles.h"
 #include "program/SafeFile.h"
@@ -19,7 +19,7 @@
 
 #include <filesystem>
 
-namespace velomire::disk {
+namespace velomire::app {
 
 namespace {
 
@@ -36,7 +36,7 @@ QString Kilobytes(std::size_t blocks) {
 } // namespace
 
 ExportImageDlg::ExportImageDlg(const program::Program& source, std::int32_t model,
-                               app::FileDialogs& dialogs, program::UserMessages& messages,
+                               FileDialogs& dialogs, program::UserMessages& messages,
                                QWidget* parent)
     : QDialog(parent), program(std::make_unique<program::Program>(source)), model(model),
       dialogs(dialogs), messages(messages), mediumBox(new QComboBox(this)),
@@ -47,10 +47,9 @@ ExportImageDlg::ExportImageDlg(const program::Program& source, std::int32_t mode
     setWindowTitle(QStringLiteral("Export disk image"));
     const auto info = transfer::SamplerModel::Find(model);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Sampler:"),
-                 new QLabel(app::FromStd(info ? info->longName : "none") +
-                                QStringLiteral(" (set in Options)"),
-                            this));
+    form->addRow(QStringLiteral("Sampler:"), new QLabel(FromStd(info ? info->longName : "none") +
+                                                            QStringLiteral(" (set in Options)"),
+                                                        this));
     mediumBox->setObjectName(QStringLiteral("medium"));
     mediumBox->addItem(QStringLiteral("800 KB double-density floppy"));
     if (model == transfer::SamplerModel::s950) {
@@ -89,33 +88,34 @@ ExportImageDlg::~ExportImageDlg() {
     }
 }
 
-FloppyDensity ExportImageDlg::Density() const {
-    return mediumBox->currentIndex() == 1 ? FloppyDensity::hd : FloppyDensity::dd;
+disk::FloppyDensity ExportImageDlg::Density() const {
+    return mediumBox->currentIndex() == 1 ? disk::FloppyDensity::hd : disk::FloppyDensity::dd;
 }
 
 void ExportImageDlg::ShowSpace() {
-    const S900Needs needs = S900NeedsOf(*program);
-    const FloppyDensity density = Density();
-    const std::size_t room = S900Floppy::Blocks(density) - S900Floppy::ReservedBlocks(density);
+    const disk::S900Needs needs = disk::S900NeedsOf(*program);
+    const disk::FloppyDensity density = Density();
+    const std::size_t room =
+        disk::S900Floppy::Blocks(density) - disk::S900Floppy::ReservedBlocks(density);
     QString text = QStringLiteral("The program takes %1 in %2 files; an empty floppy has %3 free "
                                   "and holds %4 files.")
                        .arg(Kilobytes(needs.blocks))
                        .arg(needs.files)
                        .arg(Kilobytes(room))
-                       .arg(S900Floppy::entryCount);
-    if (needs.blocks > room || needs.files > S900Floppy::entryCount) {
+                       .arg(disk::S900Floppy::entryCount);
+    if (needs.blocks > room || needs.files > disk::S900Floppy::entryCount) {
         text += QStringLiteral(" It does not fit.");
     }
     spaceLabel->setText(text);
 }
 
 void ExportImageDlg::Export(bool add) {
-    const QString name = app::FromStd(program->ProgramName());
+    const QString name = FromStd(program->ProgramName());
     target = add ? dialogs.OpenFileName(QStringLiteral("Add to disk image"),
                                         QStringLiteral("Disk images (*.img)"))
                  : dialogs.SaveFileName(
                        QStringLiteral("Export disk image"), QStringLiteral("Disk images (*.img)"),
-                       QDir(app::FromStd(program->programDirectory.string()))
+                       QDir(FromStd(program->programDirectory.string()))
                            .filePath((name.isEmpty() ? QStringLiteral("program") : name) +
                                      QStringLiteral(".img")),
                        QStringLiteral("img"));
@@ -129,24 +129,24 @@ void ExportImageDlg::Export(bool add) {
     mediumBox->setEnabled(false);
     progress->setVisible(true);
     const std::filesystem::path path = ToPath(target);
-    const FloppyDensity density = Density();
+    const disk::FloppyDensity density = Density();
     worker = QThread::create([this, path, density, add] {
         std::optional<std::vector<std::uint8_t>> existing;
         if (add) {
             std::vector<std::uint8_t> bytes;
-            const auto read =
-                program::ReadRegularFile(path, S900Floppy::ImageBytes(FloppyDensity::hd),
-                                         "Error: the file is larger than a floppy image", bytes);
+            const auto read = program::ReadRegularFile(
+                path, disk::S900Floppy::ImageBytes(disk::FloppyDensity::hd),
+                "Error: the file is larger than a floppy image", bytes);
             if (!read) {
                 refusal = read.text;
                 return;
             }
             existing = std::move(bytes);
         }
-        const S900ImageResult result =
-            existing
-                ? S900ImageOf(*program, model, density, std::span<const std::uint8_t>(*existing))
-                : S900ImageOf(*program, model, density);
+        const disk::S900ImageResult result =
+            existing ? disk::S900ImageOf(*program, model, density,
+                                         std::span<const std::uint8_t>(*existing))
+                     : disk::S900ImageOf(*program, model, density);
         if (!result.refusal.empty()) {
             refusal = result.refusal + " Nothing was written.";
             return;
@@ -180,4 +180,4 @@ void ExportImageDlg::Finished() {
     accept();
 }
 
-} // namespace velomire::disk
+} // namespace velomire::app

@@ -17,10 +17,8 @@ class QPushButton;
 class QThread;
 
 namespace velomire::app {
-class FileDialogs;
-}
 
-namespace velomire::disk {
+class FileDialogs;
 
 // File > Export disk image...: the medium for the model chosen in Options, with the room the
 // program takes and the room the medium has; Export writes a new image, Add to image... writes
@@ -30,7 +28,7 @@ class ExportImageDlg : public QDialog {
     Q_OBJECT
 
 public:
-    ExportImageDlg(const program::Program& program, std::int32_t model, app::FileDialogs& dialogs,
+    ExportImageDlg(const program::Program& program, std::int32_t model, FileDialogs& dialogs,
                    program::UserMessages& messages, QWidget* parent = nullptr);
     ~ExportImageDlg() override;
 
@@ -45,14 +43,14 @@ public:
 
 private:
     void ShowSpace();
-    FloppyDensity Density() const;
+    disk::FloppyDensity Density() const;
     // Builds the image (into `existing` when given) on a worker thread, then writes it.
     void Export(bool add);
     void Finished();
 
     std::unique_ptr<program::Program> program; // a copy: the worker reads it
     std::int32_t model;
-    app::FileDialogs& dialogs;
+    FileDialogs& dialogs;
     program::UserMessages& messages;
     QComboBox* mediumBox;
     QLabel* spaceLabel;
@@ -67,4 +65,4 @@ private:
     bool adding = false;
 };
 
-} // namespace velomire::disk
+} // namespace velomire::app

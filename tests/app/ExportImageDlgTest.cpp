@@ -1,4 +1,4 @@
-#include "disk/ui/ExportImageDlg.h"
+#include "app/ExportImageDlg.h"
 
 #include "program/WavInfo.h"
 #include "support/FakeFileDialogs.h"
@@ -46,18 +46,18 @@ private slots:
     }
 
     void TheS950OffersBothFloppiesAndShowsTheRoomOfTheOneChosen() {
-        disk::ExportImageDlg dialog(*program, transfer::SamplerModel::s950, dialogs, messages);
+        app::ExportImageDlg dialog(*program, transfer::SamplerModel::s950, dialogs, messages);
         QCOMPARE(dialog.MediumBox()->count(), 2);
         QVERIFY(dialog.SpaceLabel()->text().contains(QStringLiteral("796 KB free")));
         dialog.MediumBox()->setCurrentIndex(1);
         QVERIFY(dialog.SpaceLabel()->text().contains(QStringLiteral("1595 KB free")));
 
-        disk::ExportImageDlg s900(*program, transfer::SamplerModel::s900, dialogs, messages);
+        app::ExportImageDlg s900(*program, transfer::SamplerModel::s900, dialogs, messages);
         QCOMPARE(s900.MediumBox()->count(), 1);
     }
 
     void ExportWritesTheImageOnAWorkerAndCloses() {
-        disk::ExportImageDlg dialog(*program, transfer::SamplerModel::s950, dialogs, messages);
+        app::ExportImageDlg dialog(*program, transfer::SamplerModel::s950, dialogs, messages);
         dialog.MediumBox()->setCurrentIndex(1);
         const QString target = QString::fromStdString((directory->Path() / "tone.img").string());
         dialogs.fileAnswers << target;
@@ -74,7 +74,7 @@ private slots:
     }
 
     void ARefusalIsOneMessageAndTheFileStaysAsItWas() {
-        disk::ExportImageDlg dialog(*program, transfer::SamplerModel::s900, dialogs, messages);
+        app::ExportImageDlg dialog(*program, transfer::SamplerModel::s900, dialogs, messages);
         const auto junk = directory->Path() / "junk.img";
         testing::WriteFile(junk, {1, 2, 3});
         dialogs.fileAnswers << QString::fromStdString(junk.string());
