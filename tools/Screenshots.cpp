@@ -5,13 +5,13 @@
 // Usage: velomire-screenshots DEMO_DIRECTORY OUTPUT_DIRECTORY
 
 #include "app/ExportImageDlg.h"
+#include "app/FileDialogs.h"
 #include "editing/AudioOutput.h"
 #include "editing/ui/CLoopEditorDlg.h"
 #include "editing/ui/CSampleEditorDlg.h"
 #include "program/Program.h"
 #include "program/ProgramFile.h"
 #include "transfer/SamplerModel.h"
-#include "ui/FileDialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

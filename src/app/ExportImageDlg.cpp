@@ -1,9 +1,9 @@
 #include "app/ExportImageDlg.h"
 
+#include "app/FileDialogs.h"
 #include "disk/S900DiskFiles.h"
 #include "program/SafeFile.h"
 #include "transfer/SamplerModel.h"
-#include "ui/FileDialogs.h"
 #include "ui/QtText.h"
 
 #include <QComboBox>
