@@ -96,14 +96,14 @@ void ExportImageDlg::ShowSpace() {
     const disk::S900Needs needs = disk::S900NeedsOf(*program);
     const disk::FloppyDensity density = Density();
     const std::size_t room =
-        disk::S900Floppy::Blocks(density) - disk::S900Floppy::ReservedBlocks(density);
+        disk::S900FloppyImage::Blocks(density) - disk::S900FloppyImage::ReservedBlocks(density);
     QString text = QStringLiteral("The program takes %1 in %2 files; an empty floppy has %3 free "
                                   "and holds %4 files.")
                        .arg(Kilobytes(needs.blocks))
                        .arg(needs.files)
                        .arg(Kilobytes(room))
-                       .arg(disk::S900Floppy::entryCount);
-    if (needs.blocks > room || needs.files > disk::S900Floppy::entryCount) {
+                       .arg(disk::S900FloppyImage::entryCount);
+    if (needs.blocks > room || needs.files > disk::S900FloppyImage::entryCount) {
         text += QStringLiteral(" It does not fit.");
     }
     spaceLabel->setText(text);
@@ -135,7 +135,7 @@ void ExportImageDlg::Export(bool add) {
         if (add) {
             std::vector<std::uint8_t> bytes;
             const auto read = program::ReadRegularFile(
-                path, disk::S900Floppy::ImageBytes(disk::FloppyDensity::hd),
+                path, disk::S900FloppyImage::ImageBytes(disk::FloppyDensity::hd),
                 "Error: the file is larger than a floppy image", bytes);
             if (!read) {
                 refusal = read.text;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "disk/S900Floppy.h"
+#include "disk/S900FloppyImage.h"
 #include "program/Program.h"
 #include "program/UserMessages.h"
 

@@ -3,7 +3,7 @@
 #include "cli/CliApp.h"
 #include "cli/StderrMessages.h"
 #include "disk/S900DiskFiles.h"
-#include "disk/S900Floppy.h"
+#include "disk/S900FloppyImage.h"
 #include "program/ByteWriter.h"
 #include "program/Program.h"
 #include "program/ProgramFile.h"
@@ -147,7 +147,7 @@ int WriteImage(const ImageOptions& options) {
         std::string error;
         const auto bytes = ReadImage(outPath, problem);
         auto holder = std::make_unique<program::Program>();
-        if (bytes && !disk::S900Floppy::Parse(*bytes, error) &&
+        if (bytes && !disk::S900FloppyImage::Parse(*bytes, error) &&
             program::ProgramFile::Load(*bytes, *holder)) {
             return Refused(options.output.string() + ": is a program file; nothing was written");
         }
@@ -180,7 +180,7 @@ int WriteImage(const ImageOptions& options) {
         options.medium == "hd" ? disk::FloppyDensity::hd : disk::FloppyDensity::dd;
     if (existing) {
         std::string error;
-        if (const auto floppy = disk::S900Floppy::Parse(*existing, error)) {
+        if (const auto floppy = disk::S900FloppyImage::Parse(*existing, error)) {
             if (!options.medium.empty() && floppy->Density() != density) {
                 return Refused(options.output.string() + ": is a " +
                                DensityText(floppy->Density()) + " floppy, not --medium " +
@@ -212,7 +212,7 @@ int ListImage(const fs::path& path) {
         return Refused(problem);
     }
     std::string error;
-    const auto floppy = disk::S900Floppy::Parse(*bytes, error);
+    const auto floppy = disk::S900FloppyImage::Parse(*bytes, error);
     if (!floppy) {
         return Refused(path.string() + ": " + error);
     }
@@ -276,7 +276,7 @@ int ExtractImage(const fs::path& path, const fs::path& outDir) {
         return Refused(problem);
     }
     std::string error;
-    const auto floppy = disk::S900Floppy::Parse(*bytes, error);
+    const auto floppy = disk::S900FloppyImage::Parse(*bytes, error);
     if (!floppy) {
         return Refused(path.string() + ": " + error);
     }

@@ -75,7 +75,7 @@ std::uint32_t U32At(std::span<const std::uint8_t> bytes, std::size_t at) {
 
 std::string NameAt(std::span<const std::uint8_t> bytes, std::size_t at) {
     std::string name(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                     bytes.begin() + static_cast<std::ptrdiff_t>(at + S900Floppy::nameChars));
+                     bytes.begin() + static_cast<std::ptrdiff_t>(at + S900FloppyImage::nameChars));
     return name.substr(0, name.find_last_not_of(' ') + 1);
 }
 
@@ -272,10 +272,11 @@ S900Needs S900NeedsOf(const program::Program& program) {
             program.samples[static_cast<std::size_t>(entry)].sample;
         const std::size_t parts = transfer::SendCommand::PartsOf(sample.sendMode).size();
         needs.files += parts;
-        needs.blocks += parts * S900Floppy::BlocksFor(s900SampleHeaderBytes +
-                                                      S900PackedBytes(sample.lengthWords));
+        needs.blocks += parts * S900FloppyImage::BlocksFor(s900SampleHeaderBytes +
+                                                           S900PackedBytes(sample.lengthWords));
     }
-    needs.blocks += S900Floppy::BlocksFor(s900ProgramHeaderBytes + needs.files * s900KeygroupBytes);
+    needs.blocks +=
+        S900FloppyImage::BlocksFor(s900ProgramHeaderBytes + needs.files * s900KeygroupBytes);
     ++needs.files;
     return needs;
 }
@@ -284,10 +285,10 @@ S900ImageResult S900ImageOf(const program::Program& program, std::int32_t model,
                             FloppyDensity density,
                             std::optional<std::span<const std::uint8_t>> existing) {
     S900ImageResult result;
-    std::optional<S900Floppy> floppy;
+    std::optional<S900FloppyImage> floppy;
     if (existing) {
         std::string error;
-        floppy = S900Floppy::Parse(*existing, error);
+        floppy = S900FloppyImage::Parse(*existing, error);
         if (!floppy) {
             result.refusal = "The image cannot be added to: " + error + ".";
             return result;

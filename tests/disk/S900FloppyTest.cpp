@@ -1,5 +1,5 @@
-#include "disk/S900Floppy.h"
 #include "disk/S900DiskFiles.h"
+#include "disk/S900FloppyImage.h"
 
 #include "program/WavInfo.h"
 #include "support/HexMatch.h"
@@ -17,26 +17,26 @@ namespace {
 using testing::Hex;
 using transfer::SamplerModel;
 
-TEST(S900Floppy, EmptyFloppyIsZerosWithTheMapInItsReservedBlocks) {
+TEST(S900FloppyImage, EmptyFloppyIsZerosWithTheMapInItsReservedBlocks) {
     // An empty floppy: 64 free entries (all zero), a map of free blocks (all zero) from 0x600,
     // 2 bytes a block; the files start after the blocks the map covers.
     for (const auto& [density, bytes, reserved] : {std::tuple{FloppyDensity::dd, 819200u, 4u},
                                                    std::tuple{FloppyDensity::hd, 1638400u, 5u}}) {
-        const S900Floppy floppy(density);
+        const S900FloppyImage floppy(density);
         ASSERT_EQ(floppy.Bytes().size(), bytes);
         EXPECT_TRUE(std::all_of(floppy.Bytes().begin(), floppy.Bytes().end(),
                                 [](std::uint8_t b) { return b == 0; }));
-        EXPECT_EQ(S900Floppy::ReservedBlocks(density), reserved);
+        EXPECT_EQ(S900FloppyImage::ReservedBlocks(density), reserved);
         EXPECT_EQ(floppy.FreeBlocks(), bytes / 1024 - reserved);
 
         std::string error;
-        const auto read = S900Floppy::Parse(floppy.Bytes(), error);
+        const auto read = S900FloppyImage::Parse(floppy.Bytes(), error);
         ASSERT_TRUE(read) << error;
         EXPECT_TRUE(read->Entries().empty());
     }
 }
 
-TEST(S900Floppy, PacksTwelveBitWordsLowNibblesFirstThenTheSecondHalfsTopBytes) {
+TEST(S900FloppyImage, PacksTwelveBitWordsLowNibblesFirstThenTheSecondHalfsTopBytes) {
     // Words 0x123 0x456 | 0x789 0xABC: pairs of (low nibbles of word i and word n/2 + i, top
     // byte of word i), then the top bytes of the second half.
     const std::vector<std::int16_t> words = {0x123, 0x456, 0x789, 0xABC - 4096};
@@ -45,8 +45,8 @@ TEST(S900Floppy, PacksTwelveBitWordsLowNibblesFirstThenTheSecondHalfsTopBytes) {
     EXPECT_FALSE(UnpackS900Words(Hex("39 12 6C 45 78"), 4));
 }
 
-TEST(S900Floppy, FilesAreChainedThroughTheMapAndListedInTheDirectory) {
-    S900Floppy floppy(FloppyDensity::dd);
+TEST(S900FloppyImage, FilesAreChainedThroughTheMapAndListedInTheDirectory) {
+    S900FloppyImage floppy(FloppyDensity::dd);
     std::vector<std::uint8_t> big(2500);
     for (std::size_t i = 0; i < big.size(); ++i) {
         big[i] = static_cast<std::uint8_t>(i * 7);
@@ -64,7 +64,7 @@ TEST(S900Floppy, FilesAreChainedThroughTheMapAndListedInTheDirectory) {
         Hex("05 00 06 00 00 80 00 80")));
 
     std::string error;
-    const auto read = S900Floppy::Parse(image, error);
+    const auto read = S900FloppyImage::Parse(image, error);
     ASSERT_TRUE(read) << error;
     ASSERT_EQ(read->Entries().size(), 2u);
     EXPECT_EQ(read->FileBytes(read->Entries()[0]), big);
@@ -72,8 +72,8 @@ TEST(S900Floppy, FilesAreChainedThroughTheMapAndListedInTheDirectory) {
     EXPECT_EQ(read->FreeBlocks(), 796u - 4u);
 }
 
-TEST(S900Floppy, RefusalsNameTheLimitAndLeaveTheImageAsItWas) {
-    S900Floppy floppy(FloppyDensity::dd);
+TEST(S900FloppyImage, RefusalsNameTheLimitAndLeaveTheImageAsItWas) {
+    S900FloppyImage floppy(FloppyDensity::dd);
     ASSERT_FALSE(floppy.Add({{"PIANO", 'S', std::vector<std::uint8_t>(10)}}));
     const std::vector<std::uint8_t> before = floppy.Bytes();
 
@@ -83,7 +83,7 @@ TEST(S900Floppy, RefusalsNameTheLimitAndLeaveTheImageAsItWas) {
     // A program may share a sample's name.
     EXPECT_EQ(floppy.Add({{"PIANO", 'P', {1}}}), std::nullopt);
     std::string error;
-    floppy = *S900Floppy::Parse(before, error);
+    floppy = *S900FloppyImage::Parse(before, error);
 
     const auto tooBig = floppy.Add({{"HUGE", 'S', std::vector<std::uint8_t>(796 * 1024)}});
     ASSERT_TRUE(tooBig);
@@ -99,14 +99,14 @@ TEST(S900Floppy, RefusalsNameTheLimitAndLeaveTheImageAsItWas) {
     EXPECT_EQ(floppy.Bytes(), before);
 }
 
-TEST(S900Floppy, HostileImagesAreRefusedWithAReason) {
-    S900Floppy floppy(FloppyDensity::dd);
+TEST(S900FloppyImage, HostileImagesAreRefusedWithAReason) {
+    S900FloppyImage floppy(FloppyDensity::dd);
     ASSERT_FALSE(floppy.Add({{"A", 'S', std::vector<std::uint8_t>(2048)}}));
     const auto corrupt = [&](std::size_t at, std::vector<std::uint8_t> bytes) {
         std::vector<std::uint8_t> image = floppy.Bytes();
         std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
         std::string error;
-        EXPECT_FALSE(S900Floppy::Parse(image, error));
+        EXPECT_FALSE(S900FloppyImage::Parse(image, error));
         return error;
     };
     EXPECT_NE(corrupt(0x600 + 8, {4, 0}).find("already uses"), std::string::npos); // a loop
@@ -115,7 +115,7 @@ TEST(S900Floppy, HostileImagesAreRefusedWithAReason) {
     EXPECT_NE(corrupt(20, {1, 0}).find("outside"), std::string::npos);       // the directory
     EXPECT_NE(corrupt(17, {1, 0, 0}).find("does not end"), std::string::npos);
     std::string error;
-    EXPECT_FALSE(S900Floppy::Parse(std::vector<std::uint8_t>(1000), error));
+    EXPECT_FALSE(S900FloppyImage::Parse(std::vector<std::uint8_t>(1000), error));
     EXPECT_NE(error.find("1000 bytes"), std::string::npos);
 }
 
@@ -166,14 +166,15 @@ TEST_P(S900ImageTest, ProgramRoundTripsThroughTheFloppyReader) {
 
     const S900FilesResult files = S900FilesOf(program, model);
     ASSERT_EQ(files.refusal, "");
-    S900Floppy floppy(density);
+    S900FloppyImage floppy(density);
     ASSERT_FALSE(floppy.Add(files.files));
     // The room the dialog shows before anything is read is the room taken.
-    EXPECT_EQ(S900NeedsOf(program).blocks, S900Floppy(density).FreeBlocks() - floppy.FreeBlocks());
+    EXPECT_EQ(S900NeedsOf(program).blocks,
+              S900FloppyImage(density).FreeBlocks() - floppy.FreeBlocks());
     EXPECT_EQ(S900NeedsOf(program).files, files.files.size());
 
     std::string error;
-    const auto read = S900Floppy::Parse(floppy.Bytes(), error);
+    const auto read = S900FloppyImage::Parse(floppy.Bytes(), error);
     ASSERT_TRUE(read) << error;
     const auto& entries = read->Entries();
     ASSERT_EQ(entries.size(), 4u);

@@ -1,4 +1,4 @@
-#include "disk/S900Floppy.h"
+#include "disk/S900FloppyImage.h"
 
 #include "program/ByteReader.h"
 
@@ -26,7 +26,7 @@ void Put(std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t value, 
 // The name as compared for clashes: without its padding, letter case folded (the sampler's
 // display shows no difference worth two files).
 std::string NameKey(std::string_view name) {
-    std::string key(name.substr(0, S900Floppy::nameChars));
+    std::string key(name.substr(0, S900FloppyImage::nameChars));
     while (!key.empty() && key.back() == ' ') {
         key.pop_back();
     }
@@ -42,27 +42,28 @@ std::string TypeWord(char type) {
 } // namespace
 
 std::string S900FileName(std::string_view name) {
-    std::string field(name.substr(0, S900Floppy::nameChars));
-    field.resize(S900Floppy::nameChars, ' ');
+    std::string field(name.substr(0, S900FloppyImage::nameChars));
+    field.resize(S900FloppyImage::nameChars, ' ');
     return field;
 }
 
-S900Floppy::S900Floppy(FloppyDensity density) : density(density), image(ImageBytes(density), 0) {}
+S900FloppyImage::S900FloppyImage(FloppyDensity density)
+    : density(density), image(ImageBytes(density), 0) {}
 
-S900Floppy::S900Floppy(FloppyDensity density, std::vector<std::uint8_t> image)
+S900FloppyImage::S900FloppyImage(FloppyDensity density, std::vector<std::uint8_t> image)
     : density(density), image(std::move(image)) {}
 
-std::uint16_t S900Floppy::MapEntry(std::size_t block) const {
+std::uint16_t S900FloppyImage::MapEntry(std::size_t block) const {
     const std::size_t at = mapOffset + 2 * block;
     return static_cast<std::uint16_t>(image[at] | (image[at + 1] << 8));
 }
 
-void S900Floppy::SetMapEntry(std::size_t block, std::uint16_t value) {
+void S900FloppyImage::SetMapEntry(std::size_t block, std::uint16_t value) {
     Put(image, mapOffset + 2 * block, value, 2);
 }
 
-std::optional<S900Floppy> S900Floppy::Parse(std::span<const std::uint8_t> bytes,
-                                            std::string& error) {
+std::optional<S900FloppyImage> S900FloppyImage::Parse(std::span<const std::uint8_t> bytes,
+                                                      std::string& error) {
     std::optional<FloppyDensity> found;
     for (FloppyDensity d : {FloppyDensity::dd, FloppyDensity::hd}) {
         if (bytes.size() == ImageBytes(d)) {
@@ -74,7 +75,7 @@ std::optional<S900Floppy> S900Floppy::Parse(std::span<const std::uint8_t> bytes,
                 " bytes; a floppy has 819,200 or 1,638,400)";
         return std::nullopt;
     }
-    S900Floppy floppy(*found, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    S900FloppyImage floppy(*found, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     if (auto problem = floppy.Check()) {
         error = *problem;
         return std::nullopt;
@@ -82,7 +83,7 @@ std::optional<S900Floppy> S900Floppy::Parse(std::span<const std::uint8_t> bytes,
     return floppy;
 }
 
-std::optional<std::string> S900Floppy::Check() {
+std::optional<std::string> S900FloppyImage::Check() {
     entries.clear();
     const std::size_t blocks = Blocks(density);
     const std::size_t reserved = ReservedBlocks(density);
@@ -135,7 +136,7 @@ std::optional<std::string> S900Floppy::Check() {
     return std::nullopt;
 }
 
-std::size_t S900Floppy::FreeBlocks() const {
+std::size_t S900FloppyImage::FreeBlocks() const {
     std::size_t free = 0;
     for (std::size_t b = ReservedBlocks(density); b < Blocks(density); ++b) {
         free += MapEntry(b) == 0 ? 1 : 0;
@@ -143,7 +144,7 @@ std::size_t S900Floppy::FreeBlocks() const {
     return free;
 }
 
-std::vector<std::uint8_t> S900Floppy::FileBytes(const S900DirEntry& entry) const {
+std::vector<std::uint8_t> S900FloppyImage::FileBytes(const S900DirEntry& entry) const {
     std::vector<std::uint8_t> bytes;
     bytes.reserve(entry.length);
     std::size_t block = entry.startBlock;
@@ -156,7 +157,7 @@ std::vector<std::uint8_t> S900Floppy::FileBytes(const S900DirEntry& entry) const
     return bytes;
 }
 
-std::optional<std::string> S900Floppy::Add(const std::vector<S900DiskFile>& files) {
+std::optional<std::string> S900FloppyImage::Add(const std::vector<S900DiskFile>& files) {
     // Every check first: a refusal leaves the image as it was.
     if (files.size() > FreeEntries()) {
         return "The files need " + std::to_string(files.size()) +

@@ -5,7 +5,7 @@
 // files it held come back unchanged.
 
 #include "disk/S900DiskFiles.h"
-#include "disk/S900Floppy.h"
+#include "disk/S900FloppyImage.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -18,7 +18,7 @@
 
 namespace {
 
-using velomire::disk::S900Floppy;
+using velomire::disk::S900FloppyImage;
 
 void Check(bool condition) {
     if (!condition) {
@@ -26,7 +26,7 @@ void Check(bool condition) {
     }
 }
 
-void ReadAll(const S900Floppy& floppy) {
+void ReadAll(const S900FloppyImage& floppy) {
     std::string error;
     for (const auto& entry : floppy.Entries()) {
         const std::vector<std::uint8_t> file = floppy.FileBytes(entry);
@@ -40,12 +40,12 @@ void ReadAll(const S900Floppy& floppy) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string error;
-    if (auto whole = S900Floppy::Parse(std::span<const std::uint8_t>(data, size), error)) {
+    if (auto whole = S900FloppyImage::Parse(std::span<const std::uint8_t>(data, size), error)) {
         ReadAll(*whole);
     }
-    std::vector<std::uint8_t> image = S900Floppy(velomire::disk::FloppyDensity::dd).Bytes();
+    std::vector<std::uint8_t> image = S900FloppyImage(velomire::disk::FloppyDensity::dd).Bytes();
     std::copy_n(data, std::min(size, image.size()), image.begin());
-    auto floppy = S900Floppy::Parse(image, error);
+    auto floppy = S900FloppyImage::Parse(image, error);
     if (!floppy) {
         return 0;
     }
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (floppy->Add({{"FUZZ", 'X', std::vector<std::uint8_t>(1500, 0x5A)}})) {
         return 0; // refused: full, or the name is taken
     }
-    auto again = S900Floppy::Parse(floppy->Bytes(), error);
+    auto again = S900FloppyImage::Parse(floppy->Bytes(), error);
     Check(again.has_value() && again->Entries().size() == before.size() + 1);
     for (const auto& entry : again->Entries()) {
         const auto was = before.find(entry.slot);

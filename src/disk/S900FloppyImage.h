@@ -36,7 +36,7 @@ struct S900DirEntry {
 // directory and the map fill the first blocks (4 on a double-density floppy, 5 on a high-density
 // one, whose map runs past 4 KB); files never go there. Everything is little-endian and every
 // byte not written is 0, so an empty floppy is all zeros.
-class S900Floppy {
+class S900FloppyImage {
 public:
     static constexpr std::size_t blockBytes = 1024;
     static constexpr std::size_t entryCount = 64;
@@ -60,12 +60,13 @@ public:
     }
 
     // A formatted, empty floppy.
-    explicit S900Floppy(FloppyDensity density);
+    explicit S900FloppyImage(FloppyDensity density);
 
     // Reads an image, checking its size, every directory entry and every file's chain of blocks
     // (in range, not free, no block used twice, as long as the file). Nothing, with `error`
     // saying why, when it is not a sound S900/S950 floppy.
-    static std::optional<S900Floppy> Parse(std::span<const std::uint8_t> image, std::string& error);
+    static std::optional<S900FloppyImage> Parse(std::span<const std::uint8_t> image,
+                                                std::string& error);
 
     FloppyDensity Density() const { return density; }
     const std::vector<S900DirEntry>& Entries() const { return entries; }
@@ -83,7 +84,7 @@ public:
     const std::vector<std::uint8_t>& Bytes() const { return image; }
 
 private:
-    S900Floppy(FloppyDensity density, std::vector<std::uint8_t> image);
+    S900FloppyImage(FloppyDensity density, std::vector<std::uint8_t> image);
     std::uint16_t MapEntry(std::size_t block) const;
     void SetMapEntry(std::size_t block, std::uint16_t value);
     std::optional<std::string> Check();
