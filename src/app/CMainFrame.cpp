@@ -276,10 +276,13 @@ void CMainFrame::CreateMenus() {
 
 void CMainFrame::OnExportDiskImage() {
     const std::int32_t model = doc.Settings().samplerModel;
-    if (transfer::SamplerModel::Family(model) != transfer::SamplerFamily::s900) {
-        doc.Messages().Show("Disk images are written for the S900 and S950 floppies: choose one "
-                            "of them as the sampler in Options.",
-                            program::appCaption);
+    if (ExportImageDlg::Media(model).empty()) {
+        const auto info = transfer::SamplerModel::Find(model);
+        doc.Messages().Show(
+            (info ? "The " + std::string(info->longName) : std::string("No sampler")) +
+                " has no disk drive Velomire writes for: choose an Akai sampler in "
+                "Options.",
+            program::appCaption);
         return;
     }
     ExportImageDlg dialog(doc.GetProgram(), model, doc.Dialogs(), doc.Messages(), this);

@@ -2,8 +2,7 @@
 
 #include "cli/CliApp.h"
 #include "cli/StderrMessages.h"
-#include "disk/S900DiskFiles.h"
-#include "disk/S900FloppyImage.h"
+#include "disk/DiskImage.h"
 #include "program/ByteWriter.h"
 #include "program/Program.h"
 #include "program/ProgramFile.h"
@@ -53,55 +52,83 @@ std::optional<std::vector<std::uint8_t>> ReadImage(const fs::path& path, std::st
     return bytes;
 }
 
-std::string Kilobytes(std::size_t blocks) {
-    return std::to_string(blocks) + " KB";
+std::string Kilobytes(std::uint64_t bytes) {
+    return std::to_string(bytes / 1024) + " KB";
 }
 
-std::string DensityText(disk::FloppyDensity density) {
-    return density == disk::FloppyDensity::dd ? "double density (800 KB)" : "high density (1.6 MB)";
+std::string MediumText(disk::Medium medium) {
+    switch (medium) {
+    case disk::Medium::dd:
+        return "double-density floppy (800 KB)";
+    case disk::Medium::hd:
+        return "high-density floppy (1.6 MB)";
+    case disk::Medium::scsi:
+        break;
+    }
+    return "hard disk";
 }
 
-// A "smpl" chunk: the root key and, for a looping sample, its loop (first and last frame).
-std::vector<std::uint8_t> SmplChunk(std::uint32_t rate, const disk::S900Sample& sample) {
+std::string FormatText(disk::ImageFormat format) {
+    switch (format) {
+    case disk::ImageFormat::s900Floppy:
+        return "S900/S950";
+    case disk::ImageFormat::s1000Floppy:
+        return "S1000";
+    case disk::ImageFormat::s3000Floppy:
+        return "S3000";
+    case disk::ImageFormat::akaiDisk:
+        break;
+    }
+    return "S1000/S3000";
+}
+
+// A "smpl" chunk: the root key and, for a looping sample, its first loop (first and last frame).
+std::vector<std::uint8_t> SmplChunk(const disk::ImageSample& sample) {
     std::vector<std::uint8_t> chunk = {'s', 'm', 'p', 'l'};
     program::ByteWriter out(chunk);
-    const bool loops = sample.loopMode != 'O' && sample.loopLength > 0 &&
-                       std::uint64_t{sample.loopStart} + sample.loopLength <= sample.words.size();
+    const bool loops = sample.loopMode != program::loopNone && !sample.loops.empty() &&
+                       sample.loops[0].length > 0 && sample.loops[0].at < sample.lengthWords &&
+                       sample.loops[0].length <= sample.loops[0].at + 1;
     out.U32(36 + (loops ? 24 : 0));
-    out.U32(0);                                                                // manufacturer
-    out.U32(0);                                                                // product
-    out.U32(rate == 0 ? 0 : static_cast<std::uint32_t>(1000000000ull / rate)); // ns
-    out.U32(sample.tuning / 16u);
-    out.U32((sample.tuning % 16u) << 28); // the sixteenths as a fraction of a semitone
-    out.U32(0);
-    out.U32(0);
+    out.U32(0); // manufacturer
+    out.U32(0); // product
+    out.U32(sample.rate == 0 ? 0 : static_cast<std::uint32_t>(1000000000ull / sample.rate)); // ns
+    out.U32(static_cast<std::uint32_t>(std::clamp(sample.rootKey, 0, 127)));
+    out.U32(0); // pitch fraction
+    out.U32(0); // SMPTE format
+    out.U32(0); // SMPTE offset
     out.U32(loops ? 1 : 0);
-    out.U32(0);
+    out.U32(0); // sampler data
     if (loops) {
-        out.U32(0);                                // cue point
-        out.U32(sample.loopMode == 'A' ? 1u : 0u); // alternating or forward
-        out.U32(sample.loopStart);
-        out.U32(sample.loopStart + sample.loopLength - 1);
+        out.U32(0); // cue point
+        out.U32(0); // forward
+        out.U32(sample.loops[0].at - sample.loops[0].length + 1);
+        out.U32(sample.loops[0].at);
         out.U32(0);
         out.U32(0); // for ever
     }
     return chunk;
 }
 
-// A 16-bit mono WAV of the 12-bit words (in the top 12 bits), with its smpl chunk.
-std::vector<std::uint8_t> WavOf(const disk::S900Sample& sample) {
-    std::vector<std::int16_t> frames(sample.words.size());
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        frames[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(sample.words[i]) << 4);
-    }
-    std::vector<std::uint8_t> wav = program::WavWriter::Image(1, sample.rate, frames);
-    const std::vector<std::uint8_t> smpl = SmplChunk(sample.rate, sample);
+// A 16-bit mono WAV of the words, with its smpl chunk.
+std::vector<std::uint8_t> WavOf(const disk::ImageSample& sample,
+                                const std::vector<std::int16_t>& words) {
+    std::vector<std::uint8_t> wav = program::WavWriter::Image(1, sample.rate, words);
+    const std::vector<std::uint8_t> smpl = SmplChunk(sample);
     wav.insert(wav.end(), smpl.begin(), smpl.end());
     const auto riffSize = static_cast<std::uint32_t>(wav.size() - 8);
     for (int i = 0; i < 4; ++i) {
         wav[4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(riffSize >> (8 * i));
     }
     return wav;
+}
+
+std::size_t FileCount(const disk::ImageContents& contents) {
+    std::size_t files = 0;
+    for (const disk::ImageVolume& volume : contents.volumes) {
+        files += volume.files.size();
+    }
+    return files;
 }
 
 int WriteImage(const ImageOptions& options) {
@@ -111,8 +138,9 @@ int WriteImage(const ImageOptions& options) {
     if (!options.add && options.medium.empty()) {
         return UsageError("image needs --medium dd, hd or scsi (or --add into an image)");
     }
-    if (!options.medium.empty() && options.medium != "dd" && options.medium != "hd" &&
-        options.medium != "scsi") {
+    const auto medium = options.medium.empty() ? std::optional<disk::Medium>(disk::Medium::dd)
+                                               : disk::ParseMedium(options.medium);
+    if (!medium) {
         return UsageError("--medium is dd, hd or scsi, not '" + options.medium + "'");
     }
     if (options.add && options.force) {
@@ -123,32 +151,27 @@ int WriteImage(const ImageOptions& options) {
     // directory.
     const fs::path programPath = fs::absolute(options.program, ec);
     const fs::path outPath = fs::absolute(options.output, ec);
-
-    const transfer::SamplerFamily family = transfer::SamplerModel::Family(options.model);
-    const auto info = transfer::SamplerModel::Find(options.model);
-    if (family != transfer::SamplerFamily::s900) {
-        return Refused("disk images for the " + std::string(info ? info->shortName : "") +
-                       " are not written yet; the S900 and S950 floppies are");
-    }
-    if (options.medium == "scsi") {
-        return Refused("the " + std::string(info->shortName) + " uses floppies: --medium dd or hd");
-    }
-
     const fs::file_status status = fs::status(outPath, ec);
     const bool exists = fs::exists(status);
     if (exists && !fs::is_regular_file(status)) {
         return Refused(options.output.string() +
                        ": exists and is not a regular file; nothing was written");
     }
+    std::vector<std::uint8_t> image;
+    if (exists || options.add) {
+        std::string problem;
+        auto bytes = ReadImage(outPath, problem);
+        if (!bytes) {
+            return Refused(problem + "; nothing was written");
+        }
+        image = std::move(*bytes);
+    }
     if (exists && !options.add) {
         // An image is replaced with --force; a program file never (its loader takes almost any
         // bytes, so an image is asked first).
-        std::string problem;
-        std::string error;
-        const auto bytes = ReadImage(outPath, problem);
+        disk::ImageContents contents;
         auto holder = std::make_unique<program::Program>();
-        if (bytes && !disk::S900FloppyImage::Parse(*bytes, error) &&
-            program::ProgramFile::Load(*bytes, *holder)) {
+        if (!disk::ReadImage(image, contents) && program::ProgramFile::Load(image, *holder)) {
             return Refused(options.output.string() + ": is a program file; nothing was written");
         }
         if (!options.force) {
@@ -157,12 +180,11 @@ int WriteImage(const ImageOptions& options) {
                            "--force replaces it)");
         }
     }
-    std::optional<std::vector<std::uint8_t>> existing;
-    if (options.add) {
-        std::string problem;
-        existing = ReadImage(outPath, problem);
-        if (!existing) {
-            return Refused(problem + "; nothing was written");
+    if (options.add && !options.medium.empty()) {
+        disk::ImageContents contents;
+        if (disk::ReadImage(image, contents) && contents.medium != *medium) {
+            return Refused(options.output.string() + ": is a " + MediumText(contents.medium) +
+                           ", not --medium " + options.medium + "; nothing was written");
         }
     }
 
@@ -176,109 +198,94 @@ int WriteImage(const ImageOptions& options) {
     }
     program->SetProgramPath(programPath, false);
 
-    disk::FloppyDensity density =
-        options.medium == "hd" ? disk::FloppyDensity::hd : disk::FloppyDensity::dd;
-    if (existing) {
-        std::string error;
-        if (const auto floppy = disk::S900FloppyImage::Parse(*existing, error)) {
-            if (!options.medium.empty() && floppy->Density() != density) {
-                return Refused(options.output.string() + ": is a " +
-                               DensityText(floppy->Density()) + " floppy, not --medium " +
-                               options.medium + "; nothing was written");
-            }
-        }
-    }
-    const disk::S900ImageResult result =
-        existing ? disk::S900ImageOf(*program, options.model, density,
-                                     std::span<const std::uint8_t>(*existing))
-                 : disk::S900ImageOf(*program, options.model, density);
-    if (!result.refusal.empty()) {
-        return Refused(options.output.string() + ": " + result.refusal + " Nothing was written.");
+    disk::WavSampleWords words;
+    const disk::ImageRequest request{options.model, *medium};
+    const program::Status made = options.add ? disk::AddToImage(*program, request, words, image)
+                                             : disk::MakeImage(*program, request, words, image);
+    if (!made) {
+        return Refused(options.output.string() + ": " + made.text + " Nothing was written.");
     }
     // Through a temporary file renamed over the target: never half-written.
-    if (const auto written = program::ReplaceFile(outPath, result.image); !written) {
+    if (const auto written = program::ReplaceFile(outPath, image); !written) {
         return Refused(FileProblem(options.output, written));
     }
-    PrintLine("Wrote " + options.output.string() + ": " + std::to_string(result.files) +
-              (options.add ? " files added, " : " files, ") + Kilobytes(result.freeBlocks) +
+    disk::ImageContents contents;
+    disk::ReadImage(image, contents);
+    PrintLine("Wrote " + options.output.string() + ": " + MediumText(contents.medium) + ", " +
+              std::to_string(FileCount(contents)) + " files, " + Kilobytes(contents.freeBytes) +
               " free");
     return exitOk;
 }
 
-int ListImage(const fs::path& path) {
+std::optional<disk::ImageContents> ReadContents(const fs::path& path,
+                                                std::vector<std::uint8_t>& bytes) {
     std::string problem;
-    const auto bytes = ReadImage(path, problem);
-    if (!bytes) {
-        return Refused(problem);
+    auto read = ReadImage(path, problem);
+    if (!read) {
+        Refused(problem);
+        return std::nullopt;
     }
-    std::string error;
-    const auto floppy = disk::S900FloppyImage::Parse(*bytes, error);
-    if (!floppy) {
-        return Refused(path.string() + ": " + error);
+    bytes = std::move(*read);
+    disk::ImageContents contents;
+    if (const program::Status status = disk::ReadImage(bytes, contents); !status) {
+        Refused(path.string() + ": " + status.text);
+        return std::nullopt;
     }
-    PrintLine(path.string() + ": S900/S950 floppy, " + DensityText(floppy->Density()) + ", " +
-              std::to_string(floppy->Entries().size()) + " files, " +
-              Kilobytes(floppy->FreeBlocks()) + " free");
-    bool damaged = false;
-    for (const disk::S900DirEntry& entry : floppy->Entries()) {
-        const std::string name = transfer::EscapedDumpText(entry.name);
-        const std::vector<std::uint8_t> file = floppy->FileBytes(entry);
-        if (entry.type == 'S') {
-            const auto sample = disk::ReadS900Sample(file, error);
-            if (!sample) {
-                PrintLine(std::string("sample ")
-                              .append(name)
-                              .append(" (damaged: ")
-                              .append(error)
-                              .append(")"));
-                damaged = true;
-                continue;
+    return contents;
+}
+
+int ListImage(const fs::path& path) {
+    std::vector<std::uint8_t> bytes;
+    const auto contents = ReadContents(path, bytes);
+    if (!contents) {
+        return exitRefused;
+    }
+    PrintLine(path.string() + ": " + FormatText(contents->format) + " " +
+              MediumText(contents->medium) + ", " + std::to_string(contents->volumes.size()) +
+              (contents->volumes.size() == 1 ? " volume, " : " volumes, ") +
+              std::to_string(FileCount(*contents)) + " files, " + Kilobytes(contents->freeBytes) +
+              " free");
+    for (const disk::ImageVolume& volume : contents->volumes) {
+        const std::string indent = volume.name.empty() ? "" : "  ";
+        if (!volume.name.empty()) {
+            PrintLine("volume " + transfer::EscapedDumpText(volume.name));
+        }
+        for (const disk::ImageProgram& program : volume.programs) {
+            PrintLine(indent + "program " + transfer::EscapedDumpText(program.name) + " (" +
+                      std::to_string(program.keygroups.size()) + " keygroups)");
+            for (const disk::ImageKeygroup& keygroup : program.keygroups) {
+                std::string line = indent + "  keys " + std::to_string(keygroup.lowKey) + "-" +
+                                   std::to_string(keygroup.highKey) + ":";
+                for (const disk::ImageZone& zone : keygroup.zones) {
+                    line += " " + transfer::EscapedDumpText(zone.sampleName);
+                }
+                PrintLine(line);
             }
-            std::string line = "sample " + name + " (" + std::to_string(sample->words.size()) +
-                               " words, " + std::to_string(sample->rate) + " Hz, root key " +
-                               std::to_string(sample->tuning / 16);
-            if (sample->loopMode != 'O') {
-                line += ", loop " + std::to_string(sample->loopStart) + "-" +
-                        std::to_string(sample->loopStart + sample->loopLength - 1);
+        }
+        for (const disk::ImageSample& sample : volume.samples) {
+            std::string line = indent + "sample " + transfer::EscapedDumpText(sample.name) + " (" +
+                               std::to_string(sample.lengthWords) + " words, " +
+                               std::to_string(sample.rate) + " Hz, root key " +
+                               std::to_string(sample.rootKey);
+            if (sample.loopMode != program::loopNone && !sample.loops.empty()) {
+                const program::LoopSpec& loop = sample.loops[0];
+                line += ", loop " + std::to_string(loop.at + 1 - loop.length) + "-" +
+                        std::to_string(loop.at);
             }
             PrintLine(line + ")");
-        } else if (entry.type == 'P') {
-            const auto program = disk::ReadS900Program(file, error);
-            if (!program) {
-                PrintLine(std::string("program ")
-                              .append(name)
-                              .append(" (damaged: ")
-                              .append(error)
-                              .append(")"));
-                damaged = true;
-                continue;
-            }
-            PrintLine("program " + name + " (" + std::to_string(program->keygroups.size()) +
-                      " keygroups)");
-            for (const disk::S900Keygroup& keygroup : program->keygroups) {
-                PrintLine("  keys " + std::to_string(keygroup.lowKey) + "-" +
-                          std::to_string(keygroup.highKey) + ": " +
-                          transfer::EscapedDumpText(keygroup.sampleName));
-            }
-        } else {
-            PrintLine("file " + name + " (type " +
-                      transfer::EscapedDumpText(std::string(1, entry.type)) + ", " +
-                      std::to_string(entry.length) + " bytes)");
         }
     }
-    return damaged ? exitRefused : exitOk;
+    for (const std::string& warning : contents->warnings) {
+        Refused(path.string() + ": " + warning);
+    }
+    return contents->warnings.empty() ? exitOk : exitRefused;
 }
 
 int ExtractImage(const fs::path& path, const fs::path& outDir) {
-    std::string problem;
-    const auto bytes = ReadImage(path, problem);
-    if (!bytes) {
-        return Refused(problem);
-    }
-    std::string error;
-    const auto floppy = disk::S900FloppyImage::Parse(*bytes, error);
-    if (!floppy) {
-        return Refused(path.string() + ": " + error);
+    std::vector<std::uint8_t> bytes;
+    const auto contents = ReadContents(path, bytes);
+    if (!contents) {
+        return exitRefused;
     }
     std::error_code ec;
     fs::create_directories(outDir, ec);
@@ -286,23 +293,31 @@ int ExtractImage(const fs::path& path, const fs::path& outDir) {
         return Refused(outDir.string() + ": not a directory");
     }
     std::size_t written = 0;
-    bool failed = false;
-    for (const disk::S900DirEntry& entry : floppy->Entries()) {
-        if (entry.type != 'S') {
-            continue;
+    bool failed = !contents->warnings.empty();
+    for (const std::string& warning : contents->warnings) {
+        Refused(path.string() + ": " + warning);
+    }
+    for (const disk::ImageVolume& volume : contents->volumes) {
+        // The volumes of a hard disk each get a folder of their own.
+        fs::path directory = outDir;
+        if (contents->volumes.size() > 1) {
+            directory = FreeWavPath(outDir, volume.name).replace_extension();
+            fs::create_directories(directory, ec);
         }
-        const auto sample = disk::ReadS900Sample(floppy->FileBytes(entry), error);
-        if (!sample) {
-            Refused(path.string() + ": sample " + entry.name + ": " + error);
-            failed = true;
-            continue;
+        for (const disk::ImageSample& sample : volume.samples) {
+            std::vector<std::int16_t> words;
+            if (const program::Status read = disk::ReadSampleWords(bytes, sample, words); !read) {
+                Refused(path.string() + ": " + read.text);
+                failed = true;
+                continue;
+            }
+            const fs::path target = FreeWavPath(directory, sample.name);
+            if (const auto result = program::ReplaceFile(target, WavOf(sample, words)); !result) {
+                return Refused(FileProblem(target, result));
+            }
+            PrintLine(target.string());
+            ++written;
         }
-        const fs::path target = FreeWavPath(outDir, entry.name);
-        if (const auto result = program::ReplaceFile(target, WavOf(*sample)); !result) {
-            return Refused(FileProblem(target, result));
-        }
-        PrintLine(target.string());
-        ++written;
     }
     PrintLine("Extracted " + std::to_string(written) + (written == 1 ? " sample" : " samples"));
     return failed ? exitRefused : exitOk;
@@ -343,16 +358,16 @@ const char* const imageHelp =
     R"(usage: velomire-cli image PROGRAM.vmp --model M --medium dd|hd|scsi -o FILE [--add | --force]
        velomire-cli image --list FILE
        velomire-cli image --extract FILE --out DIR
-write the program as a disk image for the sampler's floppy (a Gotek or other floppy emulator
-reads the file), list what an image holds, or extract its samples as WAV files
-  --model M               the sampler: S900 or S950 (floppies); see velomire-cli send --help
-  --medium dd|hd|scsi     800 KB double-density floppy, 1.6 MB high-density floppy (S950),
-                          SCSI hard disk
+write the program as a disk image for the sampler's floppy or hard disk (a Gotek or a SCSI
+emulator reads the file), list what an image holds, or extract its samples as WAV files
+  --model M               the sampler; see velomire-cli send --help
+  --medium dd|hd|scsi     800 KB double-density floppy, 1.6 MB high-density floppy (the S950
+                          and the S1000 family), SCSI hard disk (the S1000 family)
   -o FILE                 the image to write (a new file, under a temporary name then renamed)
   --add                   write the program into the free space of the image FILE, leaving
                           what it holds untouched
   --force                 replace an existing FILE
-  --list FILE             list the programs and samples of an image
+  --list FILE             list the volumes, programs and samples of an image
   --extract FILE          write every sample of an image into DIR as a 16-bit WAV file with its
                           root key and loop; names already in DIR get "-2", "-3"...
   --out DIR               where --extract writes

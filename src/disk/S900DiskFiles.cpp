@@ -1,7 +1,6 @@
 #include "disk/S900DiskFiles.h"
 
 #include "program/ByteReader.h"
-#include "program/WavInfo.h"
 #include "transfer/CaptureMidiDriver.h"
 #include "transfer/MidiOutPort.h"
 #include "transfer/S900Messages.h"
@@ -18,12 +17,8 @@ namespace velomire::disk {
 
 namespace {
 
-// The wire forms the builders put out (see S900Messages): the sample data's 19-byte opening,
-// then pieces of a number, 60 words of 2 bytes and a checksum; the header and program messages
-// carry their bytes from offset 7 as pairs of 7 bits and 1 bit, then a checksum and F7.
-constexpr std::size_t dataOpeningBytes = 19;
-constexpr std::size_t wordsPerPiece = 60;
-constexpr std::size_t pieceBytes = 2 + 2 * wordsPerPiece;
+// The header and program messages the builders put out (see S900Messages) carry their bytes
+// from offset 7 as pairs of 7 bits and 1 bit, then a checksum and F7.
 constexpr std::size_t splitPayloadAt = 7;
 // The header's sample rate is 16 bits.
 constexpr std::uint32_t highestRate = 65535;
@@ -50,22 +45,6 @@ std::vector<std::uint8_t> JoinedPayload(std::span<const std::uint8_t> message) {
         bytes.push_back(static_cast<std::uint8_t>(message[i] | (message[i + 1] << 7)));
     }
     return bytes;
-}
-
-// The signed 12-bit words of one sample data message: the top 12 bits of each 16-bit
-// offset-binary word.
-std::vector<std::int16_t> DataWords(std::span<const std::uint8_t> message, std::uint32_t count) {
-    std::vector<std::int16_t> words;
-    words.reserve(count);
-    for (std::size_t at = dataOpeningBytes;
-         words.size() < count && at + pieceBytes <= message.size(); at += pieceBytes) {
-        for (std::size_t i = 0; i < wordsPerPiece && words.size() < count; ++i) {
-            const std::size_t b = at + 1 + 2 * i;
-            const int offsetBinary = (message[b] << 5) | (message[b + 1] >> 2);
-            words.push_back(static_cast<std::int16_t>(offsetBinary - 2048));
-        }
-    }
-    return words;
 }
 
 std::uint32_t U32At(std::span<const std::uint8_t> bytes, std::size_t at) {
@@ -121,7 +100,8 @@ std::optional<std::vector<std::int16_t>> UnpackS900Words(std::span<const std::ui
     return words;
 }
 
-std::optional<S900Sample> ReadS900Sample(std::span<const std::uint8_t> file, std::string& error) {
+std::optional<S900Sample> ReadS900SampleHeader(std::span<const std::uint8_t> file,
+                                               std::string& error) {
     if (file.size() < s900SampleHeaderBytes) {
         error = "a sample file shorter than its 60-byte header";
         return std::nullopt;
@@ -138,13 +118,22 @@ std::optional<S900Sample> ReadS900Sample(std::span<const std::uint8_t> file, std
     sample.endPoint = U32At(file, 28);
     sample.loopStart = U32At(file, 32);
     sample.loopLength = U32At(file, 36);
-    auto words = UnpackS900Words(file.subspan(s900SampleHeaderBytes), count);
-    if (!words) {
+    if (S900PackedBytes(count) > file.size() - s900SampleHeaderBytes) {
         error = "sample " + sample.name + " announces " + std::to_string(count) +
                 " words, more than its file holds";
         return std::nullopt;
     }
-    sample.words = std::move(*words);
+    sample.words.resize(count); // a size for the caller; the words are read on demand
+    return sample;
+}
+
+std::optional<S900Sample> ReadS900Sample(std::span<const std::uint8_t> file, std::string& error) {
+    auto sample = ReadS900SampleHeader(file, error);
+    if (!sample) {
+        return std::nullopt;
+    }
+    const auto count = static_cast<std::uint32_t>(sample->words.size());
+    sample->words = *UnpackS900Words(file.subspan(s900SampleHeaderBytes), count);
     return sample;
 }
 
@@ -163,7 +152,8 @@ std::optional<S900ProgramInfo> ReadS900Program(std::span<const std::uint8_t> fil
     return program;
 }
 
-S900FilesResult S900FilesOf(const program::Program& source, std::int32_t model) {
+S900FilesResult S900FilesOf(const program::Program& source, std::int32_t model, SampleWords& words,
+                            ImageProgress* progress) {
     S900FilesResult result;
     const auto info = transfer::SamplerModel::Find(model);
     if (transfer::SamplerModel::Family(model) != transfer::SamplerFamily::s900 || !info) {
@@ -198,18 +188,6 @@ S900FilesResult S900FilesOf(const program::Program& source, std::int32_t model) 
                              " takes 65535 Hz at most.";
             return result;
         }
-        program::WavInfo wav(messages);
-        if (!wav.Open(fileName)) {
-            result.refusal =
-                messages.first.empty() ? fileName + ": cannot be read" : messages.first;
-            return result;
-        }
-        if (std::uint64_t{sample.soundStart} + sample.lengthWords > wav.FrameCount()) {
-            result.refusal = "The sound of sample " + std::to_string(entry + 1) + " [" +
-                             program::FieldText(sample.sampleName) + "] lies outside its file " +
-                             fileName + ".";
-            return result;
-        }
         const auto partCount = transfer::SendCommand::PartsOf(sample.sendMode).size();
         totalWords += partCount * std::uint64_t{sample.lengthWords};
         parts += static_cast<std::uint32_t>(partCount);
@@ -221,30 +199,40 @@ S900FilesResult S900FilesOf(const program::Program& source, std::int32_t model) 
         return result;
     }
 
+    std::uint64_t done = 0;
     for (int entry = 0; entry < program->sampleCount; ++entry) {
-        const program::SampleBlock& sample =
-            program->samples[static_cast<std::size_t>(entry)].sample;
-        for (int part : transfer::SendCommand::PartsOf(sample.sendMode)) {
-            capture.bytes.clear();
-            if (!s900.SendS900SampleData(entry, part)) {
-                result.refusal = messages.first.empty()
-                                     ? program::FieldText(sample.fileName) + ": cannot be read"
-                                     : messages.first;
+        const program::SampleEntry& row = program->samples[static_cast<std::size_t>(entry)];
+        for (int part : transfer::SendCommand::PartsOf(row.sample.sendMode)) {
+            if (progress != nullptr && progress->Cancelled()) {
+                result.refusal = "Cancelled.";
                 return result;
             }
-            std::vector<std::int16_t> words = DataWords(capture.bytes, sample.lengthWords);
+            std::vector<std::int16_t> read;
+            if (const program::Status status = words.Read(row, part, read); !status) {
+                result.refusal = status.text;
+                return result;
+            }
             capture.bytes.clear();
             s900.SendS900SampleHeader(entry, part);
             S900DiskFile file{"", 'S', JoinedPayload(capture.bytes)};
-            if (file.bytes.size() != s900SampleHeaderBytes || words.size() != sample.lengthWords) {
-                result.refusal = "The sample header of " + program::FieldText(sample.sampleName) +
+            if (file.bytes.size() != s900SampleHeaderBytes ||
+                read.size() != row.sample.lengthWords) {
+                result.refusal = "The sample " + program::FieldText(row.sample.sampleName) +
                                  " did not come out whole.";
                 return result;
             }
+            // The floppy keeps the top 12 bits of each word, as the sample dump sends them.
+            for (std::int16_t& word : read) {
+                word = static_cast<std::int16_t>(word >> 4);
+            }
             file.name = std::string(file.bytes.begin(), file.bytes.begin() + 10);
-            const std::vector<std::uint8_t> packed = PackS900Words(words);
+            const std::vector<std::uint8_t> packed = PackS900Words(read);
             file.bytes.insert(file.bytes.end(), packed.begin(), packed.end());
             result.files.push_back(std::move(file));
+            done += read.size();
+            if (progress != nullptr) {
+                progress->Progress(done, totalWords);
+            }
         }
     }
 
@@ -282,8 +270,9 @@ S900Needs S900NeedsOf(const program::Program& program) {
 }
 
 S900ImageResult S900ImageOf(const program::Program& program, std::int32_t model,
-                            FloppyDensity density,
-                            std::optional<std::span<const std::uint8_t>> existing) {
+                            FloppyDensity density, SampleWords& words,
+                            std::optional<std::span<const std::uint8_t>> existing,
+                            ImageProgress* progress) {
     S900ImageResult result;
     std::optional<S900FloppyImage> floppy;
     if (existing) {
@@ -301,7 +290,13 @@ S900ImageResult S900ImageOf(const program::Program& program, std::int32_t model,
         result.refusal = "The S900 reads double-density (800 KB) floppies only.";
         return result;
     }
-    S900FilesResult files = S900FilesOf(program, model);
+    // The room first: no sample is read for a program that cannot fit.
+    const S900Needs needs = S900NeedsOf(program);
+    if (auto refused = floppy->Fits(needs.blocks, needs.files)) {
+        result.refusal = std::move(*refused);
+        return result;
+    }
+    S900FilesResult files = S900FilesOf(program, model, words, progress);
     if (!files.refusal.empty()) {
         result.refusal = std::move(files.refusal);
         return result;

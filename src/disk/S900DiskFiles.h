@@ -1,5 +1,6 @@
 #pragma once
 
+#include "disk/DiskImage.h"
 #include "disk/S900FloppyImage.h"
 #include "program/Program.h"
 
@@ -52,22 +53,25 @@ struct S900ProgramInfo {
 };
 
 // Read a sample or program file; nothing, with `error` saying why, when the bytes do not hold
-// one (too short, a length past the file).
+// one (too short, a length past the file). The header alone leaves `words` empty.
+std::optional<S900Sample> ReadS900SampleHeader(std::span<const std::uint8_t> file,
+                                               std::string& error);
 std::optional<S900Sample> ReadS900Sample(std::span<const std::uint8_t> file, std::string& error);
 std::optional<S900ProgramInfo> ReadS900Program(std::span<const std::uint8_t> file,
                                                std::string& error);
 
 // The files of a program as the S900 (`model` 1) or the S950 (2) keeps them on floppy: a sample
 // file for each sample part the Send command sends (stereo entries as two ending "-L" and
-// "-R"), then the program, built by the same message builders as a send. The WAV files are read
-// from the working directory (the program's). Either the files, or one sentence saying which
-// limit they pass (the model's sample memory, the header's 16-bit rate, a sample file that cannot
-// be read) and nothing else.
+// "-R"), then the program, built by the same message builders as a send; the words come from
+// `words` (the top 12 bits of each). Either the files, or one sentence saying which limit they
+// pass (the model's sample memory, the header's 16-bit rate, a sample that cannot be read) and
+// nothing else. `progress` (may be null) hears of every part and may cancel between them.
 struct S900FilesResult {
     std::vector<S900DiskFile> files;
     std::string refusal;
 };
-S900FilesResult S900FilesOf(const program::Program& program, std::int32_t model);
+S900FilesResult S900FilesOf(const program::Program& program, std::int32_t model, SampleWords& words,
+                            ImageProgress* progress = nullptr);
 
 // What the program's files take on a floppy, reckoned from the program alone (no file read):
 // blocks of 1 KB and directory entries.
@@ -88,7 +92,8 @@ struct S900ImageResult {
     std::size_t freeBlocks = 0; // left on the floppy
 };
 S900ImageResult S900ImageOf(const program::Program& program, std::int32_t model,
-                            FloppyDensity density,
-                            std::optional<std::span<const std::uint8_t>> existing = std::nullopt);
+                            FloppyDensity density, SampleWords& words,
+                            std::optional<std::span<const std::uint8_t>> existing = std::nullopt,
+                            ImageProgress* progress = nullptr);
 
 } // namespace velomire::disk

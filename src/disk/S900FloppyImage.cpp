@@ -157,13 +157,33 @@ std::vector<std::uint8_t> S900FloppyImage::FileBytes(const S900DirEntry& entry) 
     return bytes;
 }
 
-std::optional<std::string> S900FloppyImage::Add(const std::vector<S900DiskFile>& files) {
-    // Every check first: a refusal leaves the image as it was.
-    if (files.size() > FreeEntries()) {
-        return "The files need " + std::to_string(files.size()) +
+std::optional<std::string> S900FloppyImage::Fits(std::size_t blocks, std::size_t files) const {
+    if (files > FreeEntries()) {
+        return "The files need " + std::to_string(files) +
                " directory entries; the floppy holds 64 files and has " +
                std::to_string(FreeEntries()) + " free.";
     }
+    if (blocks > FreeBlocks()) {
+        return "The files need " + std::to_string(blocks) + " KB; the floppy holds " +
+               std::to_string(Blocks(density) - ReservedBlocks(density)) + " KB and has " +
+               std::to_string(FreeBlocks()) + " KB free.";
+    }
+    return std::nullopt;
+}
+
+std::vector<std::size_t> S900FloppyImage::Chain(const S900DirEntry& entry) const {
+    std::vector<std::size_t> chain;
+    std::size_t block = entry.startBlock;
+    const std::size_t count = std::max<std::size_t>(1, BlocksFor(entry.length));
+    for (std::size_t k = 0; k < count; ++k) {
+        chain.push_back(block);
+        block = MapEntry(block); // the chain was checked when the floppy was read or written
+    }
+    return chain;
+}
+
+std::optional<std::string> S900FloppyImage::Add(const std::vector<S900DiskFile>& files) {
+    // Every check first: a refusal leaves the image as it was.
     std::size_t needed = 0;
     std::set<std::pair<char, std::string>> names;
     for (const S900DirEntry& entry : entries) {
@@ -180,10 +200,8 @@ std::optional<std::string> S900FloppyImage::Add(const std::vector<S900DiskFile>&
         }
         needed += std::max<std::size_t>(1, BlocksFor(file.bytes.size()));
     }
-    if (needed > FreeBlocks()) {
-        return "The files need " + std::to_string(needed) + " KB; the floppy holds " +
-               std::to_string(Blocks(density) - ReservedBlocks(density)) + " KB and has " +
-               std::to_string(FreeBlocks()) + " KB free.";
+    if (auto refused = Fits(needed, files.size())) {
+        return refused;
     }
 
     std::size_t nextFree = ReservedBlocks(density);

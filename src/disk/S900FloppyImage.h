@@ -72,8 +72,11 @@ public:
     const std::vector<S900DirEntry>& Entries() const { return entries; }
     std::size_t FreeBlocks() const;
     std::size_t FreeEntries() const { return entryCount - entries.size(); }
-    // The file's bytes, gathered along its chain.
+    // The file's bytes, gathered along its chain, and the blocks of that chain.
     std::vector<std::uint8_t> FileBytes(const S900DirEntry& entry) const;
+    std::vector<std::size_t> Chain(const S900DirEntry& entry) const;
+    // Why files of these many blocks and entries do not fit in the free room, or nothing.
+    std::optional<std::string> Fits(std::size_t blocks, std::size_t files) const;
 
     // Writes the files into free entries and free blocks, in order, touching no byte of the files
     // already there. Refused as a whole, with one sentence naming the limit and nothing changed,

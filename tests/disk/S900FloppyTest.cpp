@@ -1,3 +1,4 @@
+#include "disk/DiskImage.h"
 #include "disk/S900DiskFiles.h"
 #include "disk/S900FloppyImage.h"
 
@@ -164,49 +165,49 @@ TEST_P(S900ImageTest, ProgramRoundTripsThroughTheFloppyReader) {
     program::SetFieldText(Entry(pair).sample.sampleName, "Pad Stereo");
     Entry(pair).sample.sendMode = program::sendStereo;
 
-    const S900FilesResult files = S900FilesOf(program, model);
-    ASSERT_EQ(files.refusal, "");
-    S900FloppyImage floppy(density);
-    ASSERT_FALSE(floppy.Add(files.files));
+    // Through the shared entries, as the command line and the dialog write and read.
+    const Medium medium = density == FloppyDensity::dd ? Medium::dd : Medium::hd;
+    WavSampleWords words;
+    std::vector<std::uint8_t> image;
+    const program::Status made = MakeImage(program, {model, medium}, words, image);
+    ASSERT_TRUE(made) << made.text;
+    ImageContents contents;
+    ASSERT_TRUE(ReadImage(image, contents));
+    EXPECT_EQ(contents.format, ImageFormat::s900Floppy);
+    EXPECT_EQ(contents.medium, medium);
     // The room the dialog shows before anything is read is the room taken.
-    EXPECT_EQ(S900NeedsOf(program).blocks,
-              S900FloppyImage(density).FreeBlocks() - floppy.FreeBlocks());
-    EXPECT_EQ(S900NeedsOf(program).files, files.files.size());
+    EXPECT_EQ(EmptyMediumSize(model, medium)->freeBytes - contents.freeBytes,
+              ProgramImageBytes(program, model, medium));
 
-    std::string error;
-    const auto read = S900FloppyImage::Parse(floppy.Bytes(), error);
-    ASSERT_TRUE(read) << error;
-    const auto& entries = read->Entries();
-    ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(entries[0].name, "Ramp");
-    EXPECT_EQ(entries[1].name, "Pad Ster-L");
-    EXPECT_EQ(entries[2].name, "Pad Ster-R");
-    EXPECT_EQ(entries[3].name, "Strings Lo");
-    EXPECT_EQ(entries[3].type, 'P');
-
-    const auto sample = ReadS900Sample(read->FileBytes(entries[0]), error);
-    ASSERT_TRUE(sample) << error;
-    EXPECT_EQ(sample->name, "Ramp"); // the header's name is the directory's
-    ASSERT_EQ(sample->words.size(), ramp.size());
+    ASSERT_EQ(contents.volumes.size(), 1u);
+    const ImageVolume& volume = contents.volumes[0];
+    ASSERT_EQ(volume.samples.size(), 3u);
+    EXPECT_EQ(volume.samples[1].name, "Pad Ster-L");
+    EXPECT_EQ(volume.samples[2].name, "Pad Ster-R");
+    const ImageSample& sample = volume.samples[0];
+    EXPECT_EQ(sample.name, "Ramp");
+    EXPECT_EQ(sample.headerName, "Ramp");
+    EXPECT_EQ(sample.rate, 22050u);
+    EXPECT_EQ(sample.rootKey, 67);
+    EXPECT_EQ(sample.loopMode, program::loopNormal);
+    EXPECT_EQ(sample.loops, (std::vector<program::LoopSpec>{{299, 100, 0}}));
+    std::vector<std::int16_t> read;
+    ASSERT_TRUE(ReadSampleWords(image, sample, read));
+    ASSERT_EQ(read.size(), ramp.size());
     for (std::size_t i = 0; i < ramp.size(); ++i) {
-        ASSERT_EQ(sample->words[i], ramp[i] >> 4) << "word " << i;
+        ASSERT_EQ(read[i], ramp[i] & ~0xF) << "word " << i; // the top 12 bits
     }
-    EXPECT_EQ(sample->rate, 22050u);
-    EXPECT_EQ(sample->tuning, 67 * 16);
-    EXPECT_EQ(sample->loopMode, 'L');
-    EXPECT_EQ(sample->loopStart, 200u);
-    EXPECT_EQ(sample->loopLength, 100u);
-    const auto right = ReadS900Sample(read->FileBytes(entries[2]), error);
-    ASSERT_TRUE(right) << error;
-    EXPECT_EQ(right->words, std::vector<std::int16_t>(100, -1000 >> 4));
+    ASSERT_TRUE(ReadSampleWords(image, volume.samples[2], read));
+    EXPECT_EQ(read, std::vector<std::int16_t>(100, -1000 & ~0xF));
 
-    const auto programRead = ReadS900Program(read->FileBytes(entries[3]), error);
-    ASSERT_TRUE(programRead) << error;
-    ASSERT_EQ(programRead->keygroups.size(), 3u);
-    EXPECT_EQ(programRead->keygroups[0].lowKey, 40);
-    EXPECT_EQ(programRead->keygroups[0].highKey, 72);
-    EXPECT_EQ(programRead->keygroups[0].sampleName, "Ramp");
-    EXPECT_EQ(programRead->keygroups[2].sampleName, "Pad Ster-R");
+    ASSERT_EQ(volume.programs.size(), 1u);
+    const ImageProgram& programRead = volume.programs[0];
+    EXPECT_EQ(programRead.name, "Strings Lo");
+    ASSERT_EQ(programRead.keygroups.size(), 3u);
+    EXPECT_EQ(programRead.keygroups[0].lowKey, 40);
+    EXPECT_EQ(programRead.keygroups[0].highKey, 72);
+    EXPECT_EQ(programRead.keygroups[0].zones[0].sampleName, "Ramp");
+    EXPECT_EQ(programRead.keygroups[2].zones[0].sampleName, "Pad Ster-R");
 }
 
 INSTANTIATE_TEST_SUITE_P(Floppies, S900ImageTest,
@@ -215,13 +216,21 @@ INSTANTIATE_TEST_SUITE_P(Floppies, S900ImageTest,
 
 TEST_F(S900ImageTest, ProgramsBeyondTheModelAreRefusedNamingTheLimit) {
     AddEntry("tone.wav", 1, std::vector<std::int16_t>(100, 0));
-    EXPECT_NE(S900FilesOf(program, SamplerModel::s1000).refusal, "");
+    WavSampleWords words;
+    std::vector<std::uint8_t> image = {1, 2, 3};
+    const auto refusal = [&](std::int32_t model, Medium medium) {
+        const program::Status made = MakeImage(program, {model, medium}, words, image);
+        EXPECT_EQ(image, (std::vector<std::uint8_t>{1, 2, 3}));
+        return made ? std::string() : made.text;
+    };
+    EXPECT_NE(refusal(SamplerModel::s900, Medium::hd).find("double-density"), std::string::npos);
     program.samples[0].sample.headerRate = 96000;
-    EXPECT_NE(S900FilesOf(program, SamplerModel::s900).refusal.find("65535 Hz"), std::string::npos);
+    EXPECT_NE(refusal(SamplerModel::s900, Medium::dd).find("65535 Hz"), std::string::npos);
     program.samples[0].sample.headerRate = 22050;
-    program.samples[0].sample.lengthWords = 600000;
-    EXPECT_NE(S900FilesOf(program, SamplerModel::s900).refusal.find("outside its file"),
-              std::string::npos);
+    program.samples[0].sample.lengthWords = 6000;
+    EXPECT_NE(refusal(SamplerModel::s950, Medium::dd).find("outside its file"), std::string::npos);
+    program.samples[0].sample.lengthWords = 520000; // fits the floppy, not the memory
+    EXPECT_NE(refusal(SamplerModel::s900, Medium::dd).find("holds 512000"), std::string::npos);
 }
 
 } // namespace
