@@ -1,6 +1,6 @@
-#include "cli/ImageCommand.h"
-
 #include "cli/CliApp.h"
+#include "cli/CliCommand.h"
+#include "cli/CliSupport.h"
 #include "cli/StderrMessages.h"
 #include "disk/DiskImage.h"
 #include "program/ByteWriter.h"
@@ -11,8 +11,13 @@
 #include "transfer/SamplerModel.h"
 #include "transfer/SysExDecoder.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 namespace velomire::cli {
 
@@ -20,25 +25,58 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// What `velomire-cli image` was asked: a program written as a disk image (or into an image the
+// user has), the contents of an image listed, or its samples extracted as WAV files.
+struct ImageOptions {
+    std::filesystem::path program; // write: the program file
+    std::int32_t model = -1;
+    std::string medium;           // "dd", "hd", "scsi"; empty with --add (the image's own)
+    std::filesystem::path output; // -o
+    bool add = false;
+    bool force = false;            // replace an existing output
+    std::filesystem::path list;    // --list FILE
+    std::filesystem::path extract; // --extract FILE
+    std::filesystem::path outDir;  // --out DIR of --extract
+};
+
+// The file name a sample of this name is written under in `directory`: characters a file
+// system may refuse or a shell may misread become '_', padding inside a name is one space, and a
+// name already there gets "-2", "-3"... so nothing is overwritten.
+fs::path FreeWavPath(const fs::path& directory, const std::string& name) {
+    std::string safe;
+    for (const char c : name) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '#' || c == ' ';
+        safe.push_back(plain ? c : '_');
+    }
+    // Padding inside a name ("PAD     -L") is one space in a file name.
+    std::string collapsed;
+    for (const char c : safe) {
+        if (c != ' ' || (!collapsed.empty() && collapsed.back() != ' ')) {
+            collapsed.push_back(c);
+        }
+    }
+    safe = collapsed;
+    while (!safe.empty() && safe.back() == ' ') {
+        safe.pop_back();
+    }
+    if (safe.empty()) {
+        safe = "sample";
+    }
+    std::error_code ec;
+    fs::path path = directory / (safe + ".wav");
+    for (int n = 2; fs::exists(fs::symlink_status(path, ec)); ++n) {
+        path = directory / (safe + "-" + std::to_string(n) + ".wav");
+    }
+    return path;
+}
+
 // The largest image read: SCSI images of these samplers stay far below.
 constexpr std::uintmax_t largestImage = std::uintmax_t{1} << 30;
-
-int Refused(const std::string& message) {
-    std::cerr << messagePrefix << TerminalText(message) << '\n';
-    return exitRefused;
-}
 
 int UsageError(const std::string& message) {
     std::cerr << messagePrefix << TerminalText(message) << " (see velomire-cli image --help)\n";
     return exitUsage;
-}
-
-std::string FileProblem(const fs::path& path, const program::FileResult& result) {
-    std::string text = path.string() + ": " + result.text;
-    if (!result.detail.empty()) {
-        text += " (" + result.detail + ")";
-    }
-    return text;
 }
 
 std::optional<std::vector<std::uint8_t>> ReadImage(const fs::path& path, std::string& problem) {
@@ -46,7 +84,7 @@ std::optional<std::vector<std::uint8_t>> ReadImage(const fs::path& path, std::st
     const auto read = program::ReadRegularFile(
         path, largestImage, "Error: the file is larger than a disk image of these samplers", bytes);
     if (!read) {
-        problem = FileProblem(path, read);
+        problem = FileProblem(path.string(), read);
         return std::nullopt;
     }
     return bytes;
@@ -194,7 +232,7 @@ int WriteImage(const ImageOptions& options) {
     }
     const auto loaded = program::ProgramFile::LoadFile(programPath, *program);
     if (!loaded) {
-        return Refused(FileProblem(options.program, loaded));
+        return Refused(FileProblem(options.program.string(), loaded));
     }
     program->SetProgramPath(programPath, false);
 
@@ -207,7 +245,7 @@ int WriteImage(const ImageOptions& options) {
     }
     // Through a temporary file renamed over the target: never half-written.
     if (const auto written = program::ReplaceFile(outPath, image); !written) {
-        return Refused(FileProblem(options.output, written));
+        return Refused(FileProblem(options.output.string(), written));
     }
     disk::ImageContents contents;
     disk::ReadImage(image, contents);
@@ -313,7 +351,7 @@ int ExtractImage(const fs::path& path, const fs::path& outDir) {
             }
             const fs::path target = FreeWavPath(directory, sample.name);
             if (const auto result = program::ReplaceFile(target, WavOf(sample, words)); !result) {
-                return Refused(FileProblem(target, result));
+                return Refused(FileProblem(target.string(), result));
             }
             PrintLine(target.string());
             ++written;
@@ -321,111 +359,6 @@ int ExtractImage(const fs::path& path, const fs::path& outDir) {
     }
     PrintLine("Extracted " + std::to_string(written) + (written == 1 ? " sample" : " samples"));
     return failed ? exitRefused : exitOk;
-}
-
-} // namespace
-
-fs::path FreeWavPath(const fs::path& directory, const std::string& name) {
-    std::string safe;
-    for (const char c : name) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '#' || c == ' ';
-        safe.push_back(plain ? c : '_');
-    }
-    // Padding inside a name ("PAD     -L") is one space in a file name.
-    std::string collapsed;
-    for (const char c : safe) {
-        if (c != ' ' || (!collapsed.empty() && collapsed.back() != ' ')) {
-            collapsed.push_back(c);
-        }
-    }
-    safe = collapsed;
-    while (!safe.empty() && safe.back() == ' ') {
-        safe.pop_back();
-    }
-    if (safe.empty()) {
-        safe = "sample";
-    }
-    std::error_code ec;
-    fs::path path = directory / (safe + ".wav");
-    for (int n = 2; fs::exists(fs::symlink_status(path, ec)); ++n) {
-        path = directory / (safe + "-" + std::to_string(n) + ".wav");
-    }
-    return path;
-}
-
-const char* const imageHelp =
-    R"(usage: velomire-cli image PROGRAM.vmp --model M --medium dd|hd|scsi -o FILE [--add | --force]
-       velomire-cli image --list FILE
-       velomire-cli image --extract FILE --out DIR
-write the program as a disk image for the sampler's floppy or hard disk (a Gotek or a SCSI
-emulator reads the file), list what an image holds, or extract its samples as WAV files
-  --model M               the sampler; see velomire-cli send --help
-  --medium dd|hd|scsi     800 KB double-density floppy, 1.6 MB high-density floppy (the S950
-                          and the S1000 family), SCSI hard disk (the S1000 family)
-  -o FILE                 the image to write (a new file, under a temporary name then renamed)
-  --add                   write the program into the free space of the image FILE, leaving
-                          what it holds untouched
-  --force                 replace an existing FILE
-  --list FILE             list the volumes, programs and samples of an image
-  --extract FILE          write every sample of an image into DIR as a 16-bit WAV file with its
-                          root key and loop; names already in DIR get "-2", "-3"...
-  --out DIR               where --extract writes
-exit status: 0 done, 1 refused (naming the limit: the medium's size, its 64 files, a name
-already taken, the model's memory...) or failed, 2 usage error
-)";
-
-int ImageMain(const std::vector<std::string>& args) {
-    ImageOptions options;
-    std::string modelText;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const auto value = [&](std::string& into) {
-            if (i + 1 >= args.size()) {
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
-        std::string text;
-        if (arg == "--add") {
-            options.add = true;
-        } else if (arg == "--force") {
-            options.force = true;
-        } else if (arg == "--model" || arg == "--medium" || arg == "-o" || arg == "--list" ||
-                   arg == "--extract" || arg == "--out") {
-            if (!value(text)) {
-                return UsageError(arg + " needs a value");
-            }
-            if (arg == "--model") {
-                modelText = text;
-            } else if (arg == "--medium") {
-                options.medium = text;
-            } else if (arg == "-o") {
-                options.output = text;
-            } else if (arg == "--list") {
-                options.list = text;
-            } else if (arg == "--extract") {
-                options.extract = text;
-            } else {
-                options.outDir = text;
-            }
-        } else if (!arg.empty() && arg[0] == '-') {
-            return UsageError("unknown option '" + arg + "'");
-        } else if (options.program.empty()) {
-            options.program = arg;
-        } else {
-            return UsageError("image takes one program file");
-        }
-    }
-    if (!modelText.empty()) {
-        const auto model = transfer::SamplerModel::Parse(modelText);
-        if (!model) {
-            return UsageError("unknown model '" + modelText + "'");
-        }
-        options.model = *model;
-    }
-    return RunImageCommand(options);
 }
 
 int RunImageCommand(const ImageOptions& options) {
@@ -444,6 +377,71 @@ int RunImageCommand(const ImageOptions& options) {
         return ExtractImage(options.extract, options.outDir);
     }
     return WriteImage(options);
+}
+
+class ImageCommand : public CliCommand {
+public:
+    explicit ImageCommand(CLI::App& parent)
+        : CliCommand(parent, "image",
+                     "image PROGRAM.vmp --model M --medium dd|hd|scsi -o FILE [--add | --force]\n"
+                     "                    image --list FILE\n"
+                     "                    image --extract FILE --out DIR",
+                     "write the program as a disk image for the sampler's floppy or SCSI "
+                     "emulator, under a temporary name then renamed (never half-written), or into "
+                     "the free room of an image (--add); list what an image holds; or extract its "
+                     "samples as 16-bit WAV files with their root key and loop. A refusal names "
+                     "the limit (the medium's room, its directory, a name already taken, the "
+                     "model's memory ...) and writes nothing") {
+        App().add_option("PROGRAM.vmp", program, "the program to write");
+        AddModelOption(model);
+        App()
+            .add_option("--medium", medium,
+                        "dd: 800 KB double-density floppy; hd: 1.6 MB high-density floppy (S950 "
+                        "and the S1000 family); scsi: SCSI hard disk (S1000 family)")
+            ->type_name("dd|hd|scsi");
+        App().add_option("-o", output, "the image to write")->type_name("FILE");
+        App().add_flag("--add", add,
+                       "write the program into the image FILE, leaving what it holds");
+        App().add_flag("--force", force, "replace an existing FILE");
+        App()
+            .add_option("--list", list, "list the volumes, programs and samples of an image")
+            ->type_name("FILE");
+        App()
+            .add_option("--extract", extract, "write the samples of an image as WAV files")
+            ->type_name("FILE");
+        App().add_option("--out", outDir, "where --extract writes")->type_name("DIR");
+    }
+
+    int Run() override {
+        ImageOptions options;
+        options.program = program;
+        options.model = model.value_or(-1);
+        options.medium = medium;
+        options.output = output;
+        options.add = add;
+        options.force = force;
+        options.list = list;
+        options.extract = extract;
+        options.outDir = outDir;
+        return RunImageCommand(options);
+    }
+
+private:
+    std::string program;
+    std::optional<std::int32_t> model;
+    std::string medium;
+    std::string output;
+    bool add = false;
+    bool force = false;
+    std::string list;
+    std::string extract;
+    std::string outDir;
+};
+
+} // namespace
+
+std::unique_ptr<CliCommand> MakeImageCommand(CLI::App& parent) {
+    return std::make_unique<ImageCommand>(parent);
 }
 
 } // namespace velomire::cli
