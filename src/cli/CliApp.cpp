@@ -56,7 +56,7 @@ int CliApp::RunCommand(const std::vector<std::string>& args) {
     std::vector<std::unique_ptr<CliCommand>> commands;
     for (const auto make : {MakeInfoCommand, MakeNewCommand, MakePortsCommand, MakeRenderCommand,
                             MakeSendCommand, MakeSamplerCommand, MakeDecodeCommand, MakeListCommand,
-                            MakeGetCommand, MakeDeleteCommand}) {
+                            MakeGetCommand, MakeDeleteCommand, MakeImageCommand}) {
         commands.push_back(make(app));
     }
     const auto find = [&commands](const std::string& name) -> CliCommand* {

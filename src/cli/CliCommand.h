@@ -73,5 +73,6 @@ std::unique_ptr<CliCommand> MakeDecodeCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeListCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeGetCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeDeleteCommand(CLI::App& parent);
+std::unique_ptr<CliCommand> MakeImageCommand(CLI::App& parent);
 
 } // namespace velomire::cli
