@@ -1,11 +1,19 @@
 #include "transfer/Librarian.h"
 
+#include "transfer/SamplerModel.h"
+#include "transfer/families/sds/SdsLibrarian.h"
+
 namespace velomire::transfer {
 
-// Each family's librarian is being written; until then no model has one and the callers say the
-// sampler cannot be read back.
-std::unique_ptr<Librarian> MakeLibrarian(std::int32_t, const LibrarianPorts&) {
-    return nullptr;
+// Null for a family whose librarian is not written yet: the callers say the sampler cannot be
+// read back.
+std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model, const LibrarianPorts& ports) {
+    switch (SamplerModel::Family(model)) {
+    case SamplerFamily::sds:
+        return families::sds::MakeSdsLibrarian(ports);
+    default:
+        return nullptr;
+    }
 }
 
 } // namespace velomire::transfer
