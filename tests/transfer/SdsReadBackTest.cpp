@@ -1,3 +1,5 @@
+#include "program/ProgramFile.h"
+#include "transfer/SamplerLoad.h"
 #include "transfer/SamplerReply.h"
 #include "transfer/SimulatedSampler.h"
 #include "transfer/families/sds/SdsLibrarian.h"
@@ -9,6 +11,8 @@
 #include "support/RecordingMessages.h"
 #include "support/RecordingMidiDriver.h"
 #include "support/ScriptedMidiInDriver.h"
+#include "support/SendSupport.h"
+#include "support/WavBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -237,3 +241,39 @@ TEST(SdsLibrarian, ListsAndGetsBackWhatTheSimulatedSamplerReceivedThroughADamage
 }
 
 } // namespace
+
+TEST(SamplerLoad, FillsTheSamplerWithTheProgramsAndTheWavFilesNoProgramPlays) {
+    vt::TempDir dir;
+    vt::WorkingDirectoryGuard restore;
+    vt::RecordingMessages messages;
+    const std::vector<std::int16_t> played(100, 1234);
+    const std::vector<std::int16_t> loose(50, -4321);
+    vt::WriteFile(dir / "a.wav", vt::WavBuilder::Canonical(1, 22050, 16, played));
+    vt::WriteFile(dir / "b.wav", vt::WavBuilder::Canonical(1, 22050, 16, loose));
+    {
+        auto program = std::make_unique<velomire::program::Program>();
+        program->SetProgramPath(dir / "piano.vmp", true);
+        vt::AddSampleFile(*program, messages, "a.wav");
+        ASSERT_TRUE(velomire::program::ProgramFile::SaveFile(dir / "piano.vmp", *program));
+    }
+    for (const std::int32_t model : {SamplerModel::sds, std::int32_t{8}}) {
+        SCOPED_TRACE("model " + std::to_string(model));
+        SamplerScript script;
+        script.family = SamplerModel::Family(model);
+        SimulatedSampler sampler(script);
+        const SamplerLoadResult result = LoadSampler(sampler, model, dir.Path(), messages);
+        EXPECT_EQ(result.programs, 1);
+        EXPECT_EQ(result.samples, 2);
+        EXPECT_TRUE(result.refused.empty());
+        const SamplerMemory& memory = sampler.Memory();
+        ASSERT_EQ(memory.samples.size(), 2u);
+        EXPECT_EQ(memory.samples.begin()->second.frames, played);
+        EXPECT_EQ(memory.samples.rbegin()->second.frames, loose);
+        // Only the program file's program stays.
+        EXPECT_EQ(memory.programs.size(), model == SamplerModel::sds ? 0u : 1u);
+        if (model == SamplerModel::sds) {
+            EXPECT_EQ(FieldString(memory.samples.rbegin()->second.fields, "sampleName"), "b");
+        }
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
