@@ -89,9 +89,8 @@ bool Send(program::Program& program, SimulatedSampler& sampler, std::int32_t mod
     InstantWaitClock clock;
     MidiOutPort port(driver, clock, messages);
     LoadUi ui(NextNumber(memory.programs), NextNumber(memory.samples));
-    const bool sent =
-        SendCommand(program, settings, port, messages, ui).OnSendProgram() ==
-        SendCommand::Outcome::sent;
+    const bool sent = SendCommand(program, settings, port, messages, ui).OnSendProgram() ==
+                      SendCommand::Outcome::sent;
     sampler.CloseAll();
     sampler.TakeClosedSamples();
     sampler.TakeClosedPrograms();
@@ -141,8 +140,8 @@ SamplerLoadResult LoadSampler(SimulatedSampler& sampler, std::int32_t model,
         }
         program->SetProgramPath(path, false);
         for (int i = 0; i < program->sampleCount; ++i) {
-            played.insert(program::FieldText(
-                program->samples[static_cast<std::size_t>(i)].sample.fileName));
+            played.insert(
+                program::FieldText(program->samples[static_cast<std::size_t>(i)].sample.fileName));
         }
         if (Send(*program, sampler, model, messages)) {
             ++result.programs;

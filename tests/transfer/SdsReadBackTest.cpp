@@ -203,6 +203,7 @@ TEST(SdsLibrarian, ListsAndGetsBackWhatTheSimulatedSamplerReceivedThroughADamage
     vt::RecordingMessages messages;
     SamplerScript script;
     script.sendFaults.damagePacket = 1;
+    script.sendFaults.stallAfter = 3; // packets are counted over the run
     Loopback loopback(clock, script);
     // Two samples arrive as a one-way send would put them.
     const DecodedSample first = Sample(2, 90);
@@ -238,6 +239,13 @@ TEST(SdsLibrarian, ListsAndGetsBackWhatTheSimulatedSamplerReceivedThroughADamage
     EXPECT_EQ(FieldString(got.fields, "sampleName"), "Strings");
     const Bytes nak = SdsHandshake(SamplerReply::Kind::nak, 0, 1);
     EXPECT_EQ(std::count(loopback.writes.begin(), loopback.writes.end(), nak), 1);
+
+    // The sampler stalls after its third packet, once: the receiver gives up, the next get works.
+    const LibrarianResult stalled = librarian->GetSample(2, got, progress);
+    EXPECT_EQ(stalled.outcome, LibrarianResult::Outcome::failed);
+    EXPECT_NE(stalled.text.find("at packet 1 "), std::string::npos) << stalled.text;
+    ASSERT_TRUE(librarian->GetSample(2, got, progress).Ok());
+    EXPECT_EQ(got.frames, first.frames);
 }
 
 } // namespace
