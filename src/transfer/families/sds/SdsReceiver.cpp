@@ -67,6 +67,9 @@ bool SdsReceiver::SamplerCancelled(std::span<const std::uint8_t> message) const 
 }
 
 LibrarianResult SdsReceiver::Cancel(int packet, LibrarianResult result) {
+    if (out.EndedBy() == MidiOutPort::Ending::failed) {
+        return {LibrarianResult::Outcome::failed, out.FailureText()};
+    }
     const auto bytes = Answer(SamplerReply::Kind::cancel, channel, packet);
     if (out.Stopping()) {
         // A cancel requested on the port itself: the port sends it as its last message.
