@@ -1,6 +1,7 @@
 #include "transfer/Librarian.h"
 
 #include "transfer/SamplerModel.h"
+#include "transfer/families/s900/S900Librarian.h"
 #include "transfer/families/sds/SdsLibrarian.h"
 
 namespace velomire::transfer {
@@ -11,6 +12,8 @@ std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model, const LibrarianPort
     switch (SamplerModel::Family(model)) {
     case SamplerFamily::sds:
         return families::sds::MakeSdsLibrarian(ports);
+    case SamplerFamily::s900:
+        return MakeS900Librarian(ports);
     default:
         return nullptr;
     }
