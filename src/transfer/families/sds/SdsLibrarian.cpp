@@ -7,7 +7,8 @@
 namespace velomire::transfer::families::sds {
 
 SdsLibrarian::SdsLibrarian(const LibrarianPorts& ports)
-    : channel(ports.channel & 0x7F), probeFirst(std::clamp(ports.probeFirst, 0, lastNumber)),
+    : out(ports.out), channel(ports.channel & 0x7F),
+      probeFirst(std::clamp(ports.probeFirst, 0, lastNumber)),
       probeLast(std::clamp(ports.probeLast, 0, lastNumber)),
       receiver(ports.out, ports.in, ports.channel) {}
 
@@ -19,8 +20,12 @@ LibrarianResult SdsLibrarian::List(std::vector<SamplerEntry>& entries,
         progress.Progress(static_cast<std::uint64_t>(number - probeFirst), count);
         DecodedSample header;
         LibrarianResult result = receiver.ReadHeader(number, probeWindow, header, progress);
-        if (result.outcome == LibrarianResult::Outcome::noAnswer) {
-            continue; // an empty number
+        // An empty number; also one whose dump the sampler cancelled or whose header stayed
+        // damaged, as long as our own port works.
+        if (result.outcome == LibrarianResult::Outcome::noAnswer ||
+            (result.outcome == LibrarianResult::Outcome::failed &&
+             out.EndedBy() == MidiOutPort::Ending::none)) {
+            continue;
         }
         if (!result.Ok()) {
             return result;

@@ -43,6 +43,7 @@ private:
     // when the sampler answers the Loop Point Request.
     void AskLoops(int number, DecodedSample& sample, LibrarianProgress& progress);
 
+    MidiOutPort& out;
     int channel;
     int probeFirst;
     int probeLast;
