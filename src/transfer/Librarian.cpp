@@ -1,6 +1,7 @@
 #include "transfer/Librarian.h"
 
 #include "transfer/SamplerModel.h"
+#include "transfer/families/s1000/S1000Librarian.h"
 #include "transfer/families/s900/S900Librarian.h"
 #include "transfer/families/sds/SdsLibrarian.h"
 
@@ -14,6 +15,8 @@ std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model, const LibrarianPort
         return families::sds::MakeSdsLibrarian(ports);
     case SamplerFamily::s900:
         return MakeS900Librarian(ports);
+    case SamplerFamily::s1000:
+        return MakeS1000Librarian(ports);
     default:
         return nullptr;
     }

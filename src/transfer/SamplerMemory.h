@@ -53,9 +53,9 @@ public:
     Answer(std::span<const std::uint8_t> message) = 0;
 };
 
-// The responder of the family, answering from `memory` with `faults`; null for a family that
-// answers no requests. Both outlive it.
-std::unique_ptr<RequestResponder> MakeRequestResponder(SamplerFamily family, SamplerMemory& memory,
+// The responder of the model's family, answering from `memory` with `faults`; null for a family
+// that answers no requests. Both outlive it.
+std::unique_ptr<RequestResponder> MakeRequestResponder(std::int32_t model, SamplerMemory& memory,
                                                        const SendFaults& faults);
 
 } // namespace velomire::transfer

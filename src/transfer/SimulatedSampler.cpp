@@ -48,7 +48,13 @@ SimulatedSampler::SimulatedSampler(SamplerScript script)
       messageLimit(std::max<std::size_t>(S900MessageBytes(this->script.memoryWords), 4096)),
       memory(std::make_unique<SamplerMemory>()) {
     memory->capacityWords = this->script.memoryWords;
-    responder = MakeRequestResponder(this->script.family, *memory, this->script.sendFaults);
+    std::int32_t model = this->script.model;
+    if (SamplerModel::Family(model) != this->script.family) {
+        model = this->script.family == SamplerFamily::s1000  ? SamplerModel::s1000
+                : this->script.family == SamplerFamily::s900 ? SamplerModel::s900
+                                                             : SamplerModel::sds;
+    }
+    responder = MakeRequestResponder(model, *memory, this->script.sendFaults);
 }
 
 SimulatedSampler::~SimulatedSampler() = default;

@@ -22,6 +22,8 @@ namespace velomire::transfer {
 // keeping its number.
 struct SamplerScript {
     SamplerFamily family = SamplerFamily::sds;
+    // The model it plays, for what its family's answers differ in; -1: the family's first.
+    std::int32_t model = SamplerModel::none;
     std::set<int> nakPackets{};      // answered NAK once each, then as usual
     std::optional<int> waitPacket{}; // answered WAIT, then ACK after waitTime
     std::chrono::milliseconds waitTime{0};

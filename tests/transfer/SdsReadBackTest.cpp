@@ -268,6 +268,7 @@ TEST(SamplerLoad, FillsTheSamplerWithTheProgramsAndTheWavFilesNoProgramPlays) {
         SCOPED_TRACE("model " + std::to_string(model));
         SamplerScript script;
         script.family = SamplerModel::Family(model);
+        script.model = model;
         SimulatedSampler sampler(script);
         const SamplerLoadResult result = LoadSampler(sampler, model, dir.Path(), messages);
         EXPECT_EQ(result.programs, 1);

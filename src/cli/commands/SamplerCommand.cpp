@@ -154,6 +154,7 @@ int SamplerCommand::Run() {
         return UsageError("sampler takes --jack or --alsa, not both");
     }
     script.family = transfer::SamplerModel::Family(*model);
+    script.model = *model;
     script.memoryWords = memoryWords.value_or(transfer::SimulatedMemoryWords(*model));
     const fs::path outDir = outDirName;
     std::error_code ec;
