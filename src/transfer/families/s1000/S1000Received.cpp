@@ -2,6 +2,7 @@
 
 #include "transfer/ReceivedFiles.h"
 
+#include <algorithm>
 #include <string>
 
 namespace velomire::transfer {
@@ -12,8 +13,12 @@ std::int64_t Number(const DecodedFields& fields, std::string_view name) {
     return FieldNumber(fields, name).value_or(0);
 }
 
-// The name of a velocity zone that plays no sample.
-constexpr std::string_view emptyZoneName = "xxxxxxxxxxxx";
+// The name of a velocity zone that plays no sample ("xxxxxxxxxxxx" as sent, in capitals as the
+// sampler's character set gives it back).
+bool EmptyZone(const std::string& name) {
+    return name.empty() || std::all_of(name.begin(), name.end(),
+                                       [](char c) { return c == 'x' || c == 'X' || c == ' '; });
+}
 
 } // namespace
 
@@ -49,7 +54,7 @@ void S1000ReceivedZones(const DecodedProgram& received, const program::KeygroupB
         for (int z = 1; z <= 4; ++z) {
             const std::string prefix = "zone" + std::to_string(z);
             const std::string name = FieldString(keygroup, prefix + "SampleName").value_or("");
-            if (name.empty() || name == emptyZoneName) {
+            if (EmptyZone(name)) {
                 continue;
             }
             ReceivedZone zone{name, defaults};
