@@ -117,7 +117,13 @@ std::optional<FloppyLayout> FloppyLayout::Of(Bytes image) {
             return std::nullopt;
         }
     }
-    layout.later = image[16] == longDirectoryMark;
+    // The S3000 family marks entry 0; its 12 directory blocks after the header are the system's
+    // as well, which also tells a floppy whose mark is missing.
+    bool longDirectory = true;
+    for (std::uint32_t block = header; block < header + longDirectoryBlocks; ++block) {
+        longDirectory = longDirectory && layout.area.MapEntry(image, block) == systemBlock;
+    }
+    layout.later = image[16] == longDirectoryMark || longDirectory;
     if (layout.later) {
         layout.area.firstFileBlock += longDirectoryBlocks;
     }

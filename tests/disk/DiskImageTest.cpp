@@ -336,6 +336,9 @@ TEST(DiskImage, SurvivesTruncatedAndDamagedImages) {
     damaged[3 * 8192 + 21] = 0x3F; // the first file starts outside the partition
     const ImageContents contents = ReadBack(damaged);
     EXPECT_FALSE(contents.warnings.empty());
+    Bytes unmarked = Make(TwoRows(), s3000xl, Medium::hd);
+    unmarked[16] = 0; // entry 0 without the mark: the long directory is known by its blocks
+    EXPECT_EQ(ReadBack(unmarked).volumes[0].samples.size(), 3u);
     ImageContents none;
     EXPECT_EQ(ReadImage(Bytes(819200, 0), none).text,
               "This is not a disk image of an Akai sampler.");
