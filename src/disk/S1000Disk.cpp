@@ -382,6 +382,9 @@ std::string Kilobytes(std::uint64_t bytes) {
     return std::to_string((bytes + 1023) / 1024) + " KB";
 }
 
+// What a floppy's refusal suggests.
+constexpr const char* largerMedium = " A hard disk (SCSI) image holds more.";
+
 // Where the files go: the area, its directory's free slots, the free blocks in order.
 struct Target {
     Area area;
@@ -395,14 +398,14 @@ program::Status CheckFits(const std::vector<NewFile>& files, const Target& targe
         return program::Status::Error("The program needs " + std::to_string(files.size()) +
                                       " directory entries; " + medium + " has " +
                                       std::to_string(target.freeSlots.size()) + " free of its " +
-                                      std::to_string(directoryEntries) + ".");
+                                      std::to_string(directoryEntries) + "." + largerMedium);
     }
     const std::uint64_t needed = BlocksOf(files, target.area.blockBytes);
     if (needed > target.freeBlocks.size()) {
         return program::Status::Error(
             "The program needs " + Kilobytes(needed * target.area.blockBytes) + "; " + medium +
             " has " + Kilobytes(std::uint64_t{target.freeBlocks.size()} * target.area.blockBytes) +
-            " free.");
+            " free." + largerMedium);
     }
     return {};
 }

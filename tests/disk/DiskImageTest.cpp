@@ -216,7 +216,8 @@ TEST(DiskImage, WhatDoesNotFitIsRefusedNamingTheLimitAndNothingIsWritten) {
     PatternWords words;
     Bytes image{1, 2, 3};
     program::Status status = MakeImage(big, {s1000, Medium::hd}, words, image);
-    EXPECT_EQ(status.text, "The program needs 1650 KB; a high-density floppy has 1595 KB free.");
+    EXPECT_EQ(status.text, "The program needs 1650 KB; a high-density floppy has 1595 KB free. "
+                           "A hard disk (SCSI) image holds more.");
     EXPECT_EQ(ProgramImageBytes(big, s1000, Medium::hd), 1650u * 1024);
     EXPECT_EQ(EmptyMediumSize(s1000, Medium::hd)->freeBytes, 1595u * 1024);
     EXPECT_EQ(EmptyMediumSize(s3000xl, Medium::hd)->freeBytes, 1583u * 1024);
