@@ -426,7 +426,7 @@ program::Status ReadWords(const std::vector<NewFile>& files, SampleWords& words,
             continue;
         }
         if (progress != nullptr && progress->Cancelled()) {
-            return program::Status::Error("The disk image was not written: cancelled.");
+            return program::Status::Error("Cancelled.");
         }
         program::Status status = words.Read(*file.entry, file.part, read[i]);
         if (!status) {
@@ -517,13 +517,12 @@ program::Status WriteFloppy(const std::vector<NewFile>& files, const program::Pr
     std::vector<std::uint8_t>& target = add ? image : fresh;
     const auto layout = FloppyLayout::Of(target);
     if (!layout) {
-        return program::Status::Error(
-            "The image is not an S1000 or S3000 floppy: nothing was added to it.");
+        return program::Status::Error("The image is not an S1000 or S3000 floppy.");
     }
     if (layout->later != later) {
         return program::Status::Error(std::string("The floppy is formatted for the ") +
                                       (layout->later ? "S3000 family" : "S1000/S1100") +
-                                      "; choose such a model to add to it. Nothing was added.");
+                                      "; choose such a model to add to it.");
     }
     if (add) {
         ImageContents contents;
@@ -532,7 +531,7 @@ program::Status WriteFloppy(const std::vector<NewFile>& files, const program::Pr
             for (const ImageFile& there : contents.volumes.front().files) {
                 if (there.name == file.shown && there.fileType == file.type) {
                     return program::Status::Error("The floppy already holds a file named \"" +
-                                                  file.shown + "\": nothing was added.");
+                                                  file.shown + "\".");
                 }
             }
         }
@@ -581,20 +580,18 @@ program::Status WriteHardDisk(const std::vector<NewFile>& files, const program::
     if (add) {
         partitions = Partition::Chain(image);
         if (partitions.empty()) {
-            return program::Status::Error(
-                "The image is not an S1000 or S3000 hard disk: nothing was added to it.");
+            return program::Status::Error("The image is not an S1000 or S3000 hard disk.");
         }
         if (partitions.back().End() > image.size()) {
             return program::Status::Error(
                 "The image ends inside partition " +
-                std::string(1, static_cast<char>('A' + partitions.size() - 1)) +
-                ": nothing was added to it.");
+                std::string(1, static_cast<char>('A' + partitions.size() - 1)) + ".");
         }
         for (const Partition& partition : partitions) {
             for (const VolumeSlot& slot : partition.Volumes(image)) {
                 if (slot.codes == volumeName) {
                     return program::Status::Error("The disk already holds a volume named \"" +
-                                                  ShownName(volumeName) + "\": nothing was added.");
+                                                  ShownName(volumeName) + "\".");
                 }
             }
         }

@@ -270,7 +270,7 @@ TEST(DiskImage, AddingKeepsWhatIsThereAndRefusalChangesNothing) {
 
     const Bytes added = disk;
     EXPECT_EQ(AddToImage(other, {s3000xl, Medium::scsi}, words, disk).text,
-              "The disk already holds a volume named \"BRASS\": nothing was added.");
+              "The disk already holds a volume named \"BRASS\".");
     Bytes garbage(40000, 0x5A);
     EXPECT_FALSE(AddToImage(other, {s1000, Medium::scsi}, words, garbage));
     EXPECT_EQ(garbage, Bytes(40000, 0x5A));
@@ -283,10 +283,9 @@ TEST(DiskImage, AddingKeepsWhatIsThereAndRefusalChangesNothing) {
     EXPECT_EQ(contents.volumes[0].programs[1].name, "BRASS");
     const Bytes full = floppy;
     EXPECT_EQ(AddToImage(other, {s1000, Medium::hd}, words, floppy).text,
-              "The floppy already holds a file named \"HORN\": nothing was added.");
+              "The floppy already holds a file named \"HORN\".");
     EXPECT_EQ(AddToImage(other, {s3000xl, Medium::hd}, words, floppy).text,
-              "The floppy is formatted for the S1000/S1100; choose such a model to add to it. "
-              "Nothing was added.");
+              "The floppy is formatted for the S1000/S1100; choose such a model to add to it.");
     EXPECT_EQ(floppy, full);
 }
 
@@ -341,7 +340,7 @@ TEST(DiskImage, SurvivesTruncatedAndDamagedImages) {
     unmarked[16] = 0; // entry 0 without the mark: the long directory is known by its blocks
     EXPECT_EQ(ReadBack(unmarked).volumes[0].samples.size(), 3u);
     ImageContents none;
-    EXPECT_EQ(ReadImage(Bytes(819200, 0), none).text,
+    EXPECT_EQ(ReadImage(Bytes(1000, 0), none).text,
               "This is not a disk image of an Akai sampler.");
 }
 
