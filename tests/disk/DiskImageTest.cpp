@@ -340,8 +340,7 @@ TEST(DiskImage, SurvivesTruncatedAndDamagedImages) {
     unmarked[16] = 0; // entry 0 without the mark: the long directory is known by its blocks
     EXPECT_EQ(ReadBack(unmarked).volumes[0].samples.size(), 3u);
     ImageContents none;
-    EXPECT_EQ(ReadImage(Bytes(1000, 0), none).text,
-              "This is not a disk image of an Akai sampler.");
+    EXPECT_EQ(ReadImage(Bytes(1000, 0), none).text, "This is not a disk image of an Akai sampler.");
 }
 
 } // namespace
