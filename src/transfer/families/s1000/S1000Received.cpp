@@ -2,7 +2,6 @@
 
 #include "transfer/ReceivedFiles.h"
 
-#include <algorithm>
 #include <string>
 
 namespace velomire::transfer {
@@ -13,12 +12,9 @@ std::int64_t Number(const DecodedFields& fields, std::string_view name) {
     return FieldNumber(fields, name).value_or(0);
 }
 
-// The name of a velocity zone that plays no sample ("xxxxxxxxxxxx" as sent, in capitals as the
-// sampler's character set gives it back).
-bool EmptyZone(const std::string& name) {
-    return name.empty() || std::all_of(name.begin(), name.end(),
-                                       [](char c) { return c == 'x' || c == 'X' || c == ' '; });
-}
+// The name of a velocity zone that plays no sample ("xxxxxxxxxxxx" as sent), as the sampler's
+// character set, which has no small letters, gives it back.
+constexpr std::string_view emptyZoneName = "XXXXXXXXXXXX";
 
 } // namespace
 
@@ -54,7 +50,7 @@ void S1000ReceivedZones(const DecodedProgram& received, const program::KeygroupB
         for (int z = 1; z <= 4; ++z) {
             const std::string prefix = "zone" + std::to_string(z);
             const std::string name = FieldString(keygroup, prefix + "SampleName").value_or("");
-            if (EmptyZone(name)) {
+            if (name.empty() || name == emptyZoneName) {
                 continue;
             }
             ReceivedZone zone{name, defaults};
