@@ -2,10 +2,10 @@
 
 #include "program/WavInfo.h"
 #include "transfer/PortNames.h"
-#include "transfer/S1000Messages.h"
-#include "transfer/S900Messages.h"
 #include "transfer/SamplerModel.h"
-#include "transfer/SdsMessages.h"
+#include "transfer/families/s1000/S1000Messages.h"
+#include "transfer/families/s900/S900Messages.h"
+#include "transfer/families/sds/SdsMessages.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "transfer/SdsMessages.h"
+#include "transfer/families/sds/SdsMessages.h"
 
 #include "program/WavInfo.h"
 #include "transfer/HandshakeSend.h"

@@ -1,4 +1,4 @@
-#include "transfer/S900Messages.h"
+#include "transfer/families/s900/S900Messages.h"
 
 #include "program/WavInfo.h"
 

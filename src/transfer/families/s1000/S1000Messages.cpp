@@ -1,4 +1,4 @@
-#include "transfer/S1000Messages.h"
+#include "transfer/families/s1000/S1000Messages.h"
 
 #include "transfer/HandshakeSend.h"
 #include "transfer/SamplerReply.h"
