@@ -1,11 +1,13 @@
 #include "transfer/Librarian.h"
 
+#include "transfer/families/Family.h"
+
 namespace velomire::transfer {
 
-// Each family's librarian is being written; until then no model has one and the callers say the
-// sampler cannot be read back.
-std::unique_ptr<Librarian> MakeLibrarian(std::int32_t, const LibrarianPorts&) {
-    return nullptr;
+std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model, const LibrarianPorts& ports) {
+    const auto info = SamplerModel::Find(model);
+    const Family* family = FamilyOf(model);
+    return info && family != nullptr ? family->MakeLibrarian(*info, ports) : nullptr;
 }
 
 } // namespace velomire::transfer

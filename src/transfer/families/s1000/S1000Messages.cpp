@@ -1,7 +1,9 @@
 #include "transfer/families/s1000/S1000Messages.h"
 
 #include "transfer/HandshakeSend.h"
-#include "transfer/SamplerReply.h"
+#include "transfer/SamplerModel.h"
+#include "transfer/families/s1000/S1000Wire.h"
+#include "transfer/families/sds/SdsWire.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,19 +15,19 @@ namespace velomire::transfer {
 
 namespace {
 
-constexpr std::int32_t waitAfterSampleHeaderMs = 600;
-constexpr std::int32_t waitAfterProgramHeaderMs = 1000;
-constexpr std::int32_t waitAfterKeygroupMs = 200;
-
-constexpr std::int16_t programHeaderFunction = 0x07;
-constexpr std::int16_t keygroupFunction = 0x09;
-constexpr std::int16_t sampleHeaderFunction = 0x0B;
-constexpr std::int16_t modelByte = 0x48;
+using s1000::waitAfterKeygroupMs;
+using s1000::waitAfterProgramHeaderMs;
+using s1000::waitAfterSampleHeaderMs;
 
 // The S1000/S1100 takes 150-byte blocks; the later models 192, the last 42 of them zero but for
 // a keygroup's mute group.
-constexpr int extraBlockBytes = 42;
-constexpr std::int32_t s1000Model = 3;
+constexpr int extraBlockBytes = static_cast<int>(s1000::longBlock - s1000::shortBlock);
+
+// The model's blocks are the S1000's short ones (the model table says).
+bool ShortBlocks(const SamplerSettings& settings) {
+    const auto info = SamplerModel::Find(settings.samplerModel);
+    return info && info->blockBytes == static_cast<std::int32_t>(s1000::shortBlock);
+}
 
 // Keygroup byte 160 on the later models: the mute group, 0-31, or FF for none. A zero there
 // would put every keygroup in group 0, each new note cutting off the others.
@@ -54,15 +56,15 @@ void Zeros(MidiOutPort& port, int blockBytes) {
 
 // F0 47, the exclusive channel, the function and the model byte.
 void AppendStart(MidiOutPort& port, const SamplerSettings& settings, std::int16_t function) {
-    port.AppendBytes(0xF0, 0x47, static_cast<std::int16_t>(settings.exclusiveChannel & 0xFF),
-                     function);
-    port.AppendBytes(modelByte);
+    port.AppendBytes(0xF0, s1000::akaiId,
+                     static_cast<std::int16_t>(settings.exclusiveChannel & 0xFF), function);
+    port.AppendBytes(s1000::modelByte);
 }
 
 // Closes a block: the 42 bytes of the later models, zero but for a keygroup's mute group, then F7.
 void AppendEnd(MidiOutPort& port, const SamplerSettings& settings, bool keygroup = false) {
-    if (settings.samplerModel != s1000Model) {
-        constexpr int before = muteGroupByte - 150;
+    if (!ShortBlocks(settings)) {
+        constexpr int before = muteGroupByte - static_cast<int>(s1000::shortBlock);
         Zeros(port, before);
         U8(port, keygroup ? noMuteGroup : 0);
         Zeros(port, extraBlockBytes - before - 1);
@@ -100,7 +102,7 @@ void S1000Messages::SendS1000SampleHeader(int entry, int part) {
     const SamplerSettings& settings = context.settings;
     MidiOutPort& port = context.port;
 
-    AppendStart(port, settings, sampleHeaderFunction);
+    AppendStart(port, settings, s1000::sampleHeaderFunction);
     port.AppendSevenBit(sample.samplerSampleNumber[static_cast<std::size_t>(part)], 2);
     U8(port, 3); // block identifier
     U8(port, sample.bandwidth);
@@ -129,7 +131,7 @@ void S1000Messages::SendS1000SampleHeader(int entry, int part) {
     }
     // Loops 4 to 7 are never taken from the entry.
     for (int loop = 4; loop < 8; ++loop) {
-        if (settings.samplerModel == s1000Model) {
+        if (ShortBlocks(settings)) {
             U32(port, 64);
             U16(port, 0);
             U32(port, 0);
@@ -176,7 +178,7 @@ void S1000Messages::SendS1000Program() {
     const auto& params = header.programParams;
     const int count = std::clamp(program.sampleCount, 0, program::Program::maxSamples);
 
-    AppendStart(port, settings, programHeaderFunction);
+    AppendStart(port, settings, s1000::programHeaderFunction);
     port.AppendSevenBit(header.programNumber, 2);
     U8(port, 1); // block identifier
     Zeros(port, 2);
@@ -199,7 +201,7 @@ void S1000Messages::SendS1000Program() {
         U8(port, params[word]);
     }
     Zeros(port, 1);
-    U8(port, settings.samplerModel == s1000Model ? 0 : bendDownRange); // byte 73
+    U8(port, ShortBlocks(settings) ? 0 : bendDownRange); // byte 73
     Zeros(port, 76);
     AppendEnd(port, settings);
     port.Send();
@@ -216,7 +218,7 @@ void S1000Messages::SendS1000Program() {
         const std::string name = program::FieldText(entry.sample.sampleName);
         const bool stereo = entry.sample.sendMode == program::sendStereo;
 
-        AppendStart(port, settings, keygroupFunction);
+        AppendStart(port, settings, s1000::keygroupFunction);
         port.AppendSevenBit(header.programNumber, 2);
         port.AppendBytes(static_cast<std::int16_t>(i));
         U8(port, 2); // block identifier

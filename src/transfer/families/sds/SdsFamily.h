@@ -1,0 +1,20 @@
+#pragma once
+
+#include "transfer/families/Family.h"
+
+namespace velomire::transfer {
+
+// Any sampler of the MIDI Sample Dump Standard: a Dump Header and Data Packets per sample, no
+// program.
+class SdsFamily final : public Family {
+public:
+    std::string_view Name() const override;
+    int ShownNameChars() const override;
+    FirstNumbers FirstSendNumbers() const override;
+    void SendSamplePart(TransferContext& context, int entry, int part) const override;
+    bool SendsProgram() const override;
+    WireEstimate PartOnWire(std::uint32_t lengthWords,
+                            const SamplerModelInfo& model) const override;
+};
+
+} // namespace velomire::transfer
