@@ -4,6 +4,7 @@
 #include "editing/ui/SampleListModel.h"
 #include "program/ui/CVelomireDoc.h"
 #include "transfer/SamplerModel.h"
+#include "transfer/families/Family.h"
 #include "ui/CommandIds.h"
 #include "ui/DroppedFiles.h"
 
