@@ -2,15 +2,15 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CSplashWnd.h"
+#include "app/CVelomireDoc.h"
+#include "app/CVelomireView.h"
+#include "app/DroppedFiles.h"
 #include "app/HelpWindow.h"
 #include "app/LockKeyState.h"
 #include "app/RecentFiles.h"
 #include "app/Resources.h"
-#include "editing/ui/CVelomireView.h"
 #include "program/RecentFileList.h"
-#include "program/ui/CVelomireDoc.h"
 #include "ui/CommandIds.h"
-#include "ui/DroppedFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -102,10 +102,9 @@ QString Latin1(const char* text) {
 
 } // namespace
 
-CMainFrame::CMainFrame(program::CVelomireDoc& doc, RecentFiles& recentFiles, bool showSplash,
+CMainFrame::CMainFrame(CVelomireDoc& doc, RecentFiles& recentFiles, bool showSplash,
                        QWidget* parent)
-    : QMainWindow(parent), doc(doc), recentFiles(recentFiles),
-      view(new editing::CVelomireView(doc, this)) {
+    : QMainWindow(parent), doc(doc), recentFiles(recentFiles), view(new CVelomireView(doc, this)) {
     InitResources();
     setWindowIcon(QIcon(QStringLiteral(":/images/velomire.png")));
     setCentralWidget(view);
@@ -116,15 +115,15 @@ CMainFrame::CMainFrame(program::CVelomireDoc& doc, RecentFiles& recentFiles, boo
     CreateToolBar();
     CreateStatusBar();
 
-    connect(&doc, &program::CVelomireDoc::titleChanged, this, &CMainFrame::UpdateTitle);
-    connect(&doc, &program::CVelomireDoc::modifiedChanged, this, &QWidget::setWindowModified);
-    connect(&doc, &program::CVelomireDoc::sendEnded, this, [this] {
+    connect(&doc, &CVelomireDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+    connect(&doc, &CVelomireDoc::modifiedChanged, this, &QWidget::setWindowModified);
+    connect(&doc, &CVelomireDoc::sendEnded, this, [this] {
         if (std::exchange(closeAfterSend, false)) {
             QTimer::singleShot(0, this, &QWidget::close);
         }
     });
-    connect(&doc, &program::CVelomireDoc::pathRecorded, &recentFiles, &RecentFiles::Add);
-    connect(&doc, &program::CVelomireDoc::statusMessage, this,
+    connect(&doc, &CVelomireDoc::pathRecorded, &recentFiles, &RecentFiles::Add);
+    connect(&doc, &CVelomireDoc::statusMessage, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
     connect(&recentFiles, &RecentFiles::changed, this, &CMainFrame::RebuildRecentFiles);
     UpdateTitle();
@@ -251,7 +250,7 @@ void CMainFrame::CreateMenus() {
     }
     RebuildRecentFiles();
 
-    using Doc = program::CVelomireDoc;
+    using Doc = CVelomireDoc;
     connect(Action(fileNew), &QAction::triggered, &doc, &Doc::OnFileNew);
     connect(Action(fileOpen), &QAction::triggered, &doc, &Doc::OnFileOpen);
     connect(Action(fileSave), &QAction::triggered, &doc, &Doc::OnFileSave);

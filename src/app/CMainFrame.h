@@ -10,16 +10,11 @@ class QLabel;
 class QMenu;
 class QToolBar;
 
-namespace velomire::program {
-class CVelomireDoc;
-}
-namespace velomire::editing {
-class CVelomireView;
-}
-
 namespace velomire::app {
 
 class CSplashWnd;
+class CVelomireDoc;
+class CVelomireView;
 class HelpWindow;
 class RecentFiles;
 
@@ -33,14 +28,14 @@ class CMainFrame : public QMainWindow {
 public:
     static constexpr const char* appTitle = "Velomire 98.05";
 
-    CMainFrame(program::CVelomireDoc& doc, RecentFiles& recentFiles, bool showSplash,
+    CMainFrame(CVelomireDoc& doc, RecentFiles& recentFiles, bool showSplash,
                QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // The action of a command id (menu, toolbar, accelerator), or null.
     QAction* Action(int commandId) const { return actions.value(commandId); }
     QList<QAction*> RecentFileActions() const { return recentActions; }
-    editing::CVelomireView* View() const { return view; }
+    CVelomireView* View() const { return view; }
     QToolBar* ToolBar() const { return toolBar; }
     QLabel* MessagePane() const { return messagePane; }
     QLabel* Indicator(int commandId) const { return indicators.value(commandId); }
@@ -67,9 +62,9 @@ private:
     void UpdateTitle();
     void UpdateIndicators();
 
-    program::CVelomireDoc& doc;
+    CVelomireDoc& doc;
     RecentFiles& recentFiles;
-    editing::CVelomireView* view;
+    CVelomireView* view;
     QToolBar* toolBar = nullptr;
     QLabel* messagePane = nullptr;
     QMenu* fileMenu = nullptr;

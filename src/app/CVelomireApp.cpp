@@ -1,10 +1,10 @@
 #include "app/CVelomireApp.h"
 
 #include "app/CMainFrame.h"
+#include "app/CVelomireDoc.h"
+#include "app/FileDialogs.h"
+#include "app/QtMessages.h"
 #include "app/RecentFiles.h"
-#include "program/ui/CVelomireDoc.h"
-#include "ui/FileDialogs.h"
-#include "ui/QtMessages.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -71,7 +71,7 @@ bool CVelomireApp::InitInstance(const QStringList& arguments) {
 
     // 4. The document (reading the settings) and the main window with its view and splash.
     // The shell learns the file type from the installed desktop entry and MIME type (res/).
-    doc = std::make_unique<program::CVelomireDoc>(store, messages, dialogs, services);
+    doc = std::make_unique<CVelomireDoc>(store, messages, dialogs, services);
     frame = std::make_unique<CMainFrame>(*doc, *recentFiles, options.splash);
     doc->SetWindow(frame.get());
     if (ownMessages) {

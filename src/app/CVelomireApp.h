@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/AppServices.h"
-#include "ui/QtSettingsStore.h"
+#include "app/AppServices.h"
+#include "transfer/ui/QtSettingsStore.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,13 +9,13 @@
 #include <memory>
 
 namespace velomire::program {
-class CVelomireDoc;
 class UserMessages;
 } // namespace velomire::program
 
 namespace velomire::app {
 
 class CMainFrame;
+class CVelomireDoc;
 class FileDialogs;
 class QtFileDialogs;
 class QtMessages;
@@ -50,19 +50,19 @@ public:
 
     const StartOptions& Options() const { return options; }
     CMainFrame* MainFrame() const { return frame.get(); }
-    program::CVelomireDoc* Document() const { return doc.get(); }
+    CVelomireDoc* Document() const { return doc.get(); }
     RecentFiles& Recent() { return *recentFiles; }
 
 private:
     AppServices services;
-    QtSettingsStore store;
+    transfer::QtSettingsStore store;
     std::unique_ptr<QtMessages> ownMessages;
     std::unique_ptr<QtFileDialogs> ownDialogs;
     program::UserMessages& messages;
     FileDialogs& dialogs;
     std::unique_ptr<RecentFiles> recentFiles;
     StartOptions options;
-    std::unique_ptr<program::CVelomireDoc> doc;
+    std::unique_ptr<CVelomireDoc> doc;
     std::unique_ptr<CMainFrame> frame;
 };
 

@@ -1,16 +1,16 @@
 // The Velomire desktop application.
 
+#include "app/AppServices.h"
 #include "app/CMainFrame.h"
 #include "app/CVelomireApp.h"
+#include "app/CVelomireDoc.h"
+#include "app/CVelomireView.h"
 #include "app/FirstPaint.h"
 #include "app/SingleInstance.h"
 #include "app/WavPreview.h"
 #include "editing/devices/RtAudioOutput.h"
 #include "editing/ui/CLoopEditorDlg.h"
 #include "editing/ui/CSampleEditorDlg.h"
-#include "editing/ui/CVelomireView.h"
-#include "program/ui/CVelomireDoc.h"
-#include "ui/AppServices.h"
 #include "ui/QtText.h"
 
 #include <QApplication>
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     if (!app.InitInstance(QApplication::arguments())) {
         return 1;
     }
-    program::CVelomireDoc& doc = *app.Document();
+    app::CVelomireDoc& doc = *app.Document();
     // The preview plays on the wave output chosen in Options, or the system's default one.
     preview = std::make_unique<app::WavPreview>(std::make_unique<editing::RtAudioOutput>(),
                                                 doc.Messages(),
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     }
 
     // The two editors, run modally on the document's working copy of the focused row.
-    editing::CVelomireView* view = app.MainFrame()->View();
+    app::CVelomireView* view = app.MainFrame()->View();
     view->SetSampleEditor([](QWidget* parent, program::SampleEntry& editEntry) {
         editing::CSampleEditorDlg editor(editEntry.sample, editEntry.keygroup, parent);
         editor.exec(); // every change is already in editEntry, however the editor closes

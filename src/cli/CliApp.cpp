@@ -29,7 +29,7 @@
 #include "transfer/IniSettingsStore.h" // DefaultPath
 #include "transfer/SamplerService.h"
 #ifdef VELOMIRE_CLI_QT_SETTINGS
-#include "ui/QtSettingsStore.h"
+#include "transfer/ui/QtSettingsStore.h"
 #endif
 
 #include <algorithm>
@@ -1123,7 +1123,7 @@ int CliApp::Transfer(const std::vector<std::string>& args, bool live) {
     program->SetProgramPath(programPath, false);
 
 #ifdef VELOMIRE_CLI_QT_SETTINGS
-    app::QtSettingsStore store;
+    transfer::QtSettingsStore store;
 #else
     transfer::IniSettingsStore store(transfer::IniSettingsStore::DefaultPath());
 #endif

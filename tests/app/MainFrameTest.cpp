@@ -4,18 +4,18 @@
 #include "app/CMainFrame.h"
 #include "app/CSplashWnd.h"
 #include "app/CVelomireApp.h"
+#include "app/CVelomireDoc.h"
+#include "app/CVelomireView.h"
 #include "app/HelpWindow.h"
 #include "app/RecentFiles.h"
-#include "editing/ui/CVelomireView.h"
-#include "program/ui/CVelomireDoc.h"
 #include "support/FakeFileDialogs.h"
 #include "support/RecordingMessages.h"
 #include "support/RecordingMidiDriver.h"
 #include "support/WavBuilder.h"
 #include "transfer/ui/CProgramNumberDlg.h"
 #include "transfer/ui/CProgramSummaryDlg.h"
+#include "transfer/ui/QtSettingsStore.h"
 #include "ui/CommandIds.h"
-#include "ui/QtSettingsStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,10 +44,11 @@
 #include <utility>
 
 using namespace velomire::app;
-using velomire::program::CVelomireDoc;
+using velomire::app::CVelomireDoc;
 using velomire::testing::FakeFileDialogs;
 using velomire::testing::RecordingMessages;
 using velomire::testing::RecordingMidiDriver;
+using velomire::transfer::QtSettingsStore;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/FileDialogs.h"
+#include "app/FileDialogs.h"
 
 #include <QList>
 #include <QString>

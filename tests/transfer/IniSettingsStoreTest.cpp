@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #ifdef VELOMIRE_HAVE_QT_SETTINGS
-#include "ui/QtSettingsStore.h"
+#include "transfer/ui/QtSettingsStore.h"
 #endif
 
 namespace velomire::transfer {
@@ -28,7 +28,7 @@ TEST(IniSettingsStore, ReadsWhatTheDesktopApplicationSaved) {
     saved.exclusiveChannel = 127;
     saved.midiOutDevice = 2;
     {
-        app::QtSettingsStore qt;
+        transfer::QtSettingsStore qt;
         saved.Write(qt);
     }
     IniSettingsStore ini(IniSettingsStore::DefaultPath());

@@ -12,7 +12,7 @@ namespace {
 
 // A header of either block size: its block, or why not.
 std::optional<Block> HeaderBlock(Bytes m, std::size_t frame, const char* what, std::string& error) {
-    if (m.size() != frame + 2 * shortBlock && m.size() != frame + 2 * longBlock) {
+    if (m.size() != frame + 2 * shortBlockBytes && m.size() != frame + 2 * longBlockBytes) {
         error = std::string("Akai ") + what + " of " + std::to_string(m.size()) + " bytes";
         return std::nullopt;
     }
@@ -92,7 +92,7 @@ wire::Parsed<ProgramHeader> ParseProgramHeader(Bytes m, std::size_t offset) {
     program.fields = {{"exclusiveChannel", std::int64_t{m[2]}},
                       {"programName", block->AkaiName(3)},
                       {"programParams", params}};
-    if (block->Size() == longBlock) {
+    if (block->Size() == longBlockBytes) {
         program.fields.push_back({"bendDownRange", block->U8(73)});
     }
     // Word 27 counts the keygroups that follow.
@@ -125,7 +125,7 @@ wire::Parsed<Keygroup> ParseKeygroup(Bytes m) {
     }
     keygroup.push_back({"output", block->U8(136)});
     keygroup.push_back({"secondOutput", block->U8(137)});
-    if (block->Size() == longBlock) {
+    if (block->Size() == longBlockBytes) {
         keygroup.push_back({"muteGroup", block->U8(160)}); // FF: none
     }
     return {Keygroup{static_cast<int>(SevenBit(m, 5, 2)), std::move(keygroup)}, {}};

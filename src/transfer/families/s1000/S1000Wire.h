@@ -20,8 +20,8 @@ inline constexpr std::uint8_t sampleHeaderFunction = 0x0B;
 inline constexpr std::uint8_t replyFunction = 0x12;
 
 // The parameter blocks: 150 bytes on the S1000/S1100, 192 on the later models.
-inline constexpr std::size_t shortBlock = 150;
-inline constexpr std::size_t longBlock = 192;
+inline constexpr std::size_t shortBlockBytes = 150;
+inline constexpr std::size_t longBlockBytes = 192;
 // A header is its block as nibbles between 7 bytes of opening (F0 47 cc ff 48 nn nn) and F7; a
 // keygroup also carries its index after the program number.
 inline constexpr std::size_t headerFrameBytes = 8;

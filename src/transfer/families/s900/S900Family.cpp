@@ -1,6 +1,8 @@
 #include "transfer/families/s900/S900Family.h"
 
+#include "transfer/families/s900/S900Librarian.h"
 #include "transfer/families/s900/S900Messages.h"
+#include "transfer/families/s900/S900Responder.h"
 #include "transfer/families/s900/S900Wire.h"
 
 namespace velomire::transfer {
@@ -52,6 +54,17 @@ WireEstimate S900Family::ProgramOnWire(int, int parts, const SamplerModelInfo&) 
     constexpr double headerBytes = s900::programFrameBytes + 2 * s900::programHeaderBlock;
     constexpr double keygroupBytes = 2 * s900::keygroupBlock;
     return {headerBytes + parts * keygroupBytes, 0};
+}
+
+std::unique_ptr<Librarian> S900Family::MakeLibrarian(const SamplerModelInfo&,
+                                                     const LibrarianPorts& ports) const {
+    return MakeS900Librarian(ports);
+}
+
+std::unique_ptr<RequestResponder> S900Family::MakeResponder(const SamplerModelInfo&,
+                                                            SamplerMemory& memory,
+                                                            const SendFaults& faults) const {
+    return MakeS900Responder(memory, faults);
 }
 
 } // namespace velomire::transfer

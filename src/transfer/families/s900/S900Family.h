@@ -21,6 +21,11 @@ public:
     bool HandshakeConfirmsData() const override { return false; }
     WireEstimate ProgramOnWire(int entries, int parts,
                                const SamplerModelInfo& model) const override;
+    std::unique_ptr<Librarian> MakeLibrarian(const SamplerModelInfo& model,
+                                             const LibrarianPorts& ports) const override;
+    std::unique_ptr<RequestResponder> MakeResponder(const SamplerModelInfo& model,
+                                                    SamplerMemory& memory,
+                                                    const SendFaults& faults) const override;
 };
 
 } // namespace velomire::transfer

@@ -1,4 +1,4 @@
-#include "ui/QtMessages.h"
+#include "app/QtMessages.h"
 
 #include "ui/QtText.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppServices.h"
 #include "program/MessageList.h"
 #include "program/Program.h"
 #include "program/SampleConverter.h"
@@ -9,7 +10,6 @@
 #include "transfer/SamplerSettings.h"
 #include "transfer/SettingsStore.h"
 #include "transfer/WaitClock.h"
-#include "ui/AppServices.h"
 
 #include <QObject>
 #include <QPointer>
@@ -26,10 +26,8 @@
 #include <vector>
 
 namespace velomire::app {
-class FileDialogs;
-} // namespace velomire::app
 
-namespace velomire::program {
+class FileDialogs;
 
 // The document: the one program of the application with its file path, title and modified flag,
 // the transfer settings, and the commands that change them. Every change of stored data goes
@@ -47,17 +45,17 @@ public:
     static constexpr const char* untitled = "Untitled";
 
     // Reads the settings from the store, each checked against its range.
-    CVelomireDoc(transfer::SettingsStore& store, UserMessages& messages, app::FileDialogs& dialogs,
-                 app::AppServices services, QObject* parent = nullptr);
+    CVelomireDoc(transfer::SettingsStore& store, program::UserMessages& messages,
+                 FileDialogs& dialogs, AppServices services, QObject* parent = nullptr);
     ~CVelomireDoc() override;
 
-    Program& GetProgram() { return *program; }
-    const Program& GetProgram() const { return *program; }
+    program::Program& GetProgram() { return *program; }
+    const program::Program& GetProgram() const { return *program; }
     transfer::SamplerSettings& Settings() { return settings; }
     // The settings refused at start (out of range or unreadable), for the status bar; empty when
     // all were fine.
     const std::string& SettingsWarning() const { return settingsWarning; }
-    UserMessages& Messages() { return messages; }
+    program::UserMessages& Messages() { return messages; }
 
     const QString& Title() const { return title; }
     const QString& PathName() const { return pathName; }
@@ -113,7 +111,8 @@ public:
     // The editing protocol: copies the row into editEntry, runs the editor on it (none: the copy
     // goes straight back), copies it back over the row as one undo step called `what` when it
     // changed anything, and updates the views.
-    void EditSample(int row, EditScope scope, const std::function<void(SampleEntry&)>& editor,
+    void EditSample(int row, EditScope scope,
+                    const std::function<void(program::SampleEntry&)>& editor,
                     const QString& what = QStringLiteral("Edit"));
     // Renames a row in place (cut to the 19 bytes the field holds) as one undo step; the views
     // are not rebuilt, only the renamed label changes.
@@ -159,16 +158,16 @@ private:
     // listed in `refusals` with their reasons, shown once the progress dialog has closed.
     std::vector<std::optional<std::filesystem::path>>
     PrepareFiles(const std::vector<std::filesystem::path>& files,
-                 const std::filesystem::path& directory, MessageList& refusals);
+                 const std::filesystem::path& directory, program::MessageList& refusals);
     // Per file, its name in `directory`: files from elsewhere are copied there after one question
     // (nothing when declined, or when the copy fails, which `refusals` lists).
     std::vector<std::optional<std::string>>
     BringIntoDirectory(const std::vector<std::optional<std::filesystem::path>>& files,
-                       const std::filesystem::path& directory, MessageList& refusals);
+                       const std::filesystem::path& directory, program::MessageList& refusals);
     // Whether a row of the program names this file.
     bool HasSampleFile(const std::string& name) const;
     // The files of a batch that were not added, with their reasons, as one message.
-    void ShowRefusals(const MessageList& refusals);
+    void ShowRefusals(const program::MessageList& refusals);
     class ChangeCommand;
     // What the document keeps about its program besides the stored data.
     struct FileState {
@@ -192,15 +191,16 @@ private:
     int Play(const std::string& name);
 
     transfer::SettingsStore& store;
-    UserMessages& messages;
-    app::FileDialogs& dialogs;
-    app::AppServices services;
+    program::UserMessages& messages;
+    FileDialogs& dialogs;
+    AppServices services;
     QPointer<QWidget> window;
 
-    std::unique_ptr<Program> program;
+    std::unique_ptr<program::Program> program;
     transfer::SamplerSettings settings;
     transfer::NumberMemory numberMemory;
-    ConvertOptions convertProposal; // the conversion choices last made, kept with the settings
+    program::ConvertOptions
+        convertProposal; // the conversion choices last made, kept with the settings
     std::string settingsWarning;
     QString title = QString::fromLatin1(untitled);
     QString pathName;
@@ -214,7 +214,7 @@ private:
     std::unique_ptr<transfer::MidiInDriver> midiInDriver;
     transfer::SteadyWaitClock clock;
     std::unique_ptr<transfer::MidiOutPort> port;
-    std::unique_ptr<SampleConverter> converter;
+    std::unique_ptr<program::SampleConverter> converter;
 };
 
-} // namespace velomire::program
+} // namespace velomire::app

@@ -1,15 +1,17 @@
-#include "editing/ui/SampleListModel.h"
+#include "app/SampleListModel.h"
 
+#include "app/CVelomireDoc.h"
 #include "editing/SampleListCells.h"
-#include "program/ui/CVelomireDoc.h"
 #include "ui/QtText.h"
 
 #include <algorithm>
 
-namespace velomire::editing {
-namespace {
+namespace velomire::app {
 
-using app::FromStd;
+using editing::CellAlignment;
+using editing::SampleListCells;
+
+namespace {
 
 Qt::Alignment AlignmentOf(int column) {
     switch (SampleListCells::Columns()[static_cast<std::size_t>(column)].alignment) {
@@ -25,9 +27,9 @@ Qt::Alignment AlignmentOf(int column) {
 
 } // namespace
 
-SampleListModel::SampleListModel(program::CVelomireDoc& doc, QObject* parent)
+SampleListModel::SampleListModel(CVelomireDoc& doc, QObject* parent)
     : QAbstractTableModel(parent), doc(doc) {
-    connect(&doc, &program::CVelomireDoc::changed, this, &SampleListModel::Rebuild);
+    connect(&doc, &CVelomireDoc::changed, this, &SampleListModel::Rebuild);
     Rebuild();
 }
 
@@ -98,4 +100,4 @@ bool SampleListModel::setData(const QModelIndex& index, const QVariant& value, i
     return true;
 }
 
-} // namespace velomire::editing
+} // namespace velomire::app

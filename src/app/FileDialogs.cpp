@@ -1,4 +1,4 @@
-#include "ui/FileDialogs.h"
+#include "app/FileDialogs.h"
 
 #include "program/UserMessages.h"
 #include "ui/QtText.h"

@@ -2,11 +2,9 @@
 
 #include <QAbstractTableModel>
 
-namespace velomire::program {
-class CVelomireDoc;
-}
+namespace velomire::app {
 
-namespace velomire::editing {
+class CVelomireDoc;
 
 // The document's sample table as ten columns (SampleListCells). It keeps no copy of the rows:
 // every change the document announces resets the model, and the cells are read from the program.
@@ -15,7 +13,7 @@ class SampleListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    explicit SampleListModel(program::CVelomireDoc& doc, QObject* parent = nullptr);
+    explicit SampleListModel(CVelomireDoc& doc, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -28,8 +26,8 @@ public:
 private:
     void Rebuild();
 
-    program::CVelomireDoc& doc;
+    CVelomireDoc& doc;
     int rows = 0;
 };
 
-} // namespace velomire::editing
+} // namespace velomire::app

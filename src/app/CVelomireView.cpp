@@ -1,12 +1,12 @@
-#include "editing/ui/CVelomireView.h"
+#include "app/CVelomireView.h"
 
+#include "app/CVelomireDoc.h"
+#include "app/DroppedFiles.h"
+#include "app/SampleListModel.h"
 #include "editing/SampleListCells.h"
-#include "editing/ui/SampleListModel.h"
-#include "program/ui/CVelomireDoc.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/families/Family.h"
 #include "ui/CommandIds.h"
-#include "ui/DroppedFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,7 +25,11 @@
 
 #include <algorithm>
 
-namespace velomire::editing {
+namespace velomire::app {
+
+using editing::SampleListCells;
+using program::Program;
+
 namespace {
 
 using program::appCaption;
@@ -47,8 +51,7 @@ public:
 // chosen sampler shows.
 class NameDelegate : public QStyledItemDelegate {
 public:
-    NameDelegate(program::CVelomireDoc& doc, QObject* parent)
-        : QStyledItemDelegate(parent), doc(doc) {}
+    NameDelegate(CVelomireDoc& doc, QObject* parent) : QStyledItemDelegate(parent), doc(doc) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
@@ -80,7 +83,7 @@ private:
         return hint + QLatin1Char('.');
     }
 
-    program::CVelomireDoc& doc;
+    CVelomireDoc& doc;
 };
 
 QPalette ListPalette(QPalette palette) {
@@ -102,7 +105,7 @@ QPalette ListPalette(QPalette palette) {
 
 } // namespace
 
-CVelomireView::CVelomireView(program::CVelomireDoc& doc, QWidget* parent)
+CVelomireView::CVelomireView(CVelomireDoc& doc, QWidget* parent)
     : QTableView(parent), doc(doc), listModel(new SampleListModel(doc, this)),
       parametersAction(new QAction(QStringLiteral("&Parameters"), this)),
       loopsEditorAction(new QAction(QStringLiteral("&Loops Editor"), this)),
@@ -133,19 +136,19 @@ CVelomireView::CVelomireView(program::CVelomireDoc& doc, QWidget* parent)
     setPalette(ListPalette(palette()));
     SetUpColumns();
 
-    parametersAction->setData(app::command::sampleParameters);
-    loopsEditorAction->setData(app::command::sampleLoopsEditor);
+    parametersAction->setData(command::sampleParameters);
+    loopsEditorAction->setData(command::sampleLoopsEditor);
     loopsEditorAction->setStatusTip(QStringLiteral("Loop Editor"));
     loopsEditorAction->setToolTip(QStringLiteral("Loop Editor"));
     connect(parametersAction, &QAction::triggered, this, &CVelomireView::OnSampleParameters);
     connect(loopsEditorAction, &QAction::triggered, this, &CVelomireView::OnSampleLoopsEditor);
-    removeAction->setData(app::command::editRemove);
+    removeAction->setData(command::editRemove);
     removeAction->setShortcut(QKeySequence::Delete);
     removeAction->setStatusTip(QStringLiteral("Remove the selected samples from the program"));
-    moveUpAction->setData(app::command::moveUp);
+    moveUpAction->setData(command::moveUp);
     moveUpAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
     moveUpAction->setStatusTip(QStringLiteral("Move the selected samples up"));
-    moveDownAction->setData(app::command::moveDown);
+    moveDownAction->setData(command::moveDown);
     moveDownAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
     moveDownAction->setStatusTip(QStringLiteral("Move the selected samples down"));
     for (QAction* action : {removeAction, moveUpAction, moveDownAction}) {
@@ -161,7 +164,7 @@ CVelomireView::CVelomireView(program::CVelomireDoc& doc, QWidget* parent)
     contextMenu->addSeparator();
     contextMenu->addAction(removeAction);
 
-    connect(&doc, &program::CVelomireDoc::initialUpdate, this, &CVelomireView::OnInitialUpdate);
+    connect(&doc, &CVelomireDoc::initialUpdate, this, &CVelomireView::OnInitialUpdate);
     connect(listModel, &QAbstractItemModel::modelReset, this, &CVelomireView::OnUpdate);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CVelomireView::UpdateActions);
@@ -290,7 +293,7 @@ void CVelomireView::EditCurrentSample(EditMode mode) {
     currentItem = row;
     if (mode == EditMode::parameters) {
         doc.EditSample(
-            row, program::CVelomireDoc::EditScope::sampleAndKeygroup,
+            row, CVelomireDoc::EditScope::sampleAndKeygroup,
             [this](program::SampleEntry& editEntry) {
                 if (runSampleEditor) {
                     runSampleEditor(this, editEntry);
@@ -302,7 +305,7 @@ void CVelomireView::EditCurrentSample(EditMode mode) {
     // None chosen (-1): the system's default output, as the Select Samples preview plays on.
     const int waveOutDevice = doc.Settings().waveOutDevice;
     doc.EditSample(
-        row, program::CVelomireDoc::EditScope::sampleOnly,
+        row, CVelomireDoc::EditScope::sampleOnly,
         [this, waveOutDevice](program::SampleEntry& editEntry) {
             if (runLoopEditor) {
                 runLoopEditor(this, editEntry, waveOutDevice);
@@ -384,7 +387,7 @@ bool CVelomireView::AnswerOutsideDrag(QDragMoveEvent* event) const {
     if (event->source() == this) {
         return false;
     }
-    if (app::DroppedSoundFiles(event->mimeData()).isEmpty()) {
+    if (DroppedSoundFiles(event->mimeData()).isEmpty()) {
         event->ignore();
     } else {
         event->acceptProposedAction();
@@ -412,7 +415,7 @@ void CVelomireView::dragMoveEvent(QDragMoveEvent* event) {
 
 void CVelomireView::dropEvent(QDropEvent* event) {
     if (event->source() != this) {
-        const QStringList files = app::DroppedSoundFiles(event->mimeData());
+        const QStringList files = DroppedSoundFiles(event->mimeData());
         if (files.isEmpty()) {
             event->ignore();
             return;
@@ -440,4 +443,4 @@ void CVelomireView::dropEvent(QDropEvent* event) {
     }
 }
 
-} // namespace velomire::editing
+} // namespace velomire::app

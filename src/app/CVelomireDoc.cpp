@@ -1,5 +1,6 @@
-#include "program/ui/CVelomireDoc.h"
+#include "app/CVelomireDoc.h"
 
+#include "app/FileDialogs.h"
 #include "editing/SampleListCells.h"
 #include "program/AddSample.h"
 #include "program/KeyMapping.h"
@@ -15,7 +16,6 @@
 #include "transfer/ui/COptionsDlg.h"
 #include "transfer/ui/CSendingDlg.h" // QtSendUi.h returns a QPointer of it inline
 #include "transfer/ui/QtSendUi.h"
-#include "ui/FileDialogs.h"
 #include "ui/QtText.h"
 
 #include <QCoreApplication>
@@ -31,7 +31,31 @@
 
 #include <optional>
 
-namespace velomire::program {
+namespace velomire::app {
+
+using program::AddSample;
+using program::appCaption;
+using program::ConvertFiles;
+using program::CSelectSamplesDlg;
+using program::FieldText;
+using program::FileResult;
+using program::FilesToConvert;
+using program::MapKeysFromNames;
+using program::MessageList;
+using program::OpenSample;
+using program::PendingEntry;
+using program::PendingSamples;
+using program::Program;
+using program::ProgramDelta;
+using program::ProgramFile;
+using program::SampleEntry;
+using program::SetFieldText;
+using program::SndfileConverter;
+using program::StoredProgram;
+using program::TargetRate;
+using program::UnmappedNamesText;
+using program::UserMessages;
+
 namespace {
 
 // The conversion choices last made, kept with the settings.
@@ -45,8 +69,6 @@ std::filesystem::path ToPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 #endif
 }
-
-using app::FromStd;
 
 QString SampleLabel(const Program& program, int row) {
     return FromStd(FieldText(program.samples[static_cast<std::size_t>(row)].sample.sampleName));
@@ -91,7 +113,7 @@ private:
 };
 
 CVelomireDoc::CVelomireDoc(transfer::SettingsStore& store, UserMessages& messages,
-                           app::FileDialogs& dialogs, app::AppServices services, QObject* parent)
+                           FileDialogs& dialogs, AppServices services, QObject* parent)
     : QObject(parent), store(store), messages(messages), dialogs(dialogs),
       services(std::move(services)), program(std::make_unique<Program>()),
       converter(std::make_unique<SndfileConverter>()) {
@@ -299,11 +321,11 @@ bool CVelomireDoc::SaveModified() {
         return true;
     }
     switch (dialogs.AskToSave(title)) {
-    case app::FileDialogs::SaveAnswer::save:
+    case FileDialogs::SaveAnswer::save:
         return OnFileSave();
-    case app::FileDialogs::SaveAnswer::discard:
+    case FileDialogs::SaveAnswer::discard:
         return true;
-    case app::FileDialogs::SaveAnswer::cancel:
+    case FileDialogs::SaveAnswer::cancel:
         break;
     }
     return false;
@@ -736,4 +758,4 @@ std::vector<int> CVelomireDoc::MoveSamplesTo(const std::vector<int>& rows, int b
     return moved;
 }
 
-} // namespace velomire::program
+} // namespace velomire::app

@@ -10,11 +10,9 @@
 class QAction;
 class QMenu;
 
-namespace velomire::program {
-class CVelomireDoc;
-}
+namespace velomire::app {
 
-namespace velomire::editing {
+class CVelomireDoc;
 
 class SampleListModel;
 
@@ -35,7 +33,7 @@ public:
     using LoopEditor =
         std::function<void(QWidget* parent, program::SampleEntry& editEntry, int waveOutDevice)>;
 
-    explicit CVelomireView(program::CVelomireDoc& doc, QWidget* parent = nullptr);
+    explicit CVelomireView(CVelomireDoc& doc, QWidget* parent = nullptr);
 
     void SetSampleEditor(SampleEditor editor) { runSampleEditor = std::move(editor); }
     void SetLoopEditor(LoopEditor editor) { runLoopEditor = std::move(editor); }
@@ -90,7 +88,7 @@ private:
     void SelectRows(const std::vector<int>& rows);
     void UpdateActions();
 
-    program::CVelomireDoc& doc;
+    CVelomireDoc& doc;
     SampleListModel* listModel;
     QAction* parametersAction;
     QAction* loopsEditorAction;
@@ -103,4 +101,4 @@ private:
     LoopEditor runLoopEditor;
 };
 
-} // namespace velomire::editing
+} // namespace velomire::app

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-namespace velomire::app {
+namespace velomire::transfer {
 
 // The settings in an INI file under the group "Velomire": the user's configuration directory by
 // default, or the file named by $VELOMIRE_SETTINGS_FILE (tests and portable setups).
@@ -23,4 +23,4 @@ private:
     std::unique_ptr<QSettings> settings;
 };
 
-} // namespace velomire::app
+} // namespace velomire::transfer

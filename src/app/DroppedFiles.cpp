@@ -1,4 +1,4 @@
-#include "ui/DroppedFiles.h"
+#include "app/DroppedFiles.h"
 
 #include "program/WavFileList.h"
 

@@ -1,12 +1,12 @@
 // The sample list driven with the mouse and the keyboard over a document holding four rows.
 
-#include "editing/ui/CVelomireView.h"
-#include "program/ui/CVelomireDoc.h"
+#include "app/CVelomireDoc.h"
+#include "app/CVelomireView.h"
 #include "support/FakeFileDialogs.h"
 #include "support/RecordingMessages.h"
 #include "support/WavBuilder.h"
+#include "transfer/ui/QtSettingsStore.h"
 #include "ui/CommandIds.h"
-#include "ui/QtSettingsStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,13 +24,13 @@
 
 #include <memory>
 
-using velomire::app::QtSettingsStore;
-using velomire::editing::CVelomireView;
-using velomire::program::CVelomireDoc;
+using velomire::app::CVelomireDoc;
+using velomire::app::CVelomireView;
 using velomire::program::SampleEntry;
 using velomire::program::SetFieldText;
 using velomire::testing::FakeFileDialogs;
 using velomire::testing::RecordingMessages;
+using velomire::transfer::QtSettingsStore;
 
 class SampleListViewTest : public QObject {
     Q_OBJECT

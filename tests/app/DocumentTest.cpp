@@ -1,13 +1,13 @@
 // The document's life cycle driven as the menu commands drive it, with scripted file dialogs.
 
+#include "app/CVelomireDoc.h"
 #include "program/ProgramFile.h"
-#include "program/ui/CVelomireDoc.h"
 #include "support/FakeFileDialogs.h"
 #include "support/RecordingMessages.h"
 #include "support/RecordingMidiDriver.h"
 #include "support/ScriptedMidiInDriver.h"
 #include "support/WavBuilder.h"
-#include "ui/QtSettingsStore.h"
+#include "transfer/ui/QtSettingsStore.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -24,14 +24,14 @@
 #include <memory>
 #include <random>
 
+using velomire::app::CVelomireDoc;
 using velomire::app::FileDialogs;
-using velomire::app::QtSettingsStore;
-using velomire::program::CVelomireDoc;
 using velomire::program::FieldText;
 using velomire::program::ProgramFile;
 using velomire::testing::FakeFileDialogs;
 using velomire::testing::RecordingMessages;
 using velomire::testing::WavBuilder;
+using velomire::transfer::QtSettingsStore;
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "ui/QtSettingsStore.h"
+#include "transfer/ui/QtSettingsStore.h"
 
 #include <QString>
 
-namespace velomire::app {
+namespace velomire::transfer {
 namespace {
 
 const QString group = QStringLiteral("Velomire");
@@ -41,4 +41,4 @@ void QtSettingsStore::Sync() {
     settings->sync();
 }
 
-} // namespace velomire::app
+} // namespace velomire::transfer
