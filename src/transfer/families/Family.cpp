@@ -20,12 +20,11 @@ WireEstimate Family::ProgramOnWire(int, int, const SamplerModelInfo&) const {
     return {};
 }
 
-std::unique_ptr<Librarian> Family::MakeLibrarian(const SamplerModelInfo&,
-                                                 const LibrarianPorts&) const {
+std::unique_ptr<Librarian> Family::MakeLibrarian(std::int32_t, const LibrarianPorts&) const {
     return nullptr;
 }
 
-std::unique_ptr<RequestResponder> Family::MakeResponder(const SamplerModelInfo&, SamplerMemory&,
+std::unique_ptr<RequestResponder> Family::MakeResponder(std::int32_t, SamplerMemory&,
                                                         const SendFaults&) const {
     return nullptr;
 }

@@ -64,11 +64,10 @@ public:
 
     // Reading back: the family's librarian over open ports, and the sampler's side of it for
     // the simulated sampler. Null while the family has none.
-    virtual std::unique_ptr<Librarian> MakeLibrarian(const SamplerModelInfo& model,
+    virtual std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model,
                                                      const LibrarianPorts& ports) const;
-    virtual std::unique_ptr<RequestResponder> MakeResponder(const SamplerModelInfo& model,
-                                                            SamplerMemory& memory,
-                                                            const SendFaults& faults) const;
+    virtual std::unique_ptr<RequestResponder>
+    MakeResponder(std::int32_t model, SamplerMemory& memory, const SendFaults& faults) const;
 };
 
 // The family of the model's table row; null for -1 and any number outside the table.

@@ -1,6 +1,8 @@
 #include "transfer/families/s1000/S1000Family.h"
 
+#include "transfer/families/s1000/S1000Librarian.h"
 #include "transfer/families/s1000/S1000Messages.h"
+#include "transfer/families/s1000/S1000Responder.h"
 #include "transfer/families/s1000/S1000Wire.h"
 #include "transfer/families/sds/SdsMessages.h"
 #include "transfer/families/sds/SdsWire.h"
@@ -62,6 +64,17 @@ WireEstimate S1000Family::ProgramOnWire(int entries, int, const SamplerModelInfo
     const double header = HeaderBytes(model);
     return {header + entries * (header + 1), s1000::waitAfterProgramHeaderMs / 1000.0 +
                                                  entries * (s1000::waitAfterKeygroupMs / 1000.0)};
+}
+
+std::unique_ptr<Librarian> S1000Family::MakeLibrarian(std::int32_t,
+                                                      const LibrarianPorts& ports) const {
+    return MakeS1000Librarian(ports);
+}
+
+std::unique_ptr<RequestResponder> S1000Family::MakeResponder(std::int32_t model,
+                                                             SamplerMemory& memory,
+                                                             const SendFaults& faults) const {
+    return MakeS1000Responder(memory, faults, model);
 }
 
 } // namespace velomire::transfer

@@ -20,6 +20,10 @@ public:
     void SendProgram(TransferContext& context) const override;
     WireEstimate ProgramOnWire(int entries, int parts,
                                const SamplerModelInfo& model) const override;
+    std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model,
+                                             const LibrarianPorts& ports) const override;
+    std::unique_ptr<RequestResponder> MakeResponder(std::int32_t model, SamplerMemory& memory,
+                                                    const SendFaults& faults) const override;
 };
 
 } // namespace velomire::transfer

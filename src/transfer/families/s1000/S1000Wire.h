@@ -17,7 +17,7 @@ inline constexpr std::uint8_t modelByte = 0x48;
 inline constexpr std::uint8_t programHeaderFunction = 0x07;
 inline constexpr std::uint8_t keygroupFunction = 0x09;
 inline constexpr std::uint8_t sampleHeaderFunction = 0x0B;
-inline constexpr std::uint8_t replyFunction = 0x12;
+inline constexpr std::uint8_t replyFunction = 0x16; // 12h is DELP, a request
 
 // The parameter blocks: 150 bytes on the S1000/S1100, 192 on the later models.
 inline constexpr std::size_t shortBlockBytes = 150;

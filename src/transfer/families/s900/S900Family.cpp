@@ -56,13 +56,12 @@ WireEstimate S900Family::ProgramOnWire(int, int parts, const SamplerModelInfo&) 
     return {headerBytes + parts * keygroupBytes, 0};
 }
 
-std::unique_ptr<Librarian> S900Family::MakeLibrarian(const SamplerModelInfo&,
+std::unique_ptr<Librarian> S900Family::MakeLibrarian(std::int32_t,
                                                      const LibrarianPorts& ports) const {
     return MakeS900Librarian(ports);
 }
 
-std::unique_ptr<RequestResponder> S900Family::MakeResponder(const SamplerModelInfo&,
-                                                            SamplerMemory& memory,
+std::unique_ptr<RequestResponder> S900Family::MakeResponder(std::int32_t, SamplerMemory& memory,
                                                             const SendFaults& faults) const {
     return MakeS900Responder(memory, faults);
 }

@@ -21,10 +21,9 @@ public:
     bool HandshakeConfirmsData() const override { return false; }
     WireEstimate ProgramOnWire(int entries, int parts,
                                const SamplerModelInfo& model) const override;
-    std::unique_ptr<Librarian> MakeLibrarian(const SamplerModelInfo& model,
+    std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model,
                                              const LibrarianPorts& ports) const override;
-    std::unique_ptr<RequestResponder> MakeResponder(const SamplerModelInfo& model,
-                                                    SamplerMemory& memory,
+    std::unique_ptr<RequestResponder> MakeResponder(std::int32_t model, SamplerMemory& memory,
                                                     const SendFaults& faults) const override;
 };
 
