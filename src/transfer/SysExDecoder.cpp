@@ -77,7 +77,7 @@ SysExDecoder::Result SysExDecoder::Feed(Bytes m, std::size_t offset) {
         return result;
     }
     if (m[1] == sds::universalNonRealTime) {
-        if (m.size() == sds::dumpHeaderBytes && m[3] == sds::dumpHeaderId) {
+        if (m.size() == sds::headerBytes && m[3] == sds::dumpHeaderId) {
             return DumpHeader(m, offset);
         }
         if (m.size() == sds::packetBytes && m[3] == sds::dataPacketId) {

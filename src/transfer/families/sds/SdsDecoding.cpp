@@ -2,7 +2,7 @@
 
 #include "transfer/families/sds/SdsWire.h"
 
-namespace velomire::transfer::sds {
+namespace velomire::transfer::families::sds {
 
 using wire::RateOf;
 using wire::SevenBit;
@@ -15,13 +15,13 @@ int WordBytes(int bits) {
 
 } // namespace
 
-wire::Parsed<DumpHeader> ParseDumpHeader(wire::Bytes m, std::size_t offset) {
+wire::Parsed<DumpHeaderFields> ParseDumpHeader(wire::Bytes m, std::size_t offset) {
     const int bits = m[6];
     if (bits < 8 || bits > 28) {
-        return wire::Parsed<DumpHeader>::Refused("Dump Header with " + std::to_string(bits) +
-                                                 " bits per word");
+        return wire::Parsed<DumpHeaderFields>::Refused("Dump Header with " + std::to_string(bits) +
+                                                       " bits per word");
     }
-    DumpHeader header;
+    DumpHeaderFields header;
     header.bits = bits;
     DecodedSample& sample = header.sample;
     sample.family = SamplerFamily::sds;
@@ -40,10 +40,6 @@ wire::Parsed<DumpHeader> ParseDumpHeader(wire::Bytes m, std::size_t offset) {
     return {std::move(header), {}};
 }
 
-bool PacketIntact(wire::Bytes m) {
-    return wire::XorOf(m.subspan(1, packetBytes - 3)) == m[packetBytes - 2];
-}
-
 std::uint32_t WordsPerPacket(int bits) {
     return static_cast<std::uint32_t>(packetDataBytes / static_cast<std::size_t>(WordBytes(bits)));
 }
@@ -58,4 +54,4 @@ std::int16_t PacketFrame(wire::Bytes m, std::uint32_t w, int bits) {
     return wire::FrameOf(value >> (7 * wordBytes - bits), bits);
 }
 
-} // namespace velomire::transfer::sds
+} // namespace velomire::transfer::families::sds

@@ -1,6 +1,8 @@
 #include "transfer/families/sds/SdsFamily.h"
 
+#include "transfer/families/sds/SdsLibrarian.h"
 #include "transfer/families/sds/SdsMessages.h"
+#include "transfer/families/sds/SdsResponder.h"
 #include "transfer/families/sds/SdsWire.h"
 
 namespace velomire::transfer {
@@ -28,8 +30,18 @@ bool SdsFamily::SendsProgram() const {
 }
 
 WireEstimate SdsFamily::PartOnWire(std::uint32_t lengthWords, const SamplerModelInfo&) const {
-    return {sds::dumpHeaderBytes + sds::Packets(lengthWords) * double{sds::packetBytes},
+    return {sds::headerBytes + sds::Packets(lengthWords) * double{sds::packetBytes},
             sds::waitAfterDataMs / 1000.0};
+}
+
+std::unique_ptr<Librarian> SdsFamily::MakeLibrarian(std::int32_t,
+                                                    const LibrarianPorts& ports) const {
+    return families::sds::MakeSdsLibrarian(ports);
+}
+
+std::unique_ptr<RequestResponder> SdsFamily::MakeResponder(std::int32_t, SamplerMemory& memory,
+                                                           const SendFaults& faults) const {
+    return families::sds::MakeSdsResponder(memory, faults);
 }
 
 } // namespace velomire::transfer

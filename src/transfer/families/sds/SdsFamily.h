@@ -15,6 +15,10 @@ public:
     bool SendsProgram() const override;
     WireEstimate PartOnWire(std::uint32_t lengthWords,
                             const SamplerModelInfo& model) const override;
+    std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model,
+                                             const LibrarianPorts& ports) const override;
+    std::unique_ptr<RequestResponder> MakeResponder(std::int32_t model, SamplerMemory& memory,
+                                                    const SendFaults& faults) const override;
 };
 
 } // namespace velomire::transfer
