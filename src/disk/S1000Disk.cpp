@@ -1,9 +1,9 @@
 #include "disk/S1000Layout.h"
 
 #include "disk/FamilyImages.h"
-#include "transfer/S1000Blocks.h"
 #include "transfer/SendCommand.h"
 #include "transfer/SysExDecoder.h"
+#include "transfer/families/s1000/S1000Blocks.h"
 
 #include <algorithm>
 #include <set>
