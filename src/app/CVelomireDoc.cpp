@@ -649,6 +649,8 @@ void CVelomireDoc::OnSendProgram() {
         replyPort.emplace(InDriver(), clock);
         replyPort->SetIdleHook([] { QCoreApplication::processEvents(); });
         command.SetReplyPort(&*replyPort);
+        command.SetLibrarianFactory(services.makeLibrarian ? services.makeLibrarian
+                                                           : transfer::MakeLibrarian);
     }
     const auto outcome = command.OnSendProgram();
     sending = false;
