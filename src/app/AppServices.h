@@ -27,9 +27,9 @@ struct AppServices {
     std::function<int(const std::string&)> play;
     std::function<std::unique_ptr<transfer::MidiDriver>()> makeMidiDriver;
     std::function<std::unique_ptr<transfer::MidiInDriver>()> makeMidiInDriver;
-    std::function<std::unique_ptr<transfer::Librarian>(std::int32_t model,
-                                                       const transfer::LibrarianPorts& ports)>
-        makeLibrarian;
+    using LibrarianFactory = std::function<std::unique_ptr<transfer::Librarian>(
+        std::int32_t model, const transfer::LibrarianPorts& ports)>;
+    LibrarianFactory makeLibrarian;
 };
 
 } // namespace velomire::app
