@@ -1,0 +1,172 @@
+#include "disk/DiskImage.h"
+
+#include "disk/FamilyImages.h"
+#include "program/MessageList.h"
+#include "program/WavInfo.h"
+
+#include <algorithm>
+#include <array>
+
+namespace velomire::disk {
+
+namespace {
+
+const FamilyImages* FamilyOf(std::int32_t model) {
+    switch (transfer::SamplerModel::Family(model)) {
+    case transfer::SamplerFamily::s900:
+        return &S900FamilyImages();
+    case transfer::SamplerFamily::s1000:
+        return &S1000FamilyImages();
+    default:
+        return nullptr;
+    }
+}
+
+program::Status NoImages(std::int32_t model) {
+    const auto info = transfer::SamplerModel::Find(model);
+    if (!info) {
+        return program::Status::Error("Choose an Akai sampler model for the disk image.");
+    }
+    return program::Status::Error("The " + std::string(info->longName) +
+                                  " has no disk drive Velomire writes for.");
+}
+
+program::Status Write(const program::Program& program, const ImageRequest& request,
+                      SampleWords& words, std::vector<std::uint8_t>& image, bool add,
+                      ImageProgress* progress) {
+    const FamilyImages* family = FamilyOf(request.model);
+    if (family == nullptr) {
+        return NoImages(request.model);
+    }
+    return family->Write(program, request, words, image, add, progress);
+}
+
+} // namespace
+
+std::optional<Medium> ParseMedium(std::string_view text) {
+    std::string folded;
+    for (char c : text) {
+        folded += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    for (Medium medium : {Medium::dd, Medium::hd, Medium::scsi}) {
+        if (folded == MediumName(medium)) {
+            return medium;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view MediumName(Medium medium) {
+    switch (medium) {
+    case Medium::dd:
+        return "dd";
+    case Medium::hd:
+        return "hd";
+    case Medium::scsi:
+        return "scsi";
+    }
+    return "";
+}
+
+program::Status ReadImage(std::span<const std::uint8_t> image, ImageContents& contents) {
+    for (const FamilyImages* family : {&S1000FamilyImages(), &S900FamilyImages()}) {
+        if (family->Recognises(image)) {
+            ImageContents read;
+            program::Status status = family->Read(image, read);
+            if (status) {
+                contents = std::move(read);
+            }
+            return status;
+        }
+    }
+    return program::Status::Error("This is not a disk image of an Akai sampler.");
+}
+
+program::Status ReadSampleWords(std::span<const std::uint8_t> image, const ImageSample& sample,
+                                std::vector<std::int16_t>& words) {
+    const FileExtent& extent = sample.extent;
+    // The file's bytes in order, from its blocks; never past the image or the file's length.
+    std::vector<std::uint8_t> file;
+    file.reserve(extent.fileBytes);
+    for (std::uint64_t offset : extent.blockOffsets) {
+        if (file.size() >= extent.fileBytes) {
+            break;
+        }
+        if (offset >= image.size()) {
+            break;
+        }
+        const std::uint64_t take = std::min<std::uint64_t>(
+            {extent.blockBytes, extent.fileBytes - file.size(), image.size() - offset});
+        file.insert(file.end(), image.begin() + static_cast<std::ptrdiff_t>(offset),
+                    image.begin() + static_cast<std::ptrdiff_t>(offset + take));
+    }
+    if (file.size() < extent.fileBytes) {
+        return program::Status::Error("The file of " + sample.name +
+                                      " ends before its last block.");
+    }
+    const std::uint64_t needed =
+        sample.coding == WordCoding::pcm16le
+            ? std::uint64_t{sample.headerBytes} + 2ull * sample.lengthWords
+            : std::uint64_t{sample.headerBytes} + (3ull * sample.lengthWords + 1) / 2;
+    if (file.size() < needed) {
+        return program::Status::Error(
+            "The file of " + sample.name + " holds fewer words (" +
+            std::to_string((file.size() - std::min<std::size_t>(file.size(), sample.headerBytes)) /
+                           2) +
+            ") than its header says (" + std::to_string(sample.lengthWords) + ").");
+    }
+    std::vector<std::int16_t> read(sample.lengthWords);
+    const std::uint8_t* data = file.data() + sample.headerBytes;
+    if (sample.coding == WordCoding::pcm16le) {
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            read[i] = static_cast<std::int16_t>(data[2 * i] | data[2 * i + 1] << 8);
+        }
+    } else {
+        return program::Status::Error("S900 sample words are not read yet.");
+    }
+    words = std::move(read);
+    return {};
+}
+
+program::Status WavSampleWords::Read(const program::SampleEntry& entry, int part,
+                                     std::vector<std::int16_t>& words) {
+    const program::SampleBlock& sample = entry.sample;
+    program::MessageList messages;
+    program::WavInfo wav(messages);
+    const std::string fileName = program::FieldText(sample.fileName);
+    if (!wav.Open(fileName)) {
+        return program::Status::Error("Cannot read " + fileName + ": " + messages.Reasons());
+    }
+    wav.Seek(sample.soundStart);
+    std::vector<std::int16_t> read(sample.lengthWords);
+    for (std::int16_t& word : read) {
+        word = static_cast<std::int16_t>(wav.ReadFrame(part));
+    }
+    words = std::move(read);
+    return {};
+}
+
+std::optional<MediumSize> EmptyMediumSize(std::int32_t model, Medium medium) {
+    const FamilyImages* family = FamilyOf(model);
+    return family == nullptr ? std::nullopt : family->EmptySize(model, medium);
+}
+
+std::uint64_t ProgramImageBytes(const program::Program& program, std::int32_t model,
+                                Medium medium) {
+    const FamilyImages* family = FamilyOf(model);
+    return family == nullptr ? 0 : family->ProgramBytes(program, model, medium);
+}
+
+program::Status MakeImage(const program::Program& program, const ImageRequest& request,
+                          SampleWords& words, std::vector<std::uint8_t>& image,
+                          ImageProgress* progress) {
+    return Write(program, request, words, image, false, progress);
+}
+
+program::Status AddToImage(const program::Program& program, const ImageRequest& request,
+                           SampleWords& words, std::vector<std::uint8_t>& image,
+                           ImageProgress* progress) {
+    return Write(program, request, words, image, true, progress);
+}
+
+} // namespace velomire::disk

@@ -1,0 +1,213 @@
+#include "transfer/S1000Blocks.h"
+
+#include "transfer/SamplerModel.h"
+#include "transfer/SysExBuffer.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace velomire::transfer::s1000 {
+
+namespace {
+
+// Keygroup byte 160 on the later models: the mute group, 0-31, or FF for none. A zero there
+// would put every keygroup in group 0, each new note cutting off the others.
+constexpr std::size_t muteGroupByte = 160;
+constexpr std::uint8_t noMuteGroup = 0xFF;
+// Program byte 73 on the later models: the pitch-bend down range, 2 in every program the
+// sampler saves itself (0 makes bending down do nothing).
+constexpr std::uint8_t bendDownRange = 2;
+
+// The name of a velocity zone that plays no sample.
+constexpr std::string_view emptyZoneName = "xxxxxxxxxxxx";
+
+// A block being built: little-endian fields, each keeping only the low bits of its value.
+class Block {
+public:
+    explicit Block(std::int32_t model) : model(model) { bytes.reserve(longBlockBytes); }
+
+    void U8(std::int32_t value) { bytes.push_back(static_cast<std::uint8_t>(value & 0xFF)); }
+    void U16(std::int32_t value) {
+        U8(value);
+        U8(value >> 8);
+    }
+    void U32(std::int32_t value) {
+        U16(value);
+        U16(value >> 16);
+    }
+    void Zeros(std::size_t count) { bytes.insert(bytes.end(), count, 0); }
+    void Name(std::string_view name, int part) {
+        const std::vector<std::uint8_t> codes = AkaiNameCodes(name, part);
+        bytes.insert(bytes.end(), codes.begin(), codes.end());
+    }
+    // The later models' 42 bytes, zero but for a keygroup's mute group.
+    std::vector<std::uint8_t> Finish(bool keygroup = false) {
+        if (BlockBytes(model) == longBlockBytes) {
+            Zeros(longBlockBytes - shortBlockBytes);
+            if (keygroup) {
+                bytes[muteGroupByte] = noMuteGroup;
+            }
+        }
+        return std::move(bytes);
+    }
+
+private:
+    std::int32_t model;
+    std::vector<std::uint8_t> bytes;
+};
+
+int SinglePart(std::int16_t sendMode) {
+    return sendMode == program::sendLeft || sendMode == program::sendRight ? sendMode : 0;
+}
+
+// One velocity zone of a keygroup block, 24 bytes.
+void Zone(Block& block, const program::KeygroupBlock& keygroup, std::string_view name, int part,
+          std::int32_t pan) {
+    block.Name(name, part);
+    block.U8(keygroup.velocityLow);
+    block.U8(keygroup.velocityHigh);
+    block.U16(keygroup.velocityTune);
+    block.U8(keygroup.velocityWords[0]);
+    block.U8(keygroup.velocityWords[1]);
+    block.U8(pan);
+    block.U8(keygroup.velocityWords[3]);
+    block.Zeros(2);
+    block.U16(0);
+}
+
+} // namespace
+
+std::size_t BlockBytes(std::int32_t model) {
+    return model == SamplerModel::s1000 ? shortBlockBytes : longBlockBytes;
+}
+
+std::vector<std::uint8_t> AkaiNameCodes(std::string_view name, int part) {
+    std::array<char, 12> field;
+    field.fill(' ');
+    std::copy_n(name.begin(), std::min(name.size(), field.size()), field.begin());
+    if (part > 0) {
+        field[10] = '-';
+        if (part == 1) {
+            field[11] = 'L';
+        } else if (part == 2) {
+            field[11] = 'R';
+        }
+    }
+    std::vector<std::uint8_t> codes;
+    codes.reserve(field.size());
+    for (char c : field) {
+        codes.push_back(AkaiCharCode(c));
+    }
+    return codes;
+}
+
+std::vector<std::uint8_t> SampleHeaderBlock(const program::SampleBlock& sample, int part,
+                                            std::int32_t model) {
+    Block block(model);
+    block.U8(3); // block identifier
+    block.U8(sample.bandwidth);
+    block.U8(sample.rootKey);
+    block.Name(program::FieldText(sample.sampleName), part);
+    block.U8(sample.headerValid);
+    block.U8(sample.loopCount);
+    block.Zeros(2);
+    block.U8(sample.loopMode);
+    block.U16(sample.tuneOffset);
+    block.U32(static_cast<std::int32_t>(sample.waveAddress));
+    block.U32(static_cast<std::int32_t>(sample.lengthWords));
+    block.U32(static_cast<std::int32_t>(sample.startPoint));
+    // The end point is the index of the last word; programs saved by earlier versions hold one or
+    // two words more, which would point the sampler past its data.
+    const std::uint32_t lastWord = sample.lengthWords == 0 ? 0 : sample.lengthWords - 1;
+    block.U32(static_cast<std::int32_t>(std::min(sample.endPoint, lastWord)));
+    // Loops 0 to 3; the sampler counts a loop's length 64 words short of the stored one. A loop
+    // shorter than 64 words goes as 0, never as a length wrapped round to four thousand million.
+    for (std::size_t loop = 0; loop < 4; ++loop) {
+        const std::uint32_t length = sample.loopLength[loop];
+        block.U32(static_cast<std::int32_t>(sample.loopAt[loop]));
+        block.U16(0);
+        block.U32(static_cast<std::int32_t>(length < 64 ? 0 : length - 64));
+        block.U16(static_cast<std::int32_t>(sample.loopDwell[loop]));
+    }
+    // Loops 4 to 7 are never taken from the entry.
+    for (int loop = 4; loop < 8; ++loop) {
+        if (model == SamplerModel::s1000) {
+            block.U32(64);
+            block.Zeros(8);
+        } else {
+            block.Zeros(12);
+        }
+    }
+    block.Zeros(2);
+    block.U16(0xFFFF);
+    block.U16(static_cast<std::int32_t>(sample.headerRate));
+    block.U8(sample.headerSpare);
+    block.Zeros(9);
+    return block.Finish();
+}
+
+std::vector<std::uint8_t> ProgramHeaderBlock(const program::Program& program, std::int32_t model) {
+    const auto& params = program.header.programParams;
+    Block block(model);
+    block.U8(1); // block identifier
+    block.Zeros(2);
+    block.Name(program.ProgramName(), 0);
+    for (std::size_t word = 0; word <= 6; ++word) {
+        block.U8(params[word]);
+    }
+    block.Zeros(1); // word 7 is not sent
+    for (std::size_t word = 8; word <= 26; ++word) {
+        block.U8(params[word]);
+    }
+    block.U8(params[program::ProgramHeader::keygroupCountParam]);
+    block.Zeros(13);
+    for (std::size_t word = 28; word <= 36; ++word) {
+        block.U8(params[word]);
+    }
+    block.U16(params[37]);
+    for (std::size_t word = 38; word <= 42; ++word) {
+        block.U8(params[word]);
+    }
+    block.Zeros(1);
+    block.U8(model == SamplerModel::s1000 ? 0 : bendDownRange); // byte 73
+    block.Zeros(76);
+    return block.Finish();
+}
+
+std::vector<std::uint8_t> KeygroupBlock(const program::Program& program, int row,
+                                        std::int32_t model) {
+    const program::SampleEntry& entry = program.samples.at(static_cast<std::size_t>(row));
+    const program::KeygroupBlock& keygroup = entry.keygroup;
+    const std::string name = program::FieldText(entry.sample.sampleName);
+    const bool stereo = entry.sample.sendMode == program::sendStereo;
+
+    Block block(model);
+    block.U8(2); // block identifier
+    block.Zeros(2);
+    block.U8(keygroup.lowKey);
+    block.U8(keygroup.highKey);
+    block.U16(keygroup.keygroupTune);
+    for (std::int16_t word : keygroup.keygroupWords) {
+        block.U8(word);
+    }
+    block.Zeros(3);
+    for (int zone = 0; zone < 4; ++zone) {
+        const std::int32_t pan = stereo ? 100 * zone - 50 : keygroup.velocityWords[2];
+        if (stereo && zone < 2) {
+            Zone(block, keygroup, name, zone + 1, pan);
+        } else if (!stereo && zone == 0) {
+            Zone(block, keygroup, name, SinglePart(entry.sample.sendMode), pan);
+        } else {
+            Zone(block, keygroup, emptyZoneName, 0, pan);
+        }
+    }
+    block.Zeros(6);
+    block.U8(keygroup.output);
+    block.U8(keygroup.output + 1 > 7 ? 0 : keygroup.output + 1);
+    block.Zeros(12);
+    return block.Finish(true);
+}
+
+} // namespace velomire::transfer::s1000
