@@ -10,7 +10,7 @@
 namespace velomire::testing {
 
 // A sampler's reading side without a sampler: lists `entries`, gives the samples and programs
-// of `samples`/`programs`, and records what it was asked. With `silent` set it never answers:
+// of `samples`/`programs`, and deletes from its list. With `silent` set it never answers:
 // List waits on `clock` in 100 ms steps until the progress says stop, as a family waiting for a
 // reply would.
 class FakeLibrarian : public transfer::Librarian {
@@ -19,7 +19,6 @@ public:
 
     transfer::LibrarianResult List(std::vector<transfer::SamplerEntry>& out,
                                    transfer::LibrarianProgress& progress) override {
-        ++lists;
         if (silent) {
             const auto start = clock->Now();
             while (!progress.Cancelled()) {
@@ -46,7 +45,6 @@ public:
     }
     transfer::LibrarianResult GetSample(int number, transfer::DecodedSample& sample,
                                         transfer::LibrarianProgress& progress) override {
-        got.push_back(number);
         progress.Progress(1, 2);
         if (progress.Cancelled()) {
             return {transfer::LibrarianResult::Outcome::cancelled, "Cancelled."};
@@ -68,7 +66,6 @@ public:
         return {};
     }
     transfer::LibrarianResult Delete(transfer::SamplerEntry::Kind kind, int number) override {
-        deleted.emplace_back(kind, number);
         std::erase_if(entries, [&](const auto& e) { return e.kind == kind && e.number == number; });
         return {};
     }
@@ -81,9 +78,6 @@ public:
     bool silent = false;
     transfer::WaitClock* clock = nullptr;
     std::chrono::steady_clock::duration* waited = nullptr; // by the last List without an answer
-    int lists = 0;
-    std::vector<int> got;
-    std::vector<std::pair<transfer::SamplerEntry::Kind, int>> deleted;
 };
 
 } // namespace velomire::testing
