@@ -109,16 +109,17 @@ CSamplerWnd::CSamplerWnd(SamplerHost& host, QWidget* parent) : QDialog(parent), 
         actions->addWidget(b);
     }
     actions->addStretch(1);
+    actions->addWidget(closeButton);
+    // The bar and Cancel stay in place between tasks, empty and disabled.
     auto* progressRow = new QHBoxLayout;
     progressRow->addWidget(bar, 1);
     progressRow->addWidget(cancelButton);
-    progressRow->addWidget(closeButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(status);
     layout->addWidget(list, 1);
-    layout->addLayout(actions);
     layout->addLayout(progressRow);
+    layout->addLayout(actions);
     resize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 28);
     UpdateButtons();
 }
@@ -329,7 +330,11 @@ void CSamplerWnd::UpdateButtons() {
                              !list->selectedItems().isEmpty());
     deleteButton->setVisible(!librarian || librarian->CanDelete());
     cancelButton->setEnabled(busy);
-    bar->setVisible(busy);
+    bar->setEnabled(busy);
+    if (!busy) {
+        bar->setRange(0, 1);
+        bar->setValue(0);
+    }
 }
 
 bool CSamplerWnd::Begin() {
