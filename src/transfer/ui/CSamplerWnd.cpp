@@ -261,6 +261,7 @@ void CSamplerWnd::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    librarian.reset(); // it talks through the ports until it goes
     host.Disconnect();
     QDialog::closeEvent(event);
 }
@@ -270,8 +271,8 @@ void CSamplerWnd::reject() {
         cancelled = true;
         return;
     }
-    host.Disconnect();
     librarian.reset();
+    host.Disconnect();
     QDialog::reject();
 }
 
