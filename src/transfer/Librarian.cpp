@@ -1,11 +1,18 @@
 #include "transfer/Librarian.h"
 
+#include "transfer/families/s900/S900Librarian.h"
+
 namespace velomire::transfer {
 
-// Each family's librarian is being written; until then no model has one and the callers say the
-// sampler cannot be read back.
-std::unique_ptr<Librarian> MakeLibrarian(std::int32_t, const LibrarianPorts&) {
-    return nullptr;
+// Each family's librarian is being written; until then a model without one gets none and the
+// callers say the sampler cannot be read back.
+std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model, const LibrarianPorts& ports) {
+    switch (SamplerModel::Family(model)) {
+    case SamplerFamily::s900:
+        return MakeS900Librarian(ports);
+    default:
+        return nullptr;
+    }
 }
 
 } // namespace velomire::transfer

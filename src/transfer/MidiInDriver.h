@@ -35,6 +35,10 @@ public:
     // True once the open port can deliver nothing more (its server stopped or froze), so that
     // nobody waits on it for an answer.
     virtual bool Gone() const { return false; }
+    // Asks for System Exclusive bytes as soon as they come, not only once their message (or a
+    // buffer of them) is complete: a sampler that waits for an answer to each block of one long
+    // message sends nothing more until the block has been read. False when the system cannot.
+    virtual bool SetPieces(bool /*on*/) { return true; }
 };
 
 } // namespace velomire::transfer

@@ -36,6 +36,20 @@ void MidiInPort::Discard() {
     queue.clear();
     queuedBytes = 0;
     assembler.Reset();
+    droppingPieces = false;
+}
+
+bool MidiInPort::SetPieces(bool on) {
+    const bool ok = driver.SetPieces(on);
+    if (on && !ok) {
+        driver.SetPieces(false);
+    }
+    if (pieces != (on && ok)) {
+        pieces = on && ok;
+        assembler.Reset();
+        droppingPieces = false;
+    }
+    return ok;
 }
 
 void MidiInPort::Collect() {
@@ -52,6 +66,37 @@ void MidiInPort::Collect() {
         queuedBytes += message.size();
         queue.push_back({{message.begin(), message.end()}, messageTime});
     };
+    // Pieces: once one is dropped, the rest of its message is dropped too and, room permitting,
+    // its end is handed out as a cut piece, so a reader never takes a message with a hole in it
+    // for whole (Lost() counts it in any case).
+    WaitClock::TimePoint pieceTime{};
+    const auto pushPiece = [this, &pieceTime](const SysExPiece& piece) {
+        if (piece.opens) {
+            droppingPieces = false;
+        }
+        if (droppingPieces && !piece.closes) {
+            return;
+        }
+        const bool cut = piece.cut || droppingPieces;
+        const bool full =
+            queue.size() >= queueLimit || queuedBytes + piece.bytes.size() > queueBytes;
+        if (full && !cut) {
+            ++lost;
+            droppingPieces = !piece.closes;
+            return;
+        }
+        if (full) {
+            droppingPieces = false;
+            return;
+        }
+        droppingPieces = false;
+        queuedBytes += cut ? 0 : piece.bytes.size();
+        MidiInMessage message{{}, pieceTime, piece.opens, piece.closes, cut};
+        if (!cut) {
+            message.bytes.assign(piece.bytes.begin(), piece.bytes.end());
+        }
+        queue.push_back(std::move(message));
+    };
     for (const MidiInBytes& piece : arrived) {
         // Fed run by run, each starting at an F0, so a message is timed by the piece its F0 came
         // in: when the sampler began to answer.
@@ -62,7 +107,12 @@ void MidiInPort::Collect() {
             }
             const auto next = std::find(rest.begin() + 1, rest.end(), std::uint8_t{0xF0});
             const auto count = static_cast<std::size_t>(next - rest.begin());
-            assembler.Feed(rest.first(count), push);
+            if (pieces) {
+                pieceTime = piece.time;
+                assembler.FeedPieces(rest.first(count), pushPiece);
+            } else {
+                assembler.Feed(rest.first(count), push);
+            }
             rest = rest.subspan(count);
         }
     }

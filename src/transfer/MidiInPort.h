@@ -14,10 +14,14 @@
 
 namespace velomire::transfer {
 
-// One whole System Exclusive message from the sampler and the time its first piece arrived.
+// One whole System Exclusive message from the sampler and the time its first piece arrived; in
+// pieces mode (MidiInPort::SetPieces) a piece of one, with the time that piece arrived.
 struct MidiInMessage {
     std::vector<std::uint8_t> bytes;
     WaitClock::TimePoint time{};
+    bool opens = true;  // starts with the message's F0
+    bool closes = true; // ends with its F7
+    bool cut = false;   // the message was cut short or lost here: its earlier pieces are void
 };
 
 // The path back from the sampler: opens an input port for the length of one send and delivers
@@ -26,6 +30,10 @@ struct MidiInMessage {
 // of at most 1 ms and runs the idle hook, so the user interface stays painted. A device that
 // sends faster than the send reads keeps at most queueLimit messages (queueBytes bytes) waiting;
 // the excess is dropped and counted in Lost().
+//
+// A receiver that must answer a long message while it arrives (the S900 sample dump, one message
+// of many blocks, each acknowledged before the next comes) turns on pieces mode: each message is
+// then handed out in pieces as they come off the driver, and the port keeps none of it.
 class MidiInPort {
 public:
     static constexpr std::chrono::microseconds pollInterval{1000};
@@ -53,6 +61,11 @@ public:
     WaitClock::TimePoint Now() { return clock.Now(); }
     // Forgets what has arrived so far (before a transfer begins, answers to nothing we sent).
     void Discard();
+    // Pieces mode on or off; a message in progress is forgotten. Whole messages are delivered as
+    // one piece that opens and closes, so a caller that only reads whole messages gets the same.
+    // False, and whole messages as before, when the driver cannot hand over bytes as they come.
+    bool SetPieces(bool on);
+    bool Pieces() const { return pieces; }
 
     void SetIdleHook(std::function<void()> hook) { idleHook = std::move(hook); }
     // A wait ends early, with nothing, once this returns true (the user cancelled the send), or
@@ -78,6 +91,8 @@ private:
     WaitClock::TimePoint lastIdle{};
     std::vector<MidiInBytes> arrived;
     WaitClock::TimePoint messageTime{}; // arrival of the F0 of the message in progress
+    bool pieces = false;
+    bool droppingPieces = false; // a piece of the message in progress did not fit in the queue
     bool isOpen = false;
     std::size_t lost = 0;
     std::string lastError;

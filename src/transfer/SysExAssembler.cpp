@@ -4,17 +4,43 @@ namespace velomire::transfer {
 
 void SysExAssembler::Feed(std::span<const std::uint8_t> bytes,
                           const std::function<void(std::span<const std::uint8_t>)>& message) {
+    Take(bytes, [&message](const SysExPiece& piece) {
+        if (piece.closes && !piece.cut) {
+            message(piece.bytes);
+        }
+    });
+}
+
+void SysExAssembler::FeedPieces(std::span<const std::uint8_t> bytes,
+                                const std::function<void(const SysExPiece&)>& piece) {
+    Take(bytes, piece);
+    if (!inMessage || current.empty()) {
+        return;
+    }
+    if (overflowed) {
+        // A piece longer than the limit: the message is dropped as a whole one would be.
+        Cut(piece);
+        return;
+    }
+    piece({current, !opened, false, false});
+    opened = true;
+    current.clear();
+}
+
+void SysExAssembler::Take(std::span<const std::uint8_t> bytes,
+                          const std::function<void(const SysExPiece&)>& piece) {
     for (std::uint8_t b : bytes) {
         if (b >= 0xF8) {
             continue; // real-time: may come between any two bytes
         }
         if (b == 0xF0) {
             if (inMessage) {
-                ++dropped;
+                Cut(piece);
             }
             current.assign(1, b);
             inMessage = true;
             overflowed = false;
+            opened = false;
             continue;
         }
         if (!inMessage) {
@@ -27,27 +53,37 @@ void SysExAssembler::Feed(std::span<const std::uint8_t> bytes,
                 overflowed = true;
             }
             if (b == 0xF7) {
-                inMessage = false;
                 if (overflowed) {
-                    ++dropped;
+                    Cut(piece);
                 } else {
-                    message(current);
+                    inMessage = false;
+                    piece({current, !opened, true, false});
+                    current.clear();
                 }
-                current.clear();
             }
             continue;
         }
         // Another status byte: the message was cut off.
-        ++dropped;
-        inMessage = false;
-        current.clear();
+        Cut(piece);
     }
+}
+
+void SysExAssembler::Cut(const std::function<void(const SysExPiece&)>& piece) {
+    ++dropped;
+    if (opened) {
+        piece({{}, false, true, true});
+    }
+    inMessage = false;
+    opened = false;
+    overflowed = false;
+    current.clear();
 }
 
 void SysExAssembler::Reset() {
     current.clear();
     inMessage = false;
     overflowed = false;
+    opened = false;
 }
 
 } // namespace velomire::transfer

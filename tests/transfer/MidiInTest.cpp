@@ -41,6 +41,40 @@ TEST_F(MidiInPortTest, DeliversWholeMessagesInOrderFromAnyPieces) {
     EXPECT_EQ(port.Lost(), 2u);
 }
 
+TEST_F(MidiInPortTest, PiecesModeHandsOutALongMessageAsItArrivesKeepingNoneOfIt) {
+    MidiInPort port(driver, clock, 16); // the limit holds per piece, not per message
+    ASSERT_TRUE(port.Open(0));
+    port.SetPieces(true);
+    driver.batches = {{Hex("F0 7E 01 00 00 0C")},
+                      {Bytes(12, 0x11), Hex("F8"), Bytes(12, 0x22)},
+                      {Hex("33 F7 F0 7E 7F F7 F0 7E 01 05")},
+                      {Hex("44 90")}};
+    const auto next = [&port] { return port.Receive(std::chrono::milliseconds(5)); };
+    auto piece = next();
+    ASSERT_TRUE(piece);
+    EXPECT_EQ(piece->bytes, Hex("F0 7E 01 00 00 0C"));
+    EXPECT_TRUE(piece->opens);
+    EXPECT_FALSE(piece->closes);
+    piece = next(); // each of the driver's pieces as it came, the clock byte left out
+    EXPECT_EQ(piece->bytes, Bytes(12, 0x11));
+    EXPECT_FALSE(piece->opens || piece->closes);
+    EXPECT_EQ(next()->bytes, Bytes(12, 0x22));
+    piece = next();
+    EXPECT_EQ(piece->bytes, Hex("33 F7"));
+    EXPECT_TRUE(piece->closes);
+    piece = next(); // a short message is one piece, as in whole mode
+    EXPECT_EQ(piece->bytes, Hex("F0 7E 7F F7"));
+    EXPECT_TRUE(piece->opens && piece->closes);
+    EXPECT_EQ(next()->bytes, Hex("F0 7E 01 05"));
+    piece = next(); // a status byte cut the message short: what came of it is void
+    EXPECT_TRUE(piece->cut);
+    EXPECT_EQ(port.Lost(), 1u);
+
+    port.SetPieces(false);
+    driver.batches = {{Hex("F0 7E 7F"), Hex("F7")}};
+    EXPECT_EQ(next()->bytes, Hex("F0 7E 7F F7"));
+}
+
 TEST_F(MidiInPortTest, WaitsInShortSlicesUntilTheDeadlineAndCountsOverruns) {
     MidiInPort port(driver, clock);
     int idle = 0;

@@ -232,6 +232,21 @@ TEST_F(WinMmInDriverTest, HandsOverWhatTheDeviceFilledInOrderAndLendsEachBufferA
     EXPECT_EQ(driver.Poll(pieces).text, "The MIDI input port is not open.");
 }
 
+TEST_F(WinMmInDriverTest, PiecesModeLendsOneByteBuffersSoAMessageComesOverAsItArrives) {
+    ASSERT_TRUE(driver.Open(1));
+    ASSERT_TRUE(driver.SetPieces(true));
+    EXPECT_EQ(winmm->log,
+              (std::vector<std::string>{"open 1", "start", "close", "open 1", "start"}));
+    ASSERT_EQ(winmm->lent.size(), WinMmMidiInDriver::pieceBufferCount);
+    const Bytes header{0xF0, 0x7E, 0x01, 0x03, 0x00, 0x0C};
+    winmm->Arrive(header, {}); // the dump's opening, whose F7 comes much later
+    EXPECT_EQ(Taken(status), header);
+    EXPECT_EQ(winmm->lent.size(), WinMmMidiInDriver::pieceBufferCount);
+    winmm->Arrive(Bytes(WinMmMidiInDriver::pieceBufferCount + 1, 1), {});
+    EXPECT_EQ(Taken(status).size(), WinMmMidiInDriver::pieceBufferCount);
+    EXPECT_FALSE(status) << "an overrun is still told";
+}
+
 #ifdef _WIN32
 // The real winmm.dll, on a system with no MIDI device (such as Wine on a build machine).
 TEST(WinMmMidiDriver, OpeningAMissingDeviceFailsWithTheSystemsMessageOutAndIn) {

@@ -19,9 +19,12 @@ namespace {
 
 #if !defined(__linux__) && !defined(_WIN32)
 
-// Input on RtMidi's own system back end, which hands over each System Exclusive message whole.
+// Input on RtMidi's own system back end, which hands over each System Exclusive message whole
+// (so never in pieces).
 class RtMidiDefaultInDriver final : public MidiInDriver {
 public:
+    bool SetPieces(bool on) override { return !on; }
+
     std::vector<std::string> PortNames() override { return session.PortNames(); }
 
     MidiStatus Open(unsigned index) override {
@@ -99,6 +102,9 @@ MidiStatus SystemMidiInDriver::Open(unsigned index) {
     MidiStatus status = entry.driver->Open(entry.index);
     if (status) {
         openDriver = entry.driver;
+        if (pieces && !openDriver->SetPieces(true)) {
+            pieces = false;
+        }
     }
     return status;
 }
@@ -108,6 +114,11 @@ MidiStatus SystemMidiInDriver::Poll(std::vector<MidiInBytes>& out) {
         return MidiStatus::Error("The MIDI input port is not open.");
     }
     return openDriver->Poll(out);
+}
+
+bool SystemMidiInDriver::SetPieces(bool on) {
+    pieces = on;
+    return openDriver == nullptr || openDriver->SetPieces(on);
 }
 
 bool SystemMidiInDriver::Gone() const {

@@ -31,6 +31,7 @@ public:
     MidiStatus Poll(std::vector<MidiInBytes>& out) override;
     MidiStatus Close() override;
     bool Gone() const override;
+    bool SetPieces(bool on) override;
 
 private:
     struct Entry {
@@ -41,6 +42,7 @@ private:
     std::vector<Entry> entries;
     bool listed = false;
     MidiInDriver* openDriver = nullptr;
+    bool pieces = false;
 };
 
 } // namespace velomire::transfer

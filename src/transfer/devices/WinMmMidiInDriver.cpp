@@ -28,7 +28,9 @@ MidiStatus WinMmMidiInDriver::Open(unsigned index) {
         return MidiStatus::Error(calls->ErrorText(result));
     }
     isOpen = true;
-    buffers.assign(bufferCount, std::vector<std::uint8_t>(bufferBytes));
+    openIndex = index;
+    buffers.assign(pieces ? pieceBufferCount : bufferCount,
+                   std::vector<std::uint8_t>(BufferBytes()));
     for (std::size_t i = 0; i < buffers.size(); ++i) {
         if (result = calls->AddBuffer(i, buffers[i]); result != WinMmInCalls::noError) {
             return Failure("midiInAddBuffer", result);
@@ -51,7 +53,7 @@ MidiStatus WinMmMidiInDriver::Poll(std::vector<MidiInBytes>& out) {
     }
     // Every buffer handed back and the last one full: what came after had nowhere to go.
     lent -= std::min(lent, filled.size());
-    const bool overrun = lent == 0 && filled.back().bytes >= bufferBytes;
+    const bool overrun = lent == 0 && filled.back().bytes >= BufferBytes();
     for (const WinMmInCalls::Filled& one : filled) {
         if (one.index >= buffers.size()) {
             continue;
@@ -87,6 +89,18 @@ MidiStatus WinMmMidiInDriver::Close() {
         return MidiStatus::Error("midiInClose: " + calls->ErrorText(result));
     }
     return {};
+}
+
+bool WinMmMidiInDriver::SetPieces(bool on) {
+    if (on == pieces) {
+        return true;
+    }
+    pieces = on;
+    if (!isOpen) {
+        return true;
+    }
+    Close();
+    return Open(openIndex).ok;
 }
 
 MidiStatus WinMmMidiInDriver::Failure(const char* call, WinMmInCalls::Result code) {

@@ -50,10 +50,15 @@ std::unique_ptr<WinMmInCalls> MakeSystemWinMmInCalls();
 // device (WinMM drops what comes while it has none); Poll takes the filled ones and lends them
 // again at once. With the sender looking every millisecond, 16 buffers of 4 KB hold far more
 // than a sampler answers in between. Other messages are not needed and not taken.
+//
+// WinMM hands a buffer back only once it is full or its message has ended, so in pieces mode the
+// device gets 512 buffers of one byte each: a message comes over byte by byte as it arrives,
+// with 160 ms of MIDI between two polls.
 class WinMmMidiInDriver final : public MidiInDriver {
 public:
     static constexpr std::size_t bufferCount = 16;
     static constexpr std::size_t bufferBytes = 4096;
+    static constexpr std::size_t pieceBufferCount = 512;
 
     explicit WinMmMidiInDriver(std::unique_ptr<WinMmInCalls> calls);
     ~WinMmMidiInDriver() override;
@@ -65,12 +70,18 @@ public:
     MidiStatus Open(unsigned index) override;
     MidiStatus Poll(std::vector<MidiInBytes>& out) override;
     MidiStatus Close() override;
+    // Opens the device again with the other buffers when it is open.
+    bool SetPieces(bool on) override;
 
 private:
+    std::size_t BufferBytes() const { return pieces ? 1 : bufferBytes; }
+
     MidiStatus Failure(const char* call, WinMmInCalls::Result code);
 
     std::unique_ptr<WinMmInCalls> calls;
     bool isOpen = false;
+    bool pieces = false;
+    unsigned openIndex = 0;
     std::vector<std::vector<std::uint8_t>> buffers;
     // Buffers lent to the device and not yet handed back.
     std::size_t lent = 0;
