@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang clang-format clang-tidy libclang-rt-14-dev
     qt6-base-dev libasound2-dev librtmidi-dev librtaudio-dev libjack-jackd2-dev
     libsndfile1-dev libsoxr-dev
-    nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
+    nlohmann-json3-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
     jackd2 jack-tools xvfb xauth imagemagick sox
     # velomire-cli.exe: the MinGW-w64 cross compiler, GoogleTest's sources for it, Wine to run it
     g++-mingw-w64-x86-64-posix googletest wine wine64

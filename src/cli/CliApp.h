@@ -10,26 +10,14 @@ namespace velomire::cli {
 // by SIGINT or SIGTERM.
 enum ExitCode : int { exitOk = 0, exitRefused = 1, exitUsage = 2, exitWarning = 3 };
 
-// The headless tool: one command per run, messages on stderr, results on stdout.
+// The headless tool: one command per run, messages on stderr, results on stdout. The commands
+// and their options are declared with CLI11, each command in a file of its own (CliCommand.h).
 class CliApp {
 public:
     int Run(const std::vector<std::string>& args);
 
 private:
     int RunCommand(const std::vector<std::string>& args);
-    // One line on stderr naming the problem and where the command's help is; exit status 2.
-    int UsageError(const std::string& message) const;
-    int Info(const std::vector<std::string>& args);
-    int New(const std::vector<std::string>& args);
-    int Ports(const std::vector<std::string>& args);
-    // A sampler on MIDI ports of its own, for checking a send without hardware.
-    int Sampler(const std::vector<std::string>& args);
-    // Rebuilds what a stream of sampler messages carries, into files.
-    int Decode(const std::vector<std::string>& args);
-    // render writes the bytes of a send to a file; send puts them on a MIDI port.
-    int Transfer(const std::vector<std::string>& args, bool live);
-
-    std::string command; // the one being run, once it is known
 };
 
 } // namespace velomire::cli

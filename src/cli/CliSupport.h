@@ -1,0 +1,80 @@
+#pragma once
+
+#include "program/ProgramFile.h"
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace velomire::cli {
+
+// A value the command line got wrong, in the words the user reads: thrown from an option's check
+// while the options are parsed, and told as a usage error (exit status 2).
+class UsageProblem : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One line on stderr naming the problem; exit status 1.
+int Refused(const std::string& message);
+
+std::optional<std::int32_t> ParseWhole(const std::string& text);
+
+// "3,17,40" as numbers; nothing when any part is not a whole number of 0 or more.
+std::optional<std::set<int>> ParseList(const std::string& text);
+
+// A port given by its index, by its whole name, or by a part of its name that only one port has.
+std::optional<int> FindPort(const std::vector<std::string>& names, const std::string& wanted);
+
+// "p.vmp: Error: Can't open File ! (/home/ann/p.vmp: Permission denied)"
+std::string FileProblem(const std::string& given, const program::FileResult& result);
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// Why a file about to be written must be left alone, or nothing. Only a program file (new) or a
+// file that holds no program (render) is replaced, never a directory, a FIFO or a device.
+std::optional<std::string> ProtectedTarget(const std::filesystem::path& target, bool wantProgram);
+
+// Paths named by the environment are relative to where the user started the command: they are
+// made absolute before a command makes a program's directory the working directory.
+void ResolveEnvironmentPaths();
+
+// Why the settings file cannot be read, or nothing. A missing file reads as the defaults; a
+// FIFO or a device would hold the command forever.
+std::optional<std::string> SettingsFileProblem();
+
+// Writes one decoded sample or program: an error text, empty when written. An exception (the
+// JSON library refusing a text) is that item's error, never the end of the run.
+template <typename Write> std::string Guarded(Write write) {
+    try {
+        return write();
+    } catch (const std::exception& e) {
+        return std::string("a decoded item could not be written: ") + e.what();
+    }
+}
+
+// The signal that asked a running command to stop (SIGINT or SIGTERM), or 0.
+extern std::atomic<int> stopSignal;
+
+// While it lives, SIGINT and SIGTERM cancel the command, as the Cancel button does, instead of
+// ending the process in the middle of a message: stopSignal says which one came. Asked twice, the
+// process ends at once; held in a call that never returns, it ends a few seconds later.
+class StopSignalsCancel {
+public:
+    StopSignalsCancel();
+    ~StopSignalsCancel();
+    StopSignalsCancel(const StopSignalsCancel&) = delete;
+    StopSignalsCancel& operator=(const StopSignalsCancel&) = delete;
+
+private:
+    void (*previousInt)(int);
+    void (*previousTerm)(int);
+};
+
+} // namespace velomire::cli
