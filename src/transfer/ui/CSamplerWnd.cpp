@@ -144,7 +144,7 @@ void CSamplerWnd::Refresh() {
     const std::string held = "The sampler holds " + Count(programs, "program", "programs") +
                              " and " + Count(entries.size() - programs, "sample", "samples") + ".";
     if (!result.Ok()) {
-        End(Ending(result, "the list may be incomplete"));
+        End(Ending(result, ""));
     } else {
         End(result.text.empty() ? held : held + " (" + result.text + ")");
     }
@@ -358,18 +358,20 @@ void CSamplerWnd::End(const std::string& text) {
     busy = false;
     status->setText(Text(text));
     UpdateButtons();
+    // A task that failed also says so in a box, once the window shows how it ended.
+    if (failed) {
+        failed = false;
+        host.Messages().Show(text, program::appCaption);
+    }
 }
 
 std::string CSamplerWnd::Ending(const LibrarianResult& result, const std::string& what) {
-    using Outcome = LibrarianResult::Outcome;
-    if (result.outcome == Outcome::cancelled) {
+    if (result.outcome == LibrarianResult::Outcome::cancelled) {
         return "Cancelled: " + what + ".";
     }
+    failed = true;
     const std::string text = result.text.empty() ? "The sampler did not answer." : result.text;
-    if (result.outcome != Outcome::done) {
-        host.Messages().Show(text + " (" + what + ")", program::appCaption);
-    }
-    return text + " (" + what + ")";
+    return what.empty() ? text : text + " (" + what + ")";
 }
 
 } // namespace velomire::transfer

@@ -85,7 +85,8 @@ private:
     // Runs one task with the progress bar and Cancel; false when the librarian is not there.
     bool Begin();
     void End(const std::string& status);
-    // The ending of a task that did not finish, as the status line and, for a failure, a box.
+    // The ending of a task that did not finish: the status line, with `what` got done in
+    // brackets; a failure also shows it in a box when the task ends.
     std::string Ending(const LibrarianResult& result, const std::string& what);
 
     SamplerHost& host;
@@ -93,6 +94,7 @@ private:
     std::vector<SamplerEntry> entries;
     bool busy = false;
     bool cancelled = false;
+    bool failed = false;
     QLabel* status;
     QTreeWidget* list;
     QProgressBar* bar;
