@@ -1,5 +1,7 @@
 #include "transfer/Librarian.h"
 
+#include "transfer/SamplerModel.h"
+#include "transfer/families/s1000/S1000Librarian.h"
 #include "transfer/families/s900/S900Librarian.h"
 
 namespace velomire::transfer {
@@ -10,6 +12,8 @@ std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model, const LibrarianPort
     switch (SamplerModel::Family(model)) {
     case SamplerFamily::s900:
         return MakeS900Librarian(ports);
+    case SamplerFamily::s1000:
+        return MakeS1000Librarian(ports);
     default:
         return nullptr;
     }

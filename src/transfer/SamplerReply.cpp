@@ -10,7 +10,7 @@ constexpr std::uint8_t ackByte = 0x7F;
 constexpr std::uint8_t nakByte = 0x7E;
 constexpr std::uint8_t cancelByte = 0x7D;
 constexpr std::uint8_t waitByte = 0x7C;
-constexpr std::uint8_t akaiReplyFunction = 0x12;
+constexpr std::uint8_t akaiReplyFunction = 0x16; // 12h is DELP, a request
 constexpr std::uint8_t s1000ModelByte = 0x48;
 
 std::optional<SamplerReply::Kind> HandshakeKind(std::uint8_t code) {

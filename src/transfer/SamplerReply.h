@@ -12,7 +12,7 @@ namespace velomire::transfer {
 // Sample Dump Standard handshakes, 6 bytes: F0 7E cc hh pp F7, with cc the channel, pp the packet
 // number (or 0 after a Dump Header) and hh 7F ACK, 7E NAK, 7C WAIT, 7D CANCEL.
 // S900/S950 handshakes, 4 bytes, with neither channel nor packet: F0 7E hh F7 (same hh).
-// Akai S1000-family reply (function 12h): F0 47 cc 12 48 rr [dd ...] F7, where rr 00 means the
+// Akai S1000-family reply (function 16h): F0 47 cc 16 48 rr [dd ...] F7, where rr 00 means the
 // last message was taken and any other value that it was refused; the bytes dd that may follow
 // are the sampler's error detail and are kept as they came.
 struct SamplerReply {

@@ -357,15 +357,17 @@ TEST(SamplerReply, ReadsTheThreeReplyForms) {
     EXPECT_EQ(s900->channel, -1);
 
     const auto refused = ParseSamplerReply(
-        std::vector<std::uint8_t>{0xF0, 0x47, 0x01, 0x12, 0x48, 0x01, 0x05, 0xF7});
+        std::vector<std::uint8_t>{0xF0, 0x47, 0x01, 0x16, 0x48, 0x01, 0x05, 0xF7});
     ASSERT_TRUE(refused);
     EXPECT_TRUE(refused->Refused());
     EXPECT_EQ(refused->detail, std::vector<std::uint8_t>{0x05});
     EXPECT_FALSE(ParseSamplerReply(AkaiReply(1, 0))->Refused());
 
-    // Anything else is no reply: another handshake code, a status byte inside, no F7.
+    // Anything else is no reply: another handshake code, a status byte inside, no F7, a request
+    // to delete program 1 (function 12h).
     for (const std::vector<std::uint8_t>& other :
          {std::vector<std::uint8_t>{0xF0, 0x7E, 0, 0x7B, 0, 0xF7},
+          std::vector<std::uint8_t>{0xF0, 0x47, 0x01, 0x12, 0x48, 0x01, 0x00, 0xF7},
           std::vector<std::uint8_t>{0xF0, 0x7E, 0x90, 0x7F, 0, 0xF7},
           std::vector<std::uint8_t>{0xF0, 0x7E, 0, 0x7F, 0}}) {
         EXPECT_FALSE(ParseSamplerReply(other));

@@ -1,0 +1,423 @@
+#include "transfer/families/s1000/S1000Librarian.h"
+
+#include "transfer/families/s1000/S1000ReadBack.h"
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <utility>
+
+namespace velomire::transfer {
+
+namespace {
+
+using Bytes = std::span<const std::uint8_t>;
+using namespace std::chrono_literals;
+
+constexpr auto answerWait = 2000ms; // for each request's answer
+constexpr auto packetWait = 2000ms; // for each Data Packet
+constexpr auto waitSlice = 20ms;    // between looks at the user's Cancel
+constexpr int maxNaks = 5;          // of one packet, before the transfer is cancelled
+
+constexpr std::uint8_t universalNonRealTime = 0x7E;
+constexpr std::uint8_t dumpHeaderCode = 0x01;
+constexpr std::uint8_t dataPacketCode = 0x02;
+constexpr std::uint8_t ackCode = 0x7F;
+constexpr std::uint8_t nakCode = 0x7E;
+constexpr std::uint8_t cancelCode = 0x7D;
+constexpr std::uint8_t waitCode = 0x7C;
+
+class NoProgress final : public LibrarianProgress {
+public:
+    void Progress(std::uint64_t, std::uint64_t) override {}
+    bool Cancelled() override { return false; }
+};
+
+LibrarianResult Result(LibrarianResult::Outcome outcome, std::string text) {
+    return {outcome, std::move(text)};
+}
+
+std::vector<std::uint8_t> Handshake(std::uint8_t code, int channel, int packet) {
+    return {0xF0,
+            universalNonRealTime,
+            static_cast<std::uint8_t>(channel & 0x7F),
+            code,
+            static_cast<std::uint8_t>(packet & 0x7F),
+            0xF7};
+}
+
+LibrarianResult Damaged(const std::string& what, const std::string& why) {
+    return Result(LibrarianResult::Outcome::failed,
+                  "The " + what + " was damaged" + (why.empty() ? "." : " (" + why + ")."));
+}
+
+bool IsSds(Bytes m, std::uint8_t code) {
+    return m.size() >= 6 && m[1] == universalNonRealTime && m[3] == code;
+}
+
+class S1000Librarian final : public Librarian {
+public:
+    explicit S1000Librarian(const LibrarianPorts& ports) : ports(ports) {}
+
+    bool CanDelete() const override { return true; }
+
+    LibrarianResult List(std::vector<SamplerEntry>& entries, LibrarianProgress& progress) override {
+        ports.in.Discard();
+        std::vector<std::uint8_t> answer;
+        LibrarianResult result = Ask(S1000Request(S1000Function::rstat, Channel()),
+                                     S1000Function::stat, "status", progress, answer);
+        if (!result.Ok()) {
+            return result;
+        }
+        progress.Progress(1, 3);
+        std::vector<SamplerEntry> found;
+        for (const auto& [request, answerFunction, kind, what] :
+             {std::tuple{S1000Function::rplist, S1000Function::plist, SamplerEntry::Kind::program,
+                         "program list"},
+              std::tuple{S1000Function::rslist, S1000Function::slist, SamplerEntry::Kind::sample,
+                         "sample list"}}) {
+            result = Ask(S1000Request(request, Channel()), answerFunction, what, progress, answer);
+            if (!result.Ok()) {
+                return result;
+            }
+            const auto names = ParseS1000NameList(ParseS1000Message(answer)->body);
+            if (!names) {
+                return Damaged(what, {});
+            }
+            for (std::size_t i = 0; i < names->size(); ++i) {
+                found.push_back({kind, static_cast<int>(i), (*names)[i]});
+            }
+            progress.Progress(kind == SamplerEntry::Kind::program ? 2 : 3, 3);
+        }
+        entries = std::move(found);
+        return {};
+    }
+
+    LibrarianResult ReadHeaders(std::vector<SamplerEntry>& entries,
+                                LibrarianProgress& progress) override {
+        ports.in.Discard();
+        std::uint64_t done = 0;
+        for (SamplerEntry& entry : entries) {
+            progress.Progress(done++, entries.size());
+            if (entry.kind != SamplerEntry::Kind::sample) {
+                continue;
+            }
+            DecodedSample header;
+            LibrarianResult result = ReadSampleHeader(entry.number, header, progress);
+            if (!result.Ok()) {
+                return result;
+            }
+            entry.words = header.lengthWords;
+            entry.rate = header.rate;
+        }
+        progress.Progress(done, entries.size());
+        return {};
+    }
+
+    LibrarianResult GetSample(int number, DecodedSample& sample,
+                              LibrarianProgress& progress) override {
+        ports.in.Discard();
+        SysExDecoder decoder;
+        DecodedSample header;
+        LibrarianResult result = ReadSampleHeader(number, header, progress, &decoder);
+        if (!result.Ok()) {
+            return result;
+        }
+        std::vector<std::int16_t> frames;
+        if (header.lengthWords > 0) {
+            result = ReceiveData(number, header.lengthWords, decoder, frames, progress);
+            if (!result.Ok()) {
+                return result;
+            }
+        }
+        sample = std::move(header);
+        sample.frames = std::move(frames);
+        sample.hasData = true;
+        return {};
+    }
+
+    LibrarianResult GetProgram(int number, DecodedProgram& program,
+                               LibrarianProgress& progress) override {
+        ports.in.Discard();
+        const std::string what = "program " + std::to_string(number);
+        std::vector<std::uint8_t> answer;
+        LibrarianResult result = Ask(S1000Request(S1000Function::rpdata, Channel(), number),
+                                     S1000Function::pdata, what, progress, answer, number);
+        if (!result.Ok()) {
+            return result;
+        }
+        SysExDecoder decoder;
+        const auto count = S1000KeygroupCount(ParseS1000Message(answer)->body);
+        if (const auto fed = decoder.Feed(answer); !fed.Ok() || !count) {
+            return Damaged("header of " + what, fed.error);
+        }
+        const int keygroups = std::min(*count, static_cast<int>(SysExDecoder::maxKeygroups));
+        for (int k = 0; k < keygroups; ++k) {
+            progress.Progress(static_cast<std::uint64_t>(k), static_cast<std::uint64_t>(keygroups));
+            const std::string keygroup = "keygroup " + std::to_string(k + 1) + " of " + what;
+            result = Ask(S1000KeygroupRequest(Channel(), number, k), S1000Function::kdata, keygroup,
+                         progress, answer, number);
+            if (!result.Ok()) {
+                return result;
+            }
+            if (const auto fed = decoder.Feed(answer); !fed.Ok()) {
+                return Damaged(keygroup, fed.error);
+            }
+        }
+        progress.Progress(static_cast<std::uint64_t>(keygroups),
+                          static_cast<std::uint64_t>(keygroups));
+        decoder.CloseAll();
+        std::vector<DecodedProgram> programs = decoder.TakeClosedPrograms();
+        if (programs.empty()) {
+            return Damaged(what, {});
+        }
+        program = std::move(programs.front());
+        return {};
+    }
+
+    LibrarianResult Delete(SamplerEntry::Kind kind, int number) override {
+        ports.in.Discard();
+        NoProgress none;
+        const bool program = kind == SamplerEntry::Kind::program;
+        const std::string what = (program ? "program " : "sample ") + std::to_string(number);
+        std::vector<std::uint8_t> answer;
+        LibrarianResult result = Ask(
+            S1000Request(program ? S1000Function::delp : S1000Function::dels, Channel(), number),
+            S1000Function::reply, "delete " + what, none, answer);
+        if (result.Ok() && ParseS1000Message(answer)->body.front() != 0) {
+            return Result(LibrarianResult::Outcome::failed,
+                          "The sampler refused to delete " + what + ".");
+        }
+        return result;
+    }
+
+private:
+    enum class Wait { got, timeout, cancelled, stopped };
+
+    int Channel() const { return ports.exclusiveChannel & 0x7F; }
+
+    bool Send(const std::vector<std::uint8_t>& bytes) {
+        for (std::uint8_t b : bytes) {
+            ports.out.AppendBytes(b);
+        }
+        return ports.out.Send();
+    }
+
+    // The next message `wanted` takes, waiting at most `limit`; the user's Cancel is looked at
+    // every slice.
+    Wait Await(const std::function<bool(Bytes)>& wanted, std::chrono::milliseconds limit,
+               LibrarianProgress& progress, std::vector<std::uint8_t>& got) {
+        const auto deadline = ports.in.Now() + limit;
+        for (;;) {
+            if (progress.Cancelled()) {
+                return Wait::cancelled;
+            }
+            const auto now = ports.in.Now();
+            if (now >= deadline) {
+                return Wait::timeout;
+            }
+            const auto slice = std::min<WaitClock::TimePoint>(deadline, now + waitSlice);
+            auto message = ports.in.Receive(slice);
+            if (message) {
+                if (wanted(message->bytes)) {
+                    got = std::move(message->bytes);
+                    return Wait::got;
+                }
+            } else if (ports.in.Now() < slice) {
+                // The port gave up before the slice ended: closed, gone, or stopped.
+                return progress.Cancelled() ? Wait::cancelled : Wait::stopped;
+            }
+        }
+    }
+
+    LibrarianResult Ended(Wait wait, const std::string& what) {
+        switch (wait) {
+        case Wait::cancelled:
+            return Result(LibrarianResult::Outcome::cancelled, "Cancelled.");
+        case Wait::stopped:
+            return Result(LibrarianResult::Outcome::failed,
+                          "The MIDI input stopped while waiting for the " + what + ".");
+        case Wait::timeout:
+            return Result(LibrarianResult::Outcome::noAnswer,
+                          "The sampler did not answer the " + what + " request within 2 s " +
+                              "(exclusive channel " + std::to_string(Channel() + 1) + ").");
+        case Wait::got:
+            break;
+        }
+        return {};
+    }
+
+    LibrarianResult SendFailed() {
+        if (ports.out.EndedBy() == MidiOutPort::Ending::cancelled) {
+            return Result(LibrarianResult::Outcome::cancelled, "Cancelled.");
+        }
+        return Result(LibrarianResult::Outcome::failed,
+                      "The MIDI output stopped: " + ports.out.FailureText());
+    }
+
+    // Sends the request and waits for the message of `answerFunction` on our channel (about
+    // the program or sample `number` the request names, when it names one); a REPLY that refuses
+    // the request ends it.
+    LibrarianResult Ask(const std::vector<std::uint8_t>& request, S1000Function answerFunction,
+                        const std::string& what, LibrarianProgress& progress,
+                        std::vector<std::uint8_t>& answer, std::optional<int> number = {}) {
+        if (!Send(request)) {
+            return SendFailed();
+        }
+        const Wait wait = Await(
+            [&](Bytes m) {
+                const auto parsed = ParseS1000Message(m);
+                if (!parsed || parsed->channel != Channel()) {
+                    return false;
+                }
+                if (parsed->function == S1000Function::reply) {
+                    return !parsed->body.empty();
+                }
+                return parsed->function == answerFunction &&
+                       (!number || S1000Number(parsed->body) == number);
+            },
+            answerWait, progress, answer);
+        if (wait != Wait::got) {
+            return Ended(wait, what);
+        }
+        const auto parsed = ParseS1000Message(answer);
+        if (parsed->function != answerFunction) {
+            return Result(LibrarianResult::Outcome::failed,
+                          "The sampler refused the " + what + " request.");
+        }
+        return {};
+    }
+
+    LibrarianResult ReadSampleHeader(int number, DecodedSample& header, LibrarianProgress& progress,
+                                     SysExDecoder* keep = nullptr) {
+        const std::string what = "header of sample " + std::to_string(number);
+        std::vector<std::uint8_t> answer;
+        LibrarianResult result = Ask(S1000Request(S1000Function::rsdata, Channel(), number),
+                                     S1000Function::sdata, what, progress, answer, number);
+        if (!result.Ok()) {
+            return result;
+        }
+        SysExDecoder own;
+        SysExDecoder& decoder = keep != nullptr ? *keep : own;
+        const SysExDecoder::Result fed = decoder.Feed(answer);
+        if (!fed.Ok() || decoder.OpenSample() == nullptr) {
+            return Damaged(what, fed.error);
+        }
+        header = *decoder.OpenSample();
+        return {};
+    }
+
+    // The sample's words: by Dump Request while the sampler answers it, else by RSPACK into the
+    // sample the decoder opened with the header.
+    LibrarianResult ReceiveData(int number, std::uint32_t words, SysExDecoder& decoder,
+                                std::vector<std::int16_t>& frames, LibrarianProgress& progress) {
+        if (dumpRequestAnswered) {
+            const int sds = ports.channel & 0x7F;
+            if (!Send({0xF0, universalNonRealTime, static_cast<std::uint8_t>(sds), 0x03,
+                       static_cast<std::uint8_t>(number & 0x7F),
+                       static_cast<std::uint8_t>(number >> 7 & 0x7F), 0xF7})) {
+                return SendFailed();
+            }
+            std::vector<std::uint8_t> header;
+            const Wait wait = Await([&](Bytes m) { return IsSds(m, dumpHeaderCode); }, answerWait,
+                                    progress, header);
+            if (wait == Wait::got) {
+                // The words go to the sample the Dump Header opens, not to the Akai header's.
+                decoder.DropOpenSample();
+                if (const auto fed = decoder.Feed(header); !fed.Ok()) {
+                    return Damaged("Dump Header of sample " + std::to_string(number), fed.error);
+                }
+                if (!Send(Handshake(ackCode, header[2], 0))) {
+                    return SendFailed();
+                }
+                return ReceivePackets(number, decoder, frames, progress);
+            }
+            if (wait == Wait::cancelled || wait == Wait::stopped) {
+                return Ended(wait, "sample dump");
+            }
+            dumpRequestAnswered = false; // from now on straight to RSPACK
+        }
+        if (!Send(S1000PacketRequest(Channel(), number, 0, words))) {
+            return SendFailed();
+        }
+        return ReceivePackets(number, decoder, frames, progress);
+    }
+
+    LibrarianResult ReceivePackets(int number, SysExDecoder& decoder,
+                                   std::vector<std::int16_t>& frames, LibrarianProgress& progress) {
+        const std::string sample = "sample " + std::to_string(number);
+        int naks = 0;
+        int channel = ports.channel & 0x7F;
+        for (;;) {
+            const int expected = decoder.NextPacketNumber().value_or(0);
+            std::vector<std::uint8_t> packet;
+            const Wait wait = Await(
+                [&](Bytes m) {
+                    return IsSds(m, dataPacketCode) ||
+                           (ParseS1000Message(m) &&
+                            ParseS1000Message(m)->function == S1000Function::reply);
+                },
+                packetWait, progress, packet);
+            if (wait != Wait::got) {
+                Send(Handshake(cancelCode, channel, expected));
+                if (wait == Wait::timeout) {
+                    return Result(LibrarianResult::Outcome::failed,
+                                  "The sampler stopped sending " + sample + " at packet " +
+                                      std::to_string(expected) + ".");
+                }
+                return Ended(wait, "data of " + sample);
+            }
+            if (packet[1] != universalNonRealTime) {
+                return Result(LibrarianResult::Outcome::failed,
+                              "The sampler refused to send the data of " + sample + ".");
+            }
+            channel = packet[2];
+            const SysExDecoder::Result fed = decoder.Feed(packet);
+            if (!fed.Ok()) {
+                // A damaged packet, or one that does not follow: asked for again.
+                if (++naks > maxNaks) {
+                    Send(Handshake(cancelCode, channel, expected));
+                    return Result(LibrarianResult::Outcome::failed,
+                                  "Packet " + std::to_string(expected) + " of " + sample +
+                                      " arrived damaged " + std::to_string(maxNaks) +
+                                      " times; the transfer was cancelled.");
+                }
+                if (!Send(Handshake(nakCode, channel, expected))) {
+                    return SendFailed();
+                }
+                continue;
+            }
+            naks = 0;
+            std::vector<DecodedSample> closed = decoder.TakeClosedSamples();
+            if (!closed.empty()) {
+                Send(Handshake(ackCode, channel, fed.packet));
+                frames = std::move(closed.front().frames);
+                return {};
+            }
+            const DecodedSample* open = decoder.OpenSample();
+            progress.Progress(open->frames.size(), open->lengthWords);
+            // The ACK and, in the same write, a WAIT for the next packet: a sampler that would
+            // go on after 20 ms without an answer waits for ours instead.
+            std::vector<std::uint8_t> answer = Handshake(ackCode, channel, fed.packet);
+            const std::vector<std::uint8_t> hold = Handshake(waitCode, channel, fed.packet + 1);
+            answer.insert(answer.end(), hold.begin(), hold.end());
+            if (!Send(answer)) {
+                return SendFailed();
+            }
+        }
+    }
+
+    LibrarianPorts ports;
+    bool dumpRequestAnswered = true;
+};
+
+} // namespace
+
+std::unique_ptr<Librarian> MakeS1000Librarian(const LibrarianPorts& ports) {
+    return std::make_unique<S1000Librarian>(ports);
+}
+
+} // namespace velomire::transfer

@@ -1,0 +1,319 @@
+#include "transfer/families/s1000/S1000Responder.h"
+
+#include "transfer/S1000Blocks.h"
+#include "transfer/families/s1000/S1000ReadBack.h"
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <utility>
+
+namespace velomire::transfer {
+
+namespace {
+
+using Bytes = std::span<const std::uint8_t>;
+
+constexpr std::uint8_t universalNonRealTime = 0x7E;
+constexpr std::uint8_t dumpRequest = 0x03;
+constexpr std::uint8_t ackCode = 0x7F;
+constexpr std::uint8_t nakCode = 0x7E;
+constexpr std::uint8_t cancelCode = 0x7D;
+constexpr std::uint32_t wordsPerPacket = 40; // 16-bit words, 3 bytes each
+constexpr std::size_t packetDataBytes = 120;
+static_assert(std::size_t{wordsPerPacket} * 3 == packetDataBytes);
+constexpr int replyOk = 0;
+constexpr int replyError = 1;
+// Header blocks the later models hold (the S1000 about 480).
+constexpr int longModelBlocks = 1022;
+constexpr int s1000Blocks = 480;
+
+template <typename Map> auto AtPosition(Map& map, int position) {
+    if (position < 0 || static_cast<std::size_t>(position) >= map.size()) {
+        return map.end();
+    }
+    return std::next(map.begin(), position);
+}
+
+// A sample being sent as Data Packets, after a Dump Header or an RSPACK.
+struct Dump {
+    int channel = 0;
+    std::vector<std::int16_t> frames; // the words to send
+    bool headerPending = false;       // the Dump Header waits for its ACK
+    std::uint32_t packet = 0;         // the packet last sent (or to send first)
+    std::uint32_t PacketCount() const {
+        return frames.empty()
+                   ? 1
+                   : static_cast<std::uint32_t>((frames.size() - 1) / wordsPerPacket + 1);
+    }
+};
+
+class S1000Responder final : public RequestResponder {
+public:
+    S1000Responder(SamplerMemory& memory, const SendFaults& faults, std::int32_t model)
+        : memory(memory), faults(faults), blockBytes(s1000::BlockBytes(model)) {}
+
+    std::optional<std::vector<TimedReply>> Answer(Bytes message) override {
+        if (message.size() >= 6 && message[0] == 0xF0 && message[1] == universalNonRealTime) {
+            return Sds(message);
+        }
+        const auto m = ParseS1000Message(message);
+        if (!m) {
+            return std::nullopt;
+        }
+        std::vector<TimedReply> replies;
+        if (!Akai(*m, replies)) {
+            return std::nullopt;
+        }
+        return replies;
+    }
+
+private:
+    bool Akai(const S1000Message& m, std::vector<TimedReply>& replies) {
+        const int ch = m.channel;
+        const std::optional<int> number = S1000Number(m.body);
+        switch (m.function) {
+        case S1000Function::rstat:
+            replies.push_back({S1000StatusMessage(ch, Status(ch))});
+            return true;
+        case S1000Function::rplist:
+            replies.push_back({S1000NameList(S1000Function::plist, ch, ProgramNames())});
+            return true;
+        case S1000Function::rslist:
+            replies.push_back({S1000NameList(S1000Function::slist, ch, SampleNames())});
+            return true;
+        case S1000Function::rpdata: {
+            const auto it = AtPosition(memory.programs, number.value_or(-1));
+            replies.push_back(
+                {it == memory.programs.end()
+                     ? S1000Reply(ch, replyError)
+                     : S1000ProgramHeaderMessage(ch, *number, it->second, blockBytes)});
+            return true;
+        }
+        case S1000Function::rkdata: {
+            const auto it = AtPosition(memory.programs, number.value_or(-1));
+            const int keygroup = m.body.size() >= 3 ? m.body[2] : -1;
+            if (it == memory.programs.end() || keygroup < 0 ||
+                static_cast<std::size_t>(keygroup) >= it->second.keygroups.size()) {
+                replies.push_back({S1000Reply(ch, replyError)});
+            } else {
+                replies.push_back({S1000KeygroupMessage(
+                    ch, *number, keygroup, it->second.keygroups[static_cast<std::size_t>(keygroup)],
+                    blockBytes)});
+            }
+            return true;
+        }
+        case S1000Function::rsdata: {
+            const auto it = AtPosition(memory.samples, number.value_or(-1));
+            replies.push_back(
+                {it == memory.samples.end()
+                     ? S1000Reply(ch, replyError)
+                     : S1000SampleHeaderMessage(ch, *number, it->second, blockBytes)});
+            return true;
+        }
+        case S1000Function::rspack:
+            PacketRequest(ch, m.body, replies);
+            return true;
+        case S1000Function::delp:
+            replies.push_back(
+                {S1000Reply(ch, Erase(memory.programs, number) ? replyOk : replyError)});
+            return true;
+        case S1000Function::dels:
+            replies.push_back(
+                {S1000Reply(ch, Erase(memory.samples, number) ? replyOk : replyError)});
+            return true;
+        default:
+            return false; // a dump coming in, or a message this side does not answer
+        }
+    }
+
+    template <typename Map> static bool Erase(Map& map, std::optional<int> position) {
+        const auto it = AtPosition(map, position.value_or(-1));
+        if (it == map.end()) {
+            return false;
+        }
+        map.erase(it);
+        return true;
+    }
+
+    S1000Status Status(int channel) const {
+        S1000Status status;
+        status.versionMajor = 2;
+        status.maxBlocks = blockBytes == s1000::shortBlockBytes ? s1000Blocks : longModelBlocks;
+        std::size_t used = memory.samples.size() + memory.programs.size();
+        for (const auto& [number, program] : memory.programs) {
+            used += program.keygroups.size();
+        }
+        status.freeBlocks = std::max(0, status.maxBlocks - static_cast<int>(used));
+        status.maxWords = memory.capacityWords;
+        const std::uint64_t usedWords = memory.UsedWords();
+        status.freeWords = usedWords >= memory.capacityWords
+                               ? 0
+                               : static_cast<std::uint32_t>(memory.capacityWords - usedWords);
+        status.exclusiveChannel = channel;
+        return status;
+    }
+
+    std::vector<std::string> ProgramNames() const {
+        std::vector<std::string> names;
+        for (const auto& [number, program] : memory.programs) {
+            names.push_back(FieldString(program.fields, "programName").value_or(""));
+        }
+        return names;
+    }
+
+    std::vector<std::string> SampleNames() const {
+        std::vector<std::string> names;
+        for (const auto& [number, sample] : memory.samples) {
+            names.push_back(FieldString(sample.fields, "sampleName").value_or(""));
+        }
+        return names;
+    }
+
+    void PacketRequest(int channel, Bytes body, std::vector<TimedReply>& replies) {
+        const auto range = ParseS1000PacketRequest(body);
+        const auto it = AtPosition(memory.samples, range ? range->sample : -1);
+        if (it == memory.samples.end() || range->words == 0 ||
+            range->offset >= it->second.frames.size()) {
+            replies.push_back({S1000Reply(channel, replyError)});
+            return;
+        }
+        const std::vector<std::int16_t>& frames = it->second.frames;
+        const std::size_t end =
+            std::min<std::size_t>(frames.size(), std::size_t{range->offset} + range->words);
+        dump = Dump{
+            channel,
+            {frames.begin() + range->offset, frames.begin() + static_cast<std::ptrdiff_t>(end)},
+            false,
+            0};
+        SendPacket(replies);
+    }
+
+    std::optional<std::vector<TimedReply>> Sds(Bytes m) {
+        std::vector<TimedReply> replies;
+        if (m.size() == 7 && m[3] == dumpRequest && m[6] == 0xF7) {
+            const int number = m[4] | m[5] << 7;
+            const auto it = AtPosition(memory.samples, number);
+            if (it != memory.samples.end()) {
+                dump = Dump{m[2], it->second.frames, true, 0};
+                replies.push_back({DumpHeader(number, it->second)});
+            }
+            return replies;
+        }
+        if (m.size() != 6 || !dump || m[2] != dump->channel) {
+            return std::nullopt;
+        }
+        if (Stalled()) {
+            return replies;
+        }
+        const std::uint8_t code = m[3];
+        const std::uint32_t named = m[4];
+        if (code == cancelCode) {
+            dump.reset();
+        } else if (dump->headerPending) {
+            if (code == ackCode) {
+                dump->headerPending = false;
+                SendPacket(replies);
+            }
+        } else if (named == (dump->packet & 0x7F)) {
+            if (code == ackCode) {
+                if (++dump->packet >= dump->PacketCount()) {
+                    dump.reset();
+                } else {
+                    SendPacket(replies);
+                }
+            } else if (code == nakCode) {
+                SendPacket(replies, true);
+            }
+        }
+        return replies; // WAIT, or a handshake for another packet: nothing until the next one
+    }
+
+    bool Stalled() const { return faults.stallAfter && packetsSent >= *faults.stallAfter; }
+
+    std::vector<std::uint8_t> DumpHeader(int number, const DecodedSample& sample) const {
+        const std::uint32_t length = static_cast<std::uint32_t>(sample.frames.size());
+        const std::uint32_t period =
+            sample.rate == 0 ? 0 : static_cast<std::uint32_t>(1000000000.0 / sample.rate + 0.9);
+        std::uint32_t loopStart = 0;
+        std::uint32_t loopEnd = 0;
+        std::uint8_t loopType = 0x7F; // no loop
+        const auto loops = FieldNumber(sample.fields, "loopCount").value_or(0);
+        for (const DecodedField& field : sample.fields) {
+            const auto* values = std::get_if<std::vector<std::int64_t>>(&field.value);
+            if (loops > 0 && values != nullptr && !values->empty()) {
+                if (field.name == "loopAt") {
+                    loopStart = static_cast<std::uint32_t>(values->front());
+                } else if (field.name == "loopLength" && values->front() > 0) {
+                    loopEnd = static_cast<std::uint32_t>(values->front()) - 1;
+                    loopType = 0;
+                }
+            }
+        }
+        loopEnd += loopStart;
+        std::vector<std::uint8_t> out = {0xF0,
+                                         universalNonRealTime,
+                                         static_cast<std::uint8_t>(dump->channel),
+                                         0x01,
+                                         static_cast<std::uint8_t>(number & 0x7F),
+                                         static_cast<std::uint8_t>(number >> 7 & 0x7F),
+                                         16};
+        for (const std::uint32_t value : {period, length, loopStart, loopEnd}) {
+            for (int i = 0; i < 3; ++i) {
+                out.push_back(static_cast<std::uint8_t>(value >> (7 * i) & 0x7F));
+            }
+        }
+        out.push_back(loopType);
+        out.push_back(0xF7);
+        return out;
+    }
+
+    // Sends the dump's current packet; a resend (after a NAK) is never the damaged one.
+    void SendPacket(std::vector<TimedReply>& replies, bool resend = false) {
+        if (Stalled()) {
+            return;
+        }
+        std::vector<std::uint8_t> out = {0xF0, universalNonRealTime,
+                                         static_cast<std::uint8_t>(dump->channel), 0x02,
+                                         static_cast<std::uint8_t>(dump->packet & 0x7F)};
+        const std::size_t first = std::size_t{dump->packet} * wordsPerPacket;
+        for (std::size_t w = first; w < first + wordsPerPacket; ++w) {
+            // Offset binary, the top 16 of 21 bits; past the end, silence.
+            const std::uint32_t word = w < dump->frames.size()
+                                           ? static_cast<std::uint16_t>(dump->frames[w] + 0x8000)
+                                           : 0x8000u;
+            out.push_back(static_cast<std::uint8_t>(word >> 9 & 0x7F));
+            out.push_back(static_cast<std::uint8_t>(word >> 2 & 0x7F));
+            out.push_back(static_cast<std::uint8_t>((word & 0x03) << 5));
+        }
+        std::uint8_t sum = 0;
+        for (std::size_t i = 1; i < out.size(); ++i) {
+            sum ^= out[i];
+        }
+        const int index = resend ? -1 : packetsSent;
+        if (faults.damagePacket && index == *faults.damagePacket) {
+            sum ^= 0x01;
+        }
+        out.push_back(sum);
+        out.push_back(0xF7);
+        if (!resend) {
+            ++packetsSent;
+        }
+        replies.push_back({std::move(out)});
+    }
+
+    SamplerMemory& memory;
+    SendFaults faults;
+    std::size_t blockBytes;
+    std::optional<Dump> dump;
+    int packetsSent = 0;
+};
+
+} // namespace
+
+std::unique_ptr<RequestResponder> MakeS1000Responder(SamplerMemory& memory,
+                                                     const SendFaults& faults, std::int32_t model) {
+    return std::make_unique<S1000Responder>(memory, faults, model);
+}
+
+} // namespace velomire::transfer
