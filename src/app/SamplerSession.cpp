@@ -3,7 +3,9 @@
 #include "app/CVelomireDoc.h"
 #include "app/FileDialogs.h"
 #include "transfer/PortNames.h"
+#include "transfer/ReceivedFiles.h"
 #include "transfer/SamplerModel.h"
+#include "transfer/devices/NewFileCreator.h"
 
 #include <QCoreApplication>
 
@@ -99,19 +101,33 @@ SamplerSession::ChooseFolder(const std::filesystem::path& start) {
     return std::filesystem::path(folder.toStdString());
 }
 
-std::optional<std::filesystem::path> SamplerSession::SaveSample(const transfer::DecodedSample&,
-                                                                const transfer::SamplerEntry&,
-                                                                const std::filesystem::path&) {
-    Messages().Show("Writing samples taken back is not there yet.", program::appCaption);
-    return std::nullopt;
+std::optional<std::filesystem::path>
+SamplerSession::SaveSample(const transfer::DecodedSample& sample,
+                           const std::filesystem::path& folder) {
+    transfer::NewFileCreator creator;
+    transfer::ReceivedFiles files(folder, creator);
+    std::string error;
+    const auto name = files.WriteSample(sample, error);
+    if (!name) {
+        Messages().Show("Sample " + std::to_string(sample.number) + " was not written: " + error,
+                        program::appCaption);
+        return std::nullopt;
+    }
+    return folder / *name;
 }
 
-bool SamplerSession::OpenTakenBack(const transfer::DecodedProgram&,
-                                   const std::vector<transfer::DecodedSample>&,
-                                   const std::vector<transfer::SamplerEntry>&,
-                                   const std::filesystem::path&) {
-    Messages().Show("Writing a program taken back is not there yet.", program::appCaption);
-    return false;
+bool SamplerSession::OpenTakenBack(const transfer::DecodedProgram& program,
+                                   const std::vector<transfer::DecodedSample>& samples,
+                                   const std::filesystem::path& folder) {
+    transfer::NewFileCreator creator;
+    transfer::ReceivedFiles files(folder, creator);
+    std::string error;
+    const auto name = files.WriteProgram(program, samples, Messages(), error);
+    if (!name) {
+        Messages().Show("The program was not written: " + error, program::appCaption);
+        return false;
+    }
+    return doc.OnOpenDocument(QString::fromStdString((folder / *name).string()));
 }
 
 bool SamplerSession::MayReplaceProgram() {

@@ -28,12 +28,10 @@ public:
     std::int32_t Model() override;
     std::optional<std::filesystem::path> ChooseFolder(const std::filesystem::path& start) override;
     std::optional<std::filesystem::path> SaveSample(const transfer::DecodedSample& sample,
-                                                    const transfer::SamplerEntry& entry,
                                                     const std::filesystem::path& folder) override;
     bool MayReplaceProgram() override;
     bool OpenTakenBack(const transfer::DecodedProgram& program,
                        const std::vector<transfer::DecodedSample>& samples,
-                       const std::vector<transfer::SamplerEntry>& sampleEntries,
                        const std::filesystem::path& folder) override;
     bool Ask(const std::string& question) override;
     program::UserMessages& Messages() override;

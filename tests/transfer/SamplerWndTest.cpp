@@ -28,7 +28,6 @@ public:
         return "/music";
     }
     std::optional<std::filesystem::path> SaveSample(const DecodedSample& sample,
-                                                    const SamplerEntry&,
                                                     const std::filesystem::path&) override {
         saved.push_back(sample.number);
         if (onSave) {
@@ -38,7 +37,7 @@ public:
     }
     bool MayReplaceProgram() override { return replace; }
     bool OpenTakenBack(const DecodedProgram& p, const std::vector<DecodedSample>& samples,
-                       const std::vector<SamplerEntry>&, const std::filesystem::path&) override {
+                       const std::filesystem::path&) override {
         opened.push_back(p.number);
         for (const auto& s : samples) {
             saved.push_back(s.number);

@@ -171,7 +171,7 @@ void CSamplerWnd::GetSamples() {
                                         std::to_string(chosen.size()) + " written");
             break;
         }
-        if (!host.SaveSample(sample, entry, *folder)) {
+        if (!host.SaveSample(sample, *folder)) {
             ending = Count(written, "sample", "samples") + " of " + std::to_string(chosen.size()) +
                      " written.";
             break;
@@ -197,26 +197,22 @@ void CSamplerWnd::GetProgram() {
     DecodedProgram program;
     LibrarianResult result = librarian->GetProgram(chosen[0].number, program, progress);
     std::vector<DecodedSample> samples;
-    std::vector<SamplerEntry> sampleEntries;
     if (result.Ok()) {
         for (const int number : SamplesOfProgram(program, entries)) {
-            const auto entry = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
-                return e.kind == SamplerEntry::Kind::sample && e.number == number;
-            });
             DecodedSample sample;
             result = librarian->GetSample(number, sample, progress);
             if (!result.Ok()) {
                 break;
             }
             samples.push_back(std::move(sample));
-            sampleEntries.push_back(*entry);
         }
     }
     if (!result.Ok()) {
         End(Ending(result, "the open program was kept"));
         return;
     }
-    const bool opened = host.OpenTakenBack(program, samples, sampleEntries, *folder);
+    const bool opened = host.OpenTakenBack(program, samples, *folder);
+    ShowEntries(); // marked as the program now open
     End(opened ? "Got " + Named(chosen[0]) + " with " + Count(samples.size(), "sample", "samples") +
                      " into " + folder->string() + "."
                : "The open program was kept.");

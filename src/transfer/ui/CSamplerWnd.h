@@ -36,8 +36,7 @@ public:
     // Writes a sample taken back into `folder` under a name of its own; the file written, or
     // nothing after telling the user why not.
     virtual std::optional<std::filesystem::path>
-    SaveSample(const DecodedSample& sample, const SamplerEntry& entry,
-               const std::filesystem::path& folder) = 0;
+    SaveSample(const DecodedSample& sample, const std::filesystem::path& folder) = 0;
     // Before a program taken back replaces the open one: asks to save it when it is modified;
     // false when the user keeps it.
     virtual bool MayReplaceProgram() = 0;
@@ -45,7 +44,6 @@ public:
     // program; false after telling the user why not.
     virtual bool OpenTakenBack(const DecodedProgram& program,
                                const std::vector<DecodedSample>& samples,
-                               const std::vector<SamplerEntry>& sampleEntries,
                                const std::filesystem::path& folder) = 0;
     // A yes/no question; true for yes.
     virtual bool Ask(const std::string& question) = 0;
