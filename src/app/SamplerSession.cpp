@@ -9,6 +9,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace velomire::app {
 
 SamplerSession::SamplerSession(CVelomireDoc& doc, transfer::MidiOutPort& out,
@@ -122,7 +124,23 @@ bool SamplerSession::OpenTakenBack(const transfer::DecodedProgram& program,
     transfer::NewFileCreator creator;
     transfer::ReceivedFiles files(folder, creator);
     std::string error;
-    const auto name = files.WriteProgram(program, samples, Messages(), error);
+    // What was left out, told in one box rather than one per keygroup.
+    struct Collected final : program::UserMessages {
+        std::vector<std::string> lines;
+        void Show(std::string_view text, std::string_view) override {
+            if (std::find(lines.begin(), lines.end(), text) == lines.end()) {
+                lines.emplace_back(text);
+            }
+        }
+    } leftOut;
+    const auto name = files.WriteProgram(program, samples, leftOut, error);
+    if (!leftOut.lines.empty()) {
+        std::string text;
+        for (const std::string& line : leftOut.lines) {
+            text += (text.empty() ? "" : "\n") + line;
+        }
+        Messages().Show(text, program::appCaption);
+    }
     if (!name) {
         Messages().Show("The program was not written: " + error, program::appCaption);
         return false;

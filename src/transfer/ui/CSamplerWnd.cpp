@@ -26,9 +26,12 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// "sample 4 "PAD -L"": the name without the spaces that pad it.
 std::string Named(const SamplerEntry& entry) {
+    std::string name = EscapedDumpText(entry.name);
+    name.erase(name.find_last_not_of(' ') + 1);
     return std::string(entry.kind == SamplerEntry::Kind::program ? "program " : "sample ") +
-           std::to_string(entry.number) + " \"" + EscapedDumpText(entry.name) + "\"";
+           std::to_string(entry.number) + " \"" + name + "\"";
 }
 
 std::string Count(std::size_t n, const char* one, const char* many) {
@@ -164,6 +167,8 @@ void CSamplerWnd::GetSamples() {
     std::size_t written = 0;
     std::string ending;
     for (const SamplerEntry& entry : chosen) {
+        status->setText(Text("Getting " + Named(entry) + " (" + std::to_string(written + 1) +
+                             " of " + std::to_string(chosen.size()) + ")..."));
         DecodedSample sample;
         const LibrarianResult result = librarian->GetSample(entry.number, sample, progress);
         if (!result.Ok()) {
@@ -194,6 +199,7 @@ void CSamplerWnd::GetProgram() {
         return;
     }
     TaskProgress progress(*this);
+    status->setText(Text("Getting " + Named(chosen[0]) + " and its samples..."));
     DecodedProgram program;
     LibrarianResult result = librarian->GetProgram(chosen[0].number, program, progress);
     std::vector<DecodedSample> samples;
