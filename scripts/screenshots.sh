@@ -25,6 +25,7 @@ echo "wrote $out/main-window.png"
 VELOMIRE_SCREENSHOT_DIR="$out" xvfb-run "${screen[@]}" "$build/tests/dialog_layout_test" >/dev/null
 VELOMIRE_SCREENSHOT_DIR="$out" xvfb-run "${screen[@]}" "$build/tests/main_frame_test" \
     HelpContentsShowsTheUserGuide >/dev/null
-# The two editors on the demo's stereo pad: its keyboard, and its waveform with loop 1 playing.
+# The two editors on the demo's stereo pad (its keyboard, its waveform with loop 1 playing) and
+# Export disk image.
 xvfb-run "${screen[@]}" "$build/src/app/velomire-screenshots" examples/demo "$out"
 echo "wrote the dialogs' pictures into $out"

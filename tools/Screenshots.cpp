@@ -1,16 +1,21 @@
 // Takes the user guide's pictures of the two editors, on the bundled demo: the Sample Editor of
 // the stereo pad with its key range and outputs, and the Loop Editor of the same pad with loop 1
-// chosen and the play cursor inside it. Run by scripts/screenshots.sh on a virtual X display.
+// chosen and the play cursor inside it; and Export disk image for the S950's high-density floppy.
+// Run by scripts/screenshots.sh on a virtual X display.
 // Usage: velomire-screenshots DEMO_DIRECTORY OUTPUT_DIRECTORY
 
+#include "app/ExportImageDlg.h"
+#include "app/FileDialogs.h"
 #include "editing/AudioOutput.h"
 #include "editing/ui/CLoopEditorDlg.h"
 #include "editing/ui/CSampleEditorDlg.h"
 #include "program/Program.h"
 #include "program/ProgramFile.h"
+#include "transfer/SamplerModel.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -112,6 +117,12 @@ int main(int argc, char** argv) {
         ok = Save(editor, out, "sample-editor.png") && ok;
     }
     PrintMessages messages;
+    {
+        app::QtFileDialogs dialogs;
+        app::ExportImageDlg exportImage(*program, transfer::SamplerModel::s950, dialogs, messages);
+        exportImage.MediumBox()->setCurrentIndex(1);
+        ok = Save(exportImage, out, "export-disk-image.png") && ok;
+    }
     PictureOutput output;
     editing::CLoopEditorDlg loops(pad->sample, editing::AudioOutput::defaultDevice, output,
                                   messages);

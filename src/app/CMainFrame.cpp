@@ -5,11 +5,13 @@
 #include "app/CVelomireDoc.h"
 #include "app/CVelomireView.h"
 #include "app/DroppedFiles.h"
+#include "app/ExportImageDlg.h"
 #include "app/HelpWindow.h"
 #include "app/LockKeyState.h"
 #include "app/RecentFiles.h"
 #include "app/Resources.h"
 #include "program/RecentFileList.h"
+#include "transfer/SamplerModel.h"
 #include "ui/CommandIds.h"
 
 #include <QAction>
@@ -55,6 +57,9 @@ const CommandEntry commandTable[] = {
      "Save program", "save"},
     {command::fileSaveAs, "Save program &As...", noKey, "Save the active program with a new name",
      "Save As", ""},
+    {command::exportDiskImage, "Export &disk image...", noKey,
+     "Write the program as a disk image for the sampler's floppy emulator", "Export disk image",
+     ""},
     {command::openSample, "Open sample", noKey, "Open a sample (.wav file)", "Open sample",
      "open-sample"},
     {command::appExit, "E&xit", noKey, "Quit the application; prompts to save program", "Exit", ""},
@@ -222,8 +227,8 @@ void CMainFrame::CreateMenus() {
 
     const MenuEntry menus[] = {
         {"&File",
-         {fileNew, fileOpen, fileSave, fileSaveAs, separator, openSample, separator,
-          recentFilesMark, appExit}},
+         {fileNew, fileOpen, fileSave, fileSaveAs, exportDiskImage, separator, openSample,
+          separator, recentFilesMark, appExit}},
         {"&Edit", {editUndo, editRedo, separator, editRemove, moveUp, moveDown}},
         {"&Program", {addSamples, mapKeysFromNames, sendProgram, samplerContents}},
         {"&Sample", {sampleParameters, sampleLoopsEditor}},
@@ -257,6 +262,7 @@ void CMainFrame::CreateMenus() {
     connect(Action(fileOpen), &QAction::triggered, &doc, &Doc::OnFileOpen);
     connect(Action(fileSave), &QAction::triggered, &doc, &Doc::OnFileSave);
     connect(Action(fileSaveAs), &QAction::triggered, &doc, &Doc::OnFileSaveAs);
+    connect(Action(exportDiskImage), &QAction::triggered, this, &CMainFrame::OnExportDiskImage);
     connect(Action(openSample), &QAction::triggered, &doc, &Doc::OnOpenSample);
     connect(Action(addSamples), &QAction::triggered, &doc, &Doc::OnAddSamples);
     connect(Action(mapKeysFromNames), &QAction::triggered, this,
@@ -269,6 +275,23 @@ void CMainFrame::CreateMenus() {
             [this](bool on) { statusBar()->setVisible(on); });
     connect(Action(helpContents), &QAction::triggered, this, &CMainFrame::OnHelpContents);
     connect(Action(appAbout), &QAction::triggered, this, &CMainFrame::OnAppAbout);
+}
+
+void CMainFrame::OnExportDiskImage() {
+    const std::int32_t model = doc.Settings().samplerModel;
+    if (ExportImageDlg::Media(model).empty()) {
+        const auto info = transfer::SamplerModel::Find(model);
+        doc.Messages().Show(
+            (info ? "The " + std::string(info->longName) : std::string("No sampler")) +
+                " has no disk drive Velomire writes for: choose an Akai sampler in "
+                "Options.",
+            program::appCaption);
+        return;
+    }
+    ExportImageDlg dialog(doc.GetProgram(), model, doc.Dialogs(), doc.Messages(), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        statusBar()->showMessage(dialog.Summary());
+    }
 }
 
 void CMainFrame::CreateToolBar() {

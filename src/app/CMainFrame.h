@@ -44,6 +44,8 @@ public:
 
     void OnHelpContents();
     void OnAppAbout();
+    // File > Export disk image... for the sampler chosen in Options.
+    void OnExportDiskImage();
     // Opens a program file as the File menu, the command line and a drop do: save prompt first.
     bool OpenDocumentFile(const QString& path);
 

@@ -56,6 +56,7 @@ public:
     // all were fine.
     const std::string& SettingsWarning() const { return settingsWarning; }
     program::UserMessages& Messages() { return messages; }
+    FileDialogs& Dialogs() { return dialogs; }
 
     const QString& Title() const { return title; }
     const QString& PathName() const { return pathName; }

@@ -70,5 +70,6 @@ std::unique_ptr<CliCommand> MakeRenderCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeSendCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeSamplerCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeDecodeCommand(CLI::App& parent);
+std::unique_ptr<CliCommand> MakeImageCommand(CLI::App& parent);
 
 } // namespace velomire::cli

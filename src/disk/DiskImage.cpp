@@ -1,6 +1,7 @@
 #include "disk/DiskImage.h"
 
 #include "disk/FamilyImages.h"
+#include "disk/S900DiskFiles.h"
 #include "program/MessageList.h"
 #include "program/WavInfo.h"
 
@@ -122,7 +123,16 @@ program::Status ReadSampleWords(std::span<const std::uint8_t> image, const Image
             read[i] = static_cast<std::int16_t>(data[2 * i] | data[2 * i + 1] << 8);
         }
     } else {
-        return program::Status::Error("S900 sample words are not read yet.");
+        const auto packed = UnpackS900Words(
+            std::span<const std::uint8_t>(file).subspan(sample.headerBytes), sample.lengthWords);
+        if (!packed) {
+            return program::Status::Error("The file of " + sample.name +
+                                          " holds fewer words than its header says (" +
+                                          std::to_string(sample.lengthWords) + ").");
+        }
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            read[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((*packed)[i]) << 4);
+        }
     }
     words = std::move(read);
     return {};
@@ -136,6 +146,11 @@ program::Status WavSampleWords::Read(const program::SampleEntry& entry, int part
     const std::string fileName = program::FieldText(sample.fileName);
     if (!wav.Open(fileName)) {
         return program::Status::Error("Cannot read " + fileName + ": " + messages.Reasons());
+    }
+    if (std::uint64_t{sample.soundStart} + sample.lengthWords > wav.FrameCount()) {
+        // Past its end the reader gives silence; a send refuses such a row, and so does an image.
+        return program::Status::Error("The sound of " + program::FieldText(sample.sampleName) +
+                                      " lies outside its file " + fileName + ".");
     }
     wav.Seek(sample.soundStart);
     std::vector<std::int16_t> read(sample.lengthWords);

@@ -1,29 +1,143 @@
 #include "disk/FamilyImages.h"
+#include "disk/S900DiskFiles.h"
+#include "disk/S900FloppyImage.h"
 
-// The S900/S950 disk layouts. Not written yet: nothing is recognised, and writing is refused.
+// The S900/S950 floppies behind the shared entries of DiskImage.h: the S900 and the S950 on
+// double-density floppies, the S950 also on high-density ones.
 namespace velomire::disk {
 
 namespace {
 
-bool Recognises(std::span<const std::uint8_t>) {
-    return false;
-}
-
-program::Status Read(std::span<const std::uint8_t>, ImageContents&) {
-    return program::Status::Error("S900/S950 disk images cannot be read yet.");
-}
-
-std::optional<MediumSize> EmptySize(std::int32_t, Medium) {
+std::optional<FloppyDensity> DensityOf(Medium medium) {
+    switch (medium) {
+    case Medium::dd:
+        return FloppyDensity::dd;
+    case Medium::hd:
+        return FloppyDensity::hd;
+    case Medium::scsi:
+        break;
+    }
     return std::nullopt;
 }
 
-std::uint64_t ProgramBytes(const program::Program&, std::int32_t, Medium) {
-    return 0;
+// The size of a floppy, and every used directory entry ending in the S900's ID (two zero bytes;
+// the S1000 family writes its own there).
+bool Recognises(std::span<const std::uint8_t> image) {
+    if (image.size() != S900FloppyImage::ImageBytes(FloppyDensity::dd) &&
+        image.size() != S900FloppyImage::ImageBytes(FloppyDensity::hd)) {
+        return false;
+    }
+    for (std::size_t slot = 0; slot < S900FloppyImage::entryCount; ++slot) {
+        const auto entry =
+            image.subspan(slot * S900FloppyImage::entryBytes, S900FloppyImage::entryBytes);
+        const bool used = std::any_of(entry.begin(), entry.end(), [](auto b) { return b != 0; });
+        if (used && (entry[22] != 0 || entry[23] != 0)) {
+            return false;
+        }
+    }
+    return true;
 }
 
-program::Status Write(const program::Program&, const ImageRequest&, SampleWords&,
-                      std::vector<std::uint8_t>&, bool, ImageProgress*) {
-    return program::Status::Error("S900/S950 disk images cannot be written yet.");
+int LoopModeOf(char mode) {
+    return mode == 'O' ? program::loopNone : program::loopNormal;
+}
+
+ImageSample SampleOf(const S900FloppyImage& floppy, const S900DirEntry& entry,
+                     const S900Sample& header) {
+    ImageSample sample;
+    sample.name = entry.name;
+    sample.fileType = static_cast<std::uint8_t>(entry.type);
+    sample.rate = header.rate;
+    sample.rootKey = header.tuning / 16;
+    sample.lengthWords = static_cast<std::uint32_t>(header.words.size());
+    sample.endPoint = header.endPoint;
+    sample.loopMode = LoopModeOf(header.loopMode);
+    if (header.loopMode != 'O' && header.loopLength > 0) {
+        sample.loops.push_back({header.loopStart + header.loopLength - 1, header.loopLength, 0});
+    }
+    sample.headerName = header.name;
+    for (const std::size_t block : floppy.Chain(entry)) {
+        sample.extent.blockOffsets.push_back(std::uint64_t{block} * S900FloppyImage::blockBytes);
+    }
+    sample.extent.blockBytes = S900FloppyImage::blockBytes;
+    sample.extent.fileBytes = entry.length;
+    sample.headerBytes = s900SampleHeaderBytes;
+    sample.coding = WordCoding::s900Packed;
+    return sample;
+}
+
+ImageProgram ProgramOf(const S900DirEntry& entry, const S900ProgramInfo& info) {
+    ImageProgram program;
+    program.name = entry.name;
+    program.fileType = static_cast<std::uint8_t>(entry.type);
+    for (const S900Keygroup& keygroup : info.keygroups) {
+        program.keygroups.push_back({keygroup.lowKey, keygroup.highKey, {{keygroup.sampleName}}});
+    }
+    return program;
+}
+
+program::Status Read(std::span<const std::uint8_t> image, ImageContents& contents) {
+    std::string error;
+    const auto floppy = S900FloppyImage::Parse(image, error);
+    if (!floppy) {
+        return program::Status::Error("This S900/S950 floppy cannot be read: " + error + ".");
+    }
+    contents = {};
+    contents.format = ImageFormat::s900Floppy;
+    contents.medium = floppy->Density() == FloppyDensity::dd ? Medium::dd : Medium::hd;
+    contents.freeBytes = std::uint64_t{floppy->FreeBlocks()} * S900FloppyImage::blockBytes;
+    ImageVolume& volume = contents.volumes.emplace_back();
+    for (const S900DirEntry& entry : floppy->Entries()) {
+        volume.files.push_back({entry.name, static_cast<std::uint8_t>(entry.type), entry.length});
+        if (entry.type != 'S' && entry.type != 'P') {
+            continue; // drum settings, overall settings: listed, not read
+        }
+        const std::vector<std::uint8_t> file = floppy->FileBytes(entry);
+        if (entry.type == 'S') {
+            if (const auto header = ReadS900SampleHeader(file, error)) {
+                volume.samples.push_back(SampleOf(*floppy, entry, *header));
+                continue;
+            }
+        } else if (const auto program = ReadS900Program(file, error)) {
+            volume.programs.push_back(ProgramOf(entry, *program));
+            continue;
+        }
+        contents.warnings.push_back(entry.name + ": " + error);
+    }
+    return {};
+}
+
+std::optional<MediumSize> EmptySize(std::int32_t model, Medium medium) {
+    const auto density = DensityOf(medium);
+    if (!density || (model == transfer::SamplerModel::s900 && density == FloppyDensity::hd)) {
+        return std::nullopt;
+    }
+    const std::size_t room =
+        S900FloppyImage::Blocks(*density) - S900FloppyImage::ReservedBlocks(*density);
+    return MediumSize{S900FloppyImage::ImageBytes(*density),
+                      std::uint64_t{room} * S900FloppyImage::blockBytes};
+}
+
+std::uint64_t ProgramBytes(const program::Program& program, std::int32_t, Medium) {
+    return std::uint64_t{S900NeedsOf(program).blocks} * S900FloppyImage::blockBytes;
+}
+
+program::Status Write(const program::Program& program, const ImageRequest& request,
+                      SampleWords& words, std::vector<std::uint8_t>& image, bool add,
+                      ImageProgress* progress) {
+    const auto density = DensityOf(request.medium);
+    if (!add && !density) {
+        return program::Status::Error("The S900 and S950 use floppies: choose dd or hd.");
+    }
+    const S900ImageResult result =
+        add ? S900ImageOf(program, request.model, FloppyDensity::dd, words,
+                          std::span<const std::uint8_t>(image), progress)
+            : S900ImageOf(program, request.model, *density, words, std::nullopt, progress);
+    if (!result.refusal.empty()) {
+        return program::Status::Error(result.refusal);
+    }
+    image = result.image;
+    return {};
 }
 
 } // namespace

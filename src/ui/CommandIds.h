@@ -8,6 +8,7 @@ inline constexpr int fileNew = 57600;
 inline constexpr int fileOpen = 57601;
 inline constexpr int fileSave = 57603;
 inline constexpr int fileSaveAs = 57604;
+inline constexpr int exportDiskImage = 32810;
 inline constexpr int openSample = 32794;
 inline constexpr int fileMru1 = 57616; // recent files: 57616 and up
 inline constexpr int appExit = 57665;

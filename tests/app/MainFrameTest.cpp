@@ -158,10 +158,11 @@ private slots:
         QCOMPARE(bar, (QStringList{"&File", "&Edit", "&Program", "&Sample", "&Options", "&View",
                                    "&Help"}));
         QVERIFY(!frame->Action(options)->menu()); // a command of the bar itself
-        QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&File"))),
-                 (QStringList{"&New program\tCtrl+N", "&Open program\tCtrl+O",
-                              "&Save program\tCtrl+S", "Save program &As...", "-", "Open sample",
-                              "-", "Recent File", "-", "E&xit"}));
+        QCOMPARE(
+            MenuTexts(TopMenu(frame, QStringLiteral("&File"))),
+            (QStringList{"&New program\tCtrl+N", "&Open program\tCtrl+O", "&Save program\tCtrl+S",
+                         "Save program &As...", "Export &disk image...", "-", "Open sample", "-",
+                         "Recent File", "-", "E&xit"}));
 
         // The toolbar: its entries in order, with 36-pixel buttons.
         QToolBar* toolBar = frame->ToolBar();
