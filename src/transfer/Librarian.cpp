@@ -3,13 +3,16 @@
 #include "transfer/SamplerModel.h"
 #include "transfer/families/s1000/S1000Librarian.h"
 #include "transfer/families/s900/S900Librarian.h"
+#include "transfer/families/sds/SdsLibrarian.h"
 
 namespace velomire::transfer {
 
-// Each family's librarian is being written; until then a model without one gets none and the
-// callers say the sampler cannot be read back.
+// Null for a family whose librarian is not written yet: the callers say the sampler cannot be
+// read back.
 std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model, const LibrarianPorts& ports) {
     switch (SamplerModel::Family(model)) {
+    case SamplerFamily::sds:
+        return families::sds::MakeSdsLibrarian(ports);
     case SamplerFamily::s900:
         return MakeS900Librarian(ports);
     case SamplerFamily::s1000:

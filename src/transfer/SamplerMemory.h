@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -51,5 +52,10 @@ public:
     virtual std::optional<std::vector<TimedReply>>
     Answer(std::span<const std::uint8_t> message) = 0;
 };
+
+// The responder of the model's family, answering from `memory` with `faults`; null for a family
+// that answers no requests. Both outlive it.
+std::unique_ptr<RequestResponder> MakeRequestResponder(std::int32_t model, SamplerMemory& memory,
+                                                       const SendFaults& faults);
 
 } // namespace velomire::transfer

@@ -45,27 +45,64 @@ std::uint32_t SimulatedMemoryWords(std::int32_t model) {
 
 SimulatedSampler::SimulatedSampler(SamplerScript script)
     : script(std::move(script)),
-      messageLimit(std::max<std::size_t>(S900MessageBytes(this->script.memoryWords), 4096)) {}
-
-std::uint32_t SimulatedSampler::FreeWords() const {
-    return storedWords >= script.memoryWords
-               ? 0
-               : static_cast<std::uint32_t>(script.memoryWords - storedWords);
+      messageLimit(std::max<std::size_t>(S900MessageBytes(this->script.memoryWords), 4096)),
+      memory(std::make_unique<SamplerMemory>()) {
+    memory->capacityWords = this->script.memoryWords;
+    std::int32_t model = this->script.model;
+    if (SamplerModel::Family(model) != this->script.family) {
+        model = this->script.family == SamplerFamily::s1000  ? SamplerModel::s1000
+                : this->script.family == SamplerFamily::s900 ? SamplerModel::s900
+                                                             : SamplerModel::sds;
+    }
+    responder = MakeRequestResponder(model, *memory, this->script.sendFaults);
 }
 
-bool SimulatedSampler::Reserve(SamplerFamily family, int number, std::uint32_t words) {
-    const auto key = std::make_pair(family, number);
-    const auto found = stored.find(key);
-    const std::uint64_t replaced = found != stored.end() ? found->second : 0;
+SimulatedSampler::~SimulatedSampler() = default;
+SimulatedSampler::SimulatedSampler(SimulatedSampler&&) noexcept = default;
+
+std::uint32_t SimulatedSampler::FreeWords() const {
+    std::uint64_t used = memory->UsedWords();
+    // A sample arriving takes its room from its header on, in place of the one it replaces.
+    for (const auto& [number, words] : arriving) {
+        const auto found = memory->samples.find(number);
+        used += words;
+        used -= found != memory->samples.end() ? found->second.frames.size() : 0;
+    }
+    return used >= memory->capacityWords ? 0
+                                         : static_cast<std::uint32_t>(memory->capacityWords - used);
+}
+
+bool SimulatedSampler::Reserve(int number, std::uint32_t words) {
+    arriving.erase(number); // its header again: counted anew
+    const auto found = memory->samples.find(number);
+    const std::uint64_t replaced = found != memory->samples.end() ? found->second.frames.size() : 0;
     if (std::uint64_t{words} > std::uint64_t{FreeWords()} + replaced) {
         log.push_back("sample #" + std::to_string(number) + " of " + std::to_string(words) +
                       " words does not fit in the " + std::to_string(FreeWords() + replaced) +
                       " words free: cancelled");
         return false;
     }
-    storedWords = storedWords - replaced + words;
-    stored[key] = words;
+    arriving[number] = words;
     return true;
+}
+
+void SimulatedSampler::Keep() {
+    for (DecodedSample& sample : decoder.TakeClosedSamples()) {
+        arriving.erase(sample.number);
+        if (sample.hasData) {
+            memory->samples[sample.number] = sample;
+        }
+        closedSamples.push_back(std::move(sample));
+    }
+    for (DecodedProgram& program : decoder.TakeClosedPrograms()) {
+        memory->programs[program.number] = program;
+        closedPrograms.push_back(std::move(program));
+    }
+}
+
+void SimulatedSampler::CloseAll() {
+    decoder.CloseAll();
+    Keep();
 }
 
 std::optional<int> SimulatedSampler::PlainAckPacket() const {
@@ -143,7 +180,7 @@ std::vector<TimedReply> SimulatedSampler::Feed(std::span<const std::uint8_t> byt
 void SimulatedSampler::S900DataHeader(std::vector<TimedReply>& replies) {
     const std::uint32_t words = message[9] | message[10] << 7 | message[11] << 14;
     const int number = message[3] | message[4] << 7;
-    if (!Reserve(SamplerFamily::s900, number, words)) {
+    if (!Reserve(number, words)) {
         inMessage = false; // the rest of it is not taken
         Reply(replies, S900Handshake(SamplerReply::Kind::cancel));
     }
@@ -205,7 +242,17 @@ void SimulatedSampler::S900Block(std::vector<TimedReply>& replies) {
 }
 
 void SimulatedSampler::Message(std::vector<TimedReply>& replies) {
+    if (responder) {
+        if (auto answers = responder->Answer(message)) {
+            for (TimedReply& answer : *answers) {
+                Reply(replies, std::move(answer.bytes), answer.delay);
+            }
+            return;
+        }
+    }
     const SysExDecoder::Result result = decoder.Feed(message, messageStart);
+    // A sample the message closed is held before the room for a new one is counted.
+    Keep();
     // Packets after a gap already logged are NAKed without a line each.
     if (!result.Ok() && !result.afterGap) {
         log.push_back("offset " + std::to_string(messageStart) + ": " + result.error);
@@ -214,10 +261,7 @@ void SimulatedSampler::Message(std::vector<TimedReply>& replies) {
     switch (result.kind) {
     case SysExDecoder::Kind::sdsDumpHeader:
     case SysExDecoder::Kind::s1000SampleHeader:
-        if (result.Ok() &&
-            !Reserve(result.kind == SysExDecoder::Kind::sdsDumpHeader ? SamplerFamily::sds
-                                                                      : SamplerFamily::s1000,
-                     *result.sample, decoder.OpenSample()->lengthWords)) {
+        if (result.Ok() && !Reserve(*result.sample, decoder.OpenSample()->lengthWords)) {
             decoder.DropOpenSample();
             lastPacketNumber = -1;
             Reply(replies, SdsHandshake(SamplerReply::Kind::cancel, channel, 0));

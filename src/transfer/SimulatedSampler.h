@@ -7,10 +7,12 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velomire::transfer {
@@ -20,6 +22,8 @@ namespace velomire::transfer {
 // keeping its number.
 struct SamplerScript {
     SamplerFamily family = SamplerFamily::sds;
+    // The model it plays, for what its family's answers differ in; -1: the family's first.
+    std::int32_t model = SamplerModel::none;
     std::set<int> nakPackets{};      // answered NAK once each, then as usual
     std::optional<int> waitPacket{}; // answered WAIT, then ACK after waitTime
     std::chrono::milliseconds waitTime{0};
@@ -29,6 +33,7 @@ struct SamplerScript {
     std::uint32_t memoryWords = 16u << 20;   // sample memory, in words
     std::optional<int> losePacket{}; // an SDS Data Packet dropped once, as if lost on the cable
     bool nakExpected = false;        // a NAK names the packet expected, not the one that came
+    SendFaults sendFaults{};         // while it sends what it holds
 };
 
 // The sample memory, in words, of the model the simulated sampler plays, as fully expanded.
@@ -40,13 +45,17 @@ std::uint32_t SimulatedMemoryWords(std::int32_t model);
 // Header, Data Packets one by one, S900/S950 data block by block in the S900 handshake form; a
 // malformed Akai message is answered with an Akai reply that refuses it.
 //
-// It has the sample memory of its model: a dump that would not fit beside the samples it holds
-// (a sample of the same number is replaced) is answered with CANCEL and not taken. What it
-// received is handed out once closed (TakeClosedSamples) and then forgotten, and no message may
-// grow past the largest sample the memory holds.
+// It has the sample memory of its model and keeps in it what it receives: a sample (with data)
+// replaces the one of the same number, and a dump that would not fit beside the samples it holds
+// is answered with CANCEL and not taken; no message may grow past the largest sample the memory
+// holds. Requests (a dump, a catalogue, a delete) are answered from the memory by the family's
+// responder. What it received is also handed out once closed (TakeClosedSamples).
 class SimulatedSampler {
 public:
     explicit SimulatedSampler(SamplerScript script);
+    ~SimulatedSampler();
+    SimulatedSampler(SimulatedSampler&&) noexcept;
+    SimulatedSampler& operator=(SimulatedSampler&&) = delete;
 
     // The bytes that arrived next; `answered` when the message their last byte completes was
     // already answered with a plain ACK (PlainAckPacket) and must not be answered again.
@@ -55,10 +64,12 @@ public:
     void Lost();
 
     // What is complete (or will get nothing more) since the last call; the sampler forgets it.
-    std::vector<DecodedSample> TakeClosedSamples() { return decoder.TakeClosedSamples(); }
-    std::vector<DecodedProgram> TakeClosedPrograms() { return decoder.TakeClosedPrograms(); }
+    std::vector<DecodedSample> TakeClosedSamples() { return std::exchange(closedSamples, {}); }
+    std::vector<DecodedProgram> TakeClosedPrograms() { return std::exchange(closedPrograms, {}); }
     // Closes what is still open (at the end of a run).
-    void CloseAll() { decoder.CloseAll(); }
+    void CloseAll();
+    // What it holds.
+    SamplerMemory& Memory() { return *memory; }
     // One line for each message refused since the last call.
     std::vector<std::string> TakeLog();
     // Packets counted so far.
@@ -81,8 +92,10 @@ private:
                                            int packet, std::vector<TimedReply>& replies);
     void Reply(std::vector<TimedReply>& replies, std::vector<std::uint8_t> bytes,
                std::chrono::milliseconds extra = {});
-    // Takes `words` for sample `number` of `family` if they fit.
-    bool Reserve(SamplerFamily family, int number, std::uint32_t words);
+    // Whether `words` for sample `number` fit beside the other samples held.
+    bool Reserve(int number, std::uint32_t words);
+    // Keeps what the decoder closed in the memory and for TakeClosedSamples.
+    void Keep();
     void S900DataHeader(std::vector<TimedReply>& replies);
 
     SamplerScript script;
@@ -99,8 +112,13 @@ private:
     std::set<int> nakSent;
     bool waitSent = false;
     bool quiet = false; // the message being decoded was answered already
-    std::map<std::pair<SamplerFamily, int>, std::uint32_t> stored; // words of each sample held
-    std::uint64_t storedWords = 0;
+    // On the heap, so that the responder's references stay valid when the sampler moves.
+    std::unique_ptr<SamplerMemory> memory;
+    std::unique_ptr<RequestResponder> responder;
+    // The words of each sample arriving, by number, from its header until it closes.
+    std::map<int, std::uint32_t> arriving;
+    std::vector<DecodedSample> closedSamples;
+    std::vector<DecodedProgram> closedPrograms;
     std::vector<std::string> log;
 };
 

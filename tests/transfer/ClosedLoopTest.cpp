@@ -425,7 +425,7 @@ Bytes Answers(const std::vector<TimedReply>& replies) {
     return all;
 }
 
-TEST(SimulatedSampler, HasTheMemoryOfItsModelCancelsWhatDoesNotFitAndForgetsWhatItHandedOut) {
+TEST(SimulatedSampler, HasTheMemoryOfItsModelCancelsWhatDoesNotFitAndHandsOutWhatItReceivedOnce) {
     EXPECT_EQ(SimulatedMemoryWords(SamplerModel::s900), 512000u);
     SamplerScript script;
     script.memoryWords = 100;
@@ -435,7 +435,7 @@ TEST(SimulatedSampler, HasTheMemoryOfItsModelCancelsWhatDoesNotFitAndForgetsWhat
     EXPECT_EQ(Answers(sampler.Feed(DataPacket(0, 0x11))), ack(0));
     EXPECT_EQ(Answers(sampler.Feed(DataPacket(1, 0x22))), ack(1));
     EXPECT_EQ(sampler.FreeWords(), 20u);
-    // Whole, it is handed out once and then forgotten.
+    // Whole, it is handed out once (and kept in the memory).
     const auto whole = sampler.TakeClosedSamples();
     ASSERT_EQ(whole.size(), 1u);
     EXPECT_EQ(whole[0].frames.size(), 80u);

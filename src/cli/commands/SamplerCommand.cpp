@@ -3,6 +3,7 @@
 #include "cli/CliSupport.h"
 #include "cli/DecodedFiles.h"
 #include "cli/StderrMessages.h"
+#include "transfer/SamplerLoad.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/SamplerService.h"
 #ifdef __linux__
@@ -37,7 +38,9 @@ public:
                      "sampler --model M --out DIR [--name NAME] [--nak N,N,...]\n"
                      "                            [--wait N:MS] [--cancel-at N] [--lose N] "
                      "[--reply-delay MS]\n"
-                     "                            [--memory-words N] [--one-way] [--jack | "
+                     "                            [--memory-words N] [--load DIR] "
+                     "[--damage-packet N]\n"
+                     "                            [--stall-after N] [--one-way] [--jack | "
                      "--alsa] [--force]",
                      "a simulated sampler with the MIDI ports NAME:in and NAME:out, on JACK when "
                      "a JACK server runs, otherwise on the ALSA sequencer; it checks, answers and "
@@ -99,6 +102,21 @@ public:
                 return words && *words >= 1;
             },
             "--memory-words takes a number of words from 1 to 2147483647");
+        App()
+            .add_option("--load", loadDirName,
+                        "start with the programs and WAV files of DIR, as if they had been sent")
+            ->type_name("DIR");
+        AddChecked(
+            "--damage-packet", "N",
+            "send Data Packet N once with a bad checksum (counted from 0 over the run)",
+            [this](const std::string& text) {
+                return Packet(text, script.sendFaults.damagePacket);
+            },
+            "--damage-packet takes a packet number");
+        AddChecked(
+            "--stall-after", "N", "stop sending a dump after N packets sent over the run, once",
+            [this](const std::string& text) { return Packet(text, script.sendFaults.stallAfter); },
+            "--stall-after takes a number of packets");
         App().add_flag("--one-way", script.oneWay, "never answer");
         App().add_flag("--jack", onlyJack, "use only JACK");
         App().add_flag("--alsa", onlyAlsa, "use only the ALSA sequencer");
@@ -121,6 +139,7 @@ private:
     std::optional<std::int32_t> model;
     std::string outDirName;
     std::string name;
+    std::string loadDirName;
     transfer::SamplerScript script;
     std::optional<std::uint32_t> memoryWords;
     bool onlyJack = false;
@@ -135,6 +154,7 @@ int SamplerCommand::Run() {
         return UsageError("sampler takes --jack or --alsa, not both");
     }
     script.family = transfer::SamplerModel::Family(*model);
+    script.model = *model;
     script.memoryWords = memoryWords.value_or(transfer::SimulatedMemoryWords(*model));
     const fs::path outDir = outDirName;
     std::error_code ec;
@@ -146,7 +166,26 @@ int SamplerCommand::Run() {
         return Refused((outDir / *earlier).string() +
                        ": exists already (--force replaces the files of an earlier run)");
     }
+    if (!loadDirName.empty() && !fs::is_directory(loadDirName, ec)) {
+        return Refused(loadDirName + ": not a directory");
+    }
 #ifdef __linux__
+    transfer::SamplerService service(script);
+    if (!loadDirName.empty()) {
+        // Before any request can arrive.
+        StderrMessages messages;
+        transfer::SamplerLoadResult loaded;
+        service.Inspect([&](transfer::SimulatedSampler& sampler) {
+            loaded = transfer::LoadSampler(sampler, *model, loadDirName, messages);
+        });
+        for (const std::string& line : loaded.refused) {
+            PrintLine("Not loaded: " + line);
+        }
+        PrintLine("Loaded " + std::to_string(loaded.programs) +
+                  (loaded.programs == 1 ? " program and " : " programs and ") +
+                  std::to_string(loaded.samples) +
+                  (loaded.samples == 1 ? " sample from " : " samples from ") + loadDirName);
+    }
     const std::string clientName = name.empty() ? std::string("velomire-sampler") : name;
     // JACK when its server runs (a JACK client never starts one), otherwise the ALSA sequencer.
     std::string error;
@@ -169,7 +208,6 @@ int SamplerCommand::Run() {
     PrintLine("Listening on " + system + " port " + endpoint->InputName() + ", answering on " +
               system + " port " + endpoint->OutputName());
 
-    transfer::SamplerService service(script);
     // What the sampler closed is written out, each under a name of its own (a second sample of
     // the same number never takes the first one's files), and then forgotten. Only the main loop
     // touches the sampler, so the endpoint's thread never waits for a file.

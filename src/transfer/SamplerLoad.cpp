@@ -1,0 +1,180 @@
+#include "transfer/SamplerLoad.h"
+
+#include "program/AddSample.h"
+#include "program/Program.h"
+#include "program/ProgramFile.h"
+#include "transfer/SamplerSettings.h"
+#include "transfer/SendCommand.h"
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <set>
+
+namespace velomire::transfer {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Hands every byte of the render to the sampler; its answers go nowhere.
+class FeedDriver final : public MidiDriver {
+public:
+    explicit FeedDriver(SimulatedSampler& sampler) : sampler(sampler) {}
+    std::vector<std::string> PortNames() override { return {"Simulated sampler"}; }
+    MidiStatus Open(unsigned index) override {
+        return index == 0 ? MidiStatus{} : MidiStatus::Error("No such port");
+    }
+    MidiStatus Write(std::span<const std::uint8_t> data) override {
+        sampler.Feed(data);
+        return {};
+    }
+    MidiStatus Close() override { return {}; }
+    std::string OpenPortName() const override { return "Simulated sampler"; }
+
+private:
+    SimulatedSampler& sampler;
+};
+
+// Answers the Send command as the render does, with the numbers after those the sampler holds.
+class LoadUi final : public SendUi {
+public:
+    LoadUi(std::int32_t programs, std::int32_t samples) : programs(programs), samples(samples) {}
+    bool ConfirmSummary(const ProgramSummary&) override { return true; }
+    bool AskNumbers(SendNumbers& numbers) override {
+        numbers.programs = programs;
+        numbers.samples = samples;
+        return true;
+    }
+    void OpenSending(const std::string&) override {}
+    void AddLine(const std::string&) override {}
+    void CloseSending() override {}
+    void SetSampleBar(int) override {}
+    void SetProgramBar(int) override {}
+
+private:
+    std::int32_t programs;
+    std::int32_t samples;
+};
+
+// The sample parts the program sends.
+int PartCount(const program::Program& program) {
+    int parts = 0;
+    for (int i = 0; i < program.sampleCount; ++i) {
+        parts += static_cast<int>(
+            SendCommand::PartsOf(program.samples[static_cast<std::size_t>(i)].sample.sendMode)
+                .size());
+    }
+    return parts;
+}
+
+template <typename Map> std::int32_t NextNumber(const Map& held) {
+    return held.empty() ? 0 : held.rbegin()->first + 1;
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Sends the program into the sampler; false when the Send command refused it.
+bool Send(program::Program& program, SimulatedSampler& sampler, std::int32_t model,
+          program::UserMessages& messages) {
+    SamplerMemory& memory = sampler.Memory();
+    SamplerSettings settings;
+    settings.samplerModel = model;
+    settings.midiOutDevice = 0;
+    FeedDriver driver(sampler);
+    InstantWaitClock clock;
+    MidiOutPort port(driver, clock, messages);
+    LoadUi ui(NextNumber(memory.programs), NextNumber(memory.samples));
+    const bool sent = SendCommand(program, settings, port, messages, ui).OnSendProgram() ==
+                      SendCommand::Outcome::sent;
+    sampler.CloseAll();
+    sampler.TakeClosedSamples();
+    sampler.TakeClosedPrograms();
+    if (SamplerModel::Family(model) != SamplerFamily::sds) {
+        return sent;
+    }
+    // The Dump Header carries no name: the sampler is given the one the program has.
+    for (int i = 0; i < program.sampleCount; ++i) {
+        const program::SampleBlock& sample = program.samples[static_cast<std::size_t>(i)].sample;
+        for (const int part : SendCommand::PartsOf(sample.sendMode)) {
+            const auto found =
+                memory.samples.find(sample.samplerSampleNumber[static_cast<std::size_t>(part)]);
+            if (found != memory.samples.end()) {
+                found->second.fields.push_back(
+                    {"sampleName", program::FieldText(sample.sampleName)});
+            }
+        }
+    }
+    return sent;
+}
+
+} // namespace
+
+SamplerLoadResult LoadSampler(SimulatedSampler& sampler, std::int32_t model,
+                              const fs::path& directory, program::UserMessages& messages) {
+    SamplerLoadResult result;
+    std::error_code ec;
+    const fs::path where = fs::current_path(ec);
+    std::vector<fs::path> programs;
+    std::vector<std::string> wavs;
+    for (const auto& entry : fs::directory_iterator(directory, ec)) {
+        const std::string extension = Lower(entry.path().extension().string());
+        if (extension == ".vmp") {
+            programs.push_back(fs::absolute(entry.path(), ec));
+        } else if (extension == ".wav") {
+            wavs.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(programs.begin(), programs.end());
+    std::sort(wavs.begin(), wavs.end());
+    std::set<std::string> played;
+    for (const fs::path& path : programs) {
+        auto program = std::make_unique<program::Program>();
+        if (!program::ProgramFile::LoadFile(path, *program)) {
+            result.refused.push_back(path.filename().string() + ": not a program file");
+            continue;
+        }
+        program->SetProgramPath(path, false);
+        for (int i = 0; i < program->sampleCount; ++i) {
+            played.insert(
+                program::FieldText(program->samples[static_cast<std::size_t>(i)].sample.fileName));
+        }
+        if (Send(*program, sampler, model, messages)) {
+            ++result.programs;
+            result.samples += PartCount(*program);
+        } else {
+            result.refused.push_back(path.filename().string() + ": refused by the Send command");
+        }
+    }
+    // The WAV files no program plays, 40 at a time, as the samples of a program the sampler
+    // then forgets.
+    wavs.erase(std::remove_if(wavs.begin(), wavs.end(),
+                              [&](const std::string& name) { return played.count(name) != 0; }),
+               wavs.end());
+    for (std::size_t first = 0; first < wavs.size(); first += program::Program::maxSamples) {
+        auto program = std::make_unique<program::Program>();
+        program->SetProgramPath(fs::absolute(directory / "loaded.vmp", ec), true);
+        const std::size_t last = std::min(wavs.size(), first + program::Program::maxSamples);
+        for (std::size_t i = first; i < last; ++i) {
+            if (!program::AddSample(*program, wavs[i], messages)) {
+                result.refused.push_back(wavs[i] + ": not taken as a sample");
+            }
+        }
+        if (program->sampleCount == 0) {
+            continue;
+        }
+        const std::int32_t number = NextNumber(sampler.Memory().programs);
+        if (Send(*program, sampler, model, messages)) {
+            result.samples += PartCount(*program);
+        }
+        sampler.Memory().programs.erase(number);
+    }
+    fs::current_path(where, ec);
+    return result;
+}
+
+} // namespace velomire::transfer
