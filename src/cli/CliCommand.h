@@ -70,6 +70,9 @@ std::unique_ptr<CliCommand> MakeRenderCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeSendCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeSamplerCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeDecodeCommand(CLI::App& parent);
+std::unique_ptr<CliCommand> MakeListCommand(CLI::App& parent);
+std::unique_ptr<CliCommand> MakeGetCommand(CLI::App& parent);
+std::unique_ptr<CliCommand> MakeDeleteCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeImageCommand(CLI::App& parent);
 
 } // namespace velomire::cli

@@ -5,6 +5,9 @@
 #include "program/Program.h"
 #include "transfer/IniSettingsStore.h" // DefaultPath
 #include "transfer/SamplerSettings.h"  // ParseDecimal
+#ifdef VELOMIRE_CLI_QT_SETTINGS
+#include "transfer/ui/QtSettingsStore.h"
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -194,6 +197,21 @@ std::optional<std::string> SettingsFileProblem() {
         return path.string() + ": the settings file is not a regular file";
     }
     return std::nullopt;
+}
+
+transfer::SamplerSettings ReadSavedSettings() {
+#ifdef VELOMIRE_CLI_QT_SETTINGS
+    transfer::QtSettingsStore store;
+#else
+    transfer::IniSettingsStore store(transfer::IniSettingsStore::DefaultPath());
+#endif
+    transfer::SettingsReader reader(store);
+    transfer::SamplerSettings settings = transfer::SamplerSettings::Read(reader);
+    // The values refused are left at their defaults.
+    if (const std::string warning = reader.Warning(); !warning.empty()) {
+        std::cerr << "velomire-cli: warning: " << TerminalText(warning) << '\n';
+    }
+    return settings;
 }
 
 } // namespace velomire::cli

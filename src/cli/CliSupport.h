@@ -1,6 +1,7 @@
 #pragma once
 
 #include "program/ProgramFile.h"
+#include "transfer/SamplerSettings.h"
 
 #include <atomic>
 #include <cstdint>
@@ -48,6 +49,9 @@ void ResolveEnvironmentPaths();
 // Why the settings file cannot be read, or nothing. A missing file reads as the defaults; a
 // FIFO or a device would hold the command forever.
 std::optional<std::string> SettingsFileProblem();
+
+// The settings the desktop application saved; their warning, if any, said once on stderr.
+transfer::SamplerSettings ReadSavedSettings();
 
 // Writes one decoded sample or program: an error text, empty when written. An exception (the
 // JSON library refusing a text) is that item's error, never the end of the run.

@@ -1,6 +1,7 @@
 #include "program/SampleChunks.h"
 
 #include "program/ByteReader.h"
+#include "program/ByteWriter.h"
 #include "program/Program.h"
 
 #include <algorithm>
@@ -36,6 +37,41 @@ void ParseSmplChunk(std::span<const std::uint8_t> body, SampleChunks& chunks) {
         loops.Skip(8); // fraction, play count
         chunks.loops.push_back(loop);
     }
+}
+
+std::vector<std::uint8_t> SmplChunkBody(const SampleChunks& chunks, std::uint32_t rate) {
+    std::vector<std::uint8_t> body;
+    ByteWriter out(body);
+    out.U32(0);                                                                   // manufacturer
+    out.U32(0);                                                                   // product
+    out.U32(rate == 0 ? 0 : static_cast<std::uint32_t>(1'000'000'000ull / rate)); // period, ns
+    out.U32(chunks.unityNote.value_or(60));
+    out.U32(0); // pitch fraction
+    out.U32(0); // SMPTE format
+    out.U32(0); // SMPTE offset
+    out.U32(static_cast<std::uint32_t>(chunks.loops.size()));
+    out.U32(0); // sampler-specific data
+    for (std::size_t i = 0; i < chunks.loops.size(); ++i) {
+        const SampleChunks::Loop& loop = chunks.loops[i];
+        out.U32(static_cast<std::uint32_t>(i)); // cue point id
+        out.U32(loop.type);
+        out.U32(loop.start);
+        out.U32(loop.end);
+        out.U32(0); // fraction
+        out.U32(0); // play count: for ever
+    }
+    return body;
+}
+
+std::vector<std::uint8_t> InstChunkBody(const SampleChunks& chunks) {
+    // Unshifted note, fine tune, gain, low and high note, low and high velocity.
+    return {static_cast<std::uint8_t>(chunks.unityNote.value_or(60)),
+            0,
+            0,
+            chunks.lowKey.value_or(0),
+            chunks.highKey.value_or(127),
+            1,
+            127};
 }
 
 void ParseInstChunk(std::span<const std::uint8_t> body, SampleChunks& chunks) {

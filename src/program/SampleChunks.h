@@ -45,6 +45,12 @@ void ParseSmplChunk(std::span<const std::uint8_t> body, SampleChunks& chunks);
 // velocity) into the key range; a body shorter than 7 bytes gives nothing.
 void ParseInstChunk(std::span<const std::uint8_t> body, SampleChunks& chunks);
 
+// The "smpl" chunk body for chunks' unity note (60 when it has none) and loops, in a file of
+// `rate` Hz; and the "inst" chunk body for its key range (velocities 1-127). The reader above
+// reads back what these write.
+std::vector<std::uint8_t> SmplChunkBody(const SampleChunks& chunks, std::uint32_t rate);
+std::vector<std::uint8_t> InstChunkBody(const SampleChunks& chunks);
+
 // Puts what the chunks say into a row fresh from InitSampleEntry (soundStart 0, sound to the last
 // frame): a unity note from 24 to 127 becomes the pitch; the first four loops that lie inside the
 // sound become loops 1-4 with Normal Looping and their count; a key range becomes the low and

@@ -1,6 +1,9 @@
 #include "program/WavWriter.h"
 
 #include "program/ByteWriter.h"
+#include "program/SampleChunks.h"
+
+#include <algorithm>
 
 #include <fstream>
 
@@ -50,6 +53,29 @@ std::vector<std::uint8_t> WavWriter::Image(std::uint16_t channels, std::uint32_t
     for (std::size_t i = 0; i < std::size_t{frames} * channels; ++i) {
         Put16(bytes, static_cast<std::uint16_t>(samples[i]));
     }
+    return bytes;
+}
+
+std::vector<std::uint8_t> WavWriter::Image(std::uint16_t channels, std::uint32_t rate,
+                                           std::span<const std::int16_t> samples,
+                                           const SampleChunks& chunks) {
+    auto bytes = Image(channels, rate, samples);
+    const auto append = [&bytes](const char* tag, const std::vector<std::uint8_t>& body) {
+        PutTag(bytes, tag);
+        Put32(bytes, static_cast<std::uint32_t>(body.size()));
+        bytes.insert(bytes.end(), body.begin(), body.end());
+        if (body.size() % 2 != 0) {
+            bytes.push_back(0); // chunks start at even offsets
+        }
+    };
+    append("smpl", SmplChunkBody(chunks, rate));
+    if (chunks.lowKey || chunks.highKey) {
+        append("inst", InstChunkBody(chunks));
+    }
+    // The RIFF size counts everything after its own field.
+    std::vector<std::uint8_t> riffSize;
+    Put32(riffSize, static_cast<std::uint32_t>(bytes.size() - 8));
+    std::copy(riffSize.begin(), riffSize.end(), bytes.begin() + 4);
     return bytes;
 }
 

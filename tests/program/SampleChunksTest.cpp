@@ -2,6 +2,7 @@
 #include "program/AddSample.h"
 #include "program/ByteWriter.h"
 #include "program/WavInfo.h"
+#include "program/WavWriter.h"
 #include "support/RecordingMessages.h"
 #include "support/WavBuilder.h"
 
@@ -151,4 +152,26 @@ TEST_F(SampleChunksTest, TruncatedAndLyingChunksGiveOnlyWhatIsReallyThere) {
     WavInfo wav(messages);
     ASSERT_TRUE(wav.OpenBytes("lying.wav", bytes));
     EXPECT_EQ(wav.Chunks().loops.size(), 2u);
+}
+
+TEST(SampleChunksWriter, WhatTheWriterPutsInAWavTheReaderReadsBack) {
+    SampleChunks written;
+    written.unityNote = 48;
+    written.loops = {{10, 99, 0}, {20, 30, 1}};
+    written.lowKey = 36;
+    written.highKey = 40;
+    const std::vector<std::int16_t> frames(101, -5);
+    RecordingMessages messages;
+    WavInfo wav(messages);
+    ASSERT_TRUE(wav.OpenBytes("x.wav", WavWriter::Image(1, 22050, frames, written)));
+    EXPECT_EQ(wav.Chunks().unityNote, written.unityNote);
+    EXPECT_EQ(wav.Chunks().loops, written.loops);
+    EXPECT_EQ(wav.Chunks().lowKey, written.lowKey);
+    EXPECT_EQ(wav.Chunks().highKey, written.highKey);
+    EXPECT_EQ(wav.FrameCount(), frames.size());
+    // Without a key range there is no "inst" chunk to read one from.
+    written.lowKey.reset();
+    written.highKey.reset();
+    ASSERT_TRUE(wav.OpenBytes("y.wav", WavWriter::Image(1, 22050, frames, written)));
+    EXPECT_FALSE(wav.Chunks().lowKey);
 }

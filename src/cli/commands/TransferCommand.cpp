@@ -4,10 +4,6 @@
 #include "cli/CliSupport.h"
 #include "cli/StderrMessages.h"
 #include "program/ProgramFile.h"
-#include "transfer/IniSettingsStore.h"
-#ifdef VELOMIRE_CLI_QT_SETTINGS
-#include "transfer/ui/QtSettingsStore.h"
-#endif
 
 #include <CLI/CLI.hpp>
 
@@ -60,17 +56,8 @@ int TransferCommand::LoadProgram(fs::path& programPath,
 
 transfer::SamplerSettings
 TransferCommand::ReadSettings(std::optional<std::int32_t> waitLimit) const {
-#ifdef VELOMIRE_CLI_QT_SETTINGS
-    transfer::QtSettingsStore store;
-#else
-    transfer::IniSettingsStore store(transfer::IniSettingsStore::DefaultPath());
-#endif
-    transfer::SettingsReader reader(store);
-    transfer::SamplerSettings settings = transfer::SamplerSettings::Read(reader);
-    // Said once, before anything else happens; the values refused are left at their defaults.
-    if (const std::string warning = reader.Warning(); !warning.empty()) {
-        std::cerr << "velomire-cli: warning: " << TerminalText(warning) << '\n';
-    }
+    // Said once, before anything else happens.
+    transfer::SamplerSettings settings = ReadSavedSettings();
     settings.samplerModel = *model;
     if (midiChannel) {
         settings.midiChannel = *midiChannel - 1;

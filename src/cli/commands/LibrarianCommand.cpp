@@ -1,0 +1,120 @@
+#include "cli/commands/LibrarianCommand.h"
+
+#include "cli/CliApp.h"
+#include "cli/CliSupport.h"
+#include "cli/StderrMessages.h"
+#include "transfer/MidiInPort.h"
+#include "transfer/MidiOutPort.h"
+#include "transfer/SamplerModel.h"
+#include "transfer/devices/SystemMidiDriver.h"
+#include "transfer/devices/SystemMidiInDriver.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <utility>
+
+namespace velomire::cli {
+
+namespace {
+
+// Progress is not shown (the command's output is its result); a signal cancels.
+class SignalProgress : public transfer::LibrarianProgress {
+public:
+    void Progress(std::uint64_t, std::uint64_t) override {}
+    bool Cancelled() override { return stopSignal != 0; }
+};
+
+} // namespace
+
+LibrarianCommand::LibrarianCommand(CLI::App& parent, std::string name, std::string synopsis,
+                                   std::string summary)
+    : CliCommand(parent, std::move(name), std::move(synopsis), std::move(summary)) {
+    AddModelOption(model)->required();
+    App()
+        .add_option("--port", portName,
+                    "the MIDI output port to the sampler: an index, or a part of a port name "
+                    "only one port has (see velomire-cli ports)")
+        ->type_name("P")
+        ->required();
+    App()
+        .add_option("--reply-port", replyPortName,
+                    "the MIDI input port the sampler answers through (see velomire-cli ports "
+                    "--input)")
+        ->type_name("Q")
+        ->required();
+    AddNumber("--midi-channel", "C", "1..16 (default: the saved settings)", midiChannel, 1, 16);
+    AddNumber("--exclusive-channel", "E", "1..128 (default: the saved settings)", exclusiveChannel,
+              1, 128);
+}
+
+int LibrarianCommand::WithLibrarian(
+    const std::function<int(transfer::Librarian&, transfer::LibrarianProgress&)>& work) {
+    if (const auto problem = SettingsFileProblem()) {
+        return Refused(*problem);
+    }
+    transfer::SamplerSettings settings = ReadSavedSettings();
+    StderrMessages messages;
+    transfer::SystemMidiDriver driver;
+    transfer::SystemMidiInDriver inDriver;
+    transfer::SteadyWaitClock clock;
+    transfer::MidiOutPort out(driver, clock, messages);
+    transfer::MidiInPort in(inDriver, clock);
+    const transfer::LibrarianPorts ports{
+        out, in, midiChannel ? *midiChannel - 1 : settings.midiChannel,
+        exclusiveChannel ? *exclusiveChannel - 1 : settings.exclusiveChannel};
+    const auto librarian = transfer::MakeLibrarian(*model, ports);
+    const std::string modelName(
+        transfer::SamplerModel::All()[static_cast<std::size_t>(*model)].longName);
+    if (!librarian) {
+        return Refused(modelName + ": cannot be read back yet");
+    }
+    if (const auto refusal = Refusal(*librarian)) {
+        return Refused(modelName + ": " + *refusal);
+    }
+    const auto outPort = FindPort(driver.PortNames(), portName);
+    if (!outPort) {
+        return Refused("no single MIDI output port matches '" + portName +
+                       "' (see velomire-cli ports)");
+    }
+    const auto inPort = FindPort(inDriver.PortNames(), replyPortName);
+    if (!inPort) {
+        return Refused("no single MIDI input port matches '" + replyPortName +
+                       "' (see velomire-cli ports --input)");
+    }
+    if (!out.Open(*outPort)) {
+        return exitRefused; // told by the port
+    }
+    if (const transfer::MidiStatus opened = in.Open(*inPort); !opened) {
+        out.Close();
+        return Refused(opened.detail.empty() ? opened.text
+                                             : opened.text + " (" + opened.detail + ")");
+    }
+    int status = exitRefused;
+    {
+        const StopSignalsCancel cancelOnSignal;
+        SignalProgress progress;
+        status = work(*librarian, progress);
+    }
+    in.Close();
+    out.Close();
+    return status;
+}
+
+int LibrarianCommand::Ending(const transfer::LibrarianResult& result) {
+    using Outcome = transfer::LibrarianResult::Outcome;
+    if (result.outcome == Outcome::cancelled && stopSignal != 0) {
+        Refused(result.text.empty() ? "interrupted" : result.text);
+        return 128 + stopSignal;
+    }
+    if (result.outcome == Outcome::done) {
+        if (result.text.empty()) {
+            return exitOk;
+        }
+        std::cerr << messagePrefix << "warning: " << TerminalText(result.text) << '\n';
+        return exitWarning;
+    }
+    return Refused(result.text.empty() ? "the sampler did not answer" : result.text);
+}
+
+} // namespace velomire::cli

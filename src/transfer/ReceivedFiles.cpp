@@ -1,0 +1,318 @@
+#include "transfer/ReceivedFiles.h"
+
+#include "program/ProgramFile.h"
+#include "program/WavInfo.h"
+#include "program/WavWriter.h"
+#include "transfer/families/s1000/S1000Received.h"
+#include "transfer/families/s900/S900Received.h"
+#include "transfer/families/sds/SdsReceived.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <memory>
+#include <utility>
+
+namespace velomire::transfer {
+
+namespace fs = std::filesystem;
+
+std::vector<std::int64_t> FieldList(const DecodedFields& fields, std::string_view name) {
+    for (const DecodedField& field : fields) {
+        if (field.name == name) {
+            if (const auto* list = std::get_if<std::vector<std::int64_t>>(&field.value)) {
+                return *list;
+            }
+        }
+    }
+    return {};
+}
+
+std::string SafeFileStem(std::string_view name, std::string_view fallback) {
+    std::string stem;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool refused = byte < 0x20 || byte == 0x7F ||
+                             std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
+        stem += refused ? '_' : c;
+    }
+    const auto kept = [](char c) { return c != ' ' && c != '.'; };
+    stem.erase(stem.begin(), std::find_if(stem.begin(), stem.end(), kept));
+    stem.erase(std::find_if(stem.rbegin(), stem.rend(), kept).base(), stem.end());
+    // A row of a program names its file in at most 39 characters, "-NN.wav" included.
+    constexpr std::size_t maxStem = 30;
+    stem.resize(std::min(stem.size(), maxStem));
+    if (stem.empty()) {
+        return std::string(fallback);
+    }
+    std::string upper;
+    for (const char c : stem) {
+        upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    constexpr std::array<std::string_view, 4> devices = {"CON", "PRN", "AUX", "NUL"};
+    const bool numbered = upper.size() == 4 &&
+                          (upper.rfind("COM", 0) == 0 || upper.rfind("LPT", 0) == 0) &&
+                          upper[3] >= '1' && upper[3] <= '9';
+    if (numbered || std::find(devices.begin(), devices.end(), upper) != devices.end()) {
+        stem += '_';
+    }
+    return stem;
+}
+
+program::SampleChunks ReceivedSampleChunks(const DecodedSample& sample) {
+    switch (sample.family) {
+    case SamplerFamily::sds:
+        return SdsReceivedChunks(sample);
+    case SamplerFamily::s900:
+        return S900ReceivedChunks(sample);
+    case SamplerFamily::s1000:
+        return S1000ReceivedChunks(sample);
+    default:
+        return {};
+    }
+}
+
+std::optional<std::string> ReceivedName(const DecodedFields& fields) {
+    for (const char* name : {"sampleName", "programName"}) {
+        if (auto text = FieldString(fields, name)) {
+            // The samplers pad their names with spaces.
+            text->erase(text->find_last_not_of(' ') + 1);
+            return text;
+        }
+    }
+    return std::nullopt;
+}
+
+bool ReceivedProgramZones(const DecodedProgram& received, const program::KeygroupBlock& defaults,
+                          program::ProgramHeader& header, std::vector<ReceivedZone>& zones) {
+    switch (received.family) {
+    case SamplerFamily::s900:
+        S900ReceivedZones(received, defaults, header, zones);
+        return true;
+    case SamplerFamily::s1000:
+        S1000ReceivedZones(received, defaults, header, zones);
+        return true;
+    default:
+        return false;
+    }
+}
+
+ReceivedFiles::ReceivedFiles(fs::path directory, FileCreator& creator)
+    : directory(std::move(directory)), creator(creator) {}
+
+std::optional<std::string> ReceivedFiles::Write(const std::string& stem,
+                                                const std::string& extension,
+                                                std::span<const std::uint8_t> bytes,
+                                                std::string& error) {
+    for (int copy = 1;; ++copy) {
+        std::string name = stem;
+        if (copy > 1) {
+            name += "-" + std::to_string(copy);
+        }
+        name += extension;
+        const fs::path path = directory / name;
+        if (creator.Exists(path)) {
+            continue;
+        }
+        switch (creator.Create(path, bytes, error)) {
+        case FileCreator::Created::done:
+            written.push_back(name);
+            return name;
+        case FileCreator::Created::taken:
+            continue; // it appeared meanwhile: the next name
+        case FileCreator::Created::failed:
+            error = path.string().append(": Error: Can't write File ! (").append(error) + ")";
+            return std::nullopt;
+        }
+    }
+}
+
+namespace {
+
+std::string SampleStem(const DecodedSample& sample) {
+    return SafeFileStem(ReceivedName(sample.fields).value_or(""),
+                        "sample-" + std::to_string(sample.number));
+}
+
+std::vector<std::uint8_t> SampleImage(const DecodedSample& sample,
+                                      const program::SampleChunks& chunks) {
+    return program::WavWriter::Image(1, sample.rate, sample.frames, chunks);
+}
+
+// A row's defaults, as a new row of a one-frame file gets them.
+program::SampleEntry DefaultEntry(program::UserMessages& messages) {
+    const std::array<std::int16_t, 2> frames{};
+    program::WavInfo wav(messages);
+    wav.OpenBytes("default.wav", program::WavWriter::Image(1, 44100, frames));
+    program::Program program;
+    program.InitSampleEntry(0, "default.wav", wav);
+    return program.samples[0];
+}
+
+} // namespace
+
+std::optional<std::string> ReceivedFiles::WriteSample(const DecodedSample& sample,
+                                                      std::string& error) {
+    const auto image = SampleImage(sample, ReceivedSampleChunks(sample));
+    return Write(SampleStem(sample), ".wav", image, error);
+}
+
+std::optional<std::string> ReceivedFiles::WriteProgram(const DecodedProgram& received,
+                                                       std::span<const DecodedSample> samples,
+                                                       program::UserMessages& messages,
+                                                       std::string& error) {
+    auto program = std::make_unique<program::Program>();
+    program::ProgramHeader& header = program->header;
+    header.ResetForNewProgram(received.number);
+    header.programNumber = static_cast<std::int16_t>(received.number);
+    const std::string name = ReceivedName(received.fields).value_or("");
+    program::SetFieldText(header.programName, name, program::Program::programNameChars);
+    std::vector<ReceivedZone> zones;
+    if (!ReceivedProgramZones(received, DefaultEntry(messages).keygroup, header, zones)) {
+        error = "this sampler keeps no programs";
+        return std::nullopt;
+    }
+    for (ReceivedZone& zone : zones) {
+        zone.sampleName.erase(zone.sampleName.find_last_not_of(' ') + 1);
+    }
+
+    // Each sample once, its key range from the first keygroup that plays it.
+    std::vector<std::string> fileNames(samples.size());
+    std::vector<std::vector<std::uint8_t>> images(samples.size());
+    std::vector<program::SampleChunks> chunks(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        chunks[i] = ReceivedSampleChunks(samples[i]);
+        const std::string sampleName = ReceivedName(samples[i].fields).value_or("");
+        const auto zone = std::find_if(zones.begin(), zones.end(), [&](const ReceivedZone& z) {
+            return z.sampleName == sampleName;
+        });
+        if (zone != zones.end()) {
+            chunks[i].lowKey = static_cast<std::uint8_t>(zone->keygroup.lowKey);
+            chunks[i].highKey = static_cast<std::uint8_t>(zone->keygroup.highKey);
+        }
+        images[i] = SampleImage(samples[i], chunks[i]);
+        const auto written = Write(SampleStem(samples[i]), ".wav", images[i], error);
+        if (!written) {
+            return std::nullopt;
+        }
+        fileNames[i] = *written;
+    }
+
+    // One row per zone, on the file of the sample it plays.
+    for (const ReceivedZone& zone : zones) {
+        const auto found =
+            std::find_if(samples.begin(), samples.end(), [&](const DecodedSample& sample) {
+                return ReceivedName(sample.fields).value_or("") == zone.sampleName;
+            });
+        if (found == samples.end()) {
+            messages.Show("The sampler did not send the sample \"" + zone.sampleName +
+                              "\" this program plays; its keygroup is left out.",
+                          "");
+            continue;
+        }
+        if (program->sampleCount >= program::Program::maxSamples) {
+            messages.Show("The program has more keygroups than the 40 rows a program holds; the "
+                          "others are left out.",
+                          "");
+            break;
+        }
+        const auto index = static_cast<std::size_t>(found - samples.begin());
+        program::WavInfo wav(messages);
+        if (!wav.OpenBytes(fileNames[index], images[index])) {
+            continue; // told by the reader
+        }
+        const int row = program->sampleCount;
+        program->InitSampleEntry(row, fileNames[index], wav);
+        program::SampleEntry& entry = program->samples[static_cast<std::size_t>(row)];
+        program::ApplySampleChunks(chunks[index], entry);
+        program::SetFieldText(entry.sample.sampleName, zone.sampleName,
+                              program::Program::sampleNameChars);
+        entry.keygroup = zone.keygroup;
+        ++program->sampleCount;
+    }
+    header.programParams[program::ProgramHeader::keygroupCountParam] =
+        static_cast<std::int16_t>(program->sampleCount);
+
+    const auto bytes = program::ProgramFile::Store(*program);
+    return Write(SafeFileStem(name, "program-" + std::to_string(received.number)), ".vmp", bytes,
+                 error);
+}
+
+namespace {
+
+// The sample taken back whole, or why not.
+LibrarianResult GetWholeSample(Librarian& librarian, int number, DecodedSample& sample,
+                               LibrarianProgress& progress) {
+    LibrarianResult result = librarian.GetSample(number, sample, progress);
+    if (result.Ok()) {
+        if (const auto problem = SampleProblem(sample)) {
+            return {LibrarianResult::Outcome::failed,
+                    "sample " + std::to_string(number) + ": " + *problem};
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+LibrarianResult GetSampleFile(Librarian& librarian, int number, ReceivedFiles& files,
+                              LibrarianProgress& progress, std::string& written) {
+    DecodedSample sample;
+    LibrarianResult result = GetWholeSample(librarian, number, sample, progress);
+    if (!result.Ok()) {
+        return result;
+    }
+    std::string error;
+    const auto name = files.WriteSample(sample, error);
+    if (!name) {
+        return {LibrarianResult::Outcome::failed, error};
+    }
+    written = *name;
+    return result;
+}
+
+LibrarianResult GetProgramFiles(Librarian& librarian, int number,
+                                const std::vector<SamplerEntry>& entries, ReceivedFiles& files,
+                                LibrarianProgress& progress, program::UserMessages& messages,
+                                std::string& written, std::set<int>& sampleNumbers) {
+    DecodedProgram received;
+    LibrarianResult result = librarian.GetProgram(number, received, progress);
+    if (!result.Ok()) {
+        return result;
+    }
+    program::ProgramHeader header;
+    std::vector<ReceivedZone> zones;
+    if (!ReceivedProgramZones(received, program::KeygroupBlock{}, header, zones)) {
+        return {LibrarianResult::Outcome::unsupported, "this sampler keeps no programs"};
+    }
+    // Each sample the zones name once, in the order the zones name them.
+    std::vector<DecodedSample> samples;
+    std::set<int> taken;
+    for (ReceivedZone& zone : zones) {
+        zone.sampleName.erase(zone.sampleName.find_last_not_of(' ') + 1);
+        const auto entry = std::find_if(entries.begin(), entries.end(), [&](const SamplerEntry& e) {
+            std::string name = e.name;
+            name.erase(name.find_last_not_of(' ') + 1);
+            return e.kind == SamplerEntry::Kind::sample && name == zone.sampleName;
+        });
+        if (entry == entries.end() || !taken.insert(entry->number).second) {
+            continue; // a sample the sampler does not list is told when the rows are made
+        }
+        DecodedSample sample;
+        result = GetWholeSample(librarian, entry->number, sample, progress);
+        if (!result.Ok()) {
+            return result;
+        }
+        samples.push_back(std::move(sample));
+    }
+    std::string error;
+    const auto name = files.WriteProgram(received, samples, messages, error);
+    if (!name) {
+        return {LibrarianResult::Outcome::failed, error};
+    }
+    written = *name;
+    sampleNumbers.insert(taken.begin(), taken.end());
+    return result;
+}
+
+} // namespace velomire::transfer

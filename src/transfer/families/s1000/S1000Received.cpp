@@ -1,0 +1,77 @@
+#include "transfer/families/s1000/S1000Received.h"
+
+#include "transfer/ReceivedFiles.h"
+
+#include <string>
+
+namespace velomire::transfer {
+
+namespace {
+
+std::int64_t Number(const DecodedFields& fields, std::string_view name) {
+    return FieldNumber(fields, name).value_or(0);
+}
+
+// The name of a velocity zone that plays no sample.
+constexpr std::string_view emptyZoneName = "xxxxxxxxxxxx";
+
+} // namespace
+
+program::SampleChunks S1000ReceivedChunks(const DecodedSample& sample) {
+    program::SampleChunks chunks;
+    if (const auto rootKey = FieldNumber(sample.fields, "rootKey")) {
+        chunks.unityNote = static_cast<std::uint32_t>(*rootKey);
+    }
+    // Loop mode 2 plays no loop; the loops' "at" is a loop's last word.
+    constexpr std::int64_t noLoop = 2;
+    const auto at = FieldList(sample.fields, "loopAt");
+    const auto length = FieldList(sample.fields, "loopLength");
+    const auto count = static_cast<std::size_t>(Number(sample.fields, "loopCount"));
+    if (Number(sample.fields, "loopMode") == noLoop) {
+        return chunks;
+    }
+    for (std::size_t i = 0; i < count && i < at.size() && i < length.size(); ++i) {
+        if (length[i] > 0 && length[i] <= at[i] + 1) {
+            chunks.loops.push_back({static_cast<std::uint32_t>(at[i] - length[i] + 1),
+                                    static_cast<std::uint32_t>(at[i]), 0});
+        }
+    }
+    return chunks;
+}
+
+void S1000ReceivedZones(const DecodedProgram& received, const program::KeygroupBlock& defaults,
+                        program::ProgramHeader& header, std::vector<ReceivedZone>& zones) {
+    const auto params = FieldList(received.fields, "programParams");
+    for (std::size_t i = 0; i < params.size() && i < header.programParams.size(); ++i) {
+        header.programParams[i] = static_cast<std::int16_t>(params[i]);
+    }
+    for (const DecodedFields& keygroup : received.keygroups) {
+        for (int z = 1; z <= 4; ++z) {
+            const std::string prefix = "zone" + std::to_string(z);
+            const std::string name = FieldString(keygroup, prefix + "SampleName").value_or("");
+            if (name.empty() || name == emptyZoneName) {
+                continue;
+            }
+            ReceivedZone zone{name, defaults};
+            program::KeygroupBlock& k = zone.keygroup;
+            k.lowKey = static_cast<std::int16_t>(Number(keygroup, "lowKey"));
+            k.highKey = static_cast<std::int16_t>(Number(keygroup, "highKey"));
+            k.keygroupTune = static_cast<std::int32_t>(Number(keygroup, "keygroupTune"));
+            const auto words = FieldList(keygroup, "keygroupWords");
+            for (std::size_t i = 0; i < words.size() && i < k.keygroupWords.size(); ++i) {
+                k.keygroupWords[i] = static_cast<std::int16_t>(words[i]);
+            }
+            k.output = static_cast<std::int16_t>(Number(keygroup, "output") & 7);
+            k.velocityLow = static_cast<std::int16_t>(Number(keygroup, prefix + "VelocityLow"));
+            k.velocityHigh = static_cast<std::int16_t>(Number(keygroup, prefix + "VelocityHigh"));
+            k.velocityTune = static_cast<std::int32_t>(Number(keygroup, prefix + "VelocityTune"));
+            const auto velocity = FieldList(keygroup, prefix + "VelocityWords");
+            for (std::size_t i = 0; i < velocity.size() && i < k.velocityWords.size(); ++i) {
+                k.velocityWords[i] = static_cast<std::int16_t>(velocity[i]);
+            }
+            zones.push_back(zone);
+        }
+    }
+}
+
+} // namespace velomire::transfer

@@ -1,0 +1,251 @@
+#include "transfer/ReceivedFiles.h"
+
+#include "program/ProgramFile.h"
+#include "program/WavInfo.h"
+#include "transfer/CaptureMidiDriver.h"
+#include "transfer/SendCommand.h"
+
+#include "support/RecordingMessages.h"
+#include "support/SendSupport.h"
+#include "support/WavBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+using namespace velomire::transfer;
+namespace program = velomire::program;
+namespace vt = velomire::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Files in memory; a name in `appearing` is taken by someone else just before it is created.
+class MemoryFiles : public FileCreator {
+public:
+    bool Exists(const fs::path& path) override { return files.count(path) != 0; }
+    Created Create(const fs::path& path, std::span<const std::uint8_t> bytes,
+                   std::string& error) override {
+        if (appearing.erase(path) != 0 || Exists(path)) {
+            files[path] = {};
+            return Created::taken;
+        }
+        if (failing) {
+            error = "No space left on device";
+            return Created::failed;
+        }
+        files[path].assign(bytes.begin(), bytes.end());
+        return Created::done;
+    }
+
+    std::map<fs::path, std::vector<std::uint8_t>> files;
+    std::set<fs::path> appearing;
+    bool failing = false;
+};
+
+TEST(ReceivedFiles, NamesAreSafeOnEverySystemAndNeverTakeAFileThatIsThere) {
+    EXPECT_EQ(SafeFileStem("  A/B\\C:D*E?F\"G<H>I|J\x01.  ", "x"), "A_B_C_D_E_F_G_H_I_J_");
+    EXPECT_EQ(SafeFileStem(" .. ", "sample-7"), "sample-7");
+    EXPECT_EQ(SafeFileStem("con", "x"), "con_");
+    EXPECT_EQ(SafeFileStem("COM1", "x"), "COM1_");
+    EXPECT_EQ(SafeFileStem("CONGA", "x"), "CONGA");
+
+    MemoryFiles files;
+    files.files["out/PIANO.wav"] = {1};
+    files.appearing.insert("out/PIANO-2.wav");
+    ReceivedFiles received("out", files);
+    DecodedSample sample;
+    sample.family = SamplerFamily::s1000;
+    sample.rate = 22050;
+    sample.frames = {1, 2, 3};
+    sample.fields = {{"sampleName", std::string("PIANO       ")}};
+    std::string error;
+    EXPECT_EQ(received.WriteSample(sample, error), "PIANO-3.wav");
+    EXPECT_EQ(files.files["out/PIANO.wav"], std::vector<std::uint8_t>{1});
+    EXPECT_EQ(received.WriteSample(sample, error), "PIANO-4.wav");
+    files.failing = true;
+    EXPECT_FALSE(received.WriteSample(sample, error));
+    EXPECT_NE(error.find("PIANO-5.wav: Error: Can't write File ! (No space left"),
+              std::string::npos)
+        << error;
+    EXPECT_EQ(received.Written(), (std::vector<std::string>{"PIANO-3.wav", "PIANO-4.wav"}));
+}
+
+// A program of a mono and a stereo entry, sent to every model, decoded, and written back as
+// files: the rows, the WAV files and their chunks say what was sent, as far as the family keeps
+// it.
+TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
+    vt::TempDir dir;
+    vt::WorkingDirectoryGuard restore;
+    vt::RecordingMessages messages;
+    std::vector<std::int16_t> mono(333);
+    for (std::size_t i = 0; i < mono.size(); ++i) {
+        mono[i] = static_cast<std::int16_t>(i * 40503u);
+    }
+    vt::WriteFile(dir / "kick.wav", vt::WavBuilder::Canonical(1, 22050, 16, mono));
+    vt::WriteFile(dir / "pad.wav", vt::WavBuilder::Canonical(2, 44100, 16, mono));
+    auto sent = std::make_unique<program::Program>();
+    sent->SetProgramPath(dir / "Drums.vmp", true);
+    vt::AddSampleFile(*sent, messages, "kick.wav");
+    vt::AddSampleFile(*sent, messages, "pad.wav");
+    program::SampleEntry& kick = sent->samples[0];
+    program::SetFieldText(kick.sample.sampleName, "KICK 1");
+    kick.sample.rootKey = 48;
+    kick.sample.loopMode = program::loopNormal;
+    kick.sample.loopCount = 1;
+    kick.sample.SetLoop(0, {300, 100, 7});
+    kick.keygroup.lowKey = 36;
+    kick.keygroup.highKey = 40;
+    kick.keygroup.output = 3;
+    kick.keygroup.keygroupWords[6] = 55;
+    sent->samples[1].sample.sendMode = program::sendStereo;
+    sent->header.programParams[3] = 77;
+
+    for (std::int32_t model = 0; model < SamplerModel::count; ++model) {
+        SCOPED_TRACE("model " + std::to_string(model));
+        const SamplerFamily family = SamplerModel::Family(model);
+        CaptureMidiDriver capture;
+        InstantWaitClock clock;
+        MidiOutPort port(capture, clock, messages);
+        SamplerSettings settings;
+        settings.samplerModel = model;
+        settings.midiOutDevice = 0;
+        vt::AnswerAllUi ui;
+        sent->nextProgramNumber = 0;
+        sent->nextSampleNumber = 0;
+        ASSERT_EQ(SendCommand(*sent, settings, port, messages, ui).OnSendProgram(),
+                  SendCommand::Outcome::sent);
+        const DecodeResult decoded = DecodeSysExStream(capture.bytes);
+        ASSERT_EQ(decoded.samples.size(), 3u);
+
+        MemoryFiles files;
+        ReceivedFiles received("in", files);
+        std::string error;
+        if (family == SamplerFamily::sds) {
+            // No programs: the sample alone, its loop in its "smpl" chunk.
+            const auto name = received.WriteSample(decoded.samples[0], error);
+            ASSERT_TRUE(name) << error;
+            program::WavInfo wav(messages);
+            ASSERT_TRUE(wav.OpenBytes(*name, files.files["in" / fs::path(*name)]));
+            ASSERT_EQ(wav.Chunks().loops.size(), 1u);
+            EXPECT_EQ(wav.Chunks().loops[0].start, 201u);
+            EXPECT_EQ(wav.Chunks().loops[0].end, 300u);
+            EXPECT_FALSE(received.WriteProgram({}, decoded.samples, messages, error));
+            continue;
+        }
+        ASSERT_EQ(decoded.programs.size(), 1u);
+        const auto programName =
+            received.WriteProgram(decoded.programs[0], decoded.samples, messages, error);
+        ASSERT_TRUE(programName) << error;
+        // The S1000 family keeps names in capitals.
+        EXPECT_EQ(*programName, family == SamplerFamily::s900 ? "Drums.vmp" : "DRUMS.vmp");
+        EXPECT_EQ(received.Written().size(), 4u); // the three samples first, then the program
+
+        auto got = std::make_unique<program::Program>();
+        ASSERT_TRUE(program::ProgramFile::Load(files.files["in" / fs::path(*programName)], *got));
+        ASSERT_EQ(got->sampleCount, 3);
+        const program::SampleEntry& row = got->samples[0];
+        EXPECT_EQ(program::FieldText(row.sample.fileName), "KICK 1.wav");
+        EXPECT_EQ(program::FieldText(row.sample.sampleName), "KICK 1");
+        EXPECT_EQ(row.sample.rootKey, 48);
+        EXPECT_EQ(row.sample.loopCount, 1);
+        EXPECT_EQ(row.sample.Loop(0).at, 300u);
+        EXPECT_EQ(row.sample.Loop(0).length, 100u);
+        EXPECT_EQ(row.keygroup.lowKey, 36);
+        EXPECT_EQ(row.keygroup.highKey, 40);
+        EXPECT_EQ(row.keygroup.output, 3);
+        EXPECT_EQ(row.keygroup.keygroupWords[6], 55);
+        EXPECT_EQ(program::FieldText(got->samples[2].sample.sampleName).back(), 'R');
+        if (family == SamplerFamily::s1000) {
+            EXPECT_EQ(got->header.programParams[3], 77);
+        }
+
+        // The WAV file holds the words received and the keygroup's key range.
+        program::WavInfo wav(messages);
+        ASSERT_TRUE(wav.OpenBytes("KICK 1.wav", files.files["in/KICK 1.wav"]));
+        EXPECT_EQ(wav.FrameCount(), decoded.samples[0].frames.size());
+        EXPECT_EQ(wav.Chunks().lowKey, 36);
+        EXPECT_EQ(wav.Chunks().highKey, 40);
+    }
+}
+
+// Hands out a fixed program and samples; a sample number can be cancelled as it is read.
+class FakeLibrarian : public Librarian {
+public:
+    bool CanDelete() const override { return false; }
+    LibrarianResult List(std::vector<SamplerEntry>&, LibrarianProgress&) override { return {}; }
+    LibrarianResult ReadHeaders(std::vector<SamplerEntry>&, LibrarianProgress&) override {
+        return {};
+    }
+    LibrarianResult GetSample(int number, DecodedSample& sample, LibrarianProgress&) override {
+        asked.push_back(number);
+        if (number == cancelAt) {
+            return {LibrarianResult::Outcome::cancelled};
+        }
+        sample = samples.at(number);
+        return {};
+    }
+    LibrarianResult GetProgram(int, DecodedProgram& got, LibrarianProgress&) override {
+        got = program;
+        return {};
+    }
+    LibrarianResult Delete(SamplerEntry::Kind, int) override { return {}; }
+
+    DecodedProgram program;
+    std::map<int, DecodedSample> samples;
+    std::vector<int> asked;
+    int cancelAt = -1;
+};
+
+class NoProgress : public LibrarianProgress {
+public:
+    void Progress(std::uint64_t, std::uint64_t) override {}
+    bool Cancelled() override { return false; }
+};
+
+TEST(ReceivedFiles, AProgramIsWrittenOnlyOnceEverySampleItPlaysHasCome) {
+    FakeLibrarian librarian;
+    librarian.program.family = SamplerFamily::s1000;
+    librarian.program.fields = {{"programName", std::string("SET         ")}};
+    librarian.program.keygroups = {{{"zone1SampleName", std::string("PAD         ")},
+                                    {"zone2SampleName", std::string("KICK        ")},
+                                    {"zone3SampleName", std::string("PAD         ")}}};
+    for (const auto& [number, name] : {std::pair(4, "PAD"), std::pair(9, "KICK")}) {
+        DecodedSample& sample = librarian.samples[number];
+        sample.family = SamplerFamily::s1000;
+        sample.number = number;
+        sample.rate = 22050;
+        sample.lengthWords = 2;
+        sample.frames = {1, 2};
+        sample.hasData = true;
+        sample.fields = {{"sampleName", std::string(name)}};
+    }
+    const std::vector<SamplerEntry> entries = {{SamplerEntry::Kind::program, 0, "SET"},
+                                               {SamplerEntry::Kind::sample, 9, "KICK        "},
+                                               {SamplerEntry::Kind::sample, 4, "PAD         "}};
+    MemoryFiles files;
+    ReceivedFiles received("in", files);
+    NoProgress progress;
+    vt::RecordingMessages messages;
+    std::string written;
+    std::set<int> taken;
+
+    librarian.cancelAt = 9;
+    EXPECT_EQ(GetProgramFiles(librarian, 0, entries, received, progress, messages, written, taken)
+                  .outcome,
+              LibrarianResult::Outcome::cancelled);
+    EXPECT_TRUE(files.files.empty());
+    EXPECT_TRUE(taken.empty());
+
+    librarian.cancelAt = -1;
+    librarian.asked.clear();
+    EXPECT_TRUE(
+        GetProgramFiles(librarian, 0, entries, received, progress, messages, written, taken).Ok());
+    EXPECT_EQ(librarian.asked, (std::vector<int>{4, 9})); // each sample once
+    EXPECT_EQ(taken, (std::set<int>{4, 9}));
+    EXPECT_EQ(written, "SET.vmp");
+    EXPECT_EQ(received.Written(), (std::vector<std::string>{"PAD.wav", "KICK.wav", "SET.vmp"}));
+}
+
+} // namespace
