@@ -3,9 +3,13 @@
 #include "app/CVelomireDoc.h"
 #include "app/FileDialogs.h"
 #include "transfer/PortNames.h"
+#include "transfer/ReceivedFiles.h"
 #include "transfer/SamplerModel.h"
+#include "transfer/devices/NewFileCreator.h"
 
 #include <QCoreApplication>
+
+#include <algorithm>
 
 namespace velomire::app {
 
@@ -99,20 +103,49 @@ SamplerSession::ChooseFolder(const std::filesystem::path& start) {
     return std::filesystem::path(folder.toStdString());
 }
 
-// Writing what comes back waits for the received-files writer: until it is there, Get and Get
-// program say so instead of writing anything.
-std::optional<std::filesystem::path> SamplerSession::SaveSample(const transfer::DecodedSample&,
-                                                                const std::filesystem::path&) {
-    Messages().Show("Writing samples taken back into files is not there yet.", program::appCaption);
-    return std::nullopt;
+std::optional<std::filesystem::path>
+SamplerSession::SaveSample(const transfer::DecodedSample& sample,
+                           const std::filesystem::path& folder) {
+    transfer::NewFileCreator creator;
+    transfer::ReceivedFiles files(folder, creator);
+    std::string error;
+    const auto name = files.WriteSample(sample, error);
+    if (!name) {
+        Messages().Show("Sample " + std::to_string(sample.number) + " was not written: " + error,
+                        program::appCaption);
+        return std::nullopt;
+    }
+    return folder / *name;
 }
 
-bool SamplerSession::OpenTakenBack(const transfer::DecodedProgram&,
-                                   const std::vector<transfer::DecodedSample>&,
-                                   const std::filesystem::path&) {
-    Messages().Show("Writing a program taken back into files is not there yet.",
-                    program::appCaption);
-    return false;
+bool SamplerSession::OpenTakenBack(const transfer::DecodedProgram& program,
+                                   const std::vector<transfer::DecodedSample>& samples,
+                                   const std::filesystem::path& folder) {
+    transfer::NewFileCreator creator;
+    transfer::ReceivedFiles files(folder, creator);
+    std::string error;
+    // What was left out, told in one box rather than one per keygroup.
+    struct Collected final : program::UserMessages {
+        std::vector<std::string> lines;
+        void Show(std::string_view text, std::string_view) override {
+            if (std::find(lines.begin(), lines.end(), text) == lines.end()) {
+                lines.emplace_back(text);
+            }
+        }
+    } leftOut;
+    const auto name = files.WriteProgram(program, samples, leftOut, error);
+    if (!leftOut.lines.empty()) {
+        std::string text;
+        for (const std::string& line : leftOut.lines) {
+            text += (text.empty() ? "" : "\n") + line;
+        }
+        Messages().Show(text, program::appCaption);
+    }
+    if (!name) {
+        Messages().Show("The program was not written: " + error, program::appCaption);
+        return false;
+    }
+    return doc.OnOpenDocument(QString::fromStdString((folder / *name).string()));
 }
 
 bool SamplerSession::MayReplaceProgram() {
