@@ -1,6 +1,7 @@
 #include "transfer/families/s1000/S1000Librarian.h"
 
 #include "transfer/families/s1000/S1000ReadBack.h"
+#include "transfer/families/sds/SdsReceiver.h"
 
 #include <algorithm>
 #include <chrono>
@@ -23,7 +24,6 @@ constexpr auto waitSlice = 20ms;    // between looks at the user's Cancel
 constexpr int maxNaks = 5;          // of one packet, before the transfer is cancelled
 
 constexpr std::uint8_t universalNonRealTime = 0x7E;
-constexpr std::uint8_t dumpHeaderCode = 0x01;
 constexpr std::uint8_t dataPacketCode = 0x02;
 constexpr std::uint8_t ackCode = 0x7F;
 constexpr std::uint8_t nakCode = 0x7E;
@@ -310,33 +310,17 @@ private:
         return {};
     }
 
-    // The sample's words: by Dump Request while the sampler answers it, else by RSPACK into the
-    // sample the decoder opened with the header.
+    // The sample's words: by Dump Request (the SDS receiver's) while the sampler answers it,
+    // else by RSPACK into the sample the decoder opened with the header.
     LibrarianResult ReceiveData(int number, std::uint32_t words, SysExDecoder& decoder,
                                 std::vector<std::int16_t>& frames, LibrarianProgress& progress) {
         if (dumpRequestAnswered) {
-            const int sds = ports.channel & 0x7F;
-            if (!Send({0xF0, universalNonRealTime, static_cast<std::uint8_t>(sds), 0x03,
-                       static_cast<std::uint8_t>(number & 0x7F),
-                       static_cast<std::uint8_t>(number >> 7 & 0x7F), 0xF7})) {
-                return SendFailed();
-            }
-            std::vector<std::uint8_t> header;
-            const Wait wait = Await([&](Bytes m) { return IsSds(m, dumpHeaderCode); }, answerWait,
-                                    progress, header);
-            if (wait == Wait::got) {
-                // The words go to the sample the Dump Header opens, not to the Akai header's.
-                decoder.DropOpenSample();
-                if (const auto fed = decoder.Feed(header); !fed.Ok()) {
-                    return Damaged("Dump Header of sample " + std::to_string(number), fed.error);
-                }
-                if (!Send(Handshake(ackCode, header[2], 0))) {
-                    return SendFailed();
-                }
-                return ReceivePackets(number, decoder, frames, progress);
-            }
-            if (wait == Wait::cancelled || wait == Wait::stopped) {
-                return Ended(wait, "sample dump");
+            families::sds::SdsReceiver receiver(ports.out, ports.in, ports.channel);
+            DecodedSample dumped;
+            LibrarianResult result = receiver.Get(number, dumped, progress);
+            if (result.outcome != LibrarianResult::Outcome::noAnswer) {
+                frames = std::move(dumped.frames);
+                return result;
             }
             dumpRequestAnswered = false; // from now on straight to RSPACK
         }

@@ -12,8 +12,9 @@ std::int64_t Number(const DecodedFields& fields, std::string_view name) {
     return FieldNumber(fields, name).value_or(0);
 }
 
-// The name of a velocity zone that plays no sample.
-constexpr std::string_view emptyZoneName = "xxxxxxxxxxxx";
+// The name of a velocity zone that plays no sample ("xxxxxxxxxxxx" as sent), as the sampler's
+// character set, which has no small letters, gives it back.
+constexpr std::string_view emptyZoneName = "XXXXXXXXXXXX";
 
 } // namespace
 
