@@ -13,6 +13,8 @@ packages=(
     g++-mingw-w64-x86-64-posix googletest wine wine64
     # the Debian package: dpkg-shlibdeps finds its runtime dependencies
     dpkg-dev file
+    # a reader of S1000 disk images written elsewhere, for the disk image tests
+    libgig-dev gigtools
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include "app/SampleListModel.h"
 #include "editing/SampleListCells.h"
 #include "transfer/SamplerModel.h"
+#include "transfer/families/Family.h"
 #include "ui/CommandIds.h"
 
 #include <QAction>
@@ -72,13 +73,12 @@ private:
         QString hint = QStringLiteral("A sample name holds %1 characters")
                            .arg(SampleListCells::maxSampleNameBytes);
         const auto info = transfer::SamplerModel::Find(model);
-        const auto family = transfer::SamplerModel::Family(model);
-        if (info &&
-            (family == transfer::SamplerFamily::s900 || family == transfer::SamplerFamily::s1000)) {
+        const transfer::Family* family = transfer::FamilyOf(model);
+        if (info && family != nullptr && family->ShownNameChars() > 0) {
             hint += QStringLiteral("; the %1 shows the first %2")
                         .arg(QString::fromUtf8(info->shortName.data(),
                                                static_cast<qsizetype>(info->shortName.size())))
-                        .arg(family == transfer::SamplerFamily::s900 ? 10 : 12);
+                        .arg(family->ShownNameChars());
         }
         return hint + QLatin1Char('.');
     }

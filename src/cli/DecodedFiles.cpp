@@ -2,6 +2,7 @@
 
 #include "program/WavWriter.h"
 #include "program/devices/NewFile.h"
+#include "transfer/families/Family.h"
 
 #include <cstdio>
 
@@ -12,17 +13,9 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::ordered_json;
 
-const char* FamilyName(transfer::SamplerFamily family) {
-    switch (family) {
-    case transfer::SamplerFamily::sds:
-        return "SDS";
-    case transfer::SamplerFamily::s900:
-        return "S900";
-    case transfer::SamplerFamily::s1000:
-        return "S1000";
-    default:
-        return "none";
-    }
+std::string FamilyName(transfer::SamplerFamily family) {
+    const transfer::Family* found = transfer::FamilyOf(family);
+    return found != nullptr ? std::string(found->Name()) : "none";
 }
 
 ordered_json FieldsToJson(const transfer::DecodedFields& fields) {

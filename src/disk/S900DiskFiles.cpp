@@ -3,12 +3,12 @@
 #include "program/ByteReader.h"
 #include "transfer/CaptureMidiDriver.h"
 #include "transfer/MidiOutPort.h"
-#include "transfer/S900Messages.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/SendCommand.h"
 #include "transfer/SimulatedSampler.h"
 #include "transfer/TransferContext.h"
 #include "transfer/WaitClock.h"
+#include "transfer/families/s900/S900Messages.h"
 
 #include <algorithm>
 #include <memory>

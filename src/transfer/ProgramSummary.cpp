@@ -1,6 +1,7 @@
 #include "transfer/ProgramSummary.h"
 
 #include "transfer/SamplerModel.h"
+#include "transfer/families/Family.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,47 +39,18 @@ std::string ProgramSummary::TimeText() const {
 
 namespace {
 
-// The sizes of the messages each family sends, in wire bytes, and the waits after them, in
-// seconds; they follow the message builders.
+// MIDI carries 3,125 bytes a second.
 constexpr double bytesPerSecond = 3125;
-
-// Sample Dump Standard: a dump header, then packets of 40 words in 127 bytes.
-constexpr double sdsDumpHeaderBytes = 21;
-constexpr double sdsPacketBytes = 127;
-constexpr std::uint32_t sdsWordsPerPacket = 40;
-constexpr double sdsWaitAfterData = 0.7;
-
-// S900/S950: a data header, pieces of 60 words in 122 bytes and an F7, a sample header; a
-// program of 38 header bytes and 70 per keygroup (one per part), each as two wire bytes.
-constexpr double s900DataHeaderBytes = 19;
-constexpr double s900PieceBytes = 122;
-constexpr std::uint32_t s900WordsPerPiece = 60;
-constexpr double s900SampleHeaderBytes = 129;
-constexpr double s900WaitsPerPart = 0.3 + 0.3;
-constexpr double s900ProgramBytes = 85;
-constexpr double s900KeygroupBytes = 140;
-
-// S1000 family: every header is a 150-byte block (192 after the S1000) as nibbles between 7 bytes
-// of opening and F7; a keygroup also carries its index. The data go as SDS packets.
-constexpr double s1000WaitsPerPart = 0.6 + 0.7;
-constexpr double s1000WaitAfterProgram = 1.0;
-constexpr double s1000WaitPerKeygroup = 0.2;
-
-double Pieces(std::uint32_t words, std::uint32_t wordsPerPiece) {
-    // A length of 0 still sends one.
-    return words == 0 ? 1 : (words - 1) / wordsPerPiece + 1;
-}
 
 } // namespace
 
 double EstimatedSendSeconds(const program::Program& program, std::int32_t model) {
     const auto info = SamplerModel::Find(model);
-    if (!info) {
+    const Family* family = FamilyOf(model);
+    if (!info || family == nullptr) {
         return 0;
     }
     const int count = std::clamp(program.sampleCount, 0, program::Program::maxSamples);
-    const double blockBytes = 2.0 * (model == SamplerModel::s1000 ? 150 : 192);
-    const double s1000HeaderBytes = 7 + blockBytes + 1;
     double bytes = 0;
     double waits = 0;
     int parts = 0;
@@ -86,31 +58,14 @@ double EstimatedSendSeconds(const program::Program& program, std::int32_t model)
         const program::SampleBlock& sample = program.samples[static_cast<std::size_t>(i)].sample;
         const int entryParts = sample.sendMode == program::sendStereo ? 2 : 1;
         parts += entryParts;
-        const double packets = Pieces(sample.lengthWords, sdsWordsPerPacket);
-        switch (info->family) {
-        case SamplerFamily::sds:
-            bytes += entryParts * (sdsDumpHeaderBytes + packets * sdsPacketBytes);
-            waits += entryParts * sdsWaitAfterData;
-            break;
-        case SamplerFamily::s900:
-            bytes += entryParts * (s900DataHeaderBytes +
-                                   Pieces(sample.lengthWords, s900WordsPerPiece) * s900PieceBytes +
-                                   1 + s900SampleHeaderBytes);
-            waits += entryParts * s900WaitsPerPart;
-            break;
-        case SamplerFamily::s1000:
-            bytes += entryParts * (s1000HeaderBytes + packets * sdsPacketBytes);
-            waits += entryParts * s1000WaitsPerPart;
-            break;
-        case SamplerFamily::none:
-            break;
-        }
+        const WireEstimate part = family->PartOnWire(sample.lengthWords, *info);
+        bytes += entryParts * part.bytes;
+        waits += entryParts * part.waitSeconds;
     }
-    if (info->family == SamplerFamily::s900) {
-        bytes += s900ProgramBytes + parts * s900KeygroupBytes;
-    } else if (info->family == SamplerFamily::s1000) {
-        bytes += s1000HeaderBytes + count * (s1000HeaderBytes + 1);
-        waits += s1000WaitAfterProgram + count * s1000WaitPerKeygroup;
+    if (family->SendsProgram()) {
+        const WireEstimate programOnWire = family->ProgramOnWire(count, parts, *info);
+        bytes += programOnWire.bytes;
+        waits += programOnWire.waitSeconds;
     }
     return bytes / bytesPerSecond + waits;
 }

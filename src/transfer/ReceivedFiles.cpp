@@ -31,6 +31,9 @@ std::vector<std::int64_t> FieldList(const DecodedFields& fields, std::string_vie
 std::string SafeFileStem(std::string_view name, std::string_view fallback) {
     std::string stem;
     for (const char c : name) {
+        if (c == ' ' && !stem.empty() && stem.back() == ' ') {
+            continue; // the samplers pad names inside ("PAD       -L")
+        }
         const auto byte = static_cast<unsigned char>(c);
         const bool refused = byte < 0x20 || byte == 0x7F ||
                              std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;

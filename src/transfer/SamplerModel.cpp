@@ -8,17 +8,23 @@
 namespace velomire::transfer {
 namespace {
 
+// 32 MB of 16-bit words, expanded; an SDS sampler gets as much.
+constexpr std::uint32_t largeMemory = 16u << 20;
+
 constexpr std::array<SamplerModelInfo, SamplerModel::count> models{{
-    {"SDS compatible sampler", "SDS compatible sampler", SamplerFamily::sds, 99, 99, 16, 2},
-    {"Akai S900", "S900", SamplerFamily::s900, 32, 32, 8, 8},
-    {"Akai S950", "S950", SamplerFamily::s900, 99, 99, 8, 8},
-    {"Akai S1000/S1100", "S1000", SamplerFamily::s1000, 100, 200, 16, 8},
-    {"Akai S2800", "S2800", SamplerFamily::s1000, 254, 255, 32, 2},
-    {"Akai S3000", "S3000", SamplerFamily::s1000, 254, 255, 32, 8},
-    {"Akai S3200", "S3200", SamplerFamily::s1000, 254, 255, 32, 8},
-    {"Akai S2000", "S2000", SamplerFamily::s1000, 254, 255, 32, 2},
-    {"Akai S3000 XL", "S3000 XL", SamplerFamily::s1000, 254, 255, 32, 8},
-    {"Akai S3200 XL", "S3200 XL", SamplerFamily::s1000, 254, 255, 32, 8},
+    {"SDS compatible sampler", "SDS compatible sampler", SamplerFamily::sds, 99, 99, 16, 2, 0,
+     largeMemory},
+    // 750 KB of 12-bit words.
+    {"Akai S900", "S900", SamplerFamily::s900, 32, 32, 8, 8, 0, 512000},
+    // 2.25 MB, expanded.
+    {"Akai S950", "S950", SamplerFamily::s900, 99, 99, 8, 8, 0, 1572864},
+    {"Akai S1000/S1100", "S1000", SamplerFamily::s1000, 100, 200, 16, 8, 150, largeMemory},
+    {"Akai S2800", "S2800", SamplerFamily::s1000, 254, 255, 32, 2, 192, largeMemory},
+    {"Akai S3000", "S3000", SamplerFamily::s1000, 254, 255, 32, 8, 192, largeMemory},
+    {"Akai S3200", "S3200", SamplerFamily::s1000, 254, 255, 32, 8, 192, largeMemory},
+    {"Akai S2000", "S2000", SamplerFamily::s1000, 254, 255, 32, 2, 192, largeMemory},
+    {"Akai S3000 XL", "S3000 XL", SamplerFamily::s1000, 254, 255, 32, 8, 192, largeMemory},
+    {"Akai S3200 XL", "S3200 XL", SamplerFamily::s1000, 254, 255, 32, 8, 192, largeMemory},
 }};
 
 // The names musicians use besides the long and short ones above.

@@ -14,11 +14,16 @@ enum class SamplerFamily { none, sds, s900, s1000 };
 struct SamplerModelInfo {
     std::string_view longName;  // as listed in Options
     std::string_view shortName; // as shown while sending
-    SamplerFamily family;
-    std::int32_t maxProgram; // defaults proposed when the model is picked
+    SamplerFamily family;       // whose messages it takes (transfer/families)
+    std::int32_t maxProgram;    // defaults proposed when the model is picked
     std::int32_t maxSample;
     std::int32_t polyphony;
     std::int32_t audioOutputs;
+    // The parameter block of an S1000-family header, in bytes: 150 on the S1000/S1100, 192 on
+    // the later models; 0 for the other families.
+    std::int32_t blockBytes;
+    // The sample memory, in words as fully expanded (what the simulated sampler holds).
+    std::uint32_t memoryWords;
 };
 
 class SamplerModel {
@@ -34,7 +39,6 @@ public:
     // The model's row, or nothing for -1 and any number outside the table.
     static std::optional<SamplerModelInfo> Find(std::int32_t model);
     static SamplerFamily Family(std::int32_t model);
-    static bool IsAkai(std::int32_t model) { return model > 0 && model < count; }
 
     // A model given by its number (0..9), by its long or short name, or by a name musicians use
     // ("SDS", "S1100", "S3000XL"); letter case and spaces do not matter.

@@ -27,12 +27,8 @@ struct SamplerReply {
     bool Refused() const { return kind == Kind::akaiReply && status != 0; }
 };
 
-// The reply in one whole message (F0 to F7), or nothing for any other message.
+// The reply in one whole message (F0 to F7), in any family's form, or nothing for any other
+// message. The builders are each family's (transfer/families/*/...Wire.h).
 std::optional<SamplerReply> ParseSamplerReply(std::span<const std::uint8_t> message);
-
-// The handshakes as a receiver sends them (the simulated sampler, tests).
-std::vector<std::uint8_t> SdsHandshake(SamplerReply::Kind kind, int channel, int packet);
-std::vector<std::uint8_t> S900Handshake(SamplerReply::Kind kind);
-std::vector<std::uint8_t> AkaiReply(int channel, int status);
 
 } // namespace velomire::transfer

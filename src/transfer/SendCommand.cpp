@@ -2,10 +2,8 @@
 
 #include "program/WavInfo.h"
 #include "transfer/PortNames.h"
-#include "transfer/S1000Messages.h"
-#include "transfer/S900Messages.h"
 #include "transfer/SamplerModel.h"
-#include "transfer/SdsMessages.h"
+#include "transfer/families/Family.h"
 
 #include <algorithm>
 #include <chrono>
@@ -17,11 +15,7 @@ namespace velomire::transfer {
 namespace {
 
 using program::appCaption;
-// The S900 and S950 carry sample and program numbers as single data bytes.
-constexpr std::int32_t s900HighestNumber = 127;
 constexpr std::int32_t highestNumber = 65535;
-// The S1000 family carries the sample rate in 16 bits.
-constexpr std::uint32_t s1000HighestRate = 65535;
 
 const char* PartText(int part) {
     switch (part) {
@@ -146,10 +140,9 @@ std::string SendCommand::ProposeNumbers(std::int32_t model) {
     if (program.nextProgramNumber + program.nextSampleNumber != 0) {
         return "Proposed: where the last send ended.";
     }
-    if (SamplerModel::IsAkai(model)) {
-        program.nextProgramNumber = 1;
-        program.nextSampleNumber = 4;
-    }
+    const FirstNumbers first = FamilyOf(model)->FirstSendNumbers();
+    program.nextProgramNumber = first.program;
+    program.nextSampleNumber = first.sample;
     return "Proposed: the usual numbers for a first send to " + sampler + ".";
 }
 
@@ -256,7 +249,8 @@ SendCommand::Outcome SendCommand::Transfer() {
     }
 
     const std::int32_t model = settings.samplerModel;
-    const bool akai = SamplerModel::IsAkai(model);
+    const Family& family = *FamilyOf(model);
+    const bool withProgram = family.SendsProgram();
     std::string origin = ProposeNumbers(model);
     SendNumbers numbers{program.nextProgramNumber, program.nextSampleNumber, settings.maxProgram,
                         settings.maxSample - program.sampleCount, std::move(origin)};
@@ -277,9 +271,12 @@ SendCommand::Outcome SendCommand::Transfer() {
     program.nextProgramNumber = std::clamp(numbers.programs, 0, highestNumber);
     program.nextSampleNumber = std::clamp(numbers.samples, 0, highestNumber);
 
-    if (SamplerModel::Family(model) == SamplerFamily::s900 && !NumbersFitS900()) {
-        messages.Show("Error: the S900 and S950 take sample and program numbers from 0 to 127 !",
-                      appCaption);
+    const std::int64_t lastSample =
+        std::int64_t{program.nextSampleNumber} + program.transferSampleCount - 1;
+    if (const std::string refusal =
+            family.NumbersRefusal(program.nextProgramNumber, program.nextSampleNumber, lastSample);
+        !refusal.empty()) {
+        messages.Show(refusal, appCaption);
         port.Close();
         return Outcome::refused;
     }
@@ -322,10 +319,6 @@ SendCommand::Outcome SendCommand::Transfer() {
         missedSeen = missed;
         lastConfirmed = confirmed;
     };
-    SdsMessages sds(context);
-    S900Messages s900(context);
-    S1000Messages s1000(context);
-    const SamplerFamily family = SamplerModel::Family(model);
 
     // The numbers move on only past what was sent completely, so that a send that ended early
     // proposes the first number the sampler did not get.
@@ -345,22 +338,7 @@ SendCommand::Outcome SendCommand::Transfer() {
                 closedLoop->partHandshake = false;
                 closedLoop->otherPackets = 0;
             }
-            switch (family) {
-            case SamplerFamily::sds:
-                sds.SendSdsDumpHeader(entry, part);
-                sds.SendSdsSampleData(entry, part);
-                break;
-            case SamplerFamily::s900:
-                s900.SendS900SampleData(entry, part);
-                s900.SendS900SampleHeader(entry, part);
-                break;
-            case SamplerFamily::s1000:
-                s1000.SendS1000SampleHeader(entry, part);
-                sds.SendSdsSampleData(entry, part);
-                break;
-            case SamplerFamily::none:
-                break;
-            }
+            family.SendSamplePart(context, entry, part);
             if (port.EndedBy() != MidiOutPort::Ending::none) {
                 return EndEarly(partsSent);
             }
@@ -385,21 +363,17 @@ SendCommand::Outcome SendCommand::Transfer() {
             }
             // A part keeps its handshake only while the sampler acknowledges every packet. The
             // S900 family's data goes one-way even then: its block answers are only counted.
-            countMissed(closedLoop && family != SamplerFamily::s900 && closedLoop->partHandshake);
+            countMissed(closedLoop && family.HandshakeConfirmsData() && closedLoop->partHandshake);
         }
     }
 
-    if (akai) {
+    if (withProgram) {
         if (port.Stopping()) {
             return EndEarly(partsSent);
         }
         ui.AddLine("Sending " + program.ProgramName() + " as program#" +
                    std::to_string(programNumber));
-        if (family == SamplerFamily::s900) {
-            s900.SendS900Program();
-        } else {
-            s1000.SendS1000Program();
-        }
+        family.SendProgram(context);
         if (port.EndedBy() != MidiOutPort::Ending::none) {
             return EndEarly(partsSent);
         }
@@ -420,7 +394,7 @@ SendCommand::Outcome SendCommand::Transfer() {
     }
     // What left last drains while the port closes.
     countMissed(lastConfirmed);
-    report = ReportText(program.transferSampleCount, akai,
+    report = ReportText(program.transferSampleCount, withProgram,
                         std::chrono::duration<double>(port.Now() - start).count());
     std::vector<std::string> notes;
     if (closedLoop && closedLoop->resentPackets > 0) {
@@ -519,13 +493,12 @@ bool SendCommand::CheckBeforeSend() {
                           appCaption);
             passed = false;
         }
-        if (SamplerModel::Family(settings.samplerModel) == SamplerFamily::s1000 &&
-            sample.headerRate > s1000HighestRate) {
-            messages.Show("Error: " + fileName + " is sampled at " +
-                              std::to_string(sample.headerRate) +
-                              " Hz; the S1000 family takes 65535 Hz at most !",
-                          appCaption);
-            passed = false;
+        if (const Family* family = FamilyOf(settings.samplerModel); family != nullptr) {
+            if (const std::string refusal = family->SampleRefusal(sample, fileName);
+                !refusal.empty()) {
+                messages.Show(refusal, appCaption);
+                passed = false;
+            }
         }
     }
     program.header.filesChecked = passed ? 1 : 0;
@@ -533,13 +506,6 @@ bool SendCommand::CheckBeforeSend() {
         ui.ConfirmSummary({program.transferSampleCount, program.transferWords,
                            EstimatedSendSeconds(program, settings.samplerModel), outName, inName});
     return passed && confirmed;
-}
-
-bool SendCommand::NumbersFitS900() const {
-    const std::int64_t lastSample =
-        std::int64_t{program.nextSampleNumber} + program.transferSampleCount - 1;
-    return program.nextProgramNumber >= 0 && program.nextProgramNumber <= s900HighestNumber &&
-           program.nextSampleNumber >= 0 && lastSample <= s900HighestNumber;
 }
 
 } // namespace velomire::transfer

@@ -127,7 +127,6 @@ private:
     Outcome EndEarly(std::uint32_t partsSent);
     // Reports why the sampler stopped the transfer, and closes the port.
     Outcome EndBySampler(const std::string& reason);
-    bool NumbersFitS900() const;
 
     program::Program& program;
     SamplerSettings& settings;

@@ -1,6 +1,9 @@
 #include "transfer/SimulatedSampler.h"
 
-#include "transfer/SamplerReply.h"
+#include "transfer/families/WireBlock.h"
+#include "transfer/families/s1000/S1000Wire.h"
+#include "transfer/families/s900/S900Wire.h"
+#include "transfer/families/sds/SdsWire.h"
 
 #include <algorithm>
 #include <utility>
@@ -9,38 +12,27 @@ namespace velomire::transfer {
 
 namespace {
 
-constexpr std::size_t s900DataHeaderBytes = 19;
-constexpr std::size_t s900BlockBytes = 122;
+constexpr std::size_t s900DataHeaderBytes = s900::dataHeaderBytes;
+constexpr std::size_t s900BlockBytes = s900::pieceBytes;
 
-std::uint8_t XorOf(std::span<const std::uint8_t> bytes) {
-    std::uint8_t sum = 0;
-    for (std::uint8_t b : bytes) {
-        sum ^= b;
-    }
-    return sum;
-}
+using wire::XorOf;
 
 bool IsS900Data(const std::vector<std::uint8_t>& m) {
-    return m.size() >= 6 && m[1] == 0x7E && m[2] == 0x01 && m[5] == 0x0C;
+    return s900::IsSampleData(m);
 }
 
 // The bytes of an S900 sample message of `words` words: its header, a block of 122 bytes per 60
 // words, F7.
 std::size_t S900MessageBytes(std::uint32_t words) {
-    return s900DataHeaderBytes + (std::size_t{words} / 60 + 1) * s900BlockBytes + 1;
+    return s900DataHeaderBytes + (std::size_t{words} / s900::wordsPerPiece + 1) * s900BlockBytes +
+           1;
 }
 
 } // namespace
 
 std::uint32_t SimulatedMemoryWords(std::int32_t model) {
-    switch (model) {
-    case SamplerModel::s900:
-        return 512000; // 750 KB of 12-bit words
-    case SamplerModel::s950:
-        return 1572864; // 2.25 MB, expanded
-    default:
-        return 16u << 20; // 32 MB of 16-bit words, expanded; an SDS sampler gets as much
-    }
+    const auto info = SamplerModel::Find(model);
+    return info ? info->memoryWords : SamplerModel::All()[SamplerModel::sds].memoryWords;
 }
 
 SimulatedSampler::SimulatedSampler(SamplerScript script)
@@ -50,9 +42,13 @@ SimulatedSampler::SimulatedSampler(SamplerScript script)
     memory->capacityWords = this->script.memoryWords;
     std::int32_t model = this->script.model;
     if (SamplerModel::Family(model) != this->script.family) {
-        model = this->script.family == SamplerFamily::s1000  ? SamplerModel::s1000
-                : this->script.family == SamplerFamily::s900 ? SamplerModel::s900
-                                                             : SamplerModel::sds;
+        // The family's first model in the table.
+        const auto& all = SamplerModel::All();
+        const auto first = std::find_if(all.begin(), all.end(), [&](const SamplerModelInfo& m) {
+            return m.family == this->script.family;
+        });
+        model =
+            first == all.end() ? SamplerModel::sds : static_cast<std::int32_t>(first - all.begin());
     }
     responder = MakeRequestResponder(model, *memory, this->script.sendFaults);
 }
@@ -217,7 +213,9 @@ std::vector<std::uint8_t> SimulatedSampler::PacketAnswer(int index, bool intact,
 }
 
 bool SimulatedSampler::Lose() {
-    const bool dataPacket = message.size() == 127 && message[1] == 0x7E && message[3] == 0x02;
+    const bool dataPacket = message.size() == sds::packetBytes &&
+                            message[1] == sds::universalNonRealTime &&
+                            message[3] == sds::dataPacketId;
     if (lost || !dataPacket || !script.losePacket) {
         return false;
     }

@@ -1,5 +1,13 @@
 #include "transfer/SysExDecoder.h"
 
+#include "transfer/SamplerReply.h"
+#include "transfer/families/s1000/S1000Decoding.h"
+#include "transfer/families/s1000/S1000Wire.h"
+#include "transfer/families/s900/S900Decoding.h"
+#include "transfer/families/s900/S900Wire.h"
+#include "transfer/families/sds/SdsDecoding.h"
+#include "transfer/families/sds/SdsWire.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -8,134 +16,16 @@ namespace velomire::transfer {
 namespace {
 
 using Bytes = std::span<const std::uint8_t>;
+using wire::AllData;
 
 constexpr std::uint8_t sysExStart = 0xF0;
 constexpr std::uint8_t sysExEnd = 0xF7;
-constexpr std::uint8_t universalNonRealTime = 0x7E;
-constexpr std::uint8_t akaiId = 0x47;
-constexpr std::uint8_t s900ModelByte = 0x40;
-constexpr std::uint8_t s1000ModelByte = 0x48;
-
-constexpr std::size_t sdsHeaderBytes = 21;
-constexpr std::size_t sdsPacketBytes = 127;
-constexpr std::size_t sdsPacketDataBytes = 120;
-constexpr std::size_t s900DataHeaderBytes = 19; // F0 up to the last header byte
-constexpr std::size_t s900PieceBytes = 122;     // number, 120 data bytes, checksum
-constexpr std::uint32_t s900WordsPerPiece = 60;
-constexpr std::size_t s900SampleHeaderBytes = 129;
-constexpr std::size_t s900ProgramHeaderBlock = 38;
-constexpr std::size_t s900KeygroupBlock = 70;
-constexpr std::size_t s1000ShortBlock = 150;
-constexpr std::size_t s1000LongBlock = 192;
-
-// count 7-bit groups from `at`, least significant first.
-std::uint32_t SevenBit(Bytes m, std::size_t at, int count) {
-    std::uint32_t value = 0;
-    for (int i = count - 1; i >= 0; --i) {
-        value = value << 7 | m[at + static_cast<std::size_t>(i)];
-    }
-    return value;
-}
-
-std::uint8_t XorOf(Bytes bytes) {
-    std::uint8_t sum = 0;
-    for (std::uint8_t b : bytes) {
-        sum ^= b;
-    }
-    return sum;
-}
-
-bool AllData(Bytes bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b < 0x80; });
-}
-
-// The bytes of a parameter block, rebuilt from its wire form; little-endian fields inside.
-class Block {
-public:
-    // Two wire bytes per block byte, low nibble first (S1000 family).
-    static std::optional<Block> FromNibbles(Bytes wire) {
-        Block block;
-        for (std::size_t i = 0; i + 1 < wire.size(); i += 2) {
-            if (wire[i] > 0x0F || wire[i + 1] > 0x0F) {
-                return std::nullopt;
-            }
-            block.bytes.push_back(static_cast<std::uint8_t>(wire[i] | wire[i + 1] << 4));
-        }
-        return block;
-    }
-    // Two wire bytes per block byte: its low 7 bits, then its top bit (S900/S950).
-    static std::optional<Block> FromSplitBytes(Bytes wire) {
-        Block block;
-        for (std::size_t i = 0; i + 1 < wire.size(); i += 2) {
-            if (wire[i] > 0x7F || wire[i + 1] > 0x01) {
-                return std::nullopt;
-            }
-            block.bytes.push_back(static_cast<std::uint8_t>(wire[i] | wire[i + 1] << 7));
-        }
-        return block;
-    }
-
-    std::size_t Size() const { return bytes.size(); }
-    std::int64_t U8(std::size_t at) const { return bytes[at]; }
-    std::int64_t U16(std::size_t at) const { return bytes[at] | bytes[at + 1] << 8; }
-    std::int64_t I16(std::size_t at) const { return static_cast<std::int16_t>(U16(at)); }
-    std::int64_t U32(std::size_t at) const {
-        return static_cast<std::int64_t>(static_cast<std::uint32_t>(U16(at)) |
-                                         static_cast<std::uint32_t>(U16(at + 2)) << 16);
-    }
-    std::int64_t I32(std::size_t at) const { return static_cast<std::int32_t>(U32(at)); }
-    std::string AkaiName(std::size_t at) const {
-        std::string name;
-        for (std::size_t i = 0; i < 12; ++i) {
-            name += AkaiChar(bytes[at + i]);
-        }
-        return name;
-    }
-    std::string S900Name(std::size_t at) const {
-        std::string name;
-        for (std::size_t i = 0; i < 10; ++i) {
-            const std::uint8_t c = bytes[at + i];
-            name += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
-        }
-        return name;
-    }
-    std::vector<std::int64_t> Run(std::size_t at, std::size_t count) const {
-        return {bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                bytes.begin() + static_cast<std::ptrdiff_t>(at + count)};
-    }
-
-private:
-    std::vector<std::uint8_t> bytes;
-};
 
 SysExDecoder::Result Refused(SysExDecoder::Kind kind, std::string why) {
     SysExDecoder::Result result;
     result.kind = kind;
     result.error = std::move(why);
     return result;
-}
-
-// The sample rate in Hz for a period in ns. Senders round the period up (1e9 / rate + 0.9 ns, as
-// the WAV reader does), so several rates give one period; a common one among them is taken, else
-// the nearest.
-std::uint32_t RateOf(std::uint32_t periodNs) {
-    if (periodNs == 0) {
-        return 0;
-    }
-    constexpr std::uint32_t commonRates[] = {8000,  11025, 16000, 22050, 24000,
-                                             32000, 44100, 48000, 88200, 96000};
-    for (std::uint32_t rate : commonRates) {
-        if (static_cast<std::uint32_t>(1000000000.0 / rate + 0.9) == periodNs) {
-            return rate;
-        }
-    }
-    return static_cast<std::uint32_t>((1000000000ull + periodNs / 2) / periodNs);
-}
-
-// An offset-binary word of `bits` bits as a signed 16-bit frame.
-std::int16_t FrameOf(std::uint32_t word, int bits) {
-    const std::uint32_t word16 = bits >= 16 ? word >> (bits - 16) : word << (16 - bits);
-    return static_cast<std::int16_t>(static_cast<std::int32_t>(word16 & 0xFFFF) - 0x8000);
 }
 
 } // namespace
@@ -177,50 +67,46 @@ SysExDecoder::Result SysExDecoder::Feed(Bytes m, std::size_t offset) {
         !AllData(m.subspan(1, m.size() - 2))) {
         return Refused(Kind::unknown, "not a whole System Exclusive message");
     }
-    if (m[1] == universalNonRealTime) {
-        // The S900 handshakes carry neither channel nor packet: F0 7E 7F F7.
-        if (m.size() == 4 && m[2] >= 0x7C) {
-            Result result;
-            result.kind = Kind::handshake;
-            return result;
-        }
-        if (m.size() == 6 && m[3] >= 0x7C) {
-            Result result;
-            result.kind = Kind::handshake;
-            result.channel = m[2];
-            result.packet = m[4];
-            return result;
-        }
-        if (m.size() == sdsHeaderBytes && m[3] == 0x01) {
+    // The handshakes, in the SDS form and in the S900 form without channel and packet.
+    if (const auto reply = ParseSamplerReply(m);
+        reply && reply->kind != SamplerReply::Kind::akaiReply) {
+        Result result;
+        result.kind = Kind::handshake;
+        result.channel = reply->channel;
+        result.packet = reply->packet;
+        return result;
+    }
+    if (m[1] == sds::universalNonRealTime) {
+        if (m.size() == sds::headerBytes && m[3] == sds::dumpHeaderId) {
             return DumpHeader(m, offset);
         }
-        if (m.size() == sdsPacketBytes && m[3] == 0x02) {
+        if (m.size() == sds::packetBytes && m[3] == sds::dataPacketId) {
             return DataPacket(m);
         }
         // The S900 sample data has no channel byte: F0 7E 01, the sample number, 0C.
-        if (m.size() >= s900DataHeaderBytes + 1 && m[2] == 0x01 && m[5] == 0x0C) {
+        if (m.size() >= s900::dataHeaderBytes + 1 && s900::IsSampleData(m)) {
             return S900Data(m, offset);
         }
         return Refused(Kind::unknown, "unknown sample dump message");
     }
-    if (m[1] == akaiId && m.size() >= 7) {
+    if (m[1] == s1000::akaiId && m.size() >= 7) {
         const std::uint8_t function = m[3];
-        if (m[4] == s900ModelByte) {
-            if (function == 0x0A) {
+        if (m[4] == s900::modelByte) {
+            if (function == s900::sampleHeaderFunction) {
                 return S900Header(m, offset);
             }
-            if (function == 0x09) {
+            if (function == s900::programFunction) {
                 return S900Program(m, offset);
             }
         }
-        if (m[4] == s1000ModelByte) {
-            if (function == 0x0B) {
+        if (m[4] == s1000::modelByte) {
+            if (function == s1000::sampleHeaderFunction) {
                 return S1000Header(m, offset);
             }
-            if (function == 0x07) {
+            if (function == s1000::programHeaderFunction) {
                 return S1000Program(m, offset);
             }
-            if (function == 0x09) {
+            if (function == s1000::keygroupFunction) {
                 return S1000Keygroup(m);
             }
         }
@@ -230,30 +116,15 @@ SysExDecoder::Result SysExDecoder::Feed(Bytes m, std::size_t offset) {
 }
 
 SysExDecoder::Result SysExDecoder::DumpHeader(Bytes m, std::size_t offset) {
-    const int bits = m[6];
-    if (bits < 8 || bits > 28) {
-        return Refused(Kind::sdsDumpHeader,
-                       "Dump Header with " + std::to_string(bits) + " bits per word");
+    auto parsed = sds::ParseDumpHeader(m, offset);
+    if (!parsed.value) {
+        return Refused(Kind::sdsDumpHeader, parsed.error);
     }
-    DecodedSample sample;
-    sample.family = SamplerFamily::sds;
-    sample.number = static_cast<int>(SevenBit(m, 4, 2));
-    const std::uint32_t period = SevenBit(m, 7, 3);
-    sample.lengthWords = SevenBit(m, 10, 3);
-    sample.rate = RateOf(period);
-    sample.offset = offset;
-    sample.fields = {{"channel", std::int64_t{m[2]}},
-                     {"bits", std::int64_t{bits}},
-                     {"samplePeriodNs", std::int64_t{period}},
-                     {"lengthWords", std::int64_t{sample.lengthWords}},
-                     {"loopStart", std::int64_t{SevenBit(m, 13, 3)}},
-                     {"loopEnd", std::int64_t{SevenBit(m, 16, 3)}},
-                     {"loopType", std::int64_t{m[19]}}};
     Result result;
     result.kind = Kind::sdsDumpHeader;
     result.channel = m[2];
-    result.sample = sample.number;
-    OpenNewSample(std::move(sample), bits);
+    result.sample = parsed.value->sample.number;
+    OpenNewSample(std::move(parsed.value->sample), parsed.value->bits);
     return result;
 }
 
@@ -263,7 +134,6 @@ void SysExDecoder::OpenNewSample(DecodedSample sample, int bits) {
     CloseProgram();
     openSample = std::move(sample);
     wordBits = bits;
-    wordBytes = (bits + 6) / 7;
     packetsTaken = 0;
     lastPacket = -1;
     lastPacketBytes.clear();
@@ -320,7 +190,7 @@ std::vector<DecodedProgram> SysExDecoder::TakeClosedPrograms() {
 
 SysExDecoder::Result SysExDecoder::DataPacket(Bytes m) {
     const int number = m[4];
-    if (XorOf(m.subspan(1, 124)) != m[125]) {
+    if (!sds::PacketIntact(m)) {
         Result refused = Refused(Kind::sdsDataPacket,
                                  "Data Packet " + std::to_string(number) + " has a bad checksum");
         refused.channel = m[2];
@@ -340,7 +210,7 @@ SysExDecoder::Result SysExDecoder::DataPacket(Bytes m) {
         return result;
     }
     DecodedSample& sample = *openSample;
-    const auto wordsPerPacket = static_cast<std::uint32_t>(sdsPacketDataBytes / wordBytes);
+    const std::uint32_t wordsPerPacket = sds::WordsPerPacket(wordBits);
     const int following = static_cast<int>(packetsTaken & 0x7F);
     const bool resend = number == lastPacket && packetsTaken > 0;
     if (resend && gap) {
@@ -381,15 +251,7 @@ SysExDecoder::Result SysExDecoder::DataPacket(Bytes m) {
         static_cast<std::size_t>(resend ? packetsTaken - 1 : packetsTaken) * wordsPerPacket;
     sample.frames.resize(first);
     for (std::uint32_t w = 0; w < wordsPerPacket && first + w < sample.lengthWords; ++w) {
-        const std::uint32_t word = [&] {
-            std::uint32_t value = 0;
-            for (int b = 0; b < wordBytes; ++b) {
-                value = value << 7 | m[5 + w * static_cast<std::uint32_t>(wordBytes) +
-                                       static_cast<std::uint32_t>(b)];
-            }
-            return value;
-        }() >> (7 * wordBytes - wordBits);
-        sample.frames.push_back(FrameOf(word, wordBits));
+        sample.frames.push_back(sds::PacketFrame(m, w, wordBits));
     }
     if (!resend) {
         ++packetsTaken;
@@ -408,42 +270,11 @@ SysExDecoder::Result SysExDecoder::DataPacket(Bytes m) {
 }
 
 SysExDecoder::Result SysExDecoder::S900Data(Bytes m, std::size_t offset) {
-    const std::uint32_t length = SevenBit(m, 9, 3);
-    const std::uint32_t pieces = length == 0 ? 1 : (length - 1) / s900WordsPerPiece + 1;
-    if (m.size() != s900DataHeaderBytes + std::size_t{pieces} * s900PieceBytes + 1) {
-        return Refused(Kind::s900SampleData, "S900 sample data of " + std::to_string(length) +
-                                                 " words is " + std::to_string(m.size()) +
-                                                 " bytes long");
+    auto parsed = s900::ParseSampleData(m, offset);
+    if (!parsed.value) {
+        return Refused(Kind::s900SampleData, parsed.error);
     }
-    DecodedSample sample;
-    sample.family = SamplerFamily::s900;
-    sample.number = static_cast<int>(SevenBit(m, 3, 2));
-    const std::uint32_t period = SevenBit(m, 6, 3);
-    sample.lengthWords = length;
-    sample.rate = RateOf(period);
-    sample.offset = offset;
-    sample.fields = {{"bits", std::int64_t{m[5]}},
-                     {"samplePeriodNs", std::int64_t{period}},
-                     {"lengthWords", std::int64_t{length}}};
-    for (std::uint32_t k = 0; k < pieces; ++k) {
-        const Bytes piece =
-            m.subspan(s900DataHeaderBytes + std::size_t{k} * s900PieceBytes, s900PieceBytes);
-        if (piece[0] != (k & 0x7F)) {
-            return Refused(Kind::s900SampleData, "S900 data piece " + std::to_string(k) +
-                                                     " is numbered " + std::to_string(piece[0]));
-        }
-        if (XorOf(piece.subspan(1, 120)) != piece[121]) {
-            return Refused(Kind::s900SampleData,
-                           "S900 data piece " + std::to_string(k) + " has a bad checksum");
-        }
-        for (std::uint32_t w = 0; w < s900WordsPerPiece; ++w) {
-            if (k * s900WordsPerPiece + w < length) {
-                const std::uint32_t word = piece[1 + 2 * w] << 5 | piece[2 + 2 * w] >> 2;
-                sample.frames.push_back(FrameOf(word, 12));
-            }
-        }
-    }
-    sample.hasData = true;
+    DecodedSample& sample = *parsed.value;
     Result result;
     result.kind = Kind::s900SampleData;
     result.sample = sample.number;
@@ -455,28 +286,12 @@ SysExDecoder::Result SysExDecoder::S900Data(Bytes m, std::size_t offset) {
 }
 
 SysExDecoder::Result SysExDecoder::S900Header(Bytes m, std::size_t offset) {
-    if (m.size() != s900SampleHeaderBytes) {
-        return Refused(Kind::s900SampleHeader,
-                       "S900 sample header of " + std::to_string(m.size()) + " bytes");
+    auto parsed = s900::ParseSampleHeader(m);
+    if (!parsed.value) {
+        return Refused(Kind::s900SampleHeader, parsed.error);
     }
-    if (XorOf(m.subspan(7, 120)) != m[127]) {
-        return Refused(Kind::s900SampleHeader, "S900 sample header with a bad checksum");
-    }
-    const auto block = Block::FromSplitBytes(m.subspan(7, 120));
-    if (!block) {
-        return Refused(Kind::s900SampleHeader, "S900 sample header with a bad byte");
-    }
-    const int number = m[5];
-    DecodedFields fields = {
-        {"channel", std::int64_t{m[2]}},
-        {"sampleName", block->S900Name(0)},
-        {"lengthWords", block->U32(16)},
-        {"headerRate", block->U16(20)},
-        {"rootKey", block->U16(22) / 16},
-        {"loopMode", EscapedDumpText(std::string(1, static_cast<char>(block->U8(26))))},
-        {"endPoint", block->U32(28)},
-        {"loopStart", block->U32(32)},
-        {"loopLength", block->U32(36)}};
+    const int number = parsed.value->number;
+    const DecodedFields& fields = parsed.value->fields;
     // The header follows the data of the same sample number; alone it makes a sample of its own.
     CloseSample();
     CloseProgram();
@@ -488,7 +303,7 @@ SysExDecoder::Result SysExDecoder::S900Header(Bytes m, std::size_t offset) {
         s900Sample->offset = offset;
     }
     s900Sample->fields.insert(s900Sample->fields.end(), fields.begin(), fields.end());
-    s900Sample->rate = static_cast<std::uint32_t>(block->U16(20));
+    s900Sample->rate = parsed.value->rate;
     CloseS900Sample();
     Result result;
     result.kind = Kind::s900SampleHeader;
@@ -498,41 +313,11 @@ SysExDecoder::Result SysExDecoder::S900Header(Bytes m, std::size_t offset) {
 }
 
 SysExDecoder::Result SysExDecoder::S900Program(Bytes m, std::size_t offset) {
-    // 7 bytes of prefix, the blocks, the checksum and F7.
-    const std::size_t blockWire = m.size() - 9;
-    if (m.size() < 9 + 2 * s900ProgramHeaderBlock ||
-        (blockWire - 2 * s900ProgramHeaderBlock) % (2 * s900KeygroupBlock) != 0) {
-        return Refused(Kind::s900Program,
-                       "S900 program message of " + std::to_string(m.size()) + " bytes");
+    auto parsed = s900::ParseProgram(m, offset);
+    if (!parsed.value) {
+        return Refused(Kind::s900Program, parsed.error);
     }
-    if (XorOf(m.subspan(7, blockWire)) != m[m.size() - 2]) {
-        return Refused(Kind::s900Program, "S900 program message with a bad checksum");
-    }
-    const auto block = Block::FromSplitBytes(m.subspan(7, blockWire));
-    if (!block) {
-        return Refused(Kind::s900Program, "S900 program message with a bad byte");
-    }
-    DecodedProgram program;
-    program.family = SamplerFamily::s900;
-    program.number = m[5];
-    program.offset = offset;
-    program.fields = {{"channel", std::int64_t{m[2]}},
-                      {"programName", block->S900Name(0)},
-                      {"keygroupCount", block->U8(23)},
-                      {"midiProgramNumber", block->U8(26)}};
-    const std::size_t count = (blockWire / 2 - s900ProgramHeaderBlock) / s900KeygroupBlock;
-    for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t at = s900ProgramHeaderBlock + k * s900KeygroupBlock;
-        program.keygroups.push_back({{"highKey", block->U8(at)},
-                                     {"lowKey", block->U8(at + 1)},
-                                     {"keygroupWords5to8", block->Run(at + 3, 4)},
-                                     {"programParams20", block->U8(at + 15)},
-                                     {"programParams18", block->U8(at + 16)},
-                                     {"programParams19", block->U8(at + 17)},
-                                     {"output", block->U8(at + 19)},
-                                     {"sampleName", block->S900Name(at + 24)},
-                                     {"keygroupWords13to16", block->Run(at + 34, 4)}});
-    }
+    DecodedProgram& program = *parsed.value;
     Result result;
     result.kind = Kind::s900Program;
     result.channel = m[2];
@@ -545,47 +330,11 @@ SysExDecoder::Result SysExDecoder::S900Program(Bytes m, std::size_t offset) {
 }
 
 SysExDecoder::Result SysExDecoder::S1000Header(Bytes m, std::size_t offset) {
-    if (m.size() != 8 + 2 * s1000ShortBlock && m.size() != 8 + 2 * s1000LongBlock) {
-        return Refused(Kind::s1000SampleHeader,
-                       "Akai sample header of " + std::to_string(m.size()) + " bytes");
+    auto parsed = s1000::ParseSampleHeader(m, offset);
+    if (!parsed.value) {
+        return Refused(Kind::s1000SampleHeader, parsed.error);
     }
-    const auto block = Block::FromNibbles(m.subspan(7, m.size() - 8));
-    if (!block) {
-        return Refused(Kind::s1000SampleHeader, "Akai sample header with a bad nibble");
-    }
-    DecodedSample sample;
-    sample.family = SamplerFamily::s1000;
-    sample.number = static_cast<int>(SevenBit(m, 5, 2));
-    sample.lengthWords = static_cast<std::uint32_t>(block->U32(26));
-    sample.rate = static_cast<std::uint32_t>(block->U16(138));
-    sample.offset = offset;
-    sample.fields = {{"exclusiveChannel", std::int64_t{m[2]}},
-                     {"blockBytes", static_cast<std::int64_t>(m.size() - 8) / 2},
-                     {"bandwidth", block->U8(1)},
-                     {"rootKey", block->U8(2)},
-                     {"sampleName", block->AkaiName(3)},
-                     {"headerValid", block->U8(15)},
-                     {"loopCount", block->U8(16)},
-                     {"loopMode", block->U8(19)},
-                     {"tuneOffset", block->I16(20)},
-                     {"waveAddress", block->U32(22)},
-                     {"lengthWords", block->U32(26)},
-                     {"startPoint", block->U32(30)},
-                     {"endPoint", block->U32(34)}};
-    std::vector<std::int64_t> at;
-    std::vector<std::int64_t> length;
-    std::vector<std::int64_t> dwell;
-    for (std::size_t loop = 0; loop < 4; ++loop) {
-        at.push_back(block->U32(38 + 12 * loop));
-        // The sampler counts a loop 64 words shorter than the program stores it.
-        length.push_back(block->I32(44 + 12 * loop) + 64);
-        dwell.push_back(block->U16(48 + 12 * loop));
-    }
-    sample.fields.push_back({"loopAt", at});
-    sample.fields.push_back({"loopLength", length});
-    sample.fields.push_back({"loopDwell", dwell});
-    sample.fields.push_back({"headerRate", block->U16(138)});
-    sample.fields.push_back({"headerSpare", block->U8(140)});
+    DecodedSample& sample = *parsed.value;
     Result result;
     result.kind = Kind::s1000SampleHeader;
     result.channel = m[2];
@@ -595,35 +344,11 @@ SysExDecoder::Result SysExDecoder::S1000Header(Bytes m, std::size_t offset) {
 }
 
 SysExDecoder::Result SysExDecoder::S1000Program(Bytes m, std::size_t offset) {
-    if (m.size() != 8 + 2 * s1000ShortBlock && m.size() != 8 + 2 * s1000LongBlock) {
-        return Refused(Kind::s1000ProgramHeader,
-                       "Akai program header of " + std::to_string(m.size()) + " bytes");
+    auto parsed = s1000::ParseProgramHeader(m, offset);
+    if (!parsed.value) {
+        return Refused(Kind::s1000ProgramHeader, parsed.error);
     }
-    const auto block = Block::FromNibbles(m.subspan(7, m.size() - 8));
-    if (!block) {
-        return Refused(Kind::s1000ProgramHeader, "Akai program header with a bad nibble");
-    }
-    // programParams words 0 to 42 as the block holds them; word 7 is not sent (0 here).
-    std::vector<std::int64_t> params = block->Run(15, 7);
-    params.push_back(0);
-    const std::vector<std::int64_t> words8to27 = block->Run(23, 20);
-    params.insert(params.end(), words8to27.begin(), words8to27.end());
-    const std::vector<std::int64_t> words28to36 = block->Run(56, 9);
-    params.insert(params.end(), words28to36.begin(), words28to36.end());
-    params.push_back(block->U16(65));
-    const std::vector<std::int64_t> words38to42 = block->Run(67, 5);
-    params.insert(params.end(), words38to42.begin(), words38to42.end());
-
-    DecodedProgram program;
-    program.family = SamplerFamily::s1000;
-    program.number = static_cast<int>(SevenBit(m, 5, 2));
-    program.offset = offset;
-    program.fields = {{"exclusiveChannel", std::int64_t{m[2]}},
-                      {"programName", block->AkaiName(3)},
-                      {"programParams", params}};
-    if (block->Size() == s1000LongBlock) {
-        program.fields.push_back({"bendDownRange", block->U8(73)});
-    }
+    DecodedProgram& program = parsed.value->program;
     Result result;
     result.kind = Kind::s1000ProgramHeader;
     result.channel = m[2];
@@ -631,22 +356,17 @@ SysExDecoder::Result SysExDecoder::S1000Program(Bytes m, std::size_t offset) {
     CloseSample();
     CloseS900Sample();
     CloseProgram();
-    // Word 27 counts the keygroups that follow.
-    keygroupsAnnounced = static_cast<std::size_t>(params[27]);
+    keygroupsAnnounced = parsed.value->keygroups;
     openProgram = std::move(program);
     return result;
 }
 
 SysExDecoder::Result SysExDecoder::S1000Keygroup(Bytes m) {
-    if (m.size() != 9 + 2 * s1000ShortBlock && m.size() != 9 + 2 * s1000LongBlock) {
-        return Refused(Kind::s1000Keygroup,
-                       "Akai keygroup message of " + std::to_string(m.size()) + " bytes");
+    auto parsed = s1000::ParseKeygroup(m);
+    if (!parsed.value) {
+        return Refused(Kind::s1000Keygroup, parsed.error);
     }
-    const auto block = Block::FromNibbles(m.subspan(8, m.size() - 9));
-    if (!block) {
-        return Refused(Kind::s1000Keygroup, "Akai keygroup message with a bad nibble");
-    }
-    const int number = static_cast<int>(SevenBit(m, 5, 2));
+    const int number = parsed.value->program;
     if (!openProgram || openProgram->number != number) {
         return Refused(Kind::s1000Keygroup,
                        "keygroup of program " + std::to_string(number) + " before its header");
@@ -655,28 +375,7 @@ SysExDecoder::Result SysExDecoder::S1000Keygroup(Bytes m) {
         return Refused(Kind::s1000Keygroup, "program " + std::to_string(number) + " already has " +
                                                 std::to_string(maxKeygroups) + " keygroups");
     }
-    DecodedFields keygroup = {{"keygroup", std::int64_t{m[7]}},
-                              {"lowKey", block->U8(3)},
-                              {"highKey", block->U8(4)},
-                              {"keygroupTune", block->I16(5)},
-                              {"keygroupWords", block->Run(7, 24)}};
-    for (std::size_t zone = 0; zone < 4; ++zone) {
-        const std::size_t at = 34 + 24 * zone;
-        const std::string z = "zone" + std::to_string(zone + 1);
-        keygroup.push_back({z + "SampleName", block->AkaiName(at)});
-        keygroup.push_back({z + "VelocityLow", block->U8(at + 12)});
-        keygroup.push_back({z + "VelocityHigh", block->U8(at + 13)});
-        keygroup.push_back({z + "VelocityTune", block->I16(at + 14)});
-        keygroup.push_back({z + "VelocityWords",
-                            std::vector<std::int64_t>{block->U8(at + 16), block->U8(at + 17),
-                                                      static_cast<std::int8_t>(block->U8(at + 18)),
-                                                      block->U8(at + 19)}});
-    }
-    keygroup.push_back({"output", block->U8(136)});
-    keygroup.push_back({"secondOutput", block->U8(137)});
-    if (block->Size() == s1000LongBlock) {
-        keygroup.push_back({"muteGroup", block->U8(160)}); // FF: none
-    }
+    DecodedFields& keygroup = parsed.value->fields;
     openProgram->keygroups.push_back(std::move(keygroup));
     Result result;
     result.kind = Kind::s1000Keygroup;

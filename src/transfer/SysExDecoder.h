@@ -134,8 +134,7 @@ private:
     std::optional<DecodedSample> openSample;   // taking Data Packets
     std::optional<DecodedSample> s900Sample;   // S900 data waiting for its header
     std::optional<DecodedProgram> openProgram; // S1000 family, taking keygroups
-    // Bytes per word and bits of the open SDS sample, and the packets it has taken.
-    int wordBytes = 3;
+    // Bits per word of the open SDS sample, and the packets it has taken.
     int wordBits = 16;
     std::uint32_t packetsTaken = 0;
     int lastPacket = -1;

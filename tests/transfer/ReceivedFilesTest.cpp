@@ -47,6 +47,7 @@ public:
 TEST(ReceivedFiles, NamesAreSafeOnEverySystemAndNeverTakeAFileThatIsThere) {
     EXPECT_EQ(SafeFileStem("  A/B\\C:D*E?F\"G<H>I|J\x01.  ", "x"), "A_B_C_D_E_F_G_H_I_J_");
     EXPECT_EQ(SafeFileStem(" .. ", "sample-7"), "sample-7");
+    EXPECT_EQ(SafeFileStem("PAD       -L", "x"), "PAD -L");
     EXPECT_EQ(SafeFileStem("con", "x"), "con_");
     EXPECT_EQ(SafeFileStem("COM1", "x"), "COM1_");
     EXPECT_EQ(SafeFileStem("CONGA", "x"), "CONGA");

@@ -2,7 +2,7 @@
 #include "transfer/Librarian.h"
 #include "transfer/MidiInPort.h"
 #include "transfer/MidiOutPort.h"
-#include "transfer/S1000Messages.h"
+#include "transfer/families/s1000/S1000Messages.h"
 #include "transfer/families/s1000/S1000Responder.h"
 
 #include "MessagesFixture.h"

@@ -131,8 +131,6 @@ TEST(SamplerModel, FamiliesAndDefaultsFollowTheModelNumbers) {
     EXPECT_EQ(SamplerModel::Family(9), SamplerFamily::s1000);
     EXPECT_EQ(SamplerModel::Family(-1), SamplerFamily::none);
     EXPECT_EQ(SamplerModel::Family(10), SamplerFamily::none);
-    EXPECT_FALSE(SamplerModel::IsAkai(0));
-    EXPECT_TRUE(SamplerModel::IsAkai(1));
 
     const auto s1000 = *SamplerModel::Find(3);
     EXPECT_EQ(s1000.shortName, "S1000");

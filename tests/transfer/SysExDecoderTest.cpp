@@ -4,6 +4,10 @@
 #include "transfer/CaptureMidiDriver.h"
 #include "transfer/SamplerReply.h"
 #include "transfer/SendCommand.h"
+#include "transfer/families/Family.h"
+#include "transfer/families/s1000/S1000Wire.h"
+#include "transfer/families/s900/S900Wire.h"
+#include "transfer/families/sds/SdsWire.h"
 
 #include "support/RecordingMessages.h"
 #include "support/SendSupport.h"
@@ -89,6 +93,27 @@ protected:
     std::unique_ptr<program::Program> program = std::make_unique<program::Program>();
 };
 
+// The estimate counts what the builders put on the wire, byte for byte, for every model.
+TEST_F(RoundTripTest, EveryFamilyEstimatesTheBytesItsSendPutsOut) {
+    for (std::int32_t model = 0; model < SamplerModel::count; ++model) {
+        SCOPED_TRACE("model " + std::to_string(model));
+        const SamplerModelInfo info = *SamplerModel::Find(model);
+        const Family& family = *FamilyOf(model);
+        double bytes = 0;
+        int parts = 0;
+        for (int i = 0; i < program->sampleCount; ++i) {
+            const program::SampleBlock& sample = program->samples[i].sample;
+            const auto count = static_cast<int>(SendCommand::PartsOf(sample.sendMode).size());
+            parts += count;
+            bytes += count * family.PartOnWire(sample.lengthWords, info).bytes;
+        }
+        if (family.SendsProgram()) {
+            bytes += family.ProgramOnWire(program->sampleCount, parts, info).bytes;
+        }
+        EXPECT_EQ(bytes, static_cast<double>(Render(model).size()));
+    }
+}
+
 TEST_F(RoundTripTest, EveryModelGivesBackItsFramesAndStoredFields) {
     for (std::int32_t model = 0; model < SamplerModel::count; ++model) {
         SCOPED_TRACE("model " + std::to_string(model));
@@ -146,7 +171,7 @@ TEST_F(RoundTripTest, EveryModelGivesBackItsFramesAndStoredFields) {
             continue;
         }
         EXPECT_EQ(FieldNumber(kick, "exclusiveChannel"), 5);
-        EXPECT_EQ(FieldNumber(kick, "blockBytes"), model == SamplerModel::s1000 ? 150 : 192);
+        EXPECT_EQ(FieldNumber(kick, "blockBytes"), SamplerModel::Find(model)->blockBytes);
         EXPECT_EQ(FieldString(kick, "sampleName"), "KICK 1      ");
         EXPECT_EQ(FieldNumber(kick, "rootKey"), 48);
         EXPECT_EQ(FieldNumber(kick, "tuneOffset"), -300);
@@ -171,7 +196,7 @@ TEST_F(RoundTripTest, EveryModelGivesBackItsFramesAndStoredFields) {
         EXPECT_EQ(FieldString(prog.keygroups[1], "zone2SampleName"), "PAD       -R");
         EXPECT_EQ(list(prog.keygroups[1], "zone1VelocityWords")[2], -50);
         // Only the 192-byte blocks of the later models hold these two.
-        const bool later = model != SamplerModel::s1000;
+        const bool later = SamplerModel::Find(model)->blockBytes == 192;
         EXPECT_EQ(FieldNumber(prog.fields, "bendDownRange"),
                   later ? std::optional(2) : std::nullopt);
         EXPECT_EQ(FieldNumber(prog.keygroups[1], "muteGroup"),

@@ -1,6 +1,7 @@
 #include "transfer/families/s1000/S1000ReadBack.h"
 
 #include "transfer/SysExBuffer.h"
+#include "transfer/families/s1000/S1000Wire.h"
 
 #include <algorithm>
 #include <array>
@@ -12,11 +13,11 @@ namespace {
 
 using Bytes = std::span<const std::uint8_t>;
 
-constexpr std::uint8_t akaiId = 0x47;
-constexpr std::uint8_t modelByte = 0x48;
+using s1000::akaiId;
+using s1000::modelByte;
 constexpr std::size_t nameBytes = 12;
-constexpr std::size_t shortBlock = 150;
-constexpr std::size_t longBlock = 192;
+constexpr std::size_t shortBlock = s1000::shortBlockBytes;
+constexpr std::size_t longBlock = s1000::longBlockBytes;
 
 // Sample header block offsets.
 constexpr std::size_t loopsAt = 38;

@@ -1,6 +1,6 @@
 #include "transfer/families/s1000/S1000Responder.h"
 
-#include "transfer/S1000Blocks.h"
+#include "transfer/families/s1000/S1000Blocks.h"
 #include "transfer/families/s1000/S1000ReadBack.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "transfer/S1000Blocks.h"
+#include "transfer/families/s1000/S1000Blocks.h"
 
 #include "transfer/SamplerModel.h"
 #include "transfer/SysExBuffer.h"
@@ -80,7 +80,9 @@ void Zone(Block& block, const program::KeygroupBlock& keygroup, std::string_view
 } // namespace
 
 std::size_t BlockBytes(std::int32_t model) {
-    return model == SamplerModel::s1000 ? shortBlockBytes : longBlockBytes;
+    const auto info = SamplerModel::Find(model);
+    return info && info->blockBytes == static_cast<std::int32_t>(shortBlockBytes) ? shortBlockBytes
+                                                                                  : longBlockBytes;
 }
 
 std::vector<std::uint8_t> AkaiNameCodes(std::string_view name, int part) {
@@ -133,7 +135,7 @@ std::vector<std::uint8_t> SampleHeaderBlock(const program::SampleBlock& sample, 
     }
     // Loops 4 to 7 are never taken from the entry.
     for (int loop = 4; loop < 8; ++loop) {
-        if (model == SamplerModel::s1000) {
+        if (BlockBytes(model) == shortBlockBytes) {
             block.U32(64);
             block.Zeros(8);
         } else {
@@ -171,7 +173,7 @@ std::vector<std::uint8_t> ProgramHeaderBlock(const program::Program& program, st
         block.U8(params[word]);
     }
     block.Zeros(1);
-    block.U8(model == SamplerModel::s1000 ? 0 : bendDownRange); // byte 73
+    block.U8(BlockBytes(model) == shortBlockBytes ? 0 : bendDownRange); // byte 73
     block.Zeros(76);
     return block.Finish();
 }

@@ -1,6 +1,7 @@
-#include "transfer/S900Messages.h"
+#include "transfer/families/s900/S900Messages.h"
 
 #include "program/WavInfo.h"
+#include "transfer/families/s900/S900Wire.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,9 +11,9 @@ namespace velomire::transfer {
 
 namespace {
 
-constexpr std::uint32_t wordsPerPiece = 60;
-constexpr std::int32_t waitAfterHeaderPieceMs = 300;
-constexpr std::int32_t waitAfterDataMs = 300;
+using s900::waitAfterDataMs;
+using s900::waitAfterHeaderPieceMs;
+using s900::wordsPerPiece;
 // Written into every keygroup as the name of its creator.
 constexpr std::string_view keygroupMarker = "Velomire98";
 
@@ -157,9 +158,10 @@ void S900Messages::SendS900SampleHeader(int entry, int part) {
         loopStart += sample.s900RightLoopShift;
     }
 
-    port.AppendBytes(0xF0, 0x47, RawByte(context.settings.midiChannel), 0x0A);
-    port.AppendBytes(0x40, RawByte(sample.samplerSampleNumber[static_cast<std::size_t>(part)]),
-                     0x00);
+    port.AppendBytes(0xF0, s900::akaiId, RawByte(context.settings.midiChannel),
+                     s900::sampleHeaderFunction);
+    port.AppendBytes(s900::modelByte,
+                     RawByte(sample.samplerSampleNumber[static_cast<std::size_t>(part)]), 0x00);
     port.MarkChecksumStart();
     port.AppendS900Name(program::FieldText(sample.sampleName), part);
     Zeros(port, 6);
@@ -185,8 +187,9 @@ void S900Messages::SendS900Program() {
     const program::ProgramHeader& header = program.header;
     MidiOutPort& port = context.port;
 
-    port.AppendBytes(0xF0, 0x47, RawByte(context.settings.midiChannel), 0x09);
-    port.AppendBytes(0x40, RawByte(header.programNumber), 0x00);
+    port.AppendBytes(0xF0, s900::akaiId, RawByte(context.settings.midiChannel),
+                     s900::programFunction);
+    port.AppendBytes(s900::modelByte, RawByte(header.programNumber), 0x00);
     port.MarkChecksumStart();
 
     // Program header, 38 header bytes.

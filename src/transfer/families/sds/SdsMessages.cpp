@@ -1,8 +1,8 @@
-#include "transfer/SdsMessages.h"
+#include "transfer/families/sds/SdsMessages.h"
 
 #include "program/WavInfo.h"
 #include "transfer/HandshakeSend.h"
-#include "transfer/SamplerReply.h"
+#include "transfer/families/sds/SdsWire.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -20,8 +20,8 @@ program::SampleBlock* EntrySample(const TransferContext& context, int entry, int
     return found != nullptr ? &found->sample : nullptr;
 }
 
-constexpr std::uint32_t wordsPerPacket = 40;
-constexpr std::int32_t waitAfterDataMs = 700;
+using sds::waitAfterDataMs;
+using sds::wordsPerPacket;
 
 // The low 8 bits of a channel setting, as the channel byte of a message.
 std::int16_t ChannelByte(std::int32_t channel) {

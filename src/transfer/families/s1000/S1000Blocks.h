@@ -1,6 +1,7 @@
 #pragma once
 
 #include "program/Program.h"
+#include "transfer/families/s1000/S1000Wire.h"
 
 #include <cstdint>
 #include <vector>
@@ -13,10 +14,8 @@ namespace velomire::transfer {
 // the later models (the last 42 zero but for a keygroup's mute group).
 namespace s1000 {
 
-inline constexpr std::size_t shortBlockBytes = 150;
-inline constexpr std::size_t longBlockBytes = 192;
-
-// The block size of the model (S1000/S1100 short, every later model long).
+// The block size of the model, as the model table gives it (S1000/S1100 short, every later model
+// long).
 std::size_t BlockBytes(std::int32_t model);
 
 // The header of one part of a row's sample (part 0 mono, 1 left, 2 right: the name ends in "-L"

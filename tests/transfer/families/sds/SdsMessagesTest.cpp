@@ -1,7 +1,7 @@
-#include "transfer/SdsMessages.h"
-#include "transfer/S900Messages.h"
+#include "transfer/families/sds/SdsMessages.h"
+#include "transfer/families/s900/S900Messages.h"
 
-#include "MessagesFixture.h"
+#include "transfer/MessagesFixture.h"
 
 namespace velomire::transfer {
 namespace {

@@ -1,6 +1,6 @@
-#include "transfer/S900Messages.h"
+#include "transfer/families/s900/S900Messages.h"
 
-#include "MessagesFixture.h"
+#include "transfer/MessagesFixture.h"
 
 namespace velomire::transfer {
 namespace {

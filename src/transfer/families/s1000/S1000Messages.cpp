@@ -1,8 +1,9 @@
-#include "transfer/S1000Messages.h"
+#include "transfer/families/s1000/S1000Messages.h"
 
 #include "transfer/HandshakeSend.h"
-#include "transfer/S1000Blocks.h"
-#include "transfer/SamplerReply.h"
+#include "transfer/families/s1000/S1000Blocks.h"
+#include "transfer/families/s1000/S1000Wire.h"
+#include "transfer/families/sds/SdsWire.h"
 
 #include <algorithm>
 #include <chrono>
@@ -14,20 +15,15 @@ namespace velomire::transfer {
 
 namespace {
 
-constexpr std::int32_t waitAfterSampleHeaderMs = 600;
-constexpr std::int32_t waitAfterProgramHeaderMs = 1000;
-constexpr std::int32_t waitAfterKeygroupMs = 200;
-
-constexpr std::int16_t programHeaderFunction = 0x07;
-constexpr std::int16_t keygroupFunction = 0x09;
-constexpr std::int16_t sampleHeaderFunction = 0x0B;
-constexpr std::int16_t modelByte = 0x48;
+using s1000::waitAfterKeygroupMs;
+using s1000::waitAfterProgramHeaderMs;
+using s1000::waitAfterSampleHeaderMs;
 
 // F0 47, the exclusive channel, the function and the model byte.
 void AppendStart(MidiOutPort& port, const SamplerSettings& settings, std::int16_t function) {
-    port.AppendBytes(0xF0, 0x47, static_cast<std::int16_t>(settings.exclusiveChannel & 0xFF),
-                     function);
-    port.AppendBytes(modelByte);
+    port.AppendBytes(0xF0, s1000::akaiId,
+                     static_cast<std::int16_t>(settings.exclusiveChannel & 0xFF), function);
+    port.AppendBytes(s1000::modelByte);
 }
 
 // A parameter block as nibbles, low nibble first, then F7.
@@ -49,7 +45,7 @@ void S1000Messages::SendS1000SampleHeader(int entry, int part) {
     const SamplerSettings& settings = context.settings;
     MidiOutPort& port = context.port;
 
-    AppendStart(port, settings, sampleHeaderFunction);
+    AppendStart(port, settings, s1000::sampleHeaderFunction);
     port.AppendSevenBit(sample.samplerSampleNumber[static_cast<std::size_t>(part)], 2);
     AppendBlock(port, s1000::SampleHeaderBlock(sample, part, settings.samplerModel));
     if (context.closedLoop == nullptr) {
@@ -83,7 +79,7 @@ void S1000Messages::SendS1000Program() {
     MidiOutPort& port = context.port;
     const int count = std::clamp(program.sampleCount, 0, program::Program::maxSamples);
 
-    AppendStart(port, settings, programHeaderFunction);
+    AppendStart(port, settings, s1000::programHeaderFunction);
     port.AppendSevenBit(header.programNumber, 2);
     AppendBlock(port, s1000::ProgramHeaderBlock(program, settings.samplerModel));
     port.Send();
@@ -94,7 +90,7 @@ void S1000Messages::SendS1000Program() {
 
     // One keygroup per entry; the zone names are what ties a keygroup to its samples.
     for (int i = 0; i < count; ++i) {
-        AppendStart(port, settings, keygroupFunction);
+        AppendStart(port, settings, s1000::keygroupFunction);
         port.AppendSevenBit(header.programNumber, 2);
         port.AppendBytes(static_cast<std::int16_t>(i));
         AppendBlock(port, s1000::KeygroupBlock(program, i, settings.samplerModel));

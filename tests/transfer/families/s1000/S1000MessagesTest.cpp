@@ -1,6 +1,6 @@
-#include "transfer/S1000Messages.h"
+#include "transfer/families/s1000/S1000Messages.h"
 
-#include "MessagesFixture.h"
+#include "transfer/MessagesFixture.h"
 
 namespace velomire::transfer {
 namespace {

@@ -1,0 +1,53 @@
+#include "transfer/families/Family.h"
+
+#include "transfer/families/s1000/S1000Family.h"
+#include "transfer/families/s900/S900Family.h"
+#include "transfer/families/sds/SdsFamily.h"
+
+namespace velomire::transfer {
+
+std::string Family::SampleRefusal(const program::SampleBlock&, const std::string&) const {
+    return {};
+}
+
+std::string Family::NumbersRefusal(std::int32_t, std::int32_t, std::int64_t) const {
+    return {};
+}
+
+void Family::SendProgram(TransferContext&) const {}
+
+WireEstimate Family::ProgramOnWire(int, int, const SamplerModelInfo&) const {
+    return {};
+}
+
+std::unique_ptr<Librarian> Family::MakeLibrarian(std::int32_t, const LibrarianPorts&) const {
+    return nullptr;
+}
+
+std::unique_ptr<RequestResponder> Family::MakeResponder(std::int32_t, SamplerMemory&,
+                                                        const SendFaults&) const {
+    return nullptr;
+}
+
+const Family* FamilyOf(SamplerFamily family) {
+    static const SdsFamily sds;
+    static const S900Family s900;
+    static const S1000Family s1000;
+    switch (family) {
+    case SamplerFamily::sds:
+        return &sds;
+    case SamplerFamily::s900:
+        return &s900;
+    case SamplerFamily::s1000:
+        return &s1000;
+    case SamplerFamily::none:
+        break;
+    }
+    return nullptr;
+}
+
+const Family* FamilyOf(std::int32_t model) {
+    return FamilyOf(SamplerModel::Family(model));
+}
+
+} // namespace velomire::transfer

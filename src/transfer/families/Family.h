@@ -1,0 +1,77 @@
+#pragma once
+
+#include "program/Program.h"
+#include "transfer/Librarian.h"
+#include "transfer/SamplerMemory.h"
+#include "transfer/SamplerModel.h"
+#include "transfer/TransferContext.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace velomire::transfer {
+
+// What a send puts on the wire, for the estimate: bytes, and the fixed waits in seconds.
+struct WireEstimate {
+    double bytes = 0;
+    double waitSeconds = 0;
+};
+
+// The numbers a first send to a sampler proposes.
+struct FirstNumbers {
+    std::int32_t program = 0;
+    std::int32_t sample = 0;
+};
+
+// One sampler family's protocol: every rule that differs between the SDS samplers, the S900/S950
+// and the S1000/S3000 family lives behind this, in the family's folder. The model table says
+// which family a model belongs to (and its header block size); nothing else asks.
+//
+// A family holds no state: one constant object per family, shared by every caller.
+class Family {
+public:
+    virtual ~Family() = default;
+
+    // How decoded files name the family: "SDS", "S900", "S1000".
+    virtual std::string_view Name() const = 0;
+    // The characters of a sample name the sampler shows; 0 when it shows what it is sent.
+    virtual int ShownNameChars() const = 0;
+
+    // Sending. A part is one channel of an entry (SendCommand::PartsOf); the messages go out
+    // in the order the family takes them.
+    virtual FirstNumbers FirstSendNumbers() const = 0;
+    // Why the entry cannot go to this family ("Error: ... !"), or empty.
+    virtual std::string SampleRefusal(const program::SampleBlock& sample,
+                                      const std::string& fileName) const;
+    // Why these numbers cannot (the program's, and the first and last sample's), or empty.
+    virtual std::string NumbersRefusal(std::int32_t program, std::int32_t firstSample,
+                                       std::int64_t lastSample) const;
+    virtual void SendSamplePart(TransferContext& context, int entry, int part) const = 0;
+    // Whether the program (its keygroups) follows the samples.
+    virtual bool SendsProgram() const = 0;
+    virtual void SendProgram(TransferContext& context) const;
+    // Whether a part the sampler answered packet by packet is known to have arrived whole; the
+    // S900 family's block answers are only counted, its data goes one-way.
+    virtual bool HandshakeConfirmsData() const { return true; }
+
+    // The wire bytes and waits of one sample part of `lengthWords` words, and of the program
+    // of `entries` entries sending `parts` parts, as the builders put them out.
+    virtual WireEstimate PartOnWire(std::uint32_t lengthWords,
+                                    const SamplerModelInfo& model) const = 0;
+    virtual WireEstimate ProgramOnWire(int entries, int parts, const SamplerModelInfo& model) const;
+
+    // Reading back: the family's librarian over open ports, and the sampler's side of it for
+    // the simulated sampler. Null while the family has none.
+    virtual std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model,
+                                                     const LibrarianPorts& ports) const;
+    virtual std::unique_ptr<RequestResponder>
+    MakeResponder(std::int32_t model, SamplerMemory& memory, const SendFaults& faults) const;
+};
+
+// The family of the model's table row; null for -1 and any number outside the table.
+const Family* FamilyOf(std::int32_t model);
+const Family* FamilyOf(SamplerFamily family);
+
+} // namespace velomire::transfer

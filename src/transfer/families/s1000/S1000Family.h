@@ -1,0 +1,29 @@
+#pragma once
+
+#include "transfer/families/Family.h"
+
+namespace velomire::transfer {
+
+// The Akai S1000/S3000 family: a sample header answered like an SDS Dump Header, the data as SDS
+// packets, then the program header and one message per keygroup.
+class S1000Family final : public Family {
+public:
+    std::string_view Name() const override;
+    int ShownNameChars() const override;
+    FirstNumbers FirstSendNumbers() const override;
+    void SendSamplePart(TransferContext& context, int entry, int part) const override;
+    bool SendsProgram() const override;
+    WireEstimate PartOnWire(std::uint32_t lengthWords,
+                            const SamplerModelInfo& model) const override;
+    std::string SampleRefusal(const program::SampleBlock& sample,
+                              const std::string& fileName) const override;
+    void SendProgram(TransferContext& context) const override;
+    WireEstimate ProgramOnWire(int entries, int parts,
+                               const SamplerModelInfo& model) const override;
+    std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model,
+                                             const LibrarianPorts& ports) const override;
+    std::unique_ptr<RequestResponder> MakeResponder(std::int32_t model, SamplerMemory& memory,
+                                                    const SendFaults& faults) const override;
+};
+
+} // namespace velomire::transfer

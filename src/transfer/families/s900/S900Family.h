@@ -1,0 +1,30 @@
+#pragma once
+
+#include "transfer/families/Family.h"
+
+namespace velomire::transfer {
+
+// The Akai S900 and S950: the sample data as one long message, then its header; the program
+// with every keygroup in one message.
+class S900Family final : public Family {
+public:
+    std::string_view Name() const override;
+    int ShownNameChars() const override;
+    FirstNumbers FirstSendNumbers() const override;
+    void SendSamplePart(TransferContext& context, int entry, int part) const override;
+    bool SendsProgram() const override;
+    WireEstimate PartOnWire(std::uint32_t lengthWords,
+                            const SamplerModelInfo& model) const override;
+    std::string NumbersRefusal(std::int32_t program, std::int32_t firstSample,
+                               std::int64_t lastSample) const override;
+    void SendProgram(TransferContext& context) const override;
+    bool HandshakeConfirmsData() const override { return false; }
+    WireEstimate ProgramOnWire(int entries, int parts,
+                               const SamplerModelInfo& model) const override;
+    std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model,
+                                             const LibrarianPorts& ports) const override;
+    std::unique_ptr<RequestResponder> MakeResponder(std::int32_t model, SamplerMemory& memory,
+                                                    const SendFaults& faults) const override;
+};
+
+} // namespace velomire::transfer

@@ -1,0 +1,47 @@
+#include "transfer/families/sds/SdsFamily.h"
+
+#include "transfer/families/sds/SdsLibrarian.h"
+#include "transfer/families/sds/SdsMessages.h"
+#include "transfer/families/sds/SdsResponder.h"
+#include "transfer/families/sds/SdsWire.h"
+
+namespace velomire::transfer {
+
+std::string_view SdsFamily::Name() const {
+    return "SDS";
+}
+
+int SdsFamily::ShownNameChars() const {
+    return 0; // the dump carries no name
+}
+
+FirstNumbers SdsFamily::FirstSendNumbers() const {
+    return {0, 0};
+}
+
+void SdsFamily::SendSamplePart(TransferContext& context, int entry, int part) const {
+    SdsMessages sds(context);
+    sds.SendSdsDumpHeader(entry, part);
+    sds.SendSdsSampleData(entry, part);
+}
+
+bool SdsFamily::SendsProgram() const {
+    return false;
+}
+
+WireEstimate SdsFamily::PartOnWire(std::uint32_t lengthWords, const SamplerModelInfo&) const {
+    return {sds::headerBytes + sds::Packets(lengthWords) * double{sds::packetBytes},
+            sds::waitAfterDataMs / 1000.0};
+}
+
+std::unique_ptr<Librarian> SdsFamily::MakeLibrarian(std::int32_t,
+                                                    const LibrarianPorts& ports) const {
+    return families::sds::MakeSdsLibrarian(ports);
+}
+
+std::unique_ptr<RequestResponder> SdsFamily::MakeResponder(std::int32_t, SamplerMemory& memory,
+                                                           const SendFaults& faults) const {
+    return families::sds::MakeSdsResponder(memory, faults);
+}
+
+} // namespace velomire::transfer

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "transfer/families/Family.h"
+
+namespace velomire::transfer {
+
+// Any sampler of the MIDI Sample Dump Standard: a Dump Header and Data Packets per sample, no
+// program.
+class SdsFamily final : public Family {
+public:
+    std::string_view Name() const override;
+    int ShownNameChars() const override;
+    FirstNumbers FirstSendNumbers() const override;
+    void SendSamplePart(TransferContext& context, int entry, int part) const override;
+    bool SendsProgram() const override;
+    WireEstimate PartOnWire(std::uint32_t lengthWords,
+                            const SamplerModelInfo& model) const override;
+    std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model,
+                                             const LibrarianPorts& ports) const override;
+    std::unique_ptr<RequestResponder> MakeResponder(std::int32_t model, SamplerMemory& memory,
+                                                    const SendFaults& faults) const override;
+};
+
+} // namespace velomire::transfer

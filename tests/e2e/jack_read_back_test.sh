@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Reading back through a real JACK MIDI server (256-frame periods) from `velomire-cli sampler`
+# loaded with a program of each family: `list` shows its programs and samples, `get --all` writes
+# WAVs whose words equal the originals (the top 12 bits on the S900/S950) although the sampler
+# damages a packet on the way, and SIGINT ends a get within 0.5 s leaving no file behind (that the
+# damaged packet is NAKed and the interrupted dump CANCELled, the librarians' own tests check).
+# Usage: jack_read_back_test.sh CLI (KEEP=1 keeps the work folder)
+set -uo pipefail
+cli=$1
+skip=77
+
+for tool in jackd jack_lsp sox python3; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit $skip; }
+done
+
+work=$(mktemp -d)
+server="velomire-e2e" # CTest's "jack" lock keeps the JACK tests apart
+export JACK_DEFAULT_SERVER=$server
+export VELOMIRE_SETTINGS_FILE=$work/settings.ini
+pids=()
+sampler_pid=""
+
+cleanup() {
+    [ -n "$sampler_pid" ] && pids+=("$sampler_pid")
+    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
+    sleep 0.3
+    for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+    rm -f /dev/shm/*"_${server}_"* 2>/dev/null
+    [ -n "${KEEP:-}" ] && echo "kept $work" || rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*"
+    [ -f "$work/sampler.log" ] && cat "$work/sampler.log"
+    grep -c XRun "$work/jackd.log" | sed 's/^/JACK xruns: /'
+    exit 1
+}
+
+for mode in -R -r; do
+    jackd -n "$server" "$mode" -d dummy -r 44100 -p 256 >"$work/jackd.log" 2>&1 &
+    jackd_pid=$!
+    for _ in $(seq 50); do timeout 5 jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
+    timeout 5 jack_lsp >/dev/null 2>&1 && break
+    kill "$jackd_pid" 2>/dev/null
+    wait "$jackd_pid" 2>/dev/null
+done
+pids+=("$jackd_pid")
+timeout 5 jack_lsp >/dev/null 2>&1 || fail "jackd did not start: $(cat "$work/jackd.log")"
+
+mkdir "$work/prog" "$work/long"
+sox -n -r 44100 -c 1 -b 16 "$work/prog/click.wav" synth 0.02 sine 880 || fail "sox"
+sox -n -r 22050 -c 1 -b 16 "$work/prog/hum.wav" synth 0.04 sine 220 || fail "sox"
+(cd "$work/prog" && "$cli" new loop.vmp click.wav hum.wav) >/dev/null || fail "velomire-cli new"
+sox -n -r 44100 -c 1 -b 16 "$work/long/long.wav" synth 20 sine 440 || fail "sox"
+
+start_sampler() {
+    rm -rf "$work/received"
+    "$cli" sampler --name vsampler --jack --out "$work/received" "$@" >"$work/sampler.log" 2>&1 &
+    sampler_pid=$!
+    for _ in $(seq 100); do grep -q '^Listening' "$work/sampler.log" && return; sleep 0.1; done
+    fail "the sampler did not start"
+}
+stop_sampler() {
+    kill -TERM "$sampler_pid"
+    wait "$sampler_pid"
+    sampler_pid=""
+}
+ports=(--port vsampler:in --reply-port vsampler:out)
+
+# Every original WAV of DIR has a WAV in OUT with the same words (the top BITS bits of each).
+same_words() {
+    python3 - "$1" "$2" "$3" <<'PY' || fail "$4: the words taken back differ from the originals"
+import sys, wave, glob, os
+src, out, bits = sys.argv[1], sys.argv[2], int(sys.argv[3])
+mask = (0xFFFF << (16 - bits)) & 0xFFFF
+def words(path):
+    with wave.open(path) as w:
+        data = w.readframes(w.getnframes())
+    return [int.from_bytes(data[i:i + 2], "little") & mask for i in range(0, len(data), 2)]
+got = [words(p) for p in glob.glob(os.path.join(out, "**", "*.wav"), recursive=True)]
+for original in glob.glob(os.path.join(src, "*.wav")):
+    if words(original) not in got:
+        sys.exit("no file holds the words of " + os.path.basename(original))
+PY
+}
+
+for model in SDS S950 S3000XL; do
+    bits=16
+    [ "$model" = S950 ] && bits=12
+    start_sampler --model "$model" --load "$work/prog" --damage-packet 1
+    "$cli" list --model "$model" "${ports[@]}" >"$work/list.txt" 2>"$work/list.err" ||
+        fail "$model: list: $(cat "$work/list.err")"
+    [ "$(grep -c '^sample ' "$work/list.txt")" -ge 2 ] || fail "$model: list shows $(cat "$work/list.txt")"
+    if [ "$model" != SDS ]; then
+        grep -q '^program ' "$work/list.txt" || fail "$model: list shows no program"
+    fi
+    rm -rf "$work/got"
+    "$cli" get --model "$model" "${ports[@]}" --all --out "$work/got" >"$work/get.log" 2>&1 ||
+        fail "$model: get --all: $(cat "$work/get.log")"
+    same_words "$work/prog" "$work/got" "$bits" "$model"
+    stop_sampler
+    echo "ok: $model list, get --all with a damaged packet"
+done
+
+# SIGINT during a long get: it ends within 0.5 s, exit 130, and leaves no file.
+start_sampler --model SDS --load "$work/long"
+rm -rf "$work/got"
+"$cli" get --model SDS "${ports[@]}" --all --out "$work/got" >"$work/get.log" 2>&1 &
+get_pid=$!
+sleep 1.5
+kill -0 "$get_pid" 2>/dev/null || fail "the long get ended before it was interrupted: $(cat "$work/get.log")"
+start=$(date +%s%N)
+kill -INT "$get_pid"
+wait "$get_pid"
+status=$?
+elapsed_ms=$((($(date +%s%N) - start) / 1000000))
+[ "$status" = 130 ] || fail "an interrupted get exits $status: $(cat "$work/get.log")"
+[ "$elapsed_ms" -le 500 ] || fail "an interrupted get took $elapsed_ms ms to end"
+[ -z "$(find "$work/got" -type f 2>/dev/null)" ] || fail "an interrupted get left $(find "$work/got" -type f)"
+stop_sampler
+echo "ok: SIGINT ended a get in $elapsed_ms ms without a file"
