@@ -258,7 +258,7 @@ SendCommand::Outcome SendCommand::Transfer() {
         numbers.shape.sampleParts += static_cast<std::int32_t>(
             PartsOf(program.samples[static_cast<std::size_t>(entry)].sample.sendMode).size());
     }
-    numbers.shape.withProgram = akai;
+    numbers.shape.withProgram = withProgram;
     if (inputCloser.in != nullptr && makeLibrarian) {
         ProposeFreeNumbers(model, numbers);
     }
