@@ -23,7 +23,7 @@ public:
         : LibrarianCommand(
               parent, "get",
               "get --model M --port P --reply-port Q (--sample N[,N...] | --program N | --all)\n"
-              "                        --out DIR",
+              "                        [--probe FIRST-LAST] --out DIR",
               "take samples back from the sampler as 16-bit WAV files (a \"smpl\" chunk for the "
               "root key and loops, an \"inst\" chunk for a keygroup's key range), and a program "
               "as NAME.vmp with the samples it plays, into DIR; files are named after the "
@@ -44,6 +44,7 @@ public:
                                          "program plays");
         samples->excludes(program)->excludes(allOption);
         program->excludes(allOption);
+        AddProbeOption()->needs(allOption);
         App()
             .add_option("--out", outDir, "the folder the files go into (made when missing)")
             ->type_name("DIR")

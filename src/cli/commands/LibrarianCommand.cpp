@@ -12,6 +12,7 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <string>
 #include <utility>
 
 namespace velomire::cli {
@@ -48,6 +49,30 @@ LibrarianCommand::LibrarianCommand(CLI::App& parent, std::string name, std::stri
               1, 128);
 }
 
+CLI::Option* LibrarianCommand::AddProbeOption() {
+    return AddChecked(
+        "--probe", "FIRST-LAST", "SDS: the sample numbers asked about (default 0-31)",
+        [this](const std::string& text) {
+            constexpr int highest = 16383; // two 7-bit bytes
+            const std::size_t dash = text.find('-');
+            if (dash == std::string::npos || dash == 0 || dash + 1 == text.size() ||
+                text.find_first_not_of("0123456789-") != std::string::npos ||
+                text.find('-', dash + 1) != std::string::npos || dash > 5 ||
+                text.size() - dash - 1 > 5) {
+                return false;
+            }
+            const int first = std::stoi(text.substr(0, dash));
+            const int last = std::stoi(text.substr(dash + 1));
+            if (first > last || last > highest) {
+                return false;
+            }
+            probeFirst = first;
+            probeLast = last;
+            return true;
+        },
+        "--probe takes a range of sample numbers such as 0-99, from 0 to 16383");
+}
+
 int LibrarianCommand::WithLibrarian(
     const std::function<int(transfer::Librarian&, transfer::LibrarianProgress&)>& work) {
     if (const auto problem = SettingsFileProblem()) {
@@ -60,9 +85,13 @@ int LibrarianCommand::WithLibrarian(
     transfer::SteadyWaitClock clock;
     transfer::MidiOutPort out(driver, clock, messages);
     transfer::MidiInPort in(inDriver, clock);
-    const transfer::LibrarianPorts ports{
-        out, in, midiChannel ? *midiChannel - 1 : settings.midiChannel,
-        exclusiveChannel ? *exclusiveChannel - 1 : settings.exclusiveChannel};
+    const transfer::LibrarianPorts ports{out,
+                                         in,
+                                         midiChannel ? *midiChannel - 1 : settings.midiChannel,
+                                         exclusiveChannel ? *exclusiveChannel - 1
+                                                          : settings.exclusiveChannel,
+                                         probeFirst,
+                                         probeLast};
     const auto librarian = transfer::MakeLibrarian(*model, ports);
     const std::string modelName(
         transfer::SamplerModel::All()[static_cast<std::size_t>(*model)].longName);

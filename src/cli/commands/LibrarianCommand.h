@@ -32,6 +32,10 @@ protected:
     // warning) 3, stopped by a signal 128 + the signal, otherwise 1.
     static int Ending(const transfer::LibrarianResult& result);
 
+    // --probe FIRST-LAST: the sample numbers an SDS sampler, which has no catalogue, is asked
+    // about (0-16383; 0-31 when not given).
+    CLI::Option* AddProbeOption();
+
     std::optional<std::int32_t> model;
 
 private:
@@ -39,6 +43,8 @@ private:
     std::string replyPortName;
     std::optional<std::int32_t> midiChannel;
     std::optional<std::int32_t> exclusiveChannel;
+    int probeFirst = 0;
+    int probeLast = 31;
 };
 
 } // namespace velomire::cli

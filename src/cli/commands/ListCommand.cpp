@@ -14,10 +14,12 @@ namespace {
 class ListCommand : public LibrarianCommand {
 public:
     explicit ListCommand(CLI::App& parent)
-        : LibrarianCommand(parent, "list", "list --model M --port P --reply-port Q [--json]",
+        : LibrarianCommand(parent, "list",
+                           "list --model M --port P --reply-port Q [--json] [--probe FIRST-LAST]",
                            "list the programs and samples the sampler holds, one line an item: "
                            "\"program N NAME\" or \"sample N NAME\"") {
         App().add_flag("--json", json, "print a JSON array, with sizes and rates where known");
+        AddProbeOption();
     }
 
     int Run() override {
