@@ -31,7 +31,7 @@ using namespace velomire;
 class AnsweringUi : public transfer::SendUi {
 public:
     bool ConfirmSummary(const transfer::ProgramSummary&) override { return true; }
-    void AskNumbers(transfer::SendNumbers&) override {}
+    bool AskNumbers(transfer::SendNumbers&) override { return true; }
     void OpenSending(const std::string&) override {}
     void AddLine(const std::string& line) override {
         handshakes += line == "  ...with handshake" ? 1 : 0;

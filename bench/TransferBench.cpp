@@ -42,7 +42,7 @@ public:
         estimate = summary.seconds;
         return true;
     }
-    void AskNumbers(transfer::SendNumbers&) override {}
+    bool AskNumbers(transfer::SendNumbers&) override { return true; }
     void OpenSending(const std::string&) override {}
     void AddLine(const std::string&) override {}
     void CloseSending() override {}
