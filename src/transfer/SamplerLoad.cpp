@@ -101,8 +101,7 @@ bool Send(program::Program& program, SimulatedSampler& sampler, std::int32_t mod
         for (const int part : SendCommand::PartsOf(sample.sendMode)) {
             const auto found =
                 memory.samples.find(sample.samplerSampleNumber[static_cast<std::size_t>(part)]);
-            if (found != memory.samples.end() &&
-                !FieldString(found->second.fields, "sampleName")) {
+            if (found != memory.samples.end() && !FieldString(found->second.fields, "sampleName")) {
                 found->second.fields.push_back(
                     {"sampleName", program::FieldText(sample.sampleName)});
             }
