@@ -1,5 +1,6 @@
 #pragma once
 
+#include "transfer/Librarian.h"
 #include "transfer/MidiDriver.h"
 #include "transfer/MidiInDriver.h"
 
@@ -19,11 +20,16 @@ namespace velomire::app {
 // - makeMidiDriver: the MIDI output system; the system's drivers (ALSA, JACK) when unset. Made
 //   on first use, so starting the application never touches the MIDI system.
 // - makeMidiInDriver: the same for MIDI input (the sampler's answers).
+// - makeLibrarian: the reading side of the chosen sampler (the Sampler window, the free numbers
+//   of a send); transfer::MakeLibrarian when unset.
 struct AppServices {
     std::function<std::vector<std::string>()> audioOutputNames;
     std::function<int(const std::string&)> play;
     std::function<std::unique_ptr<transfer::MidiDriver>()> makeMidiDriver;
     std::function<std::unique_ptr<transfer::MidiInDriver>()> makeMidiInDriver;
+    using LibrarianFactory = std::function<std::unique_ptr<transfer::Librarian>(
+        std::int32_t model, const transfer::LibrarianPorts& ports)>;
+    LibrarianFactory makeLibrarian;
 };
 
 } // namespace velomire::app

@@ -74,6 +74,8 @@ const CommandEntry commandTable[] = {
      "Map keys from names", ""},
     {command::sendProgram, "&Send Program+Samples thru midi", noKey, "Send Program and Samples",
      "Midi Send", "send"},
+    {command::samplerContents, "Sampler &contents...", noKey,
+     "See what the sampler holds, take samples and programs back, delete", "Sampler contents", ""},
     {command::options, "&Options", noKey, "", "", ""},
     {command::viewToolbar, "&Toolbar", noKey, "Show or hide the toolbar", "Toggle ToolBar", ""},
     {command::viewStatusBar, "&Status Bar", noKey, "Show or hide the status bar",
@@ -228,7 +230,7 @@ void CMainFrame::CreateMenus() {
          {fileNew, fileOpen, fileSave, fileSaveAs, exportDiskImage, separator, openSample,
           separator, recentFilesMark, appExit}},
         {"&Edit", {editUndo, editRedo, separator, editRemove, moveUp, moveDown}},
-        {"&Program", {addSamples, mapKeysFromNames, sendProgram}},
+        {"&Program", {addSamples, mapKeysFromNames, sendProgram, samplerContents}},
         {"&Sample", {sampleParameters, sampleLoopsEditor}},
         {nullptr, {options}}, // an item of the menu bar itself
         {"&View", {viewToolbar, viewStatusBar}},
@@ -266,6 +268,7 @@ void CMainFrame::CreateMenus() {
     connect(Action(mapKeysFromNames), &QAction::triggered, this,
             [this] { doc.OnMapKeysFromNames(view->MapKeysRows()); });
     connect(Action(sendProgram), &QAction::triggered, &doc, &Doc::OnSendProgram);
+    connect(Action(samplerContents), &QAction::triggered, &doc, &Doc::OnSamplerContents);
     connect(Action(options), &QAction::triggered, &doc, &Doc::OnOptions);
     connect(Action(appExit), &QAction::triggered, this, &QWidget::close);
     connect(Action(viewStatusBar), &QAction::toggled, this,

@@ -1,6 +1,7 @@
 #include "app/CVelomireDoc.h"
 
 #include "app/FileDialogs.h"
+#include "app/SamplerSession.h"
 #include "editing/SampleListCells.h"
 #include "program/AddSample.h"
 #include "program/KeyMapping.h"
@@ -23,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QTimer>
 #include <QUndoCommand>
 
 #include <algorithm>
@@ -649,6 +651,8 @@ void CVelomireDoc::OnSendProgram() {
         replyPort.emplace(InDriver(), clock);
         replyPort->SetIdleHook([] { QCoreApplication::processEvents(); });
         command.SetReplyPort(&*replyPort);
+        command.SetLibrarianFactory(services.makeLibrarian ? services.makeLibrarian
+                                                           : transfer::MakeLibrarian);
     }
     const auto outcome = command.OnSendProgram();
     sending = false;
@@ -665,6 +669,20 @@ void CVelomireDoc::OnSendProgram() {
         messages.Show(text, appCaption);
     }
     emit sendEnded();
+}
+
+void CVelomireDoc::OnSamplerContents() {
+    if (settings.midiInDevice < 0) {
+        messages.Show("Select a Midi In device in the Options menu: Velomire reads what the "
+                      "sampler holds through the sampler's MIDI Out, connected back to this "
+                      "computer.",
+                      appCaption);
+        return;
+    }
+    SamplerSession session(*this, Port(), InDriver(), clock, services.makeLibrarian, dialogs);
+    transfer::CSamplerWnd contents(session, window);
+    QTimer::singleShot(0, &contents, &transfer::CSamplerWnd::Refresh);
+    contents.exec();
 }
 
 void CVelomireDoc::CancelSend() {

@@ -95,6 +95,8 @@ public:
     // program, the new program's file is asked for first, as New does.
     void OnDropFiles(const QStringList& paths);
     void OnSendProgram();
+    // Program > Sampler contents: the Sampler window, with a Midi In device set in Options.
+    void OnSamplerContents();
     // True while a send runs.
     bool IsSending() const { return sending; }
     // Asks the running send to stop after the message in progress, as its Cancel button does.

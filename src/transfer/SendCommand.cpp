@@ -146,6 +146,46 @@ std::string SendCommand::ProposeNumbers(std::int32_t model) {
     return "Proposed: the usual numbers for a first send to " + sampler + ".";
 }
 
+void SendCommand::ProposeFreeNumbers(std::int32_t model, SendNumbers& numbers) {
+    const LibrarianPorts ports{port, *replyPort, settings.midiChannel & 0x7F,
+                               settings.exclusiveChannel & 0x7F};
+    const std::unique_ptr<Librarian> librarian = makeLibrarian(model, ports);
+    if (!librarian) {
+        return; // a model that cannot be read back
+    }
+    // However the family waits, the dialog comes up within listWait (or at the user's Cancel).
+    const WaitClock::TimePoint deadline = port.Now() + listWait;
+    const auto late = [this, deadline] { return port.Stopping() || port.Now() >= deadline; };
+    replyPort->SetStopCheck(late);
+    struct BoundedList final : LibrarianProgress {
+        std::function<bool()> late;
+        void Progress(std::uint64_t, std::uint64_t) override {}
+        bool Cancelled() override { return late(); }
+    } progress;
+    progress.late = late;
+    std::vector<SamplerEntry> entries;
+    const LibrarianResult listed = librarian->List(entries, progress);
+    replyPort->SetStopCheck([this] { return port.Stopping(); });
+    const std::string sampler(SamplerModel::Find(model)->shortName);
+    if (!listed.Ok()) {
+        numbers.origin += " The " + sampler + " did not say which numbers it holds.";
+        return;
+    }
+    numbers.inUse = NumbersInUse::From(entries);
+    const auto free =
+        FirstFreeNumbers(*numbers.inUse, numbers.shape, numbers.programLimit, numbers.sampleLimit);
+    if (!free) {
+        numbers.origin += " The " + sampler + " has no free numbers for all of this program.";
+        return;
+    }
+    if (numbers.shape.withProgram) {
+        numbers.programs = free->programs;
+    }
+    numbers.samples = free->samples;
+    numbers.origin =
+        "Proposed: the first free numbers in the " + sampler + ", as it said just now.";
+}
+
 SendCommand::Outcome SendCommand::Transfer() {
     // A number outside the table (a hand-edited settings file) is no sampler either.
     if (!SamplerModel::Find(settings.samplerModel)) {
@@ -214,6 +254,14 @@ SendCommand::Outcome SendCommand::Transfer() {
     std::string origin = ProposeNumbers(model);
     SendNumbers numbers{program.nextProgramNumber, program.nextSampleNumber, settings.maxProgram,
                         settings.maxSample - program.sampleCount, std::move(origin)};
+    for (int entry = 0; entry < program.sampleCount; ++entry) {
+        numbers.shape.sampleParts += static_cast<std::int32_t>(
+            PartsOf(program.samples[static_cast<std::size_t>(entry)].sample.sendMode).size());
+    }
+    numbers.shape.withProgram = withProgram;
+    if (inputCloser.in != nullptr && makeLibrarian) {
+        ProposeFreeNumbers(model, numbers);
+    }
     if (!ui.AskNumbers(numbers)) {
         port.Close();
         return Outcome::cancelled;

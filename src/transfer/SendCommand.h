@@ -2,14 +2,19 @@
 
 #include "program/Program.h"
 #include "program/UserMessages.h"
+#include "transfer/Librarian.h"
 #include "transfer/MidiInPort.h"
 #include "transfer/MidiOutPort.h"
 #include "transfer/NumberMemory.h"
 #include "transfer/ProgramSummary.h"
+#include "transfer/SafeNumbers.h"
 #include "transfer/SamplerSettings.h"
 #include "transfer/TransferContext.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +31,14 @@ struct SendNumbers {
     // Where the proposal comes from, for the dialog: "Proposed: where the last send to the
     // S3000 XL ended."
     std::string origin{};
+    // What the sampler holds, when it said so just before the send, and what the send puts in.
+    std::optional<NumbersInUse> inUse{};
+    SendShape shape{};
+
+    // What sending from the numbers shown would overwrite; empty when nothing or not known.
+    std::string Warning() const {
+        return inUse ? OverwriteWarning(*inUse, shape, programs, samples) : std::string{};
+    }
 };
 
 // What a send shows and asks: the desktop application puts up its dialogs and the "Sending ..."
@@ -66,6 +79,12 @@ public:
     // Where the sampler answers: when set and the settings name a MIDI input device, the send
     // is closed-loop (the port is opened for the length of the send). One-way otherwise.
     void SetReplyPort(MidiInPort* in) { replyPort = in; }
+    // How the sampler is asked what it holds: with one, and a reply port, the numbers dialog
+    // proposes the first free numbers a List read (within listWait) and warns of those in use.
+    using LibrarianFactory =
+        std::function<std::unique_ptr<Librarian>(std::int32_t model, const LibrarianPorts& ports)>;
+    void SetLibrarianFactory(LibrarianFactory factory) { makeLibrarian = std::move(factory); }
+    static constexpr std::chrono::milliseconds listWait{5000};
     // Where the numbers of each model are kept across restarts: the proposal comes from there,
     // and every send that asked for numbers leaves its counters there. Without it the counters
     // of the program are the memory, as long as the application runs.
@@ -101,6 +120,9 @@ private:
     std::optional<int> FindInPort();
     // Sets the counters to the proposal for this model and says where it comes from.
     std::string ProposeNumbers(std::int32_t model);
+    // Lists the sampler's programs and samples and, when it answered, proposes the first free
+    // numbers in `numbers`; leaves the proposal as it was otherwise.
+    void ProposeFreeNumbers(std::int32_t model, SendNumbers& numbers);
     // Reports how a transfer that ended early got on, and closes the port.
     Outcome EndEarly(std::uint32_t partsSent);
     // Reports why the sampler stopped the transfer, and closes the port.
@@ -114,6 +136,7 @@ private:
     std::string report;
     std::vector<std::string> warnings;
     MidiInPort* replyPort = nullptr;
+    LibrarianFactory makeLibrarian;
     NumberMemory* numberMemory = nullptr;
     SettingsStore* numberStore = nullptr;
     bool numbersTaken = false; // the user has answered the numbers dialog in this command

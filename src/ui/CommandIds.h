@@ -19,6 +19,7 @@ inline constexpr int moveUp = 32801;
 inline constexpr int moveDown = 32802;
 inline constexpr int addSamples = 32780;
 inline constexpr int sendProgram = 32785;
+inline constexpr int samplerContents = 32803;
 inline constexpr int mapKeysFromNames = 32800;
 inline constexpr int sampleParameters = 32775;
 inline constexpr int sampleLoopsEditor = 32776;

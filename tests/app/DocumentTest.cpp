@@ -129,6 +129,12 @@ private slots:
         QCOMPARE(messages.messages.size(), 2u);
     }
 
+    void TheSamplerWindowNeedsAMidiInDeviceAndSaysSo() {
+        doc->OnSamplerContents();
+        QCOMPARE(messages.messages.size(), 1u);
+        QVERIFY(messages.messages[0].text.starts_with("Select a Midi In device in the Options"));
+    }
+
     void ARelativePathIsTakenFromTheDirectoryItWasGivenIn() {
         // nest/a/p.vmp beside an unrelated nest/a/a/p.vmp, opened as a/p.vmp from nest.
         const QString nest = dir->filePath(QStringLiteral("nest"));

@@ -28,6 +28,9 @@ public:
         transfer::MidiStatus Open(unsigned) override { return {}; }
         transfer::MidiStatus Write(std::span<const std::uint8_t> bytes) override {
             link.written.emplace_back(bytes.begin(), bytes.end());
+            if (link.unanswered && link.unanswered(bytes)) {
+                return {};
+            }
             if (const auto replies = link.responder.Answer(bytes)) {
                 for (const transfer::TimedReply& reply : *replies) {
                     link.pending.push_back({link.clock.Now() + reply.delay, reply.bytes});
@@ -67,6 +70,7 @@ public:
     Out out;
     In in;
     std::function<void(std::vector<std::uint8_t>&)> alter;
+    std::function<bool(std::span<const std::uint8_t>)> unanswered; // requests the sampler ignores
     bool wholeOnly = false;                         // an input that hands over whole messages only
     std::vector<std::vector<std::uint8_t>> written; // every buffer the librarian sent
 

@@ -2,6 +2,7 @@
 #include "program/ProgramFile.h"
 #include "program/WavInfo.h"
 #include "support/FakeKernelMidiSink.h"
+#include "support/FakeLibrarian.h"
 #include "support/FakeWaitClock.h"
 #include "support/HexMatch.h"
 #include "support/RecordingMessages.h"
@@ -240,6 +241,59 @@ TEST_F(SendCommandTest, ThePortsAreFoundByNameAndAMissingOneRefusesTheSendNaming
     EXPECT_NE(messages.messages[1].text.find(
                   "The Midi Out device \"JACK: velomire-sampler:in\" is not there"),
               std::string::npos);
+}
+
+TEST_F(SendCommandTest, WithMidiInTheSamplerSaysWhichNumbersAreFreeWithinABoundedWait) {
+    Add("piano.wav"); // stereo: two parts
+    Add("kick.wav");
+    vt::ScriptedMidiInDriver inDriver;
+    MidiInPort replies(inDriver, clock);
+    vt::FakeLibrarian librarian;
+    librarian.clock = &clock;
+    using Kind = SamplerEntry::Kind;
+    librarian.entries = {{Kind::program, 1, "BASS"}, {Kind::sample, 4, "BASS C1"}};
+    std::vector<std::int32_t> askedFor;
+    std::chrono::steady_clock::duration waited{};
+    const auto send = [&] {
+        SendCommand command(*program, settings, port, messages, ui);
+        command.SetReplyPort(&replies);
+        command.SetLibrarianFactory([&](std::int32_t model, const LibrarianPorts&) {
+            askedFor.push_back(model);
+            return std::make_unique<vt::FakeLibrarian>(librarian);
+        });
+        return command.OnSendProgram();
+    };
+    // Without Midi In the sampler is not asked.
+    ASSERT_EQ(send(), SendCommand::Outcome::sent);
+    EXPECT_TRUE(askedFor.empty());
+    EXPECT_FALSE(ui.asked[0].inUse);
+
+    settings.midiInDevice = 0;
+    program->nextProgramNumber = 1;
+    program->nextSampleNumber = 4;
+    ASSERT_EQ(send(), SendCommand::Outcome::sent);
+    EXPECT_EQ(askedFor, std::vector<std::int32_t>{8});
+    EXPECT_EQ(std::tie(ui.asked[1].programs, ui.asked[1].samples), std::tuple(0, 0));
+    EXPECT_EQ(ui.asked[1].origin,
+              "Proposed: the first free numbers in the S3000 XL, as it said just now.");
+    // The dialog's numbers name what they would overwrite: three parts from 2 reach 4.
+    SendNumbers shown = ui.asked[1];
+    shown.programs = 1;
+    shown.samples = 2;
+    EXPECT_EQ(shown.Warning(),
+              "This send overwrites program 1 \"BASS\" and sample 4 \"BASS C1\" in the sampler.");
+
+    // A sampler that does not answer holds the dialog back listWait at most, and the proposal
+    // stays where the last send ended.
+    librarian.silent = true;
+    librarian.waited = &waited;
+    ASSERT_EQ(send(), SendCommand::Outcome::sent);
+    EXPECT_GT(waited, std::chrono::milliseconds(0));
+    EXPECT_LE(waited, SendCommand::listWait);
+    EXPECT_EQ(std::tie(ui.asked[2].programs, ui.asked[2].samples), std::tuple(1, 3));
+    EXPECT_FALSE(ui.asked[2].inUse);
+    EXPECT_EQ(ui.asked[2].origin, "Proposed: where the last send ended. The S3000 XL did not say "
+                                  "which numbers it holds.");
 }
 
 TEST_F(SendCommandTest, TheNumbersOfEachModelAreRememberedAcrossRestarts) {

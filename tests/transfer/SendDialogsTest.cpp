@@ -41,6 +41,7 @@ class SendDialogsTest : public QObject {
 private slots:
     void spinsStepTheStoredValueWithinZeroAndBelowTheLimit();
     void okReadsWholeNumbersWithoutRangeAndRefusesOthers();
+    void theOverwriteWarningFollowsTheNumbersShown();
     void summaryShowsTheFiguresAndSendIsTheDefault();
     void sendingWindowShowsLinesInOrderAndTheBars();
     void sendingWindowSwallowsInputUntilItIsDone();
@@ -97,6 +98,23 @@ void SendDialogsTest::okReadsWholeNumbersWithoutRangeAndRefusesOthers() {
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.Numbers().programs, 300);
     QCOMPARE(dialog.Numbers().samples, 12);
+}
+
+void SendDialogsTest::theOverwriteWarningFollowsTheNumbersShown() {
+    RecordingMessages messages;
+    SendNumbers numbers{0, 2, 254, 255};
+    numbers.inUse.emplace().samples = {{3, "KICK"}};
+    numbers.shape = {2, false};
+    CProgramNumberDlg dialog(numbers, messages);
+    dialog.show();
+    auto* warning = dialog.findChild<QLabel*>(QStringLiteral("overwriteWarning"));
+    QVERIFY(warning->isVisible()); // two parts from 2 reach 3
+    QCOMPARE(warning->text(),
+             QStringLiteral("This send overwrites sample 3 \"KICK\" in the sampler."));
+    Press(Spin(dialog, "samplesSpin"), Qt::Key_Up, 2);
+    QVERIFY(!warning->isVisible());
+    Retype(Spin(dialog, "samplesSpin"), QStringLiteral("3"));
+    QVERIFY(warning->isVisible());
 }
 
 void SendDialogsTest::summaryShowsTheFiguresAndSendIsTheDefault() {

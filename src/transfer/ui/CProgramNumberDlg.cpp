@@ -36,6 +36,7 @@ public:
     }
 
     void ShowNumber(std::int32_t value) { lineEdit()->setText(QString::number(value)); }
+    QLineEdit* Line() const { return lineEdit(); }
     void SelectText() { lineEdit()->selectAll(); }
 
 protected:
@@ -71,8 +72,14 @@ CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, program::UserMe
         samplesSpin->ShowNumber(this->numbers.samples);
     });
     samplesSpin->setObjectName(QStringLiteral("samplesSpin"));
-    programsSpin->ShowNumber(numbers.programs);
-    samplesSpin->ShowNumber(numbers.samples);
+
+    // What the numbers shown would overwrite, when the sampler said what it holds.
+    warning = new QLabel;
+    warning->setObjectName(QStringLiteral("overwriteWarning"));
+    warning->setWordWrap(true);
+    warning->setVisible(false);
+    connect(programsSpin->Line(), &QLineEdit::textChanged, this, &CProgramNumberDlg::UpdateWarning);
+    connect(samplesSpin->Line(), &QLineEdit::textChanged, this, &CProgramNumberDlg::UpdateWarning);
 
     auto* programsLabel = new QLabel(QStringLiteral("Programs :"));
     programsLabel->setBuddy(programsSpin);
@@ -98,8 +105,11 @@ CProgramNumberDlg::CProgramNumberDlg(const SendNumbers& numbers, program::UserMe
     layout->addWidget(origin);
     layout->addSpacing(layout->spacing());
     layout->addLayout(grid);
+    layout->addWidget(warning);
     layout->addSpacing(layout->spacing());
     layout->addLayout(buttons);
+    programsSpin->ShowNumber(numbers.programs);
+    samplesSpin->ShowNumber(numbers.samples);
 
     // The text wraps at a width that keeps it to two or three lines.
     const int textWidth = fontMetrics().averageCharWidth() * 48;
@@ -118,6 +128,19 @@ bool CProgramNumberDlg::ReadField(NumberSpin* spin, std::int32_t& value) {
     }
     value = *number;
     return true;
+}
+
+void CProgramNumberDlg::UpdateWarning() {
+    SendNumbers shown = numbers;
+    if (const auto typed = ParseDecimal(programsSpin->text().toStdString())) {
+        shown.programs = *typed;
+    }
+    if (const auto typed = ParseDecimal(samplesSpin->text().toStdString())) {
+        shown.samples = *typed;
+    }
+    const std::string text = shown.Warning();
+    warning->setText(QString::fromStdString(text));
+    warning->setVisible(!text.empty());
 }
 
 void CProgramNumberDlg::accept() {

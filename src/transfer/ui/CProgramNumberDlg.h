@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+class QLabel;
+
 #include <memory>
 
 namespace velomire::transfer {
@@ -13,7 +15,8 @@ namespace velomire::transfer {
 // dialog keeps two stored values. A spin arrow changes its stored value (within 0 and the limit
 // minus 1) and shows it again, whatever was typed; OK reads both fields, which must hold whole
 // numbers. Numbers() gives the stored values however the dialog ended; the send goes on only
-// after OK.
+// after OK. When the sampler said what it holds, a line under the fields names what the numbers
+// shown would overwrite.
 class CProgramNumberDlg : public QDialog {
     Q_OBJECT
 
@@ -31,11 +34,13 @@ private:
     class NumberSpin;
 
     bool ReadField(NumberSpin* spin, std::int32_t& value);
+    void UpdateWarning();
 
     program::UserMessages& messages;
     SendNumbers numbers;
     NumberSpin* programsSpin;
     NumberSpin* samplesSpin;
+    QLabel* warning;
 };
 
 } // namespace velomire::transfer

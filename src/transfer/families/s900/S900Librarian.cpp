@@ -229,6 +229,7 @@ private:
         std::uint32_t blocks = 0;
         std::uint32_t block = 0;
         int naks = 0;
+        bool askedAgain = false; // in the request's other form
         auto deadline = ports.in.Now() + replyWait;
         const auto fail = [this](LibrarianResult::Outcome outcome, std::string text) {
             Send(S900HandshakeMessage(S900Handshake::abort));
@@ -308,6 +309,16 @@ private:
             std::optional<MidiInMessage> piece = Next(deadline, progress, cancelled);
             if (cancelled) {
                 return fail(LibrarianResult::Outcome::cancelled, {});
+            }
+            if (!piece && !inDump && !askedAgain) {
+                askedAgain = true;
+                S900Request request{S900Request::Kind::sampleDump, ports.channel, number};
+                request.otherDumpForm = true;
+                if (LibrarianResult sent = Send(S900RequestMessage(request)); !sent.Ok()) {
+                    return sent;
+                }
+                deadline = ports.in.Now() + replyWait;
+                continue;
             }
             if (!piece) {
                 return fail(LibrarianResult::Outcome::noAnswer,

@@ -25,8 +25,8 @@ constexpr std::uint8_t sampleParametersReply = 0x0A;   // SPRM
 constexpr std::uint8_t catalogueReply = 0x0B;          // CAT
 // Sample dump codes after F0 7E.
 constexpr std::uint8_t sampleDump = 0x01;
-constexpr std::uint8_t sampleDumpRequest = 0x03;
-constexpr std::uint8_t sampleDumpRequestOther = 0x00;
+constexpr std::uint8_t sampleDumpRequest = 0x00;
+constexpr std::uint8_t sampleDumpRequestOther = 0x03;
 constexpr std::uint8_t ackCode = 0x7F;
 constexpr std::uint8_t nakCode = 0x7E;
 constexpr std::uint8_t abortCode = 0x7D;
@@ -121,8 +121,12 @@ std::optional<S900Handshake> ParseS900Handshake(Bytes m) {
 
 std::vector<std::uint8_t> S900RequestMessage(const S900Request& request) {
     if (request.kind == S900Request::Kind::sampleDump) {
-        return {sysExStart,           universalNonRealTime,      sampleDumpRequest,
-                Data(request.number), Data(request.number >> 7), sysExEnd};
+        return {sysExStart,
+                universalNonRealTime,
+                request.otherDumpForm ? sampleDumpRequestOther : sampleDumpRequest,
+                Data(request.number),
+                Data(request.number >> 7),
+                sysExEnd};
     }
     const std::uint8_t operation = request.kind == S900Request::Kind::catalogue ? catalogueRequest
                                    : request.kind == S900Request::Kind::program
@@ -138,6 +142,7 @@ std::optional<S900Request> ParseS900Request(Bytes m) {
     if (m.size() == 6 && m[0] == sysExStart && m[1] == universalNonRealTime &&
         (m[2] == sampleDumpRequest || m[2] == sampleDumpRequestOther) && m[5] == sysExEnd) {
         request.kind = S900Request::Kind::sampleDump;
+        request.otherDumpForm = m[2] == sampleDumpRequestOther;
         request.number = static_cast<int>(SevenBit(m, 3, 2));
         return request;
     }

@@ -19,9 +19,10 @@ namespace velomire::transfer {
 // Points chosen without hardware, from the published S900/S950 MIDI documentation:
 // - The catalogue reply CAT is F0 47 cc 0B 40 00 00, 12-byte entries ('P' or 'S', the number, 10
 //   ASCII characters), F7; one without the two 00 after 40 is read as well.
-// - The sample dump request is F0 7E 03 ss ss F7, the Sample Dump Standard's Dump Request without
-//   its channel byte, as the S900's sample dump is the Dump Header without it (F0 7E 01); the
-//   form F0 7E 00 ss ss F7 is answered too.
+// - The sample dump request is F0 7E 00 ss ss F7, as the documentation gives it. When no dump
+//   header comes within the wait, F0 7E 03 ss ss F7 (the Sample Dump Standard's Dump Request
+//   without its channel byte, as the S900's sample dump is the Dump Header without it, F0 7E 01)
+//   is sent once before giving up. The simulated sampler answers both.
 // - The sampler waits for an ACK after the header and after every block, the last one included,
 //   and may send the closing F7 with the last block or after its ACK.
 inline constexpr std::size_t s900DumpHeaderBytes = 19;
@@ -39,6 +40,7 @@ struct S900Request {
     Kind kind = Kind::catalogue;
     int channel = 0; // of the Akai requests
     int number = 0;
+    bool otherDumpForm = false; // the sample dump request as F0 7E 03 ss ss F7
 };
 std::vector<std::uint8_t> S900RequestMessage(const S900Request& request);
 std::optional<S900Request> ParseS900Request(std::span<const std::uint8_t> message);

@@ -139,10 +139,27 @@ TEST_F(S900LibrarianTest, TakesBackTheTopTwelveBitsAnsweringEveryBlockBeforeTheN
     EXPECT_EQ(FieldString(sample.fields, "sampleName"), "KICK      ");
     EXPECT_EQ(FieldNumber(sample.fields, "rootKey"), 48);
     EXPECT_EQ(FieldNumber(sample.fields, "loopStart"), 10);
-    EXPECT_EQ(Sent(Hex("F0 7E 03 03 00 F7")), 1);
+    EXPECT_EQ(Sent(Hex("F0 7E 00 03 00 F7")), 1);
+    EXPECT_EQ(Sent(Hex("F0 7E 03 03 00 F7")), 0);
     EXPECT_EQ(Sent(ack), 4); // the header and three blocks
     EXPECT_EQ(progress.last, 130u);
     EXPECT_FALSE(in->Pieces());
+}
+
+TEST_F(S900LibrarianTest, ASamplerDeafToTheDocumentedDumpRequestIsAskedOnceInTheOtherForm) {
+    Start();
+    link->unanswered = [](std::span<const std::uint8_t> m) {
+        return m.size() == 6 && m[1] == 0x7E && m[2] == 0x00;
+    };
+    DecodedSample sample;
+    const LibrarianResult result = librarian->GetSample(3, sample, progress);
+    ASSERT_TRUE(result.Ok()) << result.text;
+    EXPECT_EQ(sample.frames, KickWords());
+    const auto request = std::find_if(link->written.begin(), link->written.end(),
+                                      [](const Bytes& m) { return m.size() == 6; });
+    ASSERT_NE(request, link->written.end());
+    EXPECT_EQ(*request, Hex("F0 7E 00 03 00 F7"));
+    EXPECT_EQ(Sent(Hex("F0 7E 03 03 00 F7")), 1);
 }
 
 TEST_F(S900LibrarianTest, NaksADamagedBlockTakesItsResendAndGivesUpAfterFiveNaks) {
@@ -191,7 +208,7 @@ TEST_F(S900LibrarianTest, AnInputThatHandsOverWholeMessagesOnlyIsRefusedBeforeTh
     DecodedSample sample;
     EXPECT_EQ(librarian->GetSample(3, sample, progress).outcome,
               LibrarianResult::Outcome::unsupported);
-    EXPECT_EQ(Sent(Hex("F0 7E 03 03 00 F7")), 0);
+    EXPECT_EQ(Sent(Hex("F0 7E 00 03 00 F7")), 0);
 }
 
 TEST_F(S900LibrarianTest, AcceptsALastBlockAFewBytesShort) {
