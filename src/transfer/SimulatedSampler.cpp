@@ -249,7 +249,7 @@ void SimulatedSampler::Message(std::vector<TimedReply>& replies) {
                                              ? "NAK"
                                              : "NAK for packet " + std::to_string(reply->packet));
                 } else if (reply->kind == SamplerReply::Kind::cancel) {
-                    handshakes.push_back("CANCEL");
+                    handshakes.emplace_back("CANCEL");
                 }
             }
             for (TimedReply& answer : *answers) {
