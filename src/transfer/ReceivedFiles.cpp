@@ -3,9 +3,7 @@
 #include "program/ProgramFile.h"
 #include "program/WavInfo.h"
 #include "program/WavWriter.h"
-#include "transfer/families/s1000/S1000Received.h"
-#include "transfer/families/s900/S900Received.h"
-#include "transfer/families/sds/SdsReceived.h"
+#include "transfer/families/Family.h"
 
 #include <algorithm>
 #include <array>
@@ -63,16 +61,8 @@ std::string SafeFileStem(std::string_view name, std::string_view fallback) {
 }
 
 program::SampleChunks ReceivedSampleChunks(const DecodedSample& sample) {
-    switch (sample.family) {
-    case SamplerFamily::sds:
-        return SdsReceivedChunks(sample);
-    case SamplerFamily::s900:
-        return S900ReceivedChunks(sample);
-    case SamplerFamily::s1000:
-        return S1000ReceivedChunks(sample);
-    default:
-        return {};
-    }
+    const Family* family = FamilyOf(sample.family);
+    return family != nullptr ? family->ReceivedChunks(sample) : program::SampleChunks{};
 }
 
 std::optional<std::string> ReceivedName(const DecodedFields& fields) {
@@ -88,16 +78,8 @@ std::optional<std::string> ReceivedName(const DecodedFields& fields) {
 
 bool ReceivedProgramZones(const DecodedProgram& received, const program::KeygroupBlock& defaults,
                           program::ProgramHeader& header, std::vector<ReceivedZone>& zones) {
-    switch (received.family) {
-    case SamplerFamily::s900:
-        S900ReceivedZones(received, defaults, header, zones);
-        return true;
-    case SamplerFamily::s1000:
-        S1000ReceivedZones(received, defaults, header, zones);
-        return true;
-    default:
-        return false;
-    }
+    const Family* family = FamilyOf(received.family);
+    return family != nullptr && family->ReceivedZones(received, defaults, header, zones);
 }
 
 ReceivedFiles::ReceivedFiles(fs::path directory, FileCreator& creator)

@@ -94,16 +94,14 @@ bool Send(program::Program& program, SimulatedSampler& sampler, std::int32_t mod
     sampler.CloseAll();
     sampler.TakeClosedSamples();
     sampler.TakeClosedPrograms();
-    if (SamplerModel::Family(model) != SamplerFamily::sds) {
-        return sent;
-    }
-    // The Dump Header carries no name: the sampler is given the one the program has.
+    // A dump whose header carries no name (the SDS Dump Header): the sampler is given the one
+    // the program has.
     for (int i = 0; i < program.sampleCount; ++i) {
         const program::SampleBlock& sample = program.samples[static_cast<std::size_t>(i)].sample;
         for (const int part : SendCommand::PartsOf(sample.sendMode)) {
             const auto found =
                 memory.samples.find(sample.samplerSampleNumber[static_cast<std::size_t>(part)]);
-            if (found != memory.samples.end()) {
+            if (found != memory.samples.end() && !FieldString(found->second.fields, "sampleName")) {
                 found->second.fields.push_back(
                     {"sampleName", program::FieldText(sample.sampleName)});
             }

@@ -1,5 +1,6 @@
 #include "transfer/SimulatedSampler.h"
 
+#include "transfer/SamplerReply.h"
 #include "transfer/families/WireBlock.h"
 #include "transfer/families/s1000/S1000Wire.h"
 #include "transfer/families/s900/S900Wire.h"
@@ -242,6 +243,15 @@ void SimulatedSampler::S900Block(std::vector<TimedReply>& replies) {
 void SimulatedSampler::Message(std::vector<TimedReply>& replies) {
     if (responder) {
         if (auto answers = responder->Answer(message)) {
+            if (const auto reply = ParseSamplerReply(message)) {
+                if (reply->kind == SamplerReply::Kind::nak) {
+                    handshakes.push_back(reply->packet < 0
+                                             ? "NAK"
+                                             : "NAK for packet " + std::to_string(reply->packet));
+                } else if (reply->kind == SamplerReply::Kind::cancel) {
+                    handshakes.emplace_back("CANCEL");
+                }
+            }
             for (TimedReply& answer : *answers) {
                 Reply(replies, std::move(answer.bytes), answer.delay);
             }

@@ -72,6 +72,9 @@ public:
     SamplerMemory& Memory() { return *memory; }
     // One line for each message refused since the last call.
     std::vector<std::string> TakeLog();
+    // One line for each NAK or CANCEL the reader of a dump sent since the last call ("NAK for
+    // packet 3", "CANCEL"), so that a run shows how the reader recovered or stopped.
+    std::vector<std::string> TakeHandshakes() { return std::exchange(handshakes, {}); }
     // Packets counted so far.
     int PacketCount() const { return nextPacket; }
     // The words of sample memory not taken.
@@ -120,6 +123,7 @@ private:
     std::vector<DecodedSample> closedSamples;
     std::vector<DecodedProgram> closedPrograms;
     std::vector<std::string> log;
+    std::vector<std::string> handshakes;
 };
 
 } // namespace velomire::transfer

@@ -2,8 +2,8 @@
 # Reading back through a real JACK MIDI server (256-frame periods) from `velomire-cli sampler`
 # loaded with a program of each family: `list` shows its programs and samples, `get --all` writes
 # WAVs whose words equal the originals (the top 12 bits on the S900/S950) although the sampler
-# damages a packet on the way, and SIGINT ends a get within 0.5 s leaving no file behind (that the
-# damaged packet is NAKed and the interrupted dump CANCELled, the librarians' own tests check).
+# damages a packet on the way, which the reader NAKs, and SIGINT ends a get within 0.5 s with a
+# CANCEL, leaving no file behind.
 # Usage: jack_read_back_test.sh CLI (KEEP=1 keeps the work folder)
 set -uo pipefail
 cli=$1
@@ -99,6 +99,7 @@ for model in SDS S950 S3000XL; do
         fail "$model: get --all: $(cat "$work/get.log")"
     same_words "$work/prog" "$work/got" "$bits" "$model"
     stop_sampler
+    grep -q '^Reader sent NAK' "$work/sampler.log" || fail "$model: the damaged packet was not NAKed"
     echo "ok: $model list, get --all with a damaged packet"
 done
 
@@ -118,4 +119,5 @@ elapsed_ms=$((($(date +%s%N) - start) / 1000000))
 [ "$elapsed_ms" -le 500 ] || fail "an interrupted get took $elapsed_ms ms to end"
 [ -z "$(find "$work/got" -type f 2>/dev/null)" ] || fail "an interrupted get left $(find "$work/got" -type f)"
 stop_sampler
+grep -q '^Reader sent CANCEL' "$work/sampler.log" || fail "the interrupted get sent no CANCEL"
 echo "ok: SIGINT ended a get in $elapsed_ms ms without a file"

@@ -1,4 +1,5 @@
 #include "transfer/Librarian.h"
+#include "transfer/ReceivedFiles.h"
 #include "transfer/SendCommand.h"
 
 #include "support/RecordingMessages.h"
@@ -24,8 +25,8 @@ public:
 
 // A program sent closed-loop to the simulated sampler of every model in the table, in process,
 // and taken back with the model's librarian: the same words (the top 12 bits on the S900/S950),
-// the same root keys and the same key ranges, as far as the family stores them.
-TEST(RoundTrip, EveryModelGivesBackTheWordsRootKeysAndKeyRangesItWasSent) {
+// the same root keys, loops and key ranges, as far as the family stores them.
+TEST(RoundTrip, EveryModelGivesBackTheWordsRootKeysLoopsAndKeyRangesItWasSent) {
     vt::TempDir dir;
     vt::WorkingDirectoryGuard restore;
     vt::RecordingMessages messages;
@@ -46,6 +47,10 @@ TEST(RoundTrip, EveryModelGivesBackTheWordsRootKeysAndKeyRangesItWasSent) {
     prog->samples[0].sample.rootKey = 48;
     prog->samples[0].keygroup.lowKey = 36;
     prog->samples[0].keygroup.highKey = 40;
+    prog->samples[0].sample.loopMode = program::loopNormal;
+    prog->samples[0].sample.loopCount = 1;
+    prog->samples[0].sample.loopAt[0] = 300; // words 201 to 300
+    prog->samples[0].sample.loopLength[0] = 100;
     prog->samples[1].sample.sendMode = program::sendStereo;
     prog->samples[1].sample.rootKey = 65;
     prog->samples[1].keygroup.lowKey = 41;
@@ -106,6 +111,14 @@ TEST(RoundTrip, EveryModelGivesBackTheWordsRootKeysAndKeyRangesItWasSent) {
             ASSERT_NE(found, got.end()) << "row " << row << " part " << part;
             if (const auto root = FieldNumber(found->fields, "rootKey")) {
                 EXPECT_EQ(*root, prog->samples[row].sample.rootKey);
+            }
+            const auto loops = ReceivedSampleChunks(*found).loops;
+            if (row == 0) {
+                ASSERT_FALSE(loops.empty());
+                EXPECT_EQ(loops.front().start, 201u);
+                EXPECT_EQ(loops.front().end, 300u);
+            } else {
+                EXPECT_TRUE(loops.empty());
             }
         }
 

@@ -217,6 +217,7 @@ int SamplerCommand::Run() {
         std::vector<transfer::DecodedSample> samples;
         std::vector<transfer::DecodedProgram> programs;
         std::vector<std::string> refused;
+        std::vector<std::string> heard;
         service.Inspect([&](transfer::SimulatedSampler& sampler) {
             if (all) {
                 sampler.CloseAll();
@@ -224,9 +225,13 @@ int SamplerCommand::Run() {
             samples = sampler.TakeClosedSamples();
             programs = sampler.TakeClosedPrograms();
             refused = sampler.TakeLog();
+            heard = sampler.TakeHandshakes();
         });
         for (const std::string& line : refused) {
             PrintLine("Refused: " + line);
+        }
+        for (const std::string& line : heard) {
+            PrintLine("Reader sent " + line);
         }
         for (const auto& sample : samples) {
             const auto problem = transfer::SampleProblem(sample);

@@ -29,6 +29,11 @@ std::unique_ptr<RequestResponder> Family::MakeResponder(std::int32_t, SamplerMem
     return nullptr;
 }
 
+bool Family::ReceivedZones(const DecodedProgram&, const program::KeygroupBlock&,
+                           program::ProgramHeader&, std::vector<ReceivedZone>&) const {
+    return false;
+}
+
 const Family* FamilyOf(SamplerFamily family) {
     static const SdsFamily sds;
     static const S900Family s900;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "program/Program.h"
+#include "program/SampleChunks.h"
 #include "transfer/Librarian.h"
 #include "transfer/SamplerMemory.h"
 #include "transfer/SamplerModel.h"
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velomire::transfer {
 
@@ -18,6 +20,8 @@ struct WireEstimate {
     double bytes = 0;
     double waitSeconds = 0;
 };
+
+struct ReceivedZone;
 
 // The numbers a first send to a sampler proposes.
 struct FirstNumbers {
@@ -68,6 +72,16 @@ public:
                                                      const LibrarianPorts& ports) const;
     virtual std::unique_ptr<RequestResponder>
     MakeResponder(std::int32_t model, SamplerMemory& memory, const SendFaults& faults) const;
+
+    // The chunks of the WAV file a sample taken back becomes: its root key and loops, as the
+    // family stores them.
+    virtual program::SampleChunks ReceivedChunks(const DecodedSample& sample) const = 0;
+    // A program taken back as the header words and one row per zone, each row starting from
+    // `defaults`. False for a family that keeps no programs.
+    virtual bool ReceivedZones(const DecodedProgram& received,
+                               const program::KeygroupBlock& defaults,
+                               program::ProgramHeader& header,
+                               std::vector<ReceivedZone>& zones) const;
 };
 
 // The family of the model's table row; null for -1 and any number outside the table.

@@ -1,4 +1,5 @@
 #include "transfer/families/s1000/S1000Family.h"
+#include "transfer/families/s1000/S1000Received.h"
 
 #include "transfer/families/s1000/S1000Librarian.h"
 #include "transfer/families/s1000/S1000Messages.h"
@@ -75,6 +76,18 @@ std::unique_ptr<RequestResponder> S1000Family::MakeResponder(std::int32_t model,
                                                              SamplerMemory& memory,
                                                              const SendFaults& faults) const {
     return MakeS1000Responder(memory, faults, model);
+}
+
+program::SampleChunks S1000Family::ReceivedChunks(const DecodedSample& sample) const {
+    return S1000ReceivedChunks(sample);
+}
+
+bool S1000Family::ReceivedZones(const DecodedProgram& received,
+                                const program::KeygroupBlock& defaults,
+                                program::ProgramHeader& header,
+                                std::vector<ReceivedZone>& zones) const {
+    S1000ReceivedZones(received, defaults, header, zones);
+    return true;
 }
 
 } // namespace velomire::transfer

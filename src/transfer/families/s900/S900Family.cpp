@@ -1,4 +1,5 @@
 #include "transfer/families/s900/S900Family.h"
+#include "transfer/families/s900/S900Received.h"
 
 #include "transfer/families/s900/S900Librarian.h"
 #include "transfer/families/s900/S900Messages.h"
@@ -64,6 +65,18 @@ std::unique_ptr<Librarian> S900Family::MakeLibrarian(std::int32_t,
 std::unique_ptr<RequestResponder> S900Family::MakeResponder(std::int32_t, SamplerMemory& memory,
                                                             const SendFaults& faults) const {
     return MakeS900Responder(memory, faults);
+}
+
+program::SampleChunks S900Family::ReceivedChunks(const DecodedSample& sample) const {
+    return S900ReceivedChunks(sample);
+}
+
+bool S900Family::ReceivedZones(const DecodedProgram& received,
+                               const program::KeygroupBlock& defaults,
+                               program::ProgramHeader& header,
+                               std::vector<ReceivedZone>& zones) const {
+    S900ReceivedZones(received, defaults, header, zones);
+    return true;
 }
 
 } // namespace velomire::transfer

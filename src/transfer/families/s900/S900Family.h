@@ -25,6 +25,10 @@ public:
                                              const LibrarianPorts& ports) const override;
     std::unique_ptr<RequestResponder> MakeResponder(std::int32_t model, SamplerMemory& memory,
                                                     const SendFaults& faults) const override;
+    program::SampleChunks ReceivedChunks(const DecodedSample& sample) const override;
+    bool ReceivedZones(const DecodedProgram& received, const program::KeygroupBlock& defaults,
+                       program::ProgramHeader& header,
+                       std::vector<ReceivedZone>& zones) const override;
 };
 
 } // namespace velomire::transfer

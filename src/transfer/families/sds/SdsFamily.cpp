@@ -1,4 +1,5 @@
 #include "transfer/families/sds/SdsFamily.h"
+#include "transfer/families/sds/SdsReceived.h"
 
 #include "transfer/families/sds/SdsLibrarian.h"
 #include "transfer/families/sds/SdsMessages.h"
@@ -42,6 +43,10 @@ std::unique_ptr<Librarian> SdsFamily::MakeLibrarian(std::int32_t,
 std::unique_ptr<RequestResponder> SdsFamily::MakeResponder(std::int32_t, SamplerMemory& memory,
                                                            const SendFaults& faults) const {
     return families::sds::MakeSdsResponder(memory, faults);
+}
+
+program::SampleChunks SdsFamily::ReceivedChunks(const DecodedSample& sample) const {
+    return SdsReceivedChunks(sample);
 }
 
 } // namespace velomire::transfer

@@ -19,6 +19,7 @@ public:
                                              const LibrarianPorts& ports) const override;
     std::unique_ptr<RequestResponder> MakeResponder(std::int32_t model, SamplerMemory& memory,
                                                     const SendFaults& faults) const override;
+    program::SampleChunks ReceivedChunks(const DecodedSample& sample) const override;
 };
 
 } // namespace velomire::transfer
