@@ -286,8 +286,10 @@ S900ImageResult S900ImageOf(const program::Program& program, std::int32_t model,
     } else {
         floppy.emplace(density);
     }
-    if (model == transfer::SamplerModel::s900 && density == FloppyDensity::hd) {
-        result.refusal = "The S900 reads double-density (800 KB) floppies only.";
+    if (const auto info = transfer::SamplerModel::Find(model);
+        info && !info->readsHdFloppies && density == FloppyDensity::hd) {
+        result.refusal =
+            "The " + std::string(info->shortName) + " reads double-density (800 KB) floppies only.";
         return result;
     }
     // The room first: no sample is read for a program that cannot fit.

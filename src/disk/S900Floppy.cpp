@@ -109,7 +109,8 @@ program::Status Read(std::span<const std::uint8_t> image, ImageContents& content
 
 std::optional<MediumSize> EmptySize(std::int32_t model, Medium medium) {
     const auto density = DensityOf(medium);
-    if (!density || (model == transfer::SamplerModel::s900 && density == FloppyDensity::hd)) {
+    const auto info = transfer::SamplerModel::Find(model);
+    if (!density || !info || (!info->readsHdFloppies && density == FloppyDensity::hd)) {
         return std::nullopt;
     }
     const std::size_t room =

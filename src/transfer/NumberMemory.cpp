@@ -4,8 +4,6 @@
 
 namespace velomire::transfer {
 
-static_assert(SamplerModel::count == 10, "one remembered pair per model");
-
 std::string NumberMemory::ProgramKey(std::int32_t model) {
     return "Next Program " + std::to_string(model);
 }

@@ -8,26 +8,7 @@
 namespace velomire::transfer {
 namespace {
 
-// 32 MB of 16-bit words, expanded; an SDS sampler gets as much.
-constexpr std::uint32_t largeMemory = 16u << 20;
-
-constexpr std::array<SamplerModelInfo, SamplerModel::count> models{{
-    {"SDS compatible sampler", "SDS compatible sampler", SamplerFamily::sds, 99, 99, 16, 2, 0,
-     largeMemory},
-    // 750 KB of 12-bit words.
-    {"Akai S900", "S900", SamplerFamily::s900, 32, 32, 8, 8, 0, 512000},
-    // 2.25 MB, expanded.
-    {"Akai S950", "S950", SamplerFamily::s900, 99, 99, 8, 8, 0, 1572864},
-    {"Akai S1000/S1100", "S1000", SamplerFamily::s1000, 100, 200, 16, 8, 150, largeMemory},
-    {"Akai S2800", "S2800", SamplerFamily::s1000, 254, 255, 32, 2, 192, largeMemory},
-    {"Akai S3000", "S3000", SamplerFamily::s1000, 254, 255, 32, 8, 192, largeMemory},
-    {"Akai S3200", "S3200", SamplerFamily::s1000, 254, 255, 32, 8, 192, largeMemory},
-    {"Akai S2000", "S2000", SamplerFamily::s1000, 254, 255, 32, 2, 192, largeMemory},
-    {"Akai S3000 XL", "S3000 XL", SamplerFamily::s1000, 254, 255, 32, 8, 192, largeMemory},
-    {"Akai S3200 XL", "S3200 XL", SamplerFamily::s1000, 254, 255, 32, 8, 192, largeMemory},
-}};
-
-// The names musicians use besides the long and short ones above.
+// The names musicians use besides the long and short ones of the table.
 struct ModelAlias {
     std::string_view name;
     std::int32_t model;
@@ -49,14 +30,14 @@ std::string Folded(std::string_view text) {
 } // namespace
 
 const std::array<SamplerModelInfo, SamplerModel::count>& SamplerModel::All() {
-    return models;
+    return samplerModels;
 }
 
 std::optional<SamplerModelInfo> SamplerModel::Find(std::int32_t model) {
     if (model < 0 || model >= count) {
         return std::nullopt;
     }
-    return models[static_cast<std::size_t>(model)];
+    return samplerModels[static_cast<std::size_t>(model)];
 }
 
 SamplerFamily SamplerModel::Family(std::int32_t model) {
@@ -77,7 +58,7 @@ std::optional<std::int32_t> SamplerModel::Parse(std::string_view text) {
         wanted.erase(0, maker.size());
     }
     for (std::int32_t i = 0; i < count; ++i) {
-        const auto& m = models[static_cast<std::size_t>(i)];
+        const auto& m = samplerModels[static_cast<std::size_t>(i)];
         if (wanted == Folded(m.shortName) || Folded(text) == Folded(m.longName)) {
             return i;
         }

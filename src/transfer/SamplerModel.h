@@ -24,7 +24,29 @@ struct SamplerModelInfo {
     std::int32_t blockBytes;
     // The sample memory, in words as fully expanded (what the simulated sampler holds).
     std::uint32_t memoryWords;
+    // Whether its disk drive reads high-density (1.6 MB) floppies.
+    bool readsHdFloppies = true;
 };
+
+// 32 MB of 16-bit words, expanded; an SDS sampler gets as much.
+inline constexpr std::uint32_t largeSamplerMemory = 16u << 20;
+
+// Every model, in the order of the Options list. A model of an existing family is one more row.
+inline constexpr auto samplerModels = std::to_array<SamplerModelInfo>({
+    {"SDS compatible sampler", "SDS compatible sampler", SamplerFamily::sds, 99, 99, 16, 2, 0,
+     largeSamplerMemory},
+    // 750 KB of 12-bit words.
+    {"Akai S900", "S900", SamplerFamily::s900, 32, 32, 8, 8, 0, 512000, false},
+    // 2.25 MB, expanded.
+    {"Akai S950", "S950", SamplerFamily::s900, 99, 99, 8, 8, 0, 1572864},
+    {"Akai S1000/S1100", "S1000", SamplerFamily::s1000, 100, 200, 16, 8, 150, largeSamplerMemory},
+    {"Akai S2800", "S2800", SamplerFamily::s1000, 254, 255, 32, 2, 192, largeSamplerMemory},
+    {"Akai S3000", "S3000", SamplerFamily::s1000, 254, 255, 32, 8, 192, largeSamplerMemory},
+    {"Akai S3200", "S3200", SamplerFamily::s1000, 254, 255, 32, 8, 192, largeSamplerMemory},
+    {"Akai S2000", "S2000", SamplerFamily::s1000, 254, 255, 32, 2, 192, largeSamplerMemory},
+    {"Akai S3000 XL", "S3000 XL", SamplerFamily::s1000, 254, 255, 32, 8, 192, largeSamplerMemory},
+    {"Akai S3200 XL", "S3200 XL", SamplerFamily::s1000, 254, 255, 32, 8, 192, largeSamplerMemory},
+});
 
 class SamplerModel {
 public:
@@ -33,7 +55,7 @@ public:
     static constexpr std::int32_t s900 = 1;
     static constexpr std::int32_t s950 = 2;
     static constexpr std::int32_t s1000 = 3;
-    static constexpr std::int32_t count = 10;
+    static constexpr auto count = static_cast<std::int32_t>(samplerModels.size());
 
     static const std::array<SamplerModelInfo, count>& All();
     // The model's row, or nothing for -1 and any number outside the table.
