@@ -1,6 +1,7 @@
 #include "transfer/families/s900/S900ReadBack.h"
 
 #include "transfer/SysExBuffer.h"
+#include "transfer/families/WireBlock.h"
 
 #include <algorithm>
 #include <array>
@@ -37,21 +38,8 @@ std::uint8_t Data(int value) {
     return static_cast<std::uint8_t>(value & 0x7F);
 }
 
-std::uint32_t SevenBit(Bytes m, std::size_t at, int count) {
-    std::uint32_t value = 0;
-    for (int i = count - 1; i >= 0; --i) {
-        value = value << 7 | m[at + static_cast<std::size_t>(i)];
-    }
-    return value;
-}
-
-std::uint8_t XorOf(Bytes bytes) {
-    std::uint8_t sum = 0;
-    for (std::uint8_t b : bytes) {
-        sum ^= b;
-    }
-    return sum;
-}
+using wire::SevenBit;
+using wire::XorOf;
 
 std::vector<std::uint8_t> Taken(SysExBuffer& buffer) {
     std::vector<std::uint8_t> bytes(buffer.Bytes().begin(), buffer.Bytes().end());
