@@ -232,7 +232,7 @@ private:
         bool askedAgain = false; // in the request's other form
         auto deadline = ports.in.Now() + replyWait;
         const auto fail = [this](LibrarianResult::Outcome outcome, std::string text) {
-            Send(S900HandshakeMessage(S900Handshake::abort));
+            Send(S900HandshakeMessage(S900HandshakeKind::abort));
             return LibrarianResult{outcome, std::move(text)};
         };
         for (;;) {
@@ -248,7 +248,7 @@ private:
                 blocks = S900BlockCount(header.lengthWords);
                 frames.reserve(header.lengthWords);
                 pending.erase(pending.begin(), pending.begin() + s900DumpHeaderBytes);
-                if (LibrarianResult sent = Send(S900HandshakeMessage(S900Handshake::ack));
+                if (LibrarianResult sent = Send(S900HandshakeMessage(S900HandshakeKind::ack));
                     !sent.Ok()) {
                     return sent;
                 }
@@ -276,7 +276,7 @@ private:
                         text += std::to_string(nakLimit) + " times.";
                         return fail(LibrarianResult::Outcome::failed, text);
                     }
-                    if (LibrarianResult sent = Send(S900HandshakeMessage(S900Handshake::nak));
+                    if (LibrarianResult sent = Send(S900HandshakeMessage(S900HandshakeKind::nak));
                         !sent.Ok()) {
                         return sent;
                     }
@@ -285,7 +285,8 @@ private:
                     ++block;
                     progress.Progress(frames.size(), header.lengthWords);
                     if (!closed) {
-                        if (LibrarianResult sent = Send(S900HandshakeMessage(S900Handshake::ack));
+                        if (LibrarianResult sent =
+                                Send(S900HandshakeMessage(S900HandshakeKind::ack));
                             !sent.Ok()) {
                             return sent;
                         }

@@ -2,6 +2,7 @@
 
 #include "transfer/SysExBuffer.h"
 #include "transfer/families/WireBlock.h"
+#include "transfer/families/s900/S900Wire.h"
 
 #include <algorithm>
 #include <array>
@@ -28,9 +29,6 @@ constexpr std::uint8_t catalogueReply = 0x0B;          // CAT
 constexpr std::uint8_t sampleDump = 0x01;
 constexpr std::uint8_t sampleDumpRequest = 0x00;
 constexpr std::uint8_t sampleDumpRequestOther = 0x03;
-constexpr std::uint8_t ackCode = 0x7F;
-constexpr std::uint8_t nakCode = 0x7E;
-constexpr std::uint8_t abortCode = 0x7D;
 // Written into every keygroup as the name of its creator, as the program sender does.
 constexpr std::string_view keygroupMarker = "Velomire98";
 
@@ -84,24 +82,24 @@ void Opening(SysExBuffer& buffer, int channel, std::uint8_t operation, int numbe
 
 } // namespace
 
-std::vector<std::uint8_t> S900HandshakeMessage(S900Handshake handshake) {
-    const std::uint8_t code = handshake == S900Handshake::ack   ? ackCode
-                              : handshake == S900Handshake::nak ? nakCode
-                                                                : abortCode;
-    return {sysExStart, universalNonRealTime, code, sysExEnd};
+std::vector<std::uint8_t> S900HandshakeMessage(S900HandshakeKind handshake) {
+    return S900Handshake(handshake == S900HandshakeKind::ack   ? SamplerReply::Kind::ack
+                         : handshake == S900HandshakeKind::nak ? SamplerReply::Kind::nak
+                                                               : SamplerReply::Kind::cancel);
 }
 
-std::optional<S900Handshake> ParseS900Handshake(Bytes m) {
-    if (m.size() != 4 || m[0] != sysExStart || m[1] != universalNonRealTime || m[3] != sysExEnd) {
+std::optional<S900HandshakeKind> ParseS900Handshake(Bytes m) {
+    const auto reply = s900::ParseHandshake(m);
+    if (!reply || m.front() != sysExStart || m.back() != sysExEnd) {
         return std::nullopt;
     }
-    switch (m[2]) {
-    case ackCode:
-        return S900Handshake::ack;
-    case nakCode:
-        return S900Handshake::nak;
-    case abortCode:
-        return S900Handshake::abort;
+    switch (reply->kind) {
+    case SamplerReply::Kind::ack:
+        return S900HandshakeKind::ack;
+    case SamplerReply::Kind::nak:
+        return S900HandshakeKind::nak;
+    case SamplerReply::Kind::cancel:
+        return S900HandshakeKind::abort;
     default:
         return std::nullopt;
     }

@@ -30,9 +30,9 @@ inline constexpr std::size_t s900BlockBytes = 122; // number, 60 words in 120 by
 inline constexpr std::uint32_t s900WordsPerBlock = 60;
 inline constexpr std::size_t s900CatalogueEntryBytes = 12;
 
-enum class S900Handshake { ack, nak, abort };
-std::vector<std::uint8_t> S900HandshakeMessage(S900Handshake handshake);
-std::optional<S900Handshake> ParseS900Handshake(std::span<const std::uint8_t> message);
+enum class S900HandshakeKind { ack, nak, abort };
+std::vector<std::uint8_t> S900HandshakeMessage(S900HandshakeKind handshake);
+std::optional<S900HandshakeKind> ParseS900Handshake(std::span<const std::uint8_t> message);
 
 // A request as the sampler reads it. Numbers are 0-127 (one raw byte in the Akai messages).
 struct S900Request {

@@ -13,7 +13,7 @@ public:
         : memory(memory), faults(faults) {}
 
     std::optional<std::vector<TimedReply>> Answer(std::span<const std::uint8_t> message) override {
-        if (const std::optional<S900Handshake> handshake = ParseS900Handshake(message)) {
+        if (const std::optional<S900HandshakeKind> handshake = ParseS900Handshake(message)) {
             if (!dump) {
                 return std::nullopt;
             }
@@ -63,9 +63,9 @@ private:
         std::optional<std::uint32_t> sent{}; // the last block sent; none while at the header
     };
 
-    std::vector<TimedReply> Handshake(S900Handshake handshake) {
+    std::vector<TimedReply> Handshake(S900HandshakeKind handshake) {
         std::vector<TimedReply> replies;
-        if (handshake == S900Handshake::abort) {
+        if (handshake == S900HandshakeKind::abort) {
             dump.reset();
             replies.push_back({{0xF7}}); // closes the message the receiver's parser is inside
             return replies;
@@ -73,7 +73,7 @@ private:
         const std::uint32_t blocks =
             S900BlockCount(static_cast<std::uint32_t>(dump->frames.size()));
         std::uint32_t next = 0;
-        if (handshake == S900Handshake::nak) {
+        if (handshake == S900HandshakeKind::nak) {
             if (!dump->sent) {
                 replies.push_back(
                     {S900DumpHeaderBytes(Header(dump->number, memory.samples.at(dump->number)))});
