@@ -61,8 +61,12 @@ struct Loopback {
         const std::vector<std::uint8_t>& m = sent.back();
         const bool dumpRequest = m.size() == 7 && m[1] == 0x7E && m[3] == 0x03;
         if (responder && !(dumpRequest && ignoreDumpRequests)) {
-            for (TimedReply& reply : responder->Answer(m).value_or(std::vector<TimedReply>{})) {
-                replies.push_back(std::move(reply.bytes));
+            const auto answers = responder->Answer(m);
+            for (const TimedReply& reply : answers.value_or(std::vector<TimedReply>{})) {
+                replies.push_back(reply.bytes);
+            }
+            if (cancelWhenSilent && answers && answers->empty()) {
+                replies.push_back({0xF0, 0x7E, 0x00, 0x7D, 0x00, 0xF7});
             }
         }
     }
@@ -75,6 +79,7 @@ struct Loopback {
 
     std::unique_ptr<RequestResponder> responder;
     bool ignoreDumpRequests = false;
+    bool cancelWhenSilent = false; // a sampler that gives up with CANCEL where it would stall
     std::vector<std::uint8_t> message;
     std::vector<std::vector<std::uint8_t>> sent;
     std::deque<std::vector<std::uint8_t>> replies;
@@ -258,6 +263,14 @@ TEST_F(S1000LibrarianTest, DataComesByRspackWhenTheDumpRequestIsNotAnsweredAndSu
     const LibrarianResult stalled = librarian->GetSample(1, sample, progress);
     EXPECT_EQ(stalled.text, "The sampler stopped sending sample 1 at packet 15.");
     EXPECT_EQ(loop.Sent(0x7D), 1u);
+    // A sampler that gives up says so, and is believed at once.
+    loop.responder = MakeS1000Responder(memory, faults, 8);
+    loop.cancelWhenSilent = true;
+    const auto before = clock.Now();
+    EXPECT_EQ(librarian->GetSample(1, sample, progress).text,
+              "The sampler cancelled the dump of sample 1.");
+    EXPECT_LT(clock.Now() - before, std::chrono::milliseconds(500));
+    loop.cancelWhenSilent = false;
     faults = {};
     loop.responder = MakeS1000Responder(memory, faults, 8);
     progress.cancelAfter = progress.reports + 5;

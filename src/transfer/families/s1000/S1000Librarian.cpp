@@ -340,7 +340,7 @@ private:
             std::vector<std::uint8_t> packet;
             const Wait wait = Await(
                 [&](Bytes m) {
-                    return IsSds(m, dataPacketCode) ||
+                    return IsSds(m, dataPacketCode) || IsSds(m, cancelCode) ||
                            (ParseS1000Message(m) &&
                             ParseS1000Message(m)->function == S1000Function::reply);
                 },
@@ -357,6 +357,10 @@ private:
             if (packet[1] != universalNonRealTime) {
                 return Result(LibrarianResult::Outcome::failed,
                               "The sampler refused to send the data of " + sample + ".");
+            }
+            if (packet[3] == cancelCode) {
+                return Result(LibrarianResult::Outcome::failed,
+                              "The sampler cancelled the dump of " + sample + ".");
             }
             channel = packet[2];
             const SysExDecoder::Result fed = decoder.Feed(packet);
