@@ -50,6 +50,8 @@ public:
     MidiStatus Open(int deviceId);
     void Close();
     bool IsOpen() const { return isOpen; }
+    // True when nothing more can come: the port is closed or its driver says it has gone.
+    bool Ended() const { return !isOpen || driver.Gone(); }
 
     // The next message, waiting for it at most until `deadline`. Once the deadline has passed,
     // only a message that arrived by then is given, however many more keep coming; a wait ends

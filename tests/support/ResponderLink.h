@@ -50,7 +50,8 @@ public:
         std::vector<std::string> PortNames() override { return {"Sampler out"}; }
         transfer::MidiStatus Open(unsigned) override { return {}; }
         transfer::MidiStatus Poll(std::vector<transfer::MidiInBytes>& arrived) override {
-            while (!link.pending.empty() && link.pending.front().due <= link.clock.Now()) {
+            while (!link.unplugged && !link.pending.empty() &&
+                   link.pending.front().due <= link.clock.Now()) {
                 std::vector<std::uint8_t> bytes = std::move(link.pending.front().bytes);
                 link.pending.pop_front();
                 if (link.alter) {
@@ -62,6 +63,7 @@ public:
         }
         transfer::MidiStatus Close() override { return {}; }
         bool SetPieces(bool on) override { return !on || !link.wholeOnly; }
+        bool Gone() const override { return link.unplugged; }
 
     private:
         ResponderLink& link;
@@ -72,6 +74,7 @@ public:
     std::function<void(std::vector<std::uint8_t>&)> alter;
     std::function<bool(std::span<const std::uint8_t>)> unanswered; // requests the sampler ignores
     bool wholeOnly = false;                         // an input that hands over whole messages only
+    bool unplugged = false;                         // the input's device has gone
     std::vector<std::vector<std::uint8_t>> written; // every buffer the librarian sent
 
 private:

@@ -22,7 +22,8 @@ public:
     transfer::MidiStatus Poll(std::vector<transfer::MidiInBytes>& out) override {
         ++polls;
         if (batches.empty()) {
-            return {};
+            return Gone() ? transfer::MidiStatus::Error("The MIDI device has gone.")
+                          : transfer::MidiStatus{};
         }
         for (auto& piece : batches.front()) {
             out.push_back({std::move(piece),
@@ -35,12 +36,15 @@ public:
         return {};
     }
     transfer::MidiStatus Close() override { return {}; }
+    // Unplugged once the batches are out.
+    bool Gone() const override { return unplugged && batches.empty(); }
 
     transfer::WaitClock* clock;
     std::vector<std::string> ports = {"Sampler out"};
     std::deque<std::vector<std::vector<std::uint8_t>>> batches;
     int polls = 0;
     int overrunAt = -1;
+    bool unplugged = false;
 };
 
 } // namespace velomire::testing

@@ -133,7 +133,8 @@ TEST_F(SdsReceiverTest, NaksDamagedOrUnexpectedPacketsAndCancelsNamingThePacketA
     EXPECT_EQ(driver.writes[10], Handshakes({{K::cancel, 1}}));
 }
 
-TEST_F(SdsReceiverTest, WaitsFiveSecondsForTheHeaderAndTwoForEachPacketThenCancels) {
+TEST_F(SdsReceiverTest,
+       WaitsFiveSecondsForTheHeaderAndTwoForEachPacketThenCancelsButNotForAGonePort) {
     // An unknown number: no answer at all, nothing sent but the request.
     LibrarianResult result = Get(7);
     EXPECT_EQ(result.outcome, LibrarianResult::Outcome::noAnswer);
@@ -154,6 +155,16 @@ TEST_F(SdsReceiverTest, WaitsFiveSecondsForTheHeaderAndTwoForEachPacketThenCance
                            "the transfer was cancelled.");
     EXPECT_GE(clock.Elapsed(), milliseconds(2000));
     EXPECT_LT(clock.Elapsed(), milliseconds(2100));
+    EXPECT_EQ(driver.writes.back(), Handshakes({{K::cancel, 1}}));
+
+    // An interface unplugged after packet 0 ends the wait at once.
+    script.batches.push_back({});
+    Arrive(DumpHeader(2, sample));
+    Arrive(DataPacket(2, sample, 0));
+    script.unplugged = true;
+    result = Get(7);
+    EXPECT_EQ(result.text, "sample #7 was not taken: The MIDI device has gone.");
+    EXPECT_LT(clock.Elapsed(), milliseconds(100));
     EXPECT_EQ(driver.writes.back(), Handshakes({{K::cancel, 1}}));
 }
 

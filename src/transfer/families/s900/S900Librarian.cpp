@@ -394,7 +394,7 @@ private:
                     ports.in.Receive(std::min<WaitClock::TimePoint>(deadline, now + cancelSlice))) {
                 return message;
             }
-            if (!ports.in.IsOpen()) {
+            if (ports.in.Ended()) {
                 return std::nullopt;
             }
         }

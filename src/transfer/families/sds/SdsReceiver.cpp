@@ -54,7 +54,7 @@ SdsReceiver::Next(WaitClock::TimePoint deadline, LibrarianProgress& progress, bo
         if (auto message = in.Receive(slice)) {
             return std::move(message->bytes);
         }
-        if (in.Now() >= deadline) {
+        if (in.Now() >= deadline || in.Ended()) {
             return std::nullopt;
         }
     }
@@ -88,6 +88,12 @@ LibrarianResult SdsReceiver::PortEnded(int number) {
     return {LibrarianResult::Outcome::failed, out.FailureText()};
 }
 
+LibrarianResult SdsReceiver::InputEnded(int number) const {
+    const std::string why =
+        in.LastError().empty() ? std::string("the MIDI input port has gone") : in.LastError();
+    return {LibrarianResult::Outcome::failed, SampleText(number) + " was not taken: " + why};
+}
+
 LibrarianResult SdsReceiver::AwaitHeader(std::span<const std::uint8_t> request, int number,
                                          std::chrono::milliseconds window, SysExDecoder& decoder,
                                          LibrarianProgress& progress) {
@@ -103,6 +109,9 @@ LibrarianResult SdsReceiver::AwaitHeader(std::span<const std::uint8_t> request, 
         if (cancelled) {
             return Cancel(
                 0, {LibrarianResult::Outcome::cancelled, SampleText(number) + " was not taken."});
+        }
+        if (!message && in.Ended()) {
+            return Cancel(0, InputEnded(number));
         }
         if (!message) {
             return {LibrarianResult::Outcome::noAnswer,
@@ -149,6 +158,9 @@ LibrarianResult SdsReceiver::TakePackets(int number, SysExDecoder& decoder,
         if (cancelled) {
             return Cancel(expected, {LibrarianResult::Outcome::cancelled,
                                      SampleText(number) + " was not taken."});
+        }
+        if (!message && in.Ended()) {
+            return Cancel(expected, InputEnded(number));
         }
         if (!message) {
             return Cancel(expected,

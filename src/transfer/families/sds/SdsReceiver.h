@@ -44,8 +44,8 @@ public:
     LibrarianResult ReadHeader(int number, std::chrono::milliseconds window, DecodedSample& header,
                                LibrarianProgress& progress);
 
-    // The next message until `deadline`; nothing when none came or the user cancelled (then
-    // `cancelled` is set).
+    // The next message until `deadline`; nothing when none came, the input port ended, or the
+    // user cancelled (then `cancelled` is set).
     std::optional<std::vector<std::uint8_t>> Next(WaitClock::TimePoint deadline,
                                                   LibrarianProgress& progress, bool& cancelled);
     WaitClock::TimePoint Now() { return in.Now(); }
@@ -61,6 +61,8 @@ private:
     // Tells the sampler to stop the dump at `packet`, and gives `result`.
     LibrarianResult Cancel(int packet, LibrarianResult result);
     LibrarianResult PortEnded(int number);
+    // The input port can give nothing more (closed, or its device or server gone).
+    LibrarianResult InputEnded(int number) const;
     // Whether the message is the sampler's CANCEL on our channel.
     bool SamplerCancelled(std::span<const std::uint8_t> message) const;
 

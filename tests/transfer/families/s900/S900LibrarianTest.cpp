@@ -182,7 +182,8 @@ TEST_F(S900LibrarianTest, NaksADamagedBlockTakesItsResendAndGivesUpAfterFiveNaks
     EXPECT_EQ(link->written.back(), abort);
 }
 
-TEST_F(S900LibrarianTest, CancelAbortsTheDumpAndAStalledSamplerIsGivenUpOnAfterTwoSeconds) {
+TEST_F(S900LibrarianTest,
+       CancelAbortsTheDumpAStalledSamplerIsGivenUpOnAfterTwoSecondsAGoneInputAtOnce) {
     Start();
     DecodedSample sample;
     progress.cancelAfter = 0;
@@ -200,6 +201,14 @@ TEST_F(S900LibrarianTest, CancelAbortsTheDumpAndAStalledSamplerIsGivenUpOnAfterT
     EXPECT_EQ(result.text, "The sampler stopped sending sample #3 after 1 of 3 blocks.");
     EXPECT_EQ(link->written.back(), abort);
     EXPECT_LT(clock.Elapsed(), std::chrono::milliseconds(2100));
+
+    // An input whose device has gone is not waited on.
+    faults = {};
+    Start();
+    link->unplugged = true;
+    clock.Reset();
+    EXPECT_FALSE(librarian->GetSample(3, sample, progress).Ok());
+    EXPECT_LT(clock.Elapsed(), std::chrono::milliseconds(100));
 }
 
 TEST_F(S900LibrarianTest, AnInputThatHandsOverWholeMessagesOnlyIsRefusedBeforeTheDump) {
