@@ -4,6 +4,7 @@
 #include "transfer/SamplerSettings.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace velomire::cli {
@@ -32,6 +34,24 @@ std::optional<std::set<int>> ParseList(const std::string& text);
 
 // A port given by its index, by its whole name, or by a part of its name that only one port has.
 std::optional<int> FindPort(const std::vector<std::string>& names, const std::string& wanted);
+
+// How long a port not found is waited for before it is looked for again.
+inline constexpr std::chrono::milliseconds portLookAgain{500};
+
+// FindPort among the ports `driver` lists now (left in `names`), and once more after a short
+// pause when it is not there: a port that is just appearing (an interface switched on, a JACK
+// client starting) or a server busy with another client a moment ago is still found.
+template <typename Driver>
+std::optional<int> FindPortSoon(Driver& driver, const std::string& wanted,
+                                std::vector<std::string>& names) {
+    names = driver.PortNames();
+    if (const auto found = FindPort(names, wanted)) {
+        return found;
+    }
+    std::this_thread::sleep_for(portLookAgain);
+    names = driver.PortNames();
+    return FindPort(names, wanted);
+}
 
 // "p.vmp: Error: Can't open File ! (/home/ann/p.vmp: Permission denied)"
 std::string FileProblem(const std::string& given, const program::FileResult& result);

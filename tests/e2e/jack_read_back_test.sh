@@ -33,6 +33,10 @@ fail() {
     echo "FAIL: $*"
     [ -f "$work/sampler.log" ] && cat "$work/sampler.log"
     grep -c XRun "$work/jackd.log" | sed 's/^/JACK xruns: /'
+    echo "JACK ports now:"
+    timeout 5 jack_lsp 2>&1 | sed 's/^/  /'
+    echo "JACK server log (last lines):"
+    tail -n 15 "$work/jackd.log" | sed 's/^/  /'
     exit 1
 }
 

@@ -101,12 +101,13 @@ int LibrarianCommand::WithLibrarian(
     if (const auto refusal = Refusal(*librarian)) {
         return Refused(modelName + ": " + *refusal);
     }
-    const auto outPort = FindPort(driver.PortNames(), portName);
+    std::vector<std::string> names;
+    const auto outPort = FindPortSoon(driver, portName, names);
     if (!outPort) {
         return Refused("no single MIDI output port matches '" + portName +
                        "' (see velomire-cli ports)");
     }
-    const auto inPort = FindPort(inDriver.PortNames(), replyPortName);
+    const auto inPort = FindPortSoon(inDriver, replyPortName, names);
     if (!inPort) {
         return Refused("no single MIDI input port matches '" + replyPortName +
                        "' (see velomire-cli ports --input)");

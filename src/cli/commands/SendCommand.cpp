@@ -82,8 +82,8 @@ int SendCommand::Run() {
     // ports, found by their names, and refused when one is not there.
     transfer::SystemMidiDriver driver;
     if (!portName.empty()) {
-        const std::vector<std::string> names = driver.PortNames();
-        const auto port = FindPort(names, portName);
+        std::vector<std::string> names;
+        const auto port = FindPortSoon(driver, portName, names);
         if (!port) {
             return Refused("no single MIDI output port matches '" + portName +
                            "' (see velomire-cli ports)");
@@ -99,8 +99,8 @@ int SendCommand::Run() {
     transfer::SystemMidiInDriver inDriver;
     transfer::MidiInPort replyPort(inDriver, clock);
     if (!replyPortName.empty()) {
-        const std::vector<std::string> names = inDriver.PortNames();
-        const auto in = FindPort(names, replyPortName);
+        std::vector<std::string> names;
+        const auto in = FindPortSoon(inDriver, replyPortName, names);
         if (!in) {
             return Refused("no single MIDI input port matches '" + replyPortName +
                            "' (see velomire-cli ports --input)");

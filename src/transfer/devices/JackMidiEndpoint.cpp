@@ -29,6 +29,9 @@ struct EventHeader {
 };
 constexpr std::uint32_t lostBeforeFlag = 1;
 constexpr std::uint32_t answeredFlag = 2;
+// How often, and how far apart, a running server is asked for a client to list its ports with.
+constexpr int listerAttempts = 3;
+constexpr std::chrono::milliseconds listerRetryPause{100};
 
 } // namespace
 
@@ -267,8 +270,19 @@ std::vector<std::string> JackMidiEndpoint::ListPorts(unsigned long flags,
     const auto listed = CallJackServer<std::vector<std::string>>(
         [flags] {
             std::vector<std::string> names;
-            jack_status_t status{};
-            jack_client_t* lister = jack_client_open("Velomire", JackNoStartServer, &status);
+            jack_client_t* lister = nullptr;
+            // A server that runs but turned the client away (busy with another client coming or
+            // going) is asked again; one that does not run is not.
+            for (int attempt = 0; lister == nullptr && attempt < listerAttempts; ++attempt) {
+                if (attempt > 0) {
+                    std::this_thread::sleep_for(listerRetryPause);
+                }
+                jack_status_t status{};
+                lister = jack_client_open("Velomire", JackNoStartServer, &status);
+                if (lister == nullptr && (status & JackServerFailed) != 0) {
+                    return names;
+                }
+            }
             if (lister == nullptr) {
                 return names;
             }
