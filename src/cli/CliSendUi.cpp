@@ -4,19 +4,11 @@
 
 #include <iostream>
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define STDERR_FILENO 2
-#else
-#include <unistd.h>
-#endif
-
 namespace velomire::cli {
 
 CliSendUi::CliSendUi(bool live, std::optional<std::int32_t> programNumber,
                      std::optional<std::int32_t> sampleNumber)
-    : live(live), barsOnTerminal(live && isatty(STDERR_FILENO) != 0), programNumber(programNumber),
+    : live(live), barsOnTerminal(live && StderrIsTerminal()), programNumber(programNumber),
       sampleNumber(sampleNumber) {}
 
 bool CliSendUi::ConfirmSummary(const transfer::ProgramSummary& summary) {

@@ -26,6 +26,7 @@ namespace velomire::cli {
 namespace fs = std::filesystem;
 
 int Refused(const std::string& message) {
+    WipeProgressLine();
     std::cerr << messagePrefix << TerminalText(message) << '\n';
     return exitRefused;
 }

@@ -1,6 +1,15 @@
 #include "cli/StderrMessages.h"
 
+#include <algorithm>
 #include <iostream>
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
+#include <unistd.h>
+#endif
 
 namespace velomire::cli {
 
@@ -30,11 +39,41 @@ std::string TerminalText(std::string_view text) {
     return out;
 }
 
+namespace {
+
+std::size_t progressLineWidth = 0; // of the progress line on the terminal, 0 when none is
+
+} // namespace
+
+bool StderrIsTerminal() {
+    return isatty(STDERR_FILENO) != 0;
+}
+
+void ShowProgressLine(std::string_view text) {
+    const std::string shown = TerminalText(text);
+    std::cerr << '\r' << shown;
+    if (shown.size() < progressLineWidth) {
+        std::cerr << std::string(progressLineWidth - shown.size(), ' ') << '\r' << shown;
+    }
+    std::cerr << std::flush;
+    progressLineWidth = std::max(progressLineWidth, shown.size());
+}
+
+void WipeProgressLine() {
+    if (progressLineWidth == 0) {
+        return;
+    }
+    std::cerr << '\r' << std::string(progressLineWidth, ' ') << '\r' << std::flush;
+    progressLineWidth = 0;
+}
+
 void PrintLine(std::string_view text) {
+    WipeProgressLine();
     std::cout << TerminalText(text) << std::endl;
 }
 
 void StderrMessages::Show(std::string_view text, std::string_view caption) {
+    WipeProgressLine();
     ++count;
     std::string line;
     if (const auto end = text.find('\n'); end != std::string_view::npos) {

@@ -15,6 +15,14 @@ std::string TerminalText(std::string_view text);
 // user watching the simulated sampler, sees it when it happens).
 void PrintLine(std::string_view text);
 
+// Whether stderr is a terminal, where a person may be watching.
+bool StderrIsTerminal();
+
+// A line of progress on stderr, redrawn in place ("  45 %"), for a person watching a terminal.
+// PrintLine, Refused and StderrMessages wipe it before they print, so no line runs into it.
+void ShowProgressLine(std::string_view text);
+void WipeProgressLine();
+
 // How every line velomire-cli writes on stderr starts, so that a script's log says where it came
 // from.
 inline constexpr std::string_view messagePrefix = "velomire-cli: ";

@@ -11,6 +11,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <utility>
@@ -19,11 +20,30 @@ namespace velomire::cli {
 
 namespace {
 
-// Progress is not shown (the command's output is its result); a signal cancels.
+// A signal cancels. The progress of the item on its way is shown on stderr where a person
+// watches a terminal; stdout keeps only the command's result.
 class SignalProgress : public transfer::LibrarianProgress {
 public:
-    void Progress(std::uint64_t, std::uint64_t) override {}
+    SignalProgress() : onTerminal(StderrIsTerminal()) {}
+    ~SignalProgress() override { WipeProgressLine(); }
+    SignalProgress(const SignalProgress&) = delete;
+    SignalProgress& operator=(const SignalProgress&) = delete;
+
+    void Progress(std::uint64_t done, std::uint64_t total) override {
+        if (!onTerminal || total == 0) {
+            return;
+        }
+        const auto percent = static_cast<int>(std::min(done, total) * 100 / total);
+        if (percent != shownPercent) {
+            shownPercent = percent;
+            ShowProgressLine("  " + std::to_string(percent) + " %");
+        }
+    }
     bool Cancelled() override { return stopSignal != 0; }
+
+private:
+    bool onTerminal;
+    int shownPercent = -1;
 };
 
 } // namespace
