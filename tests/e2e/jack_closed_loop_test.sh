@@ -4,6 +4,8 @@
 # must be exactly what `decode` makes of `render`'s bytes; the silent one must get the one-way
 # bytes. Usage: jack_closed_loop_test.sh CLI
 set -uo pipefail
+# shellcheck source=stop_processes.sh
+source "$(dirname "$0")/stop_processes.sh"
 cli=$1
 skip=77
 
@@ -22,9 +24,7 @@ sampler_pid=""
 
 cleanup() {
     [ -f "$work/sampler.pid" ] && pids+=("$(cat "$work/sampler.pid")")
-    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
-    sleep 0.3
-    for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+    stop_processes "${pids[@]}"
     rm -f /dev/shm/*"_${server}_"* 2>/dev/null
     rm -rf "$work"
 }

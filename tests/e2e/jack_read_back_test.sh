@@ -6,6 +6,8 @@
 # CANCEL, leaving no file behind.
 # Usage: jack_read_back_test.sh CLI (KEEP=1 keeps the work folder)
 set -uo pipefail
+# shellcheck source=stop_processes.sh
+source "$(dirname "$0")/stop_processes.sh"
 cli=$1
 skip=77
 
@@ -22,9 +24,7 @@ sampler_pid=""
 
 cleanup() {
     [ -n "$sampler_pid" ] && pids+=("$sampler_pid")
-    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
-    sleep 0.3
-    for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+    stop_processes "${pids[@]}"
     rm -f /dev/shm/*"_${server}_"* 2>/dev/null
     [ -n "${KEEP:-}" ] && echo "kept $work" || rm -rf "$work"
 }

@@ -3,6 +3,8 @@
 # independent receiver, and checks that the bytes it received, in order, are exactly the bytes
 # `velomire-cli render` writes for the same program and numbers. Usage: jack_send_test.sh CLI
 set -uo pipefail
+# shellcheck source=stop_processes.sh
+source "$(dirname "$0")/stop_processes.sh"
 cli=$1
 skip=77
 
@@ -19,9 +21,7 @@ export VELOMIRE_SETTINGS_FILE=$work/settings.ini
 pids=()
 
 cleanup() {
-    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
-    sleep 0.3
-    for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+    stop_processes "${pids[@]}"
     rm -f /dev/shm/*"_${server}_"* 2>/dev/null
     rm -rf "$work"
 }
