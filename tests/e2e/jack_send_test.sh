@@ -3,8 +3,8 @@
 # independent receiver, and checks that the bytes it received, in order, are exactly the bytes
 # `velomire-cli render` writes for the same program and numbers. Usage: jack_send_test.sh CLI
 set -uo pipefail
-# shellcheck source=stop_processes.sh
-source "$(dirname "$0")/stop_processes.sh"
+# shellcheck source=jack_e2e.sh
+source "$(dirname "$0")/jack_e2e.sh"
 cli=$1
 skip=77
 
@@ -34,17 +34,9 @@ fail() {
 missed_cycles() { grep -c "was not finished" "$work/jackd.log"; }
 
 # Real-time scheduling where the machine allows it (it makes xruns rare, not absent).
-for mode in -R -r; do
-    jackd -n "$server" "$mode" -d dummy -r 44100 >"$work/jackd.log" 2>&1 &
-    jackd_pid=$!
-    for _ in $(seq 50); do timeout 5 jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
-    timeout 5 jack_lsp >/dev/null 2>&1 && break
-    kill "$jackd_pid" 2>/dev/null
-    wait "$jackd_pid" 2>/dev/null
-done
+start_jack "$work/jackd.log" || fail "jackd did not start: $(cat "$work/jackd.log")"
 pids+=("$jackd_pid")
-timeout 5 jack_lsp >/dev/null 2>&1 || fail "jackd did not start: $(cat "$work/jackd.log")"
-echo "jackd $mode"
+echo "jackd $jackd_mode"
 
 stdbuf -oL jack_midi_dump velomire_e2e >"$work/dump.txt" 2>&1 &
 pids+=($!)

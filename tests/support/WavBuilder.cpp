@@ -131,4 +131,17 @@ void WriteShortWav(const std::filesystem::path& path, std::uint16_t bits) {
     WriteFile(path, WavBuilder::Canonical(1, 22050, bits, std::vector<std::int16_t>(64, 5)));
 }
 
+void WriteKickAndPad(const std::filesystem::path& dir) {
+    std::vector<std::int16_t> mono(333);
+    std::vector<std::int16_t> stereo(2 * 250);
+    for (std::size_t i = 0; i < mono.size(); ++i) {
+        mono[i] = static_cast<std::int16_t>(i * 40503u);
+    }
+    for (std::size_t i = 0; i < stereo.size(); ++i) {
+        stereo[i] = static_cast<std::int16_t>(i % 2 == 0 ? i * 7919u : 32767 - i * 131u);
+    }
+    WriteFile(dir / "kick.wav", WavBuilder::Canonical(1, 22050, 16, mono));
+    WriteFile(dir / "pad.wav", WavBuilder::Canonical(2, 44100, 16, stereo));
+}
+
 } // namespace velomire::testing

@@ -72,4 +72,8 @@ private:
 // A 64-frame mono file at 22050 Hz; widths other than 16 bits carry 16-bit data under their header.
 void WriteShortWav(const std::filesystem::path& path, std::uint16_t bits = 16);
 
+// kick.wav (mono, 22050 Hz, 333 words) and pad.wav (stereo, 44100 Hz, 250 frames) in `dir`, with
+// words that use every bit of a 16-bit word, different on the two channels.
+void WriteKickAndPad(const std::filesystem::path& dir);
+
 } // namespace velomire::testing

@@ -80,12 +80,7 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
     vt::TempDir dir;
     vt::WorkingDirectoryGuard restore;
     vt::RecordingMessages messages;
-    std::vector<std::int16_t> mono(333);
-    for (std::size_t i = 0; i < mono.size(); ++i) {
-        mono[i] = static_cast<std::int16_t>(i * 40503u);
-    }
-    vt::WriteFile(dir / "kick.wav", vt::WavBuilder::Canonical(1, 22050, 16, mono));
-    vt::WriteFile(dir / "pad.wav", vt::WavBuilder::Canonical(2, 44100, 16, mono));
+    vt::WriteKickAndPad(dir.Path());
     auto sent = std::make_unique<program::Program>();
     sent->SetProgramPath(dir / "Drums.vmp", true);
     vt::AddSampleFile(*sent, messages, "kick.wav");

@@ -30,16 +30,7 @@ TEST(RoundTrip, EveryModelGivesBackTheWordsRootKeysLoopsAndKeyRangesItWasSent) {
     vt::TempDir dir;
     vt::WorkingDirectoryGuard restore;
     vt::RecordingMessages messages;
-    std::vector<std::int16_t> mono(333);
-    std::vector<std::int16_t> stereo(2 * 250);
-    for (std::size_t i = 0; i < mono.size(); ++i) {
-        mono[i] = static_cast<std::int16_t>(i * 40503u);
-    }
-    for (std::size_t i = 0; i < stereo.size(); ++i) {
-        stereo[i] = static_cast<std::int16_t>(i % 2 == 0 ? i * 7919u : 32767 - i * 131u);
-    }
-    vt::WriteFile(dir / "kick.wav", vt::WavBuilder::Canonical(1, 22050, 16, mono));
-    vt::WriteFile(dir / "pad.wav", vt::WavBuilder::Canonical(2, 44100, 16, stereo));
+    vt::WriteKickAndPad(dir.Path());
     auto prog = std::make_unique<program::Program>();
     prog->SetProgramPath(dir / "Drums.vmp", true);
     vt::AddSampleFile(*prog, messages, "kick.wav");

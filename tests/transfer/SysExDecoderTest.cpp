@@ -32,17 +32,7 @@ namespace {
 class RoundTripTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Values that use every bit of a 16-bit word, different on the two channels.
-        std::vector<std::int16_t> mono(333);
-        std::vector<std::int16_t> stereo(2 * 250);
-        for (std::size_t i = 0; i < mono.size(); ++i) {
-            mono[i] = static_cast<std::int16_t>(i * 40503u);
-        }
-        for (std::size_t i = 0; i < stereo.size(); ++i) {
-            stereo[i] = static_cast<std::int16_t>(i % 2 == 0 ? i * 7919u : 32767 - i * 131u);
-        }
-        vt::WriteFile(dir / "kick.wav", vt::WavBuilder::Canonical(1, 22050, 16, mono));
-        vt::WriteFile(dir / "pad.wav", vt::WavBuilder::Canonical(2, 44100, 16, stereo));
+        vt::WriteKickAndPad(dir.Path());
         program->SetProgramPath(dir / "Drums.vmp", true);
         Add("kick.wav");
         Add("pad.wav");

@@ -1,4 +1,24 @@
 # Sourced by the JACK end-to-end tests.
+
+# start_jack LOG [DUMMY OPTION...]: starts the JACK server named $server on the dummy driver at
+# 44.1 kHz, its output in LOG: in real-time mode (-R) where the machine allows it, else without.
+# Sets jackd_pid and jackd_mode; false when neither server answered within 5 s.
+start_jack() {
+    local log=$1
+    shift
+    for jackd_mode in -R -r; do
+        jackd -n "$server" "$jackd_mode" -d dummy -r 44100 "$@" >"$log" 2>&1 &
+        jackd_pid=$!
+        for _ in $(seq 50); do
+            timeout 5 jack_lsp >/dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        kill "$jackd_pid" 2>/dev/null
+        wait "$jackd_pid" 2>/dev/null
+    done
+    return 1
+}
+
 # stop_processes PID...: asks each process to end (SIGTERM), gives them 5 s, then kills the rest.
 # A JACK server killed in the middle of its own shutdown can leave its metadata database locked,
 # and every server started on the machine after it then hangs at start.
