@@ -2,6 +2,7 @@
 
 #include "transfer/families/s1000/S1000ReadBack.h"
 #include "transfer/families/sds/SdsReceiver.h"
+#include "transfer/families/sds/SdsWire.h"
 
 #include <algorithm>
 #include <chrono>
@@ -23,13 +24,6 @@ constexpr auto packetWait = 2000ms; // for each Data Packet
 constexpr auto waitSlice = 20ms;    // between looks at the user's Cancel
 constexpr int maxNaks = 5;          // of one packet, before the transfer is cancelled
 
-constexpr std::uint8_t universalNonRealTime = 0x7E;
-constexpr std::uint8_t dataPacketCode = 0x02;
-constexpr std::uint8_t ackCode = 0x7F;
-constexpr std::uint8_t nakCode = 0x7E;
-constexpr std::uint8_t cancelCode = 0x7D;
-constexpr std::uint8_t waitCode = 0x7C;
-
 class NoProgress final : public LibrarianProgress {
 public:
     void Progress(std::uint64_t, std::uint64_t) override {}
@@ -40,22 +34,13 @@ LibrarianResult Result(LibrarianResult::Outcome outcome, std::string text) {
     return {outcome, std::move(text)};
 }
 
-std::vector<std::uint8_t> Handshake(std::uint8_t code, int channel, int packet) {
-    return {0xF0,
-            universalNonRealTime,
-            static_cast<std::uint8_t>(channel & 0x7F),
-            code,
-            static_cast<std::uint8_t>(packet & 0x7F),
-            0xF7};
-}
-
 LibrarianResult Damaged(const std::string& what, const std::string& why) {
     return Result(LibrarianResult::Outcome::failed,
                   "The " + what + " was damaged" + (why.empty() ? "." : " (" + why + ")."));
 }
 
 bool IsSds(Bytes m, std::uint8_t code) {
-    return m.size() >= 6 && m[1] == universalNonRealTime && m[3] == code;
+    return m.size() >= 6 && m[1] == sds::universalNonRealTime && m[3] == code;
 }
 
 class S1000Librarian final : public Librarian {
@@ -315,7 +300,7 @@ private:
     LibrarianResult ReceiveData(int number, std::uint32_t words, SysExDecoder& decoder,
                                 std::vector<std::int16_t>& frames, LibrarianProgress& progress) {
         if (dumpRequestAnswered) {
-            families::sds::SdsReceiver receiver(ports.out, ports.in, ports.channel);
+            sds::SdsReceiver receiver(ports.out, ports.in, ports.channel);
             DecodedSample dumped;
             LibrarianResult result = receiver.Get(number, dumped, progress);
             if (result.outcome != LibrarianResult::Outcome::noAnswer) {
@@ -340,13 +325,13 @@ private:
             std::vector<std::uint8_t> packet;
             const Wait wait = Await(
                 [&](Bytes m) {
-                    return IsSds(m, dataPacketCode) || IsSds(m, cancelCode) ||
+                    return IsSds(m, sds::dataPacketId) || IsSds(m, sds::cancelByte) ||
                            (ParseS1000Message(m) &&
                             ParseS1000Message(m)->function == S1000Function::reply);
                 },
                 packetWait, progress, packet);
             if (wait != Wait::got) {
-                Send(Handshake(cancelCode, channel, expected));
+                Send(SdsHandshake(SamplerReply::Kind::cancel, channel, expected));
                 if (wait == Wait::timeout) {
                     return Result(LibrarianResult::Outcome::failed,
                                   "The sampler stopped sending " + sample + " at packet " +
@@ -354,11 +339,11 @@ private:
                 }
                 return Ended(wait, "data of " + sample);
             }
-            if (packet[1] != universalNonRealTime) {
+            if (packet[1] != sds::universalNonRealTime) {
                 return Result(LibrarianResult::Outcome::failed,
                               "The sampler refused to send the data of " + sample + ".");
             }
-            if (packet[3] == cancelCode) {
+            if (packet[3] == sds::cancelByte) {
                 return Result(LibrarianResult::Outcome::failed,
                               "The sampler cancelled the dump of " + sample + ".");
             }
@@ -367,13 +352,13 @@ private:
             if (!fed.Ok()) {
                 // A damaged packet, or one that does not follow: asked for again.
                 if (++naks > maxNaks) {
-                    Send(Handshake(cancelCode, channel, expected));
+                    Send(SdsHandshake(SamplerReply::Kind::cancel, channel, expected));
                     return Result(LibrarianResult::Outcome::failed,
                                   "Packet " + std::to_string(expected) + " of " + sample +
                                       " arrived damaged " + std::to_string(maxNaks) +
                                       " times; the transfer was cancelled.");
                 }
-                if (!Send(Handshake(nakCode, channel, expected))) {
+                if (!Send(SdsHandshake(SamplerReply::Kind::nak, channel, expected))) {
                     return SendFailed();
                 }
                 continue;
@@ -381,7 +366,7 @@ private:
             naks = 0;
             std::vector<DecodedSample> closed = decoder.TakeClosedSamples();
             if (!closed.empty()) {
-                Send(Handshake(ackCode, channel, fed.packet));
+                Send(SdsHandshake(SamplerReply::Kind::ack, channel, fed.packet));
                 frames = std::move(closed.front().frames);
                 return {};
             }
@@ -389,8 +374,10 @@ private:
             progress.Progress(open->frames.size(), open->lengthWords);
             // The ACK and, in the same write, a WAIT for the next packet: a sampler that would
             // go on after 20 ms without an answer waits for ours instead.
-            std::vector<std::uint8_t> answer = Handshake(ackCode, channel, fed.packet);
-            const std::vector<std::uint8_t> hold = Handshake(waitCode, channel, fed.packet + 1);
+            std::vector<std::uint8_t> answer =
+                SdsHandshake(SamplerReply::Kind::ack, channel, fed.packet);
+            const std::vector<std::uint8_t> hold =
+                SdsHandshake(SamplerReply::Kind::wait, channel, fed.packet + 1);
             answer.insert(answer.end(), hold.begin(), hold.end());
             if (!Send(answer)) {
                 return SendFailed();

@@ -2,6 +2,7 @@
 
 #include "transfer/families/s1000/S1000Blocks.h"
 #include "transfer/families/s1000/S1000ReadBack.h"
+#include "transfer/families/sds/SdsWire.h"
 
 #include <algorithm>
 #include <iterator>
@@ -14,14 +15,6 @@ namespace {
 
 using Bytes = std::span<const std::uint8_t>;
 
-constexpr std::uint8_t universalNonRealTime = 0x7E;
-constexpr std::uint8_t dumpRequest = 0x03;
-constexpr std::uint8_t ackCode = 0x7F;
-constexpr std::uint8_t nakCode = 0x7E;
-constexpr std::uint8_t cancelCode = 0x7D;
-constexpr std::uint32_t wordsPerPacket = 40; // 16-bit words, 3 bytes each
-constexpr std::size_t packetDataBytes = 120;
-static_assert(std::size_t{wordsPerPacket} * 3 == packetDataBytes);
 constexpr int replyOk = 0;
 constexpr int replyError = 1;
 // Header blocks the later models hold (the S1000 about 480).
@@ -36,17 +29,22 @@ template <typename Map> auto AtPosition(Map& map, int position) {
 }
 
 // A sample being sent as Data Packets, after a Dump Header or an RSPACK.
+// The packets are the SDS family's; only the sample's number and loop are the S1000's.
 struct Dump {
     int channel = 0;
-    std::vector<std::int16_t> frames; // the words to send
-    bool headerPending = false;       // the Dump Header waits for its ACK
-    std::uint32_t packet = 0;         // the packet last sent (or to send first)
+    DecodedSample words;        // the words to send, and what the Dump Header says of them
+    bool headerPending = false; // the Dump Header waits for its ACK
+    std::uint32_t packet = 0;   // the packet last sent (or to send first)
     std::uint32_t PacketCount() const {
-        return frames.empty()
-                   ? 1
-                   : static_cast<std::uint32_t>((frames.size() - 1) / wordsPerPacket + 1);
+        return sds::PacketCount(static_cast<std::uint32_t>(words.frames.size()));
     }
 };
+
+DecodedSample Words(std::vector<std::int16_t> frames) {
+    DecodedSample words;
+    words.frames = std::move(frames);
+    return words;
+}
 
 class S1000Responder final : public RequestResponder {
 public:
@@ -54,7 +52,7 @@ public:
         : memory(memory), faults(faults), blockBytes(s1000::BlockBytes(model)) {}
 
     std::optional<std::vector<TimedReply>> Answer(Bytes message) override {
-        if (message.size() >= 6 && message[0] == 0xF0 && message[1] == universalNonRealTime) {
+        if (message.size() >= 6 && message[0] == 0xF0 && message[1] == sds::universalNonRealTime) {
             return Sds(message);
         }
         const auto m = ParseS1000Message(message);
@@ -181,22 +179,21 @@ private:
         const std::vector<std::int16_t>& frames = it->second.frames;
         const std::size_t end =
             std::min<std::size_t>(frames.size(), std::size_t{range->offset} + range->words);
-        dump = Dump{
-            channel,
-            {frames.begin() + range->offset, frames.begin() + static_cast<std::ptrdiff_t>(end)},
-            false,
-            0};
+        dump = Dump{channel,
+                    Words({frames.begin() + range->offset,
+                           frames.begin() + static_cast<std::ptrdiff_t>(end)}),
+                    false, 0};
         SendPacket(replies);
     }
 
     std::optional<std::vector<TimedReply>> Sds(Bytes m) {
         std::vector<TimedReply> replies;
-        if (m.size() == 7 && m[3] == dumpRequest && m[6] == 0xF7) {
-            const int number = m[4] | m[5] << 7;
-            const auto it = AtPosition(memory.samples, number);
+        if (const auto request = sds::ParseRequest(m);
+            request && request->kind == sds::Request::Kind::dump) {
+            const auto it = AtPosition(memory.samples, request->number);
             if (it != memory.samples.end()) {
-                dump = Dump{m[2], it->second.frames, true, 0};
-                replies.push_back({DumpHeader(number, it->second)});
+                dump = Dump{request->channel, Words(it->second.frames), true, 0};
+                replies.push_back({DumpHeader(request->number, it->second)});
             }
             return replies;
         }
@@ -208,21 +205,21 @@ private:
         }
         const std::uint8_t code = m[3];
         const std::uint32_t named = m[4];
-        if (code == cancelCode) {
+        if (code == sds::cancelByte) {
             dump.reset();
         } else if (dump->headerPending) {
-            if (code == ackCode) {
+            if (code == sds::ackByte) {
                 dump->headerPending = false;
                 SendPacket(replies);
             }
         } else if (named == (dump->packet & 0x7F)) {
-            if (code == ackCode) {
+            if (code == sds::ackByte) {
                 if (++dump->packet >= dump->PacketCount()) {
                     dump.reset();
                 } else {
                     SendPacket(replies);
                 }
-            } else if (code == nakCode) {
+            } else if (code == sds::nakByte) {
                 SendPacket(replies, true);
             }
         }
@@ -231,41 +228,27 @@ private:
 
     bool Stalled() const { return faults.stallAfter && packetsSent >= *faults.stallAfter; }
 
-    std::vector<std::uint8_t> DumpHeader(int number, const DecodedSample& sample) const {
-        const std::uint32_t length = static_cast<std::uint32_t>(sample.frames.size());
-        const std::uint32_t period =
-            sample.rate == 0 ? 0 : static_cast<std::uint32_t>(1000000000.0 / sample.rate + 0.9);
-        std::uint32_t loopStart = 0;
-        std::uint32_t loopEnd = 0;
-        std::uint8_t loopType = 0x7F; // no loop
-        const auto loops = FieldNumber(sample.fields, "loopCount").value_or(0);
-        for (const DecodedField& field : sample.fields) {
-            const auto* values = std::get_if<std::vector<std::int64_t>>(&field.value);
-            if (loops > 0 && values != nullptr && !values->empty()) {
-                if (field.name == "loopAt") {
-                    loopStart = static_cast<std::uint32_t>(values->front());
-                } else if (field.name == "loopLength" && values->front() > 0) {
-                    loopEnd = static_cast<std::uint32_t>(values->front()) - 1;
-                    loopType = 0;
+    // The Dump Header of the dump just opened for the sample at `position`, with its first loop.
+    std::vector<std::uint8_t> DumpHeader(int position, const DecodedSample& sample) {
+        DecodedSample& words = dump->words;
+        words.number = position;
+        words.rate = sample.rate;
+        const auto first = [&](std::string_view name) -> std::int64_t {
+            for (const DecodedField& field : sample.fields) {
+                const auto* values = std::get_if<std::vector<std::int64_t>>(&field.value);
+                if (field.name == name && values != nullptr && !values->empty()) {
+                    return values->front();
                 }
             }
+            return 0;
+        };
+        const std::int64_t at = first("loopAt");
+        const std::int64_t length = first("loopLength");
+        if (FieldNumber(sample.fields, "loopCount").value_or(0) > 0 && length > 0) {
+            words.fields = {
+                {"loopStart", at}, {"loopEnd", at + length - 1}, {"loopType", std::int64_t{0}}};
         }
-        loopEnd += loopStart;
-        std::vector<std::uint8_t> out = {0xF0,
-                                         universalNonRealTime,
-                                         static_cast<std::uint8_t>(dump->channel),
-                                         0x01,
-                                         static_cast<std::uint8_t>(number & 0x7F),
-                                         static_cast<std::uint8_t>(number >> 7 & 0x7F),
-                                         16};
-        for (const std::uint32_t value : {period, length, loopStart, loopEnd}) {
-            for (int i = 0; i < 3; ++i) {
-                out.push_back(static_cast<std::uint8_t>(value >> (7 * i) & 0x7F));
-            }
-        }
-        out.push_back(loopType);
-        out.push_back(0xF7);
-        return out;
+        return sds::DumpHeader(dump->channel, words);
     }
 
     // Sends the dump's current packet; a resend (after a NAK) is never the damaged one.
@@ -273,29 +256,11 @@ private:
         if (Stalled()) {
             return;
         }
-        std::vector<std::uint8_t> out = {0xF0, universalNonRealTime,
-                                         static_cast<std::uint8_t>(dump->channel), 0x02,
-                                         static_cast<std::uint8_t>(dump->packet & 0x7F)};
-        const std::size_t first = std::size_t{dump->packet} * wordsPerPacket;
-        for (std::size_t w = first; w < first + wordsPerPacket; ++w) {
-            // Offset binary, the top 16 of 21 bits; past the end, silence.
-            const std::uint32_t word = w < dump->frames.size()
-                                           ? static_cast<std::uint16_t>(dump->frames[w] + 0x8000)
-                                           : 0x8000u;
-            out.push_back(static_cast<std::uint8_t>(word >> 9 & 0x7F));
-            out.push_back(static_cast<std::uint8_t>(word >> 2 & 0x7F));
-            out.push_back(static_cast<std::uint8_t>((word & 0x03) << 5));
-        }
-        std::uint8_t sum = 0;
-        for (std::size_t i = 1; i < out.size(); ++i) {
-            sum ^= out[i];
-        }
+        std::vector<std::uint8_t> out = sds::DataPacket(dump->channel, dump->words, dump->packet);
         const int index = resend ? -1 : packetsSent;
         if (faults.damagePacket && index == *faults.damagePacket) {
-            sum ^= 0x01;
+            out[out.size() - 2] ^= 0x01; // the checksum
         }
-        out.push_back(sum);
-        out.push_back(0xF7);
         if (!resend) {
             ++packetsSent;
         }
