@@ -73,3 +73,25 @@ math(EXPR twice "2 * ${n1}")
 if(NOT n2 EQUAL twice)
     message(FATAL_ERROR "a second extraction wrote ${n2} files, expected ${twice} beside the first")
 endif()
+
+# The S1000 family keeps each loop word for word: program → image → --list and --extract give
+# the demo's loops (the pad's words 17640-35279, all 44100 of the drum loop), in the extracted WAV
+# files' last chunk, smpl, whose last 16 bytes are the loop's start, end, fraction and play count;
+# on every model, the three media in turn.
+set(media dd hd scsi)
+foreach(model 3 4 5 6 7 8 9)
+    math(EXPR turn "${model} % 3")
+    list(GET media ${turn} medium)
+    file(REMOVE_RECURSE "${work}/loops")
+    run_cli(0 image "${demo}" --model ${model} --medium ${medium} -o loops.img)
+    run_cli(0 image --list loops.img)
+    expect_match("${cli_out}" "PAD       -L \\(35280 words, 44100 Hz, root key 72, loop 17640-35279\\)")
+    run_cli(0 image --extract loops.img --out loops)
+    file(REMOVE "${work}/loops.img")
+    foreach(wav_loop "PAD -L.wav;e8440000cf890000" "DRUMLOOP.wav;0000000043ac0000")
+        list(GET wav_loop 0 wav)
+        list(GET wav_loop 1 loop)
+        file(READ "${work}/loops/${wav}" bytes HEX)
+        expect_match("${bytes}" "736d706c.[0-9a-f]*${loop}0000000000000000$")
+    endforeach()
+endforeach()

@@ -4,6 +4,7 @@
 #include "transfer/MidiOutPort.h"
 #include "transfer/families/s1000/S1000Messages.h"
 #include "transfer/families/s1000/S1000Responder.h"
+#include "transfer/families/sds/SdsWire.h"
 
 #include "MessagesFixture.h"
 #include "support/ScriptedMidiInDriver.h"
@@ -353,6 +354,12 @@ TEST_F(S1000AnswersTest, HeadersComeBackAsTheSendPutThemOut) {
             ASSERT_TRUE(answer && answer->size() == 1);
             EXPECT_TRUE(BytesEqual(answer->front().bytes, driver.writes[i])) << "model " << model;
         }
+        // Asked for the words by Dump Request, it names the same loop: words 700 to 999.
+        const auto dump = responder->Answer(sds::DumpRequest(0, 0));
+        ASSERT_TRUE(dump && dump->size() == 1);
+        ASSERT_TRUE(decoder.Feed(dump->front().bytes).Ok());
+        EXPECT_EQ(FieldNumber(decoder.OpenSample()->fields, "loopStart"), 700);
+        EXPECT_EQ(FieldNumber(decoder.OpenSample()->fields, "loopEnd"), 999);
     }
 }
 

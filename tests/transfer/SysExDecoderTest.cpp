@@ -2,6 +2,7 @@
 
 #include "program/WavInfo.h"
 #include "transfer/CaptureMidiDriver.h"
+#include "transfer/ReceivedFiles.h"
 #include "transfer/SamplerReply.h"
 #include "transfer/SendCommand.h"
 #include "transfer/families/Family.h"
@@ -335,6 +336,15 @@ TEST(RealSamplerData, DecoderAndSimulatedSamplerReadItAsTheSamplerWroteIt) {
     const DecodeResult header = DecodeSysExStream(ReadDump("s3000xl-sdata-sample09.syx"));
     ASSERT_EQ(header.errors.size(), 1u);
     EXPECT_NE(header.errors[0].text.find("sample 9"), std::string::npos) << header.errors[0].text;
+    // Its loop as the sampler plays it: at word 2720, 849 words long as stored (the waveform at
+    // 2720 repeats 849 words earlier, not 64 words further).
+    SysExDecoder decoder;
+    ASSERT_TRUE(decoder.Feed(ReadDump("s3000xl-sdata-sample09.syx")).Ok());
+    EXPECT_EQ(FieldList(decoder.OpenSample()->fields, "loopLength").front(), 849);
+    const auto loops = ReceivedSampleChunks(*decoder.OpenSample()).loops;
+    ASSERT_EQ(loops.size(), 1u);
+    EXPECT_EQ(loops[0].start, 1872u);
+    EXPECT_EQ(loops[0].end, 2720u);
     const DecodeResult program = DecodeSysExStream(ReadDump("s2000-pdata-prog20-a.syx"));
     ASSERT_EQ(program.programs.size(), 1u);
     EXPECT_EQ(FieldString(program.programs[0].fields, "programName"), "GIBSON BASS2");

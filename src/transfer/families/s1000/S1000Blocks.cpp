@@ -124,13 +124,13 @@ std::vector<std::uint8_t> SampleHeaderBlock(const program::SampleBlock& sample, 
     // two words more, which would point the sampler past its data.
     const std::uint32_t lastWord = sample.lengthWords == 0 ? 0 : sample.lengthWords - 1;
     block.U32(static_cast<std::int32_t>(std::min(sample.endPoint, lastWord)));
-    // Loops 0 to 3; the sampler counts a loop's length 64 words short of the stored one. A loop
-    // shorter than 64 words goes as 0, never as a length wrapped round to four thousand million.
+    // Loops 0 to 3, each length in whole words as stored (its fraction, bytes 4-5, 0). Samples
+    // an S3000 XL saved hold the plain length: the waveform at "loop at" repeats "length" words
+    // earlier, and a sawtooth's loop is exactly one cycle long.
     for (std::size_t loop = 0; loop < 4; ++loop) {
-        const std::uint32_t length = sample.loopLength[loop];
         block.U32(static_cast<std::int32_t>(sample.loopAt[loop]));
         block.U16(0);
-        block.U32(static_cast<std::int32_t>(length < 64 ? 0 : length - 64));
+        block.U32(static_cast<std::int32_t>(sample.loopLength[loop]));
         block.U16(static_cast<std::int32_t>(sample.loopDwell[loop]));
     }
     // Loops 4 to 7 are never taken from the entry.

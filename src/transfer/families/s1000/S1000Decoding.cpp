@@ -55,8 +55,7 @@ wire::Parsed<DecodedSample> ParseSampleHeader(Bytes m, std::size_t offset) {
     std::vector<std::int64_t> dwell;
     for (std::size_t loop = 0; loop < 4; ++loop) {
         at.push_back(block->U32(38 + 12 * loop));
-        // The sampler counts a loop 64 words shorter than the program stores it.
-        length.push_back(block->I32(44 + 12 * loop) + 64);
+        length.push_back(block->U32(44 + 12 * loop)); // whole words, as the sampler saves it
         dwell.push_back(block->U16(48 + 12 * loop));
     }
     sample.fields.push_back({"loopAt", at});

@@ -274,10 +274,8 @@ std::vector<std::uint8_t> S1000SampleHeaderMessage(int channel, int number,
     const std::vector<std::int64_t> dwell = List(f, "loopDwell");
     for (std::size_t loop = 0; loop < loopsStored; ++loop) {
         const std::size_t base = loopsAt + loop * loopBytes;
-        // The sampler counts a loop 64 words shorter than it is kept here.
-        const std::int64_t stored = loop < length.size() ? length[loop] : 0;
         block.U32(base, loop < at.size() ? at[loop] : 0);
-        block.U32(base + 6, stored < 64 ? 0 : stored - 64);
+        block.U32(base + 6, loop < length.size() ? length[loop] : 0);
         block.U16(base + 10, loop < dwell.size() ? dwell[loop] : 0);
     }
     if (block.Size() == shortBlock) {

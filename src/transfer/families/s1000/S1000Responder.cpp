@@ -242,11 +242,13 @@ private:
             }
             return 0;
         };
+        // "At" is the loop's last word; it starts `length` - 1 words before.
         const std::int64_t at = first("loopAt");
         const std::int64_t length = first("loopLength");
-        if (FieldNumber(sample.fields, "loopCount").value_or(0) > 0 && length > 0) {
+        if (FieldNumber(sample.fields, "loopCount").value_or(0) > 0 && length > 0 &&
+            length <= at + 1) {
             words.fields = {
-                {"loopStart", at}, {"loopEnd", at + length - 1}, {"loopType", std::int64_t{0}}};
+                {"loopStart", at - length + 1}, {"loopEnd", at}, {"loopType", std::int64_t{0}}};
         }
         return sds::DumpHeader(dump->channel, words);
     }

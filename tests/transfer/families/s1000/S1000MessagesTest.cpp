@@ -38,7 +38,7 @@ TEST_F(S1000MessagesTest, SampleHeaderIsByteExact) {
     sample.tuneOffset = -2;
     sample.waveAddress = 0x12345;
     sample.startPoint = 5;
-    sample.loopLength[1] = 10; // shorter than the 64 the sampler takes off: 0
+    sample.loopLength[1] = 10; // below what the Loop Editor allows: still as stored
     sample.headerSpare = 3;
     settings.midiChannel = 9; // only the data packets use it
 
@@ -46,6 +46,8 @@ TEST_F(S1000MessagesTest, SampleHeaderIsByteExact) {
 
     ASSERT_EQ(driver.writes.size(), 1u);
     const auto loopFiller = Cat({Hex("00 04 00 00 00 00 00 00"), Zeros(16)}); // at 64
+    // Each loop's length goes as stored: samples an S3000 XL saved hold the plain length (the
+    // waveform at "loop at" repeats that many words earlier; a sawtooth's loop is one cycle).
     EXPECT_TRUE(BytesEqual(driver.writes[0],
                            Cat({Hex("F0 47 00 0B 48 04 00 03 00 01 00 0C 03"),
                                 Hex("0A 01 03 01 0B 00 08 01 09 01"),
@@ -56,10 +58,10 @@ TEST_F(S1000MessagesTest, SampleHeaderIsByteExact) {
                                 Hex("08 0E 03 00 00 00 00 00"),       // length 1000
                                 Hex("05 00 00 00 00 00 00 00"),       // start point
                                 Hex("07 0E 03 00 00 00 00 00"),       // end point 999
-                                LoopAt999("08 0A 03 00 00 00 00 00", "0F 00 07 02"), // 936, hold
-                                LoopAt999("00 00 00 00 00 00 00 00", "00 00 00 00"),
-                                LoopAt999("08 0A 03 00 00 00 00 00", "00 00 00 00"),
-                                LoopAt999("08 0A 03 00 00 00 00 00", "00 00 00 00"),
+                                LoopAt999("08 0E 03 00 00 00 00 00", "0F 00 07 02"), // 1000, hold
+                                LoopAt999("0A 00 00 00 00 00 00 00", "00 00 00 00"), // 10
+                                LoopAt999("08 0E 03 00 00 00 00 00", "00 00 00 00"),
+                                LoopAt999("08 0E 03 00 00 00 00 00", "00 00 00 00"),
                                 loopFiller,
                                 loopFiller,
                                 loopFiller,
