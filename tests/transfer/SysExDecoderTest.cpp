@@ -186,10 +186,15 @@ TEST_F(RoundTripTest, EveryModelGivesBackItsFramesAndStoredFields) {
         EXPECT_EQ(list(prog.keygroups[0], "keygroupWords")[6], 55);
         EXPECT_EQ(FieldString(prog.keygroups[1], "zone2SampleName"), "PAD       -R");
         EXPECT_EQ(list(prog.keygroups[1], "zone1VelocityWords")[2], -50);
-        // Only the 192-byte blocks of the later models hold these two.
+        // Only the 192-byte blocks of the later models hold the last three; they also take their
+        // own polyphony (word 2) and level to the individual outputs (word 41).
         const bool later = SamplerModel::Find(model)->blockBytes == 192;
+        EXPECT_EQ(list(prog.fields, "programParams")[2], later ? 31 : 15);
+        EXPECT_EQ(list(prog.fields, "programParams")[41], later ? 50 : 0);
         EXPECT_EQ(FieldNumber(prog.fields, "bendDownRange"),
                   later ? std::optional(2) : std::nullopt);
+        EXPECT_EQ(FieldNumber(prog.keygroups[1], "lfo1ToPitch"),
+                  later ? std::optional(50) : std::nullopt);
         EXPECT_EQ(FieldNumber(prog.keygroups[1], "muteGroup"),
                   later ? std::optional(0xFF) : std::nullopt);
     }
@@ -350,17 +355,23 @@ TEST(RealSamplerData, DecoderAndSimulatedSamplerReadItAsTheSamplerWroteIt) {
     EXPECT_EQ(FieldString(program.programs[0].fields, "programName"), "GIBSON BASS2");
     EXPECT_EQ(FieldNumber(program.programs[0].fields, "bendDownRange"), 2);
 
-    // Programs the samplers saved to disk, with 1, 8 and 2 keygroups, sent as messages.
-    for (const char* name :
-         {"s3000xl-program-kg01-default.a3p.bin", "s3000xl-program-brk10-good.a3p.bin",
-          "s3000-program-mix-ana-pad.p.bin"}) {
+    // Programs the samplers saved to disk, with 1, 8 and 2 keygroups, sent as messages. Those of
+    // the S3000 XL hold what Velomire sends the later models: polyphony 31 (word 2), level to the
+    // individual outputs 50 (word 41) and LFO 1 to pitch 50; the library program has its own.
+    for (const auto& [name, xl] : {std::pair{"s3000xl-program-kg01-default.a3p.bin", true},
+                                   std::pair{"s3000xl-program-brk10-good.a3p.bin", true},
+                                   std::pair{"s3000-program-mix-ana-pad.p.bin", false}}) {
         SCOPED_TRACE(name);
         const DecodeResult saved = DecodeSysExStream(AsMessages(ReadDump(name)));
         EXPECT_TRUE(saved.errors.empty());
         ASSERT_EQ(saved.programs.size(), 1u);
         EXPECT_EQ(FieldNumber(saved.programs[0].fields, "bendDownRange"), 2);
+        const auto params = FieldList(saved.programs[0].fields, "programParams");
+        EXPECT_EQ(params.at(2), 31);
+        EXPECT_EQ(params.at(41), xl ? 50 : 0);
         EXPECT_FALSE(saved.programs[0].keygroups.empty());
         for (const DecodedFields& keygroup : saved.programs[0].keygroups) {
+            EXPECT_EQ(FieldNumber(keygroup, "lfo1ToPitch"), xl ? 50 : 20);
             EXPECT_EQ(FieldNumber(keygroup, "muteGroup"), 0xFF); // none
         }
     }

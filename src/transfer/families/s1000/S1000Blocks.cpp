@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -12,13 +13,11 @@ namespace velomire::transfer::s1000 {
 
 namespace {
 
-// Keygroup byte 160 on the later models: the mute group, 0-31, or FF for none. A zero there
-// would put every keygroup in group 0, each new note cutting off the others.
-constexpr std::size_t muteGroupByte = 160;
-constexpr std::uint8_t noMuteGroup = 0xFF;
-// Program byte 73 on the later models: the pitch-bend down range, 2 in every program the
-// sampler saves itself (0 makes bending down do nothing).
-constexpr std::uint8_t bendDownRange = 2;
+// A byte the later models take with a value of its own, whatever the program stores.
+struct LaterByte {
+    std::size_t at;
+    std::uint8_t value;
+};
 
 // The name of a velocity zone that plays no sample.
 constexpr std::string_view emptyZoneName = "xxxxxxxxxxxx";
@@ -42,12 +41,13 @@ public:
         const std::vector<std::uint8_t> codes = AkaiNameCodes(name, part);
         bytes.insert(bytes.end(), codes.begin(), codes.end());
     }
-    // The later models' 42 bytes, zero but for a keygroup's mute group.
-    std::vector<std::uint8_t> Finish(bool keygroup = false) {
+    // The block; on the later models with their 42 bytes more, zero, and the bytes `later`
+    // names set to their values.
+    std::vector<std::uint8_t> Finish(std::initializer_list<LaterByte> later = {}) {
         if (BlockBytes(model) == longBlockBytes) {
             Zeros(longBlockBytes - shortBlockBytes);
-            if (keygroup) {
-                bytes[muteGroupByte] = noMuteGroup;
+            for (const LaterByte& byte : later) {
+                bytes[byte.at] = byte.value;
             }
         }
         return std::move(bytes);
@@ -172,10 +172,10 @@ std::vector<std::uint8_t> ProgramHeaderBlock(const program::Program& program, st
     for (std::size_t word = 38; word <= 42; ++word) {
         block.U8(params[word]);
     }
-    block.Zeros(1);
-    block.U8(BlockBytes(model) == shortBlockBytes ? 0 : bendDownRange); // byte 73
-    block.Zeros(76);
-    return block.Finish();
+    block.Zeros(78);
+    return block.Finish({{polyphonyByte, laterPolyphony},
+                         {outputLevelByte, laterOutputLevel},
+                         {bendDownByte, laterBendDown}});
 }
 
 std::vector<std::uint8_t> KeygroupBlock(const program::Program& program, int row,
@@ -209,7 +209,7 @@ std::vector<std::uint8_t> KeygroupBlock(const program::Program& program, int row
     block.U8(keygroup.output);
     block.U8(keygroup.output + 1 > 7 ? 0 : keygroup.output + 1);
     block.Zeros(12);
-    return block.Finish(true);
+    return block.Finish({{lfo1PitchByte, laterLfo1Pitch}, {muteGroupByte, noMuteGroup}});
 }
 
 } // namespace velomire::transfer::s1000

@@ -11,7 +11,7 @@ namespace velomire::transfer {
 // The parameter blocks of the Akai S1000/S3000 family, byte for byte: what its sample header,
 // program header and keygroup messages carry before the bytes are split into nibbles, and what
 // its disks hold at the start of a sample or program file. 150 bytes for the S1000/S1100, 192 for
-// the later models (the last 42 zero but for a keygroup's mute group).
+// the later models (the last 42 zero but for the few the later models read, S1000Wire.h).
 namespace s1000 {
 
 // The block size of the model, as the model table gives it (S1000/S1100 short, every later model

@@ -92,7 +92,7 @@ wire::Parsed<ProgramHeader> ParseProgramHeader(Bytes m, std::size_t offset) {
                       {"programName", block->AkaiName(3)},
                       {"programParams", params}};
     if (block->Size() == longBlockBytes) {
-        program.fields.push_back({"bendDownRange", block->U8(73)});
+        program.fields.push_back({"bendDownRange", block->U8(bendDownByte)});
     }
     // Word 27 counts the keygroups that follow.
     header.keygroups = static_cast<std::size_t>(params[27]);
@@ -125,7 +125,9 @@ wire::Parsed<Keygroup> ParseKeygroup(Bytes m) {
     keygroup.push_back({"output", block->U8(136)});
     keygroup.push_back({"secondOutput", block->U8(137)});
     if (block->Size() == longBlockBytes) {
-        keygroup.push_back({"muteGroup", block->U8(160)}); // FF: none
+        keygroup.push_back(
+            {"lfo1ToPitch", std::int64_t{static_cast<std::int8_t>(block->U8(lfo1PitchByte))}});
+        keygroup.push_back({"muteGroup", block->U8(muteGroupByte)}); // FF: none
     }
     return {Keygroup{static_cast<int>(SevenBit(m, 5, 2)), std::move(keygroup)}, {}};
 }

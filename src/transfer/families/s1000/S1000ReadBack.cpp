@@ -34,9 +34,8 @@ constexpr std::size_t keygroupCountAt = 42;
 constexpr std::size_t zonesAt = 34;
 constexpr std::size_t zoneBytes = 24;
 constexpr std::size_t outputAt = 136;
-constexpr std::size_t muteGroupAt = 160;
 static_assert(zonesAt + 4 * zoneBytes + 6 == outputAt);
-static_assert(muteGroupAt < longBlock);
+static_assert(s1000::muteGroupByte < longBlock);
 
 std::vector<std::uint8_t> Start(S1000Function function, int channel) {
     return {0xF0, akaiId, static_cast<std::uint8_t>(channel & 0x7F),
@@ -310,7 +309,7 @@ std::vector<std::uint8_t> S1000ProgramHeaderMessage(int channel, int number,
     block.U16(65, params[37]);
     block.Run(67, params, 38, 5);
     if (block.Size() == longBlock) {
-        block.U8(73, Number(f, "bendDownRange", 2));
+        block.U8(s1000::bendDownByte, Number(f, "bendDownRange", s1000::laterBendDown));
     }
     std::vector<std::uint8_t> out = Start(S1000Function::pdata, channel);
     SevenBit(out, static_cast<std::uint32_t>(number), 2);
@@ -338,7 +337,8 @@ std::vector<std::uint8_t> S1000KeygroupMessage(int channel, int program, int key
     block.U8(outputAt, Number(f, "output"));
     block.U8(outputAt + 1, Number(f, "secondOutput"));
     if (block.Size() == longBlock) {
-        block.U8(muteGroupAt, Number(f, "muteGroup", 0xFF));
+        block.U8(s1000::lfo1PitchByte, Number(f, "lfo1ToPitch", s1000::laterLfo1Pitch));
+        block.U8(s1000::muteGroupByte, Number(f, "muteGroup", s1000::noMuteGroup));
     }
     std::vector<std::uint8_t> out = Start(S1000Function::kdata, channel);
     SevenBit(out, static_cast<std::uint32_t>(program), 2);

@@ -22,6 +22,27 @@ inline constexpr std::uint8_t replyFunction = 0x16; // 12h is DELP, a request
 // The parameter blocks: 150 bytes on the S1000/S1100, 192 on the later models.
 inline constexpr std::size_t shortBlockBytes = 150;
 inline constexpr std::size_t longBlockBytes = 192;
+// Bytes the later models read differently from the S1000/S1100, with the values every program
+// and keygroup an S3000 XL saves holds (24 programs the sampler saved itself; Akai's S3000
+// documents give the ranges). The S1000/S1100 keeps the stored words in bytes 17 and 70.
+// Program byte 17, the polyphony: 0-31 for 1 to 32 voices.
+inline constexpr std::size_t polyphonyByte = 17;
+inline constexpr std::uint8_t laterPolyphony = 31;
+// Program byte 70, the level sent to the individual outputs and the effects, 0-99; at 0 an
+// entry's chosen output plays nothing.
+inline constexpr std::size_t outputLevelByte = 70;
+inline constexpr std::uint8_t laterOutputLevel = 50;
+// Program byte 73, the pitch-bend down range (0 makes bending down do nothing).
+inline constexpr std::size_t bendDownByte = 73;
+inline constexpr std::uint8_t laterBendDown = 2;
+// Keygroup byte 150, LFO 1 to pitch, -50 to 50: the mod wheel's vibrato.
+inline constexpr std::size_t lfo1PitchByte = 150;
+inline constexpr std::uint8_t laterLfo1Pitch = 50;
+// Keygroup byte 160, the mute group 0-31, or FF for none (0 would put every keygroup in group 0,
+// each new note cutting off the others).
+inline constexpr std::size_t muteGroupByte = 160;
+inline constexpr std::uint8_t noMuteGroup = 0xFF;
+
 // A header is its block as nibbles between 7 bytes of opening (F0 47 cc ff 48 nn nn) and F7; a
 // keygroup also carries its index after the program number.
 inline constexpr std::size_t headerFrameBytes = 8;

@@ -94,17 +94,21 @@ TEST_F(S1000MessagesTest, LaterModelsSendLongerBlocksWithZeroLoopFiller) {
     EXPECT_TRUE(BytesEqual(header.subspan(7 + 2 * 86, 2 * 48), Zeros(2 * 48)));
     EXPECT_TRUE(BytesEqual(header.subspan(7 + 2 * 134, 8), Hex("00 00 00 00 0F 0F 0F 0F")));
     EXPECT_TRUE(BytesEqual(header.subspan(7 + 2 * 150, 84), Zeros(84)));
-    // Past the words the S1000 takes: the program's bend-down range 2 (byte 73) and the
-    // keygroup's "no mute group" FF (byte 160), as the sampler saves them; the rest zero.
+    // The bytes the later models read otherwise than the S1000 (whose bytes the program header
+    // test holds), as all 24 programs an S3000 XL saved itself hold them: polyphony 31 (byte 17,
+    // 32 voices, where the stored 15 gives 16), level to the individual outputs and effects 50
+    // (byte 70, where 0 silences them), bend-down range 2 (byte 73); in the keygroup LFO 1 to
+    // pitch 50 (byte 150, the mod wheel's vibrato) and no mute group, FF (byte 160). The rest 0.
     const std::span<const std::uint8_t> programHeader = driver.writes[1];
     ASSERT_EQ(programHeader.size(), 392u);
-    EXPECT_TRUE(BytesEqual(programHeader.subspan(7 + 2 * 72, 2 * 120),
-                           Cat({Zeros(2), Hex("02 00"), Zeros(2 * 118)})));
+    EXPECT_TRUE(BytesEqual(programHeader.subspan(7 + 2 * 17, 2), Hex("0F 01")));
+    EXPECT_TRUE(BytesEqual(programHeader.subspan(7 + 2 * 70, 2 * 122),
+                           Cat({Hex("02 03"), Zeros(4), Hex("02 00"), Zeros(2 * 118)})));
     const std::span<const std::uint8_t> keygroup = driver.writes[2];
     ASSERT_EQ(keygroup.size(), 393u);
     EXPECT_EQ(keygroup[2], 0x05);
     EXPECT_TRUE(BytesEqual(keygroup.subspan(8 + 2 * 150, 2 * 42 + 1),
-                           Cat({Zeros(20), Hex("0F 0F"), Zeros(62), Hex("F7")})));
+                           Cat({Hex("02 03"), Zeros(18), Hex("0F 0F"), Zeros(62), Hex("F7")})));
 }
 
 TEST_F(S1000MessagesTest, TheEndPointNeverPointsPastTheWordsSent) {
@@ -133,9 +137,11 @@ TEST_F(S1000MessagesTest, ProgramHeaderIsByteExact) {
         Cat({Hex("F0 47 00 07 48 01 00 01 00 00 00 00 00"),
              // strings_long_name: cut to 12 characters, "_" sent as "."
              Hex("0D 01 0E 01 0C 01 03 01 08 01 01 01 0D 01 08 02 06 01 09 01 08 01 01 01"),
-             Hex("01 00"),                               // word 0
-             Hex("00 00 0F 00 01 00 08 01 0F 07 00 00"), // words 1-6
-             Zeros(2),                                   // word 7 is not sent
+             Hex("01 00"), // word 0
+             // words 1-6: the S1000/S1100 takes the stored word 2 (15) in byte 17, where the
+             // later models' polyphony lies
+             Hex("00 00 0F 00 01 00 08 01 0F 07 00 00"),
+             Zeros(2), // word 7 is not sent
              Hex("03 06 00 00 03 06 04 01 00 00 00 00 02 03 00 00 00 00 00 00 02 03 00 00 00 00 "
                  "0E 01 00 00 00 00 02 00 00 00 00 00"),                   // words 8-26
              Hex("02 00"), Zeros(26),                                      // keygroup count
