@@ -283,17 +283,19 @@ std::string ShownName(const std::vector<std::uint8_t>& codes) {
 }
 
 // The disk's block as the sampler saves it: a keygroup's bytes 32-33 and every zone's bytes
-// 20-21 are FF (none), and a zone that plays nothing is named with spaces.
+// 20-21 are FF (none), and a zone that plays nothing is named with spaces and holds nothing else:
+// velocities, tune, level and pan 0, bytes 20-23 FF.
 void AsSaved(std::vector<std::uint8_t>& keygroup, std::size_t zonesUsed) {
     keygroup[32] = 0xFF;
     keygroup[33] = 0xFF;
     for (std::size_t zone = 0; zone < zoneCount; ++zone) {
-        const std::size_t at = zoneAt + zoneBytes * zone;
-        keygroup[at + 20] = 0xFF;
-        keygroup[at + 21] = 0xFF;
-        if (zone >= zonesUsed) {
-            std::fill_n(keygroup.begin() + static_cast<std::ptrdiff_t>(at), nameChars,
-                        transfer::AkaiCharCode(' '));
+        const auto at = keygroup.begin() + static_cast<std::ptrdiff_t>(zoneAt + zoneBytes * zone);
+        if (zone < zonesUsed) {
+            std::fill_n(at + 20, 2, 0xFF);
+        } else {
+            std::fill_n(at, nameChars, transfer::AkaiCharCode(' '));
+            std::fill_n(at + nameChars, 8, 0);
+            std::fill_n(at + 20, 4, 0xFF);
         }
     }
 }

@@ -143,6 +143,8 @@ std::vector<std::uint8_t> FloppyLayout::Format(Medium medium, bool later,
     const std::vector<std::uint8_t> name = label.size() == nameChars ? label : Codes("");
     const std::uint64_t labelAt = floppyMapAt + 2ull * blocks;
     std::copy(name.begin(), name.end(), image.begin() + static_cast<std::ptrdiff_t>(labelAt));
+    Put16(image, labelAt + floppyVersionAfterLabel,
+          later ? laterFloppyVersion : s1000FloppyVersion);
     if (later) {
         // Entry 0 says the directory lies in the blocks after the label.
         std::copy(name.begin(), name.end(), image.begin());

@@ -28,6 +28,13 @@ inline constexpr std::size_t floppyMapAt = 0x600;
 inline constexpr std::size_t longDirectoryEntries = 510;
 inline constexpr std::uint32_t longDirectoryBlocks = 12;
 inline constexpr std::uint8_t longDirectoryMark = 0xFF;
+// The operating system version the label carries 14 bytes after its name (minor, then major): a
+// reader takes a floppy without it (00 00) for an S900 one. The S1000's floppies carry its last
+// version, 4.40 (28 04); the later models' carry 00 11, as they mark each file they save (disk
+// structures as akaiutil, a public disk tool, documents them).
+inline constexpr std::size_t floppyVersionAfterLabel = 14;
+inline constexpr std::uint16_t s1000FloppyVersion = 0x0428;
+inline constexpr std::uint16_t laterFloppyVersion = 0x1100;
 // What the S3000 family keeps 18 bytes after a floppy's label (its transpose and other global
 // settings); zeros there upset the sampler's transpose.
 inline constexpr std::size_t floppySettingsAfterLabel = 0x12;

@@ -151,9 +151,11 @@ TEST(DiskImage, EmptyStructuresHoldTheDocumentedBytes) {
     ASSERT_EQ(dd.size(), 819200u);
     EXPECT_TRUE(BytesEqual({dd.begin() + 0x600, dd.begin() + 0x610},
                            Hex("00 40 00 40 00 40 00 40 00 C0 00 C0 00 00 00 00")));
-    // Label STRINGS PAD after the map of 800 blocks; entry 1 (the program) after the sample.
-    EXPECT_TRUE(BytesEqual({dd.begin() + 0xC40, dd.begin() + 0xC4C},
-                           Hex("1D 1E 1C 13 18 11 1D 0A 1A 0B 0E 0A")));
+    // Label STRINGS PAD after the map of 800 blocks, with the S1000's system version 4.40 (a
+    // reader takes a floppy with 00 00 there for an S900 one); entry 1 (the program) after the
+    // sample.
+    EXPECT_TRUE(BytesEqual({dd.begin() + 0xC40, dd.begin() + 0xC50},
+                           Hex("1D 1E 1C 13 18 11 1D 0A 1A 0B 0E 0A 00 00 28 04")));
     EXPECT_TRUE(BytesEqual({dd.begin(), dd.begin() + 24},
                            Hex("20 13 19 16 13 18 0A 0D 03 0A 0A 0A 20 20 20 20 73 9A 00 00 "
                                "04 00 00 03")));
@@ -166,7 +168,7 @@ TEST(DiskImage, EmptyStructuresHoldTheDocumentedBytes) {
     EXPECT_EQ(Get16(hd, 0x600 + 2 * 17), 0xC000); // the sample's one block
     EXPECT_EQ(hd[16], 0xFF);                      // entry 0: the directory is in blocks 5-16
     EXPECT_TRUE(BytesEqual({hd.begin() + 0x1280, hd.begin() + 0x129A},
-                           Hex("1D 1E 1C 13 18 11 1D 0A 1A 0B 0E 0A 00 00 00 00 00 00 "
+                           Hex("1D 1E 1C 13 18 11 1D 0A 1A 0B 0E 0A 00 00 00 11 00 00 "
                                "01 00 00 00 32 09 0C FF")));
     EXPECT_TRUE(BytesEqual({hd.begin() + 0x1400 + 12, hd.begin() + 0x1400 + 24},
                            Hex("00 00 00 00 F3 C4 00 00 11 00 00 11")));
@@ -275,6 +277,12 @@ TEST(DiskImage, ReadsAProgramTheSamplerSaved) {
     const Bytes file{std::istreambuf_iterator<char>(in), {}};
     Bytes floppy = Make(TwoRows(), s3000xl, Medium::hd);
     // In the program's place, block 32, after the violin's 7 blocks and the cellos' 4 each.
+    // There, our stereo keygroup's zones 3 and 4 hold what the sampler saves in a zone that plays
+    // nothing (its first keygroup's zones 3 and 4).
+    const std::size_t unusedZones = 192 + 34 + 2 * 24;
+    EXPECT_TRUE(BytesEqual({floppy.begin() + 32 * 1024 + 192 + unusedZones,
+                            floppy.begin() + 32 * 1024 + 192 + unusedZones + 48},
+                           {file.begin() + unusedZones, file.begin() + unusedZones + 48}));
     const std::size_t entry = 0x1400 + 3 * 24;
     std::copy(file.begin(), file.end(), floppy.begin() + 32 * 1024);
     floppy[entry + 17] = static_cast<std::uint8_t>(file.size() & 0xFF);

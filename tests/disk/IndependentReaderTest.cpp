@@ -1,6 +1,7 @@
-// An S1000 hard disk image Velomire writes, read by a reader written elsewhere: libgig's libakai
-// (through its Akai.h) must list the program and give every sample word for word, and
-// gigtools' akaiextract must extract each sample as a WAV file holding the same words.
+// An S1000/S1100 hard disk image Velomire writes, read by a reader written elsewhere: libgig's
+// libakai (through its Akai.h) must list the program and give every sample word for word, and
+// gigtools' akaiextract must extract each sample as a WAV file holding the same words. Both read
+// S1000/S1100 hard disks only: the later models' file types are not in their lists.
 
 #include "disk/DiskImage.h"
 #include "program/MessageList.h"
