@@ -1,10 +1,12 @@
 // Feeds arbitrary bytes to the disk image reader, as `image --list` and the extraction take an
 // image, and adds a small program to them, as `image --add` does. Whatever the bytes, nothing is
-// read or written past the image; an addition either succeeds, and then the result reads back with
-// the new volume or files, or is refused and leaves every byte as it was.
+// read or written past the image, and the blocks the reader finds in files never add up to more
+// than the image holds (each is claimed once); an addition either succeeds, and then every sample
+// that was there reads back word for word, or is refused and leaves every byte as it was.
 
 #include "disk/DiskImage.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -48,14 +50,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> bytes(data, size);
     disk::ImageContents contents;
     if (disk::ReadImage(bytes, contents)) {
+        std::uint64_t claimed = 0;
         for (const disk::ImageVolume& volume : contents.volumes) {
             for (const disk::ImageSample& sample : volume.samples) {
+                claimed +=
+                    std::uint64_t{sample.extent.blockBytes} * sample.extent.blockOffsets.size();
                 std::vector<std::int16_t> words;
                 if (disk::ReadSampleWords(bytes, sample, words)) {
                     Check(words.size() == sample.lengthWords);
                 }
             }
         }
+        Check(claimed <= size);
     }
     // The floppy sizes come up rarely by chance: the input also fills an HD floppy's first bytes.
     std::vector<std::uint8_t> floppy(1600 * 1024, 0);
@@ -68,8 +74,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const disk::Medium medium =
                 image.size() == floppy.size() ? disk::Medium::hd : disk::Medium::scsi;
             if (disk::AddToImage(program, {model, medium}, words, image)) {
+                disk::ImageContents was;
                 disk::ImageContents after;
+                Check(static_cast<bool>(disk::ReadImage(before, was)));
                 Check(static_cast<bool>(disk::ReadImage(image, after)));
+                Check(after.warnings.empty());
+                // Each sample that was there is still there, in the same blocks (each block
+                // belongs to one file), with the same words.
+                std::vector<const disk::ImageSample*> now;
+                for (const disk::ImageVolume& volume : after.volumes) {
+                    for (const disk::ImageSample& sample : volume.samples) {
+                        now.push_back(&sample);
+                    }
+                }
+                for (const disk::ImageVolume& volume : was.volumes) {
+                    for (const disk::ImageSample& sample : volume.samples) {
+                        const auto same =
+                            std::find_if(now.begin(), now.end(), [&](const disk::ImageSample* s) {
+                                return s->name == sample.name &&
+                                       s->extent.blockOffsets == sample.extent.blockOffsets;
+                            });
+                        Check(same != now.end());
+                        std::vector<std::int16_t> old;
+                        std::vector<std::int16_t> kept;
+                        Check(disk::ReadSampleWords(before, sample, old).ok ==
+                              disk::ReadSampleWords(image, **same, kept).ok);
+                        Check(old == kept);
+                    }
+                }
                 break;
             }
             Check(image == before);

@@ -85,6 +85,12 @@ program::Status ReadImage(std::span<const std::uint8_t> image, ImageContents& co
 
 program::Status ReadSampleWords(std::span<const std::uint8_t> image, const ImageSample& sample,
                                 std::vector<std::int16_t>& words) {
+    if (sample.rate == 0) {
+        // A WAV file of 0 Hz is no sound file: no reader, this program's included, opens it.
+        return program::Status::Error(
+            "The sample " + sample.name +
+            " has a rate of 0 Hz in its header, which no WAV file holds.");
+    }
     const FileExtent& extent = sample.extent;
     // The file's bytes in order, from its blocks; never past the image or the file's length.
     std::vector<std::uint8_t> file;
@@ -181,7 +187,30 @@ program::Status MakeImage(const program::Program& program, const ImageRequest& r
 program::Status AddToImage(const program::Program& program, const ImageRequest& request,
                            SampleWords& words, std::vector<std::uint8_t>& image,
                            ImageProgress* progress) {
-    return Write(program, request, words, image, true, progress);
+    // The reader that lists an image decides what may be added to it: what it cannot read or
+    // reads with a fault is refused, naming the fault, since a block it could not account for may
+    // still hold someone's file.
+    ImageContents contents;
+    if (const program::Status read = ReadImage(image, contents); !read) {
+        return program::Status::Error("The image cannot be added to: " + read.text);
+    }
+    if (!contents.warnings.empty()) {
+        return program::Status::Error("The image is damaged, and adding to it could overwrite what "
+                                      "is left: " +
+                                      contents.warnings.front());
+    }
+    const bool s900Image = contents.format == ImageFormat::s900Floppy;
+    const bool s900Model =
+        transfer::SamplerModel::Family(request.model) == transfer::SamplerFamily::s900;
+    if (FamilyOf(request.model) != nullptr && s900Image != s900Model) {
+        return program::Status::Error(
+            std::string("The image is ") +
+            (s900Image ? "an S900/S950 floppy; choose the S900 or S950"
+                       : "an S1000/S3000 family image; choose a model of that family") +
+            " to add to it.");
+    }
+    // The image's own medium, whatever the request says.
+    return Write(program, {request.model, contents.medium}, words, image, true, progress);
 }
 
 } // namespace velomire::disk

@@ -117,7 +117,8 @@ struct ImageContents {
 program::Status ReadImage(std::span<const std::uint8_t> image, ImageContents& contents);
 
 // The words of a sample ReadImage found in the same bytes, as signed 16-bit values (12-bit S900
-// words in the top 12 bits). Refused when the file is shorter than its header says.
+// words in the top 12 bits). Refused when the file is shorter than its header says, or its rate is
+// 0 Hz (no WAV file holds that).
 program::Status ReadSampleWords(std::span<const std::uint8_t> image, const ImageSample& sample,
                                 std::vector<std::int16_t>& words);
 
@@ -172,9 +173,11 @@ program::Status MakeImage(const program::Program& program, const ImageRequest& r
                           SampleWords& words, std::vector<std::uint8_t>& image,
                           ImageProgress* progress = nullptr);
 
-// Writes the program into an existing image: a new volume on a hard disk, the free space of a
-// floppy. What is there is never touched; an image that is full, unreadable or of another family
-// is refused, and `image` is then unchanged.
+// Writes the program into an existing image, on the medium the image is (the request's medium is
+// not used): a new volume on a hard disk, the free space of a floppy. Only blocks the image proves
+// free are written: an image that ReadImage refuses or reads with a warning (a damaged chain, a
+// shared block, a bad partition header), one that is full or of another family is refused, and
+// `image` is then unchanged.
 program::Status AddToImage(const program::Program& program, const ImageRequest& request,
                            SampleWords& words, std::vector<std::uint8_t>& image,
                            ImageProgress* progress = nullptr);

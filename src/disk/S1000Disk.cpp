@@ -60,6 +60,19 @@ std::uint32_t BlocksFor(std::uint64_t bytes, std::uint32_t blockBytes) {
 // ---------------------------------------------------------------------------------------------
 // Reading
 
+// What the reader passed over, up to a hundred lines and then their count: a damaged directory
+// may hold thousands of refused entries.
+constexpr std::size_t warningLines = 100;
+
+void Warn(std::vector<std::string>& warnings, std::string text) {
+    if (warnings.size() < warningLines) {
+        warnings.push_back(std::move(text));
+    } else if (warnings.size() == warningLines) {
+        warnings.emplace_back("There are more problems; the first " + std::to_string(warningLines) +
+                              " are shown.");
+    }
+}
+
 // The first `count` bytes of a file (fewer when its blocks end first).
 std::vector<std::uint8_t> FileHead(Bytes image, const FileExtent& extent, std::size_t count) {
     std::vector<std::uint8_t> head;
@@ -76,25 +89,72 @@ std::vector<std::uint8_t> FileHead(Bytes image, const FileExtent& extent, std::s
     return head;
 }
 
-// The blocks of a file from its first block along the map, at most as many as its length needs.
-// Nothing when the chain leaves the area or stops early.
+// The blocks of one file system a reading has found in use: the system's, each volume's
+// directory and each file's chain. A block claimed twice is a damaged image (two volumes sharing
+// a directory, a chain that comes back on itself or runs into another file's): refused, so that
+// nothing is read twice and the extents never hold more blocks than the image has.
+class UsedBlocks {
+public:
+    explicit UsedBlocks(const Area& area) : used(area.blocks, false) {
+        std::fill_n(used.begin(), std::min(area.firstFileBlock, area.blocks), true);
+    }
+    // True when the block was free to claim (and now is claimed).
+    bool Claim(std::uint32_t block) {
+        if (block >= used.size() || used[block]) {
+            return false;
+        }
+        used[block] = true;
+        return true;
+    }
+
+private:
+    std::vector<bool> used;
+};
+
+bool EndsFile(std::uint16_t entry) {
+    // 0xC000 as the S1000 family writes it; 0x8000, the S900's mark, which other tools may have
+    // written, is taken as well.
+    return entry == endOfFile || entry == 0x8000;
+}
+
+// The blocks of a file from its first block along the map, exactly as many as its length needs,
+// the last one marked as the file's end. Nothing, with the reason, when the chain leaves the area
+// or the image, stops early, runs on past the length, or meets a block already claimed.
 std::optional<FileExtent> Extent(Bytes image, const Area& area, std::uint16_t start,
-                                 std::uint32_t fileBytes) {
+                                 std::uint32_t fileBytes, UsedBlocks& used, std::string& problem) {
     FileExtent extent;
     extent.blockBytes = area.blockBytes;
     extent.fileBytes = fileBytes;
     const std::uint32_t needed = BlocksFor(fileBytes, area.blockBytes);
     std::uint32_t block = start;
     for (std::uint32_t i = 0; i < needed; ++i) {
+        const auto where = [&] { return " (block " + std::to_string(block) + ")"; };
         if (block < area.firstFileBlock || block >= area.blocks) {
+            problem = "runs outside its disk" + where();
             return std::nullopt;
         }
         const std::uint64_t offset = area.base + std::uint64_t{block} * area.blockBytes;
         if (offset + area.blockBytes > image.size()) {
+            problem = "runs past the end of the image" + where();
+            return std::nullopt;
+        }
+        if (!used.Claim(block)) {
+            problem =
+                "uses a block another file or directory uses, or comes back on itself" + where();
             return std::nullopt;
         }
         extent.blockOffsets.push_back(offset);
-        block = area.MapEntry(image, block);
+        const std::uint16_t next = area.MapEntry(image, block);
+        if (i + 1 == needed && !EndsFile(next)) {
+            problem = "does not end in the block map where its length ends" + where();
+            return std::nullopt;
+        }
+        if (i + 1 < needed && (next == freeBlock || next == systemBlock || EndsFile(next))) {
+            problem = "ends in the block map before its length of " + std::to_string(fileBytes) +
+                      " bytes" + where();
+            return std::nullopt;
+        }
+        block = next;
     }
     return extent;
 }
@@ -106,7 +166,7 @@ void ReadSample(Bytes image, const ImageFile& file, const FileExtent& extent, Im
                                         : transfer::s1000::shortBlockBytes;
     const std::vector<std::uint8_t> head = FileHead(image, extent, headerBytes);
     if (head.size() < headerBytes || head[0] != 3) {
-        warnings.push_back("The sample " + file.name + " has no sample header.");
+        Warn(warnings, "The sample " + file.name + " has no sample header.");
         return;
     }
     ImageSample sample;
@@ -137,7 +197,7 @@ void ReadProgram(Bytes image, const ImageFile& file, const FileExtent& extent, I
                                        : transfer::s1000::shortBlockBytes;
     const std::vector<std::uint8_t> head = FileHead(image, extent, blockBytes);
     if (head.size() < blockBytes || head[0] != 1) {
-        warnings.push_back("The program " + file.name + " has no program header.");
+        Warn(warnings, "The program " + file.name + " has no program header.");
         return;
     }
     ImageProgram program;
@@ -148,7 +208,7 @@ void ReadProgram(Bytes image, const ImageFile& file, const FileExtent& extent, I
     for (std::size_t k = 0; k < count; ++k) {
         const std::size_t at = blockBytes * (k + 1);
         if (all.size() < at + blockBytes || all[at] != 2) {
-            warnings.push_back("The program " + file.name + " ends after " + std::to_string(k) +
+            Warn(warnings, "The program " + file.name + " ends after " + std::to_string(k) +
                                " of its " + std::to_string(count) + " keygroups.");
             break;
         }
@@ -168,9 +228,11 @@ void ReadProgram(Bytes image, const ImageFile& file, const FileExtent& extent, I
     volume.programs.push_back(std::move(program));
 }
 
-// One volume from its directory's entry slots.
+// One volume from its directory's entry slots. Every file's chain is claimed, whatever its type,
+// so that a damaged one is told and no two files share a block.
 ImageVolume ReadVolume(Bytes image, const Area& area, const std::vector<std::uint64_t>& slots,
-                       std::string name, int partition, std::vector<std::string>& warnings) {
+                       std::string name, int partition, UsedBlocks& used,
+                       std::vector<std::string>& warnings) {
     ImageVolume volume;
     volume.name = std::move(name);
     volume.partition = partition;
@@ -185,19 +247,18 @@ ImageVolume ReadVolume(Bytes image, const Area& area, const std::vector<std::uin
         }
         ImageFile file{NameText(entry.first(nameChars)), type,
                        static_cast<std::uint32_t>(entry[17] | entry[18] << 8 | entry[19] << 16)};
+        std::string problem;
+        const auto extent = Extent(image, area, Get16(entry, 20), file.bytes, used, problem);
+        if (!extent) {
+            Warn(warnings, "The file " + file.name + (volume.name.empty() ? "" : " of volume ") +
+                               volume.name + " " + problem + "; it was left out.");
+            continue;
+        }
         volume.files.push_back(file);
         const std::uint8_t kind = type & ~laterModelsBit;
-        if (kind != sampleType && kind != programType) {
-            continue;
-        }
-        const auto extent = Extent(image, area, Get16(entry, 20), file.bytes);
-        if (!extent) {
-            warnings.push_back("The file " + file.name + " runs outside its disk.");
-            continue;
-        }
         if (kind == sampleType) {
             ReadSample(image, file, *extent, volume, warnings);
-        } else {
+        } else if (kind == programType) {
             ReadProgram(image, file, *extent, volume, warnings);
         }
     }
@@ -219,11 +280,37 @@ program::Status ReadFloppy(Bytes image, ImageContents& contents) {
     }
     contents.format = layout->later ? ImageFormat::s3000Floppy : ImageFormat::s1000Floppy;
     contents.medium = layout->medium;
+    UsedBlocks used(layout->area);
     contents.volumes.push_back(ReadVolume(image, layout->area, layout->Slots(),
                                           NameText(image.subspan(layout->labelAt, nameChars)), 0,
-                                          contents.warnings));
+                                          used, contents.warnings));
     contents.freeBytes = FreeBytes(image, layout->area);
     return {};
+}
+
+// Claims the blocks of a volume's directory: its own block, and for the S3000 family's long
+// directory the one its map entry names. The map must not call them free, or a program added to
+// the disk would be written over the directory.
+std::optional<std::string> ClaimDirectory(Bytes image, const Area& area, const VolumeSlot& volume,
+                                          UsedBlocks& used) {
+    const std::uint16_t entry = area.MapEntry(image, volume.start);
+    std::vector<std::uint32_t> blocks{volume.start};
+    if (volume.type == s3000VolumeType && entry != systemBlock && !EndsFile(entry)) {
+        blocks.push_back(entry);
+    }
+    for (const std::uint32_t block : blocks) {
+        const std::string where = " (block " + std::to_string(block) + ")";
+        if (block < area.firstFileBlock || block >= area.blocks) {
+            return "lies outside its partition" + where;
+        }
+        if (area.MapEntry(image, block) == freeBlock) {
+            return "lies in a block the block map calls free" + where;
+        }
+        if (!used.Claim(block)) {
+            return "lies in a block another volume or file uses" + where;
+        }
+    }
+    return std::nullopt;
 }
 
 program::Status ReadHardDisk(Bytes image, ImageContents& contents) {
@@ -237,13 +324,18 @@ program::Status ReadHardDisk(Bytes image, ImageContents& contents) {
         const Partition& partition = partitions[p];
         const std::string letter(1, static_cast<char>('A' + p));
         if (!partition.ChecksumMatches(image)) {
-            contents.warnings.push_back("The header of partition " + letter +
-                                        " has a wrong checksum.");
+            Warn(contents.warnings, "The header of partition " + letter + " has a wrong checksum.");
         }
+        UsedBlocks used(partition.area);
         for (const VolumeSlot& slot : partition.Volumes(image)) {
+            if (const auto problem = ClaimDirectory(image, partition.area, slot, used)) {
+                Warn(contents.warnings, "The directory of volume " + slot.name + " in partition " +
+                                            letter + " " + *problem + "; the volume was left out.");
+                continue;
+            }
             contents.volumes.push_back(ReadVolume(image, partition.area,
                                                   partition.DirectorySlots(image, slot), slot.name,
-                                                  static_cast<int>(p), contents.warnings));
+                                                  static_cast<int>(p), used, contents.warnings));
         }
         contents.freeBytes += FreeBytes(image, partition.area);
     }
@@ -615,6 +707,24 @@ program::Status WriteHardDisk(const std::vector<NewFile>& files, const program::
                                           " partitions, all too full for the program.");
         }
         fresh = Partition::Format(partitionBlocks);
+        if (add) {
+            // Only over bytes that hold nothing: what follows the partitions read may be one
+            // whose header is damaged, or the files of a partition whose size field lies.
+            const std::uint64_t base = partitions.back().End();
+            const auto from = image.begin() + static_cast<std::ptrdiff_t>(base);
+            const auto to = image.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(
+                                                image.size(), base + fresh.size()));
+            if (base < image.size() &&
+                std::any_of(from, to, [](std::uint8_t b) { return b != 0; })) {
+                return program::Status::Error(
+                    "The partitions that can be read have no room, and the image holds bytes "
+                    "after partition " +
+                    std::string(1, static_cast<char>('A' + partitions.size() - 1)) +
+                    " (from byte " + std::to_string(base) +
+                    ") that are not a partition Velomire can read; a new partition there would "
+                    "overwrite them.");
+            }
+        }
     }
 
     std::vector<std::vector<std::int16_t>> read;

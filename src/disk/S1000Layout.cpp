@@ -127,6 +127,11 @@ std::optional<FloppyLayout> FloppyLayout::Of(Bytes image) {
     if (layout.later) {
         layout.area.firstFileBlock += longDirectoryBlocks;
     }
+    // More system blocks than the medium's header: a high-density floppy cut to the size of a
+    // double-density one, whose directory lies elsewhere.
+    if (layout.area.MapEntry(image, layout.area.firstFileBlock) == systemBlock) {
+        return std::nullopt;
+    }
     layout.labelAt = floppyMapAt + 2ull * blocks;
     return layout;
 }

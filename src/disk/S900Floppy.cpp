@@ -20,11 +20,18 @@ std::optional<FloppyDensity> DensityOf(Medium medium) {
     return std::nullopt;
 }
 
-// The size of a floppy, and every used directory entry ending in the S900's ID (two zero bytes;
-// the S1000 family writes its own there).
+// The size of a floppy, its first block not marked as the system's (the S900 leaves the map of
+// its directory blocks 0, the S1000 family marks them 0x4000: an S1000-family floppy cut short
+// with an empty directory is no S900 floppy), and every used directory entry ending in the S900's
+// ID (two zero bytes; the S1000 family writes its own there).
 bool Recognises(std::span<const std::uint8_t> image) {
     if (image.size() != S900FloppyImage::ImageBytes(FloppyDensity::dd) &&
         image.size() != S900FloppyImage::ImageBytes(FloppyDensity::hd)) {
+        return false;
+    }
+    constexpr std::uint16_t s1000SystemBlock = 0x4000;
+    const std::size_t map = S900FloppyImage::mapOffset;
+    if ((image[map] | image[map + 1] << 8) == s1000SystemBlock) {
         return false;
     }
     for (std::size_t slot = 0; slot < S900FloppyImage::entryCount; ++slot) {

@@ -1,6 +1,7 @@
 #include "program/SampleConverter.h"
 
 #include "program/Program.h"
+#include "program/SafeFileName.h"
 #include "program/WavInfo.h"
 
 #include <algorithm>
@@ -94,7 +95,7 @@ std::optional<std::string> ConversionRefusal(const SoundFormat& source,
 
 std::string ConvertedFileName(const std::filesystem::path& directory,
                               const std::filesystem::path& source) {
-    const std::string stem = source.stem().string();
+    const std::string stem = SafeFileStem(source.stem().string(), "sample");
     std::error_code ec;
     for (int n = 0; n <= maxNameTries; ++n) {
         std::string name = n == 0   ? stem + ".wav"

@@ -88,7 +88,8 @@ public:
                                    const std::function<bool(double)>& progress) = 0;
 };
 
-// The name of the converted file of `source` in `directory`: its base name with ".wav"; when
+// The name of the converted file of `source` in `directory`: its base name made safe on every
+// system (SafeFileStem) with ".wav"; when
 // that name is taken (by any file, the source itself included), "-16" is appended, then "-16-2",
 // "-16-3" and so on.
 std::string ConvertedFileName(const std::filesystem::path& directory,

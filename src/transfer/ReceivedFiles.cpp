@@ -1,13 +1,13 @@
 #include "transfer/ReceivedFiles.h"
 
 #include "program/ProgramFile.h"
+#include "program/SafeFileName.h"
 #include "program/WavInfo.h"
 #include "program/WavWriter.h"
 #include "transfer/families/Family.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <memory>
 #include <utility>
 
@@ -24,40 +24,6 @@ std::vector<std::int64_t> FieldList(const DecodedFields& fields, std::string_vie
         }
     }
     return {};
-}
-
-std::string SafeFileStem(std::string_view name, std::string_view fallback) {
-    std::string stem;
-    for (const char c : name) {
-        if (c == ' ' && !stem.empty() && stem.back() == ' ') {
-            continue; // the samplers pad names inside ("PAD       -L")
-        }
-        const auto byte = static_cast<unsigned char>(c);
-        const bool refused = byte < 0x20 || byte == 0x7F ||
-                             std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
-        stem += refused ? '_' : c;
-    }
-    const auto kept = [](char c) { return c != ' ' && c != '.'; };
-    stem.erase(stem.begin(), std::find_if(stem.begin(), stem.end(), kept));
-    stem.erase(std::find_if(stem.rbegin(), stem.rend(), kept).base(), stem.end());
-    // A row of a program names its file in at most 39 characters, "-NN.wav" included.
-    constexpr std::size_t maxStem = 30;
-    stem.resize(std::min(stem.size(), maxStem));
-    if (stem.empty()) {
-        return std::string(fallback);
-    }
-    std::string upper;
-    for (const char c : stem) {
-        upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    constexpr std::array<std::string_view, 4> devices = {"CON", "PRN", "AUX", "NUL"};
-    const bool numbered = upper.size() == 4 &&
-                          (upper.rfind("COM", 0) == 0 || upper.rfind("LPT", 0) == 0) &&
-                          upper[3] >= '1' && upper[3] <= '9';
-    if (numbered || std::find(devices.begin(), devices.end(), upper) != devices.end()) {
-        stem += '_';
-    }
-    return stem;
 }
 
 program::SampleChunks ReceivedSampleChunks(const DecodedSample& sample) {
@@ -114,9 +80,12 @@ std::optional<std::string> ReceivedFiles::Write(const std::string& stem,
 
 namespace {
 
+// A row of a program names its file in at most 39 characters, "-NN.wav" included.
+constexpr std::size_t maxStem = 30;
+
 std::string SampleStem(const DecodedSample& sample) {
-    return SafeFileStem(ReceivedName(sample.fields).value_or(""),
-                        "sample-" + std::to_string(sample.number));
+    return program::SafeFileStem(ReceivedName(sample.fields).value_or(""),
+                                 "sample-" + std::to_string(sample.number), maxStem);
 }
 
 std::vector<std::uint8_t> SampleImage(const DecodedSample& sample,
@@ -219,8 +188,8 @@ std::optional<std::string> ReceivedFiles::WriteProgram(const DecodedProgram& rec
         static_cast<std::int16_t>(program->sampleCount);
 
     const auto bytes = program::ProgramFile::Store(*program);
-    return Write(SafeFileStem(name, "program-" + std::to_string(received.number)), ".vmp", bytes,
-                 error);
+    return Write(program::SafeFileStem(name, "program-" + std::to_string(received.number), maxStem),
+                 ".vmp", bytes, error);
 }
 
 namespace {

@@ -33,12 +33,6 @@ public:
 // The list of numbers stored under `name`; empty when there is none.
 std::vector<std::int64_t> FieldList(const DecodedFields& fields, std::string_view name);
 
-// A name from the sampler made safe as a file name on every system: characters a file system
-// refuses or gives a meaning (/ \ : * ? " < > |, control characters) become '_', spaces and dots
-// at either end go, a run of spaces is one, a name Windows keeps for a device ("CON", "COM1") gets
-// a '_', and nothing left gives `fallback`.
-std::string SafeFileStem(std::string_view name, std::string_view fallback);
-
 // What a received sample says about how it is played, in the terms of a WAV file's sampler
 // chunks (root key and loops, counted in the frames received), read by the sample's family.
 program::SampleChunks ReceivedSampleChunks(const DecodedSample& sample);

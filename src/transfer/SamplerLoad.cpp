@@ -68,6 +68,31 @@ int PartCount(const program::Program& program) {
     return parts;
 }
 
+// The words a row's sample parts take in the sampler's memory.
+std::uint64_t RowWords(const program::SampleBlock& sample) {
+    return std::uint64_t{sample.lengthWords} * SendCommand::PartsOf(sample.sendMode).size();
+}
+
+std::uint64_t ProgramWords(const program::Program& program) {
+    std::uint64_t words = 0;
+    for (int i = 0; i < program.sampleCount; ++i) {
+        words += RowWords(program.samples[static_cast<std::size_t>(i)].sample);
+    }
+    return words;
+}
+
+std::string TooLarge(std::uint64_t words, std::uint64_t free) {
+    return "it takes " + std::to_string(words) + " words of sample memory, more than the " +
+           std::to_string(free) + " words free; not sent";
+}
+
+// Why the sampler did not take what was sent, once: the first line it logged (a refused dump
+// logs a line for each of its packets).
+std::string FirstRefusal(SimulatedSampler& sampler) {
+    const std::vector<std::string> log = sampler.TakeLog();
+    return log.empty() ? std::string("not kept by the sampler") : "the sampler refused " + log[0];
+}
+
 template <typename Map> std::int32_t NextNumber(const Map& held) {
     return held.empty() ? 0 : held.rbegin()->first + 1;
 }
@@ -129,11 +154,14 @@ SamplerLoadResult LoadSampler(SimulatedSampler& sampler, std::int32_t model,
     }
     std::sort(programs.begin(), programs.end());
     std::sort(wavs.begin(), wavs.end());
+    SamplerMemory& memory = sampler.Memory();
+    const std::size_t samplesBefore = memory.samples.size();
     std::set<std::string> played;
     for (const fs::path& path : programs) {
+        const std::string name = path.filename().string();
         auto program = std::make_unique<program::Program>();
         if (!program::ProgramFile::LoadFile(path, *program)) {
-            result.refused.push_back(path.filename().string() + ": not a program file");
+            result.refused.push_back(name + ": not a program file");
             continue;
         }
         program->SetProgramPath(path, false);
@@ -141,12 +169,21 @@ SamplerLoadResult LoadSampler(SimulatedSampler& sampler, std::int32_t model,
             played.insert(
                 program::FieldText(program->samples[static_cast<std::size_t>(i)].sample.fileName));
         }
-        if (Send(*program, sampler, model, messages)) {
-            ++result.programs;
-            result.samples += PartCount(*program);
-        } else {
-            result.refused.push_back(path.filename().string() + ": refused by the Send command");
+        // What cannot fit is refused before it is rendered: a render of a huge file would take
+        // minutes and gigabytes only to be cancelled at its header.
+        if (const std::uint64_t words = ProgramWords(*program); words > sampler.FreeWords()) {
+            result.refused.push_back(name + ": " + TooLarge(words, sampler.FreeWords()));
+            continue;
         }
+        const std::size_t held = memory.samples.size();
+        if (!Send(*program, sampler, model, messages)) {
+            result.refused.push_back(name + ": refused by the Send command");
+        } else if (memory.samples.size() - held < static_cast<std::size_t>(PartCount(*program))) {
+            result.refused.push_back(name + ": " + FirstRefusal(sampler));
+        } else {
+            ++result.programs;
+        }
+        sampler.TakeLog();
     }
     // The WAV files no program plays, 40 at a time, as the samples of a program the sampler
     // then forgets.
@@ -157,20 +194,50 @@ SamplerLoadResult LoadSampler(SimulatedSampler& sampler, std::int32_t model,
         auto program = std::make_unique<program::Program>();
         program->SetProgramPath(fs::absolute(directory / "loaded.vmp", ec), true);
         const std::size_t last = std::min(wavs.size(), first + program::Program::maxSamples);
+        std::vector<std::string> rows;
+        std::uint64_t batchWords = 0;
         for (std::size_t i = first; i < last; ++i) {
             if (!program::AddSample(*program, wavs[i], messages)) {
                 result.refused.push_back(wavs[i] + ": not taken as a sample");
+                continue;
             }
+            const int row = program->sampleCount - 1;
+            const std::uint64_t words =
+                RowWords(program->samples[static_cast<std::size_t>(row)].sample);
+            if (batchWords + words > sampler.FreeWords()) {
+                result.refused.push_back(wavs[i] + ": " +
+                                         TooLarge(words, sampler.FreeWords() - batchWords));
+                program->RemoveSampleEntry(row);
+                continue;
+            }
+            batchWords += words;
+            rows.push_back(wavs[i]);
         }
         if (program->sampleCount == 0) {
             continue;
         }
-        const std::int32_t number = NextNumber(sampler.Memory().programs);
-        if (Send(*program, sampler, model, messages)) {
-            result.samples += PartCount(*program);
+        const std::int32_t number = NextNumber(memory.programs);
+        const bool sent = Send(*program, sampler, model, messages);
+        // Each file the sampler did not keep is named once.
+        std::string why;
+        for (int row = 0; row < program->sampleCount; ++row) {
+            const program::SampleBlock& sample =
+                program->samples[static_cast<std::size_t>(row)].sample;
+            bool kept = sent;
+            for (const int part : SendCommand::PartsOf(sample.sendMode)) {
+                kept = kept && memory.samples.count(
+                                   sample.samplerSampleNumber[static_cast<std::size_t>(part)]) != 0;
+            }
+            if (!kept) {
+                why = why.empty() ? (sent ? FirstRefusal(sampler) : "refused by the Send command")
+                                  : why;
+                result.refused.push_back(rows[static_cast<std::size_t>(row)] + ": " + why);
+            }
         }
-        sampler.Memory().programs.erase(number);
+        sampler.TakeLog();
+        memory.programs.erase(number);
     }
+    result.samples = static_cast<int>(memory.samples.size() - samplesBefore);
     fs::current_path(where, ec);
     return result;
 }

@@ -391,6 +391,9 @@ std::optional<std::string> SampleProblem(const DecodedSample& sample) {
     if (!sample.hasData) {
         return "a sample header without data";
     }
+    if (!sample.Playable()) {
+        return "a rate of 0 Hz in its header, which no WAV file can hold";
+    }
     if (sample.Complete()) {
         return std::nullopt;
     }
@@ -464,7 +467,7 @@ void SysExStreamDecoder::Closed(std::vector<DecodedSample> closed) {
             errors.push_back(
                 {sample.offset, "sample " + std::to_string(sample.number) + ": " + *problem, true});
         }
-        if (sample.hasData) {
+        if (sample.hasData && sample.Playable()) {
             samples.push_back(std::move(sample));
         }
     }

@@ -41,6 +41,9 @@ struct DecodedSample {
     std::optional<std::uint32_t> missingPacket;
     // Every announced word has arrived (a sample header alone, without data, counts as complete).
     bool Complete() const { return frames.size() >= lengthWords; }
+    // A rate a sound file can hold (an SDS sample period of 0, an S1000 header's rate of 0 have
+    // none).
+    bool Playable() const { return rate != 0; }
 };
 
 struct DecodedProgram {
@@ -194,8 +197,8 @@ struct DecodeResult {
     std::vector<DecodeError> errors; // in the order of the stream
 };
 
-// What is wrong with a closed sample, or nothing: a header without data, data that stops short,
-// or a sample damaged at a missing packet.
+// What is wrong with a closed sample, or nothing: a header without data, a rate of 0 Hz, data that
+// stops short, or a sample damaged at a missing packet.
 std::optional<std::string> SampleProblem(const DecodedSample& sample);
 
 // Decodes a whole stream in memory.

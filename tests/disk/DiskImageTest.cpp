@@ -1,14 +1,18 @@
 #include "disk/DiskImage.h"
 
+#include "disk/S1000Layout.h"
 #include "support/DiskRows.h"
 #include "support/HexMatch.h"
 #include "transfer/SamplerModel.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <tuple>
 
 namespace velomire::disk {
 namespace {
@@ -220,16 +224,21 @@ TEST(DiskImage, WhatDoesNotFitIsRefusedNamingTheLimitAndNothingIsWritten) {
     EXPECT_EQ(image, (Bytes{1, 2, 3}));
 }
 
-// Adding puts the program beside what is there without changing a byte of it: a new volume on a
-// hard disk, free blocks on a floppy; a refused addition leaves every byte as it was.
-TEST(DiskImage, AddingKeepsWhatIsThereAndRefusalChangesNothing) {
-    Bytes disk = Make(TwoRows(), s1000, Medium::scsi);
-    const Bytes before = disk;
+program::Program Brass() {
     program::Program other = TwoRows();
     program::SetFieldText(other.header.programName, "Brass");
     program::SetFieldText(other.samples[0].sample.sampleName, "horn");
     program::SetFieldText(other.samples[1].sample.sampleName, "tuba");
     other.samples[0].sample.rootKey = 70;
+    return other;
+}
+
+// Adding puts the program beside what is there without changing a byte of it: a new volume on a
+// hard disk, free blocks on a floppy; a refused addition leaves every byte as it was.
+TEST(DiskImage, AddingKeepsWhatIsThereAndRefusalChangesNothing) {
+    Bytes disk = Make(TwoRows(), s1000, Medium::scsi);
+    const Bytes before = disk;
+    const program::Program other = Brass();
     PatternWords words;
     ASSERT_TRUE(AddToImage(other, {s3000xl, Medium::scsi}, words, disk));
 
@@ -324,6 +333,169 @@ TEST(DiskImage, SurvivesTruncatedAndDamagedImages) {
     EXPECT_EQ(ReadBack(unmarked).volumes[0].samples.size(), 3u);
     ImageContents none;
     EXPECT_EQ(ReadImage(Bytes(1000, 0), none).text, "This is not a disk image of an Akai sampler.");
+
+    // A high-density floppy cut to the size of a double-density one is none: its directory lies
+    // elsewhere, so it neither lists as an empty floppy nor takes an addition.
+    for (const Bytes& hd :
+         {Make(TwoRows(), s3000xl, Medium::hd), FloppyLayout::Format(Medium::hd, false, {}),
+          FloppyLayout::Format(Medium::hd, true, {})}) {
+        Bytes cut(hd.begin(), hd.begin() + 800 * 1024);
+        const Bytes before = cut;
+        EXPECT_FALSE(ReadImage(cut, none));
+        PatternWords words;
+        EXPECT_FALSE(AddToImage(TwoRows(), {s3000xl, Medium::dd}, words, cut));
+        EXPECT_EQ(cut, before);
+    }
+
+    // A sample whose header says 0 Hz is refused by name; the others are read.
+    Bytes still = Make(TwoRows(), s1000, Medium::dd);
+    still[4 * 1024 + 138] = 0; // the violin's header, in the first file block
+    still[4 * 1024 + 139] = 0;
+    const ImageContents slow = ReadBack(still);
+    std::vector<std::int16_t> words;
+    EXPECT_EQ(ReadSampleWords(still, slow.volumes[0].samples[0], words).text,
+              "The sample VIOLIN C3 has a rate of 0 Hz in its header, which no WAV file holds.");
+    EXPECT_TRUE(ReadSampleWords(still, slow.volumes[0].samples[1], words));
+}
+
+// A hard disk of one small partition holding TwoRows as volume STRINGS PAD: its directory in
+// block 3, the violin in block 4, the cellos in 5 and 6, the program in 7.
+Bytes SmallDisk(std::uint32_t blocks) {
+    Bytes disk = Partition::Format(blocks);
+    PatternWords words;
+    EXPECT_TRUE(AddToImage(TwoRows(), {s1000, Medium::scsi}, words, disk));
+    return disk;
+}
+
+void Put16(Bytes& image, std::size_t at, std::uint16_t value) {
+    image[at] = static_cast<std::uint8_t>(value & 0xFF);
+    image[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+constexpr std::size_t directory = 3 * diskBlockBytes;
+std::size_t MapAt(std::size_t block) {
+    return diskMapAt + 2 * block;
+}
+
+// Damaged hard disks are read without the damaged parts, each named, and nothing is added to
+// them: a block the reader could not account for may hold someone's file. A chain that comes back
+// on itself or volumes sharing a directory are read once, so that what is read never holds more
+// blocks than the image has.
+TEST(DiskImage, DamageIsNamedAndRefusesAnAddition) {
+    const std::vector<std::tuple<std::string, std::function<void(Bytes&)>, std::string>> cases{
+        {"last block not marked as the file's end", [](Bytes& d) { Put16(d, MapAt(4), 0); },
+         "The file VIOLIN C3 of volume STRINGS PAD does not end in the block map where its length "
+         "ends (block 4); it was left out."},
+        {"chain back on itself",
+         [](Bytes& d) {
+             d[directory + 19] = 0xFF; // 16 MB: 2,048 blocks
+             Put16(d, MapAt(4), 4);
+         },
+         "comes back on itself (block 4)"},
+        {"two files sharing a block", [](Bytes& d) { Put16(d, directory + 2 * 24 + 20, 5); },
+         "The file CELLO     -R of volume STRINGS PAD uses a block another file"},
+        {"a file outside the partition", [](Bytes& d) { Put16(d, directory + 20, 200); },
+         "runs outside its disk (block 200)"},
+        {"two volumes sharing a directory",
+         [](Bytes& d) {
+             const auto table = d.begin() + static_cast<std::ptrdiff_t>(volumeTableAt);
+             std::copy_n(table, 16, table + 16);
+         },
+         "The directory of volume STRINGS PAD in partition A lies in a block another volume or "
+         "file uses (block 3); the volume was left out."},
+        {"a directory the map calls free", [](Bytes& d) { Put16(d, MapAt(3), 0); },
+         "lies in a block the block map calls free (block 3)"},
+        {"a wrong checksum", [](Bytes& d) { d[0xC6] ^= 1; },
+         "The header of partition A has a wrong checksum."},
+        {"a size field of 4 blocks",
+         [](Bytes& d) {
+             Put16(d, 0, 4);
+             Partition::At(d, 0)->UpdateChecksum(d);
+         },
+         "runs outside its disk (block 4)"},
+    };
+    for (const auto& [what, damage, warning] : cases) {
+        SCOPED_TRACE(what);
+        Bytes disk = SmallDisk(16);
+        damage(disk);
+        ImageContents contents;
+        ASSERT_TRUE(ReadImage(disk, contents));
+        ASSERT_FALSE(contents.warnings.empty());
+        EXPECT_NE(contents.warnings[0].find(warning), std::string::npos) << contents.warnings[0];
+        std::size_t blocks = 0;
+        for (const ImageVolume& volume : contents.volumes) {
+            for (const ImageSample& sample : volume.samples) {
+                blocks += sample.extent.blockOffsets.size();
+            }
+        }
+        EXPECT_LE(blocks, disk.size() / diskBlockBytes);
+
+        const Bytes before = disk;
+        PatternWords words;
+        const program::Status added = AddToImage(Brass(), {s1000, Medium::scsi}, words, disk);
+        EXPECT_NE(added.text.find("damaged"), std::string::npos) << added.text;
+        EXPECT_EQ(disk, before);
+    }
+}
+
+// What an addition writes: the new files, their directory entries and map entries, and the new
+// volume; every block of the files that were there keeps its bytes. A disk whose partitions are
+// full gets a new partition only over bytes that hold nothing: what follows may be a partition
+// whose header is damaged. The image's own medium is used whatever the request says.
+TEST(DiskImage, AddingWritesOnlyWhereTheImageProvesFree) {
+    Bytes wrongMagic = SmallDisk(8); // full: its directory and 4 files take blocks 3-7
+    Bytes second = SmallDisk(16);
+    Put16(second, 2 + 2 * 5, 1234); // one wrong magic word
+    wrongMagic.insert(wrongMagic.end(), second.begin(), second.end());
+
+    const std::vector<std::tuple<std::string, Bytes, std::string>> cases{
+        {"room in the partition", SmallDisk(32), ""},
+        {"a full partition, nothing after it", SmallDisk(8), ""},
+        {"a full partition before one with a wrong magic word", wrongMagic,
+         "the image holds bytes after partition A (from byte 65536) that are not a partition "
+         "Velomire can read"},
+        {"a high-density floppy", Make(TwoRows(), s1000, Medium::hd), ""},
+    };
+    for (const auto& [what, image, refusal] : cases) {
+        SCOPED_TRACE(what);
+        Bytes disk = image;
+        PatternWords words;
+        const program::Status added = AddToImage(Brass(), {s1000, Medium::dd}, words, disk);
+        if (!refusal.empty()) {
+            EXPECT_NE(added.text.find(refusal), std::string::npos) << added.text;
+            EXPECT_EQ(disk, image);
+            continue;
+        }
+        ASSERT_TRUE(added) << added.text;
+        // Outside the system's blocks (directories, map, headers) only blocks the map called free
+        // have changed.
+        const bool floppy = image.size() == 1600 * floppyBlockBytes;
+        const std::size_t blockBytes = floppy ? floppyBlockBytes : diskBlockBytes;
+        for (std::size_t i = 0; i < image.size(); ++i) {
+            const std::size_t block = i / blockBytes;
+            if (disk[i] != image[i] && block >= (floppy ? 5 : partitionHeaderBlocks) &&
+                Get16(image, (floppy ? floppyMapAt : diskMapAt) + 2 * block) != 0) {
+                ADD_FAILURE() << "byte " << i << " of block " << block << " changed";
+                break;
+            }
+        }
+        // The system's blocks changed only as far as the files already there still read the same.
+        const ImageContents before = ReadBack(image);
+        const ImageContents after = ReadBack(disk);
+        for (const ImageSample& sample : before.volumes[0].samples) {
+            const auto& now = after.volumes[0].samples;
+            const auto same = std::find_if(now.begin(), now.end(), [&](const ImageSample& s) {
+                return s.name == sample.name;
+            });
+            ASSERT_NE(same, now.end()) << sample.name;
+            std::vector<std::int16_t> was;
+            std::vector<std::int16_t> is;
+            ASSERT_TRUE(ReadSampleWords(image, sample, was));
+            ASSERT_TRUE(ReadSampleWords(disk, *same, is));
+            EXPECT_EQ(was, is) << sample.name;
+        }
+        EXPECT_EQ(after.volumes.back().programs.back().name, "BRASS");
+    }
 }
 
 } // namespace

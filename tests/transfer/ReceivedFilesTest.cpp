@@ -1,6 +1,7 @@
 #include "transfer/ReceivedFiles.h"
 
 #include "program/ProgramFile.h"
+#include "program/SafeFileName.h"
 #include "program/WavInfo.h"
 #include "transfer/CaptureMidiDriver.h"
 #include "transfer/SendCommand.h"
@@ -13,6 +14,7 @@
 
 #include <map>
 #include <memory>
+#include <tuple>
 
 using namespace velomire::transfer;
 namespace program = velomire::program;
@@ -45,12 +47,27 @@ public:
 };
 
 TEST(ReceivedFiles, NamesAreSafeOnEverySystemAndNeverTakeAFileThatIsThere) {
-    EXPECT_EQ(SafeFileStem("  A/B\\C:D*E?F\"G<H>I|J\x01.  ", "x"), "A_B_C_D_E_F_G_H_I_J_");
-    EXPECT_EQ(SafeFileStem(" .. ", "sample-7"), "sample-7");
-    EXPECT_EQ(SafeFileStem("PAD       -L", "x"), "PAD -L");
-    EXPECT_EQ(SafeFileStem("con", "x"), "con_");
-    EXPECT_EQ(SafeFileStem("COM1", "x"), "COM1_");
-    EXPECT_EQ(SafeFileStem("CONGA", "x"), "CONGA");
+    // One rule for every file named after what was read (get, image --extract, conversions):
+    // Windows devices also before an extension, bytes that are not UTF-8, a cut to a length.
+    const std::vector<std::tuple<std::string, std::size_t, std::string>> names{
+        {"  A/B\\C:D*E?F\"G<H>I|J\x01.  ", 0, "A_B_C_D_E_F_G_H_I_J_"},
+        {" .. ", 0, "sample-7"},
+        {"PAD       -L", 0, "PAD -L"},
+        {"con", 0, "con_"},
+        {"COM1", 0, "COM1_"},
+        {"lpt0", 0, "lpt0_"},
+        {"CONGA", 0, "CONGA"},
+        {"CON.X", 0, "CON_.X"},
+        {"aux .1", 0, "aux_ .1"},
+        {"NUL.tar.gz", 0, "NUL_.tar.gz"},
+        {"CONSOLE.1", 0, "CONSOLE.1"},
+        {"Fl\xC3\xBCgel \xFF", 0, "Fl\xC3\xBCgel _"},
+        {"PRN.......................x", 5, "PRN_"},
+        {"\xC3\xBC\xC3\xBC", 3, "\xC3\xBC"},
+    };
+    for (const auto& [name, maxChars, safe] : names) {
+        EXPECT_EQ(program::SafeFileStem(name, "sample-7", maxChars), safe) << name;
+    }
 
     MemoryFiles files;
     files.files["out/PIANO.wav"] = {1};

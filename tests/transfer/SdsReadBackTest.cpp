@@ -296,4 +296,31 @@ TEST(SamplerLoad, FillsTheSamplerWithTheProgramsAndTheWavFilesNoProgramPlays) {
         }
     }
     EXPECT_TRUE(messages.messages.empty());
+
+    // A sampler of 120 words has no room for b.wav, nor for 100 million frames (a sparse file,
+    // refused before anything of it is rendered): it counts the one sample it holds and names
+    // each refused file once.
+    Bytes big = vt::WavBuilder::Canonical(1, 22050, 16, loose);
+    constexpr std::uint32_t bigBytes = 200'000'000;
+    for (int i = 0; i < 4; ++i) {
+        big[40 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(bigBytes >> (8 * i));
+        big[4 + static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>((bigBytes + 36) >> (8 * i));
+    }
+    big.resize(44);
+    vt::WriteFile(dir / "c.wav", big);
+    std::filesystem::resize_file(dir / "c.wav", 44 + bigBytes);
+    SamplerScript script;
+    script.memoryWords = 120;
+    SimulatedSampler sampler(script);
+    const SamplerLoadResult result = LoadSampler(sampler, SamplerModel::sds, dir.Path(), messages);
+    EXPECT_EQ(result.programs, 1);
+    EXPECT_EQ(result.samples, 1);
+    EXPECT_EQ(result.refused,
+              (std::vector<std::string>{
+                  "b.wav: it takes 50 words of sample memory, more than the 20 words free; not "
+                  "sent",
+                  "c.wav: it takes 100000000 words of sample memory, more than the 20 words "
+                  "free; not sent"}));
+    EXPECT_TRUE(sampler.TakeLog().empty());
 }

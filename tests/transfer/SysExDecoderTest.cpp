@@ -234,6 +234,16 @@ TEST_F(RoundTripTest, EveryMalformedMessageIsNamedByItsOffsetAndTheRestIsStillDe
     EXPECT_NE(decoded.errors[0].text.find("incomplete"), std::string::npos);
     EXPECT_EQ(decoded.samples.size(), 2u);
 
+    // A sample period of 0 (0 Hz, which no WAV file holds): the sample is named and not given,
+    // the others are.
+    std::vector<std::uint8_t> still = clean;
+    std::fill_n(still.begin() + 7, 3, 0);
+    decoded = DecodeSysExStream(still);
+    ASSERT_EQ(decoded.errors.size(), 1u);
+    EXPECT_EQ(decoded.errors[0].text, "sample 0: a rate of 0 Hz in its header, which no WAV file "
+                                      "can hold");
+    EXPECT_EQ(decoded.samples.size(), 2u);
+
     // A header without data is named and gives no sample; an S900 header's text byte of 80h or
     // more is escaped.
     const std::vector<std::uint8_t> s900 = Render(SamplerModel::s900);

@@ -7,6 +7,7 @@
 #include "program/Program.h"
 #include "program/ProgramFile.h"
 #include "program/SafeFile.h"
+#include "program/SafeFileName.h"
 #include "program/WavWriter.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/SysExDecoder.h"
@@ -39,30 +40,10 @@ struct ImageOptions {
     std::filesystem::path outDir;  // --out DIR of --extract
 };
 
-// The file name a sample of this name is written under in `directory`: characters a file
-// system may refuse or a shell may misread become '_', padding inside a name is one space, and a
-// name already there gets "-2", "-3"... so nothing is overwritten.
+// The file name a sample of this name is written under in `directory`: the name made safe on
+// every system, and a name already there gets "-2", "-3"... so nothing is overwritten.
 fs::path FreeWavPath(const fs::path& directory, const std::string& name) {
-    std::string safe;
-    for (const char c : name) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '#' || c == ' ';
-        safe.push_back(plain ? c : '_');
-    }
-    // Padding inside a name ("PAD     -L") is one space in a file name.
-    std::string collapsed;
-    for (const char c : safe) {
-        if (c != ' ' || (!collapsed.empty() && collapsed.back() != ' ')) {
-            collapsed.push_back(c);
-        }
-    }
-    safe = collapsed;
-    while (!safe.empty() && safe.back() == ' ') {
-        safe.pop_back();
-    }
-    if (safe.empty()) {
-        safe = "sample";
-    }
+    const std::string safe = program::SafeFileStem(name, "sample");
     std::error_code ec;
     fs::path path = directory / (safe + ".wav");
     for (int n = 2; fs::exists(fs::symlink_status(path, ec)); ++n) {
@@ -351,7 +332,10 @@ int ExtractImage(const fs::path& path, const fs::path& outDir) {
             }
             const fs::path target = FreeWavPath(directory, sample.name);
             if (const auto result = program::ReplaceFile(target, WavOf(sample, words)); !result) {
-                return Refused(FileProblem(target.string(), result));
+                // Named, and the others are still written.
+                Refused(FileProblem(target.string(), result));
+                failed = true;
+                continue;
             }
             PrintLine(target.string());
             ++written;

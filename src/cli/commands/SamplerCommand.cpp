@@ -236,7 +236,7 @@ int SamplerCommand::Run() {
         for (const auto& sample : samples) {
             const auto problem = transfer::SampleProblem(sample);
             const std::string received = "Received sample #" + std::to_string(sample.number) + ": ";
-            if (!sample.hasData) {
+            if (!sample.hasData || !sample.Playable()) {
                 PrintLine(received + *problem + " (nothing written)");
                 continue;
             }
