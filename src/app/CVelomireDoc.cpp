@@ -636,6 +636,7 @@ void CVelomireDoc::OnOptions() {
     settings = chosen;
     settings.Write(store);
     store.Sync();
+    UpdateAllViews(); // what the list shows may depend on the model (its Out column does)
 }
 
 void CVelomireDoc::OnSendProgram() {

@@ -57,7 +57,7 @@ QVariant SampleListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return FromStd(SampleListCells::Text(entry, index.column()));
+        return FromStd(SampleListCells::Text(entry, index.column(), doc.Settings().samplerModel));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(AlignmentOf(index.column()));
     default:

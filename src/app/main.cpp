@@ -79,8 +79,9 @@ int main(int argc, char** argv) {
 
     // The two editors, run modally on the document's working copy of the focused row.
     app::CVelomireView* view = app.MainFrame()->View();
-    view->SetSampleEditor([](QWidget* parent, program::SampleEntry& editEntry) {
-        editing::CSampleEditorDlg editor(editEntry.sample, editEntry.keygroup, parent);
+    view->SetSampleEditor([&doc](QWidget* parent, program::SampleEntry& editEntry) {
+        editing::CSampleEditorDlg editor(editEntry.sample, editEntry.keygroup,
+                                         doc.Settings().samplerModel, parent);
         editor.exec(); // every change is already in editEntry, however the editor closes
     });
     view->SetLoopEditor(

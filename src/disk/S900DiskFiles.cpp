@@ -116,7 +116,7 @@ std::optional<S900Sample> ReadS900SampleHeader(std::span<const std::uint8_t> fil
     in.Skip(2);
     sample.loopMode = static_cast<char>(in.U8());
     sample.endPoint = U32At(file, 28);
-    sample.loopStart = U32At(file, 32);
+    sample.firstReplayPoint = U32At(file, 32);
     sample.loopLength = U32At(file, 36);
     if (S900PackedBytes(count) > file.size() - s900SampleHeaderBytes) {
         error = "sample " + sample.name + " announces " + std::to_string(count) +

@@ -35,8 +35,9 @@ struct S900Sample {
     std::uint32_t rate = 0;   // Hz
     std::uint16_t tuning = 0; // 16ths of a semitone: the root key * 16
     char loopMode = 'O';      // 'L' loops, 'O' one-shot, 'A' alternating
+    // Where the sampler stops, or loops back from by the loop length; the first word it plays.
     std::uint32_t endPoint = 0;
-    std::uint32_t loopStart = 0;
+    std::uint32_t firstReplayPoint = 0;
     std::uint32_t loopLength = 0;
     std::vector<std::int16_t> words; // signed 12-bit, -2048..2047
 };

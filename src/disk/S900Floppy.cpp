@@ -1,6 +1,7 @@
 #include "disk/FamilyImages.h"
 #include "disk/S900DiskFiles.h"
 #include "disk/S900FloppyImage.h"
+#include "transfer/families/s900/S900Wire.h"
 
 // The S900/S950 floppies behind the shared entries of DiskImage.h: the S900 and the S950 on
 // double-density floppies, the S950 also on high-density ones.
@@ -57,10 +58,15 @@ ImageSample SampleOf(const S900FloppyImage& floppy, const S900DirEntry& entry,
     sample.rate = header.rate;
     sample.rootKey = header.tuning / 16;
     sample.lengthWords = static_cast<std::uint32_t>(header.words.size());
+    sample.startPoint = header.firstReplayPoint;
     sample.endPoint = header.endPoint;
     sample.loopMode = LoopModeOf(header.loopMode);
-    if (header.loopMode != 'O' && header.loopLength > 0) {
-        sample.loops.push_back({header.loopStart + header.loopLength - 1, header.loopLength, 0});
+    // The sampler loops back from the end point by the loop length; a loop that does not lie
+    // inside the words is left out.
+    const auto loop = transfer::s900::LoopOf(
+        {header.endPoint, header.firstReplayPoint, header.loopLength}, sample.lengthWords);
+    if (header.loopMode != 'O' && loop) {
+        sample.loops.push_back({loop->last, header.loopLength, 0});
     }
     sample.headerName = header.name;
     for (const std::size_t block : floppy.Chain(entry)) {

@@ -16,8 +16,10 @@ int Stepped(std::int16_t value, Spin step) {
 
 } // namespace
 
-SampleEditorModel::SampleEditorModel(program::SampleBlock& sample, program::KeygroupBlock& keygroup)
-    : sample(sample), keygroup(keygroup) {}
+SampleEditorModel::SampleEditorModel(program::SampleBlock& sample, program::KeygroupBlock& keygroup,
+                                     std::int32_t samplerModel)
+    : sample(sample), keygroup(keygroup),
+      allVoices(transfer::SamplerModel::PlaysOnAllVoices(samplerModel)) {}
 
 std::string SampleEditorModel::Caption() const {
     return "Parameters  -  " + program::FieldText(sample.fileName);
@@ -107,7 +109,9 @@ bool SampleEditorModel::PickSendMode(int index) {
 
 std::vector<std::string> SampleEditorModel::OutputTexts() const {
     std::vector<std::string> texts;
-    if (Stereo()) {
+    if (allVoices) {
+        texts.emplace_back("All voices");
+    } else if (Stereo()) {
         for (int first = 1; first < outputCount; first += 2) {
             texts.push_back("Ch " + std::to_string(first) + "-" + std::to_string(first + 1));
         }
@@ -122,6 +126,9 @@ std::vector<std::string> SampleEditorModel::OutputTexts() const {
 std::optional<int> SampleEditorModel::OutputSelection() const {
     // A stereo output is the even first output of its pair; an odd one left from a mono setting
     // shows the pair it lies in until an output is picked.
+    if (allVoices) {
+        return 0;
+    }
     const int index = Stereo() ? keygroup.output / 2 : keygroup.output;
     if (keygroup.output < 0 || index >= static_cast<int>(OutputTexts().size())) {
         return std::nullopt;
@@ -132,6 +139,9 @@ std::optional<int> SampleEditorModel::OutputSelection() const {
 bool SampleEditorModel::PickOutput(int index) {
     if (index < 0 || index >= static_cast<int>(OutputTexts().size())) {
         return false;
+    }
+    if (allVoices) {
+        return true; // nothing to store: the output is not sent
     }
     keygroup.output = static_cast<std::int16_t>(Stereo() ? 2 * index : index);
     return true;

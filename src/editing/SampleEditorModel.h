@@ -3,6 +3,7 @@
 #include "editing/Spin.h"
 #include "program/KeygroupBlock.h"
 #include "program/SampleBlock.h"
+#include "transfer/SamplerModel.h"
 
 #include <optional>
 #include <string>
@@ -19,7 +20,9 @@ public:
     static constexpr int highestKey = 127;
     static constexpr int outputCount = 8;
 
-    SampleEditorModel(program::SampleBlock& sample, program::KeygroupBlock& keygroup);
+    // `samplerModel` (SamplerModel numbering) decides what the output list offers.
+    SampleEditorModel(program::SampleBlock& sample, program::KeygroupBlock& keygroup,
+                      std::int32_t samplerModel = transfer::SamplerModel::none);
 
     // "Parameters  -  " followed by the file name.
     std::string Caption() const;
@@ -54,8 +57,12 @@ public:
     // The output list must be filled again afterwards in every case.
     bool PickSendMode(int index);
 
-    // "Ch 1" to "Ch 8", or for stereo the pairs "Ch 1-2" to "Ch 7-8".
+    // "Ch 1" to "Ch 8", or for stereo the pairs "Ch 1-2" to "Ch 7-8". On a model that plays
+    // every entry on all its voices (the S900/S950) the one entry "All voices".
     std::vector<std::string> OutputTexts() const;
+    // Whether the output is sent at all; when not, the stored output stays as it is, for a model
+    // that sends it.
+    bool OutputSent() const { return !allVoices; }
     // The output's entry (its pair's for stereo, which is stored as the even output); none when
     // the stored value names no entry.
     std::optional<int> OutputSelection() const;
@@ -67,6 +74,7 @@ private:
 
     program::SampleBlock& sample;
     program::KeygroupBlock& keygroup;
+    bool allVoices;
 };
 
 } // namespace velomire::editing

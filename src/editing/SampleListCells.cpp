@@ -1,6 +1,7 @@
 #include "editing/SampleListCells.h"
 
 #include "editing/NoteName.h"
+#include "transfer/SamplerModel.h"
 
 namespace velomire::editing {
 
@@ -42,7 +43,11 @@ std::string SampleListCells::LoopText(std::int16_t loopMode, std::int16_t loopCo
     return std::to_string(loopCount);
 }
 
-std::string SampleListCells::OutText(std::int16_t sendMode, std::int16_t output) {
+std::string SampleListCells::OutText(std::int16_t sendMode, std::int16_t output,
+                                     std::int32_t samplerModel) {
+    if (transfer::SamplerModel::PlaysOnAllVoices(samplerModel)) {
+        return "All";
+    }
     const int first = output + 1;
     if (sendMode != program::sendStereo) {
         return std::to_string(first);
@@ -53,7 +58,8 @@ std::string SampleListCells::OutText(std::int16_t sendMode, std::int16_t output)
     return std::to_string(first) + "-" + std::to_string(second);
 }
 
-std::string SampleListCells::Text(const program::SampleEntry& entry, int column) {
+std::string SampleListCells::Text(const program::SampleEntry& entry, int column,
+                                  std::int32_t samplerModel) {
     const program::SampleBlock& s = entry.sample;
     const program::KeygroupBlock& k = entry.keygroup;
     switch (column) {
@@ -76,7 +82,7 @@ std::string SampleListCells::Text(const program::SampleEntry& entry, int column)
     case 8:
         return FormatNoteName(k.highKey);
     case 9:
-        return OutText(s.sendMode, k.output);
+        return OutText(s.sendMode, k.output, samplerModel);
     default:
         return {};
     }

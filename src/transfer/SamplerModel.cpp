@@ -45,6 +45,10 @@ SamplerFamily SamplerModel::Family(std::int32_t model) {
     return info ? info->family : SamplerFamily::none;
 }
 
+bool SamplerModel::PlaysOnAllVoices(std::int32_t model) {
+    return Family(model) == SamplerFamily::s900;
+}
+
 std::optional<std::int32_t> SamplerModel::Parse(std::string_view text) {
     std::int32_t number = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);

@@ -61,6 +61,9 @@ public:
     // The model's row, or nothing for -1 and any number outside the table.
     static std::optional<SamplerModelInfo> Find(std::int32_t model);
     static SamplerFamily Family(std::int32_t model);
+    // Whether the model's program plays every entry on all of the sampler's voices, so that no
+    // entry's output is sent: the S900/S950 (a stereo entry's halves go as the pair 8 and 9).
+    static bool PlaysOnAllVoices(std::int32_t model);
 
     // A model given by its number (0..9), by its long or short name, or by a name musicians use
     // ("SDS", "S1100", "S3000XL"); letter case and spaces do not matter.

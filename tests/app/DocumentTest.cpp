@@ -628,8 +628,10 @@ private slots:
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Options : Sampler and Midi"));
             dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
         });
+        QSignalSpy changed(doc.get(), &CVelomireDoc::changed);
         doc->OnOptions();
         QVERIFY(messages.messages.empty());
+        QCOMPARE(changed.count(), 1); // the list shows what the model takes (its Out column)
         QSettings written(store->FileName(), QSettings::IniFormat);
         written.beginGroup(QStringLiteral("Velomire"));
         // The keys and their order are SamplerSettings' own test; here that OK writes them.

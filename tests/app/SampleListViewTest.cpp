@@ -138,6 +138,9 @@ private slots:
         QCOMPARE(Cell(0, 0), QStringLiteral("tone"));
         QCOMPARE(Cell(0, 8), QStringLiteral("B2"));
         QCOMPARE(Cell(1, 9), QStringLiteral("5-6"));
+        doc->Settings().samplerModel = 2; // the S950 plays every row on all voices
+        doc->UpdateAllViews();
+        QCOMPARE(Cell(1, 9), QStringLiteral("All"));
         QCOMPARE(view->model()->index(0, 4).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
                      Qt::AlignHorizontal_Mask,
                  Qt::AlignRight);

@@ -95,3 +95,16 @@ foreach(model 3 4 5 6 7 8 9)
         expect_match("${bytes}" "736d706c.[0-9a-f]*${loop}0000000000000000$")
     endforeach()
 endforeach()
+
+# The demo's stereo pad loops over words 17640 to 35279 on both channels: extracted from the S900
+# and the S950 floppies and made a program again, its right channel has the same loop, word for
+# word.
+run_cli(0 image --extract demo.img --out s900wavs)
+foreach(folder s900wavs wavs)
+    file(GLOB right "${work}/${folder}/*-R.wav")
+    list(GET right 0 right)
+    file(REMOVE "${work}/${folder}/Back.vmp")
+    run_cli(0 new "${folder}/Back.vmp" "${right}")
+    run_cli(0 info "${folder}/Back.vmp" --json)
+    expect_match("${cli_out}" "\"at\": 35279,[ \n]*\"length\": 17640,")
+endforeach()

@@ -164,6 +164,8 @@ TEST_P(S900ImageTest, ProgramRoundTripsThroughTheFloppyReader) {
     const int pair = AddEntry("pair.wav", 2, stereo);
     program::SetFieldText(Entry(pair).sample.sampleName, "Pad Stereo");
     Entry(pair).sample.sendMode = program::sendStereo;
+    Entry(pair).sample.loopMode = program::loopUntilRelease;
+    Entry(pair).sample.SetLoop(0, {89, 40, 0}); // words 50 to 89 of 100
 
     // Through the shared entries, as the command line and the dialog write and read.
     const Medium medium = density == FloppyDensity::dd ? Medium::dd : Medium::hd;
@@ -191,6 +193,13 @@ TEST_P(S900ImageTest, ProgramRoundTripsThroughTheFloppyReader) {
     EXPECT_EQ(sample.rootKey, 67);
     EXPECT_EQ(sample.loopMode, program::loopNormal);
     EXPECT_EQ(sample.loops, (std::vector<program::LoopSpec>{{299, 100, 0}}));
+    EXPECT_EQ(sample.endPoint, 299u);
+    // Both channels of the pair loop over the same words; the right one starts playing at the
+    // channel offset (13 words at 22050 Hz).
+    for (std::size_t i : {1u, 2u}) {
+        EXPECT_EQ(volume.samples[i].loops, (std::vector<program::LoopSpec>{{89, 40, 0}}));
+        EXPECT_EQ(volume.samples[i].startPoint, i == 2 ? 13u : 0u);
+    }
     std::vector<std::int16_t> read;
     ASSERT_TRUE(ReadSampleWords(image, sample, read));
     ASSERT_EQ(read.size(), ramp.size());
@@ -212,7 +221,50 @@ TEST_P(S900ImageTest, ProgramRoundTripsThroughTheFloppyReader) {
 
 INSTANTIATE_TEST_SUITE_P(Floppies, S900ImageTest,
                          ::testing::Values(std::tuple{SamplerModel::s900, FloppyDensity::dd},
+                                           std::tuple{SamplerModel::s950, FloppyDensity::dd},
                                            std::tuple{SamplerModel::s950, FloppyDensity::hd}));
+
+// A sample file as the sampler writes it: it plays from the first replay point and loops back from
+// the end point by the loop length (a study of 202 real S950 disk images; Akai's S900 document
+// names bytes 28-31 "End point" and 32-35 "First replay point"). A loop that does not lie inside
+// the words is no loop.
+TEST(S900FloppyImage, ReadsTheLoopBackFromTheEndPoint) {
+    const auto file = [](std::uint32_t end, std::uint32_t first, std::uint32_t length) {
+        std::vector<std::uint8_t> bytes(s900SampleHeaderBytes + S900PackedBytes(1000));
+        std::copy_n("LOOPED    ", 10, bytes.begin());
+        const auto put = [&](std::size_t at, std::uint32_t value) {
+            for (std::size_t i = 0; i < 4; ++i) {
+                bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+            }
+        };
+        put(16, 1000);    // words
+        bytes[20] = 0x22; // 22050 Hz
+        bytes[21] = 0x56;
+        bytes[26] = 'L';
+        put(28, end);
+        put(32, first);
+        put(36, length);
+        return bytes;
+    };
+    struct Case {
+        std::uint32_t end, first, length;
+        std::vector<program::LoopSpec> loops;
+    };
+    const Case cases[] = {{899, 0, 100, {{899, 100, 0}}},
+                          {999, 27, 1000, {{999, 1000, 0}}},
+                          {1000, 0, 100, {}},
+                          {899, 0, 901, {}}};
+    for (const Case& c : cases) {
+        S900FloppyImage floppy(FloppyDensity::dd);
+        ASSERT_FALSE(floppy.Add({{"LOOPED", 'S', file(c.end, c.first, c.length)}}));
+        ImageContents contents;
+        ASSERT_TRUE(ReadImage(floppy.Bytes(), contents));
+        const ImageSample& sample = contents.volumes[0].samples[0];
+        EXPECT_EQ(sample.loops, c.loops) << c.end << " " << c.length;
+        EXPECT_EQ(sample.startPoint, c.first);
+        EXPECT_EQ(sample.endPoint, c.end);
+    }
+}
 
 TEST_F(S900ImageTest, ProgramsBeyondTheModelAreRefusedNamingTheLimit) {
     AddEntry("tone.wav", 1, std::vector<std::int16_t>(100, 0));

@@ -255,6 +255,12 @@ void SampleEditorDialogTest::stereoSampleShowsItsRangeAndOutputs() {
     QCOMPARE(DotColour(dialog, 61), QColor(0, 255, 255)); // a black key of the range
     QCOMPARE(DotColour(dialog, 60), QColor(255, 0, 0));
     QCOMPARE(DotColour(dialog, 85), BareColour(dialog, 85)); // past the range
+    QVERIFY(Child<QComboBox>(dialog, "outputList")->isEnabled());
+
+    // The S950 plays it on all voices: the list says so and cannot be changed.
+    CSampleEditorDlg s950(e.sample, e.keygroup, 2);
+    QCOMPARE(Items(s950, "outputList"), QStringList({"All voices"}));
+    QVERIFY(!Child<QComboBox>(s950, "outputList")->isEnabled());
 }
 
 QTEST_MAIN(SampleEditorDialogTest)

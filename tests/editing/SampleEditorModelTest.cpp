@@ -121,5 +121,24 @@ TEST_F(SampleEditorModelTest, StereoShowsTheOutputsPairAndStoresItsEvenOutput) {
     EXPECT_EQ(model.OutputSelection(), std::nullopt);
 }
 
+// The S900 and S950 play every entry on all their voices and are sent no output: the list says
+// so for every send mode, and the stored output stays for a model that sends it.
+TEST_F(SampleEditorModelTest, OnTheS900AndS950EveryEntryPlaysOnAllVoices) {
+    for (const std::int32_t samplerModel : {1, 2}) {
+        SampleEditorModel s900(sample, keygroup, samplerModel);
+        keygroup.output = 5;
+        for (const std::int16_t mode : {program::sendMono, program::sendStereo}) {
+            sample.sendMode = mode;
+            EXPECT_FALSE(s900.OutputSent());
+            EXPECT_EQ(s900.OutputTexts(), Texts{"All voices"});
+            EXPECT_EQ(s900.OutputSelection(), 0);
+            EXPECT_TRUE(s900.PickOutput(0));
+            EXPECT_FALSE(s900.PickOutput(1));
+            EXPECT_EQ(keygroup.output, 5);
+        }
+    }
+    EXPECT_TRUE(model.OutputSent());
+}
+
 } // namespace
 } // namespace velomire::editing

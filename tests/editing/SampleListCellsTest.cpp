@@ -10,6 +10,8 @@ using velomire::program::SetFieldText;
 
 namespace {
 
+constexpr std::int32_t s3000 = 5;
+
 SampleEntry Row(std::int16_t sendMode, std::int16_t output) {
     SampleEntry entry{};
     SetFieldText(entry.sample.sampleName, "piano");
@@ -29,7 +31,7 @@ SampleEntry Row(std::int16_t sendMode, std::int16_t output) {
 std::vector<std::string> Cells(const SampleEntry& entry) {
     std::vector<std::string> cells;
     for (int c = 0; c < SampleListCells::columnCount; ++c) {
-        cells.push_back(SampleListCells::Text(entry, c));
+        cells.push_back(SampleListCells::Text(entry, c, s3000));
     }
     return cells;
 }
@@ -60,20 +62,23 @@ TEST(SampleListCells, AMonoRowShowsEveryCellInPlainDecimalAndNoteNames) {
 }
 
 // A stereo row names its output pair, an odd output the two outputs the keygroup message sends;
-// left and right rows show one output, like mono. An unknown send mode leaves the mode empty, and
-// a column past the last is empty.
+// left and right rows show one output, like mono. The S900 and S950 play every row on all their
+// voices and are sent no output. An unknown send mode leaves the mode empty, and a column past the
+// last is empty.
 TEST(SampleListCells, ModeAndOutputCellsNameWhatTheSamplerUses) {
     EXPECT_EQ(Cells(Row(3, 4))[1], "Stereo");
     EXPECT_EQ(SampleListCells::ModeText(1), "Left");
     EXPECT_EQ(SampleListCells::ModeText(2), "Right");
     EXPECT_EQ(SampleListCells::ModeText(4), "");
     EXPECT_EQ(SampleListCells::ModeText(-1), "");
-    EXPECT_EQ(SampleListCells::Text(Row(0, 0), 10), "");
-    const std::tuple<std::int16_t, std::int16_t, const char*> outputs[] = {
-        {3, 0, "1-2"}, {3, 2, "3-4"}, {3, 4, "5-6"}, {3, 6, "7-8"},
-        {3, 5, "6-7"}, {3, 7, "8-1"}, {1, 7, "8"},   {2, 0, "1"}};
-    for (const auto& [mode, output, text] : outputs) {
-        EXPECT_EQ(SampleListCells::OutText(mode, output), text) << mode << " / " << output;
+    EXPECT_EQ(SampleListCells::Text(Row(0, 0), 10, s3000), "");
+    const std::tuple<std::int16_t, std::int16_t, std::int32_t, const char*> outputs[] = {
+        {3, 0, s3000, "1-2"}, {3, 2, s3000, "3-4"}, {3, 4, s3000, "5-6"}, {3, 6, s3000, "7-8"},
+        {3, 5, s3000, "6-7"}, {3, 7, s3000, "8-1"}, {1, 7, s3000, "8"},   {2, 0, -1, "1"},
+        {0, 5, 1, "All"},     {3, 4, 2, "All"},     {1, 7, 2, "All"},     {0, 5, 0, "6"}};
+    for (const auto& [mode, output, model, text] : outputs) {
+        EXPECT_EQ(SampleListCells::OutText(mode, output, model), text)
+            << mode << " / " << output << " / model " << model;
     }
 }
 

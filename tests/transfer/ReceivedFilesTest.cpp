@@ -14,7 +14,9 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <tuple>
+#include <utility>
 
 using namespace velomire::transfer;
 namespace program = velomire::program;
@@ -170,7 +172,8 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
         EXPECT_EQ(row.sample.Loop(0).length, 100u);
         EXPECT_EQ(row.keygroup.lowKey, 36);
         EXPECT_EQ(row.keygroup.highKey, 40);
-        EXPECT_EQ(row.keygroup.output, 3);
+        // The S900/S950 is sent no output: its keygroups play on all voices.
+        EXPECT_EQ(row.keygroup.output, family == SamplerFamily::s900 ? 0 : 3);
         EXPECT_EQ(row.keygroup.keygroupWords[6], 55);
         EXPECT_EQ(program::FieldText(got->samples[2].sample.sampleName).back(), 'R');
         if (family == SamplerFamily::s1000) {
@@ -183,6 +186,83 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
         EXPECT_EQ(wav.FrameCount(), decoded.samples[0].frames.size());
         EXPECT_EQ(wav.Chunks().lowKey, 36);
         EXPECT_EQ(wav.Chunks().highKey, 40);
+    }
+}
+
+// A loop taken back is the one the sampler plays, inside the words that came, or none: the
+// S900/S950 loops back from the end point by the loop length (a study of 202 real S950 disk
+// images), whatever its first replay point; SDS marks "loop off" with loop type 7F.
+TEST(ReceivedFiles, ALoopTakenBackIsTheOneTheSamplerPlays) {
+    using Fields = DecodedFields;
+    const auto s900 = [](std::string mode, std::int64_t end, std::int64_t length) {
+        return Fields{{"loopMode", mode},
+                      {"endPoint", end},
+                      {"firstReplayPoint", std::int64_t{27}},
+                      {"loopLength", length}};
+    };
+    const auto sds = [](std::int64_t type, std::int64_t start, std::int64_t end) {
+        return Fields{{"loopStart", start}, {"loopEnd", end}, {"loopType", type}};
+    };
+    struct Case {
+        SamplerFamily family;
+        Fields fields;
+        std::optional<std::pair<std::uint32_t, std::uint32_t>> loop;
+    };
+    const Case cases[] = {{SamplerFamily::s900, s900("L", 109, 100), {{10, 109}}},
+                          {SamplerFamily::s900, s900("L", 129, 130), {{0, 129}}},
+                          {SamplerFamily::s900, s900("O", 109, 100), std::nullopt},
+                          {SamplerFamily::s900, s900("L", 130, 100), std::nullopt},
+                          {SamplerFamily::s900, s900("L", 109, 111), std::nullopt},
+                          {SamplerFamily::sds, sds(0x00, 10, 109), {{10, 109}}},
+                          {SamplerFamily::sds, sds(0x7F, 129, 129), std::nullopt},
+                          {SamplerFamily::sds, sds(0x00, 0, 0), std::nullopt},
+                          {SamplerFamily::sds, sds(0x00, 10, 130), std::nullopt}};
+    for (const Case& c : cases) {
+        DecodedSample sample;
+        sample.family = c.family;
+        sample.frames.resize(130);
+        sample.fields = c.fields;
+        const auto loops = ReceivedSampleChunks(sample).loops;
+        SCOPED_TRACE(&c - cases);
+        ASSERT_EQ(loops.size(), c.loop ? 1u : 0u);
+        if (c.loop) {
+            EXPECT_EQ(loops[0].start, c.loop->first);
+            EXPECT_EQ(loops[0].end, c.loop->second);
+        }
+    }
+}
+
+// The demo's stereo pad (35,280 words, looping over its second half) loops over the same words on
+// both channels of an S950; the right channel's loop once ran on to word 35,306.
+TEST(ReceivedFiles, EveryPartOfTheDemoLoopsInsideItsWordsOnAnS950) {
+    vt::WorkingDirectoryGuard restore;
+    vt::RecordingMessages messages;
+    const fs::path path = fs::path(VELOMIRE_SOURCE_DIR) / "examples" / "demo" / "demo.vmp";
+    auto demo = std::make_unique<program::Program>();
+    ASSERT_TRUE(program::ProgramFile::LoadFile(path, *demo));
+    demo->SetProgramPath(path, false);
+    CaptureMidiDriver capture;
+    InstantWaitClock clock;
+    MidiOutPort port(capture, clock, messages);
+    SamplerSettings settings;
+    settings.samplerModel = SamplerModel::s950;
+    settings.midiOutDevice = 0;
+    settings.maxProgram = 99;
+    settings.maxSample = 99;
+    vt::AnswerAllUi ui;
+    ASSERT_EQ(SendCommand(*demo, settings, port, messages, ui).OnSendProgram(),
+              SendCommand::Outcome::sent);
+    const DecodeResult decoded = DecodeSysExStream(capture.bytes);
+    ASSERT_EQ(decoded.samples.size(), 4u); // the tone, the pad's two channels, the drum loop
+
+    using Loop = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+    const Loop expected[] = {{}, {{17640, 35279}}, {{17640, 35279}}, {{0, 44099}}};
+    for (std::size_t i = 0; i < decoded.samples.size(); ++i) {
+        Loop loops;
+        for (const auto& loop : ReceivedSampleChunks(decoded.samples[i]).loops) {
+            loops.emplace_back(loop.start, loop.end);
+        }
+        EXPECT_EQ(loops, expected[i]) << "sample " << i;
     }
 }
 

@@ -25,7 +25,8 @@ public:
 
 // A program sent closed-loop to the simulated sampler of every model in the table, in process,
 // and taken back with the model's librarian: the same words (the top 12 bits on the S900/S950),
-// the same root keys, loops and key ranges, as far as the family stores them.
+// the same root keys, loops (word for word, the right channel's too) and key ranges, as far as
+// the family stores them.
 TEST(RoundTrip, EveryModelGivesBackTheWordsRootKeysLoopsAndKeyRangesItWasSent) {
     vt::TempDir dir;
     vt::WorkingDirectoryGuard restore;
@@ -43,6 +44,9 @@ TEST(RoundTrip, EveryModelGivesBackTheWordsRootKeysLoopsAndKeyRangesItWasSent) {
     prog->samples[0].sample.loopAt[0] = 300; // words 201 to 300
     prog->samples[0].sample.loopLength[0] = 100;
     prog->samples[1].sample.sendMode = program::sendStereo;
+    prog->samples[1].sample.loopMode = program::loopUntilRelease;
+    prog->samples[1].sample.loopCount = 1;
+    prog->samples[1].sample.SetLoop(0, {239, 120, 0}); // words 120 to 239 of 250, both channels
     prog->samples[1].sample.rootKey = 65;
     prog->samples[1].keygroup.lowKey = 41;
     prog->samples[1].keygroup.highKey = 96;
@@ -104,13 +108,9 @@ TEST(RoundTrip, EveryModelGivesBackTheWordsRootKeysLoopsAndKeyRangesItWasSent) {
                 EXPECT_EQ(*root, prog->samples[row].sample.rootKey);
             }
             const auto loops = ReceivedSampleChunks(*found).loops;
-            if (row == 0) {
-                ASSERT_FALSE(loops.empty());
-                EXPECT_EQ(loops.front().start, 201u);
-                EXPECT_EQ(loops.front().end, 300u);
-            } else {
-                EXPECT_TRUE(loops.empty());
-            }
+            ASSERT_EQ(loops.size(), 1u);
+            EXPECT_EQ(loops.front().start, row == 0 ? 201u : 120u);
+            EXPECT_EQ(loops.front().end, row == 0 ? 300u : 239u);
         }
 
         // The key ranges, where the family keeps a program.

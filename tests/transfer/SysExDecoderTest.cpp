@@ -140,6 +140,11 @@ TEST_F(RoundTripTest, EveryModelGivesBackItsFramesAndStoredFields) {
             EXPECT_EQ(FieldNumber(kick, "samplePeriodNs"), sent.samplePeriodNs);
             EXPECT_EQ(FieldNumber(kick, "loopStart"), loopStart);
             EXPECT_EQ(FieldNumber(kick, "loopEnd"), sent.loopAt[0]);
+            EXPECT_EQ(FieldNumber(kick, "loopType"), 0);
+            // The pad does not loop: "loop off" on its last word.
+            const DecodedFields& pad = decoded.samples[1].fields;
+            EXPECT_EQ(FieldNumber(pad, "loopType"), 0x7F);
+            EXPECT_EQ(FieldNumber(pad, "loopEnd"), decoded.samples[1].lengthWords - 1);
             EXPECT_TRUE(decoded.programs.empty());
             continue;
         }
@@ -150,14 +155,16 @@ TEST_F(RoundTripTest, EveryModelGivesBackItsFramesAndStoredFields) {
             EXPECT_EQ(FieldString(kick, "sampleName"), "Kick 1    ");
             EXPECT_EQ(FieldNumber(kick, "rootKey"), 48);
             EXPECT_EQ(FieldString(kick, "loopMode"), "L");
-            EXPECT_EQ(FieldNumber(kick, "loopStart"), loopStart);
+            EXPECT_EQ(FieldNumber(kick, "endPoint"), 300); // the loop's last word
+            EXPECT_EQ(FieldNumber(kick, "firstReplayPoint"), 0);
             EXPECT_EQ(FieldNumber(kick, "loopLength"), 100);
-            EXPECT_EQ(FieldNumber(kick, "endPoint"), sent.endPoint);
+            EXPECT_EQ(FieldNumber(decoded.samples[2].fields, "firstReplayPoint"),
+                      program->samples[1].sample.s900RightLoopShift);
             EXPECT_EQ(FieldString(decoded.samples[2].fields, "sampleName"), "pad     -R");
             EXPECT_EQ(FieldString(prog.fields, "programName"), "Drums     ");
             ASSERT_EQ(prog.keygroups.size(), 3u);
             EXPECT_EQ(FieldNumber(prog.keygroups[0], "lowKey"), 36);
-            EXPECT_EQ(FieldNumber(prog.keygroups[0], "output"), 3);
+            EXPECT_EQ(FieldNumber(prog.keygroups[0], "output"), 255); // all voices
             EXPECT_EQ(FieldNumber(prog.keygroups[2], "output"), 9);
             continue;
         }

@@ -60,8 +60,8 @@ QHBoxLayout* Labelled(const char* text, NoteSpinBox* box) {
 } // namespace
 
 CSampleEditorDlg::CSampleEditorDlg(program::SampleBlock& sample, program::KeygroupBlock& keygroup,
-                                   QWidget* parent)
-    : QDialog(parent), model(sample, keygroup), keyboard(new KeyboardWidget),
+                                   std::int32_t samplerModel, QWidget* parent)
+    : QDialog(parent), model(sample, keygroup, samplerModel), keyboard(new KeyboardWidget),
       lowBox(MakeBox(QStringLiteral("lowText"))), highBox(MakeBox(QStringLiteral("highText"))),
       pitchBox(MakeBox(QStringLiteral("pitchText"))),
       sendModeList(MakeList(QStringLiteral("sendModeList"))),
@@ -101,6 +101,7 @@ CSampleEditorDlg::CSampleEditorDlg(program::SampleBlock& sample, program::Keygro
     ShowKeys();
     Fill(*sendModeList, model.SendModeTexts(), model.SendModeSelection());
     FillOutputList();
+    outputList->setEnabled(model.OutputSent());
 
     // Only the user's picks change the blocks; filling the lists changes nothing.
     connect(sendModeList, &QComboBox::activated, this, &CSampleEditorDlg::OnSendModeChange);

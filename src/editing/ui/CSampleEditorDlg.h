@@ -4,6 +4,7 @@
 #include "editing/Spin.h"
 #include "program/KeygroupBlock.h"
 #include "program/SampleBlock.h"
+#include "transfer/SamplerModel.h"
 
 #include <QDialog>
 
@@ -23,8 +24,10 @@ class CSampleEditorDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // The blocks must outlive the dialog.
+    // The blocks must outlive the dialog. `samplerModel` (SamplerModel numbering) decides what
+    // the output list offers.
     CSampleEditorDlg(program::SampleBlock& sample, program::KeygroupBlock& keygroup,
+                     std::int32_t samplerModel = transfer::SamplerModel::none,
                      QWidget* parent = nullptr);
 
 private:

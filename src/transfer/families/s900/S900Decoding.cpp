@@ -73,7 +73,7 @@ wire::Parsed<SampleHeader> ParseSampleHeader(Bytes m) {
         {"rootKey", block->U16(22) / 16},
         {"loopMode", EscapedDumpText(std::string(1, static_cast<char>(block->U8(26))))},
         {"endPoint", block->U32(28)},
-        {"loopStart", block->U32(32)},
+        {"firstReplayPoint", block->U32(32)},
         {"loopLength", block->U32(36)}};
     return {std::move(header), {}};
 }
@@ -115,6 +115,20 @@ wire::Parsed<DecodedProgram> ParseProgram(Bytes m, std::size_t offset) {
                                      {"keygroupWords13to16", block->Run(at + 34, 4)}});
     }
     return {std::move(program), {}};
+}
+
+SamplePoints PointsOf(const DecodedFields& fields, std::uint32_t lengthWords) {
+    const auto word = [&](std::string_view name, std::uint32_t missing) -> std::uint32_t {
+        const auto value = FieldNumber(fields, name);
+        if (!value) {
+            return missing;
+        }
+        return *value >= 0 && *value <= std::int64_t{UINT32_MAX}
+                   ? static_cast<std::uint32_t>(*value)
+                   : 0;
+    };
+    return {word("endPoint", lengthWords == 0 ? 0 : lengthWords - 1), word("firstReplayPoint", 0),
+            word("loopLength", 0)};
 }
 
 } // namespace velomire::transfer::s900

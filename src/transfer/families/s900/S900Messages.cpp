@@ -28,6 +28,23 @@ int SinglePart(std::int16_t sendMode) {
     return sendMode == program::sendLeft || sendMode == program::sendRight ? sendMode : 0;
 }
 
+// The points of a part's sample header, counted from soundStart (see s900::SamplePoints). The
+// sampler loops back from the end point, so a looping sample ends at its loop's last word (loop
+// 0 at) and one that does not loop at its end point; neither ever lies past the last word sent,
+// also in a program saved before the sound was trimmed. The loop length goes as stored, cut only
+// where it would reach before the first word. The right channel of a stereo entry starts playing
+// at the S900's channel offset (27 words at 44100 Hz), where that offset has always been sent.
+s900::SamplePoints PointsOf(const program::SampleBlock& sample, int part, bool looping) {
+    const std::uint32_t lastWord = sample.lengthWords == 0 ? 0 : sample.lengthWords - 1;
+    s900::SamplePoints points;
+    points.endPoint = std::min(looping ? sample.loopAt[0] : sample.endPoint, lastWord);
+    points.loopLength = std::min(sample.loopLength[0], points.endPoint + 1);
+    if (sample.sendMode == program::sendStereo && part == 2) {
+        points.firstReplayPoint = std::min(sample.s900RightLoopShift, points.endPoint);
+    }
+    return points;
+}
+
 // One header byte (8 bits) as its two wire bytes.
 void Byte(MidiOutPort& port, std::int32_t value) {
     port.AppendSplitBytes(value, 2);
@@ -151,12 +168,7 @@ void S900Messages::SendS900SampleHeader(int entry, int part) {
     MidiOutPort& port = context.port;
     const bool looping =
         sample.loopMode == program::loopNormal || sample.loopMode == program::loopUntilRelease;
-    // The first word of loop 0, counted from soundStart. The right channel of a stereo entry is
-    // moved by the S900's channel offset (27 words at 44100 Hz).
-    std::uint32_t loopStart = sample.loopAt[0] - sample.loopLength[0] + 1;
-    if (sample.sendMode == program::sendStereo && part == 2) {
-        loopStart += sample.s900RightLoopShift;
-    }
+    const s900::SamplePoints points = PointsOf(sample, part, looping);
 
     port.AppendBytes(0xF0, s900::akaiId, RawByte(context.settings.midiChannel),
                      s900::sampleHeaderFunction);
@@ -171,9 +183,9 @@ void S900Messages::SendS900SampleHeader(int entry, int part) {
     Zeros(port, 2);
     Byte(port, looping ? 'L' : 'O');
     Zeros(port, 1);
-    port.AppendSplitBytes(static_cast<std::int32_t>(sample.endPoint), 8);
-    port.AppendSplitBytes(static_cast<std::int32_t>(loopStart), 8);
-    port.AppendSplitBytes(static_cast<std::int32_t>(sample.loopLength[0]), 8);
+    port.AppendSplitBytes(static_cast<std::int32_t>(points.endPoint), 8);
+    port.AppendSplitBytes(static_cast<std::int32_t>(points.firstReplayPoint), 8);
+    port.AppendSplitBytes(static_cast<std::int32_t>(points.loopLength), 8);
     Zeros(port, 3);
     Byte(port, 'N');
     Zeros(port, 16);
@@ -202,7 +214,8 @@ void S900Messages::SendS900Program() {
     Byte(port, 255);
     Zeros(port, 10);
 
-    // One keygroup per sample part: a stereo entry plays its parts on outputs 8 and 9.
+    // One keygroup per sample part: a stereo entry plays its parts on outputs 8 and 9, any
+    // other on all voices (the entry's output is not sent).
     const int count = std::clamp(program.sampleCount, 0, program::Program::maxSamples);
     for (int i = 0; i < count; ++i) {
         const program::SampleEntry& entry = program.samples[static_cast<std::size_t>(i)];
@@ -210,8 +223,7 @@ void S900Messages::SendS900Program() {
             AppendKeygroup(port, header, entry, 1, 8);
             AppendKeygroup(port, header, entry, 2, 9);
         } else {
-            AppendKeygroup(port, header, entry, SinglePart(entry.sample.sendMode),
-                           entry.keygroup.output);
+            AppendKeygroup(port, header, entry, SinglePart(entry.sample.sendMode), s900::allVoices);
         }
     }
 

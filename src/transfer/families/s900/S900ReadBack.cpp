@@ -223,7 +223,7 @@ std::vector<std::uint8_t> S900SampleParametersMessage(int channel, const Decoded
     Byte(buffer, loopMode == "L" ? 'L' : 'O');
     Zeros(buffer, 1);
     buffer.AppendSplitBytes(static_cast<std::int32_t>(Number(f, "endPoint", length - 1)), 8);
-    buffer.AppendSplitBytes(static_cast<std::int32_t>(Number(f, "loopStart", 0)), 8);
+    buffer.AppendSplitBytes(static_cast<std::int32_t>(Number(f, "firstReplayPoint", 0)), 8);
     buffer.AppendSplitBytes(static_cast<std::int32_t>(Number(f, "loopLength", length)), 8);
     Zeros(buffer, 3);
     Byte(buffer, 'N');

@@ -1,6 +1,7 @@
 #include "transfer/families/s900/S900Received.h"
 
 #include "transfer/ReceivedFiles.h"
+#include "transfer/families/s900/S900Decoding.h"
 
 namespace velomire::transfer {
 
@@ -17,14 +18,13 @@ program::SampleChunks S900ReceivedChunks(const DecodedSample& sample) {
     if (const auto rootKey = FieldNumber(sample.fields, "rootKey")) {
         chunks.unityNote = static_cast<std::uint32_t>(*rootKey);
     }
-    const auto start = FieldNumber(sample.fields, "loopStart");
-    const auto length = FieldNumber(sample.fields, "loopLength");
-    // 'L' loops, 'A' alternates, 'O' plays once.
+    // 'L' loops, 'A' alternates, 'O' plays once. The sampler loops back from the end point by
+    // the loop length; a loop that does not lie inside the words is left out.
     const std::string mode = FieldString(sample.fields, "loopMode").value_or("O");
-    if ((mode == "L" || mode == "A") && start && length && *length > 0) {
-        chunks.loops.push_back({static_cast<std::uint32_t>(*start),
-                                static_cast<std::uint32_t>(*start + *length - 1),
-                                mode == "A" ? 1u : 0u});
+    const auto words = static_cast<std::uint32_t>(sample.frames.size());
+    const auto loop = s900::LoopOf(s900::PointsOf(sample.fields, words), words);
+    if ((mode == "L" || mode == "A") && loop) {
+        chunks.loops.push_back({loop->first, loop->last, mode == "A" ? 1u : 0u});
     }
     return chunks;
 }
@@ -44,8 +44,10 @@ void S900ReceivedZones(const DecodedProgram& received, const program::KeygroupBl
         program::KeygroupBlock& k = zone.keygroup;
         k.lowKey = Word(keygroup, "lowKey");
         k.highKey = Word(keygroup, "highKey");
-        // Outputs 8 and 9 are the two halves of a stereo pair; a row has one output of 0-7.
-        k.output = static_cast<std::int16_t>(Word(keygroup, "output") & 7);
+        // Outputs 8 and 9 are the two halves of a stereo pair and 255 is all voices; a row has
+        // one output of 0-7.
+        const std::int16_t output = Word(keygroup, "output");
+        k.output = static_cast<std::int16_t>(output == s900::allVoices ? 0 : output & 7);
         const auto words5to8 = FieldList(keygroup, "keygroupWords5to8");
         const auto words13to16 = FieldList(keygroup, "keygroupWords13to16");
         for (std::size_t i = 0; i < 4; ++i) {

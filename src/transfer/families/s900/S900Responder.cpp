@@ -1,6 +1,7 @@
 #include "transfer/families/s900/S900Responder.h"
 
 #include "transfer/Librarian.h"
+#include "transfer/families/s900/S900Decoding.h"
 #include "transfer/families/s900/S900ReadBack.h"
 
 namespace velomire::transfer {
@@ -130,11 +131,11 @@ private:
                           : sample.rate > 0
                               ? static_cast<std::uint32_t>(1000000000.0 / sample.rate + 0.9)
                               : 0;
-        header.loopStart = static_cast<std::uint32_t>(
-            FieldNumber(sample.fields, "loopStart").value_or(header.lengthWords));
-        header.loopEnd = static_cast<std::uint32_t>(
-            FieldNumber(sample.fields, "endPoint")
-                .value_or(header.lengthWords == 0 ? 0 : header.lengthWords - 1));
+        // The loop the sample header describes, or both points on the end point.
+        const s900::SamplePoints points = s900::PointsOf(sample.fields, header.lengthWords);
+        const auto loop = s900::LoopOf(points, header.lengthWords);
+        header.loopStart = loop ? loop->first : points.endPoint;
+        header.loopEnd = points.endPoint;
         return header;
     }
 

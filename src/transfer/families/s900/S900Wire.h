@@ -33,12 +33,39 @@ inline constexpr std::size_t programHeaderBlock = 38;
 inline constexpr std::size_t keygroupBlock = 70;
 inline constexpr std::size_t programFrameBytes = 9;
 
+// The keygroup's output (keygroup byte 19) that lets the sampler play it on any of its voices,
+// the sampler's own default: 1,608 of 1,899 keygroups on real disks hold it, as does a captured
+// S950 default program. An output 0-7 ties the keygroup to that one voice, so that every note
+// cuts the one before. The two keygroups of a stereo pair go to 8 and 9.
+inline constexpr std::uint8_t allVoices = 255;
+
 // Waits of a one-way send, in ms: after the data's header, and after the data.
 inline constexpr std::int32_t waitAfterHeaderPieceMs = 300;
 inline constexpr std::int32_t waitAfterDataMs = 300;
 
 // The sample and program numbers travel as single data bytes.
 inline constexpr std::int32_t highestNumber = 127;
+
+// The points of a sample header (header bytes 28-39). Akai's S900 document names bytes 28-31 "End
+// point" and 32-35 "First replay point"; a study of 202 real S950 disk images found that the
+// sampler plays from the first replay point to the end point and, when the sample loops, loops
+// backwards from the end point by the loop length (bytes 36-39), with the first replay point 0 in
+// 250 of 324 looped samples. All three count words from the sample's first word.
+struct SamplePoints {
+    std::uint32_t endPoint = 0;
+    std::uint32_t firstReplayPoint = 0;
+    std::uint32_t loopLength = 0;
+};
+
+// The first and last word of a loop.
+struct LoopWords {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+};
+
+// The loop the points describe in a sample of `lengthWords` words; nothing when the loop length
+// is 0 or the loop does not lie inside the words.
+std::optional<LoopWords> LoopOf(const SamplePoints& points, std::uint32_t lengthWords);
 
 // Pieces of a sample of `words` words: a length of 0 still sends one.
 inline constexpr std::uint32_t Pieces(std::uint32_t words) {

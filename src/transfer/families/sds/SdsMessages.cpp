@@ -38,8 +38,14 @@ void SdsMessages::SendSdsDumpHeader(int entry, int part) {
     MidiOutPort& port = context.port;
     const bool looping =
         sample->loopMode == program::loopNormal || sample->loopMode == program::loopUntilRelease;
-    // Loop points count words from soundStart; the first word of loop 0 is at - length + 1.
-    const std::uint32_t loopStart = sample->loopAt[0] - sample->loopLength[0] + 1;
+    // Loop points count words from soundStart; the first word of loop 0 is at - length + 1. A
+    // sample that does not loop is marked "loop off" with both points on its last word: a forward
+    // loop ending at word 0 would make a receiver loop one word, and an S900/S950 taking the dump
+    // plays up to the loop end and would play nothing.
+    const std::uint32_t lastWord = sample->lengthWords == 0 ? 0 : sample->lengthWords - 1;
+    const std::uint32_t loopStart =
+        looping ? sample->loopAt[0] - sample->loopLength[0] + 1 : lastWord;
+    const std::uint32_t loopEnd = looping ? sample->loopAt[0] : lastWord;
 
     port.AppendBytes(0xF0, 0x7E, ChannelByte(context.settings.midiChannel), 0x01);
     port.AppendSevenBit(sample->samplerSampleNumber[static_cast<std::size_t>(part)], 2);
@@ -47,9 +53,8 @@ void SdsMessages::SendSdsDumpHeader(int entry, int part) {
     port.AppendSevenBit(static_cast<std::int32_t>(sample->samplePeriodNs), 3);
     port.AppendSevenBit(static_cast<std::int32_t>(sample->lengthWords), 3);
     port.AppendSevenBit(static_cast<std::int32_t>(loopStart), 3);
-    // A loop end of 0 is the only mark of a sample without a loop.
-    port.AppendSevenBit(looping ? static_cast<std::int32_t>(sample->loopAt[0]) : 0, 3);
-    port.AppendBytes(0x00, 0xF7); // loop type: forward
+    port.AppendSevenBit(static_cast<std::int32_t>(loopEnd), 3);
+    port.AppendBytes(static_cast<std::int16_t>(looping ? sds::loopForward : sds::loopOff), 0xF7);
     if (context.closedLoop == nullptr) {
         port.Send();
         return;

@@ -47,7 +47,8 @@ std::optional<SamplerReply> ParseHandshake(std::span<const std::uint8_t> message
 
 // The messages of the reading direction of the Sample Dump Standard and its extensions, as the
 // requester and as the sampler send them. Every value is masked to the bits its field has.
-// Loop type of a header or loop point message with no loop.
+// Loop type of a header or loop point message: a forward loop, or no loop.
+inline constexpr int loopForward = 0x00;
 inline constexpr int loopOff = 0x7F;
 
 // F0 7E cc 03 ss ss F7

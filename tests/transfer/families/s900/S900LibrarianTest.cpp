@@ -41,7 +41,7 @@ protected:
         }
         kick.fields = {{"sampleName", std::string("KICK")}, {"headerRate", std::int64_t{22050}},
                        {"rootKey", std::int64_t{48}},       {"loopMode", std::string("L")},
-                       {"loopStart", std::int64_t{10}},     {"loopLength", std::int64_t{100}}};
+                       {"endPoint", std::int64_t{109}},     {"loopLength", std::int64_t{100}}};
         memory.samples[3] = kick;
         DecodedProgram drums;
         drums.fields = {{"programName", std::string("DRUMS")}};
@@ -138,7 +138,8 @@ TEST_F(S900LibrarianTest, TakesBackTheTopTwelveBitsAnsweringEveryBlockBeforeTheN
     EXPECT_EQ(sample.rate, 22050u);
     EXPECT_EQ(FieldString(sample.fields, "sampleName"), "KICK      ");
     EXPECT_EQ(FieldNumber(sample.fields, "rootKey"), 48);
-    EXPECT_EQ(FieldNumber(sample.fields, "loopStart"), 10);
+    EXPECT_EQ(FieldNumber(sample.fields, "endPoint"), 109);
+    EXPECT_EQ(FieldNumber(sample.fields, "firstReplayPoint"), 0);
     EXPECT_EQ(Sent(Hex("F0 7E 00 03 00 F7")), 1);
     EXPECT_EQ(Sent(Hex("F0 7E 03 03 00 F7")), 0);
     EXPECT_EQ(Sent(ack), 4); // the header and three blocks

@@ -101,42 +101,69 @@ TEST_F(S900MessagesTest, SampleHeaderIsByteExact) {
              Hex("44 00 2C 01"),             // 44100 Hz
              Hex("40 01 03 00"),             // root key 60 x 16
              Zeros(4), Hex("4C 00"), Zeros(2),
-             Hex("67 01 03 00 00 00 00 00"), // end point 999
-             Hex("20 00 03 00 00 00 00 00"), // loop start 899 - 100 + 1
+             Hex("03 01 03 00 00 00 00 00"), // end point: the loop's last word, 899
+             Zeros(8),                       // first replay point: the first word
              Hex("64 00 00 00 00 00 00 00"), // loop length 100
-             Zeros(6), Hex("4E 00"), Zeros(32), Hex("38 F7")})));
+             Zeros(6), Hex("4E 00"), Zeros(32), Hex("7F F7")})));
     EXPECT_EQ(Waits(), std::vector<milliseconds>{milliseconds(0)});
 }
 
-TEST_F(S900MessagesTest, OnlyTheRightPartOfAStereoEntryShiftsItsLoop) {
+// Akai's S900 document names header bytes 28-31 "End point" and 32-35 "First replay point", and a
+// study of 202 real S950 disk images found the sampler loops backwards from the end point by the
+// loop length, with the first replay point 0 in 250 of 324 looped samples. So a looping part ends
+// at its loop's last word, one that does not loop at its end point, neither past its last word
+// (1000 words here), and only the right part of a stereo entry starts at the channel offset.
+TEST_F(S900MessagesTest, HeaderEndsAtTheLoopsLastWordAndStartsAtTheFirstWord) {
     const int stereo = AddSilentEntry("strings.wav", 2, 1000);
+    Sample(stereo).loopMode = program::loopUntilRelease;
+    Sample(stereo).SetLoop(0, {899, 100, 0});
     const int right = AddSilentEntry("right.wav", 2, 1000);
     Sample(right).sendMode = program::sendRight;
     Sample(right).loopMode = program::loopToEnd;
-    Sample(stereo).loopMode = program::loopUntilRelease;
+    Sample(right).endPoint = 700;
+    Sample(right).SetLoop(0, {899, 100, 0});
+    // Saved before the sound was trimmed to 1000 words: points past the words.
+    const int trimmed = AddSilentEntry("trimmed.wav", 1, 1000);
+    Sample(trimmed).loopMode = program::loopNormal;
+    Sample(trimmed).SetLoop(0, {1499, 1500, 0});
+    const int ended = AddSilentEntry("ended.wav", 1, 1000);
+    Sample(ended).endPoint = 4000;
 
-    s900.SendS900SampleHeader(stereo, 1);
-    s900.SendS900SampleHeader(stereo, 2);
-    s900.SendS900SampleHeader(right, 2);
-
-    ASSERT_EQ(driver.writes.size(), 3u);
-    const auto nameOf = [&](std::size_t i) { return std::span(driver.writes[i]).subspan(7, 20); };
-    const auto loopStartOf = [&](std::size_t i) {
-        return std::span(driver.writes[i]).subspan(71, 8);
+    struct Case {
+        int row, part;
+        const char *name, *flag;
+        std::uint32_t endPoint, firstReplayPoint, loopLength;
     };
-    const auto loopFlagOf = [&](std::size_t i) {
-        return std::span(driver.writes[i]).subspan(59, 2);
-    };
-    EXPECT_TRUE(
-        BytesEqual(nameOf(0), Hex("73 00 74 00 72 00 69 00 6E 00 67 00 73 00 20 00 2D 00 4C 00")));
-    EXPECT_TRUE(
-        BytesEqual(nameOf(1), Hex("73 00 74 00 72 00 69 00 6E 00 67 00 73 00 20 00 2D 00 52 00")));
-    EXPECT_TRUE(BytesEqual(loopStartOf(0), Zeros(8)));
-    EXPECT_TRUE(BytesEqual(loopStartOf(1), Hex("1B 00 00 00 00 00 00 00"))); // 27 words
-    EXPECT_TRUE(BytesEqual(loopStartOf(2), Zeros(8)));
-    EXPECT_TRUE(BytesEqual(loopFlagOf(1), Hex("4C 00")));
-    EXPECT_TRUE(BytesEqual(loopFlagOf(2), Hex("4F 00")));
-    EXPECT_TRUE(ChecksumHolds(driver.writes[1]));
+    const Case cases[] = {{stereo, 1, "strings -L", "L", 899, 0, 100},
+                          {stereo, 2, "strings -R", "L", 899, 27, 100}, // 27 words at 44100 Hz
+                          {right, 2, "right   -R", "O", 700, 0, 100},
+                          {trimmed, 0, "trimmed   ", "L", 999, 0, 1000},
+                          {ended, 0, "ended     ", "O", 999, 0, 1000}};
+    for (const Case& c : cases) {
+        driver.writes.clear();
+        s900.SendS900SampleHeader(c.row, c.part);
+        ASSERT_EQ(driver.writes.size(), 1u);
+        const std::vector<std::uint8_t>& m = driver.writes[0];
+        SCOPED_TRACE(c.name);
+        std::string name;
+        for (std::size_t i = 0; i < 10; ++i) {
+            name += static_cast<char>(m[7 + 2 * i]);
+        }
+        EXPECT_EQ(name, c.name);
+        EXPECT_EQ(m[59], c.flag[0]);
+        const auto u32 = [&](std::size_t headerByte) {
+            std::uint32_t value = 0;
+            for (std::size_t i = 0; i < 4; ++i) {
+                const std::size_t at = 7 + 2 * (headerByte + i);
+                value |= std::uint32_t(m[at] | m[at + 1] << 7) << (8 * i);
+            }
+            return value;
+        };
+        EXPECT_EQ(u32(28), c.endPoint);
+        EXPECT_EQ(u32(32), c.firstReplayPoint);
+        EXPECT_EQ(u32(36), c.loopLength);
+        EXPECT_TRUE(ChecksumHolds(m));
+    }
 }
 
 TEST_F(S900MessagesTest, ProgramWithOneKeygroupIsByteExact) {
@@ -146,7 +173,7 @@ TEST_F(S900MessagesTest, ProgramWithOneKeygroupIsByteExact) {
     program.header.programParams[19] = 7;
     program.header.programParams[20] = 9;
     const int row = AddSilentEntry("kick.wav", 1, 100);
-    Keygroup(row).output = 3;
+    Keygroup(row).output = 3; // not sent: the keygroup plays on all voices
     Keygroup(row).keygroupWords[5] = 11;
     Keygroup(row).keygroupWords[13] = 13;
     program.transferSampleCount = 1;
@@ -158,15 +185,18 @@ TEST_F(S900MessagesTest, ProgramWithOneKeygroupIsByteExact) {
                              Zeros(24), Hex("7F 01 01 00 00 00 00 00 01 00 7F 01"), Zeros(20)});
     const auto keygroup =
         Cat({Hex("7F 00 18 00 00 01 0B 00 63 00 63 00 2B 00 0A 00 32 00 00 00 00 00 1E 00 00 00 "
-                 "00 00 63 00 09 00 32 00 07 00 04 00 03 00 00 00 00 00 32 00 00 00"),
+                 "00 00 63 00 09 00 32 00 07 00 04 00 7F 01 00 00 00 00 32 00 00 00"),
              Hex("6B 00 69 00 63 00 6B 00"), Repeat("20 00", 6),
              Hex("0D 00 63 00 63 00 63 00 40 00"), Zeros(10), Hex("63 00 00 00"),
              Hex("56 00 65 00 6C 00 6F 00 6D 00 69 00 72 00 65 00 39 00 38 00"), Zeros(20),
              Hex("63 00"), Zeros(6)});
     EXPECT_TRUE(BytesEqual(driver.writes[0],
-                           Cat({Hex("F0 47 00 09 40 01 00"), header, keygroup, Hex("75 F7")})));
+                           Cat({Hex("F0 47 00 09 40 01 00"), header, keygroup, Hex("08 F7")})));
 }
 
+// Every other entry plays on all voices (255), the sampler's own default: 1,608 of 1,899 keygroups
+// on real disks and a captured S950 default program hold it. An output 0-7 ties the keygroup to
+// one voice, so that each note cut the one before.
 TEST_F(S900MessagesTest, StereoEntriesGiveTwoKeygroupsOnOutputsEightAndNine) {
     AddSilentEntry("strings.wav", 2, 100);
     const int left = AddSilentEntry("left.wav", 2, 100);
@@ -184,7 +214,7 @@ TEST_F(S900MessagesTest, StereoEntriesGiveTwoKeygroupsOnOutputsEightAndNine) {
     const auto nameOf = [&](std::size_t k) { return message.subspan(83 + 140 * k + 48, 20); };
     EXPECT_TRUE(BytesEqual(outputOf(0), Hex("08 00")));
     EXPECT_TRUE(BytesEqual(outputOf(1), Hex("09 00")));
-    EXPECT_TRUE(BytesEqual(outputOf(2), Hex("05 00")));
+    EXPECT_TRUE(BytesEqual(outputOf(2), Hex("7F 01"))); // all voices, not output 5
     EXPECT_TRUE(
         BytesEqual(nameOf(0), Hex("73 00 74 00 72 00 69 00 6E 00 67 00 73 00 20 00 2D 00 4C 00")));
     EXPECT_TRUE(

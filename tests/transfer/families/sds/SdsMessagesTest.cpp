@@ -21,7 +21,9 @@ TEST_F(SdsMessagesTest, DumpHeaderCarriesLengthLoopAndMidiChannel) {
     sds.SendSdsDumpHeader(row, 0);
     sample.loopMode = program::loopNone;
     sds.SendSdsDumpHeader(row, 0);
-    // Without a loop the loop start is still computed; only the loop end marks "no loop".
+    // Without a loop: "loop off" (7F), both points on the last word. A forward loop ending at
+    // word 0 made a receiver loop one word, and an S900/S950 taking SDS, which plays up to the
+    // loop end, played nothing.
     sample.loopAt[0] = 899;
     sample.loopLength[0] = 100;
     sample.loopMode = program::loopToEnd;
@@ -33,10 +35,10 @@ TEST_F(SdsMessagesTest, DumpHeaderCarriesLengthLoopAndMidiChannel) {
     ASSERT_EQ(driver.writes.size(), 4u);
     EXPECT_TRUE(BytesEqual(driver.writes[0], Hex("F0 7E 00 01 04 00 10 14 31 01 68 07 00 00 00 "
                                                  "00 67 07 00 00 F7")));
-    EXPECT_TRUE(BytesEqual(driver.writes[1], Hex("F0 7E 00 01 04 00 10 14 31 01 68 07 00 00 00 "
-                                                 "00 00 00 00 00 F7")));
-    EXPECT_TRUE(BytesEqual(driver.writes[2], Hex("F0 7E 03 01 04 00 10 14 31 01 68 07 00 20 06 "
-                                                 "00 00 00 00 00 F7")));
+    EXPECT_TRUE(BytesEqual(driver.writes[1], Hex("F0 7E 00 01 04 00 10 14 31 01 68 07 00 67 07 "
+                                                 "00 67 07 00 7F F7")));
+    EXPECT_TRUE(BytesEqual(driver.writes[2], Hex("F0 7E 03 01 04 00 10 14 31 01 68 07 00 67 07 "
+                                                 "00 67 07 00 7F F7")));
     EXPECT_TRUE(BytesEqual(driver.writes[3], Hex("F0 7E 03 01 04 00 10 14 31 01 68 07 00 20 06 "
                                                  "00 03 07 00 00 F7")));
     EXPECT_EQ(Waits(), std::vector<milliseconds>(4, milliseconds(0)));
