@@ -10,6 +10,7 @@
 #include "program/ProgramFile.h"
 #include "program/devices/SndfileConverter.h"
 #include "program/ui/CSelectSamplesDlg.h"
+#include "transfer/OffPitch.h"
 #include "transfer/PortNames.h"
 #include "transfer/SendCommand.h"
 #include "transfer/devices/SystemMidiDriver.h"
@@ -427,15 +428,27 @@ std::vector<std::optional<std::filesystem::path>>
 CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
                            const std::filesystem::path& directory, MessageList& refusals) {
     std::vector<std::optional<std::filesystem::path>> result(files.begin(), files.end());
-    const auto toConvert = FilesToConvert(files, *converter);
+    // A file at a rate the chosen model plays off pitch is proposed too, at a rate it plays.
+    const std::int32_t model = settings.samplerModel;
+    const auto toConvert = FilesToConvert(files, *converter, [model](std::uint32_t rate) {
+        return transfer::OffPitchAt(rate, model).has_value();
+    });
     if (toConvert.empty()) {
         return result;
     }
     QStringList names;
+    program::ConvertOptions proposal = convertProposal;
     for (const auto& file : toConvert) {
-        names.append(FromStd(file.filename().string()));
+        std::string name = file.filename().string();
+        const auto format = converter->Probe(file);
+        if (const auto off = format ? transfer::OffPitchAt(format->rate, model) : std::nullopt) {
+            name += " (" + std::to_string(format->rate) +
+                    " Hz: " + transfer::CentsText(off->cents) + " on the sampler)";
+            proposal.rate = transfer::ProposedRate(convertProposal.rate, model);
+        }
+        names.append(FromStd(name));
     }
-    const auto options = dialogs.AskToConvert(names, convertProposal);
+    const auto options = dialogs.AskToConvert(names, proposal);
     if (!options) {
         // Declined: those files are left out (the WAV reader would only call them invalid).
         for (std::size_t i = 0; i < files.size(); ++i) {
@@ -661,11 +674,15 @@ void CVelomireDoc::OnSendProgram() {
     if (outcome == Outcome::sent || outcome == Outcome::sentWithWarning) {
         emit statusMessage(FromStd(command.Report()));
     }
-    if (outcome == Outcome::sentWithWarning) {
+    // Samples the sampler plays off pitch went as they are: named again once they are there.
+    const auto offPitch = transfer::OffPitchWarnings(*program, settings.samplerModel);
+    if (outcome == Outcome::sentWithWarning || (outcome == Outcome::sent && !offPitch.empty())) {
         // Done, but the user must check: the report's brackets and the warnings, in one box.
         std::string text = command.Report();
-        for (const std::string& warning : command.Warnings()) {
-            text += "\n\n" + warning;
+        for (const auto& lines : {command.Warnings(), offPitch}) {
+            for (const std::string& warning : lines) {
+                text += "\n\n" + warning;
+            }
         }
         messages.Show(text, appCaption);
     }

@@ -69,8 +69,9 @@ QtFileDialogs::AskToConvert(const QStringList& files, const program::ConvertOpti
         list += QStringLiteral("\n... and %1 more").arg(files.size() - shown);
     }
     layout->addWidget(new QLabel(
-        QStringLiteral("%1 not 16-bit WAV:\n%2\n\nConvert into 16-bit WAV files beside the "
-                       "originals? The originals are left as they are.")
+        QStringLiteral("%1 not 16-bit WAV, or at a rate the sampler plays off pitch:\n%2\n\n"
+                       "Convert into 16-bit WAV files beside the originals? The originals are "
+                       "left as they are.")
             .arg(files.size() == 1 ? QStringLiteral("This file is")
                                    : QStringLiteral("These %1 files are").arg(files.size()),
                  list),

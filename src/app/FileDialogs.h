@@ -27,8 +27,9 @@ public:
                                  const QString& proposal, const QString& suffix) = 0;
     // "Save changes to <title>?" with Save, Discard and Cancel.
     virtual SaveAnswer AskToSave(const QString& documentTitle) = 0;
-    // Whether to convert these files (names) into 16-bit WAV files, and how: the rate and the
-    // dither, starting from `proposal`. Nothing when the user declines.
+    // Whether to convert these files (names, with why when it is their rate) into 16-bit WAV
+    // files, and how: the rate and the dither, starting from `proposal`. Nothing when the user
+    // declines.
     virtual std::optional<program::ConvertOptions>
     AskToConvert(const QStringList& files, const program::ConvertOptions& proposal) = 0;
     // A yes/no question; true for yes.

@@ -170,4 +170,11 @@ CLI::Option* CliCommand::AddModelOption(std::optional<std::int32_t>& model) {
         ->type_name("M");
 }
 
+CLI::Option* CliCommand::AddAllowRateOption(bool& allowed) {
+    return app->add_flag("--allow-rate", allowed,
+                         "a sample at a rate the model plays off pitch (the S1000 family plays "
+                         "44100 and 22050 Hz only) is still named on stderr, but ends with exit "
+                         "status 0 instead of 3");
+}
+
 } // namespace velomire::cli

@@ -55,6 +55,9 @@ protected:
     // --model M: a model number or name, as SamplerModel::Parse reads it.
     CLI::Option* AddModelOption(std::optional<std::int32_t>& model);
 
+    // --allow-rate: a sample the model plays off pitch is warned of without exit status 3.
+    CLI::Option* AddAllowRateOption(bool& allowed);
+
 private:
     std::string name;
     std::string synopsis;

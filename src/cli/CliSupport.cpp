@@ -4,7 +4,8 @@
 #include "cli/StderrMessages.h"
 #include "program/Program.h"
 #include "transfer/IniSettingsStore.h" // DefaultPath
-#include "transfer/SamplerSettings.h"  // ParseDecimal
+#include "transfer/OffPitch.h"
+#include "transfer/SamplerSettings.h" // ParseDecimal
 #ifdef VELOMIRE_CLI_QT_SETTINGS
 #include "transfer/ui/QtSettingsStore.h"
 #endif
@@ -213,6 +214,14 @@ transfer::SamplerSettings ReadSavedSettings() {
         std::cerr << "velomire-cli: warning: " << TerminalText(warning) << '\n';
     }
     return settings;
+}
+
+int WarnOffPitch(const program::Program& program, std::int32_t model, bool allowed) {
+    const auto warnings = transfer::OffPitchWarnings(program, model);
+    for (const std::string& warning : warnings) {
+        std::cerr << "velomire-cli: warning: " << TerminalText(warning) << '\n';
+    }
+    return warnings.empty() || allowed ? exitOk : exitWarning;
 }
 
 } // namespace velomire::cli

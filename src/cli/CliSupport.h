@@ -73,6 +73,11 @@ std::optional<std::string> SettingsFileProblem();
 // The settings the desktop application saved; their warning, if any, said once on stderr.
 transfer::SamplerSettings ReadSavedSettings();
 
+// Names on stderr, one warning line each, the entries the model plays off pitch (their bytes
+// went as they are): exitWarning when there is one and `allowed` (--allow-rate) is false,
+// exitOk otherwise.
+int WarnOffPitch(const program::Program& program, std::int32_t model, bool allowed);
+
 // Writes one decoded sample or program: an error text, empty when written. An exception (the
 // JSON library refusing a text) is that item's error, never the end of the run.
 template <typename Write> std::string Guarded(Write write) {

@@ -116,14 +116,22 @@ bool ReaderAccepts(const std::filesystem::path& file) {
     return wav.Open(file.string());
 }
 
-std::vector<std::filesystem::path> FilesToConvert(const std::vector<std::filesystem::path>& files,
-                                                  SampleConverter& converter) {
+std::vector<std::filesystem::path>
+FilesToConvert(const std::vector<std::filesystem::path>& files, SampleConverter& converter,
+               const std::function<bool(std::uint32_t rate)>& offRate) {
     std::vector<std::filesystem::path> result;
     for (const auto& file : files) {
         // Only regular files are probed: a FIFO would hold the probe forever.
         std::error_code ec;
-        if (std::filesystem::is_regular_file(file, ec) && !ReaderAccepts(file) &&
-            converter.Probe(file)) {
+        if (!std::filesystem::is_regular_file(file, ec)) {
+            continue;
+        }
+        const bool accepted = ReaderAccepts(file);
+        if (accepted && !offRate) {
+            continue;
+        }
+        const auto format = converter.Probe(file);
+        if (format && (!accepted || offRate(format->rate))) {
             result.push_back(file);
         }
     }

@@ -98,9 +98,11 @@ std::string ConvertedFileName(const std::filesystem::path& directory,
 // True when the WAV reader takes the file as it is (no message is shown).
 bool ReaderAccepts(const std::filesystem::path& file);
 
-// The files of `files` that need converting: ones the reader refuses and the converter reads.
-std::vector<std::filesystem::path> FilesToConvert(const std::vector<std::filesystem::path>& files,
-                                                  SampleConverter& converter);
+// The files of `files` that need converting: ones the reader refuses and the converter reads,
+// and ones it takes at a rate `offRate` says the sampler plays off pitch.
+std::vector<std::filesystem::path>
+FilesToConvert(const std::vector<std::filesystem::path>& files, SampleConverter& converter,
+               const std::function<bool(std::uint32_t rate)>& offRate = {});
 
 struct ConvertedFiles {
     // Per file, the converted file's name, or nothing when it was not converted.

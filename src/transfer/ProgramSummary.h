@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velomire::transfer {
 
@@ -14,6 +15,8 @@ struct ProgramSummary {
     double seconds = 0;            // the send's duration (EstimatedSendSeconds)
     std::string outPort{};         // the MIDI Out port the program goes to
     std::string inPort{};          // where the sampler's answers come back; empty: one-way
+    // The entries the model plays off pitch, one line each (OffPitchWarnings).
+    std::vector<std::string> offPitch{};
 
     std::string SampleText() const { return std::to_string(sampleCount); }
     // Two bytes per word in units of 1024 bytes, "Ko" below 1000 of them and "Mo" from there,

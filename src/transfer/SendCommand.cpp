@@ -1,6 +1,7 @@
 #include "transfer/SendCommand.h"
 
 #include "program/WavInfo.h"
+#include "transfer/OffPitch.h"
 #include "transfer/PortNames.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/families/Family.h"
@@ -504,7 +505,8 @@ bool SendCommand::CheckBeforeSend() {
     program.header.filesChecked = passed ? 1 : 0;
     const bool confirmed =
         ui.ConfirmSummary({program.transferSampleCount, program.transferWords,
-                           EstimatedSendSeconds(program, settings.samplerModel), outName, inName});
+                           EstimatedSendSeconds(program, settings.samplerModel), outName, inName,
+                           OffPitchWarnings(program, settings.samplerModel)});
     return passed && confirmed;
 }
 

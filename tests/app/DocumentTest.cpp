@@ -7,6 +7,7 @@
 #include "support/RecordingMidiDriver.h"
 #include "support/ScriptedMidiInDriver.h"
 #include "support/WavBuilder.h"
+#include "transfer/OffPitch.h"
 #include "transfer/ui/QtSettingsStore.h"
 
 #include <QApplication>
@@ -49,11 +50,11 @@ class DocumentTest : public QObject {
     Q_OBJECT
 
 private:
-    QString Wav(const QString& name, std::uint16_t channels = 1) {
+    QString Wav(const QString& name, std::uint16_t channels = 1, std::uint32_t rate = 44100) {
         const QString path = dir->filePath(name);
         const std::vector<std::int16_t> samples(1001 * channels, 100);
         velomire::testing::WriteFile(Native(path),
-                                     WavBuilder::Canonical(channels, 44100, 16, samples));
+                                     WavBuilder::Canonical(channels, rate, 16, samples));
         return path;
     }
 
@@ -539,6 +540,39 @@ private slots:
         QCOMPARE(FileNames(),
                  (std::vector<std::string>{"deep-16.wav", "kick.wav", "snare.wav", "tom.wav"}));
         QVERIFY(QFile::exists(dir->filePath(QStringLiteral("tom.wav"))));
+        QVERIFY(messages.messages.empty());
+    }
+
+    void AddSamplesProposesConvertingARateTheModelPlaysOffPitch() {
+        const QString hum = Wav(QStringLiteral("hum48.wav"), 1, 48000);
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("Kit.vmp"))};
+        doc->OnFileNew();
+        doc->Settings().samplerModel = 8; // S3000 XL
+        dialogs.convertAnswer =
+            velomire::program::ConvertOptions{velomire::program::TargetRate::rate44100};
+        QTimer::singleShot(0, this, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            dialog->findChild<QListWidget*>(QStringLiteral("fileList"))->selectAll();
+            dialog->findChild<QPushButton*>(QStringLiteral("addButton"))->click();
+            dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        });
+        doc->OnAddSamples();
+        const auto& question = dialogs.questions.last();
+        QCOMPARE(question.kind, QStringLiteral("convert"));
+        QCOMPARE(question.title,
+                 QStringLiteral("hum48.wav (48000 Hz: 146.7 cents flat on the sampler)"));
+        QCOMPARE(question.proposal, QString::number(int(velomire::program::TargetRate::rate44100)));
+        const auto& program = doc->GetProgram();
+        QCOMPARE(FileNames(), (std::vector<std::string>{"hum48-16.wav"}));
+        QCOMPARE(program.samples[0].sample.sampleRate, 44100u);
+        QVERIFY(velomire::transfer::OffPitchWarnings(program, 8).empty());
+
+        // The S950 plays the rate it is sent: the file goes in as it is, nothing asked.
+        doc->Settings().samplerModel = 2;
+        const auto asked = dialogs.questions.size();
+        doc->OnDropFiles({hum});
+        QCOMPARE(dialogs.questions.size(), asked);
+        QCOMPARE(FileNames(), (std::vector<std::string>{"hum48-16.wav", "hum48.wav"}));
         QVERIFY(messages.messages.empty());
     }
 

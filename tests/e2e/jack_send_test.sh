@@ -99,6 +99,24 @@ for model in "SDS compatible sampler" "Akai S950" "Akai S3000 XL"; do
     send_checked "$model"
 done
 
+# A sample the S3000 XL plays off pitch is sent all the same and named once: exit 3, or 0 with
+# --allow-rate (3 then only with JACK's own warning).
+sox -n -r 48000 -c 1 -b 16 "$work/prog/hum48.wav" synth 0.02 sine 50 || fail "sox"
+(cd "$work/prog" && "$cli" new hum.vmp hum48.wav) >/dev/null || fail "velomire-cli new"
+off_pitch="velomire-cli: warning: hum48.wav [hum48] is sampled at 48000 Hz: the S3000 XL plays it at 44100 Hz, 146.7 cents flat"
+for allow in "" --allow-rate; do
+    "$cli" send "$work/prog/hum.vmp" --model S3000XL --port velomire_e2e:input ${allow:+"$allow"} \
+        >"$work/send.log" 2>"$work/send.err"
+    status=$?
+    [ "$(grep -cxF "$off_pitch" "$work/send.err")" -eq 1 ] ||
+        fail "off pitch $allow: not one warning: $(cat "$work/send.err")"
+    if [ -z "$allow" ] || ! grep -qx "$warning" "$work/send.err"; then
+        [ "$status" -eq "$([ -z "$allow" ] && echo 3 || echo 0)" ] ||
+            fail "off pitch $allow: exit $status: $(cat "$work/send.err")"
+    fi
+    echo "ok: off pitch $allow, exit $status"
+done
+
 # A receiver that stalls now and then, as one on a loaded machine does: 60 ms every 400 ms.
 stall_receiver() {
     while kill -0 "$1" 2>/dev/null; do

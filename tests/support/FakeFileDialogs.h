@@ -34,9 +34,14 @@ public:
         return saveAnswers.isEmpty() ? SaveAnswer::cancel : saveAnswers.takeFirst();
     }
 
-    std::optional<program::ConvertOptions> AskToConvert(const QStringList& files,
-                                                        const program::ConvertOptions&) override {
-        questions.append({QStringLiteral("convert"), files.join(QLatin1Char(',')), {}, {}, {}});
+    // The proposal is kept as its rate's number.
+    std::optional<program::ConvertOptions>
+    AskToConvert(const QStringList& files, const program::ConvertOptions& proposal) override {
+        questions.append({QStringLiteral("convert"),
+                          files.join(QLatin1Char(',')),
+                          {},
+                          QString::number(static_cast<int>(proposal.rate)),
+                          {}});
         return convertAnswer;
     }
     bool Confirm(const QString& question) override {

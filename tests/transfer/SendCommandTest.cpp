@@ -9,6 +9,7 @@
 #include "support/RecordingMidiDriver.h"
 #include "support/ScriptedMidiInDriver.h"
 #include "support/WavBuilder.h"
+#include "transfer/OffPitch.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/WirePacer.h"
 
@@ -436,6 +437,66 @@ TEST_F(SendCommandTest, TheS1000FamilyRefusesRatesAboveSixteenBitsBeforeSending)
     EXPECT_TRUE(driver.writes.empty());
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_NE(messages.messages[0].text.find("hi.wav is sampled at 96000 Hz"), std::string::npos);
+}
+
+TEST(OffPitch, TheS1000FamilyPlaysOtherRatesAtTheNearerOfItsTwoInPitch) {
+    struct Row {
+        std::int32_t model;
+        std::uint32_t rate;
+        std::uint32_t playRate; // 0: played at its pitch
+        double cents;
+    };
+    const Row rows[] = {
+        {8, 48000, 44100, -146.71}, // about 1.47 semitones flat
+        {3, 32000, 44100, 555.25},  // nearer 22050 Hz in Hz, 44100 Hz in pitch
+        {9, 31184, 44100, 599.97},  // just above 22050 x sqrt(2)
+        {4, 31183, 22050, -599.98}, // just below
+        {5, 11025, 22050, 1200.00}, // an octave sharp
+        {3, 44100, 0, 0},           // the family's own rates
+        {7, 22050, 0, 0},
+        {0, 48000, 0, 0}, // SDS and S900/S950 play the rate they are sent
+        {2, 48000, 0, 0},
+        {-1, 48000, 0, 0}, // no model chosen
+    };
+    for (const Row& row : rows) {
+        const auto off = OffPitchAt(row.rate, row.model);
+        ASSERT_EQ(off.has_value(), row.playRate != 0) << row.model << " " << row.rate;
+        if (off) {
+            EXPECT_EQ(off->playRate, row.playRate) << row.rate;
+            EXPECT_NEAR(off->cents, row.cents, 0.01) << row.rate;
+        }
+    }
+    // The tune offset sent (its low 16 bits, 1/256 semitone) moves what is heard: +16/256
+    // semitone, 6.25 cents.
+    program::SampleBlock sample{};
+    sample.sampleRate = 48000;
+    sample.tuneOffset = 0x10010;
+    EXPECT_NEAR(OffPitchOf(sample, 8)->cents, -146.71 + 6.25, 0.01);
+    EXPECT_EQ(CentsText(-146.71), "146.7 cents flat");
+    EXPECT_EQ(CentsText(1200), "1200.0 cents sharp");
+    // Add Samples proposes 44100 Hz unless the choice saved already gives a rate the model plays.
+    EXPECT_EQ(ProposedRate(program::TargetRate::keep, 8), program::TargetRate::rate44100);
+    EXPECT_EQ(ProposedRate(program::TargetRate::s900, 3), program::TargetRate::rate44100);
+    EXPECT_EQ(ProposedRate(program::TargetRate::rate22050, 3), program::TargetRate::rate22050);
+}
+
+TEST_F(SendCommandTest, ASampleTheModelPlaysOffPitchIsNamedInTheSummaryAndSentAsItIs) {
+    vt::WriteFile(dir / "hum48.wav",
+                  WavBuilder::Canonical(1, 48000, 16, std::vector<std::int16_t>(100, 5)));
+    Add("kick.wav");
+    Add("hum48.wav");
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
+    EXPECT_EQ(ui.summaries.back().offPitch,
+              (std::vector<std::string>{"hum48.wav [hum48] is sampled at 48000 Hz: the S3000 XL "
+                                        "plays it at 44100 Hz, 146.7 cents flat"}));
+    // The last sample header still says 48000 Hz (BB80; header bytes 138-139 as nibbles).
+    const auto header = std::find_if(driver.writes.rbegin(), driver.writes.rend(),
+                                     [](const auto& w) { return w[3] == 0x0B; });
+    ASSERT_NE(header, driver.writes.rend());
+    EXPECT_TRUE(vt::BytesEqual(std::span(*header).subspan(7 + 2 * 138, 4), vt::Hex("00 08 0B 0B")));
+    settings.samplerModel = SamplerModel::s950;
+    ASSERT_EQ(Send(), SendCommand::Outcome::sent);
+    EXPECT_TRUE(ui.summaries.back().offPitch.empty());
 }
 
 TEST_F(SendCommandTest, AnEmptyAkaiProgramStillSendsItsProgram) {

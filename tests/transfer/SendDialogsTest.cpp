@@ -118,7 +118,8 @@ void SendDialogsTest::theOverwriteWarningFollowsTheNumbersShown() {
 }
 
 void SendDialogsTest::summaryShowsTheFiguresAndSendIsTheDefault() {
-    CProgramSummaryDlg dialog(ProgramSummary{2, 88200, 92.4, "JACK: velomire-sampler:in"});
+    CProgramSummaryDlg dialog(ProgramSummary{
+        2, 88200, 92.4, "JACK: velomire-sampler:in", "", {"hum.wav [hum] is sampled at 48000 Hz"}});
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Program Summary"));
@@ -133,11 +134,18 @@ void SendDialogsTest::summaryShowsTheFiguresAndSendIsTheDefault() {
     QVERIFY(field("memoryField")->isReadOnly());
     QCOMPARE(field("memoryField")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
     QCOMPARE(field("timeField")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    const auto offPitch = [](const QDialog& shown) {
+        return shown.findChild<QLabel*>(QStringLiteral("offPitchWarning"));
+    };
+    QVERIFY(offPitch(dialog)->isVisible());
+    QVERIFY(offPitch(dialog)->text().endsWith(
+        QStringLiteral("\nhum.wav [hum] is sampled at 48000 Hz")));
     QTest::keyClick(&dialog, Qt::Key_Return);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
 
     CProgramSummaryDlg cancelled(ProgramSummary{0, 0});
     cancelled.show();
+    QVERIFY(!offPitch(cancelled)->isVisible());
     QTest::mouseClick(cancelled.findChild<QPushButton*>(QStringLiteral("cancelButton")),
                       Qt::LeftButton);
     QCOMPARE(cancelled.result(), int(QDialog::Rejected));

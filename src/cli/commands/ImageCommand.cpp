@@ -38,6 +38,7 @@ struct ImageOptions {
     std::filesystem::path list;    // --list FILE
     std::filesystem::path extract; // --extract FILE
     std::filesystem::path outDir;  // --out DIR of --extract
+    bool allowRate = false;        // --allow-rate
 };
 
 // The file name a sample of this name is written under in `directory`: the name made safe on
@@ -233,7 +234,7 @@ int WriteImage(const ImageOptions& options) {
     PrintLine("Wrote " + options.output.string() + ": " + MediumText(contents.medium) + ", " +
               std::to_string(FileCount(contents)) + " files, " + Kilobytes(contents.freeBytes) +
               " free");
-    return exitOk;
+    return WarnOffPitch(*program, options.model, options.allowRate);
 }
 
 std::optional<disk::ImageContents> ReadContents(const fs::path& path,
@@ -394,6 +395,7 @@ public:
             .add_option("--extract", extract, "write the samples of an image as WAV files")
             ->type_name("FILE");
         App().add_option("--out", outDir, "where --extract writes")->type_name("DIR");
+        AddAllowRateOption(allowRate);
     }
 
     int Run() override {
@@ -407,6 +409,7 @@ public:
         options.list = list;
         options.extract = extract;
         options.outDir = outDir;
+        options.allowRate = allowRate;
         return RunImageCommand(options);
     }
 
@@ -420,6 +423,7 @@ private:
     std::string list;
     std::string extract;
     std::string outDir;
+    bool allowRate = false;
 };
 
 } // namespace

@@ -28,6 +28,7 @@ public:
             ->type_name("OUT.syx")
             ->required();
         AddNumberOptions();
+        AddAllowRateOption(allowRate);
         for (const char* name : {"--port", "--trace", "--reply-port", "--wait-limit"}) {
             AddOtherCommandsOption(name, "render uses no port: use send --port");
         }
@@ -37,6 +38,7 @@ public:
 
 private:
     std::string outName;
+    bool allowRate = false;
 };
 
 } // namespace
@@ -98,7 +100,7 @@ int RenderCommand::Run() {
     if (!rendered) {
         return Refused("render refused: " + programName);
     }
-    return exitOk;
+    return WarnOffPitch(*program, settings.samplerModel, allowRate);
 }
 
 std::unique_ptr<CliCommand> MakeRenderCommand(CLI::App& parent) {

@@ -48,6 +48,7 @@ public:
             .add_option("--trace", traceName, "also copy every message sent into FILE")
             ->type_name("FILE");
         AddNumberOptions();
+        AddAllowRateOption(allowRate);
         AddOtherCommandsOption("-o", "send writes no file: use render -o");
     }
 
@@ -58,6 +59,7 @@ private:
     std::string replyPortName;
     std::string traceName;
     std::optional<std::int32_t> waitLimit;
+    bool allowRate = false;
 };
 
 } // namespace
@@ -140,7 +142,8 @@ int SendCommand::Run() {
         for (const std::string& warning : sendCommand.Warnings()) {
             std::cerr << "velomire-cli: " << TerminalText(warning) << '\n';
         }
-        return outcome == Outcome::sent ? exitOk : exitWarning;
+        const int offPitch = WarnOffPitch(*program, settings.samplerModel, allowRate);
+        return outcome == Outcome::sent ? offPitch : exitWarning;
     }
     return Refused("send refused: " + programName);
 }

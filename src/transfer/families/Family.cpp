@@ -14,6 +14,10 @@ std::string Family::NumbersRefusal(std::int32_t, std::int32_t, std::int64_t) con
     return {};
 }
 
+std::optional<OffPitch> Family::OffPitchOf(const program::SampleBlock&) const {
+    return std::nullopt;
+}
+
 void Family::SendProgram(TransferContext&) const {}
 
 WireEstimate Family::ProgramOnWire(int, int, const SamplerModelInfo&) const {

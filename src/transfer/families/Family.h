@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,13 @@ struct WireEstimate {
 };
 
 struct ReceivedZone;
+
+// How a sampler plays a sample whose rate it cannot play: the rate it plays the words at, in Hz,
+// and how far that lies from the sample's pitch, in cents (negative: flat).
+struct OffPitch {
+    std::uint32_t playRate = 0;
+    double cents = 0;
+};
 
 // The numbers a first send to a sampler proposes.
 struct FirstNumbers {
@@ -52,6 +60,9 @@ public:
     // Why these numbers cannot (the program's, and the first and last sample's), or empty.
     virtual std::string NumbersRefusal(std::int32_t program, std::int32_t firstSample,
                                        std::int64_t lastSample) const;
+    // How the sampler plays the entry when it cannot play its rate, or nothing (the entry goes
+    // as it is either way).
+    virtual std::optional<OffPitch> OffPitchOf(const program::SampleBlock& sample) const;
     virtual void SendSamplePart(TransferContext& context, int entry, int part) const = 0;
     // Whether the program (its keygroups) follows the samples.
     virtual bool SendsProgram() const = 0;

@@ -61,6 +61,21 @@ CProgramSummaryDlg::CProgramSummaryDlg(const ProgramSummary& summary, QWidget* p
         field->setCursorPosition(0);
     }
 
+    // Samples the sampler would play off pitch, each named before anything is sent.
+    auto* offPitch = new QLabel;
+    offPitch->setObjectName(QStringLiteral("offPitchWarning"));
+    offPitch->setWordWrap(true);
+    offPitch->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    offPitch->setMaximumWidth(60 * offPitch->fontMetrics().averageCharWidth());
+    QString text;
+    for (const std::string& line : summary.offPitch) {
+        text += QStringLiteral("\n") + QString::fromStdString(line);
+    }
+    offPitch->setText(
+        QStringLiteral("Off pitch on the sampler (Add Samples proposes converting such files):") +
+        text);
+    offPitch->setVisible(!summary.offPitch.empty());
+
     auto* cancel = new QPushButton(QStringLiteral("Cancel"));
     cancel->setObjectName(QStringLiteral("cancelButton"));
     cancel->setAutoDefault(false);
@@ -77,6 +92,7 @@ CProgramSummaryDlg::CProgramSummaryDlg(const ProgramSummary& summary, QWidget* p
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
+    layout->addWidget(offPitch);
     layout->addSpacing(layout->spacing());
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);

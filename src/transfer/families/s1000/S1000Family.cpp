@@ -8,6 +8,8 @@
 #include "transfer/families/sds/SdsMessages.h"
 #include "transfer/families/sds/SdsWire.h"
 
+#include <cmath>
+
 namespace velomire::transfer {
 
 namespace {
@@ -38,6 +40,26 @@ std::string S1000Family::SampleRefusal(const program::SampleBlock& sample,
     }
     return "Error: " + fileName + " is sampled at " + std::to_string(sample.headerRate) +
            " Hz; the S1000 family takes 65535 Hz at most !";
+}
+
+std::optional<OffPitch> S1000Family::OffPitchOf(const program::SampleBlock& sample) const {
+    const std::uint32_t rate = sample.sampleRate;
+    if (rate == s1000::fullRate || rate == s1000::halfRate || rate == 0) {
+        return std::nullopt;
+    }
+    // The family plays the words at 44100 or 22050 Hz, nothing else, and its documents do not
+    // say which of the two it takes for a header of another rate. Taken here: the nearer in
+    // pitch (22050 Hz below 22050 x sqrt(2), about 31,183 Hz), the smallest error the sampler
+    // can give, so the figure shown is at most what is heard and within half an octave. (The
+    // nearer in Hz differs only from 31,184 to 33,074 Hz.)
+    const bool half =
+        std::uint64_t{rate} * rate < 2 * std::uint64_t{s1000::halfRate} * s1000::halfRate;
+    const std::uint32_t playRate = half ? s1000::halfRate : s1000::fullRate;
+    // The tune offset it is sent then moves the pitch: 16 bits of 1/256 semitone.
+    const auto tune = static_cast<std::int16_t>(static_cast<std::uint16_t>(sample.tuneOffset));
+    const double cents =
+        1200 * std::log2(static_cast<double>(playRate) / rate) + tune * 100.0 / 256;
+    return OffPitch{playRate, cents};
 }
 
 void S1000Family::SendSamplePart(TransferContext& context, int entry, int part) const {

@@ -17,6 +17,7 @@ public:
                             const SamplerModelInfo& model) const override;
     std::string SampleRefusal(const program::SampleBlock& sample,
                               const std::string& fileName) const override;
+    std::optional<OffPitch> OffPitchOf(const program::SampleBlock& sample) const override;
     void SendProgram(TransferContext& context) const override;
     WireEstimate ProgramOnWire(int entries, int parts,
                                const SamplerModelInfo& model) const override;

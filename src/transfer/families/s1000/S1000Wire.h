@@ -55,6 +55,9 @@ inline constexpr std::int32_t waitAfterKeygroupMs = 200;
 
 // The sample rate travels in 16 bits.
 inline constexpr std::uint32_t highestRate = 65535;
+// The only rates the family plays a sample's words at, in Hz.
+inline constexpr std::uint32_t fullRate = 44100;
+inline constexpr std::uint32_t halfRate = 22050;
 
 // F0 47 cc 12 48 rr [dd ...] F7, or nothing for any other whole message.
 std::optional<SamplerReply> ParseReply(std::span<const std::uint8_t> message);
