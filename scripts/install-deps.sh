@@ -9,6 +9,8 @@ packages=(
     libsndfile1-dev libsoxr-dev
     nlohmann-json3-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
     jackd2 jack-tools xvfb xauth imagemagick sox
+    # the tidy check and the mutation check
+    python3
     # velomire-cli.exe: the MinGW-w64 cross compiler, GoogleTest's sources for it, Wine to run it
     g++-mingw-w64-x86-64-posix googletest wine wine64
     # the Debian package: dpkg-shlibdeps finds its runtime dependencies

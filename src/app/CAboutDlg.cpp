@@ -17,6 +17,11 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* text = new QLabel(QStringLiteral("Velomire Version 98.05"), this);
     text->setObjectName(QStringLiteral("versionText"));
     text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    auto* licence = new QLabel(QStringLiteral("Free software under the GNU General Public License, "
+                                              "version 3 or later (GPL-3.0-or-later).\n"
+                                              "It comes with absolutely no warranty."),
+                               this);
+    licence->setObjectName(QStringLiteral("licenceText"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -25,7 +30,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     layout->setHorizontalSpacing(16);
     layout->addWidget(icon, 0, 0);
     layout->addWidget(text, 0, 1);
-    layout->addWidget(buttons, 1, 0, 1, 2);
+    layout->addWidget(licence, 1, 1);
+    layout->addWidget(buttons, 2, 0, 1, 2);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

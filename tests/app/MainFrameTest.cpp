@@ -408,21 +408,24 @@ private slots:
         QCOMPARE(counter.presses, 1);
     }
 
-    void TheAboutBoxShowsTheVersionAndClosesWithOk() {
+    void TheAboutBoxShowsTheVersionAndTheLicenceAndClosesWithOk() {
         QVERIFY(Start());
         QString title;
         QString text;
+        QString licence;
         QTimer::singleShot(0, this, [&] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             title = dialog->windowTitle();
             text = dialog->findChild<QLabel*>(QStringLiteral("versionText"))->text();
+            licence = dialog->findChild<QLabel*>(QStringLiteral("licenceText"))->text();
             auto* buttons = dialog->findChild<QDialogButtonBox*>();
             QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
         });
         frame->Action(command::appAbout)->trigger();
         QCOMPARE(title, QStringLiteral("About Velomire"));
         QCOMPARE(text, QStringLiteral("Velomire Version 98.05"));
+        QVERIFY(licence.contains(QStringLiteral("GPL-3.0-or-later")));
     }
 
     void HelpContentsShowsTheUserGuide() {

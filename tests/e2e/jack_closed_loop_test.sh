@@ -91,8 +91,10 @@ scenario() {
             echo "ok: $name"
             return
         fi
-        [ -f "$work/sampler.pid" ] && kill -TERM "$(cat "$work/sampler.pid")" 2>/dev/null
-        sleep 0.3
+        if [ -f "$work/sampler.pid" ]; then
+            kill -TERM "$(cat "$work/sampler.pid")" 2>/dev/null
+            await_exit "$(cat "$work/sampler.pid")"
+        fi
         if [ "$(xruns)" = "$before" ]; then
             cat "$work/scenario.log"
             fail "$name"
@@ -146,16 +148,22 @@ for model in "SDS compatible sampler" "Akai S3000 XL"; do
     scenario "$model, silent" silent --model "$model" --one-way
 done
 
-# The server freezes (SIGSTOP) $1 s into a closed-loop send, then $2 happens to the sender (or
-# nothing): the send ends within $4 s of the freeze with exit status $3 and its message.
+# The server freezes (SIGSTOP) during a closed-loop send, once the sender has handed $1 bytes to
+# it ("held": once it has sent nothing for 0.3 s, held by the sampler), then $2 happens to the
+# sender (or nothing): the send ends within $4 s of the freeze with exit status $3 and its message.
 frozen() {
-    local delay=$1 action=$2 status=$3 limit=$4
+    local when=$1 action=$2 status=$3 limit=$4
     shift 4
     start_sampler --model "Akai S3000 XL" "$@"
+    rm -f "$work/trace.chk"
     "$cli" send "$work/prog/loop.vmp" --port vsampler:in --reply-port vsampler:out \
-        --model "Akai S3000 XL" >"$work/send.log" 2>&1 &
+        --model "Akai S3000 XL" --trace "$work/trace.chk" >"$work/send.log" 2>&1 &
     local sender=$!
-    sleep "$delay"
+    if [ "$when" = held ]; then
+        await_size "$work/trace.chk" 1 && await_still "$work/trace.chk"
+    else
+        await_size "$work/trace.chk" "$when"
+    fi || fail "frozen server, $action: the send did not get under way: $(cat "$work/send.log")"
     kill -STOP "$jackd_pid"
     local start
     start=$(date +%s%N)
@@ -174,7 +182,7 @@ frozen() {
     [ "$got" -eq "$status" ] || fail "frozen server, $action: exit status $got, not $status: $(cat "$work/send.log")"
     echo "ok: frozen server${*:+ ($*)}, ${action:-nothing}: ended in ${took} ms: $(tail -1 "$work/send.log")"
 }
-frozen 1.5 "" 1 5
-frozen 2 "" 1 5 --wait 2:60000 # while the sampler holds the sender with WAIT
-frozen 1.5 'kill -INT $sender' 130 3
+frozen 3000 "" 1 5 # a second at MIDI speed into the send
+frozen held "" 1 5 --wait 2:60000 # while the sampler holds the sender with WAIT
+frozen 3000 'kill -INT $sender' 130 3
 echo "1 passed, 0 failed"

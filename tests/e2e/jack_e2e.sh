@@ -38,3 +38,37 @@ stop_processes() {
         wait "$pid" 2>/dev/null
     done
 }
+
+# Bounded waits for what a test awaits, instead of fixed sleeps; each is false on its timeout.
+# await_size FILE BYTES: until FILE holds at least BYTES bytes (at most 10 s).
+await_size() {
+    for _ in $(seq 100); do
+        [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -ge "$2" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+# await_still FILE: until FILE has not grown for 0.3 s (at most 5 s).
+await_still() {
+    local size last=-1 still=0
+    for _ in $(seq 50); do
+        size=$(stat -c %s "$1" 2>/dev/null || echo 0)
+        if [ "$size" = "$last" ]; then
+            still=$((still + 1))
+            [ "$still" -ge 3 ] && return 0
+        else
+            still=0
+        fi
+        last=$size
+        sleep 0.1
+    done
+    return 1
+}
+# await_exit PID: until the process PID has ended (at most 5 s).
+await_exit() {
+    for _ in $(seq 50); do
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    return 1
+}

@@ -58,6 +58,14 @@ received_since() {
         tr -s ' ' '\n' | grep -v '^$'
 }
 hex_of() { od -An -v -tx1 "$1" | tr -s ' \n' '\n' | grep -v '^$'; }
+# Waits, at most 5 s, until the receiver has printed at least $1 bytes since line $before.
+await_received() {
+    for _ in $(seq 50); do
+        [ "$(received_since "$before" | wc -l)" -ge "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
 
 warning="velomire-cli: Warning: JACK missed [0-9]* cycles\? during the transfer; the sampler may have received damaged data. Send again, or use a Midi In device to confirm."
 # Sends the program to the receiver (options: $2...) and checks the ending: exit 0 only when the
@@ -74,7 +82,8 @@ send_checked() {
         --trace "$work/trace.chk" "$@" >"$work/send.log" 2>"$work/send.err"
     status=$?
     seconds=$(echo "$(date +%s.%N) - $start" | bc 2>/dev/null || echo "?")
-    sleep 0.5
+    # The last bytes handed to JACK reach the receiver a cycle or two after the send ends.
+    [ "$status" -eq 0 ] && await_received "$(stat -c %s "$work/trace.chk")"
     received_since "$before" >"$work/received.txt"
     hex_of "$work/expected.syx" >"$work/expected.txt"
     cmp -s "$work/expected.syx" "$work/trace.chk" || fail "$model: the trace differs from render"
@@ -151,17 +160,17 @@ check_prefix() { # $1 what; received.txt and expected.txt hold one hex byte a li
     fi
 }
 
-# Runs a send of the S950 program in the background, does $2 to it $1 seconds in, and checks
-# its exit status ($3) and that it ended within $4 seconds of that.
+# Runs a send of the S950 program in the background, does $2 to it once the receiver has got
+# $1 bytes of it, and checks its exit status ($3) and that it ended within $4 seconds of that.
 send_interrupted() {
-    local delay=$1 action=$2 status=$3 limit=$4
+    local bytes=$1 action=$2 status=$3 limit=$4
     "$cli" render "$work/prog/e2e.vmp" --model "Akai S950" -o "$work/expected.syx" || fail "render"
     hex_of "$work/expected.syx" >"$work/expected.txt"
     before=$(wc -l <"$work/dump.txt")
     "$cli" send "$work/prog/e2e.vmp" --model "Akai S950" --port velomire_e2e:input \
         >"$work/send.log" 2>"$work/send.err" &
     local sender=$!
-    sleep "$delay"
+    await_received "$bytes" || fail "$action: the receiver got less than $bytes bytes in 5 s"
     local start
     start=$(date +%s%N)
     eval "$action"
@@ -174,15 +183,16 @@ send_interrupted() {
     echo "ok: $action ended the send in ${took} ms: $(cat "$work/send.err")"
 }
 
-send_interrupted 1.5 'kill -INT $sender' 130 1
-sleep 0.5
+# Each some 1,000 bytes (a third of a second at MIDI speed) into the sample data.
+send_interrupted 1200 'kill -INT $sender' 130 1
+await_still "$work/dump.txt"
 received_since "$before" >"$work/received.txt"
 check_prefix "SIGINT"
-send_interrupted 1.5 'kill -TERM $sender' 143 1
-sleep 0.5
+send_interrupted 1200 'kill -TERM $sender' 143 1
+await_still "$work/dump.txt"
 received_since "$before" >"$work/received.txt"
 check_prefix "SIGTERM"
-send_interrupted 1.5 'kill -STOP ${pids[0]}' 1 5
+send_interrupted 1200 'kill -STOP ${pids[0]}' 1 5
 kill -CONT "${pids[0]}"
-send_interrupted 1.5 'kill -KILL ${pids[0]}' 1 3
+send_interrupted 1200 'kill -KILL ${pids[0]}' 1 3
 echo "1 passed, 0 failed"
