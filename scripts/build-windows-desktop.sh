@@ -10,7 +10,10 @@
 # into a temporary folder beside the cache and renamed into place only when complete, so a run
 # stopped half-way never leaves a cache that looks whole.
 #
-#   scripts/build-windows-desktop.sh [qt|libs|deps|app]   (default: app, which needs the others)
+#   scripts/build-windows-desktop.sh [STAGE]
+# qt, libs: the cache of Qt, of the codecs; deps: both. app (the default): both, then velomire.exe
+# and velomire-cli.exe in build/windows-desktop, the portable folder beside them, its zip and the
+# installer. packages: the zip and the installer again, from the folder as it is.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,8 +31,9 @@ die() { say "$*"; exit 1; }
 upstream_version() { local v=${1#*:}; v=${v%-*}; echo "${v%%+*}"; }
 installed_version() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null || die "$1 is not installed (scripts/install-deps.sh)"; }
 timed() {  # timed LABEL COMMAND...: runs it and reports its wall time and the load when it ended
-    local start=$SECONDS
-    "${@:2}"
+    local start=$SECONDS status=0
+    "${@:2}" || status=$?
+    [[ $status -eq 0 ]] || return $status
     say "$1: $((SECONDS - start)) s (load average $(cut -d' ' -f1-3 /proc/loadavg))"
 }
 
@@ -162,7 +166,7 @@ declare -A lib_options=(
     [libogg]="-DINSTALL_DOCS=OFF"
     [libvorbis]=""
     [flac]="-DBUILD_CXXLIBS=OFF -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOCS=OFF -DINSTALL_MANPAGES=OFF -DWITH_OGG=ON"
-    [opus]="-DOPUS_BUILD_PROGRAMS=OFF -DOPUS_BUILD_TESTING=OFF -DOPUS_STACK_PROTECTOR=OFF -DOPUS_FORTIFY_SOURCE=OFF"
+    [opus]="-DOPUS_BUILD_PROGRAMS=OFF -DOPUS_STACK_PROTECTOR=OFF"
     [libsndfile]="-DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DENABLE_CPACK=OFF -DENABLE_MPEG=OFF -DENABLE_EXTERNAL_LIBS=ON -DINSTALL_MANPAGES=OFF"
     [libsoxr]="-DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DWITH_OPENMP=OFF -DWITH_LSR_BINDINGS=OFF"
 )
@@ -257,10 +261,36 @@ check_imports() {
     say "every DLL the programs load is in $dir or is Windows' own"
 }
 
+# The portable zip of the folder and the installer made with NSIS from the same files.
+make_packages() {
+    local name zip=Velomire-$version-windows-x64.zip setup=Velomire-$version-setup.exe file
+    name=$(basename "$folder")
+    rm -f "$build_dir/$zip" "$build_dir/$setup"
+    (cd "$build_dir" && zip -qr9 "$zip" "$name")
+    # NSIS lists: install every file of the folder, and on uninstall remove exactly those, then
+    # the subfolders, deepest first.
+    : >"$build_dir/files.nsh"
+    : >"$build_dir/unfiles.nsh"
+    while read -r file; do
+        printf 'SetOutPath "$INSTDIR%s"\n' "$(dirname "/$file" | sed 's|^/$||; s|/|\\|g')" >>"$build_dir/files.nsh"
+        printf 'File "%s"\n' "$folder/$file" >>"$build_dir/files.nsh"
+        printf 'Delete "$INSTDIR\\%s"\n' "${file//\//\\}" >>"$build_dir/unfiles.nsh"
+    done < <(cd "$folder" && find . -type f | sed 's|^\./||' | sort)
+    while read -r file; do
+        printf 'RMDir "$INSTDIR\\%s"\n' "${file//\//\\}" >>"$build_dir/unfiles.nsh"
+    done < <(cd "$folder" && find . -mindepth 1 -type d | sed 's|^\./||' | sort -r)
+    timed "makensis" makensis -V2 -DVERSION="$version" -DOUTFILE="$build_dir/$setup" \
+        -DICON="$root/res/images/velomire.ico" -DFILES="$build_dir/files.nsh" \
+        -DUNFILES="$build_dir/unfiles.nsh" "$root/res/windows/velomire.nsi" >"$work/makensis.log" 2>&1 ||
+        { cat "$work/makensis.log" >&2; die "makensis failed"; }
+    say "$build_dir/$zip ($(du -h "$build_dir/$zip" | cut -f1)), $build_dir/$setup ($(du -h "$build_dir/$setup" | cut -f1))"
+}
+
 case $stage in
     qt) ensure_qt ;;
     libs) ensure_libs ;;
     deps) ensure_qt && ensure_libs ;;
-    app) ensure_qt && ensure_libs && build_app && make_folder ;;
-    *) die "usage: $0 [qt|libs|deps|app]" ;;
+    app) ensure_qt && ensure_libs && build_app && make_folder && make_packages ;;
+    packages) make_packages ;;
+    *) die "usage: $0 [qt|libs|deps|app|packages]" ;;
 esac
