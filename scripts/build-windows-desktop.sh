@@ -170,6 +170,7 @@ declare -A lib_options=(
     [libsndfile]="-DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DENABLE_CPACK=OFF -DENABLE_MPEG=OFF -DENABLE_EXTERNAL_LIBS=ON -DINSTALL_MANPAGES=OFF"
     [libsoxr]="-DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DWITH_OPENMP=OFF -DWITH_LSR_BINDINGS=OFF"
 )
+# shellcheck disable=SC2046 # the patches' names have no spaces
 libs_hash=$(cat <(printf '%s\n' "${lib_sources[@]}" "${lib_common[@]}"
     for name in "${!lib_options[@]}"; do echo "$name ${lib_options[$name]}"; done | sort) \
     "$root"/cmake/mingw-w64-x86_64*.cmake $(find "$patches" -path "$patches/qt6-base" -prune -o -name '*.patch' -print | sort) |
@@ -243,7 +244,7 @@ make_folder() {
     cp "$qt_prefix/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
     cp "${mingw_runtime[@]}" "$folder/"
     cp "$root/docs/user-guide.md" "$folder/"
-    find "$folder" -name '*.exe' -o -name '*.dll' | xargs x86_64-w64-mingw32-strip --strip-unneeded
+    find "$folder" \( -name '*.exe' -o -name '*.dll' \) -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
     check_imports "$folder"
 }
 

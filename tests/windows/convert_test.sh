@@ -48,5 +48,7 @@ for options in "" "--rate 22050" "--rate 44100 --dither"; do
         cmp "$work/linux$run/$file" "$work/windows$run/$file" ||
             fail "$options: $file differs between Windows and Linux"
     done
-    echo "ok: ${options:-at the file's own rate}: $(echo $written | wc -w) files alike"
+    label=$options
+    [[ -n $label ]] || label="at each file's own rate"
+    echo "ok: $label: $(wc -w <<<"$written") files alike"
 done
