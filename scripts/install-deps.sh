@@ -13,6 +13,9 @@ packages=(
     python3
     # velomire-cli.exe: the MinGW-w64 cross compiler, GoogleTest's sources for it, Wine to run it
     g++-mingw-w64-x86-64-posix googletest wine wine64
+    # the desktop application for Windows (scripts/build-windows-desktop.sh): Debian's sources of
+    # Qt and the codecs unpacked and patched, the portable zip and the installer
+    patch zip nsis
     # the Debian package: dpkg-shlibdeps finds its runtime dependencies
     dpkg-dev file
     # a reader of S1000 disk images written elsewhere, for the disk image tests

@@ -6,6 +6,8 @@
 #include <QtGui/qguiapplication_platform.h>
 // After the Qt headers: Xlib defines macros (None, Bool) that Qt's names would collide with.
 #include <X11/XKBlib.h>
+#elif defined(_WIN32)
+#include <windows.h>
 #endif
 
 namespace velomire::app {
@@ -27,6 +29,10 @@ std::optional<LockKeys> QueryLockKeys() {
         return on == True;
     };
     return LockKeys{isOn("Caps Lock"), isOn("Num Lock"), isOn("Scroll Lock")};
+#elif defined(_WIN32)
+    // The low bit of a toggle key's state is its indicator.
+    auto isOn = [](int key) { return (GetKeyState(key) & 1) != 0; };
+    return LockKeys{isOn(VK_CAPITAL), isOn(VK_NUMLOCK), isOn(VK_SCROLL)};
 #else
     return std::nullopt;
 #endif

@@ -8,7 +8,7 @@
 #include "app/FirstPaint.h"
 #include "app/SingleInstance.h"
 #include "app/WavPreview.h"
-#include "editing/devices/RtAudioOutput.h"
+#include "editing/devices/SystemAudioOutput.h"
 #include "editing/ui/CLoopEditorDlg.h"
 #include "editing/ui/CSampleEditorDlg.h"
 #include "ui/QtText.h"
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     // the document (its messages and settings) exists.
     std::unique_ptr<app::WavPreview> preview;
     app::AppServices services;
-    services.audioOutputNames = [] { return editing::RtAudioOutput().DeviceNames(); };
+    services.audioOutputNames = [] { return editing::MakeSystemAudioOutput()->DeviceNames(); };
     services.play = [&preview](const std::string& name) {
         return preview ? preview->Play(name) : -1;
     };
@@ -56,8 +56,7 @@ int main(int argc, char** argv) {
     }
     app::CVelomireDoc& doc = *app.Document();
     // The preview plays on the wave output chosen in Options, or the system's default one.
-    preview = std::make_unique<app::WavPreview>(std::make_unique<editing::RtAudioOutput>(),
-                                                doc.Messages(),
+    preview = std::make_unique<app::WavPreview>(editing::MakeSystemAudioOutput(), doc.Messages(),
                                                 [&doc] { return doc.Settings().waveOutDevice; });
 
     // Lives as long as main(): the retries below refer to it.
@@ -88,8 +87,8 @@ int main(int argc, char** argv) {
         [&doc](QWidget* parent, program::SampleEntry& editEntry, int waveOutDevice) {
             // An output of its own for each run: the device opens at the first "P l a y" and
             // closes when the editor ends, however it ends.
-            editing::RtAudioOutput output;
-            editing::CLoopEditorDlg::Run(editEntry.sample, waveOutDevice, output, doc.Messages(),
+            const std::unique_ptr<editing::AudioOutput> output = editing::MakeSystemAudioOutput();
+            editing::CLoopEditorDlg::Run(editEntry.sample, waveOutDevice, *output, doc.Messages(),
                                          parent);
         });
     QApplication::setWindowIcon(app.MainFrame()->windowIcon());

@@ -8,7 +8,7 @@
 #include "program/ProgramFile.h"
 #include "program/SampleConverter.h"
 #include "program/WavInfo.h"
-#ifndef _WIN32
+#ifdef VELOMIRE_HAVE_SNDFILE
 #include "program/devices/SndfileConverter.h"
 #endif
 
@@ -23,8 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#ifdef _WIN32
-// The Windows build has no libsndfile: files of other formats are not converted there.
+#ifndef VELOMIRE_HAVE_SNDFILE
+// A build without libsndfile (velomire-cli.exe alone): files of other formats are not converted.
 class FileConverter : public program::SampleConverter {
 public:
     std::optional<program::SoundFormat> Probe(const fs::path&) override { return std::nullopt; }

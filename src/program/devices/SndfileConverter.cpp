@@ -51,7 +51,12 @@ std::uint16_t BitsOf(int format) {
 
 SndfilePtr OpenForReading(const fs::path& source, SF_INFO& info) {
     info = SF_INFO{};
+#ifdef _WIN32
+    // The wide name: a name outside the system's code page opens too.
+    return SndfilePtr(sf_wchar_open(source.c_str(), SFM_READ, &info));
+#else
     return SndfilePtr(sf_open(source.string().c_str(), SFM_READ, &info));
+#endif
 }
 
 // True when every value is a number: a float file may hold NaN or infinities, which no 16-bit

@@ -1,0 +1,297 @@
+#!/usr/bin/env bash
+# Builds the desktop application for 64-bit Windows with Debian's MinGW-w64 compiler.
+#
+# Debian ships no Qt, libsndfile or libsoxr for MinGW, so this script builds them from Debian's own
+# source packages (fetched through apt with a private source list; the system's apt sources are not
+# touched) and keeps them in a cache outside the clone:
+#   Qt          $VELOMIRE_QT_WINDOWS, or ~/.cache/velomire/qt-<version>-gcc<version>-<hash>
+#   the codecs  $VELOMIRE_LIBS_WINDOWS, or ~/.cache/velomire/libs-gcc<version>-<hash>
+# where the hash covers the configure options, the patches and the toolchain. A build is installed
+# into a temporary folder beside the cache and renamed into place only when complete, so a run
+# stopped half-way never leaves a cache that looks whole.
+#
+#   scripts/build-windows-desktop.sh [STAGE]
+# qt, libs: the cache of Qt, of the codecs; deps: both. app (the default): both, then velomire.exe
+# and velomire-cli.exe in build/windows-desktop, the portable folder beside them, its zip and the
+# installer. packages: the zip and the installer again, from the folder as it is.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+stage=${1:-app}
+cache_root=${VELOMIRE_WINDOWS_CACHE:-$HOME/.cache/velomire}
+patches=$root/scripts/windows-patches
+toolchain=$root/cmake/mingw-w64-x86_64-shared.cmake
+jobs=$(nproc)
+host_cmake_dir=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake
+
+# The script's own messages go to the first stderr, past the redirections of the logged steps.
+exec 3>&2
+say() { echo "build-windows-desktop: $*" >&3; }
+die() { say "$*"; exit 1; }
+upstream_version() { local v=${1#*:}; v=${v%-*}; echo "${v%%+*}"; }
+installed_version() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null || die "$1 is not installed (scripts/install-deps.sh)"; }
+timed() {  # timed LABEL COMMAND...: runs it and reports its wall time and the load when it ended
+    local start=$SECONDS status=0
+    "${@:2}" || status=$?
+    [[ $status -eq 0 ]] || return $status
+    say "$1: $((SECONDS - start)) s (load average $(cut -d' ' -f1-3 /proc/loadavg))"
+}
+
+gcc_version=$(upstream_version "$(installed_version gcc-mingw-w64-x86-64-posix)")
+gcc_version=${gcc_version%%-*}
+qt_version=$(upstream_version "$(installed_version qt6-base-dev-tools)")
+
+# deb-src lines for the Debian archives the system installs from (one-line and deb822 sources).
+debian_src_lines() {
+    local f
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [[ -f $f ]] || continue
+        sed -nE 's/^[[:space:]]*deb[[:space:]]+(\[[^]]*\][[:space:]]+)?/deb-src \1/p' "$f"
+    done
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [[ -f $f ]] || continue
+        awk '
+            function flush(   i, n, s, opt) {
+                if (types ~ /(^| )deb( |$)/ && enabled != "no") {
+                    opt = signed != "" ? "[signed-by=" signed "] " : ""
+                    n = split(suites, s, " ")
+                    for (i = 1; i <= n; i++) print "deb-src " opt uris " " s[i] " " comps
+                }
+                types = uris = suites = comps = signed = enabled = ""
+            }
+            /^[[:space:]]*#/ { next }
+            /^[[:space:]]*$/ { flush(); next }
+            { key = tolower($1); sub(/:$/, "", key); $1 = ""; sub(/^ /, "") }
+            key == "types" { types = $0 } key == "uris" { uris = $0 } key == "suites" { suites = $0 }
+            key == "components" { comps = $0 } key == "signed-by" { signed = $0 }
+            key == "enabled" { enabled = tolower($0) }
+            END { flush() }' "$f"
+    done | grep -E ' https?://[^ ]*/debian(-security)?/? ' || true
+}
+
+# apt_source PACKAGE[=VERSION] DIR: unpacks Debian's source package into DIR (patches applied).
+apt_dir=
+apt_opts=()
+apt_source() {
+    if [[ -z $apt_dir ]]; then
+        apt_dir=$(mktemp -d)
+        chmod 755 "$apt_dir"
+        mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
+        debian_src_lines >"$apt_dir/sources.list"
+        [[ -s $apt_dir/sources.list ]] || die "no Debian archive in /etc/apt/sources.list*"
+        apt_opts=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null
+            -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
+            -o APT::Sandbox::User="$(id -un)")
+        apt-get "${apt_opts[@]}" update -qq
+    fi
+    mkdir -p "$2"
+    (cd "$2" && apt-get "${apt_opts[@]}" source -qq "$1" >/dev/null 2>"$2/apt-source.log") ||
+        { cat "$2/apt-source.log" >&2; die "apt-get source $1 failed"; }
+}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/velomire-windows.XXXXXX")
+cleanup() { rm -rf "$work" ${apt_dir:+"$apt_dir"}; }
+trap cleanup EXIT
+
+# into_cache DIR FUNCTION: runs FUNCTION PREFIX with a temporary prefix beside DIR, then renames it to
+# DIR. The temporary folder of a stopped run is removed by the next one.
+into_cache() {
+    local dest=$1 build=$2 partial
+    mkdir -p "$(dirname "$dest")"
+    rm -rf "$dest".partial-*
+    partial=$(mktemp -d "$dest.partial-XXXXXX")
+    "$build" "$partial"
+    # Configuration files that name the folder they were installed into name their final place.
+    grep -rlIF "$partial" "$partial" | xargs -r sed -i "s|$partial|$dest|g"
+    mv -T "$partial" "$dest"
+    say "cached in $dest ($(du -sh "$dest" | cut -f1))"
+}
+
+# ---------------------------------------------------------------------------------------------------
+# Qt: Core, Gui, Widgets, Network (the single-instance check's local socket) and Test (the widget
+# tests), shared, release, with the windows platform plugin and the windowsvista style.
+qt_options=(
+    -release -shared -opensource -confirm-license
+    -xplatform win32-g++ -qt-host-path /usr
+    -nomake examples -nomake tests
+    -no-opengl -no-dbus -no-icu -no-pkg-config -no-openssl -no-zstd
+    -qt-zlib -qt-libpng -no-libjpeg -qt-freetype -qt-harfbuzz -qt-pcre
+    -no-feature-sql -no-feature-xml -no-feature-printsupport -no-feature-concurrent
+    # Debian's +dfsg source has no src/3rdparty/wintab
+    -no-feature-tabletevent
+    -no-feature-direct2d
+)
+qt_hash=$(cat <(printf '%s\n' "${qt_options[@]}") "$patches"/qt6-base/*.patch "$root"/cmake/mingw-w64-x86_64*.cmake |
+    sha256sum | cut -c1-12)
+qt_prefix=${VELOMIRE_QT_WINDOWS:-$cache_root/qt-$qt_version-gcc$gcc_version-$qt_hash}
+
+build_qt() {
+    local prefix=$1 host_version src
+    host_version=$(installed_version qt6-base-dev-tools)
+    say "Qt $qt_version for Windows is not cached: building it from Debian's qt6-base $host_version"
+    timed "fetch qt6-base" apt_source "qt6-base=$host_version" "$work/qt"
+    src=$(find "$work/qt" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*')
+    [[ $(upstream_version "$(dpkg-parsechangelog -l "$src/debian/changelog" -S Version)") == "$qt_version" ]] ||
+        die "the source of qt6-base is not the version of the host Qt ($qt_version)"
+    local p
+    for p in "$patches"/qt6-base/*.patch; do
+        patch -d "$src" -p1 --quiet --forward <"$p" || die "patch $p does not apply"
+    done
+    mkdir -p "$work/qt/build"
+    cd "$work/qt/build"
+    timed "configure Qt" "$src/configure" -prefix "$prefix" "${qt_options[@]}" -- -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQT_HOST_PATH_CMAKE_DIR="$host_cmake_dir" \
+        >"$work/qt/configure.log" 2>&1 || { tail -n 60 "$work/qt/configure.log" >&2; die "Qt's configure failed"; }
+    timed "build Qt" nice -n 19 cmake --build . --parallel "$jobs" >"$work/qt/build.log" 2>&1 ||
+        { grep -B5 -A20 -m3 'FAILED\|error:' "$work/qt/build.log" >&2; die "the build of Qt failed"; }
+    cmake --install . --prefix "$prefix" >/dev/null
+    cd "$root"
+}
+
+ensure_qt() {
+    [[ -d $qt_prefix ]] || into_cache "$qt_prefix" build_qt
+}
+
+# ---------------------------------------------------------------------------------------------------
+# The codecs of Add Samples: libsndfile (WAV, AIFF, FLAC, Ogg/Vorbis, Ogg/Opus) and libsoxr, static,
+# each from the Debian source of the version the Linux build uses, so both convert alike.
+lib_packages=(libogg-dev libvorbis-dev libflac-dev libopus-dev libsndfile1-dev libsoxr-dev)
+lib_sources=()
+for p in "${lib_packages[@]}"; do
+    installed_version "$p" >/dev/null
+    lib_sources+=("$(dpkg-query -W -f='${source:Package}=${source:Version}' "$p")")
+done
+lib_common=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF)
+declare -A lib_options=(
+    [libogg]="-DINSTALL_DOCS=OFF"
+    [libvorbis]=""
+    [flac]="-DBUILD_CXXLIBS=OFF -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOCS=OFF -DINSTALL_MANPAGES=OFF -DWITH_OGG=ON"
+    [opus]="-DOPUS_BUILD_PROGRAMS=OFF -DOPUS_STACK_PROTECTOR=OFF"
+    [libsndfile]="-DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DENABLE_CPACK=OFF -DENABLE_MPEG=OFF -DENABLE_EXTERNAL_LIBS=ON -DINSTALL_MANPAGES=OFF"
+    [libsoxr]="-DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DWITH_OPENMP=OFF -DWITH_LSR_BINDINGS=OFF"
+)
+# shellcheck disable=SC2046 # the patches' names have no spaces
+libs_hash=$(cat <(printf '%s\n' "${lib_sources[@]}" "${lib_common[@]}"
+    for name in "${!lib_options[@]}"; do echo "$name ${lib_options[$name]}"; done | sort) \
+    "$root"/cmake/mingw-w64-x86_64*.cmake $(find "$patches" -path "$patches/qt6-base" -prune -o -name '*.patch' -print | sort) |
+    sha256sum | cut -c1-12)
+libs_prefix=${VELOMIRE_LIBS_WINDOWS:-$cache_root/libs-gcc$gcc_version-$libs_hash}
+
+# build_lib PREFIX SOURCE_PACKAGE=VERSION CMAKE_OPTIONS...
+build_lib() {
+    local prefix=$1 source=$2 name=${2%%=*} src p
+    timed "fetch $name" apt_source "$source" "$work/$name"
+    src=$(find "$work/$name" -mindepth 1 -maxdepth 1 -type d)
+    for p in "$patches/$name"/*.patch; do
+        [[ -f $p ]] || continue
+        patch -d "$src" -p1 --quiet --forward <"$p" || die "patch $p does not apply"
+    done
+    timed "configure $name" cmake -S "$src" -B "$work/$name/build" "${lib_common[@]}" "${@:3}" \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVELOMIRE_WINDOWS_PREFIXES="$prefix" \
+        -DCMAKE_INSTALL_PREFIX="$prefix" >"$work/$name/configure.log" 2>&1 ||
+        { tail -n 40 "$work/$name/configure.log" >&2; die "the configure of $name failed"; }
+    timed "build $name" nice -n 19 cmake --build "$work/$name/build" --parallel "$jobs" \
+        >"$work/$name/build.log" 2>&1 ||
+        { grep -B5 -A20 -m3 'FAILED\|error:' "$work/$name/build.log" >&2; die "the build of $name failed"; }
+    cmake --install "$work/$name/build" >/dev/null
+}
+
+build_libs() {
+    local prefix=$1 source
+    say "the codecs for Windows are not cached: building ${lib_sources[*]}"
+    for source in "${lib_sources[@]}"; do
+        # shellcheck disable=SC2086 # the options are words
+        build_lib "$prefix" "$source" ${lib_options[${source%%=*}]}
+    done
+}
+
+ensure_libs() {
+    [[ -d $libs_prefix ]] || into_cache "$libs_prefix" build_libs
+}
+
+# ---------------------------------------------------------------------------------------------------
+# velomire.exe and velomire-cli.exe (preset windows-desktop), and the folder they run from.
+build_dir=$root/build/windows-desktop
+version=$(sed -nE 's/^project\(Velomire VERSION ([0-9.]+).*/\1/p' "$root/CMakeLists.txt")
+folder=$build_dir/Velomire-$version-windows-x64
+mingw_runtime=(
+    "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)"
+    "$(x86_64-w64-mingw32-g++-posix -print-file-name=libgcc_s_seh-1.dll)"
+    /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll
+)
+# The DLLs Windows itself provides: what Wine provides in its stead.
+wine_dlls=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/wine/x86_64-windows
+
+build_app() {
+    export VELOMIRE_WINDOWS_PREFIXES="$qt_prefix;$libs_prefix"
+    cd "$root"
+    timed "configure velomire" cmake --preset windows-desktop >"$work/app-configure.log" 2>&1 ||
+        { tail -n 40 "$work/app-configure.log" >&2; die "the configure of the Windows desktop build failed"; }
+    timed "build velomire" cmake --build --preset windows-desktop
+}
+
+# Copies the programs, the DLLs they load and the user guide into $folder, then checks with
+# objdump that every DLL any of them imports is in the folder or is one of Windows' own.
+make_folder() {
+    rm -rf "$folder"
+    mkdir -p "$folder/platforms" "$folder/styles"
+    cp "$build_dir/src/app/velomire.exe" "$build_dir/src/cli/velomire-cli.exe" "$folder/"
+    local dll
+    for dll in Core Gui Widgets Network; do
+        cp "$qt_prefix/bin/Qt6$dll.dll" "$folder/"
+    done
+    cp "$qt_prefix/plugins/platforms/qwindows.dll" "$folder/platforms/"
+    cp "$qt_prefix/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
+    cp "${mingw_runtime[@]}" "$folder/"
+    cp "$root/docs/user-guide.md" "$folder/"
+    find "$folder" \( -name '*.exe' -o -name '*.dll' \) -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
+    check_imports "$folder"
+}
+
+check_imports() {
+    local dir=$1 missing=0 file import
+    while read -r file; do
+        while read -r import; do
+            [[ -f $dir/$import ]] && continue
+            [[ -n $(find "$wine_dlls" -maxdepth 1 -iname "$import" -print -quit) ]] && continue
+            say "$(basename "$file") loads $import, which is missing"
+            missing=1
+        done < <(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p')
+    done < <(find "$dir" -name '*.exe' -o -name '*.dll')
+    [[ $missing -eq 0 ]] || die "DLLs are missing from $dir"
+    say "every DLL the programs load is in $dir or is Windows' own"
+}
+
+# The portable zip of the folder and the installer made with NSIS from the same files.
+make_packages() {
+    local name zip=Velomire-$version-windows-x64.zip setup=Velomire-$version-setup.exe file
+    name=$(basename "$folder")
+    rm -f "$build_dir/$zip" "$build_dir/$setup"
+    (cd "$build_dir" && zip -qr9 "$zip" "$name")
+    # NSIS lists: install every file of the folder, and on uninstall remove exactly those, then
+    # the subfolders, deepest first.
+    : >"$build_dir/files.nsh"
+    : >"$build_dir/unfiles.nsh"
+    while read -r file; do
+        printf 'SetOutPath "$INSTDIR%s"\n' "$(dirname "/$file" | sed 's|^/$||; s|/|\\|g')" >>"$build_dir/files.nsh"
+        printf 'File "%s"\n' "$folder/$file" >>"$build_dir/files.nsh"
+        printf 'Delete "$INSTDIR\\%s"\n' "${file//\//\\}" >>"$build_dir/unfiles.nsh"
+    done < <(cd "$folder" && find . -type f | sed 's|^\./||' | sort)
+    while read -r file; do
+        printf 'RMDir "$INSTDIR\\%s"\n' "${file//\//\\}" >>"$build_dir/unfiles.nsh"
+    done < <(cd "$folder" && find . -mindepth 1 -type d | sed 's|^\./||' | sort -r)
+    timed "makensis" makensis -V2 -DVERSION="$version" -DOUTFILE="$build_dir/$setup" \
+        -DICON="$root/res/images/velomire.ico" -DFILES="$build_dir/files.nsh" \
+        -DUNFILES="$build_dir/unfiles.nsh" "$root/res/windows/velomire.nsi" >"$work/makensis.log" 2>&1 ||
+        { cat "$work/makensis.log" >&2; die "makensis failed"; }
+    say "$build_dir/$zip ($(du -h "$build_dir/$zip" | cut -f1)), $build_dir/$setup ($(du -h "$build_dir/$setup" | cut -f1))"
+}
+
+case $stage in
+    qt) ensure_qt ;;
+    libs) ensure_libs ;;
+    deps) ensure_qt && ensure_libs ;;
+    app) ensure_qt && ensure_libs && build_app && make_folder && make_packages ;;
+    packages) make_packages ;;
+    *) die "usage: $0 [qt|libs|deps|app|packages]" ;;
+esac

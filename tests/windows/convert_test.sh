@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Add Samples' conversion on Windows writes the same bytes as on Linux: velomire-cli.exe (built with
+# the codecs of scripts/build-windows-desktop.sh) and the Linux velomire-cli make a program from the
+# same 24-bit WAV, AIFF, FLAC and Ogg Vorbis files, converting them to 16-bit WAV at the file's own
+# rate, at 22050 Hz and at 44100 Hz with dither; every file they write must be identical.
+# Usage: convert_test.sh LINUX_CLI WINDOWS_CLI
+set -uo pipefail
+cli=$1
+exe=$2
+skip=77
+
+command -v wine >/dev/null || { echo "SKIP: Wine is not installed (Debian: wine, wine64)"; exit $skip; }
+command -v sox >/dev/null || { echo "SKIP: sox is not installed"; exit $skip; }
+[[ -f $exe ]] || { echo "SKIP: no $exe"; exit $skip; }
+
+export WINEDEBUG=-all
+fail() { echo "FAIL: $*"; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+mkdir -p "$work/sources"
+(
+    cd "$work/sources" &&
+        sox -n -r 48000 -b 24 -c 2 tone.wav synth 0.5 sine 440 sine 660 vol 0.7 &&
+        sox tone.wav tone.aiff && sox tone.wav tone.flac && sox tone.wav -C 5 tone.ogg &&
+        sox -n -r 22050 -b 16 -c 1 square.flac synth 0.3 square 220 vol 0.5
+) || fail "sox could not write the sources"
+files=(tone.wav tone.aiff tone.flac tone.ogg square.flac)
+
+run=0
+for options in "" "--rate 22050" "--rate 44100 --dither"; do
+    run=$((run + 1))
+    for side in linux windows; do
+        cp -rp "$work/sources" "$work/$side$run"
+    done
+    # shellcheck disable=SC2086 # the options are words
+    (cd "$work/linux$run" && "$cli" new program.vmp "${files[@]}" --convert $options) \
+        >"$work/linux$run.out" 2>&1 || fail "velomire-cli new $options: $(cat "$work/linux$run.out")"
+    # shellcheck disable=SC2086
+    (cd "$work/windows$run" && wine "$exe" new program.vmp "${files[@]}" --convert $options) \
+        >"$work/windows$run.out" 2>&1 ||
+        fail "velomire-cli.exe new $options: $(cat "$work/windows$run.out")"
+    written=$(cd "$work/linux$run" && find . -type f -newer "$work/sources" | sort)
+    [[ -n $written ]] || fail "velomire-cli new $options wrote nothing"
+    [[ $written == "$(cd "$work/windows$run" && find . -type f -newer "$work/sources" | sort)" ]] ||
+        fail "$options: velomire-cli.exe wrote other files than velomire-cli"
+    for file in $written; do
+        cmp "$work/linux$run/$file" "$work/windows$run/$file" ||
+            fail "$options: $file differs between Windows and Linux"
+    done
+    label=$options
+    [[ -n $label ]] || label="at each file's own rate"
+    echo "ok: $label: $(wc -w <<<"$written") files alike"
+done
