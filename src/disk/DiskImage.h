@@ -172,6 +172,10 @@ program::Status MakeImage(const program::Program& program, const ImageRequest& r
                           SampleWords& words, std::vector<std::uint8_t>& image,
                           ImageProgress* progress = nullptr);
 
+// Whether MakeImage would write the program: everything it refuses before it reads a sample word
+// (the medium's room and directory, names, rates, sizes), with its message; no file is read.
+program::Status CheckNewImage(const program::Program& program, const ImageRequest& request);
+
 // Writes the program into an existing image: a new volume on a hard disk, the free space of a
 // floppy. What is there is never touched; an image that is full, unreadable or of another family
 // is refused, and `image` is then unchanged.
