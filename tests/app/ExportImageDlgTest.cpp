@@ -60,7 +60,7 @@ private slots:
         program->samples[0].sample.lengthWords = 600000;
         app::ExportImageDlg big(*program, transfer::SamplerModel::s950, dialogs, messages);
         QVERIFY(big.SpaceLabel()->text().contains(
-            QStringLiteral("It cannot be written: The files need 881 KB")));
+            QStringLiteral("It cannot be written: The files need 880 KB")));
         QVERIFY(!big.ExportButton()->isEnabled() && !big.AddButton()->isEnabled());
         big.MediumBox()->setCurrentIndex(1);
         QVERIFY(big.ExportButton()->isEnabled() && big.AddButton()->isEnabled());

@@ -362,8 +362,8 @@ TEST_F(ClosedLoopTest, AnAkaiRefusalStopsTheSendAndNamesWhatWasRefused) {
     EXPECT_EQ(after.outcome, SendCommand::Outcome::stopped);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text,
-              "The sampler refused the header of sample#1 (piano, left channel). The sampler did "
-              "not acknowledge all of sample#0 (kick, mono), sent before: it may hold that sample "
+              "The sampler refused the header of sample#5 (piano, left channel). The sampler did "
+              "not acknowledge all of sample#4 (kick, mono), sent before: it may hold that sample "
               "incomplete. Send the program again.");
 }
 
