@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot read %s\n", (demo / "demo.vmp").c_str());
         return 1;
     }
-    std::filesystem::current_path(demo);
+    program->programDirectory = demo;
     program::SampleEntry* pad = nullptr;
     for (int i = 0; i < program->sampleCount; ++i) {
         auto& entry = program->samples[static_cast<std::size_t>(i)];
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
         ok = Save(exportImage, out, "export-disk-image.png") && ok;
     }
     PictureOutput output;
-    editing::CLoopEditorDlg loops(pad->sample, editing::AudioOutput::defaultDevice, output,
+    editing::CLoopEditorDlg loops(pad->sample, demo, editing::AudioOutput::defaultDevice, output,
                                   messages);
     if (!loops.Opened()) {
         return 1;

@@ -164,11 +164,7 @@ CVelomireDoc::FileState CVelomireDoc::CurrentFileState() const {
 
 void CVelomireDoc::RestoreFileState(const FileState& state) {
     pathName = state.pathName;
-    if (state.programDirectory != program->programDirectory) {
-        program->programDirectory = state.programDirectory;
-        std::error_code ec;
-        std::filesystem::current_path(state.programDirectory, ec);
-    }
+    program->programDirectory = state.programDirectory;
     program->programCreated = state.programCreated;
     SetTitle(state.title);
 }
@@ -380,7 +376,8 @@ void CVelomireDoc::OnAddSamples() {
         return;
     }
     CSelectSamplesDlg dialog(
-        messages, [this](const std::string& name) { return Play(name); }, window);
+        messages, program->programDirectory, [this](const std::string& name) { return Play(name); },
+        window);
     dialog.SetProbe([this](const std::string& file) { return converter->Probe(file); });
     dialog.SetChooseFolder(
         [this](const QString& from) { return dialogs.FolderName(QStringLiteral("Browse"), from); });

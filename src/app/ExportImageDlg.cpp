@@ -199,7 +199,7 @@ void ExportImageDlg::Export(bool add) {
                 return;
             }
         }
-        disk::WavSampleWords words;
+        disk::WavSampleWords words(program->programDirectory);
         const program::Status made =
             add ? disk::AddToImage(*program, request, words, image, &shared)
                 : disk::MakeImage(*program, request, words, image, &shared);

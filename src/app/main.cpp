@@ -88,8 +88,8 @@ int main(int argc, char** argv) {
             // An output of its own for each run: the device opens at the first "P l a y" and
             // closes when the editor ends, however it ends.
             const std::unique_ptr<editing::AudioOutput> output = editing::MakeSystemAudioOutput();
-            editing::CLoopEditorDlg::Run(editEntry.sample, waveOutDevice, *output, doc.Messages(),
-                                         parent);
+            editing::CLoopEditorDlg::Run(editEntry.sample, doc.GetProgram().programDirectory,
+                                         waveOutDevice, *output, doc.Messages(), parent);
         });
     QApplication::setWindowIcon(app.MainFrame()->windowIcon());
 

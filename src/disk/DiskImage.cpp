@@ -150,7 +150,7 @@ program::Status WavSampleWords::Read(const program::SampleEntry& entry, int part
     program::MessageList messages;
     program::WavInfo wav(messages);
     const std::string fileName = program::FieldText(sample.fileName);
-    if (!wav.Open(fileName)) {
+    if (!wav.Open(programDirectory / fileName, fileName)) {
         return program::Status::Error("Cannot read " + fileName + ": " + messages.Reasons());
     }
     if (std::uint64_t{sample.soundStart} + sample.lengthWords > wav.FrameCount()) {

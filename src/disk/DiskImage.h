@@ -7,10 +7,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Disk images for the samplers' floppy drives and SCSI disks (and the emulators that stand in for
@@ -131,12 +133,16 @@ public:
                                  std::vector<std::int16_t>& words) = 0;
 };
 
-// Reads them from the row's WAV file, named relative to the working directory (the program's
-// directory), as a send does.
+// Reads them from the row's WAV file, named relative to the program's directory, as a send does.
 class WavSampleWords : public SampleWords {
 public:
+    explicit WavSampleWords(std::filesystem::path programDirectory)
+        : programDirectory(std::move(programDirectory)) {}
     program::Status Read(const program::SampleEntry& entry, int part,
                          std::vector<std::int16_t>& words) override;
+
+private:
+    std::filesystem::path programDirectory;
 };
 
 // What to write: for which sampler model, on which medium.

@@ -24,8 +24,14 @@ LoopEditorModel::~LoopEditorModel() {
     Finish();
 }
 
-LoopEditorStatus LoopEditorModel::Open(program::WavInfo& wav) {
-    return Open(wav, program::FieldText(sample.fileName));
+LoopEditorStatus LoopEditorModel::Open(program::WavInfo& wav,
+                                       const std::filesystem::path& programDirectory) {
+    const std::string name = program::FieldText(sample.fileName);
+    Finish();
+    if (!wav.Open(programDirectory / name, name)) {
+        return LoopEditorStatus::fileNotRead; // the reader has shown its message
+    }
+    return Read(wav);
 }
 
 LoopEditorStatus LoopEditorModel::Open(program::WavInfo& wav, const std::string& path) {
@@ -33,6 +39,10 @@ LoopEditorStatus LoopEditorModel::Open(program::WavInfo& wav, const std::string&
     if (!wav.Open(path)) {
         return LoopEditorStatus::fileNotRead; // the reader has shown its message
     }
+    return Read(wav);
+}
+
+LoopEditorStatus LoopEditorModel::Read(program::WavInfo& wav) {
     // A stored frame count beyond the file's would have the editor show frames that are not
     // there; one below it leaves the file's tail out of the editor, as it is out of the sample.
     const std::uint32_t frameCount = std::min(sample.frameCount, wav.FrameCount());

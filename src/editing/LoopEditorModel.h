@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <span>
 #include <string>
@@ -69,9 +70,9 @@ public:
     LoopEditorModel(const LoopEditorModel&) = delete;
     LoopEditorModel& operator=(const LoopEditorModel&) = delete;
 
-    // Reads the block's file (fileName, relative to the working directory, which is the program
-    // directory) as one mono track, builds the summary, and opens the editor on it.
-    LoopEditorStatus Open(program::WavInfo& wav);
+    // Reads the block's file (fileName, in the program's directory) as one mono track, builds the
+    // summary, and opens the editor on it.
+    LoopEditorStatus Open(program::WavInfo& wav, const std::filesystem::path& programDirectory);
     // The same with the file named by path.
     LoopEditorStatus Open(program::WavInfo& wav, const std::string& path);
     // The same on frames already in memory, which stand for the file's frames.
@@ -176,6 +177,9 @@ public:
     std::uint64_t Revision() const { return revision; }
 
 private:
+    // The rest of an Open once the file is open: the track, the summary, the editor.
+    LoopEditorStatus Read(program::WavInfo& wav);
+
     // Takes the frames of a successful load: builds the summary and puts the block into the
     // editor's form. mean is the frames' mean value.
     LoopEditorStatus Adopt(std::vector<std::int16_t> frames, double mean);

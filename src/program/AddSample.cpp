@@ -15,7 +15,7 @@ bool AddSample(Program& program, const std::string& fileName, UserMessages& mess
         return false;
     }
     WavInfo wav(messages);
-    if (!wav.Open(fileName)) {
+    if (!wav.Open(program.SampleFilePath(fileName), fileName)) {
         return false;
     }
     program.InitSampleEntry(program.sampleCount, fileName, wav);

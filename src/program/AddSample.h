@@ -7,10 +7,10 @@
 
 namespace velomire::program {
 
-// Adds the WAV file `fileName` (named relative to the program's directory, the working
-// directory) as the program's next row: opens it, checks it, fills the row, closes it and counts
-// it. What the file's "smpl" and "inst" chunks say then goes into the row (ApplySampleChunks).
-// Refused with one message each, the program unchanged:
+// Adds the WAV file `fileName` (named relative to the program's directory) as the program's next
+// row: opens it, checks it, fills the row, closes it and counts it. What the file's "smpl" and
+// "inst" chunks say then goes into the row (ApplySampleChunks). Refused with one message each, the
+// program unchanged:
 // - the program is full: "Error : Maximum number of Samples (40) reached" (caption: the
 // application's);
 // - the name does not fit a row: "Error: Sample file names are limited to 39 characters !"

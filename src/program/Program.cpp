@@ -32,7 +32,6 @@ std::string Program::SetProgramPath(const std::filesystem::path& path, bool isNe
 
     SetFieldText(header.programName, title, programNameChars);
     programDirectory = full.parent_path();
-    std::filesystem::current_path(programDirectory, ec);
     programCreated = true;
 
     if (isNew) {

@@ -52,7 +52,7 @@ public:
     std::int32_t sampleCount = 0;
 
     SampleEntry editEntry{};                // working copy of the row an editor is open on
-    std::filesystem::path programDirectory; // also the process working directory
+    std::filesystem::path programDirectory; // where the rows' sound files lie
     bool programCreated = false;
     int traceMode = 0;
 
@@ -65,8 +65,8 @@ public:
     std::uint32_t transferSampleCount = 0;
 
     // Names the program after the file of `path` (first 20 characters of its name without
-    // extension), makes the file's directory the program directory and the working directory,
-    // and marks the program as created. A new program also gets an empty table and a fresh
+    // extension), makes the file's directory the program directory and marks the program as
+    // created. A new program also gets an empty table and a fresh
     // header. Returns the document title: the file's name without extension.
     std::string SetProgramPath(const std::filesystem::path& path, bool isNew);
 
@@ -87,6 +87,12 @@ public:
     // that is now at `before` (sampleCount: at the end). Returns their new indices, or nothing
     // when nothing moved.
     std::vector<int> MoveSampleEntriesTo(std::vector<int> rows, int before);
+
+    // Where a row's sound file lies: the program's directory joined with the name the row holds
+    // (the name alone while the program has no directory yet).
+    std::filesystem::path SampleFilePath(std::string_view fileName) const {
+        return programDirectory / std::filesystem::path(fileName);
+    }
 
     std::string ProgramName() const { return FieldText(header.programName); }
 };

@@ -112,6 +112,16 @@ bool WavInfo::Open(const std::string& path) {
     return Accept(path);
 }
 
+bool WavInfo::Open(const std::filesystem::path& file, const std::string& name) {
+    Begin(name);
+    source = Source::FromFile(file.string());
+    if (!source) {
+        messages.Show(cantOpen, name);
+        return false;
+    }
+    return Accept(name);
+}
+
 bool WavInfo::OpenBytes(const std::string& path, std::vector<std::uint8_t> bytes) {
     Begin(path);
     source = Source::FromBytes(std::move(bytes));

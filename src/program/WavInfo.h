@@ -4,6 +4,7 @@
 #include "program/UserMessages.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -26,6 +27,9 @@ public:
 
     // Opens and checks the file; on success it stays open, positioned at the first frame.
     bool Open(const std::string& path);
+    // Opens `file` but names it `name` (messages, Name()): a program's row names its file
+    // relative to the program's directory.
+    bool Open(const std::filesystem::path& file, const std::string& name);
     // The same checks on a file image held in memory; path only names it (messages, Name()).
     bool OpenBytes(const std::string& path, std::vector<std::uint8_t> bytes);
     void Close();

@@ -141,7 +141,6 @@ SamplerLoadResult LoadSampler(SimulatedSampler& sampler, std::int32_t model,
                               const fs::path& directory, program::UserMessages& messages) {
     SamplerLoadResult result;
     std::error_code ec;
-    const fs::path where = fs::current_path(ec);
     std::vector<fs::path> programs;
     std::vector<std::string> wavs;
     for (const auto& entry : fs::directory_iterator(directory, ec)) {
@@ -238,7 +237,6 @@ SamplerLoadResult LoadSampler(SimulatedSampler& sampler, std::int32_t model,
         memory.programs.erase(number);
     }
     result.samples = static_cast<int>(memory.samples.size() - samplesBefore);
-    fs::current_path(where, ec);
     return result;
 }
 

@@ -39,10 +39,10 @@ public:
 // The entry's sound (soundStart and lengthWords words from there, in every channel) lies inside
 // the file's frames. A program file can hold any values, and the senders would otherwise read
 // silence past the file's end for as long as lengthWords says (up to 2^32 words).
-bool SoundInsideFile(const program::SampleBlock& sample, const std::string& fileName) {
+bool SoundInsideFile(const program::SampleBlock& sample, const std::filesystem::path& file) {
     QuietMessages quiet;
     program::WavInfo wav(quiet);
-    if (!wav.Open(fileName)) {
+    if (!wav.Open(file, file.filename().string())) {
         return false;
     }
     return std::uint64_t{sample.soundStart} + sample.lengthWords <= wav.FrameCount();
@@ -495,15 +495,16 @@ bool SendCommand::CheckBeforeSend() {
         program.transferSampleCount += parts;
         program.transferWords += parts * sample.lengthWords;
 
-        // Relative names resolve against the program directory, the working directory.
+        // Relative names resolve against the program directory.
         const std::string fileName = program::FieldText(sample.fileName);
+        const std::filesystem::path file = program.SampleFilePath(fileName);
         std::error_code ec;
-        const bool found = !fileName.empty() && std::filesystem::is_regular_file(fileName, ec);
-        const std::uintmax_t size = found ? std::filesystem::file_size(fileName, ec) : 0;
+        const bool found = !fileName.empty() && std::filesystem::is_regular_file(file, ec);
+        const std::uintmax_t size = found ? std::filesystem::file_size(file, ec) : 0;
         if (!found || ec || size < sample.frameCount) {
             messages.Show(fileName, appCaption);
             passed = false;
-        } else if (!SoundInsideFile(sample, fileName)) {
+        } else if (!SoundInsideFile(sample, file)) {
             messages.Show("The sound of sample " + std::to_string(entry + 1) + " [" +
                               program::FieldText(sample.sampleName) + "] lies outside its file " +
                               fileName,

@@ -167,7 +167,9 @@ private slots:
         QVERIFY(doc->GetProgram().programCreated);
         QCOMPARE(doc->GetProgram().ProgramName(), std::string("Strings"));
         QCOMPARE(doc->Title(), QStringLiteral("Strings"));
-        QCOMPARE(QDir::current().canonicalPath(), QDir(dir->path()).canonicalPath());
+        QCOMPARE(QDir(QString::fromStdString(doc->GetProgram().programDirectory.string()))
+                     .canonicalPath(),
+                 QDir(dir->path()).canonicalPath());
         QVERIFY(!doc->IsModified());
         QCOMPARE(changed.size(), 1);
         // The file is only named; the first Save writes it there without asking again.

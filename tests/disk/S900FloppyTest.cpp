@@ -169,7 +169,7 @@ TEST_P(S900ImageTest, ProgramRoundTripsThroughTheFloppyReader) {
 
     // Through the shared entries, as the command line and the dialog write and read.
     const Medium medium = density == FloppyDensity::dd ? Medium::dd : Medium::hd;
-    WavSampleWords words;
+    WavSampleWords words(directory.Path());
     std::vector<std::uint8_t> image;
     const program::Status made = MakeImage(program, {model, medium}, words, image);
     ASSERT_TRUE(made) << made.text;
@@ -268,7 +268,7 @@ TEST(S900FloppyImage, ReadsTheLoopBackFromTheEndPoint) {
 
 TEST_F(S900ImageTest, ProgramsBeyondTheModelAreRefusedNamingTheLimit) {
     AddEntry("tone.wav", 1, std::vector<std::int16_t>(100, 0));
-    WavSampleWords words;
+    WavSampleWords words(directory.Path());
     std::vector<std::uint8_t> image = {1, 2, 3};
     const auto refusal = [&](std::int32_t model, Medium medium) {
         const program::Status made = MakeImage(program, {model, medium}, words, image);

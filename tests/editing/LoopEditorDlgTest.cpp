@@ -125,8 +125,8 @@ class LoopEditorDlgTest : public QObject {
 
 private:
     std::unique_ptr<CLoopEditorDlg> Open(std::size_t frameLimit = LoopEditorModel::noFrameLimit) {
-        auto dialog = std::make_unique<CLoopEditorDlg>(block, testDevice, output, messages, nullptr,
-                                                       frameLimit);
+        auto dialog = std::make_unique<CLoopEditorDlg>(block, directory->Path(), testDevice, output,
+                                                       messages, nullptr, frameLimit);
         if (dialog->Opened()) {
             dialog->show();
             if (!QTest::qWaitForWindowExposed(dialog.get())) {
@@ -415,7 +415,8 @@ private slots:
     void AFileThatCannotBeOpenedLeavesTheEntryUnchangedAfterItsMessage() {
         block = NewBlock("missing.wav");
         const auto before = Stored(block);
-        QCOMPARE(CLoopEditorDlg::Run(block, testDevice, output, messages), int{QDialog::Rejected});
+        QCOMPARE(CLoopEditorDlg::Run(block, directory->Path(), testDevice, output, messages),
+                 int{QDialog::Rejected});
         QCOMPARE(Stored(block), before);
         QCOMPARE(messages.messages.size(), 1u);
         QCOMPARE(messages.messages[0].caption, std::string("missing.wav"));

@@ -37,7 +37,7 @@ TEST_F(OpenSampleTest, StartsAProgramNamedAfterTheFileInItsDirectory) {
     EXPECT_EQ(*title, "Bass");
     EXPECT_EQ(program->ProgramName(), "Bass");
     EXPECT_TRUE(program->programCreated);
-    EXPECT_EQ(std::filesystem::canonical(std::filesystem::current_path()),
+    EXPECT_EQ(std::filesystem::canonical(program->programDirectory),
               std::filesystem::canonical(dir.Path()));
     ASSERT_EQ(program->sampleCount, 1);
     EXPECT_EQ(FieldText(program->samples[0].sample.fileName), "Bass.wav");

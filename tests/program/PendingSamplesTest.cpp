@@ -28,16 +28,16 @@ std::vector<std::uint8_t> RowBytes(const SampleEntry& entry) {
     return bytes;
 }
 
-// A program in a temporary directory that is also the working directory, as in the application.
+// A program in a temporary directory; the test writes its files there by their bare names.
 class PendingSamplesTest : public ::testing::Test {
 protected:
     void SetUp() override { program->SetProgramPath(dir / "Drums.vmp", true); }
 
     // A row read from a fresh file, renamed so rows can be told apart by their sample name.
     void AddRow(const std::string& file, const std::string& sampleName) {
-        WriteShortWav(file);
+        WriteShortWav(program->SampleFilePath(file));
         WavInfo wav(messages);
-        ASSERT_TRUE(wav.Open(file));
+        ASSERT_TRUE(wav.Open(program->SampleFilePath(file), file));
         program->InitSampleEntry(program->sampleCount, file, wav);
         SetFieldText(
             program->samples[static_cast<std::size_t>(program->sampleCount)].sample.sampleName,
@@ -63,7 +63,7 @@ protected:
     }
 
     TempDir dir;
-    velomire::testing::WorkingDirectoryGuard restore;
+    velomire::testing::WorkingDirectoryGuard restore{dir.Path()}; // the test writes its files here
     RecordingMessages messages;
     std::unique_ptr<Program> program = std::make_unique<Program>();
     PendingSamples pending;

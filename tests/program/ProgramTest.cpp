@@ -1,4 +1,5 @@
 #include "program/Program.h"
+#include "program/AddSample.h"
 #include "program/WavInfo.h"
 #include "support/RecordingMessages.h"
 #include "support/WavBuilder.h"
@@ -106,8 +107,9 @@ TEST_F(ProgramTest, RemoveSampleEntryMovesTheFollowingRowsDown) {
     EXPECT_EQ(program->sampleCount, 2);
 }
 
-TEST_F(ProgramTest, SetProgramPathNamesTheProgramAndMovesIntoItsDirectory) {
+TEST_F(ProgramTest, SetProgramPathNamesTheProgramAndTakesItsDirectory) {
     TempDir dir;
+    const auto before = std::filesystem::current_path();
     AddWav("a.wav", 1, 44100, 4);
     program->nextProgramNumber = 3;
     const std::string title =
@@ -118,11 +120,28 @@ TEST_F(ProgramTest, SetProgramPathNamesTheProgramAndMovesIntoItsDirectory) {
     EXPECT_EQ(std::string(program->header.programName.begin(), program->header.programName.end()),
               "MyFirstProgramNameIs");
     EXPECT_EQ(program->ProgramName(), "MyFirstProgramNameIs");
-    EXPECT_EQ(std::filesystem::canonical(std::filesystem::current_path()),
+    EXPECT_EQ(std::filesystem::canonical(program->programDirectory),
               std::filesystem::canonical(dir.Path()));
+    EXPECT_EQ(std::filesystem::current_path(), before); // never the process's directory
     EXPECT_TRUE(program->programCreated);
     EXPECT_EQ(program->sampleCount, 0);
     EXPECT_EQ(program->header.programParams[0], 3);
+}
+
+// The desktop's document and the Sampler window's programs live side by side: opening one never
+// moves where another finds its files.
+TEST_F(ProgramTest, EachProgramFindsItsSamplesInItsOwnDirectory) {
+    TempDir first;
+    TempDir second;
+    velomire::testing::WriteShortWav(first / "kick.wav");
+    program->SetProgramPath(first / "Drums.vmp", true);
+    Program other;
+    other.SetProgramPath(second / "Taken back.vmp", true);
+
+    EXPECT_EQ(program->SampleFilePath("kick.wav"), first / "kick.wav");
+    ASSERT_TRUE(AddSample(*program, "kick.wav", messages)) << messages.messages.size();
+    EXPECT_EQ(program->samples[0].sample.frameCount, 64u);
+    EXPECT_FALSE(AddSample(other, "kick.wav", messages)); // not in its directory
 }
 
 TEST_F(ProgramTest, OpeningAnExistingProgramKeepsItsSamplesAndHeader) {

@@ -70,9 +70,9 @@ private:
         }
     }
     void AddRow(const std::string& file, const std::string& sampleName) {
-        WriteShortWav(file);
+        WriteShortWav(program->SampleFilePath(file));
         WavInfo wav(messages);
-        QVERIFY(wav.Open(file));
+        QVERIFY(wav.Open(program->SampleFilePath(file), file));
         program->InitSampleEntry(program->sampleCount, file, wav);
         SetFieldText(
             program->samples[static_cast<std::size_t>(program->sampleCount)].sample.sampleName,
@@ -103,16 +103,17 @@ private:
 };
 
 void SelectSamplesDlgTest::init() {
-    restore = std::make_unique<WorkingDirectoryGuard>();
     dir = std::make_unique<TempDir>();
+    restore = std::make_unique<WorkingDirectoryGuard>(dir->Path()); // the test writes files here
     program = std::make_unique<Program>();
     program->SetProgramPath(dir->Path() / "Drums.vmp", true);
     messages = MessagesSeeingTheBitsLine();
     played.clear();
-    dialog = std::make_unique<CSelectSamplesDlg>(messages, [this](const std::string& name) {
-        played.push_back(name);
-        return 0;
-    });
+    dialog =
+        std::make_unique<CSelectSamplesDlg>(messages, dir->Path(), [this](const std::string& name) {
+            played.push_back(name);
+            return 0;
+        });
     messages.bits = dialog->findChild<QLabel*>(QStringLiteral("information1"));
 }
 

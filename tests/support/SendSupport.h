@@ -30,7 +30,7 @@ public:
 inline void AddSampleFile(program::Program& program, program::UserMessages& messages,
                           const std::string& name) {
     program::WavInfo wav(messages);
-    ASSERT_TRUE(wav.Open(name));
+    ASSERT_TRUE(wav.Open(program.SampleFilePath(name), name));
     program.InitSampleEntry(program.sampleCount, name, wav);
     ++program.sampleCount;
 }
@@ -40,7 +40,8 @@ inline std::vector<std::int16_t> PartFrames(const program::Program& program,
                                             program::UserMessages& messages, int entry, int part) {
     const program::SampleBlock& sample = program.samples[static_cast<std::size_t>(entry)].sample;
     program::WavInfo wav(messages);
-    EXPECT_TRUE(wav.Open(program::FieldText(sample.fileName)));
+    const std::string name = program::FieldText(sample.fileName);
+    EXPECT_TRUE(wav.Open(program.SampleFilePath(name), name));
     wav.Seek(sample.soundStart);
     std::vector<std::int16_t> frames;
     for (std::uint32_t i = 0; i < sample.lengthWords; ++i) {

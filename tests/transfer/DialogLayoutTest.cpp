@@ -147,7 +147,8 @@ void DialogLayoutTest::selectSamplesShowsEveryTextWhole() {
         ++program->sampleCount;
     }
 
-    program::CSelectSamplesDlg dialog(messages, [](const std::string&) { return 0; });
+    program::CSelectSamplesDlg dialog(messages, program->programDirectory,
+                                      [](const std::string&) { return 0; });
     dialog.Pending().FillFrom(*program);
     QVERIFY(Exposed(dialog));
     auto* files = dialog.findChild<QListWidget*>(QStringLiteral("fileList"));

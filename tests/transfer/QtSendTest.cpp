@@ -162,7 +162,7 @@ void QtSendTest::init() {
     made->SetProgramPath(programPath, true);
     for (const char* file : {"pad.wav", "kick.wav"}) {
         program::WavInfo wav(messages);
-        QVERIFY(wav.Open(file));
+        QVERIFY(wav.Open(made->SampleFilePath(file), file));
         made->InitSampleEntry(made->sampleCount, file, wav);
         ++made->sampleCount;
     }

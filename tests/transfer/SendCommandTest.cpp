@@ -91,7 +91,7 @@ protected:
 
     void Add(const std::string& name) {
         program::WavInfo wav(messages);
-        ASSERT_TRUE(wav.Open(name));
+        ASSERT_TRUE(wav.Open(program->SampleFilePath(name), name));
         program->InitSampleEntry(program->sampleCount, name, wav);
         ++program->sampleCount;
     }

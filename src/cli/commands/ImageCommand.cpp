@@ -218,7 +218,7 @@ int WriteImage(const ImageOptions& options) {
     }
     program->SetProgramPath(programPath, false);
 
-    disk::WavSampleWords words;
+    disk::WavSampleWords words(program->programDirectory);
     const disk::ImageRequest request{options.model, *medium};
     const program::Status made = options.add ? disk::AddToImage(*program, request, words, image)
                                              : disk::MakeImage(*program, request, words, image);

@@ -115,7 +115,8 @@ ScrollRequest RequestOf(int action) {
 
 } // namespace
 
-CLoopEditorDlg::CLoopEditorDlg(program::SampleBlock& sample, int waveOutDevice, AudioOutput& output,
+CLoopEditorDlg::CLoopEditorDlg(program::SampleBlock& sample, std::filesystem::path programDirectory,
+                               int waveOutDevice, AudioOutput& output,
                                program::UserMessages& messages, QWidget* parent,
                                std::size_t frameLimit)
     : QDialog(parent), sample(sample), output(output), messages(messages),
@@ -125,7 +126,7 @@ CLoopEditorDlg::CLoopEditorDlg(program::SampleBlock& sample, int waveOutDevice, 
 
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     program::WavInfo wav(messages);
-    openStatus = model.Open(wav);
+    openStatus = model.Open(wav, programDirectory);
     QGuiApplication::restoreOverrideCursor();
     if (openStatus == LoopEditorStatus::memoryAllocError) {
         messages.Show(LoopEditorModel::memoryAllocErrorText, appCaption);
@@ -157,9 +158,10 @@ CLoopEditorDlg::~CLoopEditorDlg() {
     Finish();
 }
 
-int CLoopEditorDlg::Run(program::SampleBlock& sample, int waveOutDevice, AudioOutput& output,
-                        program::UserMessages& messages, QWidget* parent) {
-    CLoopEditorDlg dialog(sample, waveOutDevice, output, messages, parent);
+int CLoopEditorDlg::Run(program::SampleBlock& sample, const std::filesystem::path& programDirectory,
+                        int waveOutDevice, AudioOutput& output, program::UserMessages& messages,
+                        QWidget* parent) {
+    CLoopEditorDlg dialog(sample, programDirectory, waveOutDevice, output, messages, parent);
     if (!dialog.Opened()) {
         return QDialog::Rejected;
     }

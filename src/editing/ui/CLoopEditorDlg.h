@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstddef>
+#include <filesystem>
 
 class QAbstractButton;
 class QComboBox;
@@ -57,16 +58,19 @@ public:
     // system's default); `output` must outlive the dialog and is opened only at the first "P l a
     // y"; `messages` shows the reader's, the player's and the editor's failures. A sample of more
     // than `frameLimit` frames is refused as if its memory could not be had.
-    CLoopEditorDlg(program::SampleBlock& sample, int waveOutDevice, AudioOutput& output,
-                   program::UserMessages& messages, QWidget* parent = nullptr,
+    // `programDirectory` is where the block's file lies.
+    CLoopEditorDlg(program::SampleBlock& sample, std::filesystem::path programDirectory,
+                   int waveOutDevice, AudioOutput& output, program::UserMessages& messages,
+                   QWidget* parent = nullptr,
                    std::size_t frameLimit = LoopEditorModel::noFrameLimit);
     ~CLoopEditorDlg() override;
 
     // Opens the editor on the sample and runs it modally. Returns QDialog::Accepted after "Ok",
     // QDialog::Rejected after any other way of closing or when the sample could not be opened
     // (the block then stays as it was).
-    static int Run(program::SampleBlock& sample, int waveOutDevice, AudioOutput& output,
-                   program::UserMessages& messages, QWidget* parent = nullptr);
+    static int Run(program::SampleBlock& sample, const std::filesystem::path& programDirectory,
+                   int waveOutDevice, AudioOutput& output, program::UserMessages& messages,
+                   QWidget* parent = nullptr);
 
     LoopEditorStatus OpenStatus() const { return openStatus; }
     bool Opened() const { return openStatus == LoopEditorStatus::ok; }

@@ -50,9 +50,10 @@ QListWidget* MakeList(const QString& objectName, const QString& widestLine) {
 
 } // namespace
 
-CSelectSamplesDlg::CSelectSamplesDlg(UserMessages& messages,
+CSelectSamplesDlg::CSelectSamplesDlg(UserMessages& messages, std::filesystem::path programDirectory,
                                      std::function<int(const std::string&)> play, QWidget* parent)
-    : QDialog(parent), messages(messages), play(std::move(play)), wav(browsing) {
+    : QDialog(parent), messages(messages), play(std::move(play)),
+      programDirectory(std::move(programDirectory)), wav(browsing) {
     setWindowTitle(QStringLiteral("Select Samples "));
 
     directoryLine = new QLineEdit;
@@ -171,17 +172,14 @@ void CSelectSamplesDlg::Initialise() {
 
 void CSelectSamplesDlg::ListFolder(const std::filesystem::path& listed) {
     std::error_code error;
-    const std::filesystem::path current = std::filesystem::current_path(error);
     folder = listed;
-    if (!folder.empty() && !error && std::filesystem::equivalent(folder, current, error)) {
+    if (!folder.empty() && std::filesystem::equivalent(folder, programDirectory, error)) {
         folder.clear(); // the program's own directory: its files are named as ever
     }
-    directoryLine->setText(QDir::toNativeSeparators(
-        folder.empty() ? QDir::currentPath() : QString::fromLocal8Bit(Bytes(folder.string()))));
+    const std::filesystem::path shown = folder.empty() ? programDirectory : folder;
+    directoryLine->setText(QDir::toNativeSeparators(QString::fromLocal8Bit(Bytes(shown.string()))));
 
-    const WavFileList files = ListWavFiles(!folder.empty() ? folder
-                                           : error         ? std::filesystem::path(".")
-                                                           : current);
+    const WavFileList files = ListWavFiles(shown);
     fileList->clear();
     for (const std::string& name : files.names) {
         auto* item = new QListWidgetItem(Text(name), fileList);
@@ -205,7 +203,7 @@ void CSelectSamplesDlg::OnBrowse() {
 }
 
 std::string CSelectSamplesDlg::PathOf(const std::string& file) const {
-    return folder.empty() ? file : (folder / file).string();
+    return ((folder.empty() ? programDirectory : folder) / file).string();
 }
 
 void CSelectSamplesDlg::FillRightList() {

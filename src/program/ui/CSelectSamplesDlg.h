@@ -29,11 +29,11 @@ class CSelectSamplesDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // `play`: starts an asynchronous preview of a file name relative to the working directory and
-    // returns 0, or shows "Error: Can't play File !" (caption = the name) and returns -1;
-    // play("") stops playing.
-    CSelectSamplesDlg(UserMessages& messages, std::function<int(const std::string&)> play,
-                      QWidget* parent = nullptr);
+    // `programDirectory`: the folder listed first, whose files are named as they are.
+    // `play`: starts an asynchronous preview of a file's path and returns 0, or shows
+    // "Error: Can't play File !" (caption = the name) and returns -1; play("") stops playing.
+    CSelectSamplesDlg(UserMessages& messages, std::filesystem::path programDirectory,
+                      std::function<int(const std::string&)> play, QWidget* parent = nullptr);
 
     PendingSamples& Pending() { return pending; }
     // Describes files of other formats in the information line (see InformationTexts).
@@ -73,13 +73,14 @@ private:
 
     UserMessages& messages;
     std::function<int(const std::string&)> play;
+    std::filesystem::path programDirectory;
     PendingSamples pending;
     // Browsing never opens a box: what the reader says of a file goes to the information panel.
     MessageList browsing;
     WavInfo wav;
     SoundProbe probe;
     std::function<QString(const QString&)> chooseFolder;
-    std::filesystem::path folder; // listed on the left; empty: the working directory
+    std::filesystem::path folder; // listed on the left; empty: the program's directory
 
     QLineEdit* directoryLine;
     QListWidget* fileList;

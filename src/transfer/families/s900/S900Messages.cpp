@@ -101,7 +101,8 @@ bool S900Messages::SendS900SampleData(int entry, int part) {
     }
     program::SampleBlock& sample = found->sample;
     program::WavInfo wav(context.messages);
-    if (!wav.Open(program::FieldText(sample.fileName))) {
+    const std::string fileName = program::FieldText(sample.fileName);
+    if (!wav.Open(context.program.SampleFilePath(fileName), fileName)) {
         return false; // the reader has shown why
     }
     MidiOutPort& port = context.port;

@@ -80,7 +80,8 @@ bool SdsMessages::SendSdsSampleData(int entry, int part) {
         return false;
     }
     program::WavInfo wav(context.messages);
-    if (!wav.Open(program::FieldText(sample->fileName))) {
+    const std::string fileName = program::FieldText(sample->fileName);
+    if (!wav.Open(context.program.SampleFilePath(fileName), fileName)) {
         return false; // the reader has shown why
     }
     MidiOutPort& port = context.port;
