@@ -3,6 +3,7 @@
 #include "cli/StderrMessages.h"
 
 #include <iostream>
+#include <string>
 
 namespace velomire::cli {
 
@@ -34,8 +35,11 @@ bool CliSendUi::AskNumbers(transfer::SendNumbers& numbers) {
         numbers.samples = *sampleNumber;
     }
     if (numbers.inUse && live && !programNumber && !sampleNumber) {
-        std::cout << "Program number " << numbers.programs << ", sample numbers from "
-                  << numbers.samples << " (" << TerminalText(numbers.origin) << ")\n"
+        std::cout << (numbers.shape.withProgram
+                          ? "Program number " + std::to_string(numbers.programs) + ", sample"
+                          : std::string("Sample"))
+                  << " numbers from " << numbers.samples << " (" << TerminalText(numbers.origin)
+                  << ")\n"
                   << std::flush;
     }
     const std::string warning = numbers.Warning();
