@@ -150,9 +150,11 @@ void SendCommand::ProposeFreeNumbers(std::int32_t model, SendNumbers& numbers) {
     // A sampler without a catalogue (SDS) is probed from 0 up to the first run of empty numbers
     // the send fits into, and over the numbers the user gave, if any.
     const std::int32_t parts = std::max(numbers.shape.sampleParts, 1);
+    // Limits the settings leave unset (0, as the command line has them) do not hold numbers back.
+    const auto limit = [](std::int32_t set) { return set > 0 ? set : highestNumber + 1; };
     std::vector<LibrarianPorts> probes{{port, *replyPort, settings.midiChannel & 0x7F,
                                         settings.exclusiveChannel & 0x7F, 0,
-                                        numbers.sampleLimit + parts, parts}};
+                                        limit(numbers.sampleLimit) + parts, parts}};
     if (const auto given = ui.GivenSampleNumber()) {
         LibrarianPorts range = probes.front();
         range.probeFirst = *given;
@@ -193,8 +195,8 @@ void SendCommand::ProposeFreeNumbers(std::int32_t model, SendNumbers& numbers) {
         return;
     }
     numbers.inUse = NumbersInUse::From(entries);
-    const auto free =
-        FirstFreeNumbers(*numbers.inUse, numbers.shape, numbers.programLimit, numbers.sampleLimit);
+    const auto free = FirstFreeNumbers(*numbers.inUse, numbers.shape, limit(numbers.programLimit),
+                                       limit(numbers.sampleLimit));
     if (!free) {
         numbers.origin += " The " + sampler + " has no free numbers for all of this program.";
         return;

@@ -106,9 +106,7 @@ TEST(RoundTrip, EveryModelGivesBackWhatItWasSentAndAProgramThatSendsTheSameBytes
         SamplerSettings settings;
         settings.samplerModel = model;
         settings.midiOutDevice = 0;
-        settings.midiInDevice = 0;
-        settings.maxProgram = 254;
-        settings.maxSample = 255;
+        settings.midiInDevice = 0; // and no number limits, as the command line has it
         prog->nextProgramNumber = 0;
         prog->nextSampleNumber = 0;
         vt::AnswerAllUi ui;
