@@ -157,10 +157,11 @@ TEST_F(SdsReceiverTest,
     EXPECT_GE(clock.Elapsed(), milliseconds(2000));
     EXPECT_LT(clock.Elapsed(), milliseconds(2100));
     EXPECT_EQ(driver.writes.back(), Handshakes({{K::cancel, 1}}));
-    // Its answer went again on each 0.5 s of silence, in case it was lost on the way.
+    // On each 0.5 s of silence its ACK went again, with a NAK of the packet expected, in case
+    // either was lost on the way.
     EXPECT_EQ(std::count(driver.writes.begin(), driver.writes.end(),
-                         Handshakes({{K::ack, 0}, {K::wait, 1}})),
-              1 + SdsReceiver::maxAnswerRepeats);
+                         Handshakes({{K::ack, 0}, {K::nak, 1}})),
+              SdsReceiver::maxAnswerRepeats);
 
     // An interface unplugged after packet 0 ends the wait at once.
     script.batches.push_back({});
@@ -279,9 +280,11 @@ TEST(SdsLibrarian, AGetSurvivesAnAnswerLostOnTheWay) {
         DecodedSample got;
         ASSERT_TRUE(receiver.Get(2, got, progress).Ok());
         EXPECT_EQ(got.frames, sample.frames);
-        const Bytes lost = loopback.writes.at(static_cast<std::size_t>(c.lostWrite));
-        EXPECT_EQ(std::count(loopback.writes.begin(), loopback.writes.end(), lost),
-                  1 + c.answersAgain);
+        Bytes again = SdsHandshake(SamplerReply::Kind::ack, 0, c.lostWrite - 2);
+        const Bytes nak = SdsHandshake(SamplerReply::Kind::nak, 0, c.lostWrite - 1);
+        again.insert(again.end(), nak.begin(), nak.end());
+        EXPECT_EQ(std::count(loopback.writes.begin(), loopback.writes.end(), again),
+                  c.answersAgain);
     }
 }
 

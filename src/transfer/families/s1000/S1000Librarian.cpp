@@ -326,7 +326,7 @@ private:
         for (;;) {
             const int expected = decoder.NextPacketNumber().value_or(0);
             std::vector<std::uint8_t> packet;
-            // Silence after an answer may be the answer lost on the way: sent again a few times.
+            // Silence after an answer may be the answer, or the next packet, lost on the way.
             const bool repeat = !answer.empty() && repeats < sds::SdsReceiver::maxAnswerRepeats;
             const Wait wait = Await(
                 [&](Bytes m) {
@@ -337,8 +337,13 @@ private:
                 answer.empty() ? packetWait : sds::SdsReceiver::answerRepeatWindow, progress,
                 packet);
             if (wait == Wait::timeout && repeat) {
+                // As the SDS receiver: our ACK again, and a NAK of the packet expected.
                 ++repeats;
-                if (!Send(answer)) {
+                std::vector<std::uint8_t> again =
+                    SdsHandshake(SamplerReply::Kind::ack, channel, (expected + 127) & 0x7F);
+                const auto nak = SdsHandshake(SamplerReply::Kind::nak, channel, expected);
+                again.insert(again.end(), nak.begin(), nak.end());
+                if (!Send(again)) {
                     return SendFailed();
                 }
                 continue;

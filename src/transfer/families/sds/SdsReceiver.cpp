@@ -169,9 +169,14 @@ LibrarianResult SdsReceiver::TakePackets(int number, SysExDecoder& decoder,
             return Cancel(expected, InputEnded(number));
         }
         if (!message && taken > 0 && repeats < maxAnswerRepeats) {
-            // Our answer may have been lost on the way: the sampler still waits for it.
+            // Our answer was lost on the way (the sampler still waits for the ACK), or the packet
+            // after it was (the sampler, held by our WAIT, sends it again on the NAK).
             ++repeats;
-            if (!Write(answer)) {
+            std::vector<std::uint8_t> again =
+                Answer(SamplerReply::Kind::ack, channel, static_cast<int>((taken - 1) & 0x7F));
+            const auto nak = Answer(SamplerReply::Kind::nak, channel, expected);
+            again.insert(again.end(), nak.begin(), nak.end());
+            if (!Write(again)) {
                 return PortEnded(number);
             }
             deadline = in.Now() + window();
