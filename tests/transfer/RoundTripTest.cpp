@@ -106,8 +106,8 @@ TEST(RoundTrip, EveryModelGivesBackWhatItWasSentAndAProgramThatSendsTheSameBytes
         SamplerSettings settings;
         settings.samplerModel = model;
         settings.midiOutDevice = 0;
-        settings.midiInDevice = 0; // and no number limits, as the command line has it
-        prog->nextProgramNumber = 0;
+        settings.midiInDevice = 0;   // and no number limits, as the command line has it
+        prog->nextProgramNumber = 1; // and samples from 0
         prog->nextSampleNumber = 0;
         vt::AnswerAllUi ui;
         SendCommand send(*prog, settings, out, messages, ui);

@@ -166,7 +166,7 @@ protected:
         memory.programs[1] = MemoryProgram("BASS        ", {});
         for (int i = 0; i < 20; ++i) {
             memory.samples[i] = MemorySample("S" + std::to_string(i) + std::string(10, ' '),
-                                                   std::vector<std::int16_t>(5, 0));
+                                             std::vector<std::int16_t>(5, 0));
         }
         ASSERT_TRUE(out.Open(0));
         ASSERT_TRUE(in.Open(0).ok);

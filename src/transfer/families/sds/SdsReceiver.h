@@ -20,9 +20,9 @@ namespace velomire::transfer::families::sds {
 // times, then the dump is cancelled (a sampler that keeps sending one packet is never done).
 // Silence after the answer to a packet may mean the same, or a packet lost: the ACK of the packet
 // taken last and a NAK of the one expected are sent after each `answerRepeatWindow` of silence,
-// `maxAnswerRepeats` times, before the dump is given up (the packet window). The waits are bounded (the header window, then the packet window) and end
-// early when the user cancels, which sends CANCEL. Messages on other channels, and anything else
-// that arrives meanwhile, are passed over.
+// `maxAnswerRepeats` times, before the dump is given up (the packet window). The waits are bounded
+// (the header window, then the packet window) and end early when the user cancels, which sends
+// CANCEL. Messages on other channels, and anything else that arrives meanwhile, are passed over.
 //
 // The S1000 family dumps its sample data this way too, after a request of its own.
 class SdsReceiver {
