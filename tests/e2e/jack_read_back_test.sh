@@ -2,8 +2,8 @@
 # Reading back through a real JACK MIDI server (256-frame periods) from `velomire-cli sampler`
 # loaded with a program of each family: `list` shows its programs and samples, `get --all` writes
 # WAVs whose words equal the originals (the top 12 bits on the S900/S950) although the sampler
-# damages a packet on the way, which the reader NAKs, and SIGINT ends a get within 0.5 s with a
-# CANCEL, leaving no file behind.
+# damages a packet on the way, which the reader NAKs, a closed-loop send keeps what the sampler
+# holds, and SIGINT ends a get within 0.5 s with a CANCEL, leaving no file behind.
 # Usage: jack_read_back_test.sh CLI (KEEP=1 keeps the work folder)
 set -uo pipefail
 # shellcheck source=jack_e2e.sh
@@ -94,6 +94,20 @@ for model in SDS S950 S3000XL; do
     "$cli" get --model "$model" "${ports[@]}" --all --out "$work/got" >"$work/get.log" 2>&1 ||
         fail "$model: get --all: $(cat "$work/get.log")"
     same_words "$work/prog" "$work/got" "$bits" "$model"
+    # A closed-loop send onto numbers the sampler holds is refused, naming them; without numbers
+    # it goes to free ones and the sampler keeps everything it held.
+    held=$(grep -c '^sample ' "$work/list.txt")
+    "$cli" send "$work/prog/loop.vmp" --model "$model" "${ports[@]}" --program-number 0 \
+        --sample-number 0 >"$work/send.log" 2>&1 && fail "$model: a send overwrote sample 0 unasked"
+    grep -q -E 'This send overwrites .*samples? 0' "$work/send.log" || fail "$model: $(cat "$work/send.log")"
+    # Exit status 3: done, with xruns of a loaded machine to report.
+    "$cli" send "$work/prog/loop.vmp" --model "$model" "${ports[@]}" >"$work/send.log" 2>&1
+    status=$?
+    [ "$status" = 0 ] || [ "$status" = 3 ] || fail "$model: send: $(cat "$work/send.log")"
+    "$cli" list --model "$model" "${ports[@]}" >"$work/list.txt" 2>"$work/list.err" ||
+        fail "$model: list after the send: $(cat "$work/list.err")"
+    [ "$(grep -c '^sample ' "$work/list.txt")" = $((held + 2)) ] ||
+        fail "$model: $held samples and a send of 2 left $(cat "$work/list.txt")"
     stop_sampler
     grep -q '^Reader sent NAK' "$work/sampler.log" || fail "$model: the damaged packet was not NAKed"
     echo "ok: $model list, get --all with a damaged packet"

@@ -146,6 +146,12 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
             ASSERT_EQ(wav.Chunks().loops.size(), 1u);
             EXPECT_EQ(wav.Chunks().loops[0].start, 201u);
             EXPECT_EQ(wav.Chunks().loops[0].end, 300u);
+            // No root key on the wire: the file and the report say 60, and a half says so.
+            EXPECT_EQ(wav.Chunks().unityNote, 60u);
+            DecodedSample half = decoded.samples[1];
+            half.fields.push_back({"sampleName", std::string("PAD-L")});
+            EXPECT_EQ(ReceivedSampleNote(half), "the left half of the stereo pair \"PAD\"; an SDS "
+                                                "dump carries no root key: the WAV file says 60");
             EXPECT_FALSE(received.WriteProgram({}, decoded.samples, messages, error));
             continue;
         }
@@ -158,11 +164,11 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
         EXPECT_TRUE(messages.messages.empty()) << messages.messages.front().text;
         // The S1000 family keeps names in capitals.
         EXPECT_EQ(*programName, family == SamplerFamily::s900 ? "Drums.vmp" : "DRUMS.vmp");
-        EXPECT_EQ(received.Written().size(), 4u); // the three samples first, then the program
+        EXPECT_EQ(received.Written().size(), 3u); // the kick, the stereo pad, the program
 
         auto got = std::make_unique<program::Program>();
         ASSERT_TRUE(program::ProgramFile::Load(files.files["in" / fs::path(*programName)], *got));
-        ASSERT_EQ(got->sampleCount, 3);
+        ASSERT_EQ(got->sampleCount, 2);
         const program::SampleEntry& row = got->samples[0];
         EXPECT_EQ(program::FieldText(row.sample.fileName), "KICK 1.wav");
         EXPECT_EQ(program::FieldText(row.sample.sampleName), "KICK 1");
@@ -175,7 +181,8 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
         // The S900/S950 is sent no output: its keygroups play on all voices.
         EXPECT_EQ(row.keygroup.output, family == SamplerFamily::s900 ? 0 : 3);
         EXPECT_EQ(row.keygroup.keygroupWords[6], 55);
-        EXPECT_EQ(program::FieldText(got->samples[2].sample.sampleName).back(), 'R');
+        EXPECT_EQ(got->samples[1].sample.sendMode, program::sendStereo);
+        EXPECT_EQ(got->samples[1].sample.channels, 2);
         if (family == SamplerFamily::s1000) {
             EXPECT_EQ(got->header.programParams[3], 77);
         }

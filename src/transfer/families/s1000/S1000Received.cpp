@@ -15,6 +15,7 @@ std::int64_t Number(const DecodedFields& fields, std::string_view name) {
 // The name of a velocity zone that plays no sample ("xxxxxxxxxxxx" as sent), as the sampler's
 // character set, which has no small letters, gives it back.
 constexpr std::string_view emptyZoneName = "XXXXXXXXXXXX";
+constexpr std::size_t nameChars = 12;
 
 } // namespace
 
@@ -47,6 +48,7 @@ void S1000ReceivedZones(const DecodedProgram& received, const program::KeygroupB
         header.programParams[i] = static_cast<std::int16_t>(params[i]);
     }
     for (const DecodedFields& keygroup : received.keygroups) {
+        const std::size_t first = zones.size(); // this keygroup's first zone
         for (int z = 1; z <= 4; ++z) {
             const std::string prefix = "zone" + std::to_string(z);
             const std::string name = FieldString(keygroup, prefix + "SampleName").value_or("");
@@ -69,6 +71,12 @@ void S1000ReceivedZones(const DecodedProgram& received, const program::KeygroupB
             const auto velocity = FieldList(keygroup, prefix + "VelocityWords");
             for (std::size_t i = 0; i < velocity.size() && i < k.velocityWords.size(); ++i) {
                 k.velocityWords[i] = static_cast<std::int16_t>(velocity[i]);
+            }
+            // The halves of a stereo entry are zones 1 and 2 of one keygroup: one stereo row.
+            if (z == 2 && zones.size() == first + 1 &&
+                StereoHalves(zones.back().sampleName, name, nameChars)) {
+                zones.back().rightSampleName = name;
+                continue;
             }
             zones.push_back(zone);
         }
