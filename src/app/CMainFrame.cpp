@@ -130,16 +130,14 @@ CMainFrame::CMainFrame(CVelomireDoc& doc, RecentFiles& recentFiles, bool showSpl
         }
     });
     connect(&doc, &CVelomireDoc::pathRecorded, &recentFiles, &RecentFiles::Add);
-    connect(&doc, &CVelomireDoc::statusMessage, this,
-            [this](const QString& text) { statusBar()->showMessage(text); });
+    connect(&doc, &CVelomireDoc::statusMessage, this, &CMainFrame::ShowStatus);
     connect(&recentFiles, &RecentFiles::changed, this, &CMainFrame::RebuildRecentFiles);
     UpdateTitle();
     // Settings refused at start are said once, where the user looks for how things stand; once
     // the window is up, so that the message covers "Ready".
     if (!doc.SettingsWarning().empty()) {
-        QTimer::singleShot(0, this, [this] {
-            statusBar()->showMessage(QString::fromStdString(this->doc.SettingsWarning()));
-        });
+        QTimer::singleShot(
+            0, this, [this] { ShowStatus(QString::fromStdString(this->doc.SettingsWarning())); });
     }
 
     if (showSplash) {
@@ -290,7 +288,7 @@ void CMainFrame::OnExportDiskImage() {
     }
     ExportImageDlg dialog(doc.GetProgram(), model, doc.Dialogs(), doc.Messages(), this);
     if (dialog.exec() == QDialog::Accepted) {
-        statusBar()->showMessage(dialog.Summary());
+        ShowStatus(dialog.Summary());
     }
 }
 
@@ -319,6 +317,9 @@ void CMainFrame::CreateStatusBar() {
     // The message pane shows "Ready" whenever no command prompt is shown over it.
     messagePane = new QLabel(QStringLiteral("Ready"), this);
     messagePane->setObjectName(QStringLiteral("messagePane"));
+    // A long line (a send's report with its notes) takes a second line of the bar rather than
+    // ending at the window's edge.
+    messagePane->setWordWrap(true);
     statusBar()->addWidget(messagePane, 1);
 
     const struct {
@@ -345,6 +346,11 @@ void CMainFrame::CreateStatusBar() {
         qApp->installEventFilter(this);
         UpdateIndicators();
     }
+}
+
+void CMainFrame::ShowStatus(const QString& text) {
+    statusBar()->clearMessage(); // a prompt still shown would cover it
+    messagePane->setText(text);
 }
 
 void CMainFrame::UpdateIndicators() {

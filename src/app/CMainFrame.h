@@ -60,6 +60,9 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    // The line of how things stand ("Sent 3 samples ..."), whole, until the next one; menu
+    // prompts show over it while they last.
+    void ShowStatus(const QString& text);
     void RebuildRecentFiles();
     void UpdateTitle();
     void UpdateIndicators();

@@ -112,8 +112,6 @@ ExportImageDlg::ExportImageDlg(const program::Program& source, std::int32_t mode
         const std::uint64_t total = shared.total;
         progress->setValue(total == 0 ? 0 : static_cast<int>(shared.done * 1000 / total));
     });
-    exportButton->setEnabled(mediumBox->count() > 0);
-    addButton->setEnabled(mediumBox->count() > 0);
     ShowSpace();
     setMinimumWidth(440); // the room line on two lines at most
 }
@@ -139,6 +137,9 @@ disk::Medium ExportImageDlg::Medium() const {
 }
 
 void ExportImageDlg::ShowSpace() {
+    fits = false;
+    exportButton->setEnabled(false);
+    addButton->setEnabled(false);
     if (mediumBox->count() == 0) {
         spaceLabel->setText(QStringLiteral("This sampler has no disk drive Velomire writes for."));
         return;
@@ -149,10 +150,16 @@ void ExportImageDlg::ShowSpace() {
     const std::uint64_t room = size ? size->freeBytes : 0;
     QString text = QStringLiteral("The program takes %1; an empty %2 has %3 free.")
                        .arg(Kilobytes(needs), MediumText(medium), Kilobytes(room));
-    if (needs > room) {
-        text += QStringLiteral(" It does not fit.");
+    // What does not fit an empty medium fits no image of it: both ways to write wait for
+    // another medium.
+    const program::Status fit = disk::CheckNewImage(*program, {model, medium});
+    fits = static_cast<bool>(fit);
+    if (!fits) {
+        text += QStringLiteral(" It cannot be written: ") + FromStd(fit.text);
     }
     spaceLabel->setText(text);
+    exportButton->setEnabled(fits);
+    addButton->setEnabled(fits);
 }
 
 void ExportImageDlg::Export(bool add) {
@@ -224,8 +231,8 @@ void ExportImageDlg::Finished() {
     worker = nullptr;
     progressTimer->stop();
     progress->setVisible(false);
-    exportButton->setEnabled(true);
-    addButton->setEnabled(true);
+    exportButton->setEnabled(fits);
+    addButton->setEnabled(fits);
     mediumBox->setEnabled(true);
     if (shared.cancelled && !refusal.empty()) {
         return; // the user's own Cancel needs no message; nothing was written

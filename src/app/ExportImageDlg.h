@@ -23,7 +23,8 @@ namespace velomire::app {
 class FileDialogs;
 
 // File > Export disk image...: the media of the model chosen in Options, with the room the
-// program takes and the room an empty one has; Export writes a new image, Add to image... writes
+// program takes and the room an empty one has (and why it cannot be written, which disables
+// Export and Add); Export writes a new image, Add to image... writes
 // the program into an image the user has. The image is built on a worker thread while the bar
 // shows the words written, so the window keeps painting and Cancel stops the build between
 // samples; a refusal is one message, and nothing is written then.
@@ -84,6 +85,7 @@ private:
     QString target;
     QString summary;
     std::string refusal; // set by the worker
+    bool fits = false;   // the program fits an empty image of the medium chosen
 };
 
 } // namespace velomire::app

@@ -184,6 +184,22 @@ program::Status MakeImage(const program::Program& program, const ImageRequest& r
     return Write(program, request, words, image, false, progress);
 }
 
+program::Status CheckNewImage(const program::Program& program, const ImageRequest& request) {
+    // The writers check everything before the first word is read; reaching it means it fits.
+    class FirstWordStops final : public SampleWords {
+    public:
+        program::Status Read(const program::SampleEntry&, int,
+                             std::vector<std::int16_t>&) override {
+            reached = true;
+            return program::Status::Error("Checked.");
+        }
+        bool reached = false;
+    } words;
+    std::vector<std::uint8_t> image;
+    const program::Status made = MakeImage(program, request, words, image);
+    return words.reached ? program::Status{} : made;
+}
+
 program::Status AddToImage(const program::Program& program, const ImageRequest& request,
                            SampleWords& words, std::vector<std::uint8_t>& image,
                            ImageProgress* progress) {

@@ -173,6 +173,10 @@ program::Status MakeImage(const program::Program& program, const ImageRequest& r
                           SampleWords& words, std::vector<std::uint8_t>& image,
                           ImageProgress* progress = nullptr);
 
+// Whether MakeImage would write the program: everything it refuses before it reads a sample word
+// (the medium's room and directory, names, rates, sizes), with its message; no file is read.
+program::Status CheckNewImage(const program::Program& program, const ImageRequest& request);
+
 // Writes the program into an existing image, on the medium the image is (the request's medium is
 // not used): a new volume on a hard disk, the free space of a floppy. Only blocks the image proves
 // free are written: an image that ReadImage refuses or reads with a warning (a damaged chain, a

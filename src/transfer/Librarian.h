@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velomire::transfer {
@@ -21,6 +22,19 @@ struct SamplerEntry {
     std::string name;
     std::optional<std::uint32_t> words{}; // sample length
     std::optional<std::uint32_t> rate{};  // Hz
+    // The number a send gave it, where the sampler lists it under another (an S1000-family
+    // program keeps the program number it was sent as, whatever its place in the list).
+    std::optional<int> sentAs{};
+
+    // "program#1", as the send named it; empty when not known.
+    std::string SentAsText() const;
+};
+
+// Which numbers a family's list shows, for the user and for scripts: "position" (places in the
+// sampler's lists, from 0) or "send" (the numbers a send gives).
+struct ListNumbering {
+    std::string_view key;
+    std::string_view text;
 };
 
 // How a request to the sampler ended, and what to tell the user ("The sampler did not answer
@@ -69,6 +83,12 @@ public:
     // read a header without the data.
     virtual LibrarianResult ReadHeaders(std::vector<SamplerEntry>& entries,
                                         LibrarianProgress& progress) = 0;
+    // What the numbers of List are. By default the numbers a send gives (sample#4 is 4).
+    virtual ListNumbering Numbering() const;
+    // Fills in `sentAs` of the listed items where the family lists by place; nothing to do where
+    // the list shows the numbers a send gives.
+    virtual LibrarianResult ReadSentNumbers(std::vector<SamplerEntry>& entries,
+                                            LibrarianProgress& progress);
     virtual LibrarianResult GetSample(int number, DecodedSample& sample,
                                       LibrarianProgress& progress) = 0;
     // The program's header and keygroups (or the S900 program), without the samples it plays.

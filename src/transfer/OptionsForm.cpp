@@ -35,6 +35,11 @@ OptionsForm::OptionsForm(const SamplerSettings& settings)
         values[exclusiveChannel] = settings.exclusiveChannel + 1;
     }
     values[waitLimit] = settings.waitLimit;
+    // A first use proposes the model every sampler of the list takes samples from, with its
+    // values, so that the dialog shows a working choice and OK keeps it.
+    if (settings.samplerModel < 0) {
+        PickModel(firstUseModel);
+    }
 }
 
 std::string_view OptionsForm::Label(Field field) {

@@ -34,9 +34,12 @@ public:
         std::string message;
     };
 
-    // Copies the list choices and the wait limit; the six model fields only when a model is
-    // chosen, else they are 0.
+    // Copies the list choices and the wait limit, and the six model fields when a model is
+    // chosen; with none chosen (a first use) it picks firstUseModel as the user would.
     explicit OptionsForm(const SamplerSettings& settings);
+
+    // The SDS compatible sampler: the S900/S950 and the S1000 family take SDS samples too.
+    static constexpr std::int32_t firstUseModel = SamplerModel::sds;
 
     static std::string_view Label(Field field);
     // "Audio outputs: please enter an integer between 2 and 8."

@@ -1,6 +1,7 @@
 #include "transfer/SendCommand.h"
 
 #include "program/WavInfo.h"
+#include "transfer/HandshakeSend.h"
 #include "transfer/OffPitch.h"
 #include "transfer/PortNames.h"
 #include "transfer/SamplerModel.h"
@@ -335,6 +336,9 @@ SendCommand::Outcome SendCommand::Transfer() {
     std::uint32_t missedSeen = 0;
     std::uint32_t missedUnconfirmed = 0;
     bool lastConfirmed = false;
+    // The last part that went (partly) without the sampler's acknowledgement, as the send names
+    // it: the sampler may hold it incomplete, which a refusal later on does not say.
+    std::string unconfirmedPart;
     const auto countMissed = [&](bool confirmed) {
         const std::uint32_t missed = port.MissedCycles();
         if (!confirmed) {
@@ -367,13 +371,13 @@ SendCommand::Outcome SendCommand::Transfer() {
                 return EndEarly(partsSent);
             }
             if (context.Stopped()) {
-                return EndBySampler(context.stopReason);
+                return EndBySampler(context.stopReason, unconfirmedPart);
             }
             ++program.nextSampleNumber;
             ++partsSent;
             if (closedLoop) {
                 if (closedLoop->Drain() == ClosedLoop::Answer::cancel) {
-                    return EndBySampler("The sampler cancelled the transfer.");
+                    return EndBySampler("The sampler cancelled the transfer.", unconfirmedPart);
                 }
                 ui.AddLine(closedLoop->partHandshake ? "  ...with handshake"
                            : closedLoop->otherPackets > 0
@@ -387,7 +391,12 @@ SendCommand::Outcome SendCommand::Transfer() {
             }
             // A part keeps its handshake only while the sampler acknowledges every packet. The
             // S900 family's data goes one-way even then: its block answers are only counted.
-            countMissed(closedLoop && family.HandshakeConfirmsData() && closedLoop->partHandshake);
+            const bool confirmed =
+                closedLoop && family.HandshakeConfirmsData() && closedLoop->partHandshake;
+            if (closedLoop && family.HandshakeConfirmsData() && !confirmed) {
+                unconfirmedPart = SamplePartText(sample, part);
+            }
+            countMissed(confirmed);
         }
     }
 
@@ -402,7 +411,7 @@ SendCommand::Outcome SendCommand::Transfer() {
             return EndEarly(partsSent);
         }
         if (context.Stopped()) {
-            return EndBySampler(context.stopReason);
+            return EndBySampler(context.stopReason, unconfirmedPart);
         }
         ++program.nextProgramNumber;
         countMissed(false); // the program messages are not acknowledged
@@ -451,10 +460,16 @@ std::string SendCommand::MissedCyclesWarning(std::uint32_t cycles) {
            "a Midi In device to confirm.";
 }
 
-SendCommand::Outcome SendCommand::EndBySampler(const std::string& reason) {
-    ui.CloseSending();
+SendCommand::Outcome SendCommand::EndBySampler(const std::string& reason,
+                                               const std::string& unconfirmedPart) {
+    std::string text = reason;
+    if (!unconfirmedPart.empty()) {
+        text += " The sampler did not acknowledge all of " + unconfirmedPart +
+                ", sent before: it may hold that sample incomplete. Send the program again.";
+    }
+    ui.KeepSending(text);
     port.Close();
-    messages.Show(reason, appCaption);
+    messages.Show(text, appCaption);
     return Outcome::stopped;
 }
 
@@ -463,7 +478,6 @@ SendCommand::Outcome SendCommand::EndEarly(std::uint32_t partsSent) {
     // receiver hears the end of the dump.
     port.EndIfCancelled();
     const bool failed = port.EndedBy() == MidiOutPort::Ending::failed;
-    ui.CloseSending();
     const std::string device = port.DeviceName();
     const std::string detail = port.FailureText();
     // The port of a failed device is given up without waiting on it; its own close error would
@@ -472,12 +486,14 @@ SendCommand::Outcome SendCommand::EndEarly(std::uint32_t partsSent) {
     const std::string parts =
         std::to_string(partsSent) + " of " + std::to_string(program.transferSampleCount);
     if (failed) {
-        messages.Show("The MIDI device \"" + device + "\" stopped taking data after " + parts +
-                          " sample parts; the transfer was stopped." +
-                          (detail.empty() ? "" : " (" + detail + ")"),
-                      appCaption);
+        const std::string text = "The MIDI device \"" + device + "\" stopped taking data after " +
+                                 parts + " sample parts; the transfer was stopped." +
+                                 (detail.empty() ? "" : " (" + detail + ")");
+        ui.KeepSending(text);
+        messages.Show(text, appCaption);
         return Outcome::stopped;
     }
+    ui.CloseSending();
     messages.Show("Transfer cancelled: " + parts + " sample parts sent.", appCaption);
     return Outcome::interrupted;
 }

@@ -61,6 +61,12 @@ public:
     virtual void OpenSending(const std::string& title) = 0;
     virtual void AddLine(const std::string& line) = 0;
     virtual void CloseSending() = 0;
+    // A send that failed: the window shows why (`ending`) and stays, with every line, until the
+    // user closes it. Without such a window it closes as after any send.
+    virtual void KeepSending(const std::string& ending) {
+        static_cast<void>(ending);
+        CloseSending();
+    }
 };
 
 // The Send command: checks the program, the settings and the sample files, asks for the numbers,
@@ -131,8 +137,9 @@ private:
     void ProposeFreeNumbers(std::int32_t model, SendNumbers& numbers);
     // Reports how a transfer that ended early got on, and closes the port.
     Outcome EndEarly(std::uint32_t partsSent);
-    // Reports why the sampler stopped the transfer, and closes the port.
-    Outcome EndBySampler(const std::string& reason);
+    // Reports why the sampler stopped the transfer, and which part sent before it may hold
+    // incomplete (empty: none), and closes the port.
+    Outcome EndBySampler(const std::string& reason, const std::string& unconfirmedPart);
 
     program::Program& program;
     SamplerSettings& settings;

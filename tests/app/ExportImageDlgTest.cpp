@@ -54,6 +54,16 @@ private slots:
 
         app::ExportImageDlg s900(*program, transfer::SamplerModel::s900, dialogs, messages);
         QCOMPARE(s900.MediumBox()->count(), 1);
+
+        // Too much for the double-density floppy: the reason, and nothing to press until the
+        // high-density one is chosen.
+        program->samples[0].sample.lengthWords = 600000;
+        app::ExportImageDlg big(*program, transfer::SamplerModel::s950, dialogs, messages);
+        QVERIFY(big.SpaceLabel()->text().contains(
+            QStringLiteral("It cannot be written: The files need 880 KB")));
+        QVERIFY(!big.ExportButton()->isEnabled() && !big.AddButton()->isEnabled());
+        big.MediumBox()->setCurrentIndex(1);
+        QVERIFY(big.ExportButton()->isEnabled() && big.AddButton()->isEnabled());
     }
 
     void ExportWritesTheImageOnAWorkerAndCloses() {

@@ -185,8 +185,8 @@ private slots:
             file.setValue(QStringLiteral("Velomire/ConvertRate"), QStringLiteral("99999999999"));
         }
         QVERIFY(Start());
-        QTRY_VERIFY(!frame->statusBar()->currentMessage().isEmpty());
-        const QString shown = frame->statusBar()->currentMessage();
+        QTRY_VERIFY(frame->MessagePane()->text() != QStringLiteral("Ready"));
+        const QString shown = frame->MessagePane()->text();
         QVERIFY2(shown.contains(QStringLiteral("\"Midi channel\" = 200")) &&
                      shown.contains(QStringLiteral("\"ConvertRate\"")),
                  qPrintable(shown));
@@ -293,9 +293,15 @@ private slots:
         // JACK missed a cycle on the way: the status bar and a message say so.
         driver->missAtWrite = driver->writeCalls + 2;
         frame->Action(command::sendProgram)->trigger();
-        QVERIFY2(
-            frame->statusBar()->currentMessage().endsWith(QStringLiteral(" (JACK missed 1 cycle)")),
-            qPrintable(frame->statusBar()->currentMessage()));
+        // The whole line, also where it is wider than the window: on a second line of the bar.
+        const QLabel* pane = frame->MessagePane();
+        QVERIFY2(pane->text().endsWith(QStringLiteral(" (JACK missed 1 cycle)")),
+                 qPrintable(pane->text()));
+        frame->resize(300, frame->height());
+        QTRY_VERIFY(pane->isVisible() &&
+                    pane->fontMetrics()
+                            .boundingRect(pane->contentsRect(), Qt::TextWordWrap, pane->text())
+                            .height() <= pane->contentsRect().height());
         QVERIFY(messages.messages.back().text.find("\n\nWarning: JACK missed 1 cycle during") !=
                 std::string::npos);
         driver->writes.clear();

@@ -222,6 +222,17 @@ TEST(DiskImage, WhatDoesNotFitIsRefusedNamingTheLimitAndNothingIsWritten) {
     status = MakeImage(TwoRows(), {s1000, Medium::dd}, failing, image);
     EXPECT_EQ(status.text, "Cannot read strings.wav: gone");
     EXPECT_EQ(image, (Bytes{1, 2, 3}));
+
+    // The check before an export says the same, without a file to read (none of these exists).
+    EXPECT_EQ(CheckNewImage(big, {s1000, Medium::hd}).text,
+              MakeImage(big, {s1000, Medium::hd}, words, image).text);
+    EXPECT_EQ(CheckNewImage(fast, {s3000xl, Medium::hd}).text,
+              "Sample 2 [cello] is sampled at 96000 Hz; the S1000 family takes 65535 Hz at most.");
+    for (const std::int32_t model : {transfer::SamplerModel::s950, s1000, s3000xl}) {
+        EXPECT_TRUE(CheckNewImage(TwoRows(), {model, Medium::hd})) << model;
+        EXPECT_TRUE(CheckNewImage(big, {model, Medium::scsi}) ||
+                    model == transfer::SamplerModel::s950);
+    }
 }
 
 program::Program Brass() {

@@ -9,8 +9,9 @@
 
 namespace velomire::testing {
 
-// A sampler's reading side without a sampler: lists `entries`, gives the samples and programs
-// of `samples`/`programs`, and deletes from its list. With `silent` set it never answers:
+// A sampler's reading side without a sampler: lists `entries` (by place when `byPosition`),
+// gives the samples and programs of `samples`/`programs`, and deletes from its list; with `gone`
+// set its port has gone. With `silent` set it never answers:
 // List waits on `clock` in 100 ms steps until the progress says stop, as a family waiting for a
 // reply would.
 class FakeLibrarian : public transfer::Librarian {
@@ -29,8 +30,15 @@ public:
             }
             return {transfer::LibrarianResult::Outcome::noAnswer, "The sampler did not answer."};
         }
+        if (gone) {
+            return {transfer::LibrarianResult::Outcome::failed, "The MIDI port has gone."};
+        }
         out = entries;
         return {};
+    }
+    transfer::ListNumbering Numbering() const override {
+        return byPosition ? transfer::ListNumbering{"position", "By place."}
+                          : Librarian::Numbering();
     }
     transfer::LibrarianResult ReadHeaders(std::vector<transfer::SamplerEntry>& out,
                                           transfer::LibrarianProgress&) override {
@@ -76,6 +84,8 @@ public:
     std::map<int, transfer::DecodedProgram> programs;
     bool canDelete = false;
     bool silent = false;
+    bool gone = false;
+    bool byPosition = false;
     transfer::WaitClock* clock = nullptr;
     std::chrono::steady_clock::duration* waited = nullptr; // by the last List without an answer
 };

@@ -40,6 +40,12 @@ public:
     MidiStatus Close() override { return RecordingMidiDriver::Close(); }
     MidiStatus Write(std::span<const std::uint8_t> bytes) override {
         const bool dataPacket = bytes.size() == 127 && bytes[3] == 0x02;
+        // An Akai sampler that refuses a sample header (counted from 0), unread.
+        if (bytes.size() > 5 && bytes[1] == 0x47 && bytes[3] == s1000::sampleHeaderFunction &&
+            sampleHeaders++ == refuseSampleHeader) {
+            pending.emplace(clock.now, AkaiReply(bytes[2], 1));
+            return RecordingMidiDriver::Write(bytes);
+        }
         for (auto& reply : sampler.Feed(bytes)) {
             // A sampler whose ACKs name other packets than the one they answer.
             if (dataPacket && reply.bytes.size() == 6 && reply.bytes[3] == 0x7F) {
@@ -73,6 +79,8 @@ public:
     int refusalChannel = -1; // -1: the channel of the refused message
     bool cancelHeaders = false;
     int ackShift = 0;
+    int refuseSampleHeader = -1;
+    int sampleHeaders = 0;
 };
 
 SamplerScript Silent() {
@@ -343,6 +351,20 @@ TEST_F(ClosedLoopTest, AnAkaiRefusalStopsTheSendAndNamesWhatWasRefused) {
     EXPECT_EQ(send.OnSendProgram(), SendCommand::Outcome::stopped);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "The sampler refused keygroup 0 of program#1.");
+
+    // A refused header after a part whose packets were not all acknowledged names that part too:
+    // the sampler may hold it incomplete, and the refusal alone does not say so.
+    messages.messages.clear();
+    const Run after = Send(8, SamplerScript{}, [](Loopback& l) {
+        l.ackShift = 1;
+        l.refuseSampleHeader = 1;
+    });
+    EXPECT_EQ(after.outcome, SendCommand::Outcome::stopped);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text,
+              "The sampler refused the header of sample#5 (piano, left channel). The sampler did "
+              "not acknowledge all of sample#4 (kick, mono), sent before: it may hold that sample "
+              "incomplete. Send the program again.");
 }
 
 TEST_F(ClosedLoopTest, S900BlockNaksEndTheSendWithAWarningInItsReport) {

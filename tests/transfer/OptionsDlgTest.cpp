@@ -69,13 +69,13 @@ class OptionsDlgTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void firstUseS1000FillsItsDefaultsAndOkRefusesAChannelByName();
+    void firstUseShowsAModelAndPickingS1000FillsItsDefaults();
     void pickingS2800AfterS3000ChangesOnlyTheAudioOutputs();
     void escAfterPickingAnotherModelAcceptsNothing();
     void listsShowTheDevicesAndAStoredIndexBeyondThemSelectsNothing();
 };
 
-void OptionsDlgTest::firstUseS1000FillsItsDefaultsAndOkRefusesAChannelByName() {
+void OptionsDlgTest::firstUseShowsAModelAndPickingS1000FillsItsDefaults() {
     RecordingMessages messages;
     COptionsDlg dialog(SamplerSettings{}, midiNames, midiInNames, audioNames, messages);
     dialog.show();
@@ -83,8 +83,8 @@ void OptionsDlgTest::firstUseS1000FillsItsDefaultsAndOkRefusesAChannelByName() {
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Options : Sampler and Midi"));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
     QCOMPARE(List(dialog, "modelList")->count(), 10);
-    QCOMPARE(List(dialog, "modelList")->currentIndex(), -1);
-    QCOMPARE(Shown(dialog), QStringList({"0", "0", "0", "0", "0", "0"}));
+    QCOMPARE(List(dialog, "modelList")->currentText(), QStringLiteral("SDS compatible sampler"));
+    QCOMPARE(Shown(dialog), QStringList({"99", "99", "16", "2", "1", "1"}));
 
     List(dialog, "modelList")->setCurrentIndex(3);
     QCOMPARE(List(dialog, "modelList")->currentText(), QStringLiteral("Akai S1000/S1100"));

@@ -41,10 +41,12 @@ SamplerSettings S3000Settings() {
 
 } // namespace
 
-TEST(OptionsForm, FirstUseStartsAtZeroAndPickingAModelProposesChannelOne) {
+TEST(OptionsForm, FirstUseShowsTheSdsSamplerWithItsValuesAndPickingAModelKeepsTheChannels) {
     OptionsForm form{SamplerSettings{}};
-    EXPECT_EQ(form.Model(), -1);
-    EXPECT_EQ(TextsOf(form), (Texts{"0", "0", "0", "0", "0", "0", "60"}));
+    EXPECT_EQ(form.Model(), SamplerModel::sds);
+    EXPECT_EQ(TextsOf(form), (Texts{"99", "99", "16", "2", "1", "1", "60"}));
+    EXPECT_FALSE(form.Accept(form.Model(), -1, 0, -1, TextsOf(form))); // OK as it opens
+    EXPECT_EQ(form.Result().samplerModel, SamplerModel::sds);
 
     form.PickModel(SamplerModel::s1000);
     EXPECT_EQ(TextsOf(form), (Texts{"100", "200", "16", "8", "1", "1", "60"}));

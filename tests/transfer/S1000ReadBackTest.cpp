@@ -205,6 +205,14 @@ TEST_F(S1000LibrarianTest, ListsTheCatalogueByPositionReadsHeadersAndDeletes) {
     EXPECT_EQ(entries[19].number, 17);
     EXPECT_EQ(entries[19].name, "S17");
 
+    // A program's place in the list is not the number a send gave it; its header keeps that.
+    std::get<std::vector<std::int64_t>>(memory.programs[9].fields[1].value)[0] = 9;
+    EXPECT_EQ(librarian->Numbering().key, "position");
+    ASSERT_TRUE(librarian->ReadSentNumbers(entries, progress).Ok());
+    EXPECT_EQ(entries[0].SentAsText(), "program#0");
+    EXPECT_EQ(entries[1].SentAsText(), "program#9");
+    EXPECT_FALSE(entries[19].sentAs);
+
     ASSERT_TRUE(librarian->ReadHeaders(entries, progress).Ok());
     EXPECT_FALSE(entries[0].words);
     EXPECT_EQ(entries[19].words, 300u);

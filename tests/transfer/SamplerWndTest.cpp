@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -93,6 +94,7 @@ class SamplerWndTest : public QObject {
 
 private slots:
     void listsMarksTheOpenProgramAndEnablesBySelection();
+    void refreshOpensThePortsAgainAndSaysWhichNumbersItShows();
     void getWritesTheSelectedSamplesUntilCancel();
     void getProgramAsksFirstAndHandsOverWhatCameBack();
     void deleteAsksFirstAndListsAgain();
@@ -105,10 +107,10 @@ void SamplerWndTest::listsMarksTheOpenProgramAndEnablesBySelection() {
     window.Refresh();
     auto* list = window.findChild<QTreeWidget*>(QStringLiteral("contentsList"));
     QCOMPARE(list->topLevelItemCount(), 3);
-    QCOMPARE(list->topLevelItem(1)->text(2), QStringLiteral("BASS C1     "));
-    QVERIFY(!list->topLevelItem(1)->text(3).isEmpty()); // the size, once the header was read
-    QCOMPARE(list->topLevelItem(1)->text(5), QStringLiteral("yes"));
-    QVERIFY(list->topLevelItem(2)->text(5).isEmpty());
+    QCOMPARE(list->topLevelItem(1)->text(3), QStringLiteral("BASS C1     "));
+    QVERIFY(!list->topLevelItem(1)->text(4).isEmpty()); // the size, once the header was read
+    QCOMPARE(list->topLevelItem(1)->text(6), QStringLiteral("yes"));
+    QVERIFY(list->topLevelItem(2)->text(6).isEmpty());
     QCOMPARE(window.findChild<QLabel*>(QStringLiteral("statusLabel"))->text(),
              QStringLiteral("The sampler holds 1 program and 2 samples."));
     QVERIFY(Button(window, "deleteButton")->isHidden()); // this family cannot delete
@@ -119,7 +121,30 @@ void SamplerWndTest::listsMarksTheOpenProgramAndEnablesBySelection() {
     QVERIFY(Button(window, "getButton")->isEnabled());
     QVERIFY(!Button(window, "getProgramButton")->isEnabled());
     window.reject();
-    QCOMPARE(std::tie(host.connects, host.disconnects), std::tuple(1, 1));
+    QCOMPARE(std::tie(host.connects, host.disconnects), std::tuple(1, 2));
+}
+
+void SamplerWndTest::refreshOpensThePortsAgainAndSaysWhichNumbersItShows() {
+    FakeHost host;
+    Fill(host);
+    host.librarian.gone = true;
+    CSamplerWnd window(host);
+    window.Refresh();
+    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("contentsList"));
+    QCOMPARE(list->topLevelItemCount(), 0);
+    QVERIFY(list->isColumnHidden(2)); // numbers as a send gives them: no "Sent as"
+
+    // The port came back: Refresh finds it.
+    host.librarian.gone = false;
+    host.librarian.byPosition = true;
+    host.librarian.entries[0].sentAs = 1;
+    window.Refresh();
+    QCOMPARE(host.connects, 2);
+    QCOMPARE(list->topLevelItemCount(), 3);
+    QVERIFY(!list->isColumnHidden(2));
+    QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral("program#1"));
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("numberingLabel"))->text(),
+             QStringLiteral("By place."));
 }
 
 void SamplerWndTest::getWritesTheSelectedSamplesUntilCancel() {
@@ -141,6 +166,15 @@ void SamplerWndTest::getWritesTheSelectedSamplesUntilCancel() {
     QCOMPARE(window.findChild<QLabel*>(QStringLiteral("statusLabel"))->text(),
              QStringLiteral("Cancelled: 1 sample of 2 written."));
     QVERIFY(!window.Busy() && Button(window, "refreshButton")->isEnabled());
+
+    // Close during a Get cancels it, and the window closes as soon as it has ended.
+    host.saved.clear();
+    const QSignalSpy closed(&window, &QDialog::rejected);
+    host.onSave = [&] { window.reject(); };
+    window.GetSamples();
+    QCOMPARE(host.saved, std::vector<int>{4});
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(host.messages.messages.empty());
 }
 
 void SamplerWndTest::getProgramAsksFirstAndHandsOverWhatCameBack() {

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QtTest>
@@ -223,6 +224,19 @@ void SendDialogsTest::sendingWindowSwallowsInputUntilItIsDone() {
 
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(clicks, 1);
+
+    // After a send that failed the window stays to be read while the rest works again; its
+    // Close ends it.
+    QPointer<CSendingDlg> kept = new CSendingDlg(QStringLiteral("Sending samples to S900"));
+    kept->ShowNow();
+    kept->KeepOpen();
+    QVERIFY(kept->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(clicks, 2);
+    auto* close = kept->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    QCOMPARE(close->text(), QStringLiteral("Close"));
+    QTest::mouseClick(close, Qt::LeftButton);
+    QTRY_VERIFY(kept.isNull());
 }
 
 QTEST_MAIN(SendDialogsTest)

@@ -3,7 +3,6 @@
 #include "transfer/PortNames.h"
 #include "transfer/devices/JackMidiEndpoint.h"
 #include "transfer/devices/JackServerCall.h"
-#include "transfer/devices/QuietSystemLibraries.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -41,9 +40,7 @@ struct JackClientCloser {
 using JackClient = std::unique_ptr<jack_client_t, JackClientCloser>;
 
 JackClient OpenClient(const char* name) {
-    QuietSystemLibraries();
-    jack_status_t status{};
-    return JackClient(jack_client_open(name, JackNoStartServer, &status));
+    return JackClient(JackMidiEndpoint::OpenClient(name));
 }
 
 } // namespace

@@ -29,19 +29,17 @@ struct EventHeader {
 };
 constexpr std::uint32_t lostBeforeFlag = 1;
 constexpr std::uint32_t answeredFlag = 2;
-// How often, and how far apart, a running server is asked for a client to list its ports with.
-constexpr int listerAttempts = 3;
-constexpr std::chrono::milliseconds listerRetryPause{100};
+// How often, and how far apart, a running server is asked for a client.
+constexpr int clientAttempts = 3;
+constexpr std::chrono::milliseconds clientRetryPause{100};
 
 } // namespace
 
 std::unique_ptr<JackMidiEndpoint> JackMidiEndpoint::Open(const std::string& clientName,
                                                          bool withInput, bool withOutput,
                                                          std::string& error) {
-    QuietSystemLibraries();
     std::unique_ptr<JackMidiEndpoint> endpoint(new JackMidiEndpoint);
-    jack_status_t status{};
-    endpoint->client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    endpoint->client = OpenClient(clientName.c_str());
     if (endpoint->client == nullptr) {
         error = "No JACK server is running.";
         return nullptr;
@@ -69,6 +67,22 @@ std::unique_ptr<JackMidiEndpoint> JackMidiEndpoint::Open(const std::string& clie
         return nullptr;
     }
     return endpoint;
+}
+
+jack_client_t* JackMidiEndpoint::OpenClient(const char* name) {
+    QuietSystemLibraries();
+    jack_client_t* client = nullptr;
+    for (int attempt = 0; client == nullptr && attempt < clientAttempts; ++attempt) {
+        if (attempt > 0) {
+            std::this_thread::sleep_for(clientRetryPause);
+        }
+        jack_status_t status{};
+        client = jack_client_open(name, JackNoStartServer, &status);
+        if (client == nullptr && (status & JackServerFailed) != 0) {
+            break;
+        }
+    }
+    return client;
 }
 
 JackMidiEndpoint::~JackMidiEndpoint() {
@@ -270,19 +284,7 @@ std::vector<std::string> JackMidiEndpoint::ListPorts(unsigned long flags,
     const auto listed = CallJackServer<std::vector<std::string>>(
         [flags] {
             std::vector<std::string> names;
-            jack_client_t* lister = nullptr;
-            // A server that runs but turned the client away (busy with another client coming or
-            // going) is asked again; one that does not run is not.
-            for (int attempt = 0; lister == nullptr && attempt < listerAttempts; ++attempt) {
-                if (attempt > 0) {
-                    std::this_thread::sleep_for(listerRetryPause);
-                }
-                jack_status_t status{};
-                lister = jack_client_open("Velomire", JackNoStartServer, &status);
-                if (lister == nullptr && (status & JackServerFailed) != 0) {
-                    return names;
-                }
-            }
+            jack_client_t* lister = OpenClient("Velomire");
             if (lister == nullptr) {
                 return names;
             }

@@ -61,6 +61,11 @@ public:
         this->responder.store(responder, std::memory_order_release);
     }
 
+    // A client of the running server, or null. A server that runs but turns the client away
+    // (busy with another client coming or going, as happens under load) is asked again a few
+    // times; one that does not run is not. Waits for the server: call it through CallJackServer.
+    static jack_client_t* OpenClient(const char* name);
+
     // The names of the JACK MIDI ports with these flags (JackPortIsInput or JackPortIsOutput);
     // empty when no server runs or it does not answer in time (see CallJackServer), `idle`
     // running meanwhile.

@@ -16,11 +16,20 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace velomire::transfer {
 namespace {
 
-enum Column { kindColumn, numberColumn, nameColumn, sizeColumn, rateColumn, markColumn };
+enum Column {
+    kindColumn,
+    numberColumn,
+    sentAsColumn,
+    nameColumn,
+    sizeColumn,
+    rateColumn,
+    markColumn
+};
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -78,9 +87,16 @@ CSamplerWnd::CSamplerWnd(SamplerHost& host, QWidget* parent) : QDialog(parent), 
     list->setObjectName(QStringLiteral("contentsList"));
     list->setRootIsDecorated(false);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list->setHeaderLabels({QStringLiteral("Kind"), QStringLiteral("Number"), QStringLiteral("Name"),
+    list->setHeaderLabels({QStringLiteral("Kind"), QStringLiteral("Number"),
+                           QStringLiteral("Sent as"), QStringLiteral("Name"),
                            QStringLiteral("Size (words)"), QStringLiteral("Rate (Hz)"),
                            QStringLiteral("Open program")});
+    list->setColumnHidden(sentAsColumn, true); // until a family lists by place
+    // Which numbers the list shows, once the sampler's family is known.
+    numbering = new QLabel;
+    numbering->setObjectName(QStringLiteral("numberingLabel"));
+    numbering->setWordWrap(true);
+    numbering->setVisible(false);
     list->header()->setStretchLastSection(true);
     connect(list, &QTreeWidget::itemSelectionChanged, this, &CSamplerWnd::UpdateButtons);
 
@@ -121,6 +137,7 @@ CSamplerWnd::CSamplerWnd(SamplerHost& host, QWidget* parent) : QDialog(parent), 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(status);
     layout->addWidget(list, 1);
+    layout->addWidget(numbering);
     layout->addLayout(progressRow);
     layout->addLayout(actions);
     resize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 28);
@@ -128,13 +145,32 @@ CSamplerWnd::CSamplerWnd(SamplerHost& host, QWidget* parent) : QDialog(parent), 
 }
 
 void CSamplerWnd::Refresh() {
+    if (busy) {
+        return;
+    }
+    // The ports are opened afresh, found by name: one that went away and came back (an interface
+    // plugged in again, a program restarted) is found, and the one that has gone is let go.
+    librarian.reset();
+    host.Disconnect();
+    ListContents();
+}
+
+void CSamplerWnd::ListContents() {
     if (busy || !Begin()) {
         return;
     }
     entries.clear();
+    const ListNumbering said = librarian->Numbering();
+    numbering->setText(Text(std::string(said.text)));
+    numbering->setVisible(true);
+    list->setColumnHidden(sentAsColumn, said.key == "send");
     ShowEntries();
     TaskProgress progress(*this);
     LibrarianResult result = librarian->List(entries, progress);
+    if (result.Ok()) {
+        ShowEntries();
+        result = librarian->ReadSentNumbers(entries, progress);
+    }
     if (result.Ok()) {
         ShowEntries();
         result = librarian->ReadHeaders(entries, progress);
@@ -252,29 +288,37 @@ void CSamplerWnd::DeleteSelected() {
         ++deleted;
     }
     End(ending.empty() ? "Deleted " + names + "." : ending);
+    if (closed) {
+        return;
+    }
     const QString said = status->text();
-    Refresh(); // what the sampler holds now
+    ListContents(); // what the sampler holds now
     status->setText(said);
 }
 
 void CSamplerWnd::closeEvent(QCloseEvent* event) {
     if (busy) {
-        cancelled = true; // the task ends at its next wait; the window stays until then
+        // The task ends at its next wait, and the window closes then.
+        cancelled = true;
+        closeWhenIdle = true;
         event->ignore();
         return;
     }
     librarian.reset(); // it talks through the ports until it goes
     host.Disconnect();
+    closed = true;
     QDialog::closeEvent(event);
 }
 
 void CSamplerWnd::reject() {
     if (busy) {
         cancelled = true;
+        closeWhenIdle = true;
         return;
     }
     librarian.reset();
     host.Disconnect();
+    closed = true;
     QDialog::reject();
 }
 
@@ -300,6 +344,7 @@ void CSamplerWnd::ShowEntries() {
                                       ? QStringLiteral("Program")
                                       : QStringLiteral("Sample"));
         item->setText(numberColumn, QString::number(entry.number));
+        item->setText(sentAsColumn, Text(entry.SentAsText()));
         item->setText(nameColumn, Text(EscapedDumpText(entry.name)));
         if (entry.words) {
             item->setText(sizeColumn, locale.toString(static_cast<qulonglong>(*entry.words)));
@@ -360,6 +405,11 @@ void CSamplerWnd::End(const std::string& text) {
     busy = false;
     status->setText(Text(text));
     UpdateButtons();
+    if (std::exchange(closeWhenIdle, false)) {
+        failed = false; // the user closed the window: the task's ending is no news to them
+        reject();
+        return;
+    }
     // A task that failed also says so in a box, once the window shows how it ended.
     if (failed) {
         failed = false;

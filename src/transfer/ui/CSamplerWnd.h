@@ -62,13 +62,13 @@ public:
     CSamplerWnd(SamplerHost& host, QWidget* parent = nullptr);
     ~CSamplerWnd() override;
 
-    // Lists the sampler's contents again (also when the window opens).
+    // Opens the ports again and lists the sampler's contents (also when the window opens).
     void Refresh();
     void GetSamples();
     void GetProgram();
     void DeleteSelected();
     bool Busy() const { return busy; }
-    // Close, Esc: cancels a task in progress first; the window closes once it is idle.
+    // Close, Esc: cancels a task in progress first; the window closes as soon as it has ended.
     void reject() override;
 
 protected:
@@ -77,6 +77,8 @@ protected:
 private:
     class TaskProgress;
 
+    // Lists the contents through the ports open now.
+    void ListContents();
     std::vector<SamplerEntry> Selected(SamplerEntry::Kind kind) const;
     void ShowEntries();
     void UpdateButtons();
@@ -93,7 +95,10 @@ private:
     bool busy = false;
     bool cancelled = false;
     bool failed = false;
+    bool closeWhenIdle = false; // closed during a task
+    bool closed = false;
     QLabel* status;
+    QLabel* numbering;
     QTreeWidget* list;
     QProgressBar* bar;
     QPushButton* refreshButton;

@@ -156,9 +156,28 @@ void CSendingDlg::ShowNow() {
 }
 
 void CSendingDlg::Finish() {
+    hide();
+    DropQueuedInput();
+}
+
+void CSendingDlg::KeepOpen() {
+    // Nothing clicked during the send may land on Close: it is off while the input drains.
+    cancelButton->setEnabled(false);
+    DropQueuedInput();
+    qApp->removeEventFilter(this);
+    kept = true;
+    timeLeft->clear();
+    cancelButton->setText(QStringLiteral("Close"));
+    cancelButton->setEnabled(true);
+    // The window of a failed send is read alongside the program, not in its way.
+    hide();
+    setWindowModality(Qt::NonModal);
+    show();
+}
+
+void CSendingDlg::DropQueuedInput() {
     // Input made during the send is dropped, never replayed: the filter stays while the events
     // held back reach it, and a moment longer for those the window system still had on the way.
-    hide();
     QElapsedTimer flushing;
     flushing.start();
     do {
@@ -169,6 +188,11 @@ void CSendingDlg::Finish() {
 }
 
 void CSendingDlg::reject() {
+    if (kept) {
+        QDialog::reject();
+        deleteLater();
+        return;
+    }
     // The send stops after the message in progress; the window stays until it has.
     if (cancelButton->isEnabled()) {
         cancelButton->setEnabled(false);

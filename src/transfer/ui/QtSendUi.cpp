@@ -89,6 +89,14 @@ void QtSendUi::CloseSending() {
     }
 }
 
+void QtSendUi::KeepSending(const std::string& ending) {
+    if (sending) {
+        sending->AddLine(QString::fromStdString("Stopped: " + ending));
+        sending->KeepOpen(); // it closes itself when the user is done reading it
+        sending = nullptr;
+    }
+}
+
 void QtSendUi::SetSampleBar(int percent) {
     if (sending) {
         sending->SetSampleBar(percent);

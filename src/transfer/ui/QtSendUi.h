@@ -33,6 +33,7 @@ public:
     void OpenSending(const std::string& title) override;
     void AddLine(const std::string& line) override;
     void CloseSending() override;
+    void KeepSending(const std::string& ending) override;
     void SetSampleBar(int percent) override;
     void SetProgramBar(int percent) override;
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <variant>
 
 namespace velomire::transfer {
 
@@ -97,6 +98,56 @@ public:
             }
             entry.words = header.lengthWords;
             entry.rate = header.rate;
+        }
+        progress.Progress(done, entries.size());
+        return {};
+    }
+
+    ListNumbering Numbering() const override {
+        return {"position",
+                "Numbers are places in the sampler's lists, counted from 0. A program keeps the "
+                "number a send gave it (\"sent as\" program#1); samples are matched by name."};
+    }
+
+    // The program number each program header holds: a send writes its number there, and the
+    // sampler keeps it (it is the program's MIDI program number) whatever the program's place.
+    LibrarianResult ReadSentNumbers(std::vector<SamplerEntry>& entries,
+                                    LibrarianProgress& progress) override {
+        ports.in.Discard();
+        std::uint64_t done = 0;
+        for (SamplerEntry& entry : entries) {
+            progress.Progress(done++, entries.size());
+            if (entry.kind != SamplerEntry::Kind::program) {
+                continue;
+            }
+            const std::string what = "program " + std::to_string(entry.number);
+            std::vector<std::uint8_t> answer;
+            LibrarianResult result =
+                Ask(S1000Request(S1000Function::rpdata, Channel(), entry.number),
+                    S1000Function::pdata, what, progress, answer, entry.number);
+            if (!result.Ok()) {
+                return result;
+            }
+            SysExDecoder decoder;
+            if (const auto fed = decoder.Feed(answer); !fed.Ok()) {
+                return Damaged("header of " + what, fed.error);
+            }
+            decoder.CloseAll();
+            const std::vector<DecodedProgram> programs = decoder.TakeClosedPrograms();
+            const std::vector<std::int64_t>* params = nullptr;
+            for (const DecodedProgram& program : programs) {
+                for (const DecodedField& field : program.fields) {
+                    if (field.name == "programParams") {
+                        params = std::get_if<std::vector<std::int64_t>>(&field.value);
+                    }
+                }
+            }
+            // One byte of the header: 0-255 or the header is not what it claims.
+            if (params == nullptr || params->empty() || params->front() < 0 ||
+                params->front() > 255) {
+                return Damaged("header of " + what, {});
+            }
+            entry.sentAs = static_cast<int>(params->front());
         }
         progress.Progress(done, entries.size());
         return {};
