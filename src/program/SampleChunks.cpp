@@ -104,7 +104,7 @@ void ApplySampleChunks(const SampleChunks& chunks, SampleEntry& entry) {
     }
     if (taken > 0) {
         s.loopCount = static_cast<std::int16_t>(taken);
-        s.loopMode = loopNormal;
+        s.loopMode = chunks.loopMode.value_or(loopNormal);
     }
 
     if (chunks.lowKey && chunks.highKey) {

@@ -26,6 +26,9 @@ struct SampleChunks {
     std::vector<Loop> loops;
     std::optional<std::uint8_t> lowKey;
     std::optional<std::uint8_t> highKey;
+    // How the loops play (a LoopMode), where the source says so: a sampler's sample header does, a
+    // WAV file does not (its loops then play as loopNormal).
+    std::optional<std::int16_t> loopMode;
 
     bool Empty() const { return !unityNote && loops.empty() && !lowKey; }
 };

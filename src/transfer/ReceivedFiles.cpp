@@ -209,7 +209,7 @@ std::optional<std::string> ReceivedFiles::WriteProgram(const DecodedProgram& rec
                 }
                 file->second.image =
                     program::WavWriter::Image(2, left->rate, frames, file->second.chunks);
-                stem = SafeFileStem(StereoEntryName(zone.sampleName), stem);
+                stem = program::SafeFileStem(StereoEntryName(zone.sampleName), stem, maxStem);
             }
             const auto written = Write(stem, ".wav", file->second.image, error);
             if (!written) {

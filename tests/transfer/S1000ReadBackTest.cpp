@@ -206,7 +206,7 @@ TEST_F(S1000LibrarianTest, ListsTheCatalogueByPositionReadsHeadersAndDeletes) {
     EXPECT_EQ(entries[19].name, "S17");
 
     // A program's place in the list is not the number a send gave it; its header keeps that.
-    std::get<std::vector<std::int64_t>>(memory.programs[9].fields[1].value)[0] = 9;
+    std::get<std::vector<std::int64_t>>(memory.programs[1].fields[1].value)[0] = 9;
     EXPECT_EQ(librarian->Numbering().key, "position");
     ASSERT_TRUE(librarian->ReadSentNumbers(entries, progress).Ok());
     EXPECT_EQ(entries[0].SentAsText(), "program#0");

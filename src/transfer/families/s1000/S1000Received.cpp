@@ -1,5 +1,6 @@
 #include "transfer/families/s1000/S1000Received.h"
 
+#include "program/SampleBlock.h"
 #include "transfer/ReceivedFiles.h"
 
 #include <string>
@@ -29,8 +30,13 @@ program::SampleChunks S1000ReceivedChunks(const DecodedSample& sample) {
     const auto at = FieldList(sample.fields, "loopAt");
     const auto length = FieldList(sample.fields, "loopLength");
     const auto count = static_cast<std::size_t>(Number(sample.fields, "loopCount"));
-    if (Number(sample.fields, "loopMode") == noLoop) {
+    const std::int64_t mode = Number(sample.fields, "loopMode");
+    if (mode == noLoop) {
         return chunks;
+    }
+    // In release, until release, play to end: the row plays its loops as the sampler did.
+    if (mode >= program::loopNormal && mode <= program::loopToEnd) {
+        chunks.loopMode = static_cast<std::int16_t>(mode);
     }
     for (std::size_t i = 0; i < count && i < at.size() && i < length.size(); ++i) {
         if (length[i] > 0 && length[i] <= at[i] + 1) {
