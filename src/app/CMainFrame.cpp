@@ -392,7 +392,7 @@ void CMainFrame::RebuildRecentFiles() {
         recentActions << placeholder;
     }
     for (int i = 0; i < entries.size(); ++i) {
-        const QString path = entries[i];
+        const QString& path = entries[i];
         const auto text = program::RecentFileList::MenuText(
             static_cast<std::size_t>(i), QDir::toNativeSeparators(path).toStdString());
         auto* action = new QAction(QString::fromStdString(text), this);

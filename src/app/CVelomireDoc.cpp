@@ -625,7 +625,7 @@ void CVelomireDoc::OnOptions() {
     if (settings.midiInDevice >= 0) {
         shown.midiInDevice = Place(inList, settings.midiInName, settings.midiInDevice);
     }
-    transfer::COptionsDlg dialog(shown, outList, inList, std::move(waveOutNames), messages, window);
+    transfer::COptionsDlg dialog(shown, outList, inList, waveOutNames, messages, window);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }

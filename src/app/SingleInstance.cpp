@@ -29,7 +29,7 @@ QString SingleInstance::SessionName() {
             c = QLatin1Char('_');
         }
     }
-    const QString name = QStringLiteral("velomire-%1-%2").arg(user, session);
+    QString name = QStringLiteral("velomire-%1-%2").arg(user, session);
 #ifdef Q_OS_UNIX
     // In the user's own runtime directory, out of other users' reach.
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);

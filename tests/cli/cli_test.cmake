@@ -317,11 +317,12 @@ if(SOX AND NOT EMULATOR) # no converter in the Windows build
     expect_match("${cli_out}" "\"fileName\": \"Pad_E4.wav\"")
     expect_match("${cli_out}" "\"rootKey\": 76")
     expect_match("${cli_out}" "\"lowKey\": 69")
-    # Names are escaped; a name the program refuses, a rate no sampler plays and a result longer
-    # than a sampler holds are refused before converting, and nothing is left or saved.
+    # Names are escaped, and a control character becomes _ in the converted file's name; a name
+    # the program refuses, a rate no sampler plays and a result longer than a sampler holds are
+    # refused before converting, and nothing is left or saved.
     file(COPY_FILE "${work}/Pad_E4.flac" "${work}/${esc}[31mred.flac")
     run_cli(0 new Red.vmp --convert "${esc}[31mred.flac")
-    expect_match("${cli_out}" "Converted \\\\x1B\\[31mred.flac to \\\\x1B\\[31mred-16.wav")
+    expect_match("${cli_out}" "Converted \\\\x1B\\[31mred.flac to _\\[31mred.wav")
     string(REPEAT "long" 10 long)
     file(COPY_FILE "${work}/Pad_E4.flac" "${work}/${long}.flac")
     run_cli(1 new Long.vmp "${long}.flac" --convert)

@@ -50,10 +50,11 @@ QString FieldName(OptionsForm::Field field) {
 
 COptionsDlg::~COptionsDlg() = default;
 
-COptionsDlg::COptionsDlg(const SamplerSettings& settings, std::vector<std::string> midiOutNames,
+COptionsDlg::COptionsDlg(const SamplerSettings& settings,
+                         const std::vector<std::string>& midiOutNames,
                          std::vector<std::string> midiInNames,
-                         std::vector<std::string> waveOutNames, program::UserMessages& messages,
-                         QWidget* parent)
+                         const std::vector<std::string>& waveOutNames,
+                         program::UserMessages& messages, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       messages(messages), form(settings) {
     setWindowTitle(QStringLiteral("Options : Sampler and Midi"));

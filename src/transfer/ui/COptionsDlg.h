@@ -26,8 +26,8 @@ class COptionsDlg : public QDialog {
 
 public:
     // Refusals go to `messages` (a message box over the dialog in the application).
-    COptionsDlg(const SamplerSettings& settings, std::vector<std::string> midiOutNames,
-                std::vector<std::string> midiInNames, std::vector<std::string> waveOutNames,
+    COptionsDlg(const SamplerSettings& settings, const std::vector<std::string>& midiOutNames,
+                std::vector<std::string> midiInNames, const std::vector<std::string>& waveOutNames,
                 program::UserMessages& messages, QWidget* parent = nullptr);
     ~COptionsDlg() override;
 
