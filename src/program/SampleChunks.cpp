@@ -99,7 +99,8 @@ void ApplySampleChunks(const SampleChunks& chunks, SampleEntry& entry) {
             s.frameCount == 0) {
             continue;
         }
-        s.SetLoop(taken, {loop.end - s.soundStart, loop.end - loop.start + 1, s.Loop(taken).dwell});
+        s.SetLoop(taken, {loop.end - s.soundStart, loop.end - loop.start + 1,
+                          loop.dwell.value_or(s.Loop(taken).dwell)});
         ++taken;
     }
     if (taken > 0) {

@@ -115,6 +115,9 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
     kick.keygroup.output = 3;
     kick.keygroup.keygroupWords[6] = 55;
     sent->samples[1].sample.sendMode = program::sendStereo;
+    sent->samples[1].sample.loopMode = program::loopUntilRelease;
+    sent->samples[1].sample.loopCount = 1;
+    sent->samples[1].sample.SetLoop(0, {239, 120, 0});
     sent->header.programParams[3] = 77;
 
     for (std::int32_t model = 0; model < SamplerModel::count; ++model) {
@@ -176,6 +179,11 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
         EXPECT_EQ(row.sample.loopCount, 1);
         EXPECT_EQ(row.sample.Loop(0).at, 300u);
         EXPECT_EQ(row.sample.Loop(0).length, 100u);
+        // The S1000 family sends the loop's dwell and loop mode; the S900/S950 neither.
+        if (family == SamplerFamily::s1000) {
+            EXPECT_EQ(row.sample.Loop(0).dwell, 7u);
+            EXPECT_EQ(got->samples[1].sample.loopMode, program::loopUntilRelease);
+        }
         EXPECT_EQ(row.keygroup.lowKey, 36);
         EXPECT_EQ(row.keygroup.highKey, 40);
         // The S900/S950 is sent no output: its keygroups play on all voices.
@@ -237,6 +245,22 @@ TEST(ReceivedFiles, ALoopTakenBackIsTheOneTheSamplerPlays) {
             EXPECT_EQ(loops[0].end, c.loop->second);
         }
     }
+
+    // The S1000 family's loops come with their dwell, 0-9999 ms; a larger one is none.
+    using List = std::vector<std::int64_t>;
+    DecodedSample s1000;
+    s1000.family = SamplerFamily::s1000;
+    s1000.frames.resize(130);
+    s1000.fields = {{"loopMode", std::int64_t{1}},
+                    {"loopCount", std::int64_t{2}},
+                    {"loopAt", List{109, 129, 0, 0}},
+                    {"loopLength", List{100, 30, 0, 0}},
+                    {"loopDwell", List{9999, 10000, 0, 0}}};
+    const auto chunks = ReceivedSampleChunks(s1000);
+    EXPECT_EQ(chunks.loopMode, program::loopUntilRelease);
+    ASSERT_EQ(chunks.loops.size(), 2u);
+    EXPECT_EQ(chunks.loops[0].dwell, 9999u);
+    EXPECT_EQ(chunks.loops[1].dwell, std::nullopt);
 }
 
 // The demo's stereo pad (35,280 words, looping over its second half) loops over the same words on

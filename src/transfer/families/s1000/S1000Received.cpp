@@ -38,10 +38,17 @@ program::SampleChunks S1000ReceivedChunks(const DecodedSample& sample) {
     if (mode >= program::loopNormal && mode <= program::loopToEnd) {
         chunks.loopMode = static_cast<std::int16_t>(mode);
     }
+    // A loop's dwell is 0-9999 ms (9999 holds); another value leaves the row's default.
+    constexpr std::int64_t longestDwell = 9999;
+    const auto dwell = FieldList(sample.fields, "loopDwell");
     for (std::size_t i = 0; i < count && i < at.size() && i < length.size(); ++i) {
         if (length[i] > 0 && length[i] <= at[i] + 1) {
-            chunks.loops.push_back({static_cast<std::uint32_t>(at[i] - length[i] + 1),
-                                    static_cast<std::uint32_t>(at[i]), 0});
+            program::SampleChunks::Loop loop{static_cast<std::uint32_t>(at[i] - length[i] + 1),
+                                             static_cast<std::uint32_t>(at[i]), 0};
+            if (i < dwell.size() && dwell[i] >= 0 && dwell[i] <= longestDwell) {
+                loop.dwell = static_cast<std::uint32_t>(dwell[i]);
+            }
+            chunks.loops.push_back(loop);
         }
     }
     return chunks;
