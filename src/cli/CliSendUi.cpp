@@ -34,7 +34,8 @@ bool CliSendUi::AskNumbers(transfer::SendNumbers& numbers) {
     if (sampleNumber) {
         numbers.samples = *sampleNumber;
     }
-    if (numbers.inUse && live && !programNumber && !sampleNumber) {
+    // Said also when the sampler did not answer: the numbers are then the usual ones.
+    if (numbers.samplerAsked && live && !programNumber && !sampleNumber) {
         std::cout << (numbers.shape.withProgram
                           ? "Program number " + std::to_string(numbers.programs) + ", sample"
                           : std::string("Sample"))

@@ -183,6 +183,7 @@ void SendCommand::ProposeFreeNumbers(std::int32_t model, SendNumbers& numbers) {
             replyPort->SetStopCheck([this] { return port.Stopping(); });
             return; // a model that cannot be read back
         }
+        numbers.samplerAsked = true;
         std::vector<SamplerEntry> found;
         listed = librarian->List(found, progress);
         if (!listed.Ok()) {

@@ -33,6 +33,8 @@ struct SendNumbers {
     std::string origin{};
     // What the sampler holds, when it said so just before the send, and what the send puts in.
     std::optional<NumbersInUse> inUse{};
+    // The sampler was asked what it holds (`origin` says so when it did not answer).
+    bool samplerAsked = false;
     SendShape shape{};
 
     // What sending from the numbers shown would overwrite; empty when nothing or not known.
