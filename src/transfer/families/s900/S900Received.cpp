@@ -61,7 +61,7 @@ void S900ReceivedZones(const DecodedProgram& received, const program::KeygroupBl
         }
         leftOfPair = output == leftOutput;
         k.output = leftOfPair || output == s900::allVoices ? defaults.output
-                                                         : static_cast<std::int16_t>(output & 7);
+                                                           : static_cast<std::int16_t>(output & 7);
         const auto words5to8 = FieldList(keygroup, "keygroupWords5to8");
         const auto words13to16 = FieldList(keygroup, "keygroupWords13to16");
         for (std::size_t i = 0; i < 4; ++i) {
