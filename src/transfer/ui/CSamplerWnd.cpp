@@ -223,7 +223,7 @@ void CSamplerWnd::GetSamples() {
         if (const std::string note = ReceivedSampleNote(sample); !note.empty()) {
             std::string named = Named(entry);
             named.front() = 'S';
-            notes += " " + named + ": " + note + ".";
+            notes.append(" ").append(named).append(": ").append(note).append(".");
         }
     }
     End((ending.empty()
