@@ -3,6 +3,7 @@
 #include "cli/StderrMessages.h"
 
 #include <iostream>
+#include <string>
 
 namespace velomire::cli {
 
@@ -33,7 +34,27 @@ bool CliSendUi::AskNumbers(transfer::SendNumbers& numbers) {
     if (sampleNumber) {
         numbers.samples = *sampleNumber;
     }
-    return true;
+    // Said also when the sampler did not answer: the numbers are then the usual ones.
+    if (numbers.samplerAsked && live && !programNumber && !sampleNumber) {
+        std::cout << (numbers.shape.withProgram
+                          ? "Program number " + std::to_string(numbers.programs) + ", sample"
+                          : std::string("Sample"))
+                  << " numbers from " << numbers.samples << " (" << TerminalText(numbers.origin)
+                  << ")\n"
+                  << std::flush;
+    }
+    const std::string warning = numbers.Warning();
+    if (warning.empty()) {
+        return true;
+    }
+    if (overwrite) {
+        std::cerr << messagePrefix << TerminalText(warning) << " (--overwrite)\n";
+        return true;
+    }
+    std::cerr << messagePrefix << TerminalText(warning)
+              << " Nothing was sent: give --overwrite to replace them, or other numbers with "
+                 "--program-number and --sample-number.\n";
+    return false;
 }
 
 void CliSendUi::OpenSending(const std::string& title) {

@@ -13,8 +13,13 @@ public:
     CliSendUi(bool live, std::optional<std::int32_t> programNumber,
               std::optional<std::int32_t> sampleNumber);
 
+    // Numbers the sampler said it holds are refused (the send is cancelled, naming them) unless
+    // overwriting them was asked for.
+    void AllowOverwrite(bool allow) { overwrite = allow; }
+
     bool ConfirmSummary(const transfer::ProgramSummary& summary) override;
     bool AskNumbers(transfer::SendNumbers& numbers) override;
+    std::optional<std::int32_t> GivenSampleNumber() const override { return sampleNumber; }
     void OpenSending(const std::string& title) override;
     void AddLine(const std::string& line) override;
     void CloseSending() override;
@@ -28,6 +33,7 @@ private:
     bool barsOnTerminal;
     std::optional<std::int32_t> programNumber;
     std::optional<std::int32_t> sampleNumber;
+    bool overwrite = false;
     int sampleBar = 0;
     int programBar = 0;
     bool barsShown = false;

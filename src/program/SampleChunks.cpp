@@ -99,12 +99,13 @@ void ApplySampleChunks(const SampleChunks& chunks, SampleEntry& entry) {
             s.frameCount == 0) {
             continue;
         }
-        s.SetLoop(taken, {loop.end - s.soundStart, loop.end - loop.start + 1, s.Loop(taken).dwell});
+        s.SetLoop(taken, {loop.end - s.soundStart, loop.end - loop.start + 1,
+                          loop.dwell.value_or(s.Loop(taken).dwell)});
         ++taken;
     }
     if (taken > 0) {
         s.loopCount = static_cast<std::int16_t>(taken);
-        s.loopMode = loopNormal;
+        s.loopMode = chunks.loopMode.value_or(loopNormal);
     }
 
     if (chunks.lowKey && chunks.highKey) {

@@ -14,11 +14,13 @@ struct SampleEntry;
 // decides what the program can use.
 struct SampleChunks {
     // One "smpl" loop: first and last frame, both inclusive; type 0 forward, 1 alternating,
-    // 2 backward.
+    // 2 backward. dwell: how long the loop plays in ms (9999 = hold), where the source says so
+    // (a sampler's sample header does; a WAV file does not, and the row's default stays).
     struct Loop {
         std::uint32_t start = 0;
         std::uint32_t end = 0;
         std::uint32_t type = 0;
+        std::optional<std::uint32_t> dwell{};
         bool operator==(const Loop&) const = default;
     };
 
@@ -26,6 +28,9 @@ struct SampleChunks {
     std::vector<Loop> loops;
     std::optional<std::uint8_t> lowKey;
     std::optional<std::uint8_t> highKey;
+    // How the loops play (a LoopMode), where the source says so: a sampler's sample header does, a
+    // WAV file does not (its loops then play as loopNormal).
+    std::optional<std::int16_t> loopMode;
 
     bool Empty() const { return !unityNote && loops.empty() && !lowKey; }
 };
@@ -53,9 +58,10 @@ std::vector<std::uint8_t> InstChunkBody(const SampleChunks& chunks);
 
 // Puts what the chunks say into a row fresh from InitSampleEntry (soundStart 0, sound to the last
 // frame): a unity note from 24 to 127 becomes the pitch; the first four loops that lie inside the
-// sound become loops 1-4 with Normal Looping and their count; a key range becomes the low and
-// high keys, cut to 24-127 (a range that is empty there, or upside down, is ignored). Anything
-// else keeps the row's defaults.
+// sound become loops 1-4 (with their dwell where the chunks have one) with the chunks' loop mode,
+// else Normal Looping, and their count; a key range becomes the low and high keys, cut to 24-127
+// (a range that is empty there, or upside down, is ignored). Anything else keeps the row's
+// defaults.
 void ApplySampleChunks(const SampleChunks& chunks, SampleEntry& entry);
 
 } // namespace velomire::program

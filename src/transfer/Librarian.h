@@ -61,9 +61,11 @@ struct LibrarianPorts {
     MidiInPort& in;
     int channel = 0;          // SDS channel byte, 0-127
     int exclusiveChannel = 0; // Akai exclusive channel byte, 0-127
-    // SDS: the numbers probed for samples, when the sampler has no catalogue.
+    // SDS: the numbers probed for samples, when the sampler has no catalogue, and the run of
+    // empty numbers after which the probe ends before probeLast (0: never).
     int probeFirst = 0;
     int probeLast = 31;
+    int probeGap = 0;
 };
 
 // The reading side of one sampler family: what the sampler holds, a sample or a program taken

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <map>
 #include <memory>
 #include <utility>
 
@@ -29,6 +31,23 @@ std::vector<std::int64_t> FieldList(const DecodedFields& fields, std::string_vie
 program::SampleChunks ReceivedSampleChunks(const DecodedSample& sample) {
     const Family* family = FamilyOf(sample.family);
     return family != nullptr ? family->ReceivedChunks(sample) : program::SampleChunks{};
+}
+
+bool StereoHalves(std::string_view left, std::string_view right, std::size_t width) {
+    return left.size() > 2 && left.size() == right.size() && (width == 0 || left.size() == width) &&
+           left.ends_with("-L") && right.ends_with("-R") &&
+           left.substr(0, left.size() - 2) == right.substr(0, right.size() - 2);
+}
+
+std::string StereoEntryName(std::string_view half) {
+    std::string name(half.substr(0, half.size() >= 2 ? half.size() - 2 : 0));
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name;
+}
+
+std::string ReceivedSampleNote(const DecodedSample& sample) {
+    const Family* family = FamilyOf(sample.family);
+    return family != nullptr ? family->ReceivedNote(sample) : std::string{};
 }
 
 std::optional<std::string> ReceivedName(const DecodedFields& fields) {
@@ -126,39 +145,42 @@ std::optional<std::string> ReceivedFiles::WriteProgram(const DecodedProgram& rec
         error = "this sampler keeps no programs";
         return std::nullopt;
     }
-    for (ReceivedZone& zone : zones) {
-        zone.sampleName.erase(zone.sampleName.find_last_not_of(' ') + 1);
-    }
-
-    // Each sample once, its key range from the first keygroup that plays it.
-    std::vector<std::string> fileNames(samples.size());
-    std::vector<std::vector<std::uint8_t>> images(samples.size());
-    std::vector<program::SampleChunks> chunks(samples.size());
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        chunks[i] = ReceivedSampleChunks(samples[i]);
-        const std::string sampleName = ReceivedName(samples[i].fields).value_or("");
-        const auto zone = std::find_if(zones.begin(), zones.end(), [&](const ReceivedZone& z) {
-            return z.sampleName == sampleName;
-        });
-        if (zone != zones.end()) {
-            chunks[i].lowKey = static_cast<std::uint8_t>(zone->keygroup.lowKey);
-            chunks[i].highKey = static_cast<std::uint8_t>(zone->keygroup.highKey);
-        }
-        images[i] = SampleImage(samples[i], chunks[i]);
-        const auto written = Write(SampleStem(samples[i]), ".wav", images[i], error);
-        if (!written) {
-            return std::nullopt;
-        }
-        fileNames[i] = *written;
-    }
-
-    // One row per zone, on the file of the sample it plays.
-    for (const ReceivedZone& zone : zones) {
+    const auto find = [&](std::string sampleName) -> const DecodedSample* {
+        sampleName.erase(sampleName.find_last_not_of(' ') + 1);
         const auto found =
             std::find_if(samples.begin(), samples.end(), [&](const DecodedSample& sample) {
-                return ReceivedName(sample.fields).value_or("") == zone.sampleName;
+                return ReceivedName(sample.fields).value_or("") == sampleName;
             });
-        if (found == samples.end()) {
+        return found == samples.end() ? nullptr : &*found;
+    };
+    // A stereo row whose halves did not both come alike is two mono rows.
+    for (std::size_t i = 0; i < zones.size(); ++i) {
+        if (zones[i].rightSampleName.empty()) {
+            continue;
+        }
+        const DecodedSample* left = find(zones[i].sampleName);
+        const DecodedSample* right = find(zones[i].rightSampleName);
+        if (left == nullptr || right == nullptr || left->rate != right->rate ||
+            left->frames.size() != right->frames.size()) {
+            ReceivedZone rightZone{std::exchange(zones[i].rightSampleName, {}), zones[i].keygroup};
+            zones.insert(zones.begin() + static_cast<std::ptrdiff_t>(i) + 1, std::move(rightZone));
+        }
+    }
+
+    // Each sample (or stereo pair) once, in the order the rows play them, its key range from
+    // the first row that plays it.
+    struct RowFile {
+        std::string fileName;
+        std::vector<std::uint8_t> image;
+        program::SampleChunks chunks;
+    };
+    std::map<std::pair<const DecodedSample*, const DecodedSample*>, RowFile> rowFiles;
+    for (ReceivedZone& zone : zones) {
+        zone.sampleName.erase(zone.sampleName.find_last_not_of(' ') + 1);
+        const DecodedSample* left = find(zone.sampleName);
+        const DecodedSample* right =
+            zone.rightSampleName.empty() ? nullptr : find(zone.rightSampleName);
+        if (left == nullptr) {
             messages.Show("The sampler did not send the sample \"" + zone.sampleName +
                               "\" this program plays; its keygroup is left out.",
                           "");
@@ -170,17 +192,43 @@ std::optional<std::string> ReceivedFiles::WriteProgram(const DecodedProgram& rec
                           "");
             break;
         }
-        const auto index = static_cast<std::size_t>(found - samples.begin());
+        auto [file, added] = rowFiles.try_emplace({left, right});
+        if (added) {
+            file->second.chunks = ReceivedSampleChunks(*left);
+            file->second.chunks.lowKey = static_cast<std::uint8_t>(zone.keygroup.lowKey);
+            file->second.chunks.highKey = static_cast<std::uint8_t>(zone.keygroup.highKey);
+            std::string stem = SampleStem(*left);
+            if (right == nullptr) {
+                file->second.image = SampleImage(*left, file->second.chunks);
+            } else {
+                std::vector<std::int16_t> frames;
+                frames.reserve(2 * left->frames.size());
+                for (std::size_t i = 0; i < left->frames.size(); ++i) {
+                    frames.push_back(left->frames[i]);
+                    frames.push_back(right->frames[i]);
+                }
+                file->second.image =
+                    program::WavWriter::Image(2, left->rate, frames, file->second.chunks);
+                stem = program::SafeFileStem(StereoEntryName(zone.sampleName), stem, maxStem);
+            }
+            const auto written = Write(stem, ".wav", file->second.image, error);
+            if (!written) {
+                return std::nullopt;
+            }
+            file->second.fileName = *written;
+        }
         program::WavInfo wav(messages);
-        if (!wav.OpenBytes(fileNames[index], images[index])) {
+        if (!wav.OpenBytes(file->second.fileName, file->second.image)) {
             continue; // told by the reader
         }
         const int row = program->sampleCount;
-        program->InitSampleEntry(row, fileNames[index], wav);
+        program->InitSampleEntry(row, file->second.fileName, wav);
         program::SampleEntry& entry = program->samples[static_cast<std::size_t>(row)];
-        program::ApplySampleChunks(chunks[index], entry);
-        program::SetFieldText(entry.sample.sampleName, zone.sampleName,
+        program::ApplySampleChunks(file->second.chunks, entry);
+        program::SetFieldText(entry.sample.sampleName,
+                              right == nullptr ? zone.sampleName : StereoEntryName(zone.sampleName),
                               program::Program::sampleNameChars);
+        entry.sample.sendMode = right == nullptr ? program::sendMono : program::sendStereo;
         entry.keygroup = zone.keygroup;
         ++program->sampleCount;
     }
@@ -222,6 +270,9 @@ LibrarianResult GetSampleFile(Librarian& librarian, int number, ReceivedFiles& f
         return {LibrarianResult::Outcome::failed, error};
     }
     written = *name;
+    if (const std::string note = ReceivedSampleNote(sample); !note.empty()) {
+        written += " (" + note + ")";
+    }
     return result;
 }
 
@@ -242,12 +293,19 @@ LibrarianResult GetProgramFiles(Librarian& librarian, int number,
     // Each sample the zones name once, in the order the zones name them.
     std::vector<DecodedSample> samples;
     std::set<int> taken;
-    for (ReceivedZone& zone : zones) {
-        zone.sampleName.erase(zone.sampleName.find_last_not_of(' ') + 1);
+    std::vector<std::string> played;
+    for (const ReceivedZone& zone : zones) {
+        played.push_back(zone.sampleName);
+        if (!zone.rightSampleName.empty()) {
+            played.push_back(zone.rightSampleName);
+        }
+    }
+    for (std::string& sampleName : played) {
+        sampleName.erase(sampleName.find_last_not_of(' ') + 1);
         const auto entry = std::find_if(entries.begin(), entries.end(), [&](const SamplerEntry& e) {
             std::string name = e.name;
             name.erase(name.find_last_not_of(' ') + 1);
-            return e.kind == SamplerEntry::Kind::sample && name == zone.sampleName;
+            return e.kind == SamplerEntry::Kind::sample && name == sampleName;
         });
         if (entry == entries.end() || !taken.insert(entry->number).second) {
             continue; // a sample the sampler does not list is told when the rows are made

@@ -42,11 +42,23 @@ program::SampleChunks ReceivedSampleChunks(const DecodedSample& sample);
 std::optional<std::string> ReceivedName(const DecodedFields& fields);
 
 // One keygroup zone of a received program: the sample it plays (by the sampler's name) and the
-// keygroup row it becomes.
+// keygroup row it becomes. A stereo row plays two samples, the halves a send made of one stereo
+// entry: `sampleName` is then the left half and `rightSampleName` the right one.
 struct ReceivedZone {
     std::string sampleName;
     program::KeygroupBlock keygroup;
+    std::string rightSampleName{};
 };
+
+// Whether two names are the halves of one stereo entry as a send names them in a field of
+// `width` characters (0: any length): the same name, then "-L" and "-R" at the end.
+bool StereoHalves(std::string_view left, std::string_view right, std::size_t width);
+// The name of the entry whose half is `half`, without the "-L" or "-R" and the blanks before it.
+std::string StereoEntryName(std::string_view half);
+
+// What the user must know of a sample taken back beyond its file ("the left half of a stereo
+// pair"), as its family says; empty when nothing.
+std::string ReceivedSampleNote(const DecodedSample& sample);
 
 // The received program's header words and zones, read by its family, each zone's keygroup
 // starting from `defaults`. False for a family that keeps no programs.
@@ -85,8 +97,8 @@ private:
     std::vector<std::string> written;
 };
 
-// Takes sample `number` back and writes it; `written` names the file. Nothing is written unless
-// the whole sample came.
+// Takes sample `number` back and writes it; `written` names the file, with the sample's note in
+// brackets when it has one. Nothing is written unless the whole sample came.
 LibrarianResult GetSampleFile(Librarian& librarian, int number, ReceivedFiles& files,
                               LibrarianProgress& progress, std::string& written);
 

@@ -76,6 +76,14 @@ MidiStatus SamplerService::Serve(MidiEndpoint& endpoint, WaitClock::TimePoint no
     MidiStatus result = endpoint.Poll(arrived);
     for (const MidiInBytes& piece : arrived) {
         Feed(piece);
+        lastTraffic = now;
+    }
+    if (pending.empty() && lastTraffic) {
+        const auto quiet =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now - *lastTraffic);
+        for (TimedReply& reply : sampler.Silence(quiet)) {
+            pending.emplace(now + reply.delay, std::move(reply.bytes));
+        }
     }
     Publish();
     while (!pending.empty() && pending.begin()->first <= now) {
@@ -83,6 +91,7 @@ MidiStatus SamplerService::Serve(MidiEndpoint& endpoint, WaitClock::TimePoint no
             result = std::move(status);
         }
         pending.erase(pending.begin());
+        lastTraffic = now;
     }
     return result;
 }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace velomire::transfer {
@@ -46,6 +47,8 @@ private:
 
     SimulatedSampler sampler;
     std::multimap<WaitClock::TimePoint, std::vector<std::uint8_t>> pending;
+    // When something last came or went, for the sampler's waits for an answer.
+    std::optional<WaitClock::TimePoint> lastTraffic;
     std::vector<MidiInBytes> arrived;
 
     // Main loop to endpoint's thread: bit 63 set when a packet would get a plain ACK, bits 56 to

@@ -149,14 +149,24 @@ std::string SendCommand::ProposeNumbers(std::int32_t model) {
 }
 
 void SendCommand::ProposeFreeNumbers(std::int32_t model, SendNumbers& numbers) {
-    const LibrarianPorts ports{port, *replyPort, settings.midiChannel & 0x7F,
-                               settings.exclusiveChannel & 0x7F};
-    const std::unique_ptr<Librarian> librarian = makeLibrarian(model, ports);
-    if (!librarian) {
-        return; // a model that cannot be read back
+    // A sampler without a catalogue (SDS) is probed from 0 up to the first run of empty numbers
+    // the send fits into, and over the numbers the user gave, if any.
+    const std::int32_t parts = std::max(numbers.shape.sampleParts, 1);
+    // Limits the settings leave unset (0, as the command line has them) do not hold numbers back.
+    const auto limit = [](std::int32_t set) { return set > 0 ? set : highestNumber + 1; };
+    std::vector<LibrarianPorts> probes{{port, *replyPort, settings.midiChannel & 0x7F,
+                                        settings.exclusiveChannel & 0x7F, 0,
+                                        limit(numbers.sampleLimit) + parts, parts}};
+    if (const auto given = ui.GivenSampleNumber()) {
+        LibrarianPorts range = probes.front();
+        range.probeFirst = *given;
+        range.probeLast = *given + parts - 1;
+        range.probeGap = 0;
+        probes.push_back(range);
     }
-    // However the family waits, the dialog comes up within listWait (or at the user's Cancel).
-    const WaitClock::TimePoint deadline = port.Now() + listWait;
+    // However the family waits, the dialog comes up within listWait and a probe of each part's
+    // number (or at the user's Cancel).
+    const WaitClock::TimePoint deadline = port.Now() + listWait + parts * listProbeWait;
     const auto late = [this, deadline] { return port.Stopping() || port.Now() >= deadline; };
     replyPort->SetStopCheck(late);
     struct BoundedList final : LibrarianProgress {
@@ -166,7 +176,21 @@ void SendCommand::ProposeFreeNumbers(std::int32_t model, SendNumbers& numbers) {
     } progress;
     progress.late = late;
     std::vector<SamplerEntry> entries;
-    const LibrarianResult listed = librarian->List(entries, progress);
+    LibrarianResult listed;
+    for (const LibrarianPorts& ports : probes) {
+        const std::unique_ptr<Librarian> librarian = makeLibrarian(model, ports);
+        if (!librarian) {
+            replyPort->SetStopCheck([this] { return port.Stopping(); });
+            return; // a model that cannot be read back
+        }
+        numbers.samplerAsked = true;
+        std::vector<SamplerEntry> found;
+        listed = librarian->List(found, progress);
+        if (!listed.Ok()) {
+            break;
+        }
+        entries.insert(entries.end(), found.begin(), found.end());
+    }
     replyPort->SetStopCheck([this] { return port.Stopping(); });
     const std::string sampler(SamplerModel::Find(model)->shortName);
     if (!listed.Ok()) {
@@ -174,8 +198,8 @@ void SendCommand::ProposeFreeNumbers(std::int32_t model, SendNumbers& numbers) {
         return;
     }
     numbers.inUse = NumbersInUse::From(entries);
-    const auto free =
-        FirstFreeNumbers(*numbers.inUse, numbers.shape, numbers.programLimit, numbers.sampleLimit);
+    const auto free = FirstFreeNumbers(*numbers.inUse, numbers.shape, limit(numbers.programLimit),
+                                       limit(numbers.sampleLimit));
     if (!free) {
         numbers.origin += " The " + sampler + " has no free numbers for all of this program.";
         return;

@@ -33,6 +33,8 @@ struct SendNumbers {
     std::string origin{};
     // What the sampler holds, when it said so just before the send, and what the send puts in.
     std::optional<NumbersInUse> inUse{};
+    // The sampler was asked what it holds (`origin` says so when it did not answer).
+    bool samplerAsked = false;
     SendShape shape{};
 
     // What sending from the numbers shown would overwrite; empty when nothing or not known.
@@ -53,6 +55,9 @@ public:
     // "Program and Sample number": true with the dialog's values in `numbers` after OK, false
     // when the user cancelled (nothing is sent then).
     virtual bool AskNumbers(SendNumbers& numbers) = 0;
+    // The first sample number the user gave before the send (the command line's option): the
+    // sampler is asked about the numbers from there too.
+    virtual std::optional<std::int32_t> GivenSampleNumber() const { return std::nullopt; }
     // The "Sending ..." window: opened with its title, one line per sample part and program,
     // closed at the end.
     virtual void OpenSending(const std::string& title) = 0;
@@ -86,11 +91,14 @@ public:
     // is closed-loop (the port is opened for the length of the send). One-way otherwise.
     void SetReplyPort(MidiInPort* in) { replyPort = in; }
     // How the sampler is asked what it holds: with one, and a reply port, the numbers dialog
-    // proposes the first free numbers a List read (within listWait) and warns of those in use.
+    // proposes the first free numbers a List read (within listWait, and listProbeWait a part)
+    // and warns of those in use.
     using LibrarianFactory =
         std::function<std::unique_ptr<Librarian>(std::int32_t model, const LibrarianPorts& ports)>;
     void SetLibrarianFactory(LibrarianFactory factory) { makeLibrarian = std::move(factory); }
     static constexpr std::chrono::milliseconds listWait{5000};
+    // Added to listWait for each part: a sampler without a catalogue is asked number by number.
+    static constexpr std::chrono::milliseconds listProbeWait{500};
     // Where the numbers of each model are kept across restarts: the proposal comes from there,
     // and every send that asked for numbers leaves its counters there. Without it the counters
     // of the program are the memory, as long as the application runs.

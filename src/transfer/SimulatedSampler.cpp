@@ -61,7 +61,7 @@ std::uint32_t SimulatedSampler::FreeWords() const {
     std::uint64_t used = memory->UsedWords();
     // A sample arriving takes its room from its header on, in place of the one it replaces.
     for (const auto& [number, words] : arriving) {
-        const auto found = memory->samples.find(number);
+        const auto found = memory->samples.find(memory->SampleSlot(number));
         used += words;
         used -= found != memory->samples.end() ? found->second.frames.size() : 0;
     }
@@ -71,7 +71,7 @@ std::uint32_t SimulatedSampler::FreeWords() const {
 
 bool SimulatedSampler::Reserve(int number, std::uint32_t words) {
     arriving.erase(number); // its header again: counted anew
-    const auto found = memory->samples.find(number);
+    const auto found = memory->samples.find(memory->SampleSlot(number));
     const std::uint64_t replaced = found != memory->samples.end() ? found->second.frames.size() : 0;
     if (std::uint64_t{words} > std::uint64_t{FreeWords()} + replaced) {
         log.push_back("sample #" + std::to_string(number) + " of " + std::to_string(words) +
@@ -87,12 +87,12 @@ void SimulatedSampler::Keep() {
     for (DecodedSample& sample : decoder.TakeClosedSamples()) {
         arriving.erase(sample.number);
         if (sample.hasData) {
-            memory->samples[sample.number] = sample;
+            memory->Keep(sample);
         }
         closedSamples.push_back(std::move(sample));
     }
     for (DecodedProgram& program : decoder.TakeClosedPrograms()) {
-        memory->programs[program.number] = program;
+        memory->Keep(program);
         closedPrograms.push_back(std::move(program));
     }
 }
@@ -116,6 +116,16 @@ std::optional<int> SimulatedSampler::PlainAckPacket() const {
         return std::nullopt;
     }
     return packet;
+}
+
+std::vector<TimedReply> SimulatedSampler::Silence(std::chrono::milliseconds quiet) {
+    std::vector<TimedReply> replies;
+    if (responder) {
+        for (TimedReply& reply : responder->Silence(quiet)) {
+            Reply(replies, std::move(reply.bytes), reply.delay);
+        }
+    }
+    return replies;
 }
 
 void SimulatedSampler::Lost() {

@@ -62,6 +62,9 @@ public:
     std::vector<TimedReply> Feed(std::span<const std::uint8_t> bytes, bool answered = false);
     // Input was lost before the next bytes: the message in progress is not taken.
     void Lost();
+    // Nothing has come or gone for `quiet`: what the sampler sends unasked (the next packet of a
+    // dump whose wait for an answer ran out).
+    std::vector<TimedReply> Silence(std::chrono::milliseconds quiet);
 
     // What is complete (or will get nothing more) since the last call; the sampler forgets it.
     std::vector<DecodedSample> TakeClosedSamples() { return std::exchange(closedSamples, {}); }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Closed-loop sends through a real JACK MIDI server to `velomire-cli sampler`: clean, with NAKs,
-# with WAIT, with a packet lost on the way, with CANCEL and with a sampler that never answers. What the simulated sampler keeps
-# must be exactly what `decode` makes of `render`'s bytes; the silent one must get the one-way
-# bytes. Usage: jack_closed_loop_test.sh CLI
+# with WAIT, with a packet lost on the way, with CANCEL and with a sampler that never answers.
+# What the simulated sampler keeps must be exactly what `decode` makes of `render`'s bytes on the
+# numbers the send chose; the silent one must get the listing's requests, then the one-way bytes.
+# Usage: jack_closed_loop_test.sh CLI
 set -uo pipefail
 # shellcheck source=jack_e2e.sh
 source "$(dirname "$0")/jack_e2e.sh"
@@ -65,11 +66,19 @@ send() {
     "$cli" send "$work/prog/loop.vmp" --port vsampler:in --reply-port vsampler:out \
         --trace "$work/trace.chk" "$@" >"$work/send.log" 2>&1
 }
+# The numbers the last send said it chose (after listing the sampler), as render's options; none
+# when it said nothing (the sampler did not list), and render then proposes as the send did.
+sent_numbers() {
+    sed -n -e 's/^Program number \([0-9]*\), sample numbers from \([0-9]*\) .*/--program-number \1 --sample-number \2/p' \
+        -e 's/^Sample numbers from \([0-9]*\) .*/--sample-number \1/p' "$work/send.log"
+}
 # The sampler kept exactly what decode makes of the rendered bytes.
 expect_received() {
     local model=$1
     rm -rf "$work/expected"
-    "$cli" render "$work/prog/loop.vmp" --model "$model" -o "$work/expected.syx" || fail "render"
+    # shellcheck disable=SC2046 # the options, one word each
+    "$cli" render "$work/prog/loop.vmp" --model "$model" $(sent_numbers) -o "$work/expected.syx" ||
+        fail "render"
     "$cli" decode "$work/expected.syx" --out "$work/expected" >/dev/null || fail "decode"
     for file in "$work/expected"/*; do
         cmp -s "$file" "$work/received/$(basename "$file")" ||
@@ -132,11 +141,30 @@ cancelled() {
     stop_sampler
     grep -q "The sampler cancelled the transfer." "$work/send.log" || fail "$(cat "$work/send.log")"
 }
+# The send lists the sampler first: the trace holds the listing's requests (SDS Dump Requests,
+# the S1000 family's status request), which a silent sampler leaves unanswered, and then the
+# send's own messages, which must be exactly the rendered bytes.
+listing_request='f07e[0-7][0-9a-f]03[0-7][0-9a-f][0-7][0-9a-f]f7|f047[0-7][0-9a-f]0048f7'
 silent() {
     send --model "$model" || fail "$model silent: $(cat "$work/send.log")"
     stop_sampler
-    "$cli" render "$work/prog/loop.vmp" --model "$model" -o "$work/expected.syx" || fail "render"
-    cmp -s "$work/expected.syx" "$work/trace.chk" || fail "$model: a silent sampler got other bytes"
+    # shellcheck disable=SC2046 # the options, one word each
+    "$cli" render "$work/prog/loop.vmp" --model "$model" $(sent_numbers) -o "$work/expected.syx" ||
+        fail "render"
+    local sent listed
+    sent=$(stat -c %s "$work/expected.syx")
+    listed=$(($(stat -c %s "$work/trace.chk") - sent))
+    [ "$listed" -gt 0 ] || fail "$model: the send did not list the sampler first"
+    tail -c "$sent" "$work/trace.chk" | cmp -s - "$work/expected.syx" ||
+        fail "$model: a silent sampler got other bytes than the rendered ones"
+    local requests
+    requests=$(head -c "$listed" "$work/trace.chk" | od -An -tx1 -v | tr -d ' \n')
+    [[ $requests =~ ^($listing_request)+$ ]] ||
+        fail "$model: before the send, a silent sampler got more than the listing's requests"
+    # An SDS sampler without samples is silent too; the S1000 family's silence is told.
+    if [ "$model" = "Akai S3000 XL" ]; then
+        grep -q "did not say which numbers it holds" "$work/send.log" || fail "$(cat "$work/send.log")"
+    fi
     expect_received "$model"
 }
 

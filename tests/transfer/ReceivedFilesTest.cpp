@@ -115,6 +115,9 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
     kick.keygroup.output = 3;
     kick.keygroup.keygroupWords[6] = 55;
     sent->samples[1].sample.sendMode = program::sendStereo;
+    sent->samples[1].sample.loopMode = program::loopUntilRelease;
+    sent->samples[1].sample.loopCount = 1;
+    sent->samples[1].sample.SetLoop(0, {239, 120, 0});
     sent->header.programParams[3] = 77;
 
     for (std::int32_t model = 0; model < SamplerModel::count; ++model) {
@@ -146,6 +149,12 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
             ASSERT_EQ(wav.Chunks().loops.size(), 1u);
             EXPECT_EQ(wav.Chunks().loops[0].start, 201u);
             EXPECT_EQ(wav.Chunks().loops[0].end, 300u);
+            // No root key on the wire: the file and the report say 60, and a half says so.
+            EXPECT_EQ(wav.Chunks().unityNote, 60u);
+            DecodedSample half = decoded.samples[1];
+            half.fields.push_back({"sampleName", std::string("PAD-L")});
+            EXPECT_EQ(ReceivedSampleNote(half), "the left half of the stereo pair \"PAD\"; an SDS "
+                                                "dump carries no root key: the WAV file says 60");
             EXPECT_FALSE(received.WriteProgram({}, decoded.samples, messages, error));
             continue;
         }
@@ -158,11 +167,11 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
         EXPECT_TRUE(messages.messages.empty()) << messages.messages.front().text;
         // The S1000 family keeps names in capitals.
         EXPECT_EQ(*programName, family == SamplerFamily::s900 ? "Drums.vmp" : "DRUMS.vmp");
-        EXPECT_EQ(received.Written().size(), 4u); // the three samples first, then the program
+        EXPECT_EQ(received.Written().size(), 3u); // the kick, the stereo pad, the program
 
         auto got = std::make_unique<program::Program>();
         ASSERT_TRUE(program::ProgramFile::Load(files.files["in" / fs::path(*programName)], *got));
-        ASSERT_EQ(got->sampleCount, 3);
+        ASSERT_EQ(got->sampleCount, 2);
         const program::SampleEntry& row = got->samples[0];
         EXPECT_EQ(program::FieldText(row.sample.fileName), "KICK 1.wav");
         EXPECT_EQ(program::FieldText(row.sample.sampleName), "KICK 1");
@@ -170,12 +179,18 @@ TEST(ReceivedFiles, AProgramTakenBackKeepsItsKeysRootKeysLoopsAndOutputs) {
         EXPECT_EQ(row.sample.loopCount, 1);
         EXPECT_EQ(row.sample.Loop(0).at, 300u);
         EXPECT_EQ(row.sample.Loop(0).length, 100u);
+        // The S1000 family sends the loop's dwell and loop mode; the S900/S950 neither.
+        if (family == SamplerFamily::s1000) {
+            EXPECT_EQ(row.sample.Loop(0).dwell, 7u);
+            EXPECT_EQ(got->samples[1].sample.loopMode, program::loopUntilRelease);
+        }
         EXPECT_EQ(row.keygroup.lowKey, 36);
         EXPECT_EQ(row.keygroup.highKey, 40);
         // The S900/S950 is sent no output: its keygroups play on all voices.
         EXPECT_EQ(row.keygroup.output, family == SamplerFamily::s900 ? 0 : 3);
         EXPECT_EQ(row.keygroup.keygroupWords[6], 55);
-        EXPECT_EQ(program::FieldText(got->samples[2].sample.sampleName).back(), 'R');
+        EXPECT_EQ(got->samples[1].sample.sendMode, program::sendStereo);
+        EXPECT_EQ(got->samples[1].sample.channels, 2);
         if (family == SamplerFamily::s1000) {
             EXPECT_EQ(got->header.programParams[3], 77);
         }
@@ -230,6 +245,22 @@ TEST(ReceivedFiles, ALoopTakenBackIsTheOneTheSamplerPlays) {
             EXPECT_EQ(loops[0].end, c.loop->second);
         }
     }
+
+    // The S1000 family's loops come with their dwell, 0-9999 ms; a larger one is none.
+    using List = std::vector<std::int64_t>;
+    DecodedSample s1000;
+    s1000.family = SamplerFamily::s1000;
+    s1000.frames.resize(130);
+    s1000.fields = {{"loopMode", std::int64_t{1}},
+                    {"loopCount", std::int64_t{2}},
+                    {"loopAt", List{109, 129, 0, 0}},
+                    {"loopLength", List{100, 30, 0, 0}},
+                    {"loopDwell", List{9999, 10000, 0, 0}}};
+    const auto chunks = ReceivedSampleChunks(s1000);
+    EXPECT_EQ(chunks.loopMode, program::loopUntilRelease);
+    ASSERT_EQ(chunks.loops.size(), 2u);
+    EXPECT_EQ(chunks.loops[0].dwell, 9999u);
+    EXPECT_EQ(chunks.loops[1].dwell, std::nullopt);
 }
 
 // The demo's stereo pad (35,280 words, looping over its second half) loops over the same words on

@@ -1,7 +1,10 @@
+#include "program/ProgramFile.h"
+#include "transfer/CaptureMidiDriver.h"
 #include "transfer/Librarian.h"
 #include "transfer/ReceivedFiles.h"
 #include "transfer/SendCommand.h"
 
+#include "support/HexMatch.h"
 #include "support/RecordingMessages.h"
 #include "support/SamplerLink.h"
 #include "support/SendSupport.h"
@@ -9,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <set>
 
 using namespace velomire::transfer;
 namespace program = velomire::program;
@@ -23,15 +29,54 @@ public:
     bool Cancelled() override { return false; }
 };
 
+class DiskFiles final : public FileCreator {
+public:
+    bool Exists(const std::filesystem::path& path) override {
+        return std::filesystem::exists(path);
+    }
+    Created Create(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                   std::string&) override {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        return out ? Created::done : Created::failed;
+    }
+};
+
+// The bytes a send of the program puts on the wire, from program 0 and sample 0.
+std::vector<std::uint8_t> Render(program::Program& prog, std::int32_t model,
+                                 program::UserMessages& messages) {
+    CaptureMidiDriver capture;
+    InstantWaitClock clock;
+    MidiOutPort port(capture, clock, messages);
+    SamplerSettings settings;
+    settings.samplerModel = model;
+    settings.midiOutDevice = 0;
+    prog.nextProgramNumber = 0;
+    prog.nextSampleNumber = 0;
+    vt::AnswerAllUi ui;
+    EXPECT_EQ(SendCommand(prog, settings, port, messages, ui).OnSendProgram(),
+              SendCommand::Outcome::sent);
+    return capture.bytes;
+}
+
 // A program sent closed-loop to the simulated sampler of every model in the table, in process,
 // and taken back with the model's librarian: the same words (the top 12 bits on the S900/S950),
 // the same root keys, loops (word for word, the right channel's too) and key ranges, as far as
-// the family stores them.
-TEST(RoundTrip, EveryModelGivesBackTheWordsRootKeysLoopsAndKeyRangesItWasSent) {
+// the family stores them; the program taken back as files puts on the wire what the original
+// does; and a send that lists the sampler first keeps what it held.
+TEST(RoundTrip, EveryModelGivesBackWhatItWasSentAndAProgramThatSendsTheSameBytes) {
     vt::TempDir dir;
     vt::WorkingDirectoryGuard restore;
     vt::RecordingMessages messages;
     vt::WriteKickAndPad(dir.Path());
+    // The last packet of a sample carries the file's frames past the sound, which the sampler
+    // does not keep: a kick of 332 frames leaves none.
+    std::vector<std::int16_t> kick(332);
+    for (std::size_t i = 0; i < kick.size(); ++i) {
+        kick[i] = static_cast<std::int16_t>(i * 40503u);
+    }
+    vt::WriteFile(dir / "kick.wav", vt::WavBuilder::Canonical(1, 22050, 16, kick));
     auto prog = std::make_unique<program::Program>();
     prog->SetProgramPath(dir / "Drums.vmp", true);
     vt::AddSampleFile(*prog, messages, "kick.wav");
@@ -64,10 +109,8 @@ TEST(RoundTrip, EveryModelGivesBackTheWordsRootKeysLoopsAndKeyRangesItWasSent) {
         SamplerSettings settings;
         settings.samplerModel = model;
         settings.midiOutDevice = 0;
-        settings.midiInDevice = 0;
-        settings.maxProgram = 254;
-        settings.maxSample = 255;
-        prog->nextProgramNumber = 0;
+        settings.midiInDevice = 0;   // and no number limits, as the command line has it
+        prog->nextProgramNumber = 1; // and samples from 0
         prog->nextSampleNumber = 0;
         vt::AnswerAllUi ui;
         SendCommand send(*prog, settings, out, messages, ui);
@@ -113,7 +156,8 @@ TEST(RoundTrip, EveryModelGivesBackTheWordsRootKeysLoopsAndKeyRangesItWasSent) {
             EXPECT_EQ(loops.front().end, row == 0 ? 300u : 239u);
         }
 
-        // The key ranges, where the family keeps a program.
+        // The key ranges, where the family keeps a program; and the program taken back as files
+        // sends the very bytes the original sends (its stereo entry one stereo row again).
         for (const SamplerEntry& entry : entries) {
             if (entry.kind != SamplerEntry::Kind::program) {
                 continue;
@@ -123,11 +167,44 @@ TEST(RoundTrip, EveryModelGivesBackTheWordsRootKeysLoopsAndKeyRangesItWasSent) {
             ASSERT_FALSE(taken.keygroups.empty());
             EXPECT_EQ(FieldNumber(taken.keygroups.front(), "lowKey"), 36);
             EXPECT_EQ(FieldNumber(taken.keygroups.back(), "highKey"), 96);
+
+            const std::filesystem::path folder = dir / ("got-" + std::to_string(model));
+            std::filesystem::create_directory(folder);
+            DiskFiles disk;
+            ReceivedFiles files(folder, disk);
+            std::string written;
+            std::set<int> samples;
+            ASSERT_TRUE(GetProgramFiles(*librarian, entry.number, entries, files, progress,
+                                        messages, written, samples)
+                            .Ok());
+            const std::vector<std::uint8_t> original = Render(*prog, model, messages);
+            auto back = std::make_unique<program::Program>();
+            ASSERT_TRUE(program::ProgramFile::LoadFile(folder / written, *back));
+            back->SetProgramPath(folder / written, false);
+            ASSERT_EQ(back->sampleCount, 2);
+            EXPECT_TRUE(vt::BytesEqual(Render(*back, model, messages), original));
+            std::filesystem::current_path(dir.Path());
         }
         EXPECT_EQ(info.family != SamplerFamily::sds,
                   std::any_of(entries.begin(), entries.end(), [](const SamplerEntry& e) {
                       return e.kind == SamplerEntry::Kind::program;
                   }));
+
+        // A send that lists the sampler first lands on free numbers: the sampler keeps all it
+        // held, also after a delete has moved the S1000 family's positions up.
+        std::size_t held = link.sampler.Memory().samples.size();
+        if (librarian->CanDelete()) {
+            ASSERT_TRUE(librarian->Delete(SamplerEntry::Kind::sample, 0).Ok());
+            --held;
+        }
+        out.Close();
+        in.Close();
+        vt::AnswerAllUi listingUi;
+        SendCommand listing(*prog, settings, out, messages, listingUi);
+        listing.SetReplyPort(&in);
+        listing.SetLibrarianFactory(MakeLibrarian);
+        ASSERT_EQ(listing.OnSendProgram(), SendCommand::Outcome::sent);
+        EXPECT_EQ(link.sampler.Memory().samples.size(), held + 3);
     }
 }
 

@@ -61,10 +61,18 @@ struct Loopback {
         message.clear();
         const std::vector<std::uint8_t>& m = sent.back();
         const bool dumpRequest = m.size() == 7 && m[1] == 0x7E && m[3] == 0x03;
+        if (!stuckPacket.empty() && m.size() == 6) {
+            replies.push_back(stuckPacket);
+            return;
+        }
         if (responder && !(dumpRequest && ignoreDumpRequests)) {
             const auto answers = responder->Answer(m);
             for (const TimedReply& reply : answers.value_or(std::vector<TimedReply>{})) {
                 replies.push_back(reply.bytes);
+                if (reply.bytes.size() == 127 && reply.bytes[3] == 0x02 &&
+                    reply.bytes[4] == stuckAt) {
+                    stuckPacket = reply.bytes;
+                }
             }
             if (cancelWhenSilent && answers && answers->empty()) {
                 replies.push_back({0xF0, 0x7E, 0x00, 0x7D, 0x00, 0xF7});
@@ -81,6 +89,8 @@ struct Loopback {
     std::unique_ptr<RequestResponder> responder;
     bool ignoreDumpRequests = false;
     bool cancelWhenSilent = false; // a sampler that gives up with CANCEL where it would stall
+    int stuckAt = -1; // the Data Packet the sampler sends again for every answer from then on
+    std::vector<std::uint8_t> stuckPacket;
     std::vector<std::uint8_t> message;
     std::vector<std::vector<std::uint8_t>> sent;
     std::deque<std::vector<std::uint8_t>> replies;
@@ -153,11 +163,11 @@ std::vector<std::int16_t> Ramp(std::size_t count) {
 class S1000LibrarianTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        memory.programs[3] = MemoryProgram("PIANO       ", {47, 127});
-        memory.programs[9] = MemoryProgram("BASS        ", {});
+        memory.programs[0] = MemoryProgram("PIANO       ", {47, 127});
+        memory.programs[1] = MemoryProgram("BASS        ", {});
         for (int i = 0; i < 20; ++i) {
-            memory.samples[i + 100] = MemorySample("S" + std::to_string(i) + std::string(10, ' '),
-                                                   std::vector<std::int16_t>(5, 0));
+            memory.samples[i] = MemorySample("S" + std::to_string(i) + std::string(10, ' '),
+                                             std::vector<std::int16_t>(5, 0));
         }
         ASSERT_TRUE(out.Open(0));
         ASSERT_TRUE(in.Open(0).ok);
@@ -180,8 +190,8 @@ protected:
 };
 
 TEST_F(S1000LibrarianTest, ListsTheCatalogueByPositionReadsHeadersAndDeletes) {
-    memory.samples[117].frames = Ramp(300);
-    memory.samples[117].lengthWords = 300;
+    memory.samples[17].frames = Ramp(300);
+    memory.samples[17].lengthWords = 300;
     const auto librarian = Start();
     ASSERT_TRUE(librarian->CanDelete());
 
@@ -190,13 +200,13 @@ TEST_F(S1000LibrarianTest, ListsTheCatalogueByPositionReadsHeadersAndDeletes) {
     ASSERT_EQ(entries.size(), 22u);
     EXPECT_EQ(entries[1].kind, SamplerEntry::Kind::program);
     EXPECT_EQ(entries[1].number, 1);
-    EXPECT_EQ(entries[1].name, "BASS        ");
+    EXPECT_EQ(entries[1].name, "BASS");
     EXPECT_EQ(entries[19].kind, SamplerEntry::Kind::sample);
     EXPECT_EQ(entries[19].number, 17);
-    EXPECT_EQ(entries[19].name, "S17         ");
+    EXPECT_EQ(entries[19].name, "S17");
 
     // A program's place in the list is not the number a send gave it; its header keeps that.
-    std::get<std::vector<std::int64_t>>(memory.programs[9].fields[1].value)[0] = 9;
+    std::get<std::vector<std::int64_t>>(memory.programs[1].fields[1].value)[0] = 9;
     EXPECT_EQ(librarian->Numbering().key, "position");
     ASSERT_TRUE(librarian->ReadSentNumbers(entries, progress).Ok());
     EXPECT_EQ(entries[0].SentAsText(), "program#0");
@@ -213,8 +223,8 @@ TEST_F(S1000LibrarianTest, ListsTheCatalogueByPositionReadsHeadersAndDeletes) {
     ASSERT_TRUE(librarian->Delete(SamplerEntry::Kind::program, 0).Ok());
     ASSERT_TRUE(librarian->List(entries, progress).Ok());
     ASSERT_EQ(entries.size(), 20u);
-    EXPECT_EQ(entries[0].name, "BASS        ");
-    EXPECT_EQ(entries[4].name, "S4          ");
+    EXPECT_EQ(entries[0].name, "BASS");
+    EXPECT_EQ(entries[4].name, "S4");
     const LibrarianResult refused = librarian->Delete(SamplerEntry::Kind::program, 1);
     EXPECT_EQ(refused.outcome, LibrarianResult::Outcome::failed);
     EXPECT_EQ(refused.text, "The sampler refused to delete program 1.");
@@ -227,7 +237,7 @@ TEST_F(S1000LibrarianTest, ListsTheCatalogueByPositionReadsHeadersAndDeletes) {
 }
 
 TEST_F(S1000LibrarianTest, TakesBackSampleWordsBitExactAndProgramKeygroups) {
-    memory.samples[117] = MemorySample("RAMP        ", Ramp(70000));
+    memory.samples[17] = MemorySample("RAMP        ", Ramp(70000));
     const auto librarian = Start();
 
     // Number 17 travels as 11 00; in nibbles (01 01) it would ask for sample 129.
@@ -238,7 +248,7 @@ TEST_F(S1000LibrarianTest, TakesBackSampleWordsBitExactAndProgramKeygroups) {
     EXPECT_EQ(sample.lengthWords, 70000u);
     ASSERT_EQ(sample.frames.size(), 70000u);
     const auto differ = std::mismatch(sample.frames.begin(), sample.frames.end(),
-                                      memory.samples[117].frames.begin());
+                                      memory.samples[17].frames.begin());
     EXPECT_EQ(differ.first - sample.frames.begin(), 70000);
     EXPECT_EQ(loop.Sent(0x7E), 0u); // no NAK
     EXPECT_TRUE(
@@ -256,14 +266,14 @@ TEST_F(S1000LibrarianTest, TakesBackSampleWordsBitExactAndProgramKeygroups) {
 }
 
 TEST_F(S1000LibrarianTest, DataComesByRspackWhenTheDumpRequestIsNotAnsweredAndSurvivesFaults) {
-    memory.samples[101] = MemorySample("RAMP        ", Ramp(1000)); // 25 packets
+    memory.samples[1] = MemorySample("RAMP        ", Ramp(1000)); // 25 packets
     faults.damagePacket = 3;
     loop.ignoreDumpRequests = true;
     const auto librarian = Start();
 
     DecodedSample sample;
     ASSERT_TRUE(librarian->GetSample(1, sample, progress).Ok());
-    EXPECT_TRUE(sample.frames == memory.samples[101].frames);
+    EXPECT_TRUE(sample.frames == memory.samples[1].frames);
     EXPECT_EQ(loop.Sent(0x7E), 1u); // the damaged packet, NAKed once and sent again
 
     // A sampler that stops sending is told to cancel, and so is one the user cancels.
@@ -281,11 +291,20 @@ TEST_F(S1000LibrarianTest, DataComesByRspackWhenTheDumpRequestIsNotAnsweredAndSu
     EXPECT_LT(clock.Now() - before, std::chrono::milliseconds(500));
     loop.cancelWhenSilent = false;
     faults = {};
+    // A sampler that keeps sending the packet it last took is acknowledged a bounded number of
+    // times.
+    loop.responder = MakeS1000Responder(memory, faults, 8);
+    loop.stuckAt = 4;
+    EXPECT_EQ(librarian->GetSample(1, sample, progress).text,
+              "The sampler sent packet 4 of sample 1 again 6 times although it was acknowledged; "
+              "the transfer was cancelled.");
+    loop.stuckAt = -1;
+    loop.stuckPacket.clear();
     loop.responder = MakeS1000Responder(memory, faults, 8);
     progress.cancelAfter = progress.reports + 5;
     EXPECT_EQ(librarian->GetSample(1, sample, progress).outcome,
               LibrarianResult::Outcome::cancelled);
-    EXPECT_EQ(loop.Sent(0x7D), 2u);
+    EXPECT_EQ(loop.Sent(0x7D), 3u);
 }
 
 // The real replies of an S3000 XL (sample 9's header) and an S2000 (program 20's header).
@@ -306,10 +325,10 @@ TEST(S1000Responder, AnswersTheRealSamplersHeadersFieldForField) {
     SamplerMemory memory;
     SysExDecoder decoder;
     ASSERT_TRUE(decoder.Feed(sdata).Ok());
-    memory.samples[9] = *decoder.OpenSample();
+    memory.samples[0] = *decoder.OpenSample();
     ASSERT_TRUE(decoder.Feed(pdata).Ok());
     decoder.CloseAll();
-    memory.programs[20] = decoder.TakeClosedPrograms().front();
+    memory.programs[0] = decoder.TakeClosedPrograms().front();
     const auto responder = MakeS1000Responder(memory, {}, 8);
 
     // Only the sample's number (its position) and the bytes nobody reads may differ.
@@ -318,13 +337,13 @@ TEST(S1000Responder, AnswersTheRealSamplersHeadersFieldForField) {
     ASSERT_EQ(header->front().bytes.size(), sdata.size());
     SysExDecoder again;
     ASSERT_TRUE(again.Feed(header->front().bytes).Ok());
-    EXPECT_TRUE(SameFields(again.OpenSample()->fields, memory.samples[9].fields));
+    EXPECT_TRUE(SameFields(again.OpenSample()->fields, memory.samples[0].fields));
     const auto program = responder->Answer(S1000Request(S1000Function::rpdata, 0, 0));
     ASSERT_TRUE(program && program->size() == 1);
     ASSERT_EQ(program->front().bytes.size(), pdata.size());
     ASSERT_TRUE(again.Feed(program->front().bytes).Ok());
     again.CloseAll();
-    EXPECT_TRUE(SameFields(again.TakeClosedPrograms().front().fields, memory.programs[20].fields));
+    EXPECT_TRUE(SameFields(again.TakeClosedPrograms().front().fields, memory.programs[0].fields));
 }
 
 // The sampler answers with the very bytes our send gave it, whatever the model's block size.

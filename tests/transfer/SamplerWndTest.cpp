@@ -159,6 +159,21 @@ void SamplerWndTest::getWritesTheSelectedSamplesUntilCancel() {
     QCOMPARE(window.findChild<QLabel*>(QStringLiteral("statusLabel"))->text(),
              QStringLiteral("Got 2 samples into /music."));
 
+    // What an SDS sample's file cannot say is said beside it.
+    host.saved.clear();
+    host.librarian.entries[2].name = "PAD-L";
+    host.librarian.samples[5].family = SamplerFamily::sds;
+    host.librarian.samples[5].fields = {{"sampleName", std::string("PAD-L")}};
+    window.Refresh();
+    Select(list, {2});
+    window.GetSamples();
+    QCOMPARE(host.saved, std::vector<int>{5});
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("statusLabel"))->text(),
+             QStringLiteral("Got 1 sample into /music. Sample 5 \"PAD-L\": the left half of the "
+                            "stereo pair \"PAD\"; an SDS dump carries no root key: the WAV file "
+                            "says 60."));
+    Select(list, {1, 2});
+
     host.saved.clear();
     host.onSave = [&] { Button(window, "cancelButton")->click(); };
     window.GetSamples();

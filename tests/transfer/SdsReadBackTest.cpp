@@ -10,6 +10,7 @@
 #include "support/HexMatch.h"
 #include "support/RecordingMessages.h"
 #include "support/RecordingMidiDriver.h"
+#include "support/SamplerLink.h"
 #include "support/ScriptedMidiInDriver.h"
 #include "support/SendSupport.h"
 #include "support/WavBuilder.h"
@@ -156,6 +157,11 @@ TEST_F(SdsReceiverTest,
     EXPECT_GE(clock.Elapsed(), milliseconds(2000));
     EXPECT_LT(clock.Elapsed(), milliseconds(2100));
     EXPECT_EQ(driver.writes.back(), Handshakes({{K::cancel, 1}}));
+    // On each 0.5 s of silence its ACK went again, with a NAK of the packet expected, in case
+    // either was lost on the way.
+    EXPECT_EQ(std::count(driver.writes.begin(), driver.writes.end(),
+                         Handshakes({{K::ack, 0}, {K::nak, 1}})),
+              SdsReceiver::maxAnswerRepeats);
 
     // An interface unplugged after packet 0 ends the wait at once.
     script.batches.push_back({});
@@ -165,6 +171,19 @@ TEST_F(SdsReceiverTest,
     result = Get(7);
     EXPECT_EQ(result.text, "sample #7 was not taken: The MIDI device has gone.");
     EXPECT_LT(clock.Elapsed(), milliseconds(100));
+    EXPECT_EQ(driver.writes.back(), Handshakes({{K::cancel, 1}}));
+}
+
+TEST_F(SdsReceiverTest, APacketSentAgainAndAgainAfterItsAckEndsTheTransferAsNaksDo) {
+    const DecodedSample sample = Sample(6, 100);
+    Arrive(DumpHeader(2, sample));
+    for (int i = 0; i < 7; ++i) {
+        Arrive(DataPacket(2, sample, 0));
+    }
+
+    const LibrarianResult result = Get(6);
+    EXPECT_EQ(result.text, "The sampler sent packet 0 of sample #6 again 6 times although it "
+                           "was acknowledged; the transfer was cancelled.");
     EXPECT_EQ(driver.writes.back(), Handshakes({{K::cancel, 1}}));
 }
 
@@ -181,33 +200,7 @@ TEST_F(SdsReceiverTest, TheUsersCancelEndsTheWaitAndSendsCancelForThePacketExpec
     EXPECT_LT(clock.Elapsed(), milliseconds(100));
 }
 
-// The sampler behind both cables, in-process: what the librarian writes goes to a simulated
-// sampler, whose answers come back once their time has come on the fake clock.
-class Loopback : public vt::RecordingMidiDriver, public MidiInDriver {
-public:
-    Loopback(vt::FakeWaitClock& clock, SamplerScript script) : clock(clock), sampler(script) {}
-
-    std::vector<std::string> PortNames() override { return ports; }
-    MidiStatus Open(unsigned index) override { return RecordingMidiDriver::Open(index); }
-    MidiStatus Close() override { return RecordingMidiDriver::Close(); }
-    MidiStatus Write(std::span<const std::uint8_t> bytes) override {
-        for (auto& reply : sampler.Feed(bytes)) {
-            pending.emplace(clock.now + reply.delay, std::move(reply.bytes));
-        }
-        return RecordingMidiDriver::Write(bytes);
-    }
-    MidiStatus Poll(std::vector<MidiInBytes>& out) override {
-        while (!pending.empty() && pending.begin()->first <= clock.now) {
-            out.push_back({pending.begin()->second, pending.begin()->first});
-            pending.erase(pending.begin());
-        }
-        return {};
-    }
-
-    vt::FakeWaitClock& clock;
-    SimulatedSampler sampler;
-    std::multimap<WaitClock::TimePoint, Bytes> pending;
-};
+using Loopback = vt::SamplerLink;
 
 TEST(SdsLibrarian, ListsAndGetsBackWhatTheSimulatedSamplerReceivedThroughADamagedPacket) {
     vt::FakeWaitClock clock;
@@ -257,6 +250,42 @@ TEST(SdsLibrarian, ListsAndGetsBackWhatTheSimulatedSamplerReceivedThroughADamage
     EXPECT_NE(stalled.text.find("at packet 1 "), std::string::npos) << stalled.text;
     ASSERT_TRUE(librarian->GetSample(2, got, progress).Ok());
     EXPECT_EQ(got.frames, first.frames);
+}
+
+// One answer of the reader lost on the cable: the sampler, which goes on when its wait runs out
+// (after packet 0, which no WAIT holds), or the reader, which answers again on silence (where the
+// WAIT sent with the ACK before holds the sampler), carries the dump on.
+TEST(SdsLibrarian, AGetSurvivesAnAnswerLostOnTheWay) {
+    const struct {
+        int lostWrite; // 0 the request, 1 the ACK of the header, 2 the ACK of packet 0 ...
+        int answersAgain;
+    } cases[] = {{2, 0}, {4, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("write " + std::to_string(c.lostWrite));
+        vt::FakeWaitClock clock;
+        vt::RecordingMessages messages;
+        Loopback loopback(clock, SamplerScript{});
+        const DecodedSample sample = Sample(2, 400); // 10 packets
+        loopback.sampler.Feed(DumpHeader(0, sample));
+        for (std::uint32_t p = 0; p < PacketCount(sample.frames.size()); ++p) {
+            loopback.sampler.Feed(DataPacket(0, sample, p));
+        }
+        loopback.lose = c.lostWrite;
+        MidiOutPort out(loopback, clock, messages);
+        MidiInPort in(loopback, clock);
+        out.Open(0);
+        in.Open(0);
+        SdsReceiver receiver(out, in, 0);
+        UserProgress progress;
+        DecodedSample got;
+        ASSERT_TRUE(receiver.Get(2, got, progress).Ok());
+        EXPECT_EQ(got.frames, sample.frames);
+        Bytes again = SdsHandshake(SamplerReply::Kind::ack, 0, c.lostWrite - 2);
+        const Bytes nak = SdsHandshake(SamplerReply::Kind::nak, 0, c.lostWrite - 1);
+        again.insert(again.end(), nak.begin(), nak.end());
+        EXPECT_EQ(std::count(loopback.writes.begin(), loopback.writes.end(), again),
+                  c.answersAgain);
+    }
 }
 
 } // namespace

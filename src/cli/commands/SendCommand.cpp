@@ -25,7 +25,8 @@ public:
     explicit SendCommand(CLI::App& parent)
         : TransferCommand(
               parent, "send",
-              "send PROGRAM.vmp --model M --port P [--reply-port Q [--wait-limit S]]\n"
+              "send PROGRAM.vmp --model M --port P [--reply-port Q [--wait-limit S] "
+              "[--overwrite]]\n"
               "                         [options] [--trace FILE]",
               "send the program to a sampler through a MIDI output port, paced at MIDI speed "
               "(default: the saved Midi Out device, and its Midi In device); with --reply-port, "
@@ -40,6 +41,9 @@ public:
                         "closed loop: the sampler's answers come in through MIDI input port Q "
                         "(see velomire-cli ports --input)")
             ->type_name("Q");
+        App().add_flag("--overwrite", overwrite,
+                       "closed loop: send also onto program and sample numbers the sampler says "
+                       "it holds (without it, such a send is refused, naming them)");
         AddNumber("--wait-limit", "S",
                   "closed loop: a WAIT from the sampler holds the send for at most S seconds, "
                   "1..3600 (default: the saved settings, 60)",
@@ -60,6 +64,7 @@ private:
     std::string traceName;
     std::optional<std::int32_t> waitLimit;
     bool allowRate = false;
+    bool overwrite = false;
 };
 
 } // namespace
@@ -80,6 +85,7 @@ int SendCommand::Run() {
 
     StderrMessages messages;
     CliSendUi ui(true, programNumber, sampleNumber);
+    ui.AllowOverwrite(overwrite);
     // Without --port the program goes where the desktop application would send it: to the saved
     // ports, found by their names, and refused when one is not there.
     transfer::SystemMidiDriver driver;
@@ -124,6 +130,9 @@ int SendCommand::Run() {
     replyPort.SetIdleHook(cancelOnStop); // a signal also ends a wait for the sampler
     transfer::SendCommand sendCommand(*program, settings, midiPort, messages, ui);
     sendCommand.SetReplyPort(&replyPort);
+    // As the desktop application does: the sampler says what it holds before the numbers are
+    // chosen, and the numbers in use are not overwritten unasked.
+    sendCommand.SetLibrarianFactory(transfer::MakeLibrarian);
     using Outcome = transfer::SendCommand::Outcome;
     const Outcome outcome = sendCommand.OnSendProgram();
     // The ending has been told in one line already. A send the user interrupted is reported as

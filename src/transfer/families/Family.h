@@ -87,6 +87,8 @@ public:
     // The chunks of the WAV file a sample taken back becomes: its root key and loops, as the
     // family stores them.
     virtual program::SampleChunks ReceivedChunks(const DecodedSample& sample) const = 0;
+    // What the user must know of a sample taken back beyond its file; empty when nothing.
+    virtual std::string ReceivedNote(const DecodedSample&) const { return {}; }
     // A program taken back as the header words and one row per zone, each row starting from
     // `defaults`. False for a family that keeps no programs.
     virtual bool ReceivedZones(const DecodedProgram& received,

@@ -1,5 +1,6 @@
 #include "transfer/ui/CSamplerWnd.h"
 
+#include "transfer/ReceivedFiles.h"
 #include "transfer/SamplerContents.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/SysExDecoder.h"
@@ -202,6 +203,7 @@ void CSamplerWnd::GetSamples() {
     TaskProgress progress(*this);
     std::size_t written = 0;
     std::string ending;
+    std::string notes; // what a written file does not say ("an SDS dump carries no root key")
     for (const SamplerEntry& entry : chosen) {
         status->setText(Text("Getting " + Named(entry) + " (" + std::to_string(written + 1) +
                              " of " + std::to_string(chosen.size()) + ")..."));
@@ -218,10 +220,16 @@ void CSamplerWnd::GetSamples() {
             break;
         }
         ++written;
+        if (const std::string note = ReceivedSampleNote(sample); !note.empty()) {
+            std::string named = Named(entry);
+            named.front() = 'S';
+            notes.append(" ").append(named).append(": ").append(note).append(".");
+        }
     }
-    End(ending.empty()
-            ? "Got " + Count(written, "sample", "samples") + " into " + folder->string() + "."
-            : ending);
+    End((ending.empty()
+             ? "Got " + Count(written, "sample", "samples") + " into " + folder->string() + "."
+             : ending) +
+        notes);
 }
 
 void CSamplerWnd::GetProgram() {

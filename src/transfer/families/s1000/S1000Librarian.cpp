@@ -370,17 +370,36 @@ private:
                                    std::vector<std::int16_t>& frames, LibrarianProgress& progress) {
         const std::string sample = "sample " + std::to_string(number);
         int naks = 0;
+        int resends = 0;                  // of the packet taken last, after our ACK of it
+        int repeats = 0;                  // of our last answer, on silence
+        std::vector<std::uint8_t> answer; // to the last packet
         int channel = ports.channel & 0x7F;
         for (;;) {
             const int expected = decoder.NextPacketNumber().value_or(0);
             std::vector<std::uint8_t> packet;
+            // Silence after an answer may be the answer, or the next packet, lost on the way.
+            const bool repeat = !answer.empty() && repeats < sds::SdsReceiver::maxAnswerRepeats;
             const Wait wait = Await(
                 [&](Bytes m) {
                     return IsSds(m, sds::dataPacketId) || IsSds(m, sds::cancelByte) ||
                            (ParseS1000Message(m) &&
                             ParseS1000Message(m)->function == S1000Function::reply);
                 },
-                packetWait, progress, packet);
+                answer.empty() ? packetWait : sds::SdsReceiver::answerRepeatWindow, progress,
+                packet);
+            if (wait == Wait::timeout && repeat) {
+                // As the SDS receiver: our ACK again, and a NAK of the packet expected.
+                ++repeats;
+                std::vector<std::uint8_t> again =
+                    SdsHandshake(SamplerReply::Kind::ack, channel, (expected + 127) & 0x7F);
+                const auto nak = SdsHandshake(SamplerReply::Kind::nak, channel, expected);
+                again.insert(again.end(), nak.begin(), nak.end());
+                if (!Send(again)) {
+                    return SendFailed();
+                }
+                continue;
+            }
+            repeats = 0;
             if (wait != Wait::got) {
                 Send(SdsHandshake(SamplerReply::Kind::cancel, channel, expected));
                 if (wait == Wait::timeout) {
@@ -409,12 +428,23 @@ private:
                                       " arrived damaged " + std::to_string(maxNaks) +
                                       " times; the transfer was cancelled.");
                 }
-                if (!Send(SdsHandshake(SamplerReply::Kind::nak, channel, expected))) {
+                answer = SdsHandshake(SamplerReply::Kind::nak, channel, expected);
+                if (!Send(answer)) {
                     return SendFailed();
                 }
                 continue;
             }
             naks = 0;
+            // The decoder takes the last packet again as it is: the sampler missed our ACK.
+            resends = fed.packet == expected ? 0 : resends + 1;
+            if (resends > sds::SdsReceiver::maxResends) {
+                Send(SdsHandshake(SamplerReply::Kind::cancel, channel, expected));
+                return Result(LibrarianResult::Outcome::failed,
+                              "The sampler sent packet " + std::to_string(fed.packet) + " of " +
+                                  sample + " again " + std::to_string(resends) +
+                                  " times although it was acknowledged; the transfer was "
+                                  "cancelled.");
+            }
             std::vector<DecodedSample> closed = decoder.TakeClosedSamples();
             if (!closed.empty()) {
                 Send(SdsHandshake(SamplerReply::Kind::ack, channel, fed.packet));
@@ -425,8 +455,7 @@ private:
             progress.Progress(open->frames.size(), open->lengthWords);
             // The ACK and, in the same write, a WAIT for the next packet: a sampler that would
             // go on after 20 ms without an answer waits for ours instead.
-            std::vector<std::uint8_t> answer =
-                SdsHandshake(SamplerReply::Kind::ack, channel, fed.packet);
+            answer = SdsHandshake(SamplerReply::Kind::ack, channel, fed.packet);
             const std::vector<std::uint8_t> hold =
                 SdsHandshake(SamplerReply::Kind::wait, channel, fed.packet + 1);
             answer.insert(answer.end(), hold.begin(), hold.end());

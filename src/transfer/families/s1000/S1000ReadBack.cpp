@@ -237,6 +237,7 @@ std::optional<std::vector<std::string>> ParseS1000NameList(Bytes body) {
         for (std::size_t i = 0; i < nameBytes; ++i) {
             name += AkaiChar(body[at + i]);
         }
+        name.erase(name.find_last_not_of(' ') + 1); // the sampler pads names with blanks
         names.push_back(std::move(name));
     }
     return names;

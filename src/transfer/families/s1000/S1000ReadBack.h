@@ -79,7 +79,8 @@ struct S1000Status {
 std::vector<std::uint8_t> S1000StatusMessage(int channel, const S1000Status& status);
 std::optional<S1000Status> ParseS1000Status(std::span<const std::uint8_t> body);
 
-// PLIST and SLIST: the count, then each name. Names are shown as the decoder shows them.
+// PLIST and SLIST: the count, then each name. Names are shown as the decoder shows them, read
+// back without the blanks that pad them.
 std::vector<std::uint8_t> S1000NameList(S1000Function function, int channel,
                                         const std::vector<std::string>& names);
 std::optional<std::vector<std::string>> ParseS1000NameList(std::span<const std::uint8_t> body);

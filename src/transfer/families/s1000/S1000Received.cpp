@@ -1,5 +1,6 @@
 #include "transfer/families/s1000/S1000Received.h"
 
+#include "program/SampleBlock.h"
 #include "transfer/ReceivedFiles.h"
 
 #include <string>
@@ -15,6 +16,7 @@ std::int64_t Number(const DecodedFields& fields, std::string_view name) {
 // The name of a velocity zone that plays no sample ("xxxxxxxxxxxx" as sent), as the sampler's
 // character set, which has no small letters, gives it back.
 constexpr std::string_view emptyZoneName = "XXXXXXXXXXXX";
+constexpr std::size_t nameChars = 12;
 
 } // namespace
 
@@ -28,13 +30,25 @@ program::SampleChunks S1000ReceivedChunks(const DecodedSample& sample) {
     const auto at = FieldList(sample.fields, "loopAt");
     const auto length = FieldList(sample.fields, "loopLength");
     const auto count = static_cast<std::size_t>(Number(sample.fields, "loopCount"));
-    if (Number(sample.fields, "loopMode") == noLoop) {
+    const std::int64_t mode = Number(sample.fields, "loopMode");
+    if (mode == noLoop) {
         return chunks;
     }
+    // In release, until release, play to end: the row plays its loops as the sampler did.
+    if (mode >= program::loopNormal && mode <= program::loopToEnd) {
+        chunks.loopMode = static_cast<std::int16_t>(mode);
+    }
+    // A loop's dwell is 0-9999 ms (9999 holds); another value leaves the row's default.
+    constexpr std::int64_t longestDwell = 9999;
+    const auto dwell = FieldList(sample.fields, "loopDwell");
     for (std::size_t i = 0; i < count && i < at.size() && i < length.size(); ++i) {
         if (length[i] > 0 && length[i] <= at[i] + 1) {
-            chunks.loops.push_back({static_cast<std::uint32_t>(at[i] - length[i] + 1),
-                                    static_cast<std::uint32_t>(at[i]), 0});
+            program::SampleChunks::Loop loop{static_cast<std::uint32_t>(at[i] - length[i] + 1),
+                                             static_cast<std::uint32_t>(at[i]), 0};
+            if (i < dwell.size() && dwell[i] >= 0 && dwell[i] <= longestDwell) {
+                loop.dwell = static_cast<std::uint32_t>(dwell[i]);
+            }
+            chunks.loops.push_back(loop);
         }
     }
     return chunks;
@@ -47,6 +61,7 @@ void S1000ReceivedZones(const DecodedProgram& received, const program::KeygroupB
         header.programParams[i] = static_cast<std::int16_t>(params[i]);
     }
     for (const DecodedFields& keygroup : received.keygroups) {
+        const std::size_t first = zones.size(); // this keygroup's first zone
         for (int z = 1; z <= 4; ++z) {
             const std::string prefix = "zone" + std::to_string(z);
             const std::string name = FieldString(keygroup, prefix + "SampleName").value_or("");
@@ -69,6 +84,12 @@ void S1000ReceivedZones(const DecodedProgram& received, const program::KeygroupB
             const auto velocity = FieldList(keygroup, prefix + "VelocityWords");
             for (std::size_t i = 0; i < velocity.size() && i < k.velocityWords.size(); ++i) {
                 k.velocityWords[i] = static_cast<std::int16_t>(velocity[i]);
+            }
+            // The halves of a stereo entry are zones 1 and 2 of one keygroup: one stereo row.
+            if (z == 2 && zones.size() == first + 1 &&
+                StereoHalves(zones.back().sampleName, name, nameChars)) {
+                zones.back().rightSampleName = name;
+                continue;
             }
             zones.push_back(zone);
         }

@@ -2,6 +2,7 @@
 
 #include "transfer/families/s1000/S1000Blocks.h"
 #include "transfer/families/s1000/S1000ReadBack.h"
+#include "transfer/families/sds/SdsDumpSender.h"
 #include "transfer/families/sds/SdsWire.h"
 
 #include <algorithm>
@@ -35,6 +36,7 @@ struct Dump {
     DecodedSample words;        // the words to send, and what the Dump Header says of them
     bool headerPending = false; // the Dump Header waits for its ACK
     std::uint32_t packet = 0;   // the packet last sent (or to send first)
+    bool held = false;          // by a WAIT, until the next handshake
     std::uint32_t PacketCount() const {
         return sds::PacketCount(static_cast<std::uint32_t>(words.frames.size()));
     }
@@ -49,7 +51,9 @@ DecodedSample Words(std::vector<std::int16_t> frames) {
 class S1000Responder final : public RequestResponder {
 public:
     S1000Responder(SamplerMemory& memory, const SendFaults& faults, std::int32_t model)
-        : memory(memory), faults(faults), blockBytes(s1000::BlockBytes(model)) {}
+        : memory(memory), faults(faults), blockBytes(s1000::BlockBytes(model)) {
+        memory.NumberByPosition();
+    }
 
     std::optional<std::vector<TimedReply>> Answer(Bytes message) override {
         if (message.size() >= 6 && message[0] == 0xF0 && message[1] == sds::universalNonRealTime) {
@@ -114,24 +118,15 @@ private:
             return true;
         case S1000Function::delp:
             replies.push_back(
-                {S1000Reply(ch, Erase(memory.programs, number) ? replyOk : replyError)});
+                {S1000Reply(ch, memory.EraseProgram(number.value_or(-1)) ? replyOk : replyError)});
             return true;
         case S1000Function::dels:
             replies.push_back(
-                {S1000Reply(ch, Erase(memory.samples, number) ? replyOk : replyError)});
+                {S1000Reply(ch, memory.EraseSample(number.value_or(-1)) ? replyOk : replyError)});
             return true;
         default:
             return false; // a dump coming in, or a message this side does not answer
         }
-    }
-
-    template <typename Map> static bool Erase(Map& map, std::optional<int> position) {
-        const auto it = AtPosition(map, position.value_or(-1));
-        if (it == map.end()) {
-            return false;
-        }
-        map.erase(it);
-        return true;
     }
 
     S1000Status Status(int channel) const {
@@ -205,6 +200,7 @@ private:
         }
         const std::uint8_t code = m[3];
         const std::uint32_t named = m[4];
+        dump->held = code == sds::waitByte;
         if (code == sds::cancelByte) {
             dump.reset();
         } else if (dump->headerPending) {
@@ -227,6 +223,24 @@ private:
     }
 
     bool Stalled() const { return faults.stallAfter && packetsSent >= *faults.stallAfter; }
+
+    // As the SDS family's sender: a wait for an answer that runs out goes on as after an ACK.
+    std::vector<TimedReply> Silence(std::chrono::milliseconds quiet) override {
+        std::vector<TimedReply> replies;
+        if (!dump || dump->held || Stalled() ||
+            quiet < (dump->headerPending ? sds::SdsDumpSender::headerAnswerWait
+                                         : sds::SdsDumpSender::packetAnswerWait)) {
+            return replies;
+        }
+        if (dump->headerPending) {
+            dump->headerPending = false;
+        } else if (++dump->packet >= dump->PacketCount()) {
+            dump.reset();
+            return replies;
+        }
+        SendPacket(replies);
+        return replies;
+    }
 
     // The Dump Header of the dump just opened for the sample at `position`, with its first loop.
     std::vector<std::uint8_t> DumpHeader(int position, const DecodedSample& sample) {

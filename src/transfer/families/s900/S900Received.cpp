@@ -7,6 +7,10 @@ namespace velomire::transfer {
 
 namespace {
 
+constexpr std::int16_t leftOutput = 8;
+constexpr std::int16_t rightOutput = 9;
+constexpr std::size_t nameChars = 10;
+
 std::int16_t Word(const DecodedFields& fields, std::string_view name) {
     return static_cast<std::int16_t>(FieldNumber(fields, name).value_or(0));
 }
@@ -32,6 +36,7 @@ program::SampleChunks S900ReceivedChunks(const DecodedSample& sample) {
 void S900ReceivedZones(const DecodedProgram& received, const program::KeygroupBlock& defaults,
                        program::ProgramHeader& header, std::vector<ReceivedZone>& zones) {
     header.programParams[0] = Word(received.fields, "midiProgramNumber");
+    bool leftOfPair = false; // the zone before is a left half, on output 8
     for (const DecodedFields& keygroup : received.keygroups) {
         // The header words every keygroup repeats: the first keygroup's stand.
         if (zones.empty()) {
@@ -44,10 +49,19 @@ void S900ReceivedZones(const DecodedProgram& received, const program::KeygroupBl
         program::KeygroupBlock& k = zone.keygroup;
         k.lowKey = Word(keygroup, "lowKey");
         k.highKey = Word(keygroup, "highKey");
-        // Outputs 8 and 9 are the two halves of a stereo pair and 255 is all voices; a row has
-        // one output of 0-7.
+        // Outputs 8 and 9 play the two halves of a stereo entry, sent as two keygroups one after
+        // the other: one stereo row, sent so again. 255 is all voices; any other output is a
+        // row's own, 0-7.
         const std::int16_t output = Word(keygroup, "output");
-        k.output = static_cast<std::int16_t>(output == s900::allVoices ? 0 : output & 7);
+        if (output == rightOutput && !zones.empty() && zones.back().rightSampleName.empty() &&
+            leftOfPair && StereoHalves(zones.back().sampleName, zone.sampleName, nameChars)) {
+            zones.back().rightSampleName = zone.sampleName;
+            leftOfPair = false;
+            continue;
+        }
+        leftOfPair = output == leftOutput;
+        k.output = leftOfPair || output == s900::allVoices ? defaults.output
+                                                           : static_cast<std::int16_t>(output & 7);
         const auto words5to8 = FieldList(keygroup, "keygroupWords5to8");
         const auto words13to16 = FieldList(keygroup, "keygroupWords13to16");
         for (std::size_t i = 0; i < 4; ++i) {

@@ -44,6 +44,7 @@ SdsDumpSender::Answer(std::span<const std::uint8_t> message) {
         return std::nullopt;
     }
     const auto named = static_cast<std::uint32_t>(reply->packet);
+    dump->held = reply->kind == SamplerReply::Kind::wait;
     switch (reply->kind) {
     case SamplerReply::Kind::cancel:
         dump.reset();
@@ -69,11 +70,23 @@ SdsDumpSender::Answer(std::span<const std::uint8_t> message) {
     if ((*dump->sent & 0x7F) != named) {
         return std::vector<TimedReply>{}; // a late answer about an earlier packet
     }
+    return Next();
+}
+
+std::vector<TimedReply> SdsDumpSender::Next() {
     if (*dump->sent + 1 == dump->packets) {
         dump.reset();
-        return std::vector<TimedReply>{};
+        return {};
     }
     return Packet(*dump->sent + 1);
+}
+
+std::vector<TimedReply> SdsDumpSender::Silence(std::chrono::milliseconds quiet) {
+    if (!dump || dump->held || dump->stalled ||
+        quiet < (dump->sent ? packetAnswerWait : headerAnswerWait)) {
+        return {};
+    }
+    return dump->sent ? Next() : Packet(0);
 }
 
 } // namespace velomire::transfer::families::sds

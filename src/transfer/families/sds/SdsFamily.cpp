@@ -49,4 +49,8 @@ program::SampleChunks SdsFamily::ReceivedChunks(const DecodedSample& sample) con
     return SdsReceivedChunks(sample);
 }
 
+std::string SdsFamily::ReceivedNote(const DecodedSample& sample) const {
+    return SdsReceivedNote(sample);
+}
+
 } // namespace velomire::transfer

@@ -20,6 +20,7 @@ public:
     std::unique_ptr<RequestResponder> MakeResponder(std::int32_t model, SamplerMemory& memory,
                                                     const SendFaults& faults) const override;
     program::SampleChunks ReceivedChunks(const DecodedSample& sample) const override;
+    std::string ReceivedNote(const DecodedSample& sample) const override;
 };
 
 } // namespace velomire::transfer

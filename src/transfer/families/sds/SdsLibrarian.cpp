@@ -10,13 +10,16 @@ SdsLibrarian::SdsLibrarian(const LibrarianPorts& ports)
     : out(ports.out), channel(ports.channel & 0x7F),
       probeFirst(std::clamp(ports.probeFirst, 0, lastNumber)),
       probeLast(std::clamp(ports.probeLast, 0, lastNumber)),
+      probeGap(std::clamp(ports.probeGap, 0, lastNumber + 1)),
       receiver(ports.out, ports.in, ports.channel) {}
 
 LibrarianResult SdsLibrarian::List(std::vector<SamplerEntry>& entries,
                                    LibrarianProgress& progress) {
     entries.clear();
     const auto count = static_cast<std::uint64_t>(std::max(0, probeLast - probeFirst + 1));
-    for (int number = probeFirst; number <= probeLast; ++number) {
+    int empty = 0; // numbers in a row without a sample
+    for (int number = probeFirst; number <= probeLast && (probeGap == 0 || empty < probeGap);
+         ++number) {
         progress.Progress(static_cast<std::uint64_t>(number - probeFirst), count);
         DecodedSample header;
         LibrarianResult result = receiver.ReadHeader(number, probeWindow, header, progress);
@@ -25,8 +28,10 @@ LibrarianResult SdsLibrarian::List(std::vector<SamplerEntry>& entries,
         if (result.outcome == LibrarianResult::Outcome::noAnswer ||
             (result.outcome == LibrarianResult::Outcome::failed &&
              out.EndedBy() == MidiOutPort::Ending::none)) {
+            ++empty;
             continue;
         }
+        empty = 0;
         if (!result.Ok()) {
             return result;
         }
@@ -92,7 +97,9 @@ std::optional<std::string> SdsLibrarian::AskName(int number, LibrarianProgress& 
         const auto reply = ParseNameTransmission(*message);
         if (reply && reply->channel == channel && reply->number == number) {
             answersNames = true;
-            return reply->name;
+            std::string name = reply->name;
+            name.erase(name.find_last_not_of(' ') + 1); // as a fixed-width field pads it
+            return name;
         }
     }
     if (!cancelled && !answersNames) {

@@ -12,10 +12,11 @@ namespace velomire::transfer::families::sds {
 
 // Reading back a Sample Dump Standard sampler. The standard has no catalogue: List asks for each
 // number of the range the user chose with a Dump Request, takes the header of those the sampler
-// answers and cancels their dumps; a number the sampler does not have costs one short wait. The
-// names come from the Sample Name Request and the loops from the Loop Point Request, while the
-// sampler answers them: once it leaves one unanswered it is not asked again. No programs, and
-// nothing can be deleted.
+// answers and cancels their dumps; a number the sampler does not have costs one short wait, and
+// a run of `probeGap` such numbers ends the list before the range does (32 empty numbers hold a
+// list for 8 s, and samplers fill their numbers from the lowest). The names come from the Sample
+// Name Request and the loops from the Loop Point Request, while the sampler answers them: once it
+// leaves one unanswered it is not asked again. No programs, and nothing can be deleted.
 class SdsLibrarian final : public Librarian {
 public:
     // How long an unanswered number, name or loop request holds List and GetSample.
@@ -47,6 +48,7 @@ private:
     int channel;
     int probeFirst;
     int probeLast;
+    int probeGap;
     SdsReceiver receiver;
     // Whether the sampler answers the extensions: unknown until it is first asked.
     std::optional<bool> answersNames;

@@ -1,11 +1,21 @@
 #include "transfer/families/sds/SdsReceived.h"
 
+#include "transfer/ReceivedFiles.h"
 #include "transfer/families/sds/SdsWire.h"
+
+#include <utility>
 
 namespace velomire::transfer {
 
+namespace {
+
+constexpr std::uint32_t defaultRootKey = 60;
+
+} // namespace
+
 program::SampleChunks SdsReceivedChunks(const DecodedSample& sample) {
     program::SampleChunks chunks;
+    chunks.unityNote = defaultRootKey;
     const auto start = FieldNumber(sample.fields, "loopStart");
     const auto end = FieldNumber(sample.fields, "loopEnd");
     const auto type = FieldNumber(sample.fields, "loopType");
@@ -17,6 +27,23 @@ program::SampleChunks SdsReceivedChunks(const DecodedSample& sample) {
                                 static_cast<std::uint32_t>(*end), *type == 1 ? 1u : 0u});
     }
     return chunks;
+}
+
+} // namespace velomire::transfer
+
+namespace velomire::transfer {
+
+std::string SdsReceivedNote(const DecodedSample& sample) {
+    std::string note;
+    const std::string name = ReceivedName(sample.fields).value_or("");
+    for (const auto& [suffix, half] : {std::pair{"-L", "left"}, std::pair{"-R", "right"}}) {
+        if (name.size() > 2 && name.ends_with(suffix)) {
+            note = std::string("the ") + half + " half of the stereo pair \"" +
+                   StereoEntryName(name) + "\"; ";
+        }
+    }
+    return note + "an SDS dump carries no root key: the WAV file says " +
+           std::to_string(defaultRootKey);
 }
 
 } // namespace velomire::transfer

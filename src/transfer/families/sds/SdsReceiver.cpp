@@ -145,12 +145,18 @@ LibrarianResult SdsReceiver::TakePackets(int number, SysExDecoder& decoder,
                                          LibrarianProgress& progress) {
     const DecodedSample* open = decoder.OpenSample();
     const std::uint64_t total = open != nullptr ? open->lengthWords : 0;
-    if (!Write(Answer(SamplerReply::Kind::ack, channel, 0))) {
-        return PortEnded(number);
-    }
+    std::vector<std::uint8_t> answer = Answer(SamplerReply::Kind::ack, channel, 0);
     std::uint32_t taken = 0; // packets, counted from 0 over the sample
     int naks = 0;
-    auto deadline = in.Now() + packetWindow;
+    int resends = 0; // of the packet taken last (or the header), after our answer to it
+    int repeats = 0; // of our last answer, on silence
+    // The ACK of the header is not sent again: it would read as the ACK of packet 0. A sampler
+    // that missed it sends the header again, or goes on after its own wait.
+    const auto window = [&taken] { return taken > 0 ? answerRepeatWindow : packetWindow; };
+    if (!Write(answer)) {
+        return PortEnded(number);
+    }
+    auto deadline = in.Now() + window();
     while (decoder.OpenSample() != nullptr) {
         const int expected = static_cast<int>(taken & 0x7F);
         bool cancelled = false;
@@ -161,6 +167,20 @@ LibrarianResult SdsReceiver::TakePackets(int number, SysExDecoder& decoder,
         }
         if (!message && in.Ended()) {
             return Cancel(expected, InputEnded(number));
+        }
+        if (!message && taken > 0 && repeats < maxAnswerRepeats) {
+            // Our answer was lost on the way (the sampler still waits for the ACK), or the packet
+            // after it was (the sampler, held by our WAIT, sends it again on the NAK).
+            ++repeats;
+            std::vector<std::uint8_t> again =
+                Answer(SamplerReply::Kind::ack, channel, static_cast<int>((taken - 1) & 0x7F));
+            const auto nak = Answer(SamplerReply::Kind::nak, channel, expected);
+            again.insert(again.end(), nak.begin(), nak.end());
+            if (!Write(again)) {
+                return PortEnded(number);
+            }
+            deadline = in.Now() + window();
+            continue;
         }
         if (!message) {
             return Cancel(expected,
@@ -173,16 +193,31 @@ LibrarianResult SdsReceiver::TakePackets(int number, SysExDecoder& decoder,
             return {LibrarianResult::Outcome::failed,
                     "The sampler cancelled the dump of " + SampleText(number) + "."};
         }
-        std::vector<std::uint8_t> answer;
-        if (taken == 0 && IsDumpHeader(*message) && (*message)[2] == channel) {
+        const bool headerAgain = taken == 0 && IsDumpHeader(*message) && (*message)[2] == channel;
+        if (!headerAgain && (!IsDataPacket(*message) || (*message)[2] != channel)) {
+            continue; // not part of this dump
+        }
+        repeats = 0;
+        const bool packetAgain = !headerAgain && taken > 0 && PacketIntact(*message) &&
+                                 (*message)[4] == static_cast<int>((taken - 1) & 0x7F);
+        if ((headerAgain || packetAgain) && ++resends > maxResends) {
+            return Cancel(expected, {LibrarianResult::Outcome::failed,
+                                     "The sampler sent " +
+                                         (headerAgain ? std::string("the header")
+                                                      : "packet " + std::to_string(taken - 1)) +
+                                         " of " + SampleText(number) + " again " +
+                                         std::to_string(maxResends + 1) +
+                                         " times although it was acknowledged; the transfer "
+                                         "was cancelled."});
+        }
+        if (headerAgain) {
             // The header again: our ACK did not reach the sampler.
             answer = Answer(SamplerReply::Kind::ack, channel, 0);
-        } else if (!IsDataPacket(*message) || (*message)[2] != channel) {
-            continue; // not part of this dump
         } else if (PacketIntact(*message) && (*message)[4] == expected &&
                    decoder.Feed(*message).Ok()) {
             ++taken;
             naks = 0;
+            resends = 0;
             const DecodedSample* still = decoder.OpenSample();
             progress.Progress(still != nullptr ? still->frames.size() : total, total);
             answer = Answer(SamplerReply::Kind::ack, channel, expected);
@@ -192,8 +227,7 @@ LibrarianResult SdsReceiver::TakePackets(int number, SysExDecoder& decoder,
                     Answer(SamplerReply::Kind::wait, channel, static_cast<int>(taken & 0x7F));
                 answer.insert(answer.end(), wait.begin(), wait.end());
             }
-        } else if (taken > 0 && PacketIntact(*message) &&
-                   (*message)[4] == static_cast<int>((taken - 1) & 0x7F)) {
+        } else if (packetAgain) {
             // The packet taken last, again: our ACK did not reach the sampler.
             answer = Answer(SamplerReply::Kind::ack, channel, (*message)[4]);
             const auto wait = Answer(SamplerReply::Kind::wait, channel, expected);
@@ -211,7 +245,7 @@ LibrarianResult SdsReceiver::TakePackets(int number, SysExDecoder& decoder,
         if (!Write(answer)) {
             return PortEnded(number);
         }
-        deadline = in.Now() + packetWindow;
+        deadline = in.Now() + window();
     }
     return {};
 }

@@ -15,10 +15,14 @@ namespace velomire::transfer::families::sds {
 // and a WAIT for the next one, so that a sampler that gives up on an answer after 20 ms never
 // falls back to sending without handshake while we are busy. A damaged packet, or one with
 // another number than the one expected, is answered with a NAK naming the expected packet, at
-// most `maxNaks` times for one packet; then the dump is cancelled. The waits are bounded (the
-// header window, then the packet window after each answer) and end early when the user cancels,
-// which sends CANCEL. Messages on other channels, and anything else that arrives meanwhile, are
-// passed over.
+// most `maxNaks` times for one packet; then the dump is cancelled. The packet taken last (or the
+// header) coming again means that our answer was lost: it is answered again, at most `maxResends`
+// times, then the dump is cancelled (a sampler that keeps sending one packet is never done).
+// Silence after the answer to a packet may mean the same, or a packet lost: the ACK of the packet
+// taken last and a NAK of the one expected are sent after each `answerRepeatWindow` of silence,
+// `maxAnswerRepeats` times, before the dump is given up (the packet window). The waits are bounded
+// (the header window, then the packet window) and end early when the user cancels, which sends
+// CANCEL. Messages on other channels, and anything else that arrives meanwhile, are passed over.
 //
 // The S1000 family dumps its sample data this way too, after a request of its own.
 class SdsReceiver {
@@ -26,6 +30,10 @@ public:
     static constexpr std::chrono::milliseconds headerWindow{5000};
     static constexpr std::chrono::milliseconds packetWindow{2000};
     static constexpr int maxNaks = 5;
+    static constexpr int maxResends = 5;
+    static constexpr int maxAnswerRepeats = 3;
+    static constexpr std::chrono::milliseconds answerRepeatWindow =
+        packetWindow / (maxAnswerRepeats + 1);
     // How often the waits look at the user's Cancel.
     static constexpr std::chrono::milliseconds cancelSlice{20};
 

@@ -17,6 +17,9 @@ public:
         : memory(memory), sender(faults) {}
 
     std::optional<std::vector<TimedReply>> Answer(std::span<const std::uint8_t> message) override;
+    std::vector<TimedReply> Silence(std::chrono::milliseconds quiet) override {
+        return sender.Silence(quiet);
+    }
 
 private:
     SamplerMemory& memory;
