@@ -14,9 +14,18 @@ command -v sox >/dev/null || { echo "SKIP: sox is not installed"; exit $skip; }
 [[ -f $exe ]] || { echo "SKIP: no $exe"; exit $skip; }
 
 export WINEDEBUG=-all
+# A prefix of its own in the build directory (BUILD/src/cli/velomire-cli.exe), apart from the
+# desktop test's, which runs at the same time.
+export WINEPREFIX=${WINEPREFIX:-$(cd "$(dirname "$exe")/../.." && pwd)/wineprefix-convert}
 fail() { echo "FAIL: $*"; exit 1; }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+if [[ ! -f $WINEPREFIX/system.reg ]]; then
+    wine wineboot --init >/dev/null 2>&1 || fail "wineboot could not set up $WINEPREFIX"
+fi
+# One Wine server for every program of the run, its services started away from the output.
+wineserver -p 10 </dev/null >/dev/null 2>&1
+trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
+wine cmd /c exit </dev/null >/dev/null 2>&1
 
 mkdir -p "$work/sources"
 (
