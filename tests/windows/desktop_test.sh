@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Windows desktop build under Wine (a Windows 10 prefix: Qt 6 needs it, and a fresh Wine
 # prefix reports Windows 7):
-# - the Qt tests of the Windows build (label "qt"), on Qt's offscreen platform;
+# - the Qt tests of the Windows build (label "qt"), on Qt's offscreen platform, and a picture of
+#   the help window (Help > Contents) in BUILD_DIR/test-pictures;
 # - the portable zip, unpacked into an empty folder: every DLL its programs import is in it or is
 #   Windows' own, velomire-cli.exe starts, and velomire.exe draws the main window with the demo
 #   program (the picture is kept in BUILD_DIR/test-pictures);
@@ -49,6 +50,13 @@ WINEPATH=$(for dir in "${runtime[@]}"; do winepath -w "$dir"; done | paste -sd';
 export WINEPATH
 ctest --test-dir "$build" -L qt -j 2 --output-on-failure </dev/null ||
     fail "the Qt tests of the Windows build failed under Wine"
+# Help > Contents once more, keeping a picture of the user guide's window.
+VELOMIRE_SCREENSHOT_DIR=$(winepath -w "$pictures") QT_QPA_PLATFORM=offscreen \
+    VELOMIRE_SETTINGS_FILE=$(winepath -w "$work/help.ini") \
+    wine "$build/tests/main_frame_test.exe" HelpContentsShowsTheUserGuide </dev/null >"$work/help.log" 2>&1 ||
+    fail "Help > Contents: $(cat "$work/help.log")"
+[[ -s $pictures/help-window.png ]] || fail "Help > Contents left no picture"
+echo "ok: help-window.png"
 unset WINEPATH
 
 # screenshot EXE NAME: the main window with the demo program, drawn by EXE into NAME.png.
