@@ -90,7 +90,10 @@ wine "$folder/velomire-cli.exe" --version </dev/null 2>/dev/null | grep -q '^vel
     fail "velomire-cli.exe from the zip does not start"
 screenshot "$folder/velomire.exe" portable
 
-wine "$setup" /S '/D=C:\Velomire Test' || fail "the installer ended with $?"
+# NSIS reads /D= up to the end of the command line, unquoted: Wine would quote an argument with a
+# space, so the command line goes through cmd as it is.
+wine cmd /c "$(winepath -w "$setup") /S /D=C:\Velomire Test" </dev/null ||
+    fail "the installer ended with $?"
 wineserver -w
 installed="$WINEPREFIX/drive_c/Velomire Test"
 for file in velomire.exe velomire-cli.exe Qt6Core.dll platforms/qwindows.dll Uninstall.exe; do
