@@ -15,7 +15,7 @@ packages=(
     g++-mingw-w64-x86-64-posix googletest wine wine64
     # the desktop application for Windows (scripts/build-windows-desktop.sh): Debian's sources of
     # Qt and the codecs unpacked and patched, the portable zip and the installer
-    patch zip nsis
+    patch zip unzip nsis
     # the Debian package: dpkg-shlibdeps finds its runtime dependencies
     dpkg-dev file
     # a reader of S1000 disk images written elsewhere, for the disk image tests

@@ -3,7 +3,7 @@
 # the codecs of scripts/build-windows-desktop.sh) and the Linux velomire-cli make a program from the
 # same 24-bit WAV, AIFF, FLAC and Ogg Vorbis files, converting them to 16-bit WAV at the file's own
 # rate, at 22050 Hz and at 44100 Hz with dither; every file they write must be identical.
-# Usage: convert_test.sh LINUX_CLI WINDOWS_CLI
+# Usage: convert_test.sh LINUX_CLI WINDOWS_CLI   (WINDOWS_CLI: the one in the portable folder)
 set -uo pipefail
 cli=$1
 exe=$2
@@ -14,9 +14,18 @@ command -v sox >/dev/null || { echo "SKIP: sox is not installed"; exit $skip; }
 [[ -f $exe ]] || { echo "SKIP: no $exe"; exit $skip; }
 
 export WINEDEBUG=-all
+# A prefix of its own beside the program's folder (the portable folder, which holds the DLLs it
+# loads), apart from the desktop test's, which runs at the same time.
+export WINEPREFIX=${WINEPREFIX:-$(cd "$(dirname "$exe")/.." && pwd)/wineprefix-convert}
 fail() { echo "FAIL: $*"; exit 1; }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+if [[ ! -f $WINEPREFIX/system.reg ]]; then
+    wine wineboot --init >/dev/null 2>&1 || fail "wineboot could not set up $WINEPREFIX"
+fi
+# One Wine server for every program of the run, its services started away from the output.
+wineserver -p 10 </dev/null >/dev/null 2>&1
+trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
+wine cmd /c exit </dev/null >/dev/null 2>&1
 
 mkdir -p "$work/sources"
 (

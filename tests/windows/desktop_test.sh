@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Runs the Windows desktop build under Wine (a Windows 10 prefix: Qt 6 needs it, and a fresh Wine
-# prefix reports Windows 7): velomire.exe from the portable folder draws the main window with the
-# demo program; the installer installs silently, velomire.exe starts from the installed folder,
-# and the uninstaller leaves neither a file nor a registry key behind.
+# prefix reports Windows 7):
+# - the Qt tests of the Windows build (label "qt"), on Qt's offscreen platform, and a picture of
+#   the help window (Help > Contents) in BUILD_DIR/test-pictures;
+# - the portable zip, unpacked into an empty folder: every DLL its programs import is in it or is
+#   Windows' own, velomire-cli.exe starts, and velomire.exe draws the main window with the demo
+#   program (the picture is kept in BUILD_DIR/test-pictures);
+# - the installer installs silently, velomire.exe starts from the installed folder, and the
+#   uninstaller leaves neither a file nor a registry key behind.
 # Usage: desktop_test.sh BUILD_DIR SOURCE_DIR   (BUILD_DIR: build/windows-desktop)
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -11,9 +16,9 @@ skip=77
 
 command -v wine >/dev/null || { echo "SKIP: Wine is not installed (Debian: wine, wine64)"; exit $skip; }
 command -v xvfb-run >/dev/null || { echo "SKIP: xvfb-run is not installed (Debian: xvfb)"; exit $skip; }
-folder=$(find "$build" -maxdepth 1 -type d -name 'Velomire-*-windows-x64' | head -n 1)
+zip=$(find "$build" -maxdepth 1 -type f -name 'Velomire-*-windows-x64.zip' | head -n 1)
 setup=$(find "$build" -maxdepth 1 -type f -name 'Velomire-*-setup.exe' | head -n 1)
-[[ -n $folder && -n $setup ]] ||
+[[ -n $zip && -n $setup ]] ||
     { echo "SKIP: no Windows desktop build in $build (scripts/build-windows-desktop.sh)"; exit $skip; }
 
 export WINEPREFIX=$build/wineprefix
@@ -22,12 +27,37 @@ fail() { echo "FAIL: $*"; exit 1; }
 pictures=$build/test-pictures
 rm -rf "$pictures"
 mkdir -p "$pictures"
+work=$(mktemp -d)
 
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
     wine wineboot --init >/dev/null 2>&1 || fail "wineboot could not set up $WINEPREFIX"
     winecfg -v win10 >/dev/null 2>&1 || fail "winecfg could not set Windows 10"
 fi
-trap 'wineserver -k 2>/dev/null' EXIT
+# One Wine server for the whole run, its services started away from the tests' output.
+wineserver -p 10 </dev/null >/dev/null 2>&1
+trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
+wine cmd /c exit </dev/null >/dev/null 2>&1
+
+# The Qt tests find the Qt DLLs (and through them Qt's plugins) and the MinGW runtime on the PATH.
+qt_cmake=$(sed -n 's/^Qt6_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
+[[ -d $qt_cmake ]] || fail "no Qt6_DIR in $build/CMakeCache.txt"
+runtime=(
+    "$(cd "$qt_cmake/../../../bin" && pwd)"
+    "$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")"
+    /usr/x86_64-w64-mingw32/lib
+)
+WINEPATH=$(for dir in "${runtime[@]}"; do winepath -w "$dir"; done | paste -sd';')
+export WINEPATH
+ctest --test-dir "$build" -L qt -j 2 --output-on-failure </dev/null ||
+    fail "the Qt tests of the Windows build failed under Wine"
+# Help > Contents once more, keeping a picture of the user guide's window.
+VELOMIRE_SCREENSHOT_DIR=$(winepath -w "$pictures") QT_QPA_PLATFORM=offscreen \
+    VELOMIRE_SETTINGS_FILE=$(winepath -w "$work/help.ini") \
+    wine "$build/tests/main_frame_test.exe" HelpContentsShowsTheUserGuide </dev/null >"$work/help.log" 2>&1 ||
+    fail "Help > Contents: $(cat "$work/help.log")"
+[[ -s $pictures/help-window.png ]] || fail "Help > Contents left no picture"
+echo "ok: help-window.png"
+unset WINEPATH
 
 # screenshot EXE NAME: the main window with the demo program, drawn by EXE into NAME.png.
 screenshot() {
@@ -40,9 +70,30 @@ screenshot() {
     echo "ok: $2.png ($(file -b "$pictures/$2.png" | cut -d, -f2))"
 }
 
+# The portable zip, on its own: nothing of the build or of the Qt cache beside it.
+unzip -q "$zip" -d "$work/portable" || fail "cannot unzip $zip"
+folder=$(find "$work/portable" -mindepth 1 -maxdepth 1 -type d)
+[[ $(basename "$folder") == "$(basename "$zip" .zip)" ]] || fail "$zip holds no folder of its name"
+wine_dlls=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/wine/x86_64-windows
+while read -r file; do
+    while read -r import; do
+        [[ -f $folder/$import || -n $(find "$wine_dlls" -maxdepth 1 -iname "$import" -print -quit) ]] ||
+            fail "${file#"$folder"/} imports $import, which the zip lacks"
+    done < <(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p')
+done < <(find "$folder" -name '*.exe' -o -name '*.dll')
+for file in velomire.exe velomire-cli.exe platforms/qwindows.dll styles/qwindowsvistastyle.dll \
+    user-guide.md; do
+    [[ -f $folder/$file ]] || fail "the zip lacks $file"
+done
+echo "ok: every DLL the zip's programs import is in it or is Windows' own"
+wine "$folder/velomire-cli.exe" --version </dev/null 2>/dev/null | grep -q '^velomire-cli ' ||
+    fail "velomire-cli.exe from the zip does not start"
 screenshot "$folder/velomire.exe" portable
 
-wine "$setup" /S '/D=C:\Velomire Test' || fail "the installer ended with $?"
+# NSIS reads /D= up to the end of the command line, unquoted: Wine would quote an argument with a
+# space, so the command line goes through cmd as it is.
+wine cmd /c "$(winepath -w "$setup") /S /D=C:\Velomire Test" </dev/null ||
+    fail "the installer ended with $?"
 wineserver -w
 installed="$WINEPREFIX/drive_c/Velomire Test"
 for file in velomire.exe velomire-cli.exe Qt6Core.dll platforms/qwindows.dll Uninstall.exe; do
@@ -50,6 +101,7 @@ for file in velomire.exe velomire-cli.exe Qt6Core.dll platforms/qwindows.dll Uni
 done
 wine reg query 'HKLM\Software\Classes\.vmp' 2>/dev/null | grep -q Velomire.Program ||
     fail "no .vmp file association"
+[[ -n $(find "$WINEPREFIX/drive_c/ProgramData" -iname 'Velomire.lnk') ]] || fail "no Start-menu entry"
 screenshot "$installed/velomire.exe" installed
 
 wine "$installed/Uninstall.exe" /S || fail "the uninstaller ended with $?"
