@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -19,9 +20,11 @@ struct Loop {
     std::uint32_t start = 0;
     std::uint32_t end = 0;
     bool operator==(const Loop&) const = default;
+    auto operator<=>(const Loop&) const = default;
 };
 
-enum class LoopMode { none, forward, sustain };
+// oneShot: the whole sound plays to its end whatever the key does (SFZ's one_shot).
+enum class LoopMode { none, forward, sustain, oneShot };
 
 // The sound of one or more zones. Either a file any converter reads (`file`, absolute), or words
 // the reader took out of its container (`words`, interleaved 16-bit frames of `channels`
@@ -52,14 +55,20 @@ struct Zone {
     int highKey = 127;
     int lowVelocity = 1;
     int highVelocity = 127;
-    int rootKey = 60;      // the note at which the sound plays at its recorded pitch
-    double tuneCents = 0;  // added to the sound's pitch at the root key, any size
+    int rootKey = 60; // the note at which the sound plays at its recorded pitch
+    // The root key is the sound's own (Sound::rootKey, SFZ's pitch_keycenter=sample), known once
+    // the sound was probed; rootKey holds until then.
+    bool rootKeyFromSound = false;
+    double tuneCents = 0; // added to the sound's pitch at the root key, any size
     double volumeDb = 0;
-    double pan = 0;        // -100 (left) to 100 (right)
-    std::uint64_t offset = 0;            // first frame played
-    std::optional<std::uint64_t> end;    // last frame played (inclusive)
+    double pan = 0;                   // -100 (left) to 100 (right)
+    std::uint64_t offset = 0;         // first frame played
+    std::optional<std::uint64_t> end; // last frame played (inclusive)
     LoopMode loopMode = LoopMode::none;
-    std::vector<Loop> loops;             // the zone's own loops, in frames of the sound
+    // The source gave no loop mode: the sound loops forward when it has a loop (SFZ without
+    // loop_mode), else plays once.
+    bool loopModeFromSound = false;
+    std::vector<Loop> loops; // the zone's own loops, in frames of the sound
     Trigger trigger = Trigger::attack;
     // Round robins: the zone plays as position `sequencePosition` (1-based) of `sequenceLength`,
     // or when the random value lies in [randomLow, randomHigh).
@@ -84,7 +93,7 @@ struct Instrument {
 // program) a file holds, as `--list` shows it.
 struct InstrumentEntry {
     std::string name;
-    int number = 0; // what --instrument N takes: 0, 1, 2 ... in the file's order
+    int number = 0;     // what --instrument N takes: 0, 1, 2 ... in the file's order
     std::string detail; // e.g. "bank 0 preset 1", "partition A volume PIANOS"
 };
 
