@@ -200,7 +200,12 @@ private:
             }
             // Comments: // to the end of the line, /* ... */ across lines.
             std::string line;
-            for (std::size_t i = 0; i < raw.size(); ++i) {
+            line.reserve(raw.size());
+            const bool plain = !inBlockComment && raw.find('/') == std::string_view::npos;
+            if (plain) {
+                line = raw; // nothing to strip
+            }
+            for (std::size_t i = 0; !plain && i < raw.size(); ++i) {
                 if (inBlockComment) {
                     if (raw.compare(i, 2, "*/") == 0) {
                         inBlockComment = false;
@@ -528,7 +533,14 @@ private:
             joined += '/';
         }
         joined += std::string(samplePath);
-        const auto path = Resolve(joined, why);
+        // Regions mostly share a few samples: each path is checked once.
+        auto resolved = resolvedSamples.find(joined);
+        if (resolved == resolvedSamples.end()) {
+            auto path = Resolve(joined, why);
+            resolved = resolvedSamples.emplace(joined, std::make_pair(std::move(path), why)).first;
+        }
+        const std::optional<fs::path>& path = resolved->second.first;
+        why = resolved->second.second;
         if (!path) {
             return Fail(regionFile, regionLine,
                         RegionName() + ": sample " + std::string(samplePath) + " " + why);
@@ -683,6 +695,7 @@ private:
     std::size_t regionLine = 0;
     std::size_t regionCount = 0;
     std::map<std::string, std::size_t> soundIndex;
+    std::map<std::string, std::pair<std::optional<fs::path>, std::string>> resolvedSamples;
 };
 
 } // namespace
