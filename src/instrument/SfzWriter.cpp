@@ -165,9 +165,7 @@ program::Status ExportSfz(const program::Program& program, const fs::path& progr
         chunks.lowKey = static_cast<std::uint8_t>(std::clamp<int>(entry.keygroup.lowKey, 0, 127));
         chunks.highKey = static_cast<std::uint8_t>(std::clamp<int>(entry.keygroup.highKey, 0, 127));
         const auto same = std::find_if(made.begin(), made.end(), [&](const Made& m) {
-            return m.source == source && m.chunks.unityNote == chunks.unityNote &&
-                   m.chunks.loops == chunks.loops && m.chunks.lowKey == chunks.lowKey &&
-                   m.chunks.highKey == chunks.highKey;
+            return m.source == source && m.chunks.loops == chunks.loops;
         });
         if (same != made.end()) {
             regions.push_back({row, same->fileName});
