@@ -24,7 +24,8 @@ std::optional<std::vector<InstrumentEntry>> ListInstruments(const std::filesyste
 // One instrument of `file`: by its number in ListInstruments, or by its name (letter case
 // ignored); with neither, the first. Reading is bounded in time and memory whatever the file
 // holds; a sound it carries inside (SoundFont, Akai image) comes back as words, one on disk beside
-// the file as its absolute path, never outside the folder of `file`.
+// the file as its absolute path, never outside the folder of `file` (for SFZ, or the folder above
+// it: the Programs/../Samples layout of many libraries).
 struct InstrumentChoice {
     std::optional<int> number;
     std::optional<std::string> name;
