@@ -54,7 +54,8 @@ program::SampleChunks WavChunks(const fs::path& file) {
     for (int n = 0; n < maxChunks && in.read(chunk.data(), chunk.size()); ++n) {
         const std::string_view id(chunk.data(), 4);
         const std::uint32_t size = Le32(chunk, 4);
-        const std::streamoff next = in.tellg() + static_cast<std::streamoff>(size + (size & 1));
+        const std::streamoff next =
+            in.tellg() + static_cast<std::streamoff>(size) + static_cast<std::streamoff>(size & 1);
         if (id == "smpl" || id == "inst") {
             std::vector<std::uint8_t> body(std::min(size, program::smplKeptBytes));
             in.read(reinterpret_cast<char*>(body.data()),

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <compare>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -20,7 +19,6 @@ struct Loop {
     std::uint32_t start = 0;
     std::uint32_t end = 0;
     bool operator==(const Loop&) const = default;
-    auto operator<=>(const Loop&) const = default;
 };
 
 // oneShot: the whole sound plays to its end whatever the key does (SFZ's one_shot).

@@ -395,10 +395,17 @@ private:
                 order.push_back(i);
             }
         }
-        const auto settings = [&rows](std::size_t i) {
+        // The loops as ordered pairs, so that rows sort by them.
+        std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> loops(rows.size());
+        for (const std::size_t i : order) {
+            for (const Loop& loop : rows[i].loops) {
+                loops[i].emplace_back(loop.start, loop.end);
+            }
+        }
+        const auto settings = [&rows, &loops](std::size_t i) {
             const ImportRow& r = rows[i];
             return std::tie(r.plan, r.lowVelocity, r.highVelocity, r.rootKey, r.keygroupTune,
-                            r.soundStart, r.soundEnd, r.loopMode, r.sendMode, r.loops);
+                            r.soundStart, r.soundEnd, r.loopMode, r.sendMode, loops[i]);
         };
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
             return settings(a) < settings(b) ||
@@ -487,7 +494,7 @@ private:
         std::vector<std::pair<int, std::size_t>> order;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             if (alive[i]) {
-                order.push_back({Distance(rows[i].lowKey, rows[i].highKey, middleKey), i});
+                order.emplace_back(Distance(rows[i].lowKey, rows[i].highKey, middleKey), i);
             }
         }
         std::sort(order.rbegin(), order.rend());
@@ -568,7 +575,7 @@ private:
             report.carried.push_back(line);
         }
         if (family == SamplerFamily::s900) {
-            report.carried.push_back("the S900/S950 holds 12 bits of each word");
+            report.carried.emplace_back("the S900/S950 holds 12 bits of each word");
         }
         report.folded = folded;
         for (const auto& [why, zones] : droppedBy) {
