@@ -364,7 +364,10 @@ program::Status WriteImportedProgram(const Instrument& instrument, const Program
             program::SampleBlock& s = entry.sample;
             const std::uint32_t last = s.frameCount == 0 ? 0 : s.frameCount - 1;
             s.soundStart = std::min(row.soundStart, last);
-            s.soundEnd = std::clamp(row.soundEnd, s.soundStart, last);
+            // A row playing to the sound's end plays to the written file's end, whatever frame
+            // count a conversion gave.
+            const bool toEnd = plan.frames > 0 && row.soundEnd == plan.frames - 1;
+            s.soundEnd = toEnd ? last : std::clamp(row.soundEnd, s.soundStart, last);
             s.lengthWords = (s.soundEnd - s.soundStart + 1) & ~1u;
             s.endPoint = s.lengthWords == 0 ? 0 : s.lengthWords - 1;
             s.rootKey = static_cast<std::int16_t>(row.rootKey);
