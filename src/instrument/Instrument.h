@@ -52,14 +52,14 @@ struct Zone {
     int highKey = 127;
     int lowVelocity = 1;
     int highVelocity = 127;
-    int rootKey = 60;      // the note at which the sound plays at its recorded pitch
-    double tuneCents = 0;  // added to the sound's pitch at the root key, any size
+    int rootKey = 60;     // the note at which the sound plays at its recorded pitch
+    double tuneCents = 0; // added to the sound's pitch at the root key, any size
     double volumeDb = 0;
-    double pan = 0;        // -100 (left) to 100 (right)
-    std::uint64_t offset = 0;            // first frame played
-    std::optional<std::uint64_t> end;    // last frame played (inclusive)
+    double pan = 0;                   // -100 (left) to 100 (right)
+    std::uint64_t offset = 0;         // first frame played
+    std::optional<std::uint64_t> end; // last frame played (inclusive)
     LoopMode loopMode = LoopMode::none;
-    std::vector<Loop> loops;             // the zone's own loops, in frames of the sound
+    std::vector<Loop> loops; // the zone's own loops, in frames of the sound
     Trigger trigger = Trigger::attack;
     // Round robins: the zone plays as position `sequencePosition` (1-based) of `sequenceLength`,
     // or when the random value lies in [randomLow, randomHigh).
@@ -84,7 +84,7 @@ struct Instrument {
 // program) a file holds, as `--list` shows it.
 struct InstrumentEntry {
     std::string name;
-    int number = 0; // what --instrument N takes: 0, 1, 2 ... in the file's order
+    int number = 0;     // what --instrument N takes: 0, 1, 2 ... in the file's order
     std::string detail; // e.g. "bank 0 preset 1", "partition A volume PIANOS"
 };
 
