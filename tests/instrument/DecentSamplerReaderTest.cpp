@@ -80,8 +80,8 @@ TEST(DecentSamplerReader, RefusesWhatLeadsOutOrDoesNotFit) {
         {R"(<sample path="a.wav">)", "XML is broken"},
     };
     for (const auto& [sample, why] : refused) {
-        const fs::path path =
-            Preset("refused", "<DecentSampler><groups><group>" + sample + "</group></groups></DecentSampler>");
+        const fs::path path = Preset("refused", "<DecentSampler><groups><group>" + sample +
+                                                    "</group></groups></DecentSampler>");
         EXPECT_FALSE(ReadInstrument(path, {}, error)) << sample;
         EXPECT_THAT(error, HasSubstr(why)) << sample;
         EXPECT_THAT(error, HasSubstr(path.string()));
