@@ -150,7 +150,7 @@ std::optional<Instrument> AkaiImageProgram(std::span<const std::uint8_t> image,
                 break;
             case program::loopToEnd:
                 zone.loopMode = LoopMode::forward;
-                zone.notCarried.push_back("loop mode \"loop, then play to the end\"");
+                zone.notCarried.emplace_back("loop mode \"loop, then play to the end\"");
                 break;
             default:
                 zone.loopMode = LoopMode::none;

@@ -94,7 +94,7 @@ std::filesystem::path SamplePath(const std::filesystem::path& folder, const std:
     const std::filesystem::path relative(text);
     if (relative.is_absolute() || relative.has_root_name())
         throw Failure{"the sample path \"" + name + "\" is not relative to the preset"};
-    const std::filesystem::path joined = (folder / relative).lexically_normal();
+    std::filesystem::path joined = (folder / relative).lexically_normal();
     const std::filesystem::path allowed = folder.parent_path().lexically_normal();
     const auto inside = joined.lexically_relative(allowed);
     if (inside.empty() || *inside.begin() == "..")
@@ -245,9 +245,14 @@ std::optional<Instrument> ReadDecentSamplerPreset(const std::filesystem::path& f
             zone.trigger = TriggerOf(merged, zone);
             zone.sequenceLength = Whole(merged, "seqlength", 1, 1, 128);
             zone.sequencePosition = Whole(merged, "seqposition", 1, 1, 128);
-            for (const auto& [key, value] : merged)
-                if (!carried.count(key))
-                    zone.notCarried.push_back(key + "=" + value);
+            for (const auto& [key, value] : merged) {
+                if (carried.count(key))
+                    continue;
+                std::string named = key;
+                named += '=';
+                named += value;
+                zone.notCarried.push_back(std::move(named));
+            }
             instrument.zones.push_back(std::move(zone));
         }
         if (xml.hasError())

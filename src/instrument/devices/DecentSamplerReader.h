@@ -13,7 +13,7 @@
 namespace velomire::instrument {
 
 // The largest preset read, in bytes, and the most samples taken from it.
-inline constexpr std::uintmax_t largestDecentSamplerPreset = 16u * 1024 * 1024;
+inline constexpr std::uintmax_t largestDecentSamplerPreset = std::uintmax_t{16} * 1024 * 1024;
 inline constexpr std::size_t maxDecentSamplerZones = 100000;
 
 // A preset is one instrument: the list holds one entry, named after the file.

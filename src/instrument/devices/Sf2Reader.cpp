@@ -318,7 +318,7 @@ struct Reader {
         words += sample.End - sample.Start;
         if (words > maxSoundFontWords) {
             error = "the preset's samples hold more than " +
-                    std::to_string(maxSoundFontWords / (1024 * 1024)) + " Mi words";
+                    std::to_string(maxSoundFontWords / (1024ull * 1024)) + " Mi words";
             return std::nullopt;
         }
         Sound sound;
@@ -389,7 +389,9 @@ struct Reader {
             zone.rootKey = overriding;
         else
             zone.rootKey = played.rootKey.value_or(60);
-        const int pitchCorrection = static_cast<std::int8_t>(sample.PitchCorrection);
+        // A signed byte in the header: 256 - n is -n cents.
+        const int pitchCorrection =
+            sample.PitchCorrection > 127 ? sample.PitchCorrection - 256 : sample.PitchCorrection;
         zone.tuneCents = 100.0 * (own.Signed(coarseTune, 0) + preset.Signed(coarseTune, 0)) +
                          own.Signed(fineTune, 0) + preset.Signed(fineTune, 0) + pitchCorrection;
         // Attenuation in centibels; pan in 0.1 % from -500 (left) to 500 (right).
@@ -406,7 +408,7 @@ struct Reader {
         const std::int64_t first = std::clamp<std::int64_t>(start, 0, frames - 1);
         const std::int64_t after = std::clamp<std::int64_t>(end, first + 1, frames);
         if (first != start || after != end)
-            zone.notCarried.push_back("start or end offset beyond the sample (kept within it)");
+            zone.notCarried.emplace_back("start or end offset beyond the sample (kept within it)");
         zone.offset = static_cast<std::uint64_t>(first);
         if (after != frames)
             zone.end = static_cast<std::uint64_t>(after - 1);
@@ -426,7 +428,7 @@ struct Reader {
                 {static_cast<std::uint32_t>(loopStart), static_cast<std::uint32_t>(loopAfter - 1)});
         } else if (zone.loopMode != LoopMode::none) {
             zone.loopMode = LoopMode::none;
-            zone.notCarried.push_back("a loop outside its sample (played without the loop)");
+            zone.notCarried.emplace_back("a loop outside its sample (played without the loop)");
         }
 
         std::set<std::string> dropped;
@@ -700,7 +702,8 @@ std::optional<Instrument> ReadSoundFont2Preset(const std::filesystem::path& file
                 [](const sf2::InstBag& b) { return b.InstGenNdx; },
                 [](const sf2::InstBag& b) { return b.InstModNdx; }, why);
             if (!ownZones) {
-                error = file.string() + ": instrument \"" + ownName + "\": " + why;
+                error = file.string() + ": instrument \"" + ownName + "\": ";
+                error += why;
                 return std::nullopt;
             }
             Generators ownGlobal;
