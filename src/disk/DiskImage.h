@@ -84,6 +84,7 @@ struct ImageKeygroup {
     int lowKey = 0;
     int highKey = 127;
     std::int16_t tune = 0;        // S1000 family: 1/256 semitone
+    int output = 0;               // S1000 family: the individual output, 0-7
     std::vector<ImageZone> zones; // the zones that play a sample
 };
 

@@ -126,10 +126,12 @@ std::optional<Instrument> AkaiImageProgram(std::span<const std::uint8_t> image,
             zone.sound = *sound;
             zone.lowKey = std::clamp(keygroup.lowKey, 0, 127);
             zone.highKey = std::clamp(keygroup.highKey, zone.lowKey, 127);
-            zone.lowVelocity = std::clamp(played.velocityLow, 1, 127);
+            zone.lowVelocity = std::clamp(played.velocityLow, 0, 127); // 0 as the keygroup has it
             zone.highVelocity = std::clamp(played.velocityHigh, zone.lowVelocity, 127);
             zone.rootKey = instrument.sounds[*sound].rootKey.value_or(60);
             zone.pan = 2.0 * std::clamp(played.pan, -50, 50);
+            if (!IsS900(contents))
+                zone.output = std::clamp(keygroup.output, 0, 7);
             if (IsS900(contents)) {
                 zone.tuneCents = sample->tune * 100.0 / 16.0;
             } else {

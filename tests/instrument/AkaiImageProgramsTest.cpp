@@ -28,6 +28,7 @@ program::Program Program() {
     violin.keygroup.velocityTune = -128;     // -50 cents
     violin.keygroup.velocityLow = 20;
     violin.keygroup.velocityHigh = 90;
+    violin.keygroup.output = 5;
     AddRow(program, "cello", program::sendStereo, 1500, 48, 22050);
     program.samples[1].sample.startPoint = 100;
     program.samples[1].sample.endPoint = 1399;
@@ -73,6 +74,7 @@ TEST_P(AkaiImageProgram, ReadsBackTheProgramVelomireWrote) {
     EXPECT_EQ(violin.lowVelocity, 20);
     EXPECT_EQ(violin.highVelocity, 90);
     EXPECT_EQ(violin.rootKey, 60);
+    EXPECT_EQ(violin.output, 5);
     EXPECT_DOUBLE_EQ(violin.tuneCents, 125 - 50);
     EXPECT_EQ(violin.loopMode, LoopMode::sustain);
     EXPECT_EQ(violin.loops, (std::vector<Loop>{{2000, 2999}, {1500, 1999}}));
@@ -84,6 +86,8 @@ TEST_P(AkaiImageProgram, ReadsBackTheProgramVelomireWrote) {
 
     const Zone& cello = read->zones[1];
     EXPECT_EQ(cello.rootKey, 48);
+    EXPECT_EQ(cello.lowVelocity, 0); // as the row has it
+    EXPECT_EQ(cello.output, 0);
     EXPECT_DOUBLE_EQ(cello.tuneCents, 0); // the 22.05 kHz rate is the sound's, not a tune
     EXPECT_EQ(cello.offset, 100u);
     EXPECT_EQ(cello.end, 1399u);
