@@ -1,6 +1,13 @@
 #include "instrument/devices/InstrumentFiles.h"
 
+#include "instrument/AkaiImagePrograms.h"
 #include "instrument/SfzReader.h"
+#ifdef VELOMIRE_HAVE_QT_XML
+#include "instrument/devices/DecentSamplerReader.h"
+#endif
+#ifdef VELOMIRE_HAVE_GIG
+#include "instrument/devices/Sf2Reader.h"
+#endif
 
 #include <algorithm>
 #include <array>
@@ -9,12 +16,8 @@
 #include <string_view>
 
 namespace velomire::instrument {
+
 namespace {
-
-namespace fs = std::filesystem;
-
-// The bytes of a file's beginning that tell its format.
-constexpr std::size_t sniffBytes = 4096;
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -22,26 +25,15 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::string Beginning(const fs::path& file) {
+// The first bytes of the file (fewer when it is shorter), or nothing when it cannot be read.
+std::optional<std::string> Head(const std::filesystem::path& file, std::size_t count) {
     std::ifstream in(file, std::ios::binary);
-    std::string bytes(sniffBytes, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    if (!in)
+        return std::nullopt;
+    std::string bytes(count, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
     return bytes;
-}
-
-std::string FormatName(InstrumentFormat format) {
-    switch (format) {
-    case InstrumentFormat::sfz:
-        return "SFZ";
-    case InstrumentFormat::soundFont2:
-        return "SoundFont 2";
-    case InstrumentFormat::decentSampler:
-        return "Decent Sampler";
-    case InstrumentFormat::akaiImage:
-        return "Akai disk image";
-    }
-    return "instrument";
 }
 
 // ---- SFZ ----------------------------------------------------------------------------------
@@ -58,7 +50,8 @@ bool LooksLikeSfz(std::string_view beginning) {
     return false;
 }
 
-std::optional<std::vector<InstrumentEntry>> ListSfz(const fs::path& file, std::string& error) {
+std::optional<std::vector<InstrumentEntry>> ListSfz(const std::filesystem::path& file,
+                                                    std::string& error) {
     const auto instrument = ReadSfzFile(file, error);
     if (!instrument) {
         return std::nullopt;
@@ -69,7 +62,7 @@ std::optional<std::vector<InstrumentEntry>> ListSfz(const fs::path& file, std::s
                                              " samples"}};
 }
 
-std::optional<Instrument> ReadSfz(const fs::path& file, const InstrumentChoice& choice,
+std::optional<Instrument> ReadSfz(const std::filesystem::path& file, const InstrumentChoice& choice,
                                   std::string& error) {
     auto instrument = ReadSfzFile(file, error);
     if (!instrument) {
@@ -86,77 +79,134 @@ std::optional<Instrument> ReadSfz(const fs::path& file, const InstrumentChoice& 
 
 // ---- end of SFZ ---------------------------------------------------------------------------
 
-std::string NotBuilt(const fs::path& file, InstrumentFormat format) {
-    return file.filename().string() + ": " + FormatName(format) +
-           " files are not read by this build yet";
+// The entry `choice` picks among `entries`: by number, by name (letter case ignored), or the first.
+std::optional<int> Chosen(const std::filesystem::path& file,
+                          const std::vector<InstrumentEntry>& entries,
+                          const InstrumentChoice& choice, std::string& error) {
+    if (choice.number) {
+        for (const InstrumentEntry& entry : entries)
+            if (entry.number == *choice.number)
+                return entry.number;
+        error = file.string() + ": has no instrument " + std::to_string(*choice.number) +
+                " (it holds " + std::to_string(entries.size()) + ")";
+        return std::nullopt;
+    }
+    if (choice.name) {
+        for (const InstrumentEntry& entry : entries)
+            if (Lower(entry.name) == Lower(*choice.name))
+                return entry.number;
+        error = file.string() + ": has no instrument named \"" + *choice.name + "\"";
+        return std::nullopt;
+    }
+    if (entries.empty()) {
+        error = file.string() + ": holds no instrument";
+        return std::nullopt;
+    }
+    return entries.front().number;
 }
+
+// The readers this build has: SoundFont 2 needs libgig, Decent Sampler Qt's XML reader (the
+// Windows build of velomire-cli alone has neither).
+#ifndef VELOMIRE_HAVE_GIG
+std::string NotInBuild(const std::filesystem::path& file, const char* format) {
+    return file.string() + ": " + format + " files are not supported in this build";
+}
+std::optional<std::vector<InstrumentEntry>> ListSoundFont2Presets(const std::filesystem::path& file,
+                                                                  std::string& error) {
+    error = NotInBuild(file, "SoundFont 2");
+    return std::nullopt;
+}
+std::optional<Instrument> ReadSoundFont2Preset(const std::filesystem::path& file, int,
+                                               std::string& error) {
+    error = NotInBuild(file, "SoundFont 2");
+    return std::nullopt;
+}
+#endif
+#ifndef VELOMIRE_HAVE_QT_XML
+#ifdef VELOMIRE_HAVE_GIG
+std::string NotInBuild(const std::filesystem::path& file, const char* format) {
+    return file.string() + ": " + format + " files are not supported in this build";
+}
+#endif
+std::optional<std::vector<InstrumentEntry>>
+ListDecentSamplerPresets(const std::filesystem::path& file, std::string& error) {
+    error = NotInBuild(file, "Decent Sampler");
+    return std::nullopt;
+}
+std::optional<Instrument> ReadDecentSamplerPreset(const std::filesystem::path& file,
+                                                  std::string& error) {
+    error = NotInBuild(file, "Decent Sampler");
+    return std::nullopt;
+}
+#endif
 
 } // namespace
 
-std::optional<InstrumentFormat> DetectInstrumentFormat(const fs::path& file) {
-    const std::string beginning = Beginning(file);
-    // Contents first.
-    if (beginning.size() >= 12 && beginning.compare(0, 4, "RIFF") == 0 &&
-        Lower(beginning.substr(8, 4)) == "sfbk") {
+std::optional<InstrumentFormat> DetectInstrumentFormat(const std::filesystem::path& file) {
+    const auto head = Head(file, 4096);
+    if (!head)
+        return std::nullopt;
+    if (head->size() >= 12 && head->compare(0, 4, "RIFF") == 0 && head->compare(8, 4, "sfbk") == 0)
         return InstrumentFormat::soundFont2;
-    }
-    if (Lower(beginning).find("<decentsampler") != std::string::npos) {
+    if (Lower(*head).find("<decentsampler") != std::string::npos)
         return InstrumentFormat::decentSampler;
-    }
-    // The extension second.
     const std::string extension = Lower(file.extension().string());
-    if (extension == ".sfz") {
-        return InstrumentFormat::sfz;
-    }
-    if (extension == ".sf2") {
+    if (extension == ".sf2")
         return InstrumentFormat::soundFont2;
-    }
-    if (extension == ".dspreset") {
+    if (extension == ".dspreset")
         return InstrumentFormat::decentSampler;
-    }
-    if (LooksLikeSfz(beginning) && beginning.find('\0') == std::string::npos) {
+    if (extension == ".sfz")
         return InstrumentFormat::sfz;
-    }
+    if (LooksLikeAkaiImage(file))
+        return InstrumentFormat::akaiImage;
+    if (LooksLikeSfz(*head) && head->find('\0') == std::string::npos)
+        return InstrumentFormat::sfz;
     return std::nullopt;
 }
 
-std::optional<std::vector<InstrumentEntry>> ListInstruments(const fs::path& file,
+std::optional<std::vector<InstrumentEntry>> ListInstruments(const std::filesystem::path& file,
                                                             std::string& error) {
     const auto format = DetectInstrumentFormat(file);
     if (!format) {
-        error = file.filename().string() + ": not an instrument file Velomire reads (SFZ, "
-                                           "SoundFont 2, Decent Sampler, Akai disk image)";
+        error = file.string() + ": not an instrument file Velomire reads (SFZ, SoundFont 2, "
+                                "Decent Sampler, Akai disk image)";
         return std::nullopt;
     }
     switch (*format) {
+    case InstrumentFormat::soundFont2:
+        return ListSoundFont2Presets(file, error);
+    case InstrumentFormat::decentSampler:
+        return ListDecentSamplerPresets(file, error);
+    case InstrumentFormat::akaiImage:
+        return ListAkaiImagePrograms(file, error);
     case InstrumentFormat::sfz:
         return ListSfz(file, error);
-    case InstrumentFormat::soundFont2:
-    case InstrumentFormat::decentSampler:
-    case InstrumentFormat::akaiImage:
-        break;
     }
-    error = NotBuilt(file, *format);
     return std::nullopt;
 }
 
-std::optional<Instrument> ReadInstrument(const fs::path& file, const InstrumentChoice& choice,
-                                         std::string& error) {
+std::optional<Instrument> ReadInstrument(const std::filesystem::path& file,
+                                         const InstrumentChoice& choice, std::string& error) {
     const auto format = DetectInstrumentFormat(file);
-    if (!format) {
-        error = file.filename().string() + ": not an instrument file Velomire reads (SFZ, "
-                                           "SoundFont 2, Decent Sampler, Akai disk image)";
-        return std::nullopt;
+    if (format == InstrumentFormat::sfz) {
+        return ReadSfz(file, choice, error); // one instrument a file, read once
     }
+    const auto entries = ListInstruments(file, error);
+    if (!entries)
+        return std::nullopt;
+    const auto index = Chosen(file, *entries, choice, error);
+    if (!index)
+        return std::nullopt;
     switch (*format) {
-    case InstrumentFormat::sfz:
-        return ReadSfz(file, choice, error);
     case InstrumentFormat::soundFont2:
+        return ReadSoundFont2Preset(file, *index, error);
     case InstrumentFormat::decentSampler:
+        return ReadDecentSamplerPreset(file, error);
     case InstrumentFormat::akaiImage:
+        return ReadAkaiImageProgram(file, *index, error);
+    case InstrumentFormat::sfz:
         break;
     }
-    error = NotBuilt(file, *format);
     return std::nullopt;
 }
 
