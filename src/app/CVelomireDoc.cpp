@@ -288,7 +288,7 @@ void CVelomireDoc::OnImportInstrument(const QString& given) {
         given.isEmpty()
             ? dialogs.OpenFileName(QStringLiteral("Import instrument"),
                                    QStringLiteral("Instrument files (*.sfz *.sf2 *.dspreset *.img "
-                                                  "*.iso *.hds *.bin);;All files (*)"))
+                                                  "*.hda *.iso);;All files (*)"))
             : QFileInfo(given).absoluteFilePath();
     if (file.isEmpty()) {
         return;
