@@ -328,10 +328,10 @@ void CVelomireDoc::OnImportInstrument(const QString& given) {
             result.error = fileName + ": " + result.error;
         }
         if (result.read) {
+            result.error.clear();
             result.mapping = instrument::MapInstrument(*result.read, model);
             if (result.mapping.rows.empty()) {
-                result.error = fileName + ": the instrument gives no row";
-                result.read.reset();
+                result.error = fileName + ": the instrument gives no row; nothing can be imported";
             }
         }
         return result;
@@ -348,6 +348,9 @@ void CVelomireDoc::OnImportInstrument(const QString& given) {
         for (const std::string& line : result.mapping.report.Lines()) {
             lines << FromStd(line);
         }
+        if (!result.error.empty()) {
+            lines << FromStd(result.error);
+        }
         return lines;
     };
     const auto info = transfer::SamplerModel::Find(model);
@@ -358,7 +361,7 @@ void CVelomireDoc::OnImportInstrument(const QString& given) {
         return;
     }
     const Mapped& result = mapAt(*chosen);
-    if (!result.read) {
+    if (!result.error.empty()) {
         messages.Show(result.error, appCaption);
         return;
     }

@@ -213,10 +213,26 @@ private slots:
         QCOMPARE(Entries(dir->path()), QStringList{QStringLiteral("Hum.vmp")});
         QCOMPARE(QFileInfo(dir->filePath(QStringLiteral("Hum.vmp"))).size(), 0);
 
+        // An instrument whose sound is missing: the report says so, OK shows it and asks nothing
+        // more.
+        QFile broken(dir->filePath(QStringLiteral("library/Broken.sfz")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("<region> sample=missing.wav key=60\n");
+        broken.close();
+        dialogs = {};
+        dialogs.instrumentAnswer = 0;
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("Broken.vmp"))};
+        doc->OnImportInstrument(broken.fileName());
+        QCOMPARE(dialogs.questions.size(), 1);
+        QVERIFY(dialogs.questions[0].proposal.contains(QStringLiteral("missing.wav")));
+        QCOMPARE(messages.messages.size(), 2u);
+        QVERIFY(messages.messages[1].text.find("missing.wav") != std::string::npos);
+        QCOMPARE(Entries(dir->path()), QStringList{QStringLiteral("Hum.vmp")});
+
         // A file that is no instrument: one message, no more questions.
         dialogs = {};
         doc->OnImportInstrument(dir->filePath(QStringLiteral("Hum.vmp")));
-        QCOMPARE(messages.messages.size(), 2u);
+        QCOMPARE(messages.messages.size(), 3u);
         QVERIFY(dialogs.questions.isEmpty());
     }
 
