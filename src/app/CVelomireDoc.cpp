@@ -302,8 +302,7 @@ void CVelomireDoc::OnImportInstrument(const QString& given) {
     }
     QStringList names;
     for (const auto& entry : *entries) {
-        names << FromStd(std::to_string(entry.number) + ": " + entry.name +
-                         (entry.detail.empty() ? "" : " (" + entry.detail + ")"));
+        names << FromStd(instrument::EntryLine(entry));
     }
 
     // Each instrument is read, probed and mapped once, when first selected.
@@ -375,9 +374,10 @@ void CVelomireDoc::OnImportInstrument(const QString& given) {
         return;
     }
     const QString programName = QFileInfo(programFile).fileName();
-    if (QFileInfo::exists(programFile)) {
-        messages.Show(programName.toStdString() + " exists already; nothing was written.",
-                      appCaption);
+    if (const std::string problem =
+            instrument::ProgramFileProblem(ToPath(programFile), programName.toStdString());
+        !problem.empty()) {
+        messages.Show(problem, appCaption);
         return;
     }
     Program written;

@@ -219,6 +219,28 @@ std::string Lower(std::string text) {
 
 } // namespace
 
+std::string EntryLine(const InstrumentEntry& entry) {
+    return std::to_string(entry.number) + ": " + entry.name +
+           (entry.detail.empty() ? "" : " (" + entry.detail + ")");
+}
+
+std::string ProgramFileProblem(const fs::path& programFile, const std::string& shown) {
+    std::string extension = programFile.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension != ".vmp") {
+        return shown + ": a program file name ends in .vmp";
+    }
+    std::error_code ec;
+    if (!fs::is_directory(programFile.parent_path(), ec)) {
+        return shown + ": the program's directory does not exist";
+    }
+    if (fs::exists(fs::symlink_status(programFile, ec))) {
+        return shown + ": exists already; nothing was written";
+    }
+    return {};
+}
+
 bool ProbeSounds(Instrument& instrument, program::SampleConverter& converter, std::string& error) {
     for (Sound& sound : instrument.sounds) {
         if (sound.file.empty()) {

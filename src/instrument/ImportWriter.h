@@ -20,6 +20,14 @@ namespace velomire::instrument {
 using NewFileWriter = std::function<program::Status(const std::filesystem::path& file,
                                                     std::span<const std::uint8_t> bytes)>;
 
+// "N: name (detail)": an instrument of a file as the command line's --list and the desktop's
+// Import instrument list it.
+std::string EntryLine(const InstrumentEntry& entry);
+
+// Why an import cannot write its program as `programFile` (named `shown` in the reason): not a
+// ".vmp" name, its folder missing, or something of that name there already. Empty when it can.
+std::string ProgramFileProblem(const std::filesystem::path& programFile, const std::string& shown);
+
 // Fills in what the mapping needs of every sound the instrument names as a file: its channels,
 // rate and frames (through the WAV reader, or the converter for other formats) and the loops and
 // unity note of its WAV "smpl" chunk. A sound already holding its words is left as it is. False,

@@ -13,8 +13,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 namespace velomire::cli {
@@ -80,8 +78,7 @@ int ImportCommand::Run() {
             return Refused(error);
         }
         for (const auto& entry : *entries) {
-            PrintLine(std::to_string(entry.number) + ": " + entry.name +
-                      (entry.detail.empty() ? "" : " (" + entry.detail + ")"));
+            PrintLine(instrument::EntryLine(entry));
         }
         return exitOk;
     }
@@ -91,17 +88,9 @@ int ImportCommand::Run() {
     std::error_code ec;
     const fs::path programPath = output.empty() ? fs::path() : fs::absolute(output, ec);
     if (!output.empty()) {
-        std::string extension = programPath.extension().string();
-        std::transform(extension.begin(), extension.end(), extension.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (extension != ".vmp") {
-            return Refused(output + ": a program file name ends in .vmp");
-        }
-        if (!fs::is_directory(programPath.parent_path(), ec)) {
-            return Refused(output + ": the program's directory does not exist");
-        }
-        if (fs::exists(fs::symlink_status(programPath, ec))) {
-            return Refused(output + ": exists already; nothing was written");
+        if (const std::string problem = instrument::ProgramFileProblem(programPath, output);
+            !problem.empty()) {
+            return Refused(problem);
         }
     }
 
