@@ -59,7 +59,7 @@ struct Zone {
     bool rootKeyFromSound = false;
     double tuneCents = 0; // added to the sound's pitch at the root key, any size
     double volumeDb = 0;
-    double pan = 0;                   // -100 (left) to 100 (right)
+    double pan = 0; // -100 (left) to 100 (right)
     // The sampler output the source sends the zone to (an Akai keygroup's 0-7), when it names one.
     std::optional<int> output;
     std::uint64_t offset = 0;         // first frame played
