@@ -20,6 +20,9 @@ packages=(
     dpkg-dev file
     # a reader of S1000 disk images written elsewhere, for the disk image tests
     libgig-dev gigtools
+    # the importers' checks with real files: a General MIDI SoundFont bank from Debian, and a
+    # converter of SoundFont banks to SFZ whose output the SFZ reader is checked against
+    timgm6mb-soundfont polyphone
 )
 
 missing=()

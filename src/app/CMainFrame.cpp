@@ -60,6 +60,12 @@ const CommandEntry commandTable[] = {
     {command::exportDiskImage, "Export &disk image...", noKey,
      "Write the program as a disk image for the sampler's floppy emulator", "Export disk image",
      ""},
+    {command::importInstrument, "&Import instrument...", noKey,
+     "Make a program from an SFZ, SoundFont 2 or Decent Sampler instrument or an Akai disk image "
+     "program",
+     "Import instrument", ""},
+    {command::exportSfz, "Export as S&FZ...", noKey,
+     "Write the program as an SFZ instrument with its WAV files", "Export as SFZ", ""},
     {command::openSample, "Open sample", noKey, "Open a sample (.wav file)", "Open sample",
      "open-sample"},
     {command::appExit, "E&xit", noKey, "Quit the application; prompts to save program", "Exit", ""},
@@ -225,8 +231,8 @@ void CMainFrame::CreateMenus() {
 
     const MenuEntry menus[] = {
         {"&File",
-         {fileNew, fileOpen, fileSave, fileSaveAs, exportDiskImage, separator, openSample,
-          separator, recentFilesMark, appExit}},
+         {fileNew, fileOpen, fileSave, fileSaveAs, separator, importInstrument, exportSfz,
+          exportDiskImage, separator, openSample, separator, recentFilesMark, appExit}},
         {"&Edit", {editUndo, editRedo, separator, editRemove, moveUp, moveDown}},
         {"&Program", {addSamples, mapKeysFromNames, sendProgram, samplerContents}},
         {"&Sample", {sampleParameters, sampleLoopsEditor}},
@@ -261,6 +267,16 @@ void CMainFrame::CreateMenus() {
     connect(Action(fileSave), &QAction::triggered, &doc, &Doc::OnFileSave);
     connect(Action(fileSaveAs), &QAction::triggered, &doc, &Doc::OnFileSaveAs);
     connect(Action(exportDiskImage), &QAction::triggered, this, &CMainFrame::OnExportDiskImage);
+    connect(Action(importInstrument), &QAction::triggered, &doc,
+            [this] { this->doc.OnImportInstrument(); });
+    connect(Action(exportSfz), &QAction::triggered, &doc, &Doc::OnExportSfz);
+    // Export as SFZ needs a program.
+    const auto updateExport = [this] {
+        Action(command::exportSfz)->setEnabled(this->doc.GetProgram().programCreated);
+    };
+    connect(&doc, &Doc::changed, this, updateExport);
+    connect(&doc, &Doc::initialUpdate, this, updateExport);
+    updateExport();
     connect(Action(openSample), &QAction::triggered, &doc, &Doc::OnOpenSample);
     connect(Action(addSamples), &QAction::triggered, &doc, &Doc::OnAddSamples);
     connect(Action(mapKeysFromNames), &QAction::triggered, this,
@@ -469,6 +485,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
     if (!DroppedProgramFiles(event->mimeData()).isEmpty() ||
+        !DroppedInstrumentFiles(event->mimeData()).isEmpty() ||
         !DroppedSoundFiles(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     }
@@ -477,6 +494,13 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 void CMainFrame::dropEvent(QDropEvent* event) {
     const QStringList files = DroppedProgramFiles(event->mimeData());
     if (files.isEmpty()) {
+        // An instrument is imported (one at a time: the first).
+        const QStringList instruments = DroppedInstrumentFiles(event->mimeData());
+        if (!instruments.isEmpty()) {
+            event->acceptProposedAction();
+            doc.OnImportInstrument(instruments.constFirst());
+            return;
+        }
         // Sound files dropped while the list cannot take them (no program yet).
         const QStringList sounds = DroppedSoundFiles(event->mimeData());
         if (!sounds.isEmpty()) {

@@ -3,6 +3,11 @@
 #include "app/FileDialogs.h"
 #include "app/SamplerSession.h"
 #include "editing/SampleListCells.h"
+#include "instrument/ImportWriter.h"
+#include "instrument/ProgramMapping.h"
+#include "instrument/SfzWriter.h"
+#include "instrument/devices/InstrumentFiles.h"
+#include "instrument/devices/NewFileWriter.h"
 #include "program/AddSample.h"
 #include "program/KeyMapping.h"
 #include "program/OpenSample.h"
@@ -12,6 +17,7 @@
 #include "program/ui/CSelectSamplesDlg.h"
 #include "transfer/OffPitch.h"
 #include "transfer/PortNames.h"
+#include "transfer/SamplerModel.h"
 #include "transfer/SendCommand.h"
 #include "transfer/devices/SystemMidiDriver.h"
 #include "transfer/devices/SystemMidiInDriver.h"
@@ -29,6 +35,7 @@
 #include <QUndoCommand>
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -259,6 +266,160 @@ void CVelomireDoc::OnFileOpen() {
     if (!path.isEmpty()) {
         OnOpenDocument(path);
     }
+}
+
+namespace {
+
+QString StatusText(const program::Status& status) {
+    return FromStd(status.detail.empty() ? status.text : status.text + " (" + status.detail + ")");
+}
+
+} // namespace
+
+void CVelomireDoc::OnImportInstrument(const QString& given) {
+    if (!SaveModified()) {
+        return;
+    }
+    const QString file =
+        given.isEmpty()
+            ? dialogs.OpenFileName(QStringLiteral("Import instrument"),
+                                   QStringLiteral("Instrument files (*.sfz *.sf2 *.dspreset *.img "
+                                                  "*.hda *.iso);;All files (*)"))
+            : QFileInfo(given).absoluteFilePath();
+    if (file.isEmpty()) {
+        return;
+    }
+    const std::string fileName = QFileInfo(file).fileName().toStdString();
+    std::string error;
+    const auto entries = instrument::ListInstruments(ToPath(file), error);
+    if (!entries || entries->empty()) {
+        messages.Show(entries ? fileName + ": holds no instrument" : error, appCaption);
+        return;
+    }
+    QStringList names;
+    for (const auto& entry : *entries) {
+        names << FromStd(instrument::EntryLine(entry));
+    }
+
+    // Each instrument is read, probed and mapped once, when first selected.
+    struct Mapped {
+        std::optional<instrument::Instrument> read;
+        instrument::ProgramMapping mapping;
+        std::string error;
+    };
+    std::map<int, Mapped> mapped;
+    const std::int32_t model = settings.samplerModel;
+    const auto mapAt = [&](int index) -> Mapped& {
+        auto [at, added] = mapped.try_emplace(index);
+        Mapped& result = at->second;
+        if (!added) {
+            return result;
+        }
+        const auto& entry = (*entries)[static_cast<std::size_t>(index)];
+        result.read =
+            instrument::ReadInstrument(ToPath(file), {entry.number, std::nullopt}, result.error);
+        if (result.read && !instrument::ProbeSounds(*result.read, *converter, result.error)) {
+            result.read.reset();
+            result.error = fileName + ": " + result.error;
+        }
+        if (result.read) {
+            result.error.clear();
+            result.mapping = instrument::MapInstrument(*result.read, model);
+            if (result.mapping.rows.empty()) {
+                result.error = fileName + ": the instrument gives no row; nothing can be imported";
+            }
+        }
+        return result;
+    };
+    const auto reportFor = [&](int index) {
+        if (index < 0 || index >= static_cast<int>(entries->size())) {
+            return QStringList();
+        }
+        const Mapped& result = mapAt(index);
+        if (!result.read) {
+            return QStringList{FromStd(result.error)};
+        }
+        QStringList lines;
+        for (const std::string& line : result.mapping.report.Lines()) {
+            lines << FromStd(line);
+        }
+        if (!result.error.empty()) {
+            lines << FromStd(result.error);
+        }
+        return lines;
+    };
+    const auto info = transfer::SamplerModel::Find(model);
+    const auto chosen = dialogs.ChooseInstrument(
+        FromStd(fileName), info ? FromStd(info->longName) : QStringLiteral("sampler"), names,
+        reportFor);
+    if (!chosen || *chosen < 0 || *chosen >= static_cast<int>(entries->size())) {
+        return;
+    }
+    const Mapped& result = mapAt(*chosen);
+    if (!result.error.empty()) {
+        messages.Show(result.error, appCaption);
+        return;
+    }
+
+    const QString proposal =
+        QFileInfo(file).absoluteDir().filePath(QFileInfo(file).completeBaseName() + ".vmp");
+    const QString programFile = dialogs.SaveFileName(QStringLiteral("Save the imported program"),
+                                                     QStringLiteral("Velomire prog (*.vmp)"),
+                                                     proposal, QStringLiteral("vmp"));
+    if (programFile.isEmpty()) {
+        return;
+    }
+    const QString programName = QFileInfo(programFile).fileName();
+    if (const std::string problem =
+            instrument::ProgramFileProblem(ToPath(programFile), programName.toStdString());
+        !problem.empty()) {
+        messages.Show(problem, appCaption);
+        return;
+    }
+    Program written;
+    const program::Status status =
+        instrument::WriteImportedProgram(*result.read, result.mapping, ToPath(programFile),
+                                         *converter, instrument::DiskNewFileWriter(), written);
+    if (!status) {
+        messages.Show(programName.toStdString() + ": " + status.text +
+                          (status.detail.empty() ? "" : " (" + status.detail + ")"),
+                      appCaption);
+        return;
+    }
+    if (OnOpenDocument(programFile)) {
+        emit statusMessage(QStringLiteral("Imported %1 rows from %2%3")
+                               .arg(written.sampleCount)
+                               .arg(FromStd(fileName))
+                               .arg(result.mapping.report.Changed()
+                                        ? QStringLiteral(" (some folded or dropped)")
+                                        : QString()));
+    }
+}
+
+void CVelomireDoc::OnExportSfz() {
+    if (!program->programCreated) {
+        return;
+    }
+    const QString folder = dialogs.FolderName(QStringLiteral("Export as SFZ"),
+                                              FromStd(program->programDirectory.string()));
+    if (folder.isEmpty()) {
+        return;
+    }
+    const std::string name = title.toStdString();
+    std::vector<std::filesystem::path> written;
+    const program::Status status =
+        instrument::ExportSfz(*program, program->programDirectory, name, ToPath(folder),
+                              instrument::DiskNewFileWriter(), written);
+    if (!status) {
+        messages.Show("Export as SFZ: " + StatusText(status).toStdString(), appCaption);
+        return;
+    }
+    QStringList names;
+    for (const auto& file : written) {
+        names << FromStd(file.filename().string());
+    }
+    emit statusMessage(
+        QStringLiteral("Wrote %1 in %2").arg(names.join(QStringLiteral(", ")), folder));
 }
 
 bool CVelomireDoc::OnFileSave() {

@@ -32,6 +32,18 @@ QStringList DroppedProgramFiles(const QMimeData* data) {
     });
 }
 
+QStringList DroppedInstrumentFiles(const QMimeData* data) {
+    return LocalFiles(data, [](const QString& path) {
+        const QString suffix = QFileInfo(path).suffix();
+        for (const char* wanted : {"sfz", "sf2", "dspreset"}) {
+            if (suffix.compare(QLatin1String(wanted), Qt::CaseInsensitive) == 0) {
+                return true;
+            }
+        }
+        return false;
+    });
+}
+
 QStringList DroppedSoundFiles(const QMimeData* data) {
     return LocalFiles(data, [](const QString& path) {
         return program::IsSoundFileName(QFileInfo(path).fileName().toStdString());

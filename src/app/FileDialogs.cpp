@@ -1,5 +1,6 @@
 #include "app/FileDialogs.h"
 
+#include "instrument/ui/ImportInstrumentDlg.h"
 #include "program/UserMessages.h"
 #include "ui/QtText.h"
 
@@ -115,6 +116,17 @@ bool QtFileDialogs::Confirm(const QString& question) {
     return QMessageBox::question(parent, FromStd(program::appCaption), question,
                                  QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+std::optional<int>
+QtFileDialogs::ChooseInstrument(const QString& file, const QString& modelName,
+                                const QStringList& names,
+                                const std::function<QStringList(int)>& reportFor) {
+    instrument::ImportInstrumentDlg dialog(file, modelName, names, reportFor, parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.Selected();
 }
 
 } // namespace velomire::app

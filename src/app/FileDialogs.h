@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 namespace velomire::app {
@@ -36,6 +37,12 @@ public:
     virtual bool Confirm(const QString& question) = 0;
     // An existing folder, starting from `from`, or empty on cancel.
     virtual QString FolderName(const QString& title, const QString& from) = 0;
+    // Import instrument: which of the instruments `names` of `file` to import, seeing for the one
+    // selected the report `reportFor` gives (what it becomes on `modelName`). Its index, or
+    // nothing on Cancel.
+    virtual std::optional<int>
+    ChooseInstrument(const QString& file, const QString& modelName, const QStringList& names,
+                     const std::function<QStringList(int)>& reportFor) = 0;
 };
 
 class QtFileDialogs : public FileDialogs {
@@ -51,6 +58,9 @@ public:
     AskToConvert(const QStringList& files, const program::ConvertOptions& proposal) override;
     bool Confirm(const QString& question) override;
     QString FolderName(const QString& title, const QString& from) override;
+    std::optional<int> ChooseInstrument(const QString& file, const QString& modelName,
+                                        const QStringList& names,
+                                        const std::function<QStringList(int)>& reportFor) override;
 
 private:
     QPointer<QWidget> parent;

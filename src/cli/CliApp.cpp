@@ -54,9 +54,10 @@ int CliApp::RunCommand(const std::vector<std::string>& args) {
     // commands inherit this.
     app.allow_windows_style_options(false);
     std::vector<std::unique_ptr<CliCommand>> commands;
-    for (const auto make : {MakeInfoCommand, MakeNewCommand, MakePortsCommand, MakeRenderCommand,
-                            MakeSendCommand, MakeSamplerCommand, MakeDecodeCommand, MakeListCommand,
-                            MakeGetCommand, MakeDeleteCommand, MakeImageCommand}) {
+    for (const auto make :
+         {MakeInfoCommand, MakeNewCommand, MakePortsCommand, MakeRenderCommand, MakeSendCommand,
+          MakeSamplerCommand, MakeDecodeCommand, MakeListCommand, MakeGetCommand, MakeDeleteCommand,
+          MakeImageCommand, MakeImportCommand, MakeExportCommand}) {
         commands.push_back(make(app));
     }
     const auto find = [&commands](const std::string& name) -> CliCommand* {

@@ -77,5 +77,7 @@ std::unique_ptr<CliCommand> MakeListCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeGetCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeDeleteCommand(CLI::App& parent);
 std::unique_ptr<CliCommand> MakeImageCommand(CLI::App& parent);
+std::unique_ptr<CliCommand> MakeImportCommand(CLI::App& parent);
+std::unique_ptr<CliCommand> MakeExportCommand(CLI::App& parent);
 
 } // namespace velomire::cli

@@ -62,7 +62,10 @@ struct ImageSample {
     std::uint32_t lengthWords = 0;
     std::uint32_t startPoint = 0;
     std::uint32_t endPoint = 0;
-    int loopMode = 0;                     // program::LoopMode numbering
+    int loopMode = 0; // program::LoopMode numbering
+    // The header's tune: S1000 family in 1/256 semitone (bytes 20-21, signed); S900/S950 in 1/16
+    // semitone above the root key (the low 4 bits of its tuning).
+    std::int32_t tune = 0;
     std::vector<program::LoopSpec> loops; // the active loops, first to last
     // The name inside the header (the sampler's RAM name); equal to `name` in a well-made image.
     std::string headerName;
@@ -75,11 +78,15 @@ struct ImageZone {
     std::string sampleName; // trailing spaces removed; empty when the zone plays nothing
     int velocityLow = 0;
     int velocityHigh = 127;
+    std::int16_t tune = 0; // S1000 family: 1/256 semitone
+    int pan = 0;           // S1000 family: -50 (left) to 50 (right)
 };
 
 struct ImageKeygroup {
     int lowKey = 0;
     int highKey = 127;
+    std::int16_t tune = 0;        // S1000 family: 1/256 semitone
+    int output = 0;               // S1000 family: the individual output, 0-7
     std::vector<ImageZone> zones; // the zones that play a sample
 };
 

@@ -32,6 +32,8 @@ constexpr std::size_t keygroupCountAt = 42;
 constexpr std::size_t zoneAt = 34;
 constexpr std::size_t zoneBytes = 24;
 constexpr std::size_t zoneCount = 4;
+// A keygroup's individual output, after its zones and six bytes more.
+constexpr std::size_t outputAt = zoneAt + zoneBytes * zoneCount + 6;
 
 std::uint16_t Get16(Bytes bytes, std::uint64_t at) {
     return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
@@ -175,6 +177,7 @@ void ReadSample(Bytes image, const ImageFile& file, const FileExtent& extent, Im
     sample.rootKey = head[2];
     sample.headerName = NameText(Bytes(head).subspan(sampleNameAt, nameChars));
     sample.loopMode = head[19];
+    sample.tune = static_cast<std::int16_t>(Get16(head, 20));
     sample.lengthWords = Get32(head, 26);
     sample.startPoint = Get32(head, 30);
     sample.endPoint = Get32(head, 34);
@@ -216,9 +219,13 @@ void ReadProgram(Bytes image, const ImageFile& file, const FileExtent& extent, I
         ImageKeygroup read;
         read.lowKey = keygroup[3];
         read.highKey = keygroup[4];
+        read.tune = static_cast<std::int16_t>(keygroup[5] | keygroup[6] << 8);
+        read.output = keygroup[outputAt];
         for (std::size_t zone = 0; zone < zoneCount; ++zone) {
             const Bytes z = keygroup.subspan(zoneAt + zoneBytes * zone, zoneBytes);
-            ImageZone played{NameText(z.first(nameChars)), z[12], z[13]};
+            ImageZone played{NameText(z.first(nameChars)), z[12], z[13],
+                             static_cast<std::int16_t>(z[14] | z[15] << 8),
+                             static_cast<std::int8_t>(z[18])};
             if (!played.sampleName.empty()) {
                 read.zones.push_back(std::move(played));
             }

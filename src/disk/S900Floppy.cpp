@@ -57,6 +57,7 @@ ImageSample SampleOf(const S900FloppyImage& floppy, const S900DirEntry& entry,
     sample.fileType = static_cast<std::uint8_t>(entry.type);
     sample.rate = header.rate;
     sample.rootKey = header.tuning / 16;
+    sample.tune = header.tuning % 16;
     sample.lengthWords = static_cast<std::uint32_t>(header.words.size());
     sample.startPoint = header.firstReplayPoint;
     sample.endPoint = header.endPoint;
@@ -84,7 +85,8 @@ ImageProgram ProgramOf(const S900DirEntry& entry, const S900ProgramInfo& info) {
     program.name = entry.name;
     program.fileType = static_cast<std::uint8_t>(entry.type);
     for (const S900Keygroup& keygroup : info.keygroups) {
-        program.keygroups.push_back({keygroup.lowKey, keygroup.highKey, {{keygroup.sampleName}}});
+        program.keygroups.push_back(
+            {keygroup.lowKey, keygroup.highKey, 0, 0, {{keygroup.sampleName}}});
     }
     return program;
 }

@@ -116,6 +116,138 @@ private slots:
         QDir::setCurrent(startDirectory);
     }
 
+    // An SFZ instrument of two regions playing one WAV file, in its own folder.
+    QString Sfz() {
+        QDir(dir->path()).mkpath(QStringLiteral("library"));
+        const QString library = dir->filePath(QStringLiteral("library"));
+        const std::vector<std::int16_t> samples(2000, 1000);
+        velomire::testing::WriteFile(Native(library + QStringLiteral("/hum.wav")),
+                                     WavBuilder::Canonical(1, 44100, 16, samples));
+        const QString sfz = library + QStringLiteral("/Hum.sfz");
+        QFile file(sfz);
+        if (!file.open(QIODevice::WriteOnly)) {
+            return {};
+        }
+        file.write("<region> sample=hum.wav lokey=36 hikey=59 pitch_keycenter=48\n"
+                   "<region> sample=hum.wav lokey=60 hikey=84 pitch_keycenter=72 tune=10\n");
+        return sfz;
+    }
+
+    static QStringList Entries(const QString& folder) {
+        return QDir(folder).entryList(QDir::Files, QDir::Name);
+    }
+
+    void AnImportedInstrumentIsWrittenWhereAskedAndOpens() {
+        const QString sfz = Sfz();
+        QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("out")));
+        const QString out = dir->filePath(QStringLiteral("out"));
+        dialogs.fileAnswers = {sfz, out + QStringLiteral("/Hum.vmp")};
+        dialogs.instrumentAnswer = 0;
+        QSignalSpy status(doc.get(), &CVelomireDoc::statusMessage);
+        doc->OnImportInstrument();
+        QVERIFY2(messages.messages.empty(),
+                 messages.messages.empty() ? "" : messages.messages[0].text.c_str());
+        QCOMPARE(dialogs.questions.size(), 3);
+        QCOMPARE(dialogs.questions[0].kind, QStringLiteral("open"));
+        QVERIFY(dialogs.questions[0].filter.contains(QStringLiteral("*.sfz")));
+        // The report was shown before anything was written.
+        QCOMPARE(dialogs.questions[1].kind, QStringLiteral("instrument"));
+        QCOMPARE(dialogs.questions[1].title, QStringLiteral("Hum.sfz"));
+        QVERIFY(dialogs.questions[1].proposal.contains(QStringLiteral("carried:")));
+        QCOMPARE(dialogs.questions[2].kind, QStringLiteral("save"));
+        QCOMPARE(dialogs.questions[2].proposal, dir->filePath(QStringLiteral("library/Hum.vmp")));
+
+        QVERIFY(doc->GetProgram().programCreated);
+        QCOMPARE(doc->PathName(), QFileInfo(out + QStringLiteral("/Hum.vmp")).absoluteFilePath());
+        QCOMPARE(doc->Title(), QStringLiteral("Hum"));
+        QVERIFY(!doc->IsModified());
+        QCOMPARE(doc->GetProgram().sampleCount, 2);
+        QVERIFY(Entries(out).contains(QStringLiteral("Hum.vmp")));
+        for (const std::string& name : FileNames()) {
+            QVERIFY2(QFile::exists(out + QLatin1Char('/') + QString::fromStdString(name)),
+                     name.c_str());
+        }
+        QCOMPARE(status.size(), 1);
+
+        // Export as SFZ writes the instrument and its WAV files into the folder chosen.
+        QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("sfz")));
+        const QString sfzFolder = dir->filePath(QStringLiteral("sfz"));
+        dialogs.fileAnswers = {sfzFolder};
+        doc->OnExportSfz();
+        QCOMPARE(dialogs.questions.last().kind, QStringLiteral("folder"));
+        QVERIFY(messages.messages.empty());
+        QVERIFY2(Entries(sfzFolder).contains(QStringLiteral("Hum.sfz")),
+                 qPrintable(Entries(sfzFolder).join(',')));
+        QVERIFY(Entries(sfzFolder).size() > 1);
+        QVERIFY(status.last().constFirst().toString().contains(QStringLiteral("Hum.sfz")));
+        // Again into the same folder: nothing is overwritten, and the message says why.
+        doc->OnExportSfz();
+        QCOMPARE(messages.messages.size(), 0u); // no folder answer left: cancelled
+        dialogs.fileAnswers = {sfzFolder};
+        doc->OnExportSfz();
+        QCOMPARE(messages.messages.size(), 1u);
+    }
+
+    void ImportWritesNothingUntilTheReportIsAcceptedNorOverAFile() {
+        const QString sfz = Sfz();
+        const QStringList before = Entries(dir->filePath(QStringLiteral("library")));
+        dialogs.fileAnswers = {sfz, dir->filePath(QStringLiteral("Hum.vmp"))};
+        doc->OnImportInstrument(); // Cancel at the report
+        QCOMPARE(dialogs.questions.size(), 2);
+        QCOMPARE(dialogs.questions[1].kind, QStringLiteral("instrument"));
+        QVERIFY(!doc->GetProgram().programCreated);
+        QCOMPARE(Entries(dir->path()), QStringList());
+        QCOMPARE(Entries(dir->filePath(QStringLiteral("library"))), before);
+
+        // An existing program file is never written over.
+        QFile existing(dir->filePath(QStringLiteral("Hum.vmp")));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
+        dialogs = {};
+        dialogs.instrumentAnswer = 0;
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("Hum.vmp"))};
+        doc->OnImportInstrument(sfz); // as a drop: no file question
+        QCOMPARE(dialogs.questions.size(), 2);
+        QCOMPARE(messages.messages.size(), 1u);
+        QVERIFY(messages.messages[0].text.find("exists already") != std::string::npos);
+        QCOMPARE(Entries(dir->path()), QStringList{QStringLiteral("Hum.vmp")});
+        QCOMPARE(QFileInfo(dir->filePath(QStringLiteral("Hum.vmp"))).size(), 0);
+
+        // An instrument whose sound is missing: the report says so, OK shows it and asks nothing
+        // more.
+        QFile broken(dir->filePath(QStringLiteral("library/Broken.sfz")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("<region> sample=missing.wav key=60\n");
+        broken.close();
+        dialogs = {};
+        dialogs.instrumentAnswer = 0;
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("Broken.vmp"))};
+        doc->OnImportInstrument(broken.fileName());
+        QCOMPARE(dialogs.questions.size(), 1);
+        QVERIFY(dialogs.questions[0].proposal.contains(QStringLiteral("missing.wav")));
+        QCOMPARE(messages.messages.size(), 2u);
+        QVERIFY(messages.messages[1].text.find("missing.wav") != std::string::npos);
+        QCOMPARE(Entries(dir->path()), QStringList{QStringLiteral("Hum.vmp")});
+
+        // A file that is no instrument: one message, no more questions.
+        dialogs = {};
+        doc->OnImportInstrument(dir->filePath(QStringLiteral("Hum.vmp")));
+        QCOMPARE(messages.messages.size(), 3u);
+        QVERIFY(dialogs.questions.isEmpty());
+    }
+
+    void ImportAsksToSaveTheOpenProgramFirst() {
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("Strings.vmp"))};
+        doc->OnFileNew();
+        doc->MarkChanged();
+        dialogs = {};
+        dialogs.saveAnswers = {FileDialogs::SaveAnswer::cancel};
+        doc->OnImportInstrument(Sfz());
+        QCOMPARE(dialogs.questions.size(), 1);
+        QCOMPARE(dialogs.questions[0].kind, QStringLiteral("ask"));
+        QCOMPARE(doc->Title(), QStringLiteral("Strings"));
+    }
+
     void StartUpNewShowsNoDialogAndCreatesNoProgram() {
         QVERIFY(dialogs.questions.isEmpty());
         QVERIFY(!doc->GetProgram().programCreated);

@@ -158,11 +158,11 @@ private slots:
         QCOMPARE(bar, (QStringList{"&File", "&Edit", "&Program", "&Sample", "&Options", "&View",
                                    "&Help"}));
         QVERIFY(!frame->Action(options)->menu()); // a command of the bar itself
-        QCOMPARE(
-            MenuTexts(TopMenu(frame, QStringLiteral("&File"))),
-            (QStringList{"&New program\tCtrl+N", "&Open program\tCtrl+O", "&Save program\tCtrl+S",
-                         "Save program &As...", "Export &disk image...", "-", "Open sample", "-",
-                         "Recent File", "-", "E&xit"}));
+        QCOMPARE(MenuTexts(TopMenu(frame, QStringLiteral("&File"))),
+                 (QStringList{"&New program\tCtrl+N", "&Open program\tCtrl+O",
+                              "&Save program\tCtrl+S", "Save program &As...", "-",
+                              "&Import instrument...", "Export as S&FZ...", "Export &disk image...",
+                              "-", "Open sample", "-", "Recent File", "-", "E&xit"}));
 
         // The toolbar: its entries in order, with 36-pixel buttons.
         QToolBar* toolBar = frame->ToolBar();
@@ -467,6 +467,36 @@ private slots:
         refused.ignore();
         QApplication::sendEvent(frame, &refused);
         QVERIFY(!refused.isAccepted());
+    }
+
+    void AnInstrumentDroppedOnTheWindowIsImportedAndExportNeedsAProgram() {
+        QVERIFY(Start());
+        QVERIFY(!frame->Action(command::exportSfz)->isEnabled());
+
+        QTemporaryDir folder;
+        const std::vector<std::int16_t> words(500, 300);
+        velomire::testing::WriteFile(
+            std::filesystem::path(
+                QFile::encodeName(folder.filePath(QStringLiteral("tone.wav"))).toStdString()),
+            velomire::testing::WavBuilder::Canonical(1, 44100, 16, words));
+        QFile sfz(folder.filePath(QStringLiteral("Tone.sfz")));
+        QVERIFY(sfz.open(QIODevice::WriteOnly));
+        sfz.write("<region> sample=tone.wav key=60\n<region> sample=tone.wav lokey=61 hikey=72\n");
+        sfz.close();
+
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(sfz.fileName())});
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(frame, &enter);
+        QVERIFY(enter.isAccepted());
+        dialogs.instrumentAnswer = 0;
+        dialogs.fileAnswers = {folder.filePath(QStringLiteral("Tone.vmp"))};
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(frame, &drop);
+        QVERIFY(messages.messages.empty());
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Tone[*] - Velomire 98.05"));
+        QVERIFY(QFile::exists(folder.filePath(QStringLiteral("Tone.vmp"))));
+        QVERIFY(frame->Action(command::exportSfz)->isEnabled());
     }
 
     void UndoAndRedoNameTheirStepAndTheTitleMarksUnsavedChanges() {

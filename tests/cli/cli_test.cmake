@@ -335,3 +335,61 @@ if(SOX AND NOT EMULATOR) # no converter in the Windows build
         message(FATAL_ERROR "a refused conversion left a file")
     endif()
 endif()
+
+# Instruments: an SFZ imported for a model, exported again, and imported back as the same program.
+set(lib "${work}/library/Programs")
+file(MAKE_DIRECTORY "${lib}" "${work}/library/Samples" "${work}/imported" "${work}/again")
+file(COPY "${SOURCE_DIR}/examples/demo/pad.wav" "${SOURCE_DIR}/examples/demo/tone.wav"
+    DESTINATION "${work}/library/Samples")
+file(WRITE "${lib}/keys.sfz" "<control> default_path=../Samples/\n"
+    "<region> sample=pad.wav lokey=c3 hikey=b3 pitch_keycenter=c4\n"
+    "<region> sample=tone.wav lokey=c4 hikey=c5 loop_mode=loop_continuous loop_start=10 loop_end=1009\n")
+run_cli(0 import library/Programs/keys.sfz --list)
+expect_match("${cli_out}" "0: keys \\(2 regions, 2 samples\\)")
+run_cli(0 import library/Programs/keys.sfz --model S3000 -o imported/keys.vmp --report)
+expect_match("${cli_out}" "carried: row 2: keys 60-72, velocities 1-127, root key 60, loop 10-1009")
+run_cli(0 info imported/keys.vmp --json)
+expect_match("${cli_out}" "\"sampleCount\": 2")
+expect_match("${cli_out}" "\"fileName\": \"tone.wav\"")
+run_cli(1 import library/Programs/keys.sfz --model S3000 -o imported/keys.vmp)
+expect_match("${cli_err}" "keys.vmp: exists already; nothing was written")
+run_cli(0 export imported/keys.vmp --format sfz -o exported)
+expect_match("${cli_out}" "Wrote .*exported/keys.sfz")
+file(READ "${work}/exported/keys.sfz" exported)
+expect_match("${exported}" "loop_start=10 loop_end=1009")
+run_cli(1 export imported/keys.vmp --format sfz -o exported)
+expect_match("${cli_err}" "keys.sfz: exists already")
+run_cli(0 import exported/keys.sfz --model S3000 -o again/keys.vmp)
+file(SHA256 "${work}/imported/keys.vmp" first)
+file(SHA256 "${work}/again/keys.vmp" second)
+if(NOT first STREQUAL second)
+    message(FATAL_ERROR "program -> SFZ -> program changed the program file")
+endif()
+
+# What no row holds makes the exit status 3 and is named; --report alone writes nothing.
+file(WRITE "${lib}/filtered.sfz" "<region> sample=../Samples/pad.wav cutoff=300\n"
+    "<region> sample=../Samples/tone.wav trigger=release\n")
+run_cli(3 import library/Programs/filtered.sfz --model S1000 --report)
+expect_match("${cli_out}" "dropped: cutoff not carried: zone 1")
+expect_match("${cli_out}" "dropped: zone 2: release trigger, not carried")
+run_cli(3 import library/Programs/filtered.sfz --model S1000 -o imported/filtered.vmp)
+expect_match("${cli_err}" "filtered.sfz: dropped: cutoff not carried")
+
+# Refusals: one line naming what failed, nothing written.
+file(WRITE "${lib}/loop.sfz" "#include \"loop.sfz\"\n")
+run_cli(1 import library/Programs/loop.sfz --model S1000 -o imported/loop.vmp)
+expect_match("${cli_err}" "loop.sfz:1: #include \"loop.sfz\" includes itself again")
+file(WRITE "${lib}/outside.sfz" "<region> sample=../../../etc/passwd\n")
+run_cli(1 import library/Programs/outside.sfz --model S1000 -o imported/outside.vmp)
+expect_match("${cli_err}" "region 1 \\(outside.sfz:1\\): sample ../../../etc/passwd lies outside")
+file(WRITE "${lib}/missing.sfz" "<region> sample=none.wav\n")
+run_cli(1 import library/Programs/missing.sfz --model S1000 -o imported/missing.vmp)
+expect_match("${cli_err}" "sample none.wav cannot be opened")
+if(EXISTS "${work}/imported/loop.vmp" OR EXISTS "${work}/imported/outside.vmp" OR
+   EXISTS "${work}/imported/missing.vmp")
+    message(FATAL_ERROR "a refused import wrote its program")
+endif()
+run_cli(1 import nothing.sfz --list)
+run_cli(2 import library/Programs/keys.sfz)
+run_cli(2 import library/Programs/keys.sfz --model S9999 -o imported/x.vmp)
+run_cli(2 export imported/keys.vmp --format wav -o exported)

@@ -13,7 +13,7 @@ namespace velomire::testing {
 class FakeFileDialogs : public app::FileDialogs {
 public:
     struct Question {
-        QString kind; // "open", "save", "ask", "convert", "confirm" or "folder"
+        QString kind; // "open", "save", "ask", "convert", "confirm", "folder", "instrument"
         QString title;
         QString filter;
         QString proposal;
@@ -54,8 +54,21 @@ public:
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
 
+    // Records the report of the instrument `instrumentAnswer` (or of the first on Cancel) as the
+    // question's proposal, one line per line.
+    std::optional<int> ChooseInstrument(const QString& file, const QString& modelName,
+                                        const QStringList& names,
+                                        const std::function<QStringList(int)>& reportFor) override {
+        questions.append({QStringLiteral("instrument"), file, names.join(QLatin1Char(',')),
+                          reportFor(instrumentAnswer.value_or(0)).join(QLatin1Char('\n')),
+                          modelName});
+        return instrumentAnswer;
+    }
+
     // Declines conversions and confirmations unless told otherwise.
     std::optional<program::ConvertOptions> convertAnswer;
+    // The instrument chosen at Import instrument; nothing: Cancel.
+    std::optional<int> instrumentAnswer;
     bool confirmAnswer = false;
     QStringList fileAnswers;
     QList<SaveAnswer> saveAnswers;
