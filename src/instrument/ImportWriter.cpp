@@ -18,6 +18,16 @@
 namespace velomire::instrument {
 namespace {
 
+// A stereo pair's name from its left half's: "PAD -L" is the pair "PAD"; other names stay.
+std::string PairName(const std::string& left) {
+    if (left.size() < 3 || left.compare(left.size() - 2, 2, "-L") != 0) {
+        return left;
+    }
+    std::string name = left.substr(0, left.size() - 2);
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name.empty() ? left : name;
+}
+
 namespace fs = std::filesystem;
 
 // Keeps the last message of the WAV reader, for the one line an import fails with.
@@ -343,8 +353,10 @@ program::Status WriteImportedProgram(const Instrument& instrument, const Program
             return program::Status::Error(sound.name + ": holds no frames");
         }
 
-        // The file's name: the sound's, made safe, and free in the folder.
-        const std::string stem = program::SafeFileStem(sound.name, "sample", stemChars);
+        // The file's name: the sound's (a stereo pair's without the "-L" of its left half), made
+        // safe, and free in the folder.
+        const std::string stem = program::SafeFileStem(
+            plan.rightSound ? PairName(sound.name) : sound.name, "sample", stemChars);
         std::string name;
         for (int n = 1; n <= maxNameTries && name.empty(); ++n) {
             const std::string candidate = stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".wav";
@@ -415,6 +427,9 @@ program::Status WriteImportedProgram(const Instrument& instrument, const Program
             k.velocityLow = static_cast<std::int16_t>(row.lowVelocity);
             k.velocityHigh = static_cast<std::int16_t>(row.highVelocity);
             k.keygroupTune = row.keygroupTune;
+            if (row.output) {
+                k.output = static_cast<std::int16_t>(*row.output);
+            }
         }
         wav.Close();
     }

@@ -318,6 +318,9 @@ private:
         } else if (zone.pan != 0) {
             notCarriedBy["pan"].push_back(z);
         }
+        if (zone.output && *zone.output >= 0 && *zone.output <= 7) {
+            row.output = row.sendMode == program::sendStereo ? *zone.output & ~1 : *zone.output;
+        }
         if (zone.volumeDb != 0) {
             notCarriedBy["volume"].push_back(z);
         }

@@ -47,6 +47,9 @@ struct ImportRow {
     program::LoopMode loopMode = program::loopNone;
     std::vector<Loop> loops; // at most 4, frames of the written file, end inclusive
     program::SendMode sendMode = program::sendMono;
+    // The sampler output the source names (0-7; a stereo row's first, even output), or nothing
+    // for the program's default.
+    std::optional<int> output;
 };
 
 struct ImportReport {
