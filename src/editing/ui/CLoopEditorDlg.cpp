@@ -115,10 +115,10 @@ ScrollRequest RequestOf(int action) {
 
 } // namespace
 
-CLoopEditorDlg::CLoopEditorDlg(program::SampleBlock& sample, std::filesystem::path programDirectory,
-                               int waveOutDevice, AudioOutput& output,
-                               program::UserMessages& messages, QWidget* parent,
-                               std::size_t frameLimit)
+CLoopEditorDlg::CLoopEditorDlg(program::SampleBlock& sample,
+                               const std::filesystem::path& programDirectory, int waveOutDevice,
+                               AudioOutput& output, program::UserMessages& messages,
+                               QWidget* parent, std::size_t frameLimit)
     : QDialog(parent), sample(sample), output(output), messages(messages),
       model(sample, frameLimit), player(output, messages) {
     BuildControls();

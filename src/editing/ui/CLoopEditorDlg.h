@@ -59,7 +59,7 @@ public:
     // y"; `messages` shows the reader's, the player's and the editor's failures. A sample of more
     // than `frameLimit` frames is refused as if its memory could not be had.
     // `programDirectory` is where the block's file lies.
-    CLoopEditorDlg(program::SampleBlock& sample, std::filesystem::path programDirectory,
+    CLoopEditorDlg(program::SampleBlock& sample, const std::filesystem::path& programDirectory,
                    int waveOutDevice, AudioOutput& output, program::UserMessages& messages,
                    QWidget* parent = nullptr,
                    std::size_t frameLimit = LoopEditorModel::noFrameLimit);
