@@ -85,8 +85,10 @@ struct ImageZone {
 struct ImageKeygroup {
     int lowKey = 0;
     int highKey = 127;
-    std::int16_t tune = 0;        // S1000 family: 1/256 semitone
-    int output = 0;               // S1000 family: the individual output, 0-7
+    std::int16_t tune = 0; // S1000 family: 1/256 semitone
+    // S1000 family: the individual output, 0-7. S900/S950: the keygroup's output byte (255 any
+    // voice, 0-7 that one, 8 and 9 the left and right halves of a stereo entry).
+    int output = 0;
     std::vector<ImageZone> zones; // the zones that play a sample
 };
 

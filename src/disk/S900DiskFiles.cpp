@@ -147,7 +147,7 @@ std::optional<S900ProgramInfo> ReadS900Program(std::span<const std::uint8_t> fil
     program.name = NameAt(file, 0);
     for (std::size_t at = s900ProgramHeaderBytes; at + s900KeygroupBytes <= file.size();
          at += s900KeygroupBytes) {
-        program.keygroups.push_back({file[at + 1], file[at], NameAt(file, at + 24)});
+        program.keygroups.push_back({file[at + 1], file[at], NameAt(file, at + 24), file[at + 19]});
     }
     return program;
 }

@@ -46,6 +46,9 @@ struct S900Keygroup {
     int lowKey = 0;
     int highKey = 0;
     std::string sampleName;
+    // Byte 19: 255 plays on any voice, 0-7 on that one; 8 and 9 are the halves of a stereo entry,
+    // sent as two keygroups one after the other.
+    int output = 255;
 };
 
 struct S900ProgramInfo {

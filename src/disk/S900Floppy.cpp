@@ -86,7 +86,7 @@ ImageProgram ProgramOf(const S900DirEntry& entry, const S900ProgramInfo& info) {
     program.fileType = static_cast<std::uint8_t>(entry.type);
     for (const S900Keygroup& keygroup : info.keygroups) {
         program.keygroups.push_back(
-            {keygroup.lowKey, keygroup.highKey, 0, 0, {{keygroup.sampleName}}});
+            {keygroup.lowKey, keygroup.highKey, 0, keygroup.output, {{keygroup.sampleName}}});
     }
     return program;
 }

@@ -2,6 +2,8 @@
 
 #include "program/Program.h"
 #include "program/SafeFile.h"
+#include "transfer/ReceivedFiles.h"
+#include "transfer/families/s900/S900Wire.h"
 
 #include <algorithm>
 #include <map>
@@ -32,9 +34,28 @@ const disk::ImageSample* FindSample(const disk::ImageVolume& volume, const std::
     return nullptr;
 }
 
-// The two halves of a stereo sample as the S1000 family names them.
-bool IsHalf(const std::string& name, char side) {
-    return name.size() >= 2 && name[name.size() - 2] == '-' && name.back() == side;
+// The keygroups of a program, an S900/S950 stereo entry's two (its halves on outputs 8 and 9,
+// one after the other, over the same keys) as one keygroup playing both, as the S1000 family
+// keeps a stereo entry.
+std::vector<disk::ImageKeygroup> Keygroups(const disk::ImageContents& contents,
+                                           const disk::ImageProgram& program) {
+    if (!IsS900(contents))
+        return program.keygroups;
+    std::vector<disk::ImageKeygroup> keygroups;
+    for (const disk::ImageKeygroup& keygroup : program.keygroups) {
+        if (!keygroups.empty() && keygroup.output == transfer::s900::stereoRightOutput &&
+            keygroups.back().output == transfer::s900::stereoLeftOutput &&
+            keygroups.back().zones.size() == 1 && keygroup.zones.size() == 1 &&
+            keygroups.back().lowKey == keygroup.lowKey &&
+            keygroups.back().highKey == keygroup.highKey &&
+            transfer::StereoHalves(keygroups.back().zones[0].sampleName,
+                                   keygroup.zones[0].sampleName, 0)) {
+            keygroups.back().zones.push_back(keygroup.zones[0]);
+            continue;
+        }
+        keygroups.push_back(keygroup);
+    }
+    return keygroups;
 }
 
 // The S1000 family's tune, 1/256 semitone, in cents.
@@ -96,6 +117,7 @@ std::optional<Instrument> AkaiImageProgram(std::span<const std::uint8_t> image,
             return std::nullopt;
         }
         sound.rate = sample.rate;
+        sound.fromS900Floppy = IsS900(contents);
         sound.frames = sound.words.size();
         sound.rootKey = std::clamp(sample.rootKey, 0, 127);
         for (const program::LoopSpec& loop : sample.loops)
@@ -106,7 +128,7 @@ std::optional<Instrument> AkaiImageProgram(std::span<const std::uint8_t> image,
         return instrument.sounds.size() - 1;
     };
 
-    for (const disk::ImageKeygroup& keygroup : program.keygroups) {
+    for (const disk::ImageKeygroup& keygroup : Keygroups(contents, program)) {
         std::vector<bool> used(keygroup.zones.size(), false);
         for (std::size_t z = 0; z < keygroup.zones.size(); ++z) {
             if (used[z])
@@ -140,7 +162,11 @@ std::optional<Instrument> AkaiImageProgram(std::span<const std::uint8_t> image,
             }
             const auto frames = instrument.sounds[*sound].frames;
             zone.offset = std::min<std::uint64_t>(sample->startPoint, frames == 0 ? 0 : frames - 1);
-            if (frames > 0 && sample->endPoint < frames - 1 && sample->endPoint >= zone.offset)
+            // The S900/S950 loops back from its end point: a looping sample's end point is its
+            // loop's last word, and the words after it stay in the sample.
+            const bool endIsLoop = IsS900(contents) && sample->loopMode != program::loopNone;
+            if (frames > 0 && sample->endPoint < frames - 1 && sample->endPoint >= zone.offset &&
+                !endIsLoop)
                 zone.end = sample->endPoint;
             zone.loops = instrument.sounds[*sound].loops;
             switch (sample->loopMode) {
@@ -161,26 +187,23 @@ std::optional<Instrument> AkaiImageProgram(std::span<const std::uint8_t> image,
                 zone.loopMode = LoopMode::none;
 
             // A stereo sample: its right half over the same velocities in the same keygroup.
-            if (IsHalf(played.sampleName, 'L')) {
-                const std::string right =
-                    played.sampleName.substr(0, played.sampleName.size() - 1) + "R";
-                for (std::size_t other = z + 1; other < keygroup.zones.size(); ++other) {
-                    const disk::ImageZone& candidate = keygroup.zones[other];
-                    if (used[other] || candidate.sampleName != right ||
-                        candidate.velocityLow != played.velocityLow ||
-                        candidate.velocityHigh != played.velocityHigh)
-                        continue;
-                    const disk::ImageSample* rightSample = FindSample(volume, right);
-                    if (rightSample == nullptr)
-                        break;
-                    const auto rightSound = soundFor(*rightSample);
-                    if (!rightSound)
-                        return std::nullopt;
-                    zone.rightSound = *rightSound;
-                    zone.pan = (zone.pan + 2.0 * std::clamp(candidate.pan, -50, 50)) / 2;
-                    used[other] = true;
+            for (std::size_t other = z + 1; other < keygroup.zones.size(); ++other) {
+                const disk::ImageZone& candidate = keygroup.zones[other];
+                if (used[other] ||
+                    !transfer::StereoHalves(played.sampleName, candidate.sampleName, 0) ||
+                    candidate.velocityLow != played.velocityLow ||
+                    candidate.velocityHigh != played.velocityHigh)
+                    continue;
+                const disk::ImageSample* rightSample = FindSample(volume, candidate.sampleName);
+                if (rightSample == nullptr)
                     break;
-                }
+                const auto rightSound = soundFor(*rightSample);
+                if (!rightSound)
+                    return std::nullopt;
+                zone.rightSound = *rightSound;
+                zone.pan = (zone.pan + 2.0 * std::clamp(candidate.pan, -50, 50)) / 2;
+                used[other] = true;
+                break;
             }
             instrument.zones.push_back(std::move(zone));
         }

@@ -25,7 +25,8 @@ std::vector<InstrumentEntry> AkaiImageEntries(const disk::ImageContents& content
 // sample is missing from its volume is left out with a note; a sample whose words cannot be read
 // refuses the program. Tunes are in each zone (keygroup, zone and the sample header's own tune),
 // a sound's own tuneCents stays 0. A stereo keygroup (zones playing "NAME-L" and "NAME-R" over
-// the same velocities) becomes one zone with both sounds.
+// the same velocities; on an S900/S950 floppy the two keygroups of the halves, on outputs 8 and
+// 9 one after the other) becomes one zone with both sounds.
 std::optional<Instrument> AkaiImageProgram(std::span<const std::uint8_t> image,
                                            const disk::ImageContents& contents, int index,
                                            std::string& error);

@@ -6,6 +6,7 @@
 #include "program/SampleChunks.h"
 #include "program/WavInfo.h"
 #include "program/WavWriter.h"
+#include "transfer/ReceivedFiles.h"
 
 #include <algorithm>
 #include <array>
@@ -17,16 +18,6 @@
 
 namespace velomire::instrument {
 namespace {
-
-// A stereo pair's name from its left half's: "PAD -L" is the pair "PAD"; other names stay.
-std::string PairName(const std::string& left) {
-    if (left.size() < 3 || left.compare(left.size() - 2, 2, "-L") != 0) {
-        return left;
-    }
-    std::string name = left.substr(0, left.size() - 2);
-    name.erase(name.find_last_not_of(' ') + 1);
-    return name.empty() ? left : name;
-}
 
 namespace fs = std::filesystem;
 
@@ -353,10 +344,13 @@ program::Status WriteImportedProgram(const Instrument& instrument, const Program
             return program::Status::Error(sound.name + ": holds no frames");
         }
 
-        // The file's name: the sound's (a stereo pair's without the "-L" of its left half), made
-        // safe, and free in the folder.
+        // The file's name: the sound's (a stereo pair's halves named as a send names them: the
+        // name they share), made safe, and free in the folder.
+        const bool halves =
+            plan.rightSound &&
+            transfer::StereoHalves(sound.name, instrument.sounds[*plan.rightSound].name, 0);
         const std::string stem = program::SafeFileStem(
-            plan.rightSound ? PairName(sound.name) : sound.name, "sample", stemChars);
+            halves ? transfer::StereoEntryName(sound.name) : sound.name, "sample", stemChars);
         std::string name;
         for (int n = 1; n <= maxNameTries && name.empty(); ++n) {
             const std::string candidate = stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".wav";

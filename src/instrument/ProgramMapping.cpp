@@ -157,7 +157,7 @@ private:
             } else {
                 plan.convertTo = program::TargetRate::rate44100;
             }
-        } else if (family == SamplerFamily::s900 &&
+        } else if (family == SamplerFamily::s900 && !sound.fromS900Floppy &&
                    (rate < program::s900LowestRate || rate > program::s900HighestRate)) {
             plan.convertTo = program::TargetRate::s900;
         }

@@ -80,8 +80,9 @@ struct ProgramMapping {
 //   the key zone farthest from middle C (60) is dropped. Rates other than 44100 or 22050 Hz up to
 //   65535 Hz are kept with the tune correcting them; higher rates are converted to 44100 Hz.
 // - S900/S950: at most two velocity layers per key zone (the two nearest velocity 100), then the
-//   same folding; rates outside 7500-40000 Hz are converted to the nearest the model takes; the
-//   sampler holds 12 bits of each word, and no tune.
+//   same folding; rates outside 7500-40000 Hz are converted to the nearest the model takes (not
+//   those of words read from an S900/S950 floppy, sent as its program sends them); the sampler
+//   holds 12 bits of each word, and no tune.
 // - SDS: one row per sound; the report gives each its sample number and the keys it plays, for
 //   the key map set on the sampler.
 ProgramMapping MapInstrument(const Instrument& instrument, std::int32_t model);

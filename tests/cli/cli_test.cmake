@@ -394,10 +394,15 @@ run_cli(2 import library/Programs/keys.sfz)
 run_cli(2 import library/Programs/keys.sfz --model S9999 -o imported/x.vmp)
 run_cli(2 export imported/keys.vmp --format wav -o exported)
 
-# An Akai program on an image Velomire wrote, imported and sent, sends the bytes the original does.
-foreach(model "S1000" "S3000 XL")
+# An Akai program on an image Velomire wrote, imported and sent, sends the bytes the original does
+# (the S900 and S950 on a double-density floppy, which holds a stereo row as two samples).
+foreach(model "S1000" "S3000 XL" "S950" "S900")
     string(REPLACE " " "" tag "${model}")
-    run_cli(0 image "${SOURCE_DIR}/examples/demo/demo.vmp" --model "${model}" --medium hd
+    set(medium hd)
+    if(model MATCHES "^S9")
+        set(medium dd)
+    endif()
+    run_cli(0 image "${SOURCE_DIR}/examples/demo/demo.vmp" --model "${model}" --medium ${medium}
         -o "demo-${tag}.img")
     file(MAKE_DIRECTORY "${work}/from-${tag}")
     run_cli(0 import "demo-${tag}.img" --model "${model}" -o "from-${tag}/demo.vmp")

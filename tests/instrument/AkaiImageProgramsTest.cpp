@@ -130,6 +130,50 @@ TEST(AkaiImageProgramS900, ReadsBackAFloppyVelomireWrote) {
     EXPECT_EQ(sound.words[5], static_cast<std::int16_t>(PatternWords::Word(40, 0, 5) & ~0xF));
 }
 
+// The S900/S950 keeps a stereo row as two keygroups, its halves on outputs 8 and 9: they come back
+// as one zone with both sounds. A looping sample's end point is its loop's end, not the sound's.
+TEST(AkaiImageProgramS900, ReadsAStereoRowBackAsOneZoneAndKeepsTheWordsPastALoop) {
+    program::Program written;
+    program::SetFieldText(written.header.programName, "Pads");
+    written.header.ResetForNewProgram(0);
+    AddRow(written, "pad", program::sendStereo, 1000, 60, 44100);
+    AddRow(written, "strings", program::sendStereo, 800, 72, 44100);
+    AddRow(written, "organ", program::sendMono, 3000, 48, 30000);
+    program::SampleBlock& organ = written.samples[2].sample;
+    organ.loopMode = program::loopNormal;
+    organ.loopCount = 1;
+    organ.SetLoop(0, {1999, 1000, 9999});
+    PatternWords words;
+    std::vector<std::uint8_t> image;
+    const program::Status made =
+        disk::MakeImage(written, {Model::s950, disk::Medium::dd}, words, image);
+    ASSERT_TRUE(made) << made.text;
+    std::string error;
+    const auto read = instrument::AkaiImageProgram(image, Contents(image), 0, error);
+    ASSERT_TRUE(read) << error;
+
+    ASSERT_EQ(read->zones.size(), 3u);
+    for (const std::size_t z : {0u, 1u}) {
+        const Zone& pad = read->zones[z];
+        ASSERT_TRUE(pad.rightSound) << z;
+        EXPECT_EQ(pad.offset, 0u); // the left half's, not the right one's shift
+        const Sound& left = read->sounds[pad.sound];
+        const Sound& right = read->sounds[*pad.rightSound];
+        EXPECT_EQ(left.rate, 44100u);
+        EXPECT_TRUE(left.fromS900Floppy);
+        EXPECT_EQ(right.words[7],
+                  static_cast<std::int16_t>(PatternWords::Word(pad.rootKey, 2, 7) & ~0xF));
+    }
+    EXPECT_EQ(read->zones[0].rootKey, 60);
+    EXPECT_EQ(read->zones[1].rootKey, 72);
+    const Zone& looped = read->zones[2];
+    EXPECT_FALSE(looped.rightSound);
+    EXPECT_EQ(looped.loopMode, LoopMode::forward);
+    EXPECT_EQ(looped.loops, (std::vector<Loop>{{1000, 1999}}));
+    EXPECT_FALSE(looped.end);
+    EXPECT_EQ(read->sounds[looped.sound].words.size(), 3000u);
+}
+
 TEST(AkaiImageProgramS900, RefusesAProgramTheImageDoesNotHold) {
     program::Program written;
     program::SetFieldText(written.header.programName, "Bass");

@@ -210,6 +210,14 @@ TEST(ProgramMapping, RatesTheModelDoesNotPlayAreConvertedOrTunedWithinACent) {
     const ProgramMapping s900 = MapInstrument(instrument, s950);
     EXPECT_EQ(s900.sounds[0].convertTo, program::TargetRate::s900);
     EXPECT_EQ(s900.sounds[2].convertTo, program::TargetRate::keep);
+
+    // Words off an S900/S950 floppy go back to that family at their rate, as its program sent
+    // them; to the S1000 family as any sound.
+    instrument.sounds[0].fromS900Floppy = true;
+    const ProgramMapping again = MapInstrument(instrument, s950);
+    EXPECT_EQ(again.sounds[0].convertTo, program::TargetRate::keep);
+    EXPECT_EQ(again.sounds[0].rate, 48000u);
+    EXPECT_EQ(MapInstrument(instrument, s3000).sounds[0].tuneOffset, s1000.sounds[0].tuneOffset);
 }
 
 TEST(ProgramMapping, SdsGetsOneSamplePerSoundAndTheKeyMapToSet) {

@@ -221,8 +221,8 @@ void S900Messages::SendS900Program() {
     for (int i = 0; i < count; ++i) {
         const program::SampleEntry& entry = program.samples[static_cast<std::size_t>(i)];
         if (entry.sample.sendMode == program::sendStereo) {
-            AppendKeygroup(port, header, entry, 1, 8);
-            AppendKeygroup(port, header, entry, 2, 9);
+            AppendKeygroup(port, header, entry, 1, s900::stereoLeftOutput);
+            AppendKeygroup(port, header, entry, 2, s900::stereoRightOutput);
         } else {
             AppendKeygroup(port, header, entry, SinglePart(entry.sample.sendMode), s900::allVoices);
         }

@@ -7,8 +7,6 @@ namespace velomire::transfer {
 
 namespace {
 
-constexpr std::int16_t leftOutput = 8;
-constexpr std::int16_t rightOutput = 9;
 constexpr std::size_t nameChars = 10;
 
 std::int16_t Word(const DecodedFields& fields, std::string_view name) {
@@ -53,13 +51,14 @@ void S900ReceivedZones(const DecodedProgram& received, const program::KeygroupBl
         // the other: one stereo row, sent so again. 255 is all voices; any other output is a
         // row's own, 0-7.
         const std::int16_t output = Word(keygroup, "output");
-        if (output == rightOutput && !zones.empty() && zones.back().rightSampleName.empty() &&
-            leftOfPair && StereoHalves(zones.back().sampleName, zone.sampleName, nameChars)) {
+        if (output == s900::stereoRightOutput && !zones.empty() &&
+            zones.back().rightSampleName.empty() && leftOfPair &&
+            StereoHalves(zones.back().sampleName, zone.sampleName, nameChars)) {
             zones.back().rightSampleName = zone.sampleName;
             leftOfPair = false;
             continue;
         }
-        leftOfPair = output == leftOutput;
+        leftOfPair = output == s900::stereoLeftOutput;
         k.output = leftOfPair || output == s900::allVoices ? defaults.output
                                                            : static_cast<std::int16_t>(output & 7);
         const auto words5to8 = FieldList(keygroup, "keygroupWords5to8");

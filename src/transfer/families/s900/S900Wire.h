@@ -36,8 +36,10 @@ inline constexpr std::size_t programFrameBytes = 9;
 // The keygroup's output (keygroup byte 19) that lets the sampler play it on any of its voices,
 // the sampler's own default: 1,608 of 1,899 keygroups on real disks hold it, as does a captured
 // S950 default program. An output 0-7 ties the keygroup to that one voice, so that every note
-// cuts the one before. The two keygroups of a stereo pair go to 8 and 9.
+// cuts the one before. The two keygroups of a stereo pair go to 8 and 9, the left half's first.
 inline constexpr std::uint8_t allVoices = 255;
+inline constexpr std::uint8_t stereoLeftOutput = 8;
+inline constexpr std::uint8_t stereoRightOutput = 9;
 
 // Waits of a one-way send, in ms: after the data's header, and after the data.
 inline constexpr std::int32_t waitAfterHeaderPieceMs = 300;
