@@ -62,6 +62,8 @@ public:
     // A name as the sampler shows it, to compare names by: through its character set. Letter
     // case is dropped (upper case kept) where the family has no character set of its own.
     virtual std::string ShownName(std::string_view name) const;
+    // ASCII letters in upper case, everything else as it is.
+    static std::string CaseFolded(std::string_view name);
 
     // Playing. Whether a program plays every entry on all of the sampler's voices, so that no
     // entry's output is sent (a stereo entry's halves go as the pair 8 and 9).
