@@ -1,5 +1,7 @@
 #include "transfer/SamplerContents.h"
 
+#include "program/StereoNames.h"
+
 #include "transfer/SendCommand.h"
 #include "transfer/SysExDecoder.h"
 #include "transfer/families/Family.h"
@@ -29,19 +31,10 @@ bool ProgramNamesInSampler::Matches(const SamplerEntry& entry) const {
                                                      : sampleNames.contains(name);
 }
 
-// The field of the family, as SysExBuffer fills it: the name cut, then the part's suffix.
+// The field of the family, as a send fills it: the name cut, then the part's suffix.
 std::string ProgramNamesInSampler::WireName(std::string_view name, int part) const {
     const int chars = family != nullptr ? family->ShownNameChars() : 0;
-    const std::size_t width = chars > 0 ? static_cast<std::size_t>(chars) : name.size();
-    std::string field(std::max(width, std::size_t{2}), ' ');
-    std::copy_n(name.begin(), std::min(name.size(), width), field.begin());
-    if (part > 0 && chars > 0) {
-        field[field.size() - 2] = '-';
-        field.back() = part == 1 ? 'L' : 'R';
-    } else if (part > 0) {
-        field += part == 1 ? "-L" : "-R";
-    }
-    return field;
+    return program::PartName(name, part, static_cast<std::size_t>(std::max(chars, 0)));
 }
 
 // As the family shows it (Family::ShownName), trailing spaces dropped.

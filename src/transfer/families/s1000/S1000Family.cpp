@@ -40,7 +40,7 @@ std::string_view S1000Family::Name() const {
 }
 
 int S1000Family::ShownNameChars() const {
-    return 12;
+    return static_cast<int>(s1000::nameChars);
 }
 
 std::string S1000Family::ShownName(std::string_view name) const {

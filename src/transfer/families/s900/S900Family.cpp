@@ -13,7 +13,7 @@ std::string_view S900Family::Name() const {
 }
 
 int S900Family::ShownNameChars() const {
-    return 10;
+    return static_cast<int>(s900::nameChars);
 }
 
 ImportedRate S900Family::RateOfImport(std::uint32_t rate) const {
