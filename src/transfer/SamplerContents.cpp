@@ -1,7 +1,6 @@
 #include "transfer/SamplerContents.h"
 
 #include "program/StereoNames.h"
-
 #include "transfer/SendCommand.h"
 #include "transfer/SysExDecoder.h"
 #include "transfer/families/Family.h"

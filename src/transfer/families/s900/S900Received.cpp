@@ -2,6 +2,7 @@
 
 #include "transfer/ReceivedFiles.h"
 #include "transfer/families/s900/S900Decoding.h"
+#include "transfer/families/s900/S900Wire.h"
 
 namespace velomire::transfer {
 
@@ -9,7 +10,6 @@ namespace {
 
 constexpr std::int16_t leftOutput = 8;
 constexpr std::int16_t rightOutput = 9;
-constexpr std::size_t nameChars = 10;
 
 std::int16_t Word(const DecodedFields& fields, std::string_view name) {
     return static_cast<std::int16_t>(FieldNumber(fields, name).value_or(0));
@@ -54,7 +54,7 @@ void S900ReceivedZones(const DecodedProgram& received, const program::KeygroupBl
         // row's own, 0-7.
         const std::int16_t output = Word(keygroup, "output");
         if (output == rightOutput && !zones.empty() && zones.back().rightSampleName.empty() &&
-            leftOfPair && StereoHalves(zones.back().sampleName, zone.sampleName, nameChars)) {
+            leftOfPair && StereoHalves(zones.back().sampleName, zone.sampleName, s900::nameChars)) {
             zones.back().rightSampleName = zone.sampleName;
             leftOfPair = false;
             continue;
