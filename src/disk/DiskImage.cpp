@@ -18,9 +18,24 @@ const FamilyImages* FamilyOf(std::int32_t model) {
         return &S900FamilyImages();
     case transfer::SamplerFamily::s1000:
         return &S1000FamilyImages();
-    default:
-        return nullptr;
+    case transfer::SamplerFamily::sds:
+    case transfer::SamplerFamily::none:
+        break;
     }
+    return nullptr;
+}
+
+// The family whose samplers read images of the format.
+transfer::SamplerFamily FamilyReading(ImageFormat format) {
+    switch (format) {
+    case ImageFormat::s900Floppy:
+        return transfer::SamplerFamily::s900;
+    case ImageFormat::s1000Floppy:
+    case ImageFormat::s3000Floppy:
+    case ImageFormat::akaiDisk:
+        break;
+    }
+    return transfer::SamplerFamily::s1000;
 }
 
 program::Status NoImages(std::int32_t model) {
@@ -216,9 +231,8 @@ program::Status AddToImage(const program::Program& program, const ImageRequest& 
                                       contents.warnings.front());
     }
     const bool s900Image = contents.format == ImageFormat::s900Floppy;
-    const bool s900Model =
-        transfer::SamplerModel::Family(request.model) == transfer::SamplerFamily::s900;
-    if (FamilyOf(request.model) != nullptr && s900Image != s900Model) {
+    if (FamilyOf(request.model) != nullptr &&
+        FamilyReading(contents.format) != transfer::SamplerModel::Family(request.model)) {
         return program::Status::Error(
             std::string("The image is ") +
             (s900Image ? "an S900/S950 floppy; choose the S900 or S950"

@@ -117,7 +117,9 @@ std::optional<Instrument> AkaiImageProgram(std::span<const std::uint8_t> image,
             return std::nullopt;
         }
         sound.rate = sample.rate;
-        sound.fromS900Floppy = IsS900(contents);
+        if (IsS900(contents)) {
+            sound.diskFamily = transfer::SamplerFamily::s900;
+        }
         sound.frames = sound.words.size();
         sound.rootKey = std::clamp(sample.rootKey, 0, 127);
         for (const program::LoopSpec& loop : sample.loops)

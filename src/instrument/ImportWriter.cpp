@@ -4,6 +4,7 @@
 #include "program/SafeFile.h"
 #include "program/SafeFileName.h"
 #include "program/SampleChunks.h"
+#include "program/StereoNames.h"
 #include "program/WavInfo.h"
 #include "program/WavWriter.h"
 #include "transfer/ReceivedFiles.h"
@@ -350,7 +351,7 @@ program::Status WriteImportedProgram(const Instrument& instrument, const Program
             plan.rightSound &&
             transfer::StereoHalves(sound.name, instrument.sounds[*plan.rightSound].name, 0);
         const std::string stem = program::SafeFileStem(
-            halves ? transfer::StereoEntryName(sound.name) : sound.name, "sample", stemChars);
+            halves ? program::EntryNameOfHalf(sound.name) : sound.name, "sample", stemChars);
         std::string name;
         for (int n = 1; n <= maxNameTries && name.empty(); ++n) {
             const std::string candidate = stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".wav";

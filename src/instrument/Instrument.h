@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/SamplerModel.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -39,9 +41,9 @@ struct Sound {
     std::vector<Loop> loops;
     std::optional<int> rootKey; // the sound's own unity note, when it has one
     double tuneCents = 0;       // the sound's own correction
-    // Words an S900/S950 floppy holds: a program for that family sends them at their rate as the
-    // floppy's program does, where a file of that rate would be converted.
-    bool fromS900Floppy = false;
+    // The family whose disk held these words: a program for that family sends them at their rate
+    // as the disk's program does, where a file of that rate might be converted.
+    std::optional<transfer::SamplerFamily> diskFamily;
 };
 
 // Which events play a zone; only `attack` zones reach a sampler.

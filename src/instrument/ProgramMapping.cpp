@@ -16,17 +16,11 @@
 namespace velomire::instrument {
 namespace {
 
-using transfer::SamplerFamily;
-
 constexpr int lowestKey = 24; // the program's keys, as Add Samples and the editors take them
 constexpr int highestKey = 127;
 constexpr std::size_t maxLoops = 4;   // the loops a row sends
 constexpr int favouredVelocity = 100; // the layer kept last: what a keyboard played firmly gives
 constexpr int middleKey = 60;
-// The S1000 family's highest rate (its headers hold 16 bits of Hz) and the rates it plays.
-constexpr std::uint32_t s1000HighestRate = 65535;
-constexpr std::uint32_t s1000FullRate = 44100;
-constexpr std::uint32_t s1000HalfRate = 22050;
 // The most zone numbers one report line names; the rest are counted.
 constexpr std::size_t namedZones = 8;
 
@@ -89,14 +83,14 @@ class Mapper {
 public:
     Mapper(const Instrument& instrument, std::int32_t model)
         : instrument(instrument), info(transfer::SamplerModel::Find(model)),
-          family(info ? info->family : SamplerFamily::none) {
+          family(transfer::FamilyOf(model)) {
         mapping.model = info ? model : -1;
         if (info) {
             capacity.samples = static_cast<std::size_t>(info->maxSample);
             capacity.words = info->memoryWords;
-            if (family == SamplerFamily::s900) {
-                capacity.layersPerKey = 2;
-            }
+        }
+        if (family != nullptr && family->LayersPerKey() > 0) {
+            capacity.layersPerKey = family->LayersPerKey();
         }
     }
 
@@ -104,7 +98,7 @@ public:
         for (std::size_t z = 0; z < instrument.zones.size(); ++z) {
             AddZone(z);
         }
-        if (family == SamplerFamily::sds) {
+        if (KeepsNoPrograms()) {
             OneRowPerSound();
         }
         Fold();
@@ -146,20 +140,16 @@ private:
         }
         plan.tuneOffset = program::TuneOffsetForRate(plan.rate);
         const std::uint32_t rate = sound.rate;
-        if (family == SamplerFamily::s1000 && rate != s1000FullRate && rate != s1000HalfRate) {
-            if (rate <= s1000HighestRate) {
-                // Played at the nearer rate in pitch (as OffPitchOf takes it), the tune brings
-                // the pitch back.
-                const bool half =
-                    std::uint64_t{rate} * rate < 2 * std::uint64_t{s1000HalfRate} * s1000HalfRate;
-                const double playRate = half ? s1000HalfRate : s1000FullRate;
-                plan.tuneOffset = TuneUnits(1200 * std::log2(rate / playRate));
-            } else {
-                plan.convertTo = program::TargetRate::rate44100;
-            }
-        } else if (family == SamplerFamily::s900 && !sound.fromS900Floppy &&
-                   (rate < program::s900LowestRate || rate > program::s900HighestRate)) {
-            plan.convertTo = program::TargetRate::s900;
+        // Words from a sampler's own disk go back to that family at the rate it played them.
+        const bool ownDisk = sound.diskFamily && family == transfer::FamilyOf(*sound.diskFamily);
+        const transfer::ImportedRate imported =
+            ownDisk ? transfer::ImportedRate{} : RateOfImport(rate);
+        plan.convertTo = imported.convertTo;
+        if (plan.convertTo == program::TargetRate::keep && imported.playRate != 0 &&
+            imported.playRate != rate) {
+            // Played at another rate, the tune brings the pitch back.
+            plan.tuneOffset =
+                TuneUnits(1200 * std::log2(rate / static_cast<double>(imported.playRate)));
         }
         if (plan.convertTo != program::TargetRate::keep) {
             plan.rate = program::RateFor(plan.convertTo, rate);
@@ -262,11 +252,9 @@ private:
                              " cents cut to what a row holds (" +
                              Cents(row.keygroupTune * 100.0 / 256) + ")");
         }
-        if (cents != 0 && family == SamplerFamily::s900) {
-            notCarriedBy["tune (the S900/S950 program holds none)"].push_back(z);
-        }
-        if (cents != 0 && family == SamplerFamily::sds) {
-            notCarriedBy["tune (an SDS sampler takes samples only)"].push_back(z);
+        if (const std::string_view lost = family != nullptr ? family->TuneNotCarried() : "";
+            cents != 0 && !lost.empty()) {
+            notCarriedBy[std::string(lost)].push_back(z);
         }
 
         std::vector<Loop> loops = zone.loops.empty() ? sound.loops : zone.loops;
@@ -539,20 +527,16 @@ private:
                 report.carried.push_back(
                     name + ": " + std::to_string(plan.rate) + " Hz kept; the " +
                     std::string(info->shortName) + " plays it at " +
-                    std::to_string(plan.rate * std::uint64_t{plan.rate} <
-                                           2 * std::uint64_t{s1000HalfRate} * s1000HalfRate
-                                       ? s1000HalfRate
-                                       : s1000FullRate) +
+                    std::to_string(RateOfImport(plan.rate).playRate) +
                     " Hz and the sample's tune " + Cents(plan.tuneOffset * 100.0 / 256) +
                     " cents brings it back to pitch");
             }
         }
-        const transfer::Family* familyRules = transfer::FamilyOf(family);
-        std::int32_t number = familyRules ? familyRules->FirstSendNumbers().sample : 0;
+        std::int32_t number = family != nullptr ? family->FirstSendNumbers().sample : 0;
         for (std::size_t r = 0; r < mapping.rows.size(); ++r) {
             const ImportRow& row = mapping.rows[r];
             std::string line;
-            if (family == SamplerFamily::sds) {
+            if (KeepsNoPrograms()) {
                 const int parts = Parts(row);
                 line = "sample " + std::to_string(number) +
                        (parts == 2 ? " and " + std::to_string(number + 1) : "") + ": " +
@@ -577,8 +561,8 @@ private:
             }
             report.carried.push_back(line);
         }
-        if (family == SamplerFamily::s900) {
-            report.carried.emplace_back("the S900/S950 holds 12 bits of each word");
+        if (family != nullptr && !family->ImportLoss().empty()) {
+            report.carried.emplace_back(family->ImportLoss());
         }
         report.folded = folded;
         for (const auto& [why, zones] : droppedBy) {
@@ -592,9 +576,16 @@ private:
         }
     }
 
+    // A sampler that takes samples only: each sound is one sample, its zones the keys to map.
+    bool KeepsNoPrograms() const { return family != nullptr && !family->SendsProgram(); }
+
+    transfer::ImportedRate RateOfImport(std::uint32_t rate) const {
+        return family != nullptr ? family->RateOfImport(rate) : transfer::ImportedRate{};
+    }
+
     const Instrument& instrument;
     std::optional<transfer::SamplerModelInfo> info;
-    SamplerFamily family;
+    const transfer::Family* family;
     Capacity capacity;
     ProgramMapping mapping;
     std::vector<std::string> folded;

@@ -2,6 +2,7 @@
 
 #include "program/ProgramFile.h"
 #include "program/SafeFileName.h"
+#include "program/StereoNames.h"
 #include "program/WavInfo.h"
 #include "program/WavWriter.h"
 #include "transfer/families/Family.h"
@@ -34,15 +35,9 @@ program::SampleChunks ReceivedSampleChunks(const DecodedSample& sample) {
 }
 
 bool StereoHalves(std::string_view left, std::string_view right, std::size_t width) {
-    return left.size() > 2 && left.size() == right.size() && (width == 0 || left.size() == width) &&
-           left.ends_with("-L") && right.ends_with("-R") &&
+    return left.size() == right.size() && (width == 0 || left.size() == width) &&
+           program::PartOfName(left) == 1 && program::PartOfName(right) == 2 &&
            left.substr(0, left.size() - 2) == right.substr(0, right.size() - 2);
-}
-
-std::string StereoEntryName(std::string_view half) {
-    std::string name(half.substr(0, half.size() >= 2 ? half.size() - 2 : 0));
-    name.erase(name.find_last_not_of(' ') + 1);
-    return name;
 }
 
 std::string ReceivedSampleNote(const DecodedSample& sample) {
@@ -209,7 +204,8 @@ std::optional<std::string> ReceivedFiles::WriteProgram(const DecodedProgram& rec
                 }
                 file->second.image =
                     program::WavWriter::Image(2, left->rate, frames, file->second.chunks);
-                stem = program::SafeFileStem(StereoEntryName(zone.sampleName), stem, maxStem);
+                stem =
+                    program::SafeFileStem(program::EntryNameOfHalf(zone.sampleName), stem, maxStem);
             }
             const auto written = Write(stem, ".wav", file->second.image, error);
             if (!written) {
@@ -226,7 +222,8 @@ std::optional<std::string> ReceivedFiles::WriteProgram(const DecodedProgram& rec
         program::SampleEntry& entry = program->samples[static_cast<std::size_t>(row)];
         program::ApplySampleChunks(file->second.chunks, entry);
         program::SetFieldText(entry.sample.sampleName,
-                              right == nullptr ? zone.sampleName : StereoEntryName(zone.sampleName),
+                              right == nullptr ? zone.sampleName
+                                               : program::EntryNameOfHalf(zone.sampleName),
                               program::Program::sampleNameChars);
         entry.sample.sendMode = right == nullptr ? program::sendMono : program::sendStereo;
         entry.keygroup = zone.keygroup;

@@ -51,10 +51,8 @@ struct ReceivedZone {
 };
 
 // Whether two names are the halves of one stereo entry as a send names them in a field of
-// `width` characters (0: any length): the same name, then "-L" and "-R" at the end.
+// `width` characters (0: any length): the same name, then "-L" and "-R" (program::PartName).
 bool StereoHalves(std::string_view left, std::string_view right, std::size_t width);
-// The name of the entry whose half is `half`, without the "-L" or "-R" and the blanks before it.
-std::string StereoEntryName(std::string_view half);
 
 // What the user must know of a sample taken back beyond its file ("the left half of a stereo
 // pair"), as its family says; empty when nothing.

@@ -1,8 +1,9 @@
 #include "transfer/SamplerContents.h"
 
+#include "program/StereoNames.h"
 #include "transfer/SendCommand.h"
-#include "transfer/SysExBuffer.h"
 #include "transfer/SysExDecoder.h"
+#include "transfer/families/Family.h"
 
 #include <algorithm>
 #include <variant>
@@ -10,7 +11,7 @@
 namespace velomire::transfer {
 
 ProgramNamesInSampler::ProgramNamesInSampler(const program::Program& program, SamplerFamily family)
-    : family(family) {
+    : family(FamilyOf(family)) {
     programName = Normalised(WireName(program.ProgramName(), 0));
     for (int row = 0; row < program.sampleCount; ++row) {
         const program::SampleBlock& sample = program.samples[static_cast<std::size_t>(row)].sample;
@@ -29,33 +30,15 @@ bool ProgramNamesInSampler::Matches(const SamplerEntry& entry) const {
                                                      : sampleNames.contains(name);
 }
 
-// The field of the family, as SysExBuffer fills it: the name cut, then the part's suffix.
+// The field of the family, as a send fills it: the name cut, then the part's suffix.
 std::string ProgramNamesInSampler::WireName(std::string_view name, int part) const {
-    const std::size_t width = family == SamplerFamily::s900    ? 10
-                              : family == SamplerFamily::s1000 ? 12
-                                                               : name.size();
-    std::string field(std::max(width, std::size_t{2}), ' ');
-    std::copy_n(name.begin(), std::min(name.size(), width), field.begin());
-    if (part > 0 && family != SamplerFamily::sds) {
-        field[field.size() - 2] = '-';
-        field.back() = part == 1 ? 'L' : 'R';
-    } else if (part > 0) {
-        field += part == 1 ? "-L" : "-R";
-    }
-    return field;
+    const int chars = family != nullptr ? family->ShownNameChars() : 0;
+    return program::PartName(name, part, static_cast<std::size_t>(std::max(chars, 0)));
 }
 
-// Trailing spaces dropped; Akai names through the sampler's character set (upper case, '.' for
-// what it cannot show); other names compared without regard to letter case.
+// As the family shows it (Family::ShownName), trailing spaces dropped.
 std::string ProgramNamesInSampler::Normalised(std::string_view name) const {
-    std::string out;
-    for (const char c : name) {
-        if (family == SamplerFamily::s1000) {
-            out += AkaiChar(AkaiCharCode(c));
-        } else {
-            out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-        }
-    }
+    std::string out = family != nullptr ? family->ShownName(name) : Family::CaseFolded(name);
     while (!out.empty() && out.back() == ' ') {
         out.pop_back();
     }

@@ -11,6 +11,8 @@
 
 namespace velomire::transfer {
 
+class Family;
+
 // The names the open program and its sample parts carry in a sampler of `family`, as a send
 // writes them (cut to the family's field, "-L"/"-R" for the halves of a stereo entry, in the
 // Akai character set), to mark what the sampler holds of them.
@@ -24,7 +26,7 @@ private:
     std::string Normalised(std::string_view name) const;
     std::string WireName(std::string_view name, int part) const;
 
-    SamplerFamily family;
+    const Family* family; // null when no model is chosen
     std::string programName;
     std::set<std::string> sampleNames;
 };

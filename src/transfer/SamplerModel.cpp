@@ -1,5 +1,7 @@
 #include "transfer/SamplerModel.h"
 
+#include "transfer/families/Family.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -46,7 +48,8 @@ SamplerFamily SamplerModel::Family(std::int32_t model) {
 }
 
 bool SamplerModel::PlaysOnAllVoices(std::int32_t model) {
-    return Family(model) == SamplerFamily::s900;
+    const transfer::Family* family = FamilyOf(model);
+    return family != nullptr && family->PlaysOnAllVoices();
 }
 
 std::optional<std::int32_t> SamplerModel::Parse(std::string_view text) {

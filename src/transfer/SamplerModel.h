@@ -62,7 +62,7 @@ public:
     static std::optional<SamplerModelInfo> Find(std::int32_t model);
     static SamplerFamily Family(std::int32_t model);
     // Whether the model's program plays every entry on all of the sampler's voices, so that no
-    // entry's output is sent: the S900/S950 (a stereo entry's halves go as the pair 8 and 9).
+    // entry's output is sent (its family's rule).
     static bool PlaysOnAllVoices(std::int32_t model);
 
     // A model given by its number (0..9), by its long or short name, or by a name musicians use

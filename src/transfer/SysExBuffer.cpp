@@ -1,5 +1,7 @@
 #include "transfer/SysExBuffer.h"
 
+#include "program/StereoNames.h"
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -77,18 +79,7 @@ void SysExBuffer::AppendSample16(std::uint16_t word) {
 }
 
 void SysExBuffer::AppendS900Name(std::string_view name, int part) {
-    std::array<char, 10> field;
-    field.fill(' ');
-    std::copy_n(name.begin(), std::min(name.size(), field.size()), field.begin());
-    if (part > 0) {
-        field[8] = '-';
-        if (part == 1) {
-            field[9] = 'L';
-        } else if (part == 2) {
-            field[9] = 'R';
-        }
-    }
-    for (char c : field) {
+    for (const char c : program::PartName(name, part, 10)) {
         const auto byte = static_cast<unsigned char>(c);
         bytes.push_back(static_cast<std::uint8_t>(byte & 0x7Fu));
         bytes.push_back(static_cast<std::uint8_t>(byte >> 7));
@@ -96,18 +87,7 @@ void SysExBuffer::AppendS900Name(std::string_view name, int part) {
 }
 
 void SysExBuffer::AppendAkaiName(std::string_view name, int part) {
-    std::array<char, 12> field;
-    field.fill(' ');
-    std::copy_n(name.begin(), std::min(name.size(), field.size()), field.begin());
-    if (part > 0) {
-        field[10] = '-';
-        if (part == 1) {
-            field[11] = 'L';
-        } else if (part == 2) {
-            field[11] = 'R';
-        }
-    }
-    for (char c : field) {
+    for (const char c : program::PartName(name, part, 12)) {
         AppendNibbles(AkaiCharCode(c), 2);
     }
 }

@@ -160,7 +160,7 @@ TEST(AkaiImageProgramS900, ReadsAStereoRowBackAsOneZoneAndKeepsTheWordsPastALoop
         const Sound& left = read->sounds[pad.sound];
         const Sound& right = read->sounds[*pad.rightSound];
         EXPECT_EQ(left.rate, 44100u);
-        EXPECT_TRUE(left.fromS900Floppy);
+        EXPECT_EQ(left.diskFamily, transfer::SamplerFamily::s900);
         EXPECT_EQ(right.words[7],
                   static_cast<std::int16_t>(PatternWords::Word(pad.rootKey, 2, 7) & ~0xF));
     }

@@ -213,7 +213,7 @@ TEST(ProgramMapping, RatesTheModelDoesNotPlayAreConvertedOrTunedWithinACent) {
 
     // Words off an S900/S950 floppy go back to that family at their rate, as its program sent
     // them; to the S1000 family as any sound.
-    instrument.sounds[0].fromS900Floppy = true;
+    instrument.sounds[0].diskFamily = transfer::SamplerFamily::s900;
     const ProgramMapping again = MapInstrument(instrument, s950);
     EXPECT_EQ(again.sounds[0].convertTo, program::TargetRate::keep);
     EXPECT_EQ(again.sounds[0].rate, 48000u);

@@ -6,6 +6,22 @@
 
 namespace velomire::transfer {
 
+std::string Family::ShownName(std::string_view name) const {
+    return CaseFolded(name);
+}
+
+std::string Family::CaseFolded(std::string_view name) {
+    std::string shown;
+    for (const char c : name) {
+        shown += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return shown;
+}
+
+ImportedRate Family::RateOfImport(std::uint32_t) const {
+    return {};
+}
+
 std::string Family::SampleRefusal(const program::SampleBlock&, const std::string&) const {
     return {};
 }

@@ -2,11 +2,13 @@
 
 #include "program/Program.h"
 #include "program/SampleChunks.h"
+#include "program/SampleConverter.h"
 #include "transfer/Librarian.h"
 #include "transfer/SamplerMemory.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/TransferContext.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -31,6 +33,13 @@ struct OffPitch {
     double cents = 0;
 };
 
+// How a sound of another program reaches a family: converted to another rate, or kept and played
+// at `playRate` (0: at its own rate).
+struct ImportedRate {
+    program::TargetRate convertTo = program::TargetRate::keep;
+    std::uint32_t playRate = 0;
+};
+
 // The numbers a first send to a sampler proposes.
 struct FirstNumbers {
     std::int32_t program = 0;
@@ -50,6 +59,17 @@ public:
     virtual std::string_view Name() const = 0;
     // The characters of a sample name the sampler shows; 0 when it shows what it is sent.
     virtual int ShownNameChars() const = 0;
+    // A name as the sampler shows it, to compare names by: through its character set. Letter
+    // case is dropped (upper case kept) where the family has no character set of its own.
+    virtual std::string ShownName(std::string_view name) const;
+    // ASCII letters in upper case, everything else as it is.
+    static std::string CaseFolded(std::string_view name);
+
+    // Playing. Whether a program plays every entry on all of the sampler's voices, so that no
+    // entry's output is sent (a stereo entry's halves go as the pair 8 and 9).
+    virtual bool PlaysOnAllVoices() const { return false; }
+    // The velocity layers a key of a program plays; 0 when any number.
+    virtual std::size_t LayersPerKey() const { return 0; }
 
     // Sending. A part is one channel of an entry (SendCommand::PartsOf); the messages go out
     // in the order the family takes them.
@@ -76,6 +96,12 @@ public:
     virtual WireEstimate PartOnWire(std::uint32_t lengthWords,
                                     const SamplerModelInfo& model) const = 0;
     virtual WireEstimate ProgramOnWire(int entries, int parts, const SamplerModelInfo& model) const;
+
+    // Importing another program's sounds: what becomes of a sound's rate, why a zone's tune is
+    // lost (empty when the family keeps it), and what every import loses (empty when nothing).
+    virtual ImportedRate RateOfImport(std::uint32_t rate) const;
+    virtual std::string_view TuneNotCarried() const { return {}; }
+    virtual std::string_view ImportLoss() const { return {}; }
 
     // Reading back: the family's librarian over open ports, and the sampler's side of it for
     // the simulated sampler. Null while the family has none.

@@ -1,5 +1,7 @@
 #include "transfer/families/s1000/S1000Blocks.h"
 
+#include "program/StereoNames.h"
+
 #include "transfer/SamplerModel.h"
 #include "transfer/SysExBuffer.h"
 
@@ -86,17 +88,7 @@ std::size_t BlockBytes(std::int32_t model) {
 }
 
 std::vector<std::uint8_t> AkaiNameCodes(std::string_view name, int part) {
-    std::array<char, 12> field;
-    field.fill(' ');
-    std::copy_n(name.begin(), std::min(name.size(), field.size()), field.begin());
-    if (part > 0) {
-        field[10] = '-';
-        if (part == 1) {
-            field[11] = 'L';
-        } else if (part == 2) {
-            field[11] = 'R';
-        }
-    }
+    const std::string field = program::PartName(name, part, s1000::nameChars);
     std::vector<std::uint8_t> codes;
     codes.reserve(field.size());
     for (char c : field) {

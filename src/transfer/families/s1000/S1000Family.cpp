@@ -1,4 +1,7 @@
 #include "transfer/families/s1000/S1000Family.h"
+
+#include "transfer/SysExBuffer.h"
+#include "transfer/SysExDecoder.h"
 #include "transfer/families/s1000/S1000Received.h"
 
 #include "transfer/families/s1000/S1000Librarian.h"
@@ -19,6 +22,17 @@ double HeaderBytes(const SamplerModelInfo& model) {
     return 7 + 2.0 * model.blockBytes + 1;
 }
 
+// The family plays the words at 44100 or 22050 Hz, nothing else, and its documents do not say
+// which of the two it takes for a header of another rate. Taken here: the nearer in pitch
+// (22050 Hz below 22050 x sqrt(2), about 31,183 Hz), the smallest error the sampler can give, so
+// the figure shown is at most what is heard and within half an octave. (The nearer in Hz differs
+// only from 31,184 to 33,074 Hz.)
+std::uint32_t PlayRate(std::uint32_t rate) {
+    const bool half =
+        std::uint64_t{rate} * rate < 2 * std::uint64_t{s1000::halfRate} * s1000::halfRate;
+    return half ? s1000::halfRate : s1000::fullRate;
+}
+
 } // namespace
 
 std::string_view S1000Family::Name() const {
@@ -26,7 +40,26 @@ std::string_view S1000Family::Name() const {
 }
 
 int S1000Family::ShownNameChars() const {
-    return 12;
+    return static_cast<int>(s1000::nameChars);
+}
+
+std::string S1000Family::ShownName(std::string_view name) const {
+    std::string shown;
+    for (const char c : name) {
+        shown += AkaiChar(AkaiCharCode(c));
+    }
+    return shown;
+}
+
+ImportedRate S1000Family::RateOfImport(std::uint32_t rate) const {
+    if (rate == s1000::fullRate || rate == s1000::halfRate) {
+        return {};
+    }
+    // Played at the nearer rate (as OffPitchOf takes it), the tune brings the pitch back.
+    if (rate <= s1000::highestRate) {
+        return {program::TargetRate::keep, PlayRate(rate)};
+    }
+    return {program::TargetRate::rate44100, 0};
 }
 
 FirstNumbers S1000Family::FirstSendNumbers() const {
@@ -47,14 +80,7 @@ std::optional<OffPitch> S1000Family::OffPitchOf(const program::SampleBlock& samp
     if (rate == s1000::fullRate || rate == s1000::halfRate || rate == 0) {
         return std::nullopt;
     }
-    // The family plays the words at 44100 or 22050 Hz, nothing else, and its documents do not
-    // say which of the two it takes for a header of another rate. Taken here: the nearer in
-    // pitch (22050 Hz below 22050 x sqrt(2), about 31,183 Hz), the smallest error the sampler
-    // can give, so the figure shown is at most what is heard and within half an octave. (The
-    // nearer in Hz differs only from 31,184 to 33,074 Hz.)
-    const bool half =
-        std::uint64_t{rate} * rate < 2 * std::uint64_t{s1000::halfRate} * s1000::halfRate;
-    const std::uint32_t playRate = half ? s1000::halfRate : s1000::fullRate;
+    const std::uint32_t playRate = PlayRate(rate);
     // The tune offset it is sent then moves the pitch: 16 bits of 1/256 semitone.
     const auto tune = static_cast<std::int16_t>(static_cast<std::uint16_t>(sample.tuneOffset));
     const double cents =

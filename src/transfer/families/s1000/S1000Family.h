@@ -10,6 +10,8 @@ class S1000Family final : public Family {
 public:
     std::string_view Name() const override;
     int ShownNameChars() const override;
+    std::string ShownName(std::string_view name) const override;
+    ImportedRate RateOfImport(std::uint32_t rate) const override;
     FirstNumbers FirstSendNumbers() const override;
     void SendSamplePart(TransferContext& context, int entry, int part) const override;
     bool SendsProgram() const override;

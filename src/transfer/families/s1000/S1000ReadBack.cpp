@@ -15,7 +15,7 @@ using Bytes = std::span<const std::uint8_t>;
 
 using s1000::akaiId;
 using s1000::modelByte;
-constexpr std::size_t nameBytes = 12;
+constexpr std::size_t nameBytes = s1000::nameChars; // one character code each
 constexpr std::size_t shortBlock = s1000::shortBlockBytes;
 constexpr std::size_t longBlock = s1000::longBlockBytes;
 

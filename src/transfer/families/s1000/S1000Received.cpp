@@ -2,6 +2,7 @@
 
 #include "program/SampleBlock.h"
 #include "transfer/ReceivedFiles.h"
+#include "transfer/families/s1000/S1000Wire.h"
 
 #include <string>
 
@@ -16,7 +17,6 @@ std::int64_t Number(const DecodedFields& fields, std::string_view name) {
 // The name of a velocity zone that plays no sample ("xxxxxxxxxxxx" as sent), as the sampler's
 // character set, which has no small letters, gives it back.
 constexpr std::string_view emptyZoneName = "XXXXXXXXXXXX";
-constexpr std::size_t nameChars = 12;
 
 } // namespace
 
@@ -87,7 +87,7 @@ void S1000ReceivedZones(const DecodedProgram& received, const program::KeygroupB
             }
             // The halves of a stereo entry are zones 1 and 2 of one keygroup: one stereo row.
             if (z == 2 && zones.size() == first + 1 &&
-                StereoHalves(zones.back().sampleName, name, nameChars)) {
+                StereoHalves(zones.back().sampleName, name, s1000::nameChars)) {
                 zones.back().rightSampleName = name;
                 continue;
             }

@@ -53,6 +53,9 @@ inline constexpr std::int32_t waitAfterSampleHeaderMs = 600;
 inline constexpr std::int32_t waitAfterProgramHeaderMs = 1000;
 inline constexpr std::int32_t waitAfterKeygroupMs = 200;
 
+// A name's characters, in the family's character set.
+inline constexpr std::size_t nameChars = 12;
+
 // The sample rate travels in 16 bits.
 inline constexpr std::uint32_t highestRate = 65535;
 // The only rates the family plays a sample's words at, in Hz.

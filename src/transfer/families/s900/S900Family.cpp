@@ -13,7 +13,22 @@ std::string_view S900Family::Name() const {
 }
 
 int S900Family::ShownNameChars() const {
-    return 10;
+    return static_cast<int>(s900::nameChars);
+}
+
+ImportedRate S900Family::RateOfImport(std::uint32_t rate) const {
+    if (rate < program::s900LowestRate || rate > program::s900HighestRate) {
+        return {program::TargetRate::s900, 0};
+    }
+    return {};
+}
+
+std::string_view S900Family::TuneNotCarried() const {
+    return "tune (the S900/S950 program holds none)";
+}
+
+std::string_view S900Family::ImportLoss() const {
+    return "the S900/S950 holds 12 bits of each word";
 }
 
 FirstNumbers S900Family::FirstSendNumbers() const {

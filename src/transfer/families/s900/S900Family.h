@@ -10,6 +10,11 @@ class S900Family final : public Family {
 public:
     std::string_view Name() const override;
     int ShownNameChars() const override;
+    bool PlaysOnAllVoices() const override { return true; }
+    std::size_t LayersPerKey() const override { return 2; }
+    ImportedRate RateOfImport(std::uint32_t rate) const override;
+    std::string_view TuneNotCarried() const override;
+    std::string_view ImportLoss() const override;
     FirstNumbers FirstSendNumbers() const override;
     void SendSamplePart(TransferContext& context, int entry, int part) const override;
     bool SendsProgram() const override;

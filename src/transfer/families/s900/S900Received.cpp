@@ -2,12 +2,11 @@
 
 #include "transfer/ReceivedFiles.h"
 #include "transfer/families/s900/S900Decoding.h"
+#include "transfer/families/s900/S900Wire.h"
 
 namespace velomire::transfer {
 
 namespace {
-
-constexpr std::size_t nameChars = 10;
 
 std::int16_t Word(const DecodedFields& fields, std::string_view name) {
     return static_cast<std::int16_t>(FieldNumber(fields, name).value_or(0));
@@ -53,7 +52,7 @@ void S900ReceivedZones(const DecodedProgram& received, const program::KeygroupBl
         const std::int16_t output = Word(keygroup, "output");
         if (output == s900::stereoRightOutput && !zones.empty() &&
             zones.back().rightSampleName.empty() && leftOfPair &&
-            StereoHalves(zones.back().sampleName, zone.sampleName, nameChars)) {
+            StereoHalves(zones.back().sampleName, zone.sampleName, s900::nameChars)) {
             zones.back().rightSampleName = zone.sampleName;
             leftOfPair = false;
             continue;

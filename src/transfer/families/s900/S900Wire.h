@@ -13,6 +13,8 @@
 namespace velomire::transfer::s900 {
 
 inline constexpr std::uint8_t akaiId = 0x47;
+// A name's characters.
+inline constexpr std::size_t nameChars = 10;
 inline constexpr std::uint8_t modelByte = 0x40;
 inline constexpr std::uint8_t programFunction = 0x09;
 inline constexpr std::uint8_t sampleHeaderFunction = 0x0A;

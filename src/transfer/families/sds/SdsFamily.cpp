@@ -16,6 +16,10 @@ int SdsFamily::ShownNameChars() const {
     return 0; // the dump carries no name
 }
 
+std::string_view SdsFamily::TuneNotCarried() const {
+    return "tune (an SDS sampler takes samples only)";
+}
+
 FirstNumbers SdsFamily::FirstSendNumbers() const {
     return {0, 0};
 }

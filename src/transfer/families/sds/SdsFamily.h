@@ -10,6 +10,7 @@ class SdsFamily final : public Family {
 public:
     std::string_view Name() const override;
     int ShownNameChars() const override;
+    std::string_view TuneNotCarried() const override;
     FirstNumbers FirstSendNumbers() const override;
     void SendSamplePart(TransferContext& context, int entry, int part) const override;
     bool SendsProgram() const override;

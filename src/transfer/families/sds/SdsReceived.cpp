@@ -1,5 +1,7 @@
 #include "transfer/families/sds/SdsReceived.h"
 
+#include "program/StereoNames.h"
+
 #include "transfer/ReceivedFiles.h"
 #include "transfer/families/sds/SdsWire.h"
 
@@ -36,11 +38,9 @@ namespace velomire::transfer {
 std::string SdsReceivedNote(const DecodedSample& sample) {
     std::string note;
     const std::string name = ReceivedName(sample.fields).value_or("");
-    for (const auto& [suffix, half] : {std::pair{"-L", "left"}, std::pair{"-R", "right"}}) {
-        if (name.size() > 2 && name.ends_with(suffix)) {
-            note = std::string("the ") + half + " half of the stereo pair \"" +
-                   StereoEntryName(name) + "\"; ";
-        }
+    if (const int part = program::PartOfName(name); part != 0) {
+        note = std::string("the ") + (part == 1 ? "left" : "right") +
+               " half of the stereo pair \"" + program::EntryNameOfHalf(name) + "\"; ";
     }
     return note + "an SDS dump carries no root key: the WAV file says " +
            std::to_string(defaultRootKey);

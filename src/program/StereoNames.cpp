@@ -1,0 +1,39 @@
+#include "program/StereoNames.h"
+
+#include <algorithm>
+
+namespace velomire::program {
+
+std::string_view HalfSuffix(int part) {
+    return part == 1 ? "-L" : part == 2 ? "-R" : "";
+}
+
+std::string PartName(std::string_view name, int part, std::size_t width) {
+    const std::string_view suffix = HalfSuffix(part);
+    if (width == 0) {
+        return std::string(name) + std::string(suffix);
+    }
+    std::string field(width, ' ');
+    std::copy_n(name.begin(), std::min(name.size(), width), field.begin());
+    if (!suffix.empty() && width >= suffix.size()) {
+        field.replace(width - suffix.size(), suffix.size(), suffix);
+    }
+    return field;
+}
+
+int PartOfName(std::string_view name) {
+    for (const int part : {1, 2}) {
+        if (name.size() > 2 && name.ends_with(HalfSuffix(part))) {
+            return part;
+        }
+    }
+    return 0;
+}
+
+std::string EntryNameOfHalf(std::string_view half) {
+    std::string name(half.substr(0, half.size() >= 2 ? half.size() - 2 : 0));
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name;
+}
+
+} // namespace velomire::program
