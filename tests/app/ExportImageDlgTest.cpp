@@ -7,6 +7,7 @@
 #include "transfer/SamplerModel.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -76,8 +77,9 @@ private slots:
         QVERIFY(!dialog.ExportButton()->isEnabled() || accepted.count() == 1);
         QVERIFY(accepted.count() == 1 || accepted.wait(10000));
         // Proposed: the program's name in its folder.
-        QCOMPARE(dialogs.questions.first().proposal,
-                 QString::fromStdString((directory->Path() / "Tone.img").string()));
+        QCOMPARE(QDir::fromNativeSeparators(dialogs.questions.first().proposal),
+                 QDir::fromNativeSeparators(
+                     QString::fromStdString((directory->Path() / "Tone.img").string())));
         QCOMPARE(QFileInfo(target).size(), 1638400);
         QVERIFY(dialog.Summary().contains(QStringLiteral("tone.img: 2 files")));
         QVERIFY(messages.messages.empty());

@@ -371,8 +371,10 @@ private slots:
         const QList<QAction*> recent = frame->RecentFileActions();
         QCOMPARE(recent.size(), 1);
         QCOMPARE(recent[0]->data().toInt(), command::fileMru1);
+        // The path as the system writes it (backslashes on Windows).
         QCOMPARE(recent[0]->text(),
-                 QStringLiteral("&1 ") + QFileInfo(demoProgram).absoluteFilePath());
+                 QStringLiteral("&1 ") +
+                     QDir::toNativeSeparators(QFileInfo(demoProgram).absoluteFilePath()));
         QCOMPARE(recent[0]->statusTip(), QStringLiteral("Open this program"));
 
         const QString settingsFile = QtSettingsStore().FileName();

@@ -1,6 +1,7 @@
 #include "app/SingleInstance.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTest>
 #include <QThread>
 
@@ -34,7 +35,9 @@ private slots:
         QTRY_VERIFY(second->isFinished());
         delete second;
         QVERIFY(handedOver);
-        QCOMPARE(opened, QStringList{QStringLiteral("/music/Strings.vmp")});
+        // Made absolute by the second start (on Windows with its drive).
+        QCOMPARE(opened,
+                 QStringList{QFileInfo(QStringLiteral("/music/Strings.vmp")).absoluteFilePath()});
 
         // A start without a running application finds nobody and goes on by itself.
         SingleInstance alone(name + QStringLiteral("-nobody"));

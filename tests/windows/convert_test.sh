@@ -23,7 +23,7 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
     wine wineboot --init >/dev/null 2>&1 || fail "wineboot could not set up $WINEPREFIX"
 fi
 # One Wine server for every program of the run, its services started away from the output.
-wineserver -p 10 </dev/null >/dev/null 2>&1
+wineserver -p </dev/null >/dev/null 2>&1
 trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 wine cmd /c exit </dev/null >/dev/null 2>&1
 

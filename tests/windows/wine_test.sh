@@ -24,7 +24,7 @@ fi
 # One Wine server and its services for every program of the run (a fresh start costs seconds),
 # ended with the run. The services are started here, away from the tests' output: started by a
 # test, they would hold its output open and CTest would wait for them.
-wineserver -p 10 </dev/null >/dev/null 2>&1
+wineserver -p </dev/null >/dev/null 2>&1
 trap 'wineserver -k 2>/dev/null' EXIT
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
