@@ -30,6 +30,7 @@
 #include <QToolBar>
 #include <QUndoStack>
 
+#include <algorithm>
 #include <utility>
 
 namespace velomire::app {
@@ -122,7 +123,8 @@ CMainFrame::CMainFrame(CVelomireDoc& doc, RecentFiles& recentFiles, bool showSpl
     setWindowIcon(QIcon(QStringLiteral(":/images/velomire.png")));
     setCentralWidget(view);
     setAcceptDrops(true);
-    resize(580, 420);
+    // Wide enough for every column of the list in this system's font.
+    resize(std::max(580, view->WidthShowingEveryColumn()), 420);
 
     CreateMenus();
     CreateToolBar();

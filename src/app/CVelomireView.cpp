@@ -262,6 +262,12 @@ void CVelomireView::SetUpColumns() {
     }
 }
 
+int CVelomireView::WidthShowingEveryColumn() const {
+    const int rowHeader = verticalHeader()->isVisible() ? verticalHeader()->sizeHint().width() : 0;
+    return horizontalHeader()->length() + rowHeader + 2 * frameWidth() +
+           style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+}
+
 void CVelomireView::OnInitialUpdate() {
     currentItem = -1;
 }

@@ -35,6 +35,10 @@ public:
 
     explicit CVelomireView(CVelomireDoc& doc, QWidget* parent = nullptr);
 
+    // The width at which the list shows every column without scrolling sideways: the columns'
+    // widths follow the font, which differs between systems.
+    int WidthShowingEveryColumn() const;
+
     void SetSampleEditor(SampleEditor editor) { runSampleEditor = std::move(editor); }
     void SetLoopEditor(LoopEditor editor) { runLoopEditor = std::move(editor); }
 

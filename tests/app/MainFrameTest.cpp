@@ -24,11 +24,13 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -341,6 +343,25 @@ private slots:
         QVERIFY(!doc->IsSending());
         QTRY_VERIFY(!frame->isVisible());
         QDir::setCurrent(startDirectory);
+    }
+
+    // The columns follow the font (Windows' is wider than the usual Linux one): the first window
+    // shows them all without a sideways scroll bar.
+    void TheFirstWindowShowsEveryColumnInALargerFont() {
+        const QFont usual = QApplication::font();
+        QFont larger = usual;
+        larger.setPointSizeF(usual.pointSizeF() * 2);
+        QApplication::setFont(larger);
+        const auto restore = qScopeGuard([&] { QApplication::setFont(usual); });
+        QVERIFY(Start({QStringLiteral("--no-splash"), demoProgram}));
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        QTableView* view = frame->View();
+        QVERIFY(view->horizontalHeader()->length() > 580);
+        QVERIFY2(view->horizontalHeader()->length() <= view->viewport()->width(),
+                 qPrintable(QStringLiteral("columns %1, list %2")
+                                .arg(view->horizontalHeader()->length())
+                                .arg(view->viewport()->width())));
     }
 
     void AProgramOnTheCommandLineOpensWithoutAnyDialog() {
