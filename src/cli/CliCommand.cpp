@@ -20,6 +20,18 @@ namespace {
 constexpr std::size_t helpWidth = 96;
 constexpr std::size_t descriptionColumn = 26;
 
+// The --model help: the numbers and short names of the model table, so that a new row shows.
+std::string ModelHelp() {
+    std::string names;
+    for (const transfer::SamplerModelInfo& model : transfer::SamplerModel::All()) {
+        names += (names.empty() ? "" : ", ") + std::string(model.shortName);
+    }
+    return "0.." + std::to_string(transfer::SamplerModel::count - 1) +
+           ", or a model's short name: " + names +
+           " (also SDS and S1100), or its name as Options lists it (\"Akai S3000 XL\"); letter "
+           "case and spaces do not matter";
+}
+
 // text's words in lines of at most `width` columns, each line after the first (or every line)
 // indented by `indent` spaces. A line break in text starts a new line.
 std::string Wrap(const std::string& text, std::size_t indent, std::size_t firstColumn) {
@@ -164,9 +176,7 @@ CLI::Option* CliCommand::AddModelOption(std::optional<std::int32_t>& model) {
                     throw UsageProblem("unknown model '" + text + "'");
                 }
             },
-            "0..9, or a model name: SDS, S900, S950, S1000 (or S1100), S2800, S3000, S3200, "
-            "S2000, S3000XL, S3200XL, or as Options lists it (\"Akai S3000 XL\"); letter case "
-            "and spaces do not matter")
+            ModelHelp())
         ->type_name("M");
 }
 

@@ -1,4 +1,5 @@
 #include "support/RecordingMessages.h"
+#include "transfer/SamplerModel.h"
 #include "transfer/ui/COptionsDlg.h"
 
 #include <QApplication>
@@ -82,7 +83,7 @@ void OptionsDlgTest::firstUseShowsAModelAndPickingS1000FillsItsDefaults() {
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Options : Sampler and Midi"));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
-    QCOMPARE(List(dialog, "modelList")->count(), 10);
+    QCOMPARE(List(dialog, "modelList")->count(), SamplerModel::count);
     QCOMPARE(List(dialog, "modelList")->currentText(), QStringLiteral("SDS compatible sampler"));
     QCOMPARE(Shown(dialog), QStringList({"99", "99", "16", "2", "1", "1"}));
 

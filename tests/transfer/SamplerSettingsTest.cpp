@@ -130,7 +130,7 @@ TEST(SamplerModel, FamiliesAndDefaultsFollowTheModelNumbers) {
     EXPECT_EQ(SamplerModel::Family(2), SamplerFamily::s900);
     EXPECT_EQ(SamplerModel::Family(9), SamplerFamily::s1000);
     EXPECT_EQ(SamplerModel::Family(-1), SamplerFamily::none);
-    EXPECT_EQ(SamplerModel::Family(10), SamplerFamily::none);
+    EXPECT_EQ(SamplerModel::Family(SamplerModel::count), SamplerFamily::none);
 
     const auto s1000 = *SamplerModel::Find(3);
     EXPECT_EQ(s1000.shortName, "S1000");
