@@ -65,8 +65,8 @@ public:
     // entry's output is sent (its family's rule).
     static bool PlaysOnAllVoices(std::int32_t model);
 
-    // A model given by its number (0..9), by its long or short name, or by a name musicians use
-    // ("SDS", "S1100", "S3000XL"); letter case and spaces do not matter.
+    // A model given by its number (below `count`), by its long or short name, or by a name
+    // musicians use ("SDS", "S1100", "S3000XL"); letter case and spaces do not matter.
     static std::optional<std::int32_t> Parse(std::string_view text);
 };
 
