@@ -376,14 +376,30 @@ void CVelomireDoc::OnImportInstrument(const QString& given) {
         messages.Show(problem, appCaption);
         return;
     }
+    // The sounds are read, converted and written with a progress dialog (shown after half a
+    // second) whose Cancel removes what the import wrote.
+    QProgressDialog progress(QStringLiteral("Importing %1...").arg(FromStd(fileName)),
+                             QStringLiteral("Cancel"), 0, 1000, window);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    bool cancelled = false;
     Program written;
-    const program::Status status =
-        instrument::WriteImportedProgram(*result.read, result.mapping, ToPath(programFile),
-                                         *converter, instrument::DiskNewFileWriter(), written);
+    const program::Status status = instrument::WriteImportedProgram(
+        *result.read, result.mapping, ToPath(programFile), *converter,
+        instrument::DiskNewFileWriter(), written, [&](double done) {
+            progress.setValue(static_cast<int>(done * 1000));
+            QCoreApplication::processEvents();
+            cancelled = progress.wasCanceled();
+            return !cancelled;
+        });
+    progress.reset();
     if (!status) {
-        messages.Show(programName.toStdString() + ": " + status.text +
-                          (status.detail.empty() ? "" : " (" + status.detail + ")"),
-                      appCaption);
+        if (!cancelled) { // the user's own Cancel needs no message
+            messages.Show(programName.toStdString() + ": " + status.text +
+                              (status.detail.empty() ? "" : " (" + status.detail + ")"),
+                          appCaption);
+        }
         return;
     }
     if (OnOpenDocument(programFile)) {

@@ -153,8 +153,24 @@ private:
 
 class Writer {
 public:
-    Writer(program::SampleConverter& converter, Written& written)
-        : converter(converter), written(written) {}
+    Writer(program::SampleConverter& converter, Written& written, const ImportProgress& progress)
+        : converter(converter), written(written), progress(progress) {}
+
+    // Sounds `done` of `total` are written: the next one's share runs from there.
+    void StartSound(std::size_t done, std::size_t total) {
+        base = total == 0 ? 0 : static_cast<double>(done) / static_cast<double>(total);
+        span = total == 0 ? 0 : 1 / static_cast<double>(total);
+    }
+
+    // Says how far the current sound is (0 to 1); false once the caller has asked to stop.
+    bool Report(double within) {
+        if (!stopped && progress && !progress(base + span * std::clamp(within, 0.0, 1.0))) {
+            stopped = true;
+        }
+        return !stopped;
+    }
+
+    bool Stopped() const { return stopped; }
 
     // The words of `sound`, converted to `rate` when asked.
     std::optional<SoundWords> Words(const Sound& sound, program::TargetRate rate,
@@ -195,7 +211,7 @@ private:
         }
         const fs::path temp = written.Temporary();
         const program::ConvertOutcome outcome =
-            converter.Convert(file, temp, {rate, false}, [](double) { return true; });
+            converter.Convert(file, temp, {rate, false}, [this](double d) { return Report(d); });
         std::optional<SoundWords> words;
         if (!outcome.ok) {
             error = name + ": " + (outcome.error.empty() ? "not converted" : outcome.error);
@@ -211,6 +227,10 @@ private:
 
     program::SampleConverter& converter;
     Written& written;
+    const ImportProgress& progress;
+    double base = 0;
+    double span = 0;
+    bool stopped = false;
 };
 
 std::string Lower(std::string text) {
@@ -283,7 +303,8 @@ bool ProbeSounds(Instrument& instrument, program::SampleConverter& converter, st
 program::Status WriteImportedProgram(const Instrument& instrument, const ProgramMapping& mapping,
                                      const fs::path& programFile,
                                      program::SampleConverter& converter,
-                                     const NewFileWriter& writeNew, program::Program& program) {
+                                     const NewFileWriter& writeNew, program::Program& program,
+                                     const ImportProgress& progress) {
     std::error_code ec;
     const fs::path target = fs::absolute(programFile, ec).lexically_normal();
     const fs::path directory = target.parent_path();
@@ -302,7 +323,10 @@ program::Status WriteImportedProgram(const Instrument& instrument, const Program
     }
 
     Written written(directory);
-    Writer writer(converter, written);
+    Writer writer(converter, written, progress);
+    const auto stopped = [&given] {
+        return program::Status::Error(given + ": stopped; nothing was written");
+    };
     auto made = std::make_unique<program::Program>();
     program::Program& p = *made;
     std::set<std::string> names; // taken by this import, in lower case
@@ -318,16 +342,20 @@ program::Status WriteImportedProgram(const Instrument& instrument, const Program
         if (rows.empty()) {
             continue; // every row of it was folded away
         }
+        writer.StartSound(planIndex, mapping.sounds.size());
+        if (!writer.Report(0)) {
+            return stopped();
+        }
         const Sound& sound = instrument.sounds[plan.sound];
         std::string error;
         auto words = writer.Words(sound, plan.convertTo, error);
         if (!words) {
-            return program::Status::Error(error);
+            return writer.Stopped() ? stopped() : program::Status::Error(error);
         }
         if (plan.rightSound) {
             auto right = writer.Words(instrument.sounds[*plan.rightSound], plan.convertTo, error);
             if (!right) {
-                return program::Status::Error(error);
+                return writer.Stopped() ? stopped() : program::Status::Error(error);
             }
             const std::size_t leftFrames = words->words.size() / words->channels;
             const std::size_t rightFrames = right->words.size() / right->channels;
@@ -429,6 +457,10 @@ program::Status WriteImportedProgram(const Instrument& instrument, const Program
         wav.Close();
     }
 
+    writer.StartSound(mapping.sounds.size(), mapping.sounds.size());
+    if (!writer.Report(0)) {
+        return stopped();
+    }
     p.sampleCount = static_cast<std::int32_t>(mapping.rows.size());
     p.header.ResetForNewProgram(p.nextProgramNumber);
     program::SetFieldText(p.header.programName, target.stem().string(),

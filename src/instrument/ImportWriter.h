@@ -48,10 +48,14 @@ struct SoundWords {
 // "inst" chunks, named after the sound (SafeFileStem), with "-2", "-3" ... when the name is
 // taken. Nothing is written over an existing file nor outside the program's folder (temporary
 // files of a conversion live there and go); on failure the files this call wrote are removed.
-// `program` gets the program as written.
+// `program` gets the program as written. `progress`, when given, gets the share of the sounds
+// done (0 to 1, conversions included) and returns false to stop: the import then ends as
+// "stopped", with the files it wrote removed.
+using ImportProgress = std::function<bool(double done)>;
 program::Status WriteImportedProgram(const Instrument& instrument, const ProgramMapping& mapping,
                                      const std::filesystem::path& programFile,
                                      program::SampleConverter& converter,
-                                     const NewFileWriter& writeNew, program::Program& program);
+                                     const NewFileWriter& writeNew, program::Program& program,
+                                     const ImportProgress& progress = {});
 
 } // namespace velomire::instrument

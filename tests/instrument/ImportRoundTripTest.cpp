@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace velomire::instrument {
@@ -240,6 +241,35 @@ TEST_F(ImportRoundTrip, NeverWritesOverAFileAndRemovesItsFilesWhenItFails) {
     EXPECT_FALSE(WriteImportedProgram(*instrument, mapping, temp / "p4/piano.vmp", converter,
                                       TestWriter(2), unused));
     EXPECT_TRUE(fs::is_empty(temp / "p4"));
+}
+
+TEST_F(ImportRoundTrip, ProgressRisesToTheEndAndAStopLeavesTheFolderAsItWas) {
+    std::string error;
+    auto instrument = ReadSfzFile(sfz, error);
+    ASSERT_TRUE(instrument && ProbeSounds(*instrument, converter, error));
+    const ProgramMapping mapping = MapInstrument(*instrument, -1);
+    program::Program unused;
+    std::vector<double> seen;
+    fs::create_directories(temp / "p5");
+    EXPECT_TRUE(WriteImportedProgram(*instrument, mapping, temp / "p5/piano.vmp", converter,
+                                     TestWriter(), unused, [&seen](double done) {
+                                         seen.push_back(done);
+                                         return true;
+                                     }));
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen.front(), 0.0);
+    EXPECT_EQ(seen.back(), 1.0);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+
+    // Stopped once the first sound is written.
+    fs::create_directories(temp / "p6");
+    int calls = 0;
+    const program::Status status =
+        WriteImportedProgram(*instrument, mapping, temp / "p6/piano.vmp", converter, TestWriter(),
+                             unused, [&calls](double) { return ++calls < 2; });
+    EXPECT_FALSE(status);
+    EXPECT_EQ(status.text, "piano.vmp: stopped; nothing was written");
+    EXPECT_TRUE(fs::is_empty(temp / "p6"));
 }
 
 TEST_F(ImportRoundTrip, AMissingSampleIsNamed) {
