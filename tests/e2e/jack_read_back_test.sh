@@ -53,6 +53,7 @@ start_sampler() {
     rm -rf "$work/received"
     "$cli" sampler --name vsampler --jack --out "$work/received" "$@" >"$work/sampler.log" 2>&1 &
     sampler_pid=$!
+    echo "$sampler_pid" >"$work/sampler.pid"
     for _ in $(seq 100); do grep -q '^Listening' "$work/sampler.log" && return; sleep 0.1; done
     fail "the sampler did not start"
 }
@@ -61,7 +62,9 @@ stop_sampler() {
     await_exit "$sampler_pid" || fail "the sampler did not end within 5 s of SIGTERM"
     wait "$sampler_pid"
     sampler_pid=""
+    rm -f "$work/sampler.pid"
 }
+xruns() { grep -c XRun "$work/jackd.log"; }
 ports=(--port vsampler:in --reply-port vsampler:out)
 
 # Every original WAV of DIR has a WAV in OUT with the same words (the top BITS bits of each).
@@ -81,8 +84,9 @@ for original in glob.glob(os.path.join(src, "*.wav")):
 PY
 }
 
-for model in SDS S950 S3000XL; do
-    bits=16
+# One model: list, get --all with a damaged packet, and sends onto the numbers it holds.
+read_back() {
+    local model=$1 bits=16
     [ "$model" = S950 ] && bits=12
     start_sampler --model "$model" --load "$work/prog" --damage-packet 1
     "$cli" list --model "$model" "${ports[@]}" >"$work/list.txt" 2>"$work/list.err" ||
@@ -112,6 +116,30 @@ for model in SDS S950 S3000XL; do
     stop_sampler
     grep -q '^Reader sent NAK' "$work/sampler.log" || fail "$model: the damaged packet was not NAKed"
     echo "ok: $model list, get --all with a damaged packet"
+}
+
+# A model that fails while the server reported xruns (MIDI lost in a missed cycle) is run once
+# more, and skipped when that happens again; a failure without xruns is ours and fails the test.
+for model in SDS S950 S3000XL; do
+    for attempt in 1 2; do
+        before=$(xruns)
+        if (read_back "$model") >"$work/model.log" 2>&1; then
+            cat "$work/model.log"
+            continue 2
+        fi
+        if [ -f "$work/sampler.pid" ]; then
+            kill -TERM "$(cat "$work/sampler.pid")" 2>/dev/null
+            await_exit "$(cat "$work/sampler.pid")"
+            rm -f "$work/sampler.pid"
+        fi
+        if [ "$(xruns)" = "$before" ]; then
+            cat "$work/model.log"
+            exit 1
+        fi
+        echo "retry: $model lost MIDI in JACK xruns ($(grep -m1 '^FAIL' "$work/model.log"))"
+    done
+    echo "SKIP: $model lost MIDI in JACK xruns twice"
+    exit $skip
 done
 
 # SIGINT during a long get, once the reader takes its Data Packets: it ends within 1 s, exit 130,
