@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-// SoundFont 2 banks built in memory for the reader's tests: just the chunks the specification
+// SoundFont 2 banks built in memory for the reader's tests: just the chunks the format
 // requires, each list ending with its terminal record.
 namespace velomire::test {
 

@@ -18,7 +18,7 @@ using testing::HasSubstr;
 
 namespace fs = std::filesystem;
 
-// Generator numbers of the SoundFont 2 specification.
+// Generator numbers of the SoundFont 2 format.
 enum : std::uint16_t {
     startOffset = 0,
     endOffset = 1,

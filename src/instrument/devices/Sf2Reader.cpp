@@ -36,7 +36,7 @@ public:
     using sf2::File::PresetModLists;
 };
 
-// The generators by number, as the SoundFont 2.04 specification names them.
+// The generators by number, as SoundFont 2.04 banks number them.
 constexpr std::array<std::string_view, 61> generatorNames = {"startAddrsOffset",
                                                              "endAddrsOffset",
                                                              "startloopAddrsOffset",
@@ -148,7 +148,7 @@ bool Carried(std::uint16_t generator) {
     }
 }
 
-// Unused and reserved generators are ignored, as the specification asks.
+// Unused and reserved generators are ignored, as the SoundFont 2 format asks of a reader.
 bool Ignored(std::uint16_t generator) {
     return generator >= generatorCount || generatorNames[generator].starts_with("unused") ||
            generatorNames[generator].starts_with("reserved") || generator == 60;
