@@ -2,7 +2,7 @@
 
 #include "program/Program.h"
 #include "program/SafeFile.h"
-#include "transfer/ReceivedFiles.h"
+#include "program/StereoNames.h"
 #include "transfer/families/s900/S900Wire.h"
 
 #include <algorithm>
@@ -48,8 +48,8 @@ std::vector<disk::ImageKeygroup> Keygroups(const disk::ImageContents& contents,
             keygroups.back().zones.size() == 1 && keygroup.zones.size() == 1 &&
             keygroups.back().lowKey == keygroup.lowKey &&
             keygroups.back().highKey == keygroup.highKey &&
-            transfer::StereoHalves(keygroups.back().zones[0].sampleName,
-                                   keygroup.zones[0].sampleName, 0)) {
+            program::StereoHalves(keygroups.back().zones[0].sampleName,
+                                  keygroup.zones[0].sampleName, 0)) {
             keygroups.back().zones.push_back(keygroup.zones[0]);
             continue;
         }
@@ -192,7 +192,7 @@ std::optional<Instrument> AkaiImageProgram(std::span<const std::uint8_t> image,
             for (std::size_t other = z + 1; other < keygroup.zones.size(); ++other) {
                 const disk::ImageZone& candidate = keygroup.zones[other];
                 if (used[other] ||
-                    !transfer::StereoHalves(played.sampleName, candidate.sampleName, 0) ||
+                    !program::StereoHalves(played.sampleName, candidate.sampleName, 0) ||
                     candidate.velocityLow != played.velocityLow ||
                     candidate.velocityHigh != played.velocityHigh)
                     continue;

@@ -7,7 +7,6 @@
 #include "program/StereoNames.h"
 #include "program/WavInfo.h"
 #include "program/WavWriter.h"
-#include "transfer/ReceivedFiles.h"
 
 #include <algorithm>
 #include <array>
@@ -377,7 +376,7 @@ program::Status WriteImportedProgram(const Instrument& instrument, const Program
         // name they share), made safe, and free in the folder.
         const bool halves =
             plan.rightSound &&
-            transfer::StereoHalves(sound.name, instrument.sounds[*plan.rightSound].name, 0);
+            program::StereoHalves(sound.name, instrument.sounds[*plan.rightSound].name, 0);
         const std::string stem = program::SafeFileStem(
             halves ? program::EntryNameOfHalf(sound.name) : sound.name, "sample", stemChars);
         std::string name;

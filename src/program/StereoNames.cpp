@@ -30,6 +30,12 @@ int PartOfName(std::string_view name) {
     return 0;
 }
 
+bool StereoHalves(std::string_view left, std::string_view right, std::size_t width) {
+    return left.size() == right.size() && (width == 0 || left.size() == width) &&
+           PartOfName(left) == 1 && PartOfName(right) == 2 &&
+           left.substr(0, left.size() - 2) == right.substr(0, right.size() - 2);
+}
+
 std::string EntryNameOfHalf(std::string_view half) {
     std::string name(half.substr(0, half.size() >= 2 ? half.size() - 2 : 0));
     name.erase(name.find_last_not_of(' ') + 1);

@@ -22,6 +22,10 @@ std::string PartName(std::string_view name, int part, std::size_t width);
 // characters or fewer is no half.
 int PartOfName(std::string_view name);
 
+// Whether two names are the halves of one stereo entry as a send names them in a field of
+// `width` characters (0: any length): the same name, then "-L" and "-R" (PartName).
+bool StereoHalves(std::string_view left, std::string_view right, std::size_t width);
+
 // The name of the entry whose half is `half`: without its last two characters (its suffix) and
 // the spaces before them.
 std::string EntryNameOfHalf(std::string_view half);

@@ -34,12 +34,6 @@ program::SampleChunks ReceivedSampleChunks(const DecodedSample& sample) {
     return family != nullptr ? family->ReceivedChunks(sample) : program::SampleChunks{};
 }
 
-bool StereoHalves(std::string_view left, std::string_view right, std::size_t width) {
-    return left.size() == right.size() && (width == 0 || left.size() == width) &&
-           program::PartOfName(left) == 1 && program::PartOfName(right) == 2 &&
-           left.substr(0, left.size() - 2) == right.substr(0, right.size() - 2);
-}
-
 std::string ReceivedSampleNote(const DecodedSample& sample) {
     const Family* family = FamilyOf(sample.family);
     return family != nullptr ? family->ReceivedNote(sample) : std::string{};

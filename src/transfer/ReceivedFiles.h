@@ -50,10 +50,6 @@ struct ReceivedZone {
     std::string rightSampleName{};
 };
 
-// Whether two names are the halves of one stereo entry as a send names them in a field of
-// `width` characters (0: any length): the same name, then "-L" and "-R" (program::PartName).
-bool StereoHalves(std::string_view left, std::string_view right, std::size_t width);
-
 // What the user must know of a sample taken back beyond its file ("the left half of a stereo
 // pair"), as its family says; empty when nothing.
 std::string ReceivedSampleNote(const DecodedSample& sample);

@@ -1,6 +1,7 @@
 #include "transfer/families/s1000/S1000Received.h"
 
 #include "program/SampleBlock.h"
+#include "program/StereoNames.h"
 #include "transfer/ReceivedFiles.h"
 #include "transfer/families/s1000/S1000Wire.h"
 
@@ -87,7 +88,7 @@ void S1000ReceivedZones(const DecodedProgram& received, const program::KeygroupB
             }
             // The halves of a stereo entry are zones 1 and 2 of one keygroup: one stereo row.
             if (z == 2 && zones.size() == first + 1 &&
-                StereoHalves(zones.back().sampleName, name, s1000::nameChars)) {
+                program::StereoHalves(zones.back().sampleName, name, s1000::nameChars)) {
                 zones.back().rightSampleName = name;
                 continue;
             }

@@ -1,5 +1,7 @@
 #include "transfer/families/s900/S900Received.h"
 
+#include "program/StereoNames.h"
+
 #include "transfer/ReceivedFiles.h"
 #include "transfer/families/s900/S900Decoding.h"
 #include "transfer/families/s900/S900Wire.h"
@@ -52,7 +54,7 @@ void S900ReceivedZones(const DecodedProgram& received, const program::KeygroupBl
         const std::int16_t output = Word(keygroup, "output");
         if (output == s900::stereoRightOutput && !zones.empty() &&
             zones.back().rightSampleName.empty() && leftOfPair &&
-            StereoHalves(zones.back().sampleName, zone.sampleName, s900::nameChars)) {
+            program::StereoHalves(zones.back().sampleName, zone.sampleName, s900::nameChars)) {
             zones.back().rightSampleName = zone.sampleName;
             leftOfPair = false;
             continue;
