@@ -1,8 +1,6 @@
 #include "transfer/SamplerReply.h"
 
-#include "transfer/families/s1000/S1000Wire.h"
-#include "transfer/families/s900/S900Wire.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/Family.h"
 
 #include <algorithm>
 
@@ -13,13 +11,12 @@ std::optional<SamplerReply> ParseSamplerReply(std::span<const std::uint8_t> m) {
         !std::all_of(m.begin() + 1, m.end() - 1, [](std::uint8_t b) { return b < 0x80; })) {
         return std::nullopt;
     }
-    if (auto reply = s900::ParseHandshake(m)) {
-        return reply;
+    for (const Family* family : Family::All()) {
+        if (auto reply = family->ReplyOf(m)) {
+            return reply;
+        }
     }
-    if (auto reply = sds::ParseHandshake(m)) {
-        return reply;
-    }
-    return s1000::ParseReply(m);
+    return std::nullopt;
 }
 
 } // namespace velomire::transfer

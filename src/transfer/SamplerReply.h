@@ -28,7 +28,7 @@ struct SamplerReply {
 };
 
 // The reply in one whole message (F0 to F7), in any family's form, or nothing for any other
-// message. The builders are each family's (transfer/families/*/...Wire.h).
+// message. Each family reads and builds its own form (Family::ReplyOf, its folder's wire rules).
 std::optional<SamplerReply> ParseSamplerReply(std::span<const std::uint8_t> message);
 
 } // namespace velomire::transfer

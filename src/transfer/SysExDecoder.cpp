@@ -1,22 +1,18 @@
 #include "transfer/SysExDecoder.h"
 
 #include "transfer/SamplerReply.h"
-#include "transfer/families/s1000/S1000Decoding.h"
-#include "transfer/families/s1000/S1000Wire.h"
-#include "transfer/families/s900/S900Decoding.h"
-#include "transfer/families/s900/S900Wire.h"
-#include "transfer/families/sds/SdsDecoding.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/Family.h"
 
 #include <algorithm>
+#include <type_traits>
 #include <utility>
+#include <variant>
 
 namespace velomire::transfer {
 
 namespace {
 
 using Bytes = std::span<const std::uint8_t>;
-using wire::AllData;
 
 constexpr std::uint8_t sysExStart = 0xF0;
 constexpr std::uint8_t sysExEnd = 0xF7;
@@ -64,7 +60,7 @@ std::optional<std::string> FieldString(const DecodedFields& fields, std::string_
 
 SysExDecoder::Result SysExDecoder::Feed(Bytes m, std::size_t offset) {
     if (m.size() < 4 || m.front() != sysExStart || m.back() != sysExEnd ||
-        !AllData(m.subspan(1, m.size() - 2))) {
+        !std::all_of(m.begin() + 1, m.end() - 1, [](std::uint8_t b) { return b < 0x80; })) {
         return Refused(Kind::unknown, "not a whole System Exclusive message");
     }
     // The handshakes, in the SDS form and in the S900 form without channel and packet.
@@ -76,61 +72,51 @@ SysExDecoder::Result SysExDecoder::Feed(Bytes m, std::size_t offset) {
         result.packet = reply->packet;
         return result;
     }
-    if (m[1] == sds::universalNonRealTime) {
-        if (m.size() == sds::headerBytes && m[3] == sds::dumpHeaderId) {
-            return DumpHeader(m, offset);
+    // The first family that knows the message reads it; when none does, the first that knows its
+    // opening names why.
+    std::optional<std::string> unknown;
+    for (const Family* family : Family::All()) {
+        std::optional<DecodedMessage> message = family->Decode(m, offset, wordBits);
+        if (!message) {
+            continue;
         }
-        if (m.size() == sds::packetBytes && m[3] == sds::dataPacketId) {
-            return DataPacket(m);
+        if (message->kind == Kind::unknown) {
+            if (!unknown) {
+                unknown = std::move(message->error);
+            }
+            continue;
         }
-        // The S900 sample data has no channel byte: F0 7E 01, the sample number, 0C.
-        if (m.size() >= s900::dataHeaderBytes + 1 && s900::IsSampleData(m)) {
-            return S900Data(m, offset);
+        Result result;
+        result.kind = message->kind;
+        result.error = std::move(message->error);
+        result.channel = message->channel;
+        result.packet = message->packet;
+        if (!result.Ok()) {
+            return result;
         }
-        return Refused(Kind::unknown, "unknown sample dump message");
+        return std::visit(
+            [&](auto&& content) {
+                using Content = std::decay_t<decltype(content)>;
+                if constexpr (std::is_same_v<Content, decoded::DataPacket>) {
+                    return Take(std::move(content), std::move(result), m);
+                } else {
+                    return Take(std::move(content), std::move(result));
+                }
+            },
+            std::move(message->content));
     }
-    if (m[1] == s1000::akaiId && m.size() >= 7) {
-        const std::uint8_t function = m[3];
-        if (m[4] == s900::modelByte) {
-            if (function == s900::sampleHeaderFunction) {
-                return S900Header(m, offset);
-            }
-            if (function == s900::programFunction) {
-                return S900Program(m, offset);
-            }
-        }
-        if (m[4] == s1000::modelByte) {
-            if (function == s1000::sampleHeaderFunction) {
-                return S1000Header(m, offset);
-            }
-            if (function == s1000::programHeaderFunction) {
-                return S1000Program(m, offset);
-            }
-            if (function == s1000::keygroupFunction) {
-                return S1000Keygroup(m);
-            }
-        }
-        return Refused(Kind::unknown, "unknown Akai message");
-    }
-    return Refused(Kind::unknown, "not a sampler message");
+    return Refused(Kind::unknown, unknown ? std::move(*unknown) : "not a sampler message");
 }
 
-SysExDecoder::Result SysExDecoder::DumpHeader(Bytes m, std::size_t offset) {
-    auto parsed = sds::ParseDumpHeader(m, offset);
-    if (!parsed.value) {
-        return Refused(Kind::sdsDumpHeader, parsed.error);
-    }
-    Result result;
-    result.kind = Kind::sdsDumpHeader;
-    result.channel = m[2];
-    result.sample = parsed.value->sample.number;
-    OpenNewSample(std::move(parsed.value->sample), parsed.value->bits);
+SysExDecoder::Result SysExDecoder::Take(decoded::PacketSampleHeader header, Result result) {
+    result.sample = header.sample.number;
+    OpenNewSample(std::move(header.sample), header.bits);
     return result;
 }
 
 void SysExDecoder::OpenNewSample(DecodedSample sample, int bits) {
     CloseSample();
-    CloseS900Sample();
+    CloseDataSample();
     CloseProgram();
     openSample = std::move(sample);
     wordBits = bits;
@@ -148,10 +134,10 @@ void SysExDecoder::CloseSample() {
     }
 }
 
-void SysExDecoder::CloseS900Sample() {
-    if (s900Sample) {
-        closedSamples.push_back(std::move(*s900Sample));
-        s900Sample.reset();
+void SysExDecoder::CloseDataSample() {
+    if (dataSample) {
+        closedSamples.push_back(std::move(*dataSample));
+        dataSample.reset();
     }
 }
 
@@ -164,7 +150,7 @@ void SysExDecoder::CloseProgram() {
 
 void SysExDecoder::CloseAll() {
     CloseSample();
-    CloseS900Sample();
+    CloseDataSample();
     CloseProgram();
 }
 
@@ -188,19 +174,8 @@ std::vector<DecodedProgram> SysExDecoder::TakeClosedPrograms() {
     return std::exchange(closedPrograms, {});
 }
 
-SysExDecoder::Result SysExDecoder::DataPacket(Bytes m) {
-    const int number = m[4];
-    if (!sds::PacketIntact(m)) {
-        Result refused = Refused(Kind::sdsDataPacket,
-                                 "Data Packet " + std::to_string(number) + " has a bad checksum");
-        refused.channel = m[2];
-        refused.packet = number;
-        return refused;
-    }
-    Result result;
-    result.kind = Kind::sdsDataPacket;
-    result.channel = m[2];
-    result.packet = number;
+SysExDecoder::Result SysExDecoder::Take(decoded::DataPacket packet, Result result, Bytes m) {
+    const int number = result.packet;
     if (!openSample) {
         if (!lastPacketBytes.empty() &&
             std::equal(m.begin(), m.end(), lastPacketBytes.begin(), lastPacketBytes.end())) {
@@ -210,7 +185,7 @@ SysExDecoder::Result SysExDecoder::DataPacket(Bytes m) {
         return result;
     }
     DecodedSample& sample = *openSample;
-    const std::uint32_t wordsPerPacket = sds::WordsPerPacket(wordBits);
+    const auto wordsPerPacket = static_cast<std::uint32_t>(packet.frames.size());
     const int following = static_cast<int>(packetsTaken & 0x7F);
     const bool resend = number == lastPacket && packetsTaken > 0;
     if (resend && gap) {
@@ -251,7 +226,7 @@ SysExDecoder::Result SysExDecoder::DataPacket(Bytes m) {
         static_cast<std::size_t>(resend ? packetsTaken - 1 : packetsTaken) * wordsPerPacket;
     sample.frames.resize(first);
     for (std::uint32_t w = 0; w < wordsPerPacket && first + w < sample.lengthWords; ++w) {
-        sample.frames.push_back(sds::PacketFrame(m, w, wordBits));
+        sample.frames.push_back(packet.frames[w]);
     }
     if (!resend) {
         ++packetsTaken;
@@ -269,117 +244,63 @@ SysExDecoder::Result SysExDecoder::DataPacket(Bytes m) {
     return result;
 }
 
-SysExDecoder::Result SysExDecoder::S900Data(Bytes m, std::size_t offset) {
-    auto parsed = s900::ParseSampleData(m, offset);
-    if (!parsed.value) {
-        return Refused(Kind::s900SampleData, parsed.error);
-    }
-    DecodedSample& sample = *parsed.value;
-    Result result;
-    result.kind = Kind::s900SampleData;
-    result.sample = sample.number;
+SysExDecoder::Result SysExDecoder::Take(decoded::SampleData data, Result result) {
+    result.sample = data.sample.number;
     CloseSample();
-    CloseS900Sample();
+    CloseDataSample();
     CloseProgram();
-    s900Sample = std::move(sample); // its header follows
+    dataSample = std::move(data.sample); // its header follows
     return result;
 }
 
-SysExDecoder::Result SysExDecoder::S900Header(Bytes m, std::size_t offset) {
-    auto parsed = s900::ParseSampleHeader(m);
-    if (!parsed.value) {
-        return Refused(Kind::s900SampleHeader, parsed.error);
-    }
-    const int number = parsed.value->number;
-    const DecodedFields& fields = parsed.value->fields;
+SysExDecoder::Result SysExDecoder::Take(decoded::HeaderAfterData header, Result result) {
+    const int number = header.sample.number;
     // The header follows the data of the same sample number; alone it makes a sample of its own.
     CloseSample();
     CloseProgram();
-    if (!s900Sample || s900Sample->number != number) {
-        CloseS900Sample();
-        s900Sample.emplace();
-        s900Sample->family = SamplerFamily::s900;
-        s900Sample->number = number;
-        s900Sample->offset = offset;
+    if (dataSample && dataSample->number == number) {
+        const DecodedFields& fields = header.sample.fields;
+        dataSample->fields.insert(dataSample->fields.end(), fields.begin(), fields.end());
+        dataSample->rate = header.sample.rate;
+    } else {
+        CloseDataSample();
+        dataSample = std::move(header.sample);
     }
-    s900Sample->fields.insert(s900Sample->fields.end(), fields.begin(), fields.end());
-    s900Sample->rate = parsed.value->rate;
-    CloseS900Sample();
-    Result result;
-    result.kind = Kind::s900SampleHeader;
-    result.channel = m[2];
+    CloseDataSample();
     result.sample = number;
     return result;
 }
 
-SysExDecoder::Result SysExDecoder::S900Program(Bytes m, std::size_t offset) {
-    auto parsed = s900::ParseProgram(m, offset);
-    if (!parsed.value) {
-        return Refused(Kind::s900Program, parsed.error);
-    }
-    DecodedProgram& program = *parsed.value;
-    Result result;
-    result.kind = Kind::s900Program;
-    result.channel = m[2];
-    result.program = program.number;
+SysExDecoder::Result SysExDecoder::Take(decoded::WholeProgram program, Result result) {
+    result.program = program.program.number;
     CloseSample();
-    CloseS900Sample();
+    CloseDataSample();
     CloseProgram();
-    closedPrograms.push_back(std::move(program));
+    closedPrograms.push_back(std::move(program.program));
     return result;
 }
 
-SysExDecoder::Result SysExDecoder::S1000Header(Bytes m, std::size_t offset) {
-    auto parsed = s1000::ParseSampleHeader(m, offset);
-    if (!parsed.value) {
-        return Refused(Kind::s1000SampleHeader, parsed.error);
-    }
-    DecodedSample& sample = *parsed.value;
-    Result result;
-    result.kind = Kind::s1000SampleHeader;
-    result.channel = m[2];
-    result.sample = sample.number;
-    OpenNewSample(std::move(sample), 16); // its data follows as SDS Data Packets
-    return result;
-}
-
-SysExDecoder::Result SysExDecoder::S1000Program(Bytes m, std::size_t offset) {
-    auto parsed = s1000::ParseProgramHeader(m, offset);
-    if (!parsed.value) {
-        return Refused(Kind::s1000ProgramHeader, parsed.error);
-    }
-    DecodedProgram& program = parsed.value->program;
-    Result result;
-    result.kind = Kind::s1000ProgramHeader;
-    result.channel = m[2];
-    result.program = program.number;
+SysExDecoder::Result SysExDecoder::Take(decoded::ProgramHeader header, Result result) {
+    result.program = header.program.number;
     CloseSample();
-    CloseS900Sample();
+    CloseDataSample();
     CloseProgram();
-    keygroupsAnnounced = parsed.value->keygroups;
-    openProgram = std::move(program);
+    keygroupsAnnounced = header.keygroups;
+    openProgram = std::move(header.program);
     return result;
 }
 
-SysExDecoder::Result SysExDecoder::S1000Keygroup(Bytes m) {
-    auto parsed = s1000::ParseKeygroup(m);
-    if (!parsed.value) {
-        return Refused(Kind::s1000Keygroup, parsed.error);
-    }
-    const int number = parsed.value->program;
+SysExDecoder::Result SysExDecoder::Take(decoded::Keygroup keygroup, Result result) {
+    const int number = keygroup.program;
     if (!openProgram || openProgram->number != number) {
-        return Refused(Kind::s1000Keygroup,
+        return Refused(result.kind,
                        "keygroup of program " + std::to_string(number) + " before its header");
     }
     if (openProgram->keygroups.size() >= maxKeygroups) {
-        return Refused(Kind::s1000Keygroup, "program " + std::to_string(number) + " already has " +
-                                                std::to_string(maxKeygroups) + " keygroups");
+        return Refused(result.kind, "program " + std::to_string(number) + " already has " +
+                                        std::to_string(maxKeygroups) + " keygroups");
     }
-    DecodedFields& keygroup = parsed.value->fields;
-    openProgram->keygroups.push_back(std::move(keygroup));
-    Result result;
-    result.kind = Kind::s1000Keygroup;
-    result.channel = m[2];
+    openProgram->keygroups.push_back(std::move(keygroup.fields));
     result.program = number;
     if (keygroupsAnnounced > 0 && openProgram->keygroups.size() >= keygroupsAnnounced) {
         CloseProgram();

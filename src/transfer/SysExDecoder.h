@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -53,6 +54,47 @@ struct DecodedProgram {
     std::vector<DecodedFields> keygroups; // in the order received
     std::size_t offset = 0;
 };
+
+// What one message says, as its family reads it (Family::Decode): one of these, by what the
+// decoder does with it.
+namespace decoded {
+
+// A sample header whose words follow as Data Packets of `bits`-bit words.
+struct PacketSampleHeader {
+    DecodedSample sample; // without frames
+    int bits = 16;
+};
+// One Data Packet's words, as many as a packet carries at the word size of the open sample.
+struct DataPacket {
+    std::vector<std::int16_t> frames;
+};
+// A whole sample's words in one message; its header follows.
+struct SampleData {
+    DecodedSample sample;
+};
+// The header of the sample whose data came just before (a sample of its own when none did).
+struct HeaderAfterData {
+    DecodedSample sample; // without frames
+};
+// A program with all its keygroups.
+struct WholeProgram {
+    DecodedProgram program;
+};
+// A program header; its keygroups follow one message each.
+struct ProgramHeader {
+    DecodedProgram program;    // without keygroups
+    std::size_t keygroups = 0; // as the header counts them (0: not counted)
+};
+// One keygroup of the program opened by its header.
+struct Keygroup {
+    int program = 0;
+    DecodedFields fields;
+};
+
+using Content = std::variant<PacketSampleHeader, DataPacket, SampleData, HeaderAfterData,
+                             WholeProgram, ProgramHeader, Keygroup>;
+
+} // namespace decoded
 
 // Reads the System Exclusive messages of the three sampler families one by one and rebuilds what
 // they carry: SDS Dump Headers and Data Packets, S900/S950 sample data, sample headers and
@@ -118,26 +160,25 @@ public:
     std::optional<int> NextPacketNumber() const;
 
 private:
-    Result DumpHeader(std::span<const std::uint8_t> m, std::size_t offset);
-    Result DataPacket(std::span<const std::uint8_t> m);
-    Result S900Data(std::span<const std::uint8_t> m, std::size_t offset);
-    Result S900Header(std::span<const std::uint8_t> m, std::size_t offset);
-    Result S900Program(std::span<const std::uint8_t> m, std::size_t offset);
-    Result S1000Header(std::span<const std::uint8_t> m, std::size_t offset);
-    Result S1000Program(std::span<const std::uint8_t> m, std::size_t offset);
-    Result S1000Keygroup(std::span<const std::uint8_t> m);
+    Result Take(decoded::PacketSampleHeader header, Result result);
+    Result Take(decoded::DataPacket packet, Result result, std::span<const std::uint8_t> m);
+    Result Take(decoded::SampleData data, Result result);
+    Result Take(decoded::HeaderAfterData header, Result result);
+    Result Take(decoded::WholeProgram program, Result result);
+    Result Take(decoded::ProgramHeader header, Result result);
+    Result Take(decoded::Keygroup keygroup, Result result);
 
     void CloseSample();
-    void CloseS900Sample();
+    void CloseDataSample();
     void CloseProgram();
     void OpenNewSample(DecodedSample sample, int bits);
 
     std::vector<DecodedSample> closedSamples;
     std::vector<DecodedProgram> closedPrograms;
     std::optional<DecodedSample> openSample;   // taking Data Packets
-    std::optional<DecodedSample> s900Sample;   // S900 data waiting for its header
-    std::optional<DecodedProgram> openProgram; // S1000 family, taking keygroups
-    // Bits per word of the open SDS sample, and the packets it has taken.
+    std::optional<DecodedSample> dataSample;   // a sample's data waiting for its header
+    std::optional<DecodedProgram> openProgram; // taking keygroups
+    // Bits per word of the open sample, and the packets it has taken.
     int wordBits = 16;
     std::uint32_t packetsTaken = 0;
     int lastPacket = -1;
@@ -148,6 +189,23 @@ private:
     bool gap = false;
     int lastSeen = -1;
     std::size_t keygroupsAnnounced = 0; // by the open program's header
+};
+
+// One message as its family reads it. A refused message has its reason in `error`; one that opens
+// like the family's messages but is none of them is of kind unknown.
+struct DecodedMessage {
+    SysExDecoder::Kind kind = SysExDecoder::Kind::unknown;
+    std::string error;
+    int channel = -1; // the channel byte, when the message has one
+    int packet = -1;  // the packet number of a Data Packet
+    decoded::Content content;
+
+    static DecodedMessage Refused(SysExDecoder::Kind kind, std::string why) {
+        DecodedMessage message;
+        message.kind = kind;
+        message.error = std::move(why);
+        return message;
+    }
 };
 
 struct DecodeError {

@@ -71,6 +71,22 @@ const Family* FamilyOf(SamplerFamily family) {
     return nullptr;
 }
 
+std::span<const Family* const> Family::All() {
+    // Built from FamilyOf's switch, which names every family: the values after none, up to the
+    // first it does not know.
+    static const std::vector<const Family*> all = [] {
+        std::vector<const Family*> families;
+        for (int f = static_cast<int>(SamplerFamily::none) + 1;; ++f) {
+            const Family* family = FamilyOf(static_cast<SamplerFamily>(f));
+            if (!family) {
+                return families;
+            }
+            families.push_back(family);
+        }
+    }();
+    return all;
+}
+
 const Family* FamilyOf(std::int32_t model) {
     return FamilyOf(SamplerModel::Family(model));
 }

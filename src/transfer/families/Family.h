@@ -6,12 +6,15 @@
 #include "transfer/Librarian.h"
 #include "transfer/SamplerMemory.h"
 #include "transfer/SamplerModel.h"
+#include "transfer/SamplerReply.h"
+#include "transfer/SysExDecoder.h"
 #include "transfer/TransferContext.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,6 +112,20 @@ public:
                                                      const LibrarianPorts& ports) const;
     virtual std::unique_ptr<RequestResponder>
     MakeResponder(std::int32_t model, SamplerMemory& memory, const SendFaults& faults) const;
+
+    // Decoding: recognising the family's messages in a stream taken back and reading what each
+    // one says; SysExDecoder keeps what spans messages (the open sample and program, gaps,
+    // resends). Every family is asked about a message, in the order of Family::All.
+    // A whole message (F0 to F7, data bytes between) as the family reads it: decoded, refused
+    // with the reason, or of kind unknown when it opens like the family's messages but is none of
+    // them; nothing when it is not the family's. A Data Packet's words are `packetBits` wide, the
+    // word size of the sample open for packets.
+    virtual std::optional<DecodedMessage> Decode(std::span<const std::uint8_t> message,
+                                                 std::size_t offset, int packetBits) const = 0;
+    // The handshake or reply in a whole message in the family's form, or nothing.
+    virtual std::optional<SamplerReply> ReplyOf(std::span<const std::uint8_t> message) const = 0;
+    // Every family, in the order of SamplerFamily (FamilyOf names each).
+    static std::span<const Family* const> All();
 
     // The chunks of the WAV file a sample taken back becomes: its root key and loops, as the
     // family stores them.

@@ -1,5 +1,6 @@
 #include "transfer/families/s1000/S1000Decoding.h"
 
+#include "transfer/families/s1000/S1000Family.h"
 #include "transfer/families/s1000/S1000Wire.h"
 
 namespace velomire::transfer::s1000 {
@@ -66,11 +67,11 @@ wire::Parsed<DecodedSample> ParseSampleHeader(Bytes m, std::size_t offset) {
     return {std::move(sample), {}};
 }
 
-wire::Parsed<ProgramHeader> ParseProgramHeader(Bytes m, std::size_t offset) {
+wire::Parsed<decoded::ProgramHeader> ParseProgramHeader(Bytes m, std::size_t offset) {
     std::string error;
     const auto block = HeaderBlock(m, headerFrameBytes, "program header", error);
     if (!block) {
-        return wire::Parsed<ProgramHeader>::Refused(error);
+        return wire::Parsed<decoded::ProgramHeader>::Refused(error);
     }
     // programParams words 0 to 42 as the block holds them; word 7 is not sent (0 here).
     std::vector<std::int64_t> params = block->Run(15, 7);
@@ -83,7 +84,7 @@ wire::Parsed<ProgramHeader> ParseProgramHeader(Bytes m, std::size_t offset) {
     const std::vector<std::int64_t> words38to42 = block->Run(67, 5);
     params.insert(params.end(), words38to42.begin(), words38to42.end());
 
-    ProgramHeader header;
+    decoded::ProgramHeader header;
     DecodedProgram& program = header.program;
     program.family = SamplerFamily::s1000;
     program.number = static_cast<int>(SevenBit(m, 5, 2));
@@ -99,11 +100,11 @@ wire::Parsed<ProgramHeader> ParseProgramHeader(Bytes m, std::size_t offset) {
     return {std::move(header), {}};
 }
 
-wire::Parsed<Keygroup> ParseKeygroup(Bytes m) {
+wire::Parsed<decoded::Keygroup> ParseKeygroup(Bytes m) {
     std::string error;
     const auto block = HeaderBlock(m, keygroupFrameBytes, "keygroup message", error);
     if (!block) {
-        return wire::Parsed<Keygroup>::Refused(error);
+        return wire::Parsed<decoded::Keygroup>::Refused(error);
     }
     DecodedFields keygroup = {{"keygroup", std::int64_t{m[7]}},
                               {"lowKey", block->U8(3)},
@@ -129,7 +130,54 @@ wire::Parsed<Keygroup> ParseKeygroup(Bytes m) {
             {"lfo1ToPitch", std::int64_t{static_cast<std::int8_t>(block->U8(lfo1PitchByte))}});
         keygroup.push_back({"muteGroup", block->U8(muteGroupByte)}); // FF: none
     }
-    return {Keygroup{static_cast<int>(SevenBit(m, 5, 2)), std::move(keygroup)}, {}};
+    return {decoded::Keygroup{static_cast<int>(SevenBit(m, 5, 2)), std::move(keygroup)}, {}};
 }
 
 } // namespace velomire::transfer::s1000
+
+namespace velomire::transfer {
+
+std::optional<DecodedMessage> S1000Family::Decode(wire::Bytes m, std::size_t offset, int) const {
+    using Kind = SysExDecoder::Kind;
+    if (m.size() < 7 || m[1] != s1000::akaiId) {
+        return std::nullopt;
+    }
+    const std::uint8_t function = m[3];
+    DecodedMessage message;
+    message.channel = m[2];
+    if (m[4] == s1000::modelByte && function == s1000::sampleHeaderFunction) {
+        auto parsed = s1000::ParseSampleHeader(m, offset);
+        if (!parsed.value) {
+            return DecodedMessage::Refused(Kind::s1000SampleHeader, parsed.error);
+        }
+        message.kind = Kind::s1000SampleHeader;
+        // Its data follow as SDS Data Packets of 16-bit words.
+        message.content = decoded::PacketSampleHeader{std::move(*parsed.value), 16};
+        return message;
+    }
+    if (m[4] == s1000::modelByte && function == s1000::programHeaderFunction) {
+        auto parsed = s1000::ParseProgramHeader(m, offset);
+        if (!parsed.value) {
+            return DecodedMessage::Refused(Kind::s1000ProgramHeader, parsed.error);
+        }
+        message.kind = Kind::s1000ProgramHeader;
+        message.content = std::move(*parsed.value);
+        return message;
+    }
+    if (m[4] == s1000::modelByte && function == s1000::keygroupFunction) {
+        auto parsed = s1000::ParseKeygroup(m);
+        if (!parsed.value) {
+            return DecodedMessage::Refused(Kind::s1000Keygroup, parsed.error);
+        }
+        message.kind = Kind::s1000Keygroup;
+        message.content = std::move(*parsed.value);
+        return message;
+    }
+    return DecodedMessage::Refused(Kind::unknown, "unknown Akai message");
+}
+
+std::optional<SamplerReply> S1000Family::ReplyOf(wire::Bytes message) const {
+    return s1000::ParseReply(message);
+}
+
+} // namespace velomire::transfer

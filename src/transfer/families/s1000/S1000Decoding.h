@@ -9,19 +9,9 @@
 // size are read; the fields of the later models' longer blocks only when they are there.
 namespace velomire::transfer::s1000 {
 
-struct ProgramHeader {
-    DecodedProgram program;    // without keygroups
-    std::size_t keygroups = 0; // that follow, as the header counts them
-};
-
-struct Keygroup {
-    int program = 0;
-    DecodedFields fields;
-};
-
 // A sample header: the sample without frames; its data follow as SDS Data Packets.
 wire::Parsed<DecodedSample> ParseSampleHeader(wire::Bytes m, std::size_t offset);
-wire::Parsed<ProgramHeader> ParseProgramHeader(wire::Bytes m, std::size_t offset);
-wire::Parsed<Keygroup> ParseKeygroup(wire::Bytes m);
+wire::Parsed<decoded::ProgramHeader> ParseProgramHeader(wire::Bytes m, std::size_t offset);
+wire::Parsed<decoded::Keygroup> ParseKeygroup(wire::Bytes m);
 
 } // namespace velomire::transfer::s1000

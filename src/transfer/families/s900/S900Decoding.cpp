@@ -1,6 +1,8 @@
 #include "transfer/families/s900/S900Decoding.h"
 
+#include "transfer/families/s900/S900Family.h"
 #include "transfer/families/s900/S900Wire.h"
+#include "transfer/families/sds/SdsWire.h"
 
 namespace velomire::transfer::s900 {
 
@@ -49,8 +51,8 @@ wire::Parsed<DecodedSample> ParseSampleData(Bytes m, std::size_t offset) {
     return {std::move(sample), {}};
 }
 
-wire::Parsed<SampleHeader> ParseSampleHeader(Bytes m) {
-    using Result = wire::Parsed<SampleHeader>;
+wire::Parsed<DecodedSample> ParseSampleHeader(Bytes m, std::size_t offset) {
+    using Result = wire::Parsed<DecodedSample>;
     if (m.size() != sampleHeaderBytes) {
         return Result::Refused("S900 sample header of " + std::to_string(m.size()) + " bytes");
     }
@@ -61,9 +63,10 @@ wire::Parsed<SampleHeader> ParseSampleHeader(Bytes m) {
     if (!block) {
         return Result::Refused("S900 sample header with a bad byte");
     }
-    SampleHeader header;
+    DecodedSample header;
+    header.family = SamplerFamily::s900;
     header.number = m[5];
-    header.channel = m[2];
+    header.offset = offset;
     header.rate = static_cast<std::uint32_t>(block->U16(20));
     header.fields = {
         {"channel", std::int64_t{m[2]}},
@@ -132,3 +135,59 @@ SamplePoints PointsOf(const DecodedFields& fields, std::uint32_t lengthWords) {
 }
 
 } // namespace velomire::transfer::s900
+
+namespace velomire::transfer {
+
+std::optional<DecodedMessage> S900Family::Decode(wire::Bytes m, std::size_t offset, int) const {
+    using Kind = SysExDecoder::Kind;
+    if (m.size() < 4) {
+        return std::nullopt;
+    }
+    if (m[1] == sds::universalNonRealTime) {
+        // The sample data has no channel byte: F0 7E 01, the sample number, 0C.
+        if (m.size() >= s900::dataHeaderBytes + 1 && s900::IsSampleData(m)) {
+            auto parsed = s900::ParseSampleData(m, offset);
+            if (!parsed.value) {
+                return DecodedMessage::Refused(Kind::s900SampleData, parsed.error);
+            }
+            DecodedMessage message;
+            message.kind = Kind::s900SampleData;
+            message.content = decoded::SampleData{std::move(*parsed.value)};
+            return message;
+        }
+        return DecodedMessage::Refused(Kind::unknown, "unknown sample dump message");
+    }
+    if (m[1] != s900::akaiId || m.size() < 7) {
+        return std::nullopt;
+    }
+    const std::uint8_t function = m[3];
+    if (m[4] == s900::modelByte && function == s900::sampleHeaderFunction) {
+        auto parsed = s900::ParseSampleHeader(m, offset);
+        if (!parsed.value) {
+            return DecodedMessage::Refused(Kind::s900SampleHeader, parsed.error);
+        }
+        DecodedMessage message;
+        message.kind = Kind::s900SampleHeader;
+        message.channel = m[2];
+        message.content = decoded::HeaderAfterData{std::move(*parsed.value)};
+        return message;
+    }
+    if (m[4] == s900::modelByte && function == s900::programFunction) {
+        auto parsed = s900::ParseProgram(m, offset);
+        if (!parsed.value) {
+            return DecodedMessage::Refused(Kind::s900Program, parsed.error);
+        }
+        DecodedMessage message;
+        message.kind = Kind::s900Program;
+        message.channel = m[2];
+        message.content = decoded::WholeProgram{std::move(*parsed.value)};
+        return message;
+    }
+    return DecodedMessage::Refused(Kind::unknown, "unknown Akai message");
+}
+
+std::optional<SamplerReply> S900Family::ReplyOf(wire::Bytes message) const {
+    return s900::ParseHandshake(message);
+}
+
+} // namespace velomire::transfer

@@ -34,6 +34,9 @@ public:
     bool ReceivedZones(const DecodedProgram& received, const program::KeygroupBlock& defaults,
                        program::ProgramHeader& header,
                        std::vector<ReceivedZone>& zones) const override;
+    std::optional<DecodedMessage> Decode(std::span<const std::uint8_t> message, std::size_t offset,
+                                         int packetBits) const override;
+    std::optional<SamplerReply> ReplyOf(std::span<const std::uint8_t> message) const override;
 };
 
 } // namespace velomire::transfer

@@ -1,5 +1,6 @@
 #include "transfer/families/sds/SdsDecoding.h"
 
+#include "transfer/families/sds/SdsFamily.h"
 #include "transfer/families/sds/SdsWire.h"
 
 namespace velomire::transfer::families::sds {
@@ -15,13 +16,13 @@ int WordBytes(int bits) {
 
 } // namespace
 
-wire::Parsed<DumpHeaderFields> ParseDumpHeader(wire::Bytes m, std::size_t offset) {
+wire::Parsed<decoded::PacketSampleHeader> ParseDumpHeader(wire::Bytes m, std::size_t offset) {
     const int bits = m[6];
     if (bits < 8 || bits > 28) {
-        return wire::Parsed<DumpHeaderFields>::Refused("Dump Header with " + std::to_string(bits) +
-                                                       " bits per word");
+        return wire::Parsed<decoded::PacketSampleHeader>::Refused(
+            "Dump Header with " + std::to_string(bits) + " bits per word");
     }
-    DumpHeaderFields header;
+    decoded::PacketSampleHeader header;
     header.bits = bits;
     DecodedSample& sample = header.sample;
     sample.family = SamplerFamily::sds;
@@ -55,3 +56,49 @@ std::int16_t PacketFrame(wire::Bytes m, std::uint32_t w, int bits) {
 }
 
 } // namespace velomire::transfer::families::sds
+
+namespace velomire::transfer {
+
+std::optional<DecodedMessage> SdsFamily::Decode(wire::Bytes m, std::size_t offset,
+                                                int packetBits) const {
+    using Kind = SysExDecoder::Kind;
+    if (m.size() < 4 || m[1] != sds::universalNonRealTime) {
+        return std::nullopt;
+    }
+    if (m.size() == sds::headerBytes && m[3] == sds::dumpHeaderId) {
+        auto parsed = sds::ParseDumpHeader(m, offset);
+        if (!parsed.value) {
+            return DecodedMessage::Refused(Kind::sdsDumpHeader, parsed.error);
+        }
+        DecodedMessage message;
+        message.kind = Kind::sdsDumpHeader;
+        message.channel = m[2];
+        message.content = std::move(*parsed.value);
+        return message;
+    }
+    if (m.size() == sds::packetBytes && m[3] == sds::dataPacketId) {
+        DecodedMessage message;
+        message.kind = Kind::sdsDataPacket;
+        message.channel = m[2];
+        message.packet = m[4];
+        if (!sds::PacketIntact(m)) {
+            message.error = "Data Packet " + std::to_string(message.packet) + " has a bad checksum";
+            return message;
+        }
+        decoded::DataPacket packet;
+        const std::uint32_t words = sds::WordsPerPacket(packetBits);
+        packet.frames.reserve(words);
+        for (std::uint32_t w = 0; w < words; ++w) {
+            packet.frames.push_back(sds::PacketFrame(m, w, packetBits));
+        }
+        message.content = std::move(packet);
+        return message;
+    }
+    return DecodedMessage::Refused(Kind::unknown, "unknown sample dump message");
+}
+
+std::optional<SamplerReply> SdsFamily::ReplyOf(wire::Bytes message) const {
+    return sds::ParseHandshake(message);
+}
+
+} // namespace velomire::transfer

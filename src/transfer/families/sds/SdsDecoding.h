@@ -9,13 +9,8 @@
 // the dump it belongs to (SysExDecoder keeps that).
 namespace velomire::transfer::families::sds {
 
-struct DumpHeaderFields {
-    DecodedSample sample; // without frames
-    int bits = 16;        // per sample word
-};
-
 // A whole Dump Header (its size and id already checked).
-wire::Parsed<DumpHeaderFields> ParseDumpHeader(wire::Bytes m, std::size_t offset);
+wire::Parsed<decoded::PacketSampleHeader> ParseDumpHeader(wire::Bytes m, std::size_t offset);
 
 // Word `w` of a Data Packet of `bits`-bit words as a signed 16-bit frame.
 std::int16_t PacketFrame(wire::Bytes m, std::uint32_t w, int bits);

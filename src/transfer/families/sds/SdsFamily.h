@@ -22,6 +22,9 @@ public:
                                                     const SendFaults& faults) const override;
     program::SampleChunks ReceivedChunks(const DecodedSample& sample) const override;
     std::string ReceivedNote(const DecodedSample& sample) const override;
+    std::optional<DecodedMessage> Decode(std::span<const std::uint8_t> message, std::size_t offset,
+                                         int packetBits) const override;
+    std::optional<SamplerReply> ReplyOf(std::span<const std::uint8_t> message) const override;
 };
 
 } // namespace velomire::transfer
