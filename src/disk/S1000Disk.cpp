@@ -1,8 +1,8 @@
 #include "disk/S1000Layout.h"
 
 #include "disk/FamilyImages.h"
+#include "transfer/DumpText.h"
 #include "transfer/SendCommand.h"
-#include "transfer/SysExDecoder.h"
 #include "transfer/families/s1000/S1000Blocks.h"
 
 #include <algorithm>

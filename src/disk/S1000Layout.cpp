@@ -1,7 +1,7 @@
 #include "disk/S1000Layout.h"
 
+#include "transfer/DumpText.h"
 #include "transfer/SysExBuffer.h"
-#include "transfer/SysExDecoder.h"
 
 #include <algorithm>
 #include <string>

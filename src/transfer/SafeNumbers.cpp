@@ -1,6 +1,6 @@
 #include "transfer/SafeNumbers.h"
 
-#include "transfer/SysExDecoder.h"
+#include "transfer/DumpText.h"
 
 #include <cstddef>
 

@@ -5,6 +5,7 @@
 #include "program/WavInfo.h"
 #include "transfer/CaptureMidiDriver.h"
 #include "transfer/SendCommand.h"
+#include "transfer/SysExStreamDecoder.h"
 
 #include "support/RecordingMessages.h"
 #include "support/SendSupport.h"

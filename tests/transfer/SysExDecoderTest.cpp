@@ -1,4 +1,5 @@
 #include "transfer/SysExDecoder.h"
+#include "transfer/SysExStreamDecoder.h"
 
 #include "program/WavInfo.h"
 #include "transfer/CaptureMidiDriver.h"

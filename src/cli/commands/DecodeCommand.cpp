@@ -3,7 +3,7 @@
 #include "cli/CliSupport.h"
 #include "cli/DecodedFiles.h"
 #include "cli/StderrMessages.h"
-#include "transfer/SysExDecoder.h"
+#include "transfer/SysExStreamDecoder.h"
 
 #include <CLI/CLI.hpp>
 

@@ -9,8 +9,8 @@
 #include "program/SafeFile.h"
 #include "program/SafeFileName.h"
 #include "program/WavWriter.h"
+#include "transfer/DumpText.h"
 #include "transfer/SamplerModel.h"
-#include "transfer/SysExDecoder.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,6 @@
 #include "transfer/families/WireBlock.h"
 
-#include "transfer/SysExDecoder.h"
+#include "transfer/DumpText.h"
 
 #include <algorithm>
 

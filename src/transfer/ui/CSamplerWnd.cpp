@@ -1,5 +1,6 @@
 #include "transfer/ui/CSamplerWnd.h"
 
+#include "transfer/DumpText.h"
 #include "transfer/ReceivedFiles.h"
 #include "transfer/SamplerContents.h"
 #include "transfer/SamplerModel.h"

@@ -1,5 +1,6 @@
 #include "transfer/families/s1000/S1000Family.h"
 
+#include "transfer/DumpText.h"
 #include "transfer/SysExBuffer.h"
 #include "transfer/SysExDecoder.h"
 #include "transfer/families/s1000/S1000Received.h"

@@ -1,5 +1,6 @@
 #include "transfer/families/s1000/S1000ReadBack.h"
 
+#include "transfer/DumpText.h"
 #include "transfer/SysExBuffer.h"
 #include "transfer/families/s1000/S1000Wire.h"
 

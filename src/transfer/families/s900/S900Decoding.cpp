@@ -1,5 +1,6 @@
 #include "transfer/families/s900/S900Decoding.h"
 
+#include "transfer/DumpText.h"
 #include "transfer/families/s900/S900Family.h"
 #include "transfer/families/s900/S900Wire.h"
 #include "transfer/families/sds/SdsWire.h"
