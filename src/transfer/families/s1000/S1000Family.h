@@ -31,6 +31,8 @@ public:
     bool ReceivedZones(const DecodedProgram& received, const program::KeygroupBlock& defaults,
                        program::ProgramHeader& header,
                        std::vector<ReceivedZone>& zones) const override;
+    bool AnswerReceived(const SysExDecoder::Result& result,
+                        ReceivingSampler& sampler) const override;
 };
 
 } // namespace velomire::transfer

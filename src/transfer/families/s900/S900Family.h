@@ -34,6 +34,8 @@ public:
     bool ReceivedZones(const DecodedProgram& received, const program::KeygroupBlock& defaults,
                        program::ProgramHeader& header,
                        std::vector<ReceivedZone>& zones) const override;
+    std::size_t LongestSentMessage(std::uint32_t memoryWords) const override;
+    void Arriving(std::span<const std::uint8_t> message, ReceivingSampler& sampler) const override;
 };
 
 } // namespace velomire::transfer

@@ -22,6 +22,9 @@ public:
                                                     const SendFaults& faults) const override;
     program::SampleChunks ReceivedChunks(const DecodedSample& sample) const override;
     std::string ReceivedNote(const DecodedSample& sample) const override;
+    std::optional<int> DataPacketNumber(std::span<const std::uint8_t> message) const override;
+    bool AnswerReceived(const SysExDecoder::Result& result,
+                        ReceivingSampler& sampler) const override;
 };
 
 } // namespace velomire::transfer
