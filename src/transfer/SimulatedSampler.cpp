@@ -149,6 +149,7 @@ std::vector<TimedReply> SimulatedSampler::Feed(std::span<const std::uint8_t> byt
         }
         if (b == 0xF0) {
             message.assign(1, b);
+            nextLook = 0;
             inMessage = true;
             messageStart = offset - 1;
             continue;
@@ -177,9 +178,10 @@ std::vector<TimedReply> SimulatedSampler::Feed(std::span<const std::uint8_t> byt
             if (message.capacity() > shortestLimit) {
                 message = {}; // a sample's data in one message is not kept past its decoding
             }
-        } else {
+        } else if (message.size() >= nextLook) {
+            nextLook = Family::notAgain;
             for (const Family* family : families) {
-                family->Arriving(message, *this);
+                nextLook = std::min(nextLook, family->Arriving(message, *this));
             }
         }
     }

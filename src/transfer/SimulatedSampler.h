@@ -157,6 +157,7 @@ private:
     bool inMessage = false;
     std::size_t offset = 0;       // bytes taken so far over the run
     std::size_t messageStart = 0; // where the message in progress began
+    std::size_t nextLook = 0;     // the length at which a family looks at it again
     int nextPacket = 0;
     int lastPacketIndex = -1;  // the run's number of the last SDS packet taken
     int lastPacketNumber = -1; // its packet number, to tell a resend

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -129,9 +130,13 @@ public:
     // The longest message of the family it must take whole with `memoryWords` words of sample
     // memory; 0 when none is longer than a few kilobytes.
     virtual std::size_t LongestSentMessage(std::uint32_t /*memoryWords*/) const { return 0; }
-    // A message still arriving, its bytes so far from F0: what is answered before its end.
-    virtual void Arriving(std::span<const std::uint8_t> /*message*/,
-                          ReceivingSampler& /*sampler*/) const {}
+    // A message still arriving, its bytes so far from F0: answers what is answered before its
+    // end, and says at what length the message is to be shown again (notAgain: never).
+    static constexpr std::size_t notAgain = std::numeric_limits<std::size_t>::max();
+    virtual std::size_t Arriving(std::span<const std::uint8_t> /*message*/,
+                                 ReceivingSampler& /*sampler*/) const {
+        return notAgain;
+    }
     // The wire number of the data packet a whole message is, for the script to lose it; nothing
     // for any other message.
     virtual std::optional<int> DataPacketNumber(std::span<const std::uint8_t> /*message*/) const {

@@ -99,8 +99,9 @@ std::size_t S900Family::LongestSentMessage(std::uint32_t memoryWords) const {
     return S900DataMessageBytes(memoryWords);
 }
 
-void S900Family::Arriving(std::span<const std::uint8_t> message, ReceivingSampler& sampler) const {
-    S900Arriving(message, sampler);
+std::size_t S900Family::Arriving(std::span<const std::uint8_t> message,
+                                 ReceivingSampler& sampler) const {
+    return S900Arriving(message, sampler);
 }
 
 } // namespace velomire::transfer

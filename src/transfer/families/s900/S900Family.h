@@ -35,7 +35,8 @@ public:
                        program::ProgramHeader& header,
                        std::vector<ReceivedZone>& zones) const override;
     std::size_t LongestSentMessage(std::uint32_t memoryWords) const override;
-    void Arriving(std::span<const std::uint8_t> message, ReceivingSampler& sampler) const override;
+    std::size_t Arriving(std::span<const std::uint8_t> message,
+                         ReceivingSampler& sampler) const override;
 };
 
 } // namespace velomire::transfer

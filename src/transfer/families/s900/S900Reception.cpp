@@ -1,6 +1,7 @@
 #include "transfer/families/s900/S900Reception.h"
 
 #include "transfer/SimulatedSampler.h"
+#include "transfer/families/Family.h"
 #include "transfer/families/WireBlock.h"
 #include "transfer/families/s900/S900Wire.h"
 
@@ -33,15 +34,25 @@ void Block(std::span<const std::uint8_t> message, ReceivingSampler& sampler) {
 
 } // namespace
 
-void S900Arriving(std::span<const std::uint8_t> message, ReceivingSampler& sampler) {
-    if (message.size() < s900::dataHeaderBytes || !s900::IsSampleData(message)) {
-        return;
+std::size_t S900Arriving(std::span<const std::uint8_t> message, ReceivingSampler& sampler) {
+    // Shown where its first bytes tell what it is, then where its header and each block end.
+    constexpr std::size_t told = 6;
+    if (message.size() < told) {
+        return told;
+    }
+    if (!s900::IsSampleData(message)) {
+        return Family::notAgain;
+    }
+    if (message.size() < s900::dataHeaderBytes) {
+        return s900::dataHeaderBytes;
     }
     if (message.size() == s900::dataHeaderBytes) {
         DataHeader(message, sampler);
     } else if ((message.size() - s900::dataHeaderBytes) % s900::pieceBytes == 0) {
         Block(message, sampler);
     }
+    const std::size_t taken = (message.size() - s900::dataHeaderBytes) % s900::pieceBytes;
+    return message.size() + s900::pieceBytes - taken;
 }
 
 std::size_t S900DataMessageBytes(std::uint32_t words) {
