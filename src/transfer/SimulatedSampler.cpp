@@ -1,10 +1,7 @@
 #include "transfer/SimulatedSampler.h"
 
 #include "transfer/SamplerReply.h"
-#include "transfer/families/WireBlock.h"
-#include "transfer/families/s1000/S1000Wire.h"
-#include "transfer/families/s900/S900Wire.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/Family.h"
 
 #include <algorithm>
 #include <utility>
@@ -13,20 +10,28 @@ namespace velomire::transfer {
 
 namespace {
 
-constexpr std::size_t s900DataHeaderBytes = s900::dataHeaderBytes;
-constexpr std::size_t s900BlockBytes = s900::pieceBytes;
-
-using wire::XorOf;
-
-bool IsS900Data(const std::vector<std::uint8_t>& m) {
-    return s900::IsSampleData(m);
+// The families of the model table, each once, in its order.
+std::vector<const Family*> TableFamilies() {
+    std::vector<const Family*> families;
+    for (const SamplerModelInfo& model : SamplerModel::All()) {
+        const Family* family = FamilyOf(model.family);
+        if (family != nullptr &&
+            std::find(families.begin(), families.end(), family) == families.end()) {
+            families.push_back(family);
+        }
+    }
+    return families;
 }
 
-// The bytes of an S900 sample message of `words` words: its header, a block of 122 bytes per 60
-// words, F7.
-std::size_t S900MessageBytes(std::uint32_t words) {
-    return s900DataHeaderBytes + (std::size_t{words} / s900::wordsPerPiece + 1) * s900BlockBytes +
-           1;
+// No message is refused for its length below this.
+constexpr std::size_t shortestLimit = 4096;
+
+std::size_t MessageLimit(const std::vector<const Family*>& families, std::uint32_t memoryWords) {
+    std::size_t limit = shortestLimit;
+    for (const Family* family : families) {
+        limit = std::max(limit, family->LongestSentMessage(memoryWords));
+    }
+    return limit;
 }
 
 } // namespace
@@ -37,8 +42,8 @@ std::uint32_t SimulatedMemoryWords(std::int32_t model) {
 }
 
 SimulatedSampler::SimulatedSampler(SamplerScript script)
-    : script(std::move(script)),
-      messageLimit(std::max<std::size_t>(S900MessageBytes(this->script.memoryWords), 4096)),
+    : script(std::move(script)), families(TableFamilies()),
+      messageLimit(MessageLimit(families, this->script.memoryWords)),
       memory(std::make_unique<SamplerMemory>()) {
     memory->capacityWords = this->script.memoryWords;
     std::int32_t model = this->script.model;
@@ -119,13 +124,12 @@ std::optional<int> SimulatedSampler::PlainAckPacket() const {
 }
 
 std::vector<TimedReply> SimulatedSampler::Silence(std::chrono::milliseconds quiet) {
-    std::vector<TimedReply> replies;
     if (responder) {
         for (TimedReply& reply : responder->Silence(quiet)) {
-            Reply(replies, std::move(reply.bytes), reply.delay);
+            Reply(std::move(reply.bytes), reply.delay);
         }
     }
-    return replies;
+    return std::exchange(replies, {});
 }
 
 void SimulatedSampler::Lost() {
@@ -137,7 +141,6 @@ void SimulatedSampler::Lost() {
 }
 
 std::vector<TimedReply> SimulatedSampler::Feed(std::span<const std::uint8_t> bytes, bool answered) {
-    std::vector<TimedReply> replies;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const std::uint8_t b = bytes[i];
         ++offset;
@@ -146,6 +149,7 @@ std::vector<TimedReply> SimulatedSampler::Feed(std::span<const std::uint8_t> byt
         }
         if (b == 0xF0) {
             message.assign(1, b);
+            nextLook = 0;
             inMessage = true;
             messageStart = offset - 1;
             continue;
@@ -168,89 +172,91 @@ std::vector<TimedReply> SimulatedSampler::Feed(std::span<const std::uint8_t> byt
             inMessage = false;
             quiet = answered && i + 1 == bytes.size();
             if (!Lose()) {
-                Message(replies);
+                Message();
             }
             quiet = false;
-            if (message.capacity() > 4096) {
-                message = {}; // an S900 sample's message is not kept past its decoding
+            if (message.capacity() > shortestLimit) {
+                message = {}; // a sample's data in one message is not kept past its decoding
             }
-        } else if (IsS900Data(message) && message.size() == s900DataHeaderBytes) {
-            S900DataHeader(replies);
-        } else if (IsS900Data(message) && message.size() > s900DataHeaderBytes &&
-                   (message.size() - s900DataHeaderBytes) % s900BlockBytes == 0) {
-            S900Block(replies);
+        } else if (message.size() >= nextLook) {
+            nextLook = Family::notAgain;
+            for (const Family* family : families) {
+                nextLook = std::min(nextLook, family->Arriving(message, *this));
+            }
         }
     }
-    return replies;
+    return std::exchange(replies, {});
 }
 
-void SimulatedSampler::S900DataHeader(std::vector<TimedReply>& replies) {
-    const std::uint32_t words = message[9] | message[10] << 7 | message[11] << 14;
-    const int number = message[3] | message[4] << 7;
-    if (!Reserve(number, words)) {
-        inMessage = false; // the rest of it is not taken
-        Reply(replies, S900Handshake(SamplerReply::Kind::cancel));
-    }
-}
-
-void SimulatedSampler::Reply(std::vector<TimedReply>& replies, std::vector<std::uint8_t> bytes,
-                             std::chrono::milliseconds extra) {
+void SimulatedSampler::Reply(std::vector<std::uint8_t> bytes, std::chrono::milliseconds extra) {
     if (!script.oneWay && !quiet) {
         replies.push_back({std::move(bytes), script.replyDelay + extra});
     }
 }
 
-std::vector<std::uint8_t> SimulatedSampler::PacketAnswer(int index, bool intact, bool s900,
-                                                         int channel, int packet,
-                                                         std::vector<TimedReply>& replies) {
-    const auto handshake = [&](SamplerReply::Kind kind) {
-        return s900 ? S900Handshake(kind) : SdsHandshake(kind, channel, packet);
-    };
+bool SimulatedSampler::KeepOpenSample(int number) {
+    lastPacketNumber = -1;
+    if (Reserve(number, decoder.OpenSample()->lengthWords)) {
+        return true;
+    }
+    decoder.DropOpenSample();
+    return false;
+}
+
+int SimulatedSampler::NumberedPacket(int number, bool taken) {
+    const bool resend = number == lastPacketNumber;
+    const int index = resend ? lastPacketIndex : nextPacket;
+    if (taken) {
+        if (!resend) {
+            ++nextPacket;
+        }
+        lastPacketIndex = index;
+        lastPacketNumber = number;
+    }
+    return index;
+}
+
+std::vector<ScriptedAnswer> SimulatedSampler::PacketAnswers(int index, bool intact, bool mayWait) {
+    using Kind = SamplerReply::Kind;
     if (!intact) {
-        return handshake(SamplerReply::Kind::nak);
+        return {{Kind::nak}};
     }
     if (script.nakPackets.count(index) != 0 && nakSent.insert(index).second) {
-        return handshake(SamplerReply::Kind::nak);
+        return {{Kind::nak}};
     }
     if (script.cancelPacket == index) {
-        return handshake(SamplerReply::Kind::cancel);
+        return {{Kind::cancel}};
     }
-    if (script.waitPacket == index && !waitSent && !s900) {
+    if (script.waitPacket == index && !waitSent && mayWait) {
         waitSent = true;
-        Reply(replies, handshake(SamplerReply::Kind::ack), script.waitTime);
-        return handshake(SamplerReply::Kind::wait);
+        return {{Kind::ack, script.waitTime}, {Kind::wait}};
     }
-    return handshake(SamplerReply::Kind::ack);
+    return {{Kind::ack}};
 }
 
 bool SimulatedSampler::Lose() {
-    const bool dataPacket = message.size() == sds::packetBytes &&
-                            message[1] == sds::universalNonRealTime &&
-                            message[3] == sds::dataPacketId;
-    if (lost || !dataPacket || !script.losePacket) {
+    if (lost || !script.losePacket) {
         return false;
     }
-    const int index = message[4] == lastPacketNumber ? lastPacketIndex : nextPacket;
+    std::optional<int> number;
+    for (const Family* family : families) {
+        if ((number = family->DataPacketNumber(message))) {
+            break;
+        }
+    }
+    if (!number) {
+        return false;
+    }
+    const int index = *number == lastPacketNumber ? lastPacketIndex : nextPacket;
     if (index != *script.losePacket) {
         return false;
     }
     lost = true;
-    log.push_back("Data Packet " + std::to_string(message[4]) + " lost on the way");
+    log.push_back("Data Packet " + std::to_string(*number) + " lost on the way");
     return true;
 }
 
-void SimulatedSampler::S900Block(std::vector<TimedReply>& replies) {
-    const std::span<const std::uint8_t> block(message.data() + message.size() - s900BlockBytes,
-                                              s900BlockBytes);
-    const bool intact = XorOf(block.subspan(1, 120)) == block[121];
-    const int index = nextPacket++;
-    if (!intact) {
-        log.push_back("S900 block " + std::to_string(block[0]) + " has a bad checksum");
-    }
-    Reply(replies, PacketAnswer(index, intact, true, -1, block[0], replies));
-}
-
-void SimulatedSampler::Message(std::vector<TimedReply>& replies) {
+void SimulatedSampler::Message() {
     if (responder) {
         if (auto answers = responder->Answer(message)) {
             if (const auto reply = ParseSamplerReply(message)) {
@@ -263,7 +269,7 @@ void SimulatedSampler::Message(std::vector<TimedReply>& replies) {
                 }
             }
             for (TimedReply& answer : *answers) {
-                Reply(replies, std::move(answer.bytes), answer.delay);
+                Reply(std::move(answer.bytes), answer.delay);
             }
             return;
         }
@@ -275,46 +281,10 @@ void SimulatedSampler::Message(std::vector<TimedReply>& replies) {
     if (!result.Ok() && !result.afterGap) {
         log.push_back("offset " + std::to_string(messageStart) + ": " + result.error);
     }
-    const int channel = result.channel < 0 ? 0 : result.channel;
-    switch (result.kind) {
-    case SysExDecoder::Kind::sdsDumpHeader:
-    case SysExDecoder::Kind::s1000SampleHeader:
-        if (result.Ok() && !Reserve(*result.sample, decoder.OpenSample()->lengthWords)) {
-            decoder.DropOpenSample();
-            lastPacketNumber = -1;
-            Reply(replies, SdsHandshake(SamplerReply::Kind::cancel, channel, 0));
-        } else if (result.Ok()) {
-            lastPacketNumber = -1;
-            Reply(replies, SdsHandshake(SamplerReply::Kind::ack, channel, 0));
-        } else if (result.kind == SysExDecoder::Kind::s1000SampleHeader) {
-            Reply(replies, AkaiReply(channel, 1));
-        } else {
-            Reply(replies, SdsHandshake(SamplerReply::Kind::nak, channel, 0));
+    for (const Family* family : families) {
+        if (family->AnswerReceived(result, *this)) {
+            break;
         }
-        break;
-    case SysExDecoder::Kind::sdsDataPacket: {
-        const bool resend = result.packet == lastPacketNumber;
-        const int index = resend ? lastPacketIndex : nextPacket;
-        if (result.Ok()) {
-            if (!resend) {
-                ++nextPacket;
-            }
-            lastPacketIndex = index;
-            lastPacketNumber = result.packet;
-        }
-        const int named =
-            !result.Ok() && script.nakExpected ? (lastPacketNumber + 1) & 0x7F : result.packet;
-        Reply(replies, PacketAnswer(index, result.Ok(), false, channel, named, replies));
-        break;
-    }
-    case SysExDecoder::Kind::s1000ProgramHeader:
-    case SysExDecoder::Kind::s1000Keygroup:
-        if (!result.Ok()) {
-            Reply(replies, AkaiReply(channel, 1));
-        }
-        break;
-    default:
-        break;
     }
 }
 

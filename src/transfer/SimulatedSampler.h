@@ -2,6 +2,7 @@
 
 #include "transfer/SamplerMemory.h"
 #include "transfer/SamplerModel.h"
+#include "transfer/SamplerReply.h"
 #include "transfer/SysExDecoder.h"
 
 #include <chrono>
@@ -16,6 +17,8 @@
 #include <vector>
 
 namespace velomire::transfer {
+
+class Family;
 
 // How the simulated sampler answers. Packets are counted from 0 over the whole run: SDS Data
 // Packets (also those carrying S1000-family samples) and S900 data blocks, a resent packet
@@ -39,21 +42,60 @@ struct SamplerScript {
 // The sample memory, in words, of the model the simulated sampler plays, as fully expanded.
 std::uint32_t SimulatedMemoryWords(std::int32_t model);
 
-// The receiving side of a sampler of one family, without the MIDI ports: it takes the bytes that
-// arrive, in whatever pieces, decodes every message (checking lengths and checksums) and says
-// what to answer. SDS Dump Headers and S1000-family sample headers are answered like a Dump
-// Header, Data Packets one by one, S900/S950 data block by block in the S900 handshake form; a
-// malformed Akai message is answered with an Akai reply that refuses it.
+// One answer the script gives a data packet: its kind, and the wait beyond the reply delay.
+struct ScriptedAnswer {
+    SamplerReply::Kind kind = SamplerReply::Kind::ack;
+    std::chrono::milliseconds extra{0};
+};
+
+// The simulated sampler as a family sees it while a send arrives (Family::Arriving,
+// Family::AnswerReceived): the room in its memory, its log and answers, and the run's count of
+// data packets with the faults its script puts on them.
+class ReceivingSampler {
+public:
+    virtual ~ReceivingSampler() = default;
+
+    virtual const SamplerScript& Script() const = 0;
+    // Whether `words` for sample `number` fit beside the samples held; a refusal is logged.
+    virtual bool Reserve(int number, std::uint32_t words) = 0;
+    // A header opened sample `number`, whose data follow as numbered packets: whether it fits
+    // (Reserve); one that does not is dropped. Either way the packets that follow are new ones,
+    // not resends.
+    virtual bool KeepOpenSample(int number) = 0;
+    // The rest of the message arriving is not taken.
+    virtual void StopTaking() = 0;
+    // The run's number of the next data packet, which carries no number of its own to resend by.
+    virtual int CountPacket() = 0;
+    // The run's number of a data packet numbered `number` on the wire: one repeating the number
+    // of the last packet taken is its resend and keeps its run number. A packet `taken` is
+    // counted.
+    virtual int NumberedPacket(int number, bool taken) = 0;
+    // The wire number of the last numbered packet taken; -1 when none since a sample opened.
+    virtual int LastPacketNumber() const = 0;
+    // The answers the script gives the run's packet `index`, in order, given whether it arrived
+    // intact; WAIT only where the family `mayWait`.
+    virtual std::vector<ScriptedAnswer> PacketAnswers(int index, bool intact, bool mayWait) = 0;
+    virtual void Log(std::string line) = 0;
+    // Sent after the reply delay and `extra`, unless the sampler answers nothing.
+    virtual void Reply(std::vector<std::uint8_t> bytes, std::chrono::milliseconds extra) = 0;
+};
+
+// The receiving side of a sampler, without the MIDI ports: it takes the bytes that arrive, in
+// whatever pieces, decodes every message (checking lengths and checksums) and says what to answer.
+// It takes every family's messages, whichever model it plays, and answers them as their family
+// says: SDS Dump Headers and S1000-family sample headers like a Dump Header, Data Packets one by
+// one, S900/S950 data block by block in the S900 handshake form; a malformed Akai message is
+// answered with an Akai reply that refuses it.
 //
 // It has the sample memory of its model and keeps in it what it receives: a sample (with data)
 // replaces the one of the same number, and a dump that would not fit beside the samples it holds
 // is answered with CANCEL and not taken; no message may grow past the largest sample the memory
 // holds. Requests (a dump, a catalogue, a delete) are answered from the memory by the family's
 // responder. What it received is also handed out once closed (TakeClosedSamples).
-class SimulatedSampler {
+class SimulatedSampler final : private ReceivingSampler {
 public:
     explicit SimulatedSampler(SamplerScript script);
-    ~SimulatedSampler();
+    ~SimulatedSampler() override;
     SimulatedSampler(SimulatedSampler&&) noexcept;
     SimulatedSampler& operator=(SimulatedSampler&&) = delete;
 
@@ -89,28 +131,33 @@ public:
     std::optional<int> PlainAckPacket() const;
 
 private:
-    void Message(std::vector<TimedReply>& replies);
+    void Message();
     // Whether the whole message is the Data Packet the script loses.
     bool Lose();
-    void S900Block(std::vector<TimedReply>& replies);
-    // The answer to a packet numbered `index` in the run, given that it arrived intact.
-    std::vector<std::uint8_t> PacketAnswer(int index, bool intact, bool s900, int channel,
-                                           int packet, std::vector<TimedReply>& replies);
-    void Reply(std::vector<TimedReply>& replies, std::vector<std::uint8_t> bytes,
-               std::chrono::milliseconds extra = {});
-    // Whether `words` for sample `number` fit beside the other samples held.
-    bool Reserve(int number, std::uint32_t words);
     // Keeps what the decoder closed in the memory and for TakeClosedSamples.
     void Keep();
-    void S900DataHeader(std::vector<TimedReply>& replies);
+
+    const SamplerScript& Script() const override { return script; }
+    bool Reserve(int number, std::uint32_t words) override;
+    bool KeepOpenSample(int number) override;
+    void StopTaking() override { inMessage = false; }
+    int CountPacket() override { return nextPacket++; }
+    int NumberedPacket(int number, bool taken) override;
+    int LastPacketNumber() const override { return lastPacketNumber; }
+    std::vector<ScriptedAnswer> PacketAnswers(int index, bool intact, bool mayWait) override;
+    void Log(std::string line) override { log.push_back(std::move(line)); }
+    void Reply(std::vector<std::uint8_t> bytes, std::chrono::milliseconds extra) override;
 
     SamplerScript script;
+    // Every family whose messages it takes.
+    std::vector<const Family*> families;
     std::size_t messageLimit;
     SysExDecoder decoder;
     std::vector<std::uint8_t> message;
     bool inMessage = false;
     std::size_t offset = 0;       // bytes taken so far over the run
     std::size_t messageStart = 0; // where the message in progress began
+    std::size_t nextLook = 0;     // the length at which a family looks at it again
     int nextPacket = 0;
     int lastPacketIndex = -1;  // the run's number of the last SDS packet taken
     int lastPacketNumber = -1; // its packet number, to tell a resend
@@ -127,6 +174,7 @@ private:
     std::vector<DecodedProgram> closedPrograms;
     std::vector<std::string> log;
     std::vector<std::string> handshakes;
+    std::vector<TimedReply> replies; // to the bytes being fed
 };
 
 } // namespace velomire::transfer

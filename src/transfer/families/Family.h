@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -28,6 +29,7 @@ struct WireEstimate {
 };
 
 struct ReceivedZone;
+class ReceivingSampler;
 
 // How a sampler plays a sample whose rate it cannot play: the rate it plays the words at, in Hz,
 // and how far that lies from the sample's pitch, in cents (negative: flat).
@@ -138,6 +140,30 @@ public:
                                const program::KeygroupBlock& defaults,
                                program::ProgramHeader& header,
                                std::vector<ReceivedZone>& zones) const;
+
+    // The simulated sampler's side of a send. It takes every family's messages, whichever model
+    // it plays, and hands each to every family in turn.
+    // The longest message of the family it must take whole with `memoryWords` words of sample
+    // memory; 0 when none is longer than a few kilobytes.
+    virtual std::size_t LongestSentMessage(std::uint32_t /*memoryWords*/) const { return 0; }
+    // A message still arriving, its bytes so far from F0: answers what is answered before its
+    // end, and says at what length the message is to be shown again (notAgain: never).
+    static constexpr std::size_t notAgain = std::numeric_limits<std::size_t>::max();
+    virtual std::size_t Arriving(std::span<const std::uint8_t> /*message*/,
+                                 ReceivingSampler& /*sampler*/) const {
+        return notAgain;
+    }
+    // The wire number of the data packet a whole message is, for the script to lose it; nothing
+    // for any other message.
+    virtual std::optional<int> DataPacketNumber(std::span<const std::uint8_t> /*message*/) const {
+        return std::nullopt;
+    }
+    // A whole message the decoder read, taken or refused: answers it when it is one of the
+    // family's, and says whether it was.
+    virtual bool AnswerReceived(const SysExDecoder::Result& /*result*/,
+                                ReceivingSampler& /*sampler*/) const {
+        return false;
+    }
 };
 
 // The family of the model's table row; null for -1 and any number outside the table.

@@ -1,6 +1,7 @@
 #include "transfer/families/s1000/S1000Family.h"
 
 #include "transfer/DumpText.h"
+#include "transfer/SimulatedSampler.h"
 #include "transfer/SysExBuffer.h"
 #include "transfer/SysExDecoder.h"
 #include "transfer/families/s1000/S1000Received.h"
@@ -10,6 +11,7 @@
 #include "transfer/families/s1000/S1000Responder.h"
 #include "transfer/families/s1000/S1000Wire.h"
 #include "transfer/families/sds/SdsMessages.h"
+#include "transfer/families/sds/SdsReception.h"
 #include "transfer/families/sds/SdsWire.h"
 
 #include <cmath>
@@ -137,6 +139,26 @@ bool S1000Family::ReceivedZones(const DecodedProgram& received,
                                 std::vector<ReceivedZone>& zones) const {
     S1000ReceivedZones(received, defaults, header, zones);
     return true;
+}
+
+// The sample header is answered like a Dump Header, its data go as Data Packets (the SDS
+// family's); a refused header, program header or keygroup gets a reply that refuses it.
+bool S1000Family::AnswerReceived(const SysExDecoder::Result& result,
+                                 ReceivingSampler& sampler) const {
+    const auto refusal = [&] { return AkaiReply(sds::AnswerChannel(result), 1); };
+    switch (result.kind) {
+    case SysExDecoder::Kind::s1000SampleHeader:
+        sds::AnswerSampleHeader(result, sampler, refusal());
+        return true;
+    case SysExDecoder::Kind::s1000ProgramHeader:
+    case SysExDecoder::Kind::s1000Keygroup:
+        if (!result.Ok()) {
+            sampler.Reply(refusal(), {});
+        }
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace velomire::transfer

@@ -34,6 +34,8 @@ public:
     std::optional<DecodedMessage> Decode(std::span<const std::uint8_t> message, std::size_t offset,
                                          int packetBits) const override;
     std::optional<SamplerReply> ReplyOf(std::span<const std::uint8_t> message) const override;
+    bool AnswerReceived(const SysExDecoder::Result& result,
+                        ReceivingSampler& sampler) const override;
 };
 
 } // namespace velomire::transfer

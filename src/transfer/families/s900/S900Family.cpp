@@ -3,6 +3,7 @@
 
 #include "transfer/families/s900/S900Librarian.h"
 #include "transfer/families/s900/S900Messages.h"
+#include "transfer/families/s900/S900Reception.h"
 #include "transfer/families/s900/S900Responder.h"
 #include "transfer/families/s900/S900Wire.h"
 
@@ -92,6 +93,15 @@ bool S900Family::ReceivedZones(const DecodedProgram& received,
                                std::vector<ReceivedZone>& zones) const {
     S900ReceivedZones(received, defaults, header, zones);
     return true;
+}
+
+std::size_t S900Family::LongestSentMessage(std::uint32_t memoryWords) const {
+    return S900DataMessageBytes(memoryWords);
+}
+
+std::size_t S900Family::Arriving(std::span<const std::uint8_t> message,
+                                 ReceivingSampler& sampler) const {
+    return S900Arriving(message, sampler);
 }
 
 } // namespace velomire::transfer

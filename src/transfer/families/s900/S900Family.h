@@ -37,6 +37,9 @@ public:
     std::optional<DecodedMessage> Decode(std::span<const std::uint8_t> message, std::size_t offset,
                                          int packetBits) const override;
     std::optional<SamplerReply> ReplyOf(std::span<const std::uint8_t> message) const override;
+    std::size_t LongestSentMessage(std::uint32_t memoryWords) const override;
+    std::size_t Arriving(std::span<const std::uint8_t> message,
+                         ReceivingSampler& sampler) const override;
 };
 
 } // namespace velomire::transfer

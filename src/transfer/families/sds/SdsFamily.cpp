@@ -3,6 +3,7 @@
 
 #include "transfer/families/sds/SdsLibrarian.h"
 #include "transfer/families/sds/SdsMessages.h"
+#include "transfer/families/sds/SdsReception.h"
 #include "transfer/families/sds/SdsResponder.h"
 #include "transfer/families/sds/SdsWire.h"
 
@@ -55,6 +56,27 @@ program::SampleChunks SdsFamily::ReceivedChunks(const DecodedSample& sample) con
 
 std::string SdsFamily::ReceivedNote(const DecodedSample& sample) const {
     return SdsReceivedNote(sample);
+}
+
+std::optional<int> SdsFamily::DataPacketNumber(std::span<const std::uint8_t> message) const {
+    if (!sds::IsDataPacket(message)) {
+        return std::nullopt;
+    }
+    return message[4];
+}
+
+bool SdsFamily::AnswerReceived(const SysExDecoder::Result& result,
+                               ReceivingSampler& sampler) const {
+    if (result.kind == SysExDecoder::Kind::sdsDumpHeader) {
+        sds::AnswerSampleHeader(
+            result, sampler, SdsHandshake(SamplerReply::Kind::nak, sds::AnswerChannel(result), 0));
+        return true;
+    }
+    if (result.kind == SysExDecoder::Kind::sdsDataPacket) {
+        sds::AnswerDataPacket(result, sampler);
+        return true;
+    }
+    return false;
 }
 
 } // namespace velomire::transfer
