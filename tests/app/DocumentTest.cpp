@@ -1,8 +1,11 @@
 // The document's life cycle driven as the menu commands drive it, with scripted file dialogs.
 
 #include "app/CVelomireDoc.h"
+#include "app/SamplerSession.h"
 #include "program/ProgramFile.h"
 #include "support/FakeFileDialogs.h"
+#include "support/FakeLibrarian.h"
+#include "support/FakeWaitClock.h"
 #include "support/RecordingMessages.h"
 #include "support/RecordingMidiDriver.h"
 #include "support/ScriptedMidiInDriver.h"
@@ -21,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <memory>
 #include <random>
@@ -285,6 +289,66 @@ private slots:
         QVERIFY(doc->OnFileSave());
         QVERIFY(messages.messages.empty());
         QCOMPARE(velomire::testing::ReadFile(Native(inner)), innerBytes);
+    }
+
+    // The Sampler window waits for the sampler with the event loop running, so the user may open
+    // another program from another folder meanwhile. The sample taken back still goes into the
+    // folder chosen for it, the program opened finds its samples in its own folder, and the
+    // process's working directory is never touched.
+    void OpeningAProgramWhileTheSamplerWindowGetsASampleKeepsEveryFileInItsPlace() {
+        const QDir root(dir->path());
+        QVERIFY(root.mkpath(QStringLiteral("other")) && root.mkpath(QStringLiteral("got")));
+        dialogs.fileAnswers = {Wav(QStringLiteral("other/b.wav"))};
+        QVERIFY(doc->OnOpenSample());
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("other/B.vmp"))};
+        QVERIFY(doc->OnFileSave());
+        StartUp();
+        dialogs.fileAnswers = {Wav(QStringLiteral("a.wav"))};
+        QVERIFY(doc->OnOpenSample());
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("A.vmp"))};
+        QVERIFY(doc->OnFileSave());
+        auto& settings = doc->Settings();
+        settings.samplerModel = 8; // S3000 XL
+        settings.midiOutDevice = 0;
+        settings.midiInDevice = 0;
+
+        velomire::testing::RecordingMidiDriver outDriver;
+        velomire::testing::ScriptedMidiInDriver inDriver;
+        velomire::testing::FakeWaitClock clock;
+        velomire::transfer::MidiOutPort out(outDriver, clock, messages);
+        velomire::testing::FakeLibrarian librarian;
+        librarian.entries = {{velomire::transfer::SamplerEntry::Kind::sample, 3, "TAKEN"}};
+        auto& taken = librarian.samples[3];
+        taken.family = velomire::transfer::SamplerFamily::s1000;
+        taken.number = 3;
+        taken.rate = 44100;
+        taken.lengthWords = 100;
+        taken.frames.assign(100, 200);
+        taken.fields = {{"sampleName", std::string("TAKEN")}};
+        const QString other = dir->filePath(QStringLiteral("other/B.vmp"));
+        librarian.duringGet = [&] { QVERIFY(doc->OnOpenDocument(other)); };
+        velomire::app::SamplerSession session(
+            *doc, out, inDriver, clock,
+            [&](std::int32_t, const velomire::transfer::LibrarianPorts&) {
+                return std::make_unique<velomire::testing::FakeLibrarian>(librarian);
+            },
+            dialogs);
+        velomire::transfer::CSamplerWnd window(session);
+        window.Refresh();
+        window.findChild<QTreeWidget*>(QStringLiteral("contentsList"))
+            ->topLevelItem(0)
+            ->setSelected(true);
+        dialogs.fileAnswers = {dir->filePath(QStringLiteral("got"))};
+        window.GetSamples();
+
+        QCOMPARE(Entries(dir->filePath(QStringLiteral("got"))), QStringList{"TAKEN.wav"});
+        QCOMPARE(Entries(dir->filePath(QStringLiteral("other"))), (QStringList{"B.vmp", "b.wav"}));
+        QCOMPARE(doc->PathName(), QFileInfo(other).absoluteFilePath());
+        const auto& program = doc->GetProgram();
+        QCOMPARE(program.SampleFilePath("b.wav"),
+                 Native(dir->filePath(QStringLiteral("other/b.wav"))));
+        QCOMPARE(QDir::currentPath(), startDirectory);
+        QVERIFY(messages.messages.empty());
     }
 
     void LaterNewAsksForTheProgramFileAndStartsAnEmptyProgramThere() {

@@ -3,6 +3,7 @@
 #include "transfer/Librarian.h"
 #include "transfer/WaitClock.h"
 
+#include <functional>
 #include <map>
 #include <utility>
 #include <vector>
@@ -57,6 +58,9 @@ public:
         if (progress.Cancelled()) {
             return {transfer::LibrarianResult::Outcome::cancelled, "Cancelled."};
         }
+        if (duringGet) {
+            duringGet(); // what the user does while the window waits for the sampler
+        }
         const auto found = samples.find(number);
         if (found == samples.end()) {
             return {transfer::LibrarianResult::Outcome::failed, "No such sample."};
@@ -87,6 +91,7 @@ public:
     bool gone = false;
     bool byPosition = false;
     transfer::WaitClock* clock = nullptr;
+    std::function<void()> duringGet;
     std::chrono::steady_clock::duration* waited = nullptr; // by the last List without an answer
 };
 
