@@ -4,7 +4,7 @@
 #include "transfer/SamplerReply.h"
 #include "transfer/families/s1000/S1000Wire.h"
 #include "transfer/families/s900/S900Wire.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -3,7 +3,10 @@
 # - within a top-level folder, core (its root and every other subfolder) never includes its
 #   devices/ or ui/, and devices/ never includes ui/;
 # - between top-level folders, no folder includes one that includes it, directly or through
-#   others, counting the includes of every level (ui/ and devices/ with their folder's core).
+#   others, counting the includes of every level (ui/ and devices/ with their folder's core);
+# - the sampler families (the folders under transfer/families/) stand alone: no family includes
+#   another family's folder, and the rest of transfer/ (its root, devices/ and ui/) reaches a
+#   family only through transfer/families/Family.h, never into a family's folder.
 # Without an argument it checks the sources of this repository; with one, the src/ under it.
 set -euo pipefail
 root=${1:-"$(dirname "$0")/.."}
@@ -37,6 +40,21 @@ while IFS= read -r -d '' file; do
         fi
         to_feature=${target%%/*}
         [[ "$to_feature" == "$target" ]] && continue
+        if [[ "$target" == transfer/families/*/* ]]; then
+            to_family=${target#transfer/families/}
+            to_family=${to_family%%/*}
+            if [[ "$rel" == transfer/families/*/* ]]; then
+                from_family=${rel#transfer/families/}
+                from_family=${from_family%%/*}
+                if [[ "$from_family" != "$to_family" ]]; then
+                    echo "$file includes $target: family $from_family into family $to_family" >&2
+                    status=1
+                fi
+            elif [[ "$feature" == transfer && "$rel" != transfer/families/* ]]; then
+                echo "$file includes $target: transfer/ into the family $to_family" >&2
+                status=1
+            fi
+        fi
         if [[ "$to_feature" == "$feature" ]]; then
             to_inner=${target#"$to_feature"/}
             to_layer=$(layer_of "$(dirname "$to_inner")")

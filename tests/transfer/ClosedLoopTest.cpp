@@ -6,7 +6,7 @@
 #include "transfer/SimulatedSampler.h"
 #include "transfer/families/s1000/S1000Wire.h"
 #include "transfer/families/s900/S900Wire.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 #include "support/FakeWaitClock.h"
 #include "support/RecordingMessages.h"

@@ -4,7 +4,7 @@
 #include "transfer/MidiOutPort.h"
 #include "transfer/families/s1000/S1000Messages.h"
 #include "transfer/families/s1000/S1000Responder.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 #include "MessagesFixture.h"
 #include "support/ScriptedMidiInDriver.h"

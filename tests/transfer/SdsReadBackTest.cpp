@@ -3,8 +3,8 @@
 #include "transfer/SamplerReply.h"
 #include "transfer/SimulatedSampler.h"
 #include "transfer/families/sds/SdsLibrarian.h"
-#include "transfer/families/sds/SdsReceiver.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsReceiver.h"
+#include "transfer/families/SdsWire.h"
 
 #include "support/FakeWaitClock.h"
 #include "support/HexMatch.h"

@@ -10,9 +10,9 @@
 #include "transfer/families/s1000/S1000Messages.h"
 #include "transfer/families/s1000/S1000Responder.h"
 #include "transfer/families/s1000/S1000Wire.h"
-#include "transfer/families/sds/SdsMessages.h"
-#include "transfer/families/sds/SdsReception.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsMessages.h"
+#include "transfer/families/SdsReception.h"
+#include "transfer/families/SdsWire.h"
 
 #include <cmath>
 

@@ -3,7 +3,7 @@
 #include "transfer/HandshakeSend.h"
 #include "transfer/families/s1000/S1000Blocks.h"
 #include "transfer/families/s1000/S1000Wire.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,8 +2,8 @@
 
 #include "transfer/families/s1000/S1000Blocks.h"
 #include "transfer/families/s1000/S1000ReadBack.h"
-#include "transfer/families/sds/SdsDumpSender.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsDumpSender.h"
+#include "transfer/families/SdsWire.h"
 
 #include <algorithm>
 #include <iterator>

@@ -3,7 +3,7 @@
 #include "transfer/DumpText.h"
 #include "transfer/families/s900/S900Family.h"
 #include "transfer/families/s900/S900Wire.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 namespace velomire::transfer::s900 {
 

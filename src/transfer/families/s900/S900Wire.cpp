@@ -1,6 +1,6 @@
 #include "transfer/families/s900/S900Wire.h"
 
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 namespace velomire::transfer::s900 {
 

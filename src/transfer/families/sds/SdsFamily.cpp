@@ -2,10 +2,10 @@
 #include "transfer/families/sds/SdsReceived.h"
 
 #include "transfer/families/sds/SdsLibrarian.h"
-#include "transfer/families/sds/SdsMessages.h"
-#include "transfer/families/sds/SdsReception.h"
+#include "transfer/families/SdsMessages.h"
+#include "transfer/families/SdsReception.h"
 #include "transfer/families/sds/SdsResponder.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 namespace velomire::transfer {
 

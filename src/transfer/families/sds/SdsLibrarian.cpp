@@ -1,6 +1,6 @@
 #include "transfer/families/sds/SdsLibrarian.h"
 
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "transfer/Librarian.h"
-#include "transfer/families/sds/SdsReceiver.h"
+#include "transfer/families/SdsReceiver.h"
 
 #include <chrono>
 #include <memory>

@@ -3,7 +3,7 @@
 #include "program/StereoNames.h"
 
 #include "transfer/ReceivedFiles.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 #include "transfer/families/sds/SdsResponder.h"
 
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 namespace velomire::transfer::families::sds {
 

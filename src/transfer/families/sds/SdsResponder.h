@@ -1,7 +1,7 @@
 #pragma once
 
 #include "transfer/SamplerMemory.h"
-#include "transfer/families/sds/SdsDumpSender.h"
+#include "transfer/families/SdsDumpSender.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
-#include "transfer/families/sds/SdsMessages.h"
+#include "transfer/families/SdsMessages.h"
 
 #include "program/WavInfo.h"
 #include "transfer/HandshakeSend.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "transfer/families/sds/SdsReception.h"
+#include "transfer/families/SdsReception.h"
 
 #include "transfer/SimulatedSampler.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 #include <utility>
 

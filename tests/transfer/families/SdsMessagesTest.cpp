@@ -1,4 +1,4 @@
-#include "transfer/families/sds/SdsMessages.h"
+#include "transfer/families/SdsMessages.h"
 #include "transfer/families/s900/S900Messages.h"
 
 #include "transfer/MessagesFixture.h"

@@ -1,4 +1,4 @@
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "transfer/families/sds/SdsDumpSender.h"
+#include "transfer/families/SdsDumpSender.h"
 
 #include "transfer/SamplerReply.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 namespace velomire::transfer::families::sds {
 

@@ -1,7 +1,7 @@
-#include "transfer/families/sds/SdsReceiver.h"
+#include "transfer/families/SdsReceiver.h"
 
 #include "transfer/SamplerReply.h"
-#include "transfer/families/sds/SdsWire.h"
+#include "transfer/families/SdsWire.h"
 
 #include <algorithm>
 #include <string>
