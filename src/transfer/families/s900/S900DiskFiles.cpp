@@ -1,4 +1,4 @@
-#include "disk/S900DiskFiles.h"
+#include "transfer/families/s900/S900DiskFiles.h"
 
 #include "program/ByteReader.h"
 #include "program/StereoNames.h"

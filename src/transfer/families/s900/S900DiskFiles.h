@@ -1,8 +1,8 @@
 #pragma once
 
-#include "disk/DiskImage.h"
-#include "disk/S900FloppyImage.h"
 #include "program/Program.h"
+#include "transfer/families/DiskFormat.h"
+#include "transfer/families/s900/S900FloppyImage.h"
 
 #include <cstdint>
 #include <optional>
