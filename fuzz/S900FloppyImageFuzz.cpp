@@ -4,8 +4,8 @@
 // samples and programs never crashes; a floppy it reads takes a new file in its free room, and the
 // files it held come back unchanged.
 
-#include "disk/S900DiskFiles.h"
-#include "disk/S900FloppyImage.h"
+#include "transfer/families/s900/S900DiskFiles.h"
+#include "transfer/families/s900/S900FloppyImage.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,9 +1,9 @@
 #include "disk/DiskImage.h"
 
-#include "disk/FamilyImages.h"
-#include "disk/S900DiskFiles.h"
 #include "program/MessageList.h"
 #include "program/WavInfo.h"
+#include "transfer/families/FamilyImages.h"
+#include "transfer/families/s900/S900DiskFiles.h"
 
 #include <algorithm>
 #include <array>

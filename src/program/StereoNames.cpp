@@ -1,8 +1,23 @@
 #include "program/StereoNames.h"
 
+#include "program/SampleBlock.h"
+
 #include <algorithm>
 
 namespace velomire::program {
+
+std::vector<int> PartsOf(std::int16_t sendMode) {
+    switch (sendMode) {
+    case sendLeft:
+        return {1};
+    case sendRight:
+        return {2};
+    case sendStereo:
+        return {1, 2};
+    default:
+        return {0};
+    }
+}
 
 std::string_view HalfSuffix(int part) {
     return part == 1 ? "-L" : part == 2 ? "-R" : "";

@@ -1,14 +1,19 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velomire::program {
 
 // A stereo entry reaches a sampler as two samples named after it: the left half (part 1, as
 // sendLeft) ending in "-L", the right half (part 2, as sendRight) in "-R". Every family names
 // its halves so; only the width of its name field differs.
+
+// The parts a send mode sends: {0}, {1}, {2} or {1, 2} for stereo.
+std::vector<int> PartsOf(std::int16_t sendMode);
 
 // The suffix of part 1 or 2; empty for any other part (a mono entry is part 0).
 std::string_view HalfSuffix(int part);

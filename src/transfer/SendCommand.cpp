@@ -1,5 +1,6 @@
 #include "transfer/SendCommand.h"
 
+#include "program/StereoNames.h"
 #include "program/WavInfo.h"
 #include "transfer/HandshakeSend.h"
 #include "transfer/OffPitch.h"
@@ -55,16 +56,7 @@ SendCommand::SendCommand(program::Program& program, SamplerSettings& settings, M
     : program(program), settings(settings), port(port), messages(messages), ui(ui) {}
 
 std::vector<int> SendCommand::PartsOf(std::int16_t sendMode) {
-    switch (sendMode) {
-    case program::sendLeft:
-        return {1};
-    case program::sendRight:
-        return {2};
-    case program::sendStereo:
-        return {1, 2};
-    default:
-        return {0};
-    }
+    return program::PartsOf(sendMode);
 }
 
 std::string SendCommand::SampleLine(const program::SampleBlock& sample, int part, int number) {

@@ -123,7 +123,7 @@ public:
 
     // "Sending piano.wav [piano] ...Left channel as sample#4"
     static std::string SampleLine(const program::SampleBlock& sample, int part, int number);
-    // The parts a send mode sends: {0}, {1}, {2} or {1, 2} for stereo.
+    // The parts a send mode sends (program::PartsOf).
     static std::vector<int> PartsOf(std::int16_t sendMode);
 
 private:

@@ -1,9 +1,9 @@
 #include "disk/DiskImage.h"
 
-#include "disk/S1000Layout.h"
 #include "support/DiskRows.h"
 #include "support/HexMatch.h"
 #include "transfer/SamplerModel.h"
+#include "transfer/families/s1000/S1000Layout.h"
 
 #include <gtest/gtest.h>
 

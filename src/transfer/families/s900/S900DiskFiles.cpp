@@ -1,14 +1,9 @@
-#include "disk/S900DiskFiles.h"
+#include "transfer/families/s900/S900DiskFiles.h"
 
 #include "program/ByteReader.h"
-#include "transfer/CaptureMidiDriver.h"
-#include "transfer/MidiOutPort.h"
+#include "program/StereoNames.h"
 #include "transfer/SamplerModel.h"
-#include "transfer/SendCommand.h"
-#include "transfer/SimulatedSampler.h"
-#include "transfer/TransferContext.h"
-#include "transfer/WaitClock.h"
-#include "transfer/families/s900/S900Messages.h"
+#include "transfer/families/s900/S900Blocks.h"
 
 #include <algorithm>
 #include <memory>
@@ -17,35 +12,8 @@ namespace velomire::disk {
 
 namespace {
 
-// The header and program messages the builders put out (see S900Messages) carry their bytes
-// from offset 7 as pairs of 7 bits and 1 bit, then a checksum and F7.
-constexpr std::size_t splitPayloadAt = 7;
 // The header's sample rate is 16 bits.
 constexpr std::uint32_t highestRate = 65535;
-
-// Keeps what the builders and the WAV reader would show, so the refusal names it.
-class KeptMessages final : public program::UserMessages {
-public:
-    void Show(std::string_view text, std::string_view caption) override {
-        if (first.empty()) {
-            first = std::string(caption) + ": " + std::string(text);
-        }
-    }
-    std::string first;
-};
-
-// The 8-bit bytes of a header or program message, joined back from their 7-bit and 1-bit halves.
-std::vector<std::uint8_t> JoinedPayload(std::span<const std::uint8_t> message) {
-    std::vector<std::uint8_t> bytes;
-    if (message.size() < splitPayloadAt + 2) {
-        return bytes;
-    }
-    const std::size_t end = message.size() - 2; // checksum, F7
-    for (std::size_t i = splitPayloadAt; i + 1 < end; i += 2) {
-        bytes.push_back(static_cast<std::uint8_t>(message[i] | (message[i + 1] << 7)));
-    }
-    return bytes;
-}
 
 std::uint32_t U32At(std::span<const std::uint8_t> bytes, std::size_t at) {
     program::ByteReader in(bytes.subspan(at, 4));
@@ -164,23 +132,10 @@ S900FilesResult S900FilesOf(const program::Program& source, std::int32_t model, 
         result.refusal = "The program has no samples.";
         return result;
     }
-    // The builders mark what they sent in the program: they get a copy.
-    auto program = std::make_unique<program::Program>(source);
-    KeptMessages messages;
-    transfer::CaptureMidiDriver capture;
-    transfer::InstantWaitClock clock;
-    transfer::MidiOutPort port(capture, clock, messages);
-    port.Open(0);
-    transfer::SamplerSettings settings;
-    settings.samplerModel = model;
-    transfer::TransferContext context{port, *program, settings, messages};
-    transfer::S900Messages s900(context);
-
     std::uint64_t totalWords = 0;
     std::uint32_t parts = 0;
-    for (int entry = 0; entry < program->sampleCount; ++entry) {
-        const program::SampleBlock& sample =
-            program->samples[static_cast<std::size_t>(entry)].sample;
+    for (int entry = 0; entry < source.sampleCount; ++entry) {
+        const program::SampleBlock& sample = source.samples[static_cast<std::size_t>(entry)].sample;
         const std::string fileName = program::FieldText(sample.fileName);
         if (sample.headerRate > highestRate) {
             result.refusal = fileName + " is sampled at " + std::to_string(sample.headerRate) +
@@ -188,11 +143,11 @@ S900FilesResult S900FilesOf(const program::Program& source, std::int32_t model, 
                              " takes 65535 Hz at most.";
             return result;
         }
-        const auto partCount = transfer::SendCommand::PartsOf(sample.sendMode).size();
+        const auto partCount = program::PartsOf(sample.sendMode).size();
         totalWords += partCount * std::uint64_t{sample.lengthWords};
         parts += static_cast<std::uint32_t>(partCount);
     }
-    const std::uint32_t memory = transfer::SimulatedMemoryWords(model);
+    const std::uint32_t memory = info->memoryWords;
     if (totalWords > memory) {
         result.refusal = "The program has " + std::to_string(totalWords) + " sample words; the " +
                          std::string(info->shortName) + " holds " + std::to_string(memory) + ".";
@@ -200,9 +155,9 @@ S900FilesResult S900FilesOf(const program::Program& source, std::int32_t model, 
     }
 
     std::uint64_t done = 0;
-    for (int entry = 0; entry < program->sampleCount; ++entry) {
-        const program::SampleEntry& row = program->samples[static_cast<std::size_t>(entry)];
-        for (int part : transfer::SendCommand::PartsOf(row.sample.sendMode)) {
+    for (int entry = 0; entry < source.sampleCount; ++entry) {
+        const program::SampleEntry& row = source.samples[static_cast<std::size_t>(entry)];
+        for (int part : program::PartsOf(row.sample.sendMode)) {
             if (progress != nullptr && progress->Cancelled()) {
                 result.refusal = "Cancelled.";
                 return result;
@@ -212,9 +167,7 @@ S900FilesResult S900FilesOf(const program::Program& source, std::int32_t model, 
                 result.refusal = status.text;
                 return result;
             }
-            capture.bytes.clear();
-            s900.SendS900SampleHeader(entry, part);
-            S900DiskFile file{"", 'S', JoinedPayload(capture.bytes)};
+            S900DiskFile file{"", 'S', transfer::s900::SampleHeaderBlock(row.sample, part)};
             if (file.bytes.size() != s900SampleHeaderBytes ||
                 read.size() != row.sample.lengthWords) {
                 result.refusal = "The sample " + program::FieldText(row.sample.sampleName) +
@@ -236,13 +189,12 @@ S900FilesResult S900FilesOf(const program::Program& source, std::int32_t model, 
         }
     }
 
-    // The program as a send puts it out, with the numbers the sampler gives itself left at 0.
+    // The program as a send puts it out, with the MIDI program number the sampler gives itself
+    // left at 0.
+    auto program = std::make_unique<program::Program>(source);
     program->transferSampleCount = parts;
-    program->header.programNumber = 0;
     program->header.programParams[0] = 0;
-    capture.bytes.clear();
-    s900.SendS900Program();
-    S900DiskFile programFile{"", 'P', JoinedPayload(capture.bytes)};
+    S900DiskFile programFile{"", 'P', transfer::s900::ProgramBlock(*program)};
     if (programFile.bytes.size() != s900ProgramHeaderBytes + parts * s900KeygroupBytes) {
         result.refusal = "The program did not come out whole.";
         return result;
@@ -258,7 +210,7 @@ S900Needs S900NeedsOf(const program::Program& program) {
     for (int entry = 0; entry < count; ++entry) {
         const program::SampleBlock& sample =
             program.samples[static_cast<std::size_t>(entry)].sample;
-        const std::size_t parts = transfer::SendCommand::PartsOf(sample.sendMode).size();
+        const std::size_t parts = program::PartsOf(sample.sendMode).size();
         needs.files += parts;
         needs.blocks += parts * S900FloppyImage::BlocksFor(s900SampleHeaderBytes +
                                                            S900PackedBytes(sample.lengthWords));

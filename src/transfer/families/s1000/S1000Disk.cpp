@@ -1,8 +1,10 @@
-#include "disk/S1000Layout.h"
+#include "transfer/families/s1000/S1000Layout.h"
 
-#include "disk/FamilyImages.h"
+#include "program/StereoNames.h"
 #include "transfer/DumpText.h"
-#include "transfer/SendCommand.h"
+#include "transfer/SysExBuffer.h"
+#include "transfer/SysExDecoder.h"
+#include "transfer/families/FamilyImages.h"
 #include "transfer/families/s1000/S1000Blocks.h"
 
 #include <algorithm>
@@ -418,7 +420,7 @@ program::Status PlanFiles(const program::Program& source, std::int32_t model,
                                           " Hz; the S1000 family takes " +
                                           std::to_string(highestRate) + " Hz at most.");
         }
-        for (int part : transfer::SendCommand::PartsOf(sample.sendMode)) {
+        for (int part : program::PartsOf(sample.sendMode)) {
             program::SampleBlock onDisk = sample;
             onDisk.waveAddress = 0; // the sampler fills in where the words lie in its memory
             NewFile file;

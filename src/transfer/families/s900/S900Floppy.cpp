@@ -1,6 +1,6 @@
-#include "disk/FamilyImages.h"
-#include "disk/S900DiskFiles.h"
-#include "disk/S900FloppyImage.h"
+#include "transfer/families/FamilyImages.h"
+#include "transfer/families/s900/S900DiskFiles.h"
+#include "transfer/families/s900/S900FloppyImage.h"
 #include "transfer/families/s900/S900Wire.h"
 
 // The S900/S950 floppies behind the shared entries of DiskImage.h: the S900 and the S950 on

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "disk/DiskImage.h"
+#include "transfer/families/DiskFormat.h"
 
 // What each family's disk layout provides to DiskImage.cpp, which picks the family from the model
-// (writing) or from the bytes (reading). S1000Disk.cpp holds the S1000/S3000 family's floppies and
-// hard disks, S900Floppy.cpp the S900/S950 floppies.
+// (writing) or from the bytes (reading). s1000/S1000Disk.cpp holds the S1000/S3000 family's
+// floppies and hard disks, s900/S900Floppy.cpp the S900/S950 floppies.
 namespace velomire::disk {
 
 struct FamilyImages {

@@ -1,6 +1,6 @@
 #include "disk/DiskImage.h"
-#include "disk/S900DiskFiles.h"
-#include "disk/S900FloppyImage.h"
+#include "transfer/families/s900/S900DiskFiles.h"
+#include "transfer/families/s900/S900FloppyImage.h"
 
 #include "program/WavInfo.h"
 #include "support/HexMatch.h"

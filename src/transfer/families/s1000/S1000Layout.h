@@ -1,6 +1,6 @@
 #pragma once
 
-#include "disk/DiskImage.h"
+#include "transfer/families/DiskFormat.h"
 
 #include <cstddef>
 #include <cstdint>

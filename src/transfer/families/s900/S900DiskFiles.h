@@ -1,8 +1,8 @@
 #pragma once
 
-#include "disk/DiskImage.h"
-#include "disk/S900FloppyImage.h"
 #include "program/Program.h"
+#include "transfer/families/DiskFormat.h"
+#include "transfer/families/s900/S900FloppyImage.h"
 
 #include <cstdint>
 #include <optional>
@@ -66,10 +66,10 @@ std::optional<S900ProgramInfo> ReadS900Program(std::span<const std::uint8_t> fil
 
 // The files of a program as the S900 (`model` 1) or the S950 (2) keeps them on floppy: a sample
 // file for each sample part the Send command sends (stereo entries as two ending "-L" and
-// "-R"), then the program, built by the same message builders as a send; the words come from
-// `words` (the top 12 bits of each). Either the files, or one sentence saying which limit they
-// pass (the model's sample memory, the header's 16-bit rate, a sample that cannot be read) and
-// nothing else. `progress` (may be null) hears of every part and may cancel between them.
+// "-R"), then the program, their headers the blocks a send's messages carry (S900Blocks.h); the
+// words come from `words` (the top 12 bits of each). Either the files, or one sentence saying which
+// limit they pass (the model's sample memory, the header's 16-bit rate, a sample that cannot be
+// read) and nothing else. `progress` (may be null) hears of every part and may cancel between them.
 struct S900FilesResult {
     std::vector<S900DiskFile> files;
     std::string refusal;

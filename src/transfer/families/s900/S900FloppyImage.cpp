@@ -1,4 +1,4 @@
-#include "disk/S900FloppyImage.h"
+#include "transfer/families/s900/S900FloppyImage.h"
 
 #include "program/ByteReader.h"
 

@@ -1,4 +1,4 @@
-#include "disk/S1000Layout.h"
+#include "transfer/families/s1000/S1000Layout.h"
 
 #include "transfer/DumpText.h"
 #include "transfer/SysExBuffer.h"
