@@ -138,9 +138,10 @@ program::Status ReadSampleWords(std::span<const std::uint8_t> image, const Image
                            2) +
             ") than its header says (" + std::to_string(sample.lengthWords) + ").");
     }
-    std::vector<std::int16_t> read(sample.lengthWords);
-    const std::uint8_t* data = file.data() + sample.headerBytes;
+    std::vector<std::int16_t> read;
     if (packing == nullptr) {
+        const std::uint8_t* data = file.data() + sample.headerBytes;
+        read.resize(sample.lengthWords);
         for (std::size_t i = 0; i < read.size(); ++i) {
             read[i] = static_cast<std::int16_t>(data[2 * i] | data[2 * i + 1] << 8);
         }
