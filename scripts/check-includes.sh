@@ -5,8 +5,9 @@
 # - between top-level folders, no folder includes one that includes it, directly or through
 #   others, counting the includes of every level (ui/ and devices/ with their folder's core);
 # - the sampler families (the folders under transfer/families/) stand alone: no family includes
-#   another family's folder, and the rest of transfer/ (its root, devices/ and ui/) reaches a
-#   family only through transfer/families/Family.h, never into a family's folder.
+#   another family's folder, and every other file of src/ (the rest of transfer/, disk/,
+#   instrument/, ui/ ...) reaches a family only through transfer/families/ (Family.h and the
+#   shared headers beside it), never into a family's folder.
 # Without an argument it checks the sources of this repository; with one, the src/ under it.
 set -euo pipefail
 root=${1:-"$(dirname "$0")/.."}
@@ -50,8 +51,8 @@ while IFS= read -r -d '' file; do
                     echo "$file includes $target: family $from_family into family $to_family" >&2
                     status=1
                 fi
-            elif [[ "$feature" == transfer && "$rel" != transfer/families/* ]]; then
-                echo "$file includes $target: transfer/ into the family $to_family" >&2
+            elif [[ "$rel" != transfer/families/* ]]; then
+                echo "$file includes $target: src/$feature into the family $to_family" >&2
                 status=1
             fi
         fi

@@ -2,8 +2,8 @@
 
 #include "program/MessageList.h"
 #include "program/WavInfo.h"
+#include "transfer/families/Family.h"
 #include "transfer/families/FamilyImages.h"
-#include "transfer/families/s900/S900DiskFiles.h"
 
 #include <algorithm>
 #include <array>
@@ -12,30 +12,22 @@ namespace velomire::disk {
 
 namespace {
 
-const FamilyImages* FamilyOf(std::int32_t model) {
-    switch (transfer::SamplerModel::Family(model)) {
-    case transfer::SamplerFamily::s900:
-        return &S900FamilyImages();
-    case transfer::SamplerFamily::s1000:
-        return &S1000FamilyImages();
-    case transfer::SamplerFamily::sds:
-    case transfer::SamplerFamily::none:
-        break;
-    }
-    return nullptr;
+// The disk layout of the model's family; null when it has none (or the model is none).
+const FamilyImages* ImagesOf(std::int32_t model) {
+    const transfer::Family* family = transfer::FamilyOf(model);
+    return family == nullptr ? nullptr : family->Images();
 }
 
-// The family whose samplers read images of the format.
-transfer::SamplerFamily FamilyReading(ImageFormat format) {
-    switch (format) {
-    case ImageFormat::s900Floppy:
-        return transfer::SamplerFamily::s900;
-    case ImageFormat::s1000Floppy:
-    case ImageFormat::s3000Floppy:
-    case ImageFormat::akaiDisk:
-        break;
+// The layout of the first family (in the order of Family::All) whose layout `fits`; null when
+// none.
+template <typename Fits> const FamilyImages* LayoutWhere(Fits fits) {
+    for (const transfer::Family* family : transfer::Family::All()) {
+        const FamilyImages* images = family->Images();
+        if (images != nullptr && fits(*images)) {
+            return images;
+        }
     }
-    return transfer::SamplerFamily::s1000;
+    return nullptr;
 }
 
 program::Status NoImages(std::int32_t model) {
@@ -50,7 +42,7 @@ program::Status NoImages(std::int32_t model) {
 program::Status Write(const program::Program& program, const ImageRequest& request,
                       SampleWords& words, std::vector<std::uint8_t>& image, bool add,
                       ImageProgress* progress) {
-    const FamilyImages* family = FamilyOf(request.model);
+    const FamilyImages* family = ImagesOf(request.model);
     if (family == nullptr) {
         return NoImages(request.model);
     }
@@ -85,17 +77,17 @@ std::string_view MediumName(Medium medium) {
 }
 
 program::Status ReadImage(std::span<const std::uint8_t> image, ImageContents& contents) {
-    for (const FamilyImages* family : {&S1000FamilyImages(), &S900FamilyImages()}) {
-        if (family->Recognises(image)) {
-            ImageContents read;
-            program::Status status = family->Read(image, read);
-            if (status) {
-                contents = std::move(read);
-            }
-            return status;
-        }
+    const FamilyImages* family =
+        LayoutWhere([&](const FamilyImages& layout) { return layout.Recognises(image); });
+    if (family == nullptr) {
+        return program::Status::Error("This is not a disk image of an Akai sampler.");
     }
-    return program::Status::Error("This is not a disk image of an Akai sampler.");
+    ImageContents read;
+    program::Status status = family->Read(image, read);
+    if (status) {
+        contents = std::move(read);
+    }
+    return status;
 }
 
 program::Status ReadSampleWords(std::span<const std::uint8_t> image, const ImageSample& sample,
@@ -126,10 +118,19 @@ program::Status ReadSampleWords(std::span<const std::uint8_t> image, const Image
         return program::Status::Error("The file of " + sample.name +
                                       " ends before its last block.");
     }
-    const std::uint64_t needed =
+    const FamilyImages* packing =
         sample.coding == WordCoding::pcm16le
-            ? std::uint64_t{sample.headerBytes} + 2ull * sample.lengthWords
-            : std::uint64_t{sample.headerBytes} + (3ull * sample.lengthWords + 1) / 2;
+            ? nullptr
+            : LayoutWhere([&](const FamilyImages& layout) {
+                  return layout.UnpackWords != nullptr && layout.packing == sample.coding;
+              });
+    if (sample.coding != WordCoding::pcm16le && packing == nullptr) {
+        return program::Status::Error("The words of " + sample.name +
+                                      " are packed in a way Velomire does not read.");
+    }
+    const std::uint64_t needed =
+        std::uint64_t{sample.headerBytes} +
+        (packing == nullptr ? 2ull * sample.lengthWords : packing->PackedBytes(sample.lengthWords));
     if (file.size() < needed) {
         return program::Status::Error(
             "The file of " + sample.name + " holds fewer words (" +
@@ -137,23 +138,22 @@ program::Status ReadSampleWords(std::span<const std::uint8_t> image, const Image
                            2) +
             ") than its header says (" + std::to_string(sample.lengthWords) + ").");
     }
-    std::vector<std::int16_t> read(sample.lengthWords);
-    const std::uint8_t* data = file.data() + sample.headerBytes;
-    if (sample.coding == WordCoding::pcm16le) {
+    std::vector<std::int16_t> read;
+    if (packing == nullptr) {
+        const std::uint8_t* data = file.data() + sample.headerBytes;
+        read.resize(sample.lengthWords);
         for (std::size_t i = 0; i < read.size(); ++i) {
             read[i] = static_cast<std::int16_t>(data[2 * i] | data[2 * i + 1] << 8);
         }
     } else {
-        const auto packed = UnpackS900Words(
+        auto unpacked = packing->UnpackWords(
             std::span<const std::uint8_t>(file).subspan(sample.headerBytes), sample.lengthWords);
-        if (!packed) {
+        if (!unpacked) {
             return program::Status::Error("The file of " + sample.name +
                                           " holds fewer words than its header says (" +
                                           std::to_string(sample.lengthWords) + ").");
         }
-        for (std::size_t i = 0; i < read.size(); ++i) {
-            read[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((*packed)[i]) << 4);
-        }
+        read = std::move(*unpacked);
     }
     words = std::move(read);
     return {};
@@ -183,13 +183,13 @@ program::Status WavSampleWords::Read(const program::SampleEntry& entry, int part
 }
 
 std::optional<MediumSize> EmptyMediumSize(std::int32_t model, Medium medium) {
-    const FamilyImages* family = FamilyOf(model);
+    const FamilyImages* family = ImagesOf(model);
     return family == nullptr ? std::nullopt : family->EmptySize(model, medium);
 }
 
 std::uint64_t ProgramImageBytes(const program::Program& program, std::int32_t model,
                                 Medium medium) {
-    const FamilyImages* family = FamilyOf(model);
+    const FamilyImages* family = ImagesOf(model);
     return family == nullptr ? 0 : family->ProgramBytes(program, model, medium);
 }
 
@@ -230,17 +230,25 @@ program::Status AddToImage(const program::Program& program, const ImageRequest& 
                                       "is left: " +
                                       contents.warnings.front());
     }
-    const bool s900Image = contents.format == ImageFormat::s900Floppy;
-    if (FamilyOf(request.model) != nullptr &&
-        FamilyReading(contents.format) != transfer::SamplerModel::Family(request.model)) {
-        return program::Status::Error(
-            std::string("The image is ") +
-            (s900Image ? "an S900/S950 floppy; choose the S900 or S950"
-                       : "an S1000/S3000 family image; choose a model of that family") +
-            " to add to it.");
+    const FamilyImages* own =
+        LayoutWhere([&](const FamilyImages& layout) { return layout.Reads(contents.format); });
+    const FamilyImages* requested = ImagesOf(request.model);
+    if (requested != nullptr && own != nullptr && requested != own) {
+        return program::Status::Error("The image is " + std::string(own->addWith) +
+                                      " to add to it.");
     }
     // The image's own medium, whatever the request says.
     return Write(program, {request.model, contents.medium}, words, image, true, progress);
+}
+
+const transfer::Family* FamilyOfImage(ImageFormat format) {
+    for (const transfer::Family* family : transfer::Family::All()) {
+        const FamilyImages* images = family->Images();
+        if (images != nullptr && images->Reads(format)) {
+            return family;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace velomire::disk

@@ -16,8 +16,12 @@
 // Disk images for the samplers' floppy drives and SCSI disks (and the emulators that stand in for
 // them): a program written as the sampler saves it, and what an image holds read back. The
 // families' own layouts live in their family folders (transfer/families/s900/S900Floppy,
-// transfer/families/s1000/S1000Disk), behind FamilyImages; callers use only what is declared here
-// and in DiskFormat.h.
+// transfer/families/s1000/S1000Disk), which each family gives through Family::Images; callers use
+// only what is declared here and in DiskFormat.h.
+namespace velomire::transfer {
+class Family;
+} // namespace velomire::transfer
+
 namespace velomire::disk {
 
 // "dd", "hd" or "scsi" (letter case does not matter).
@@ -27,6 +31,9 @@ std::string_view MediumName(Medium medium);
 // Reads an image: its volumes, programs and samples, never the sample words. Any bytes are safe to
 // give it: what is not an image of a known layout is refused with the reason.
 program::Status ReadImage(std::span<const std::uint8_t> image, ImageContents& contents);
+
+// The family whose samplers read images of the format ReadImage found (ImageContents::format).
+const transfer::Family* FamilyOfImage(ImageFormat format);
 
 // The words of a sample ReadImage found in the same bytes, as signed 16-bit values (12-bit S900
 // words in the top 12 bits). Refused when the file is shorter than its header says, or its rate is

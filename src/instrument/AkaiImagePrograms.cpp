@@ -3,7 +3,7 @@
 #include "program/Program.h"
 #include "program/SafeFile.h"
 #include "program/StereoNames.h"
-#include "transfer/families/s900/S900Wire.h"
+#include "transfer/families/Family.h"
 
 #include <algorithm>
 #include <map>
@@ -34,19 +34,20 @@ const disk::ImageSample* FindSample(const disk::ImageVolume& volume, const std::
     return nullptr;
 }
 
-// The keygroups of a program, an S900/S950 stereo entry's two (its halves on outputs 8 and 9,
-// one after the other, over the same keys) as one keygroup playing both, as the S1000 family
-// keeps a stereo entry.
+// The keygroups of a program, a stereo entry that the family keeps as two (its halves on the
+// family's pair of outputs, one after the other, over the same keys: the S900/S950) as one
+// keygroup playing both, as the S1000 family keeps a stereo entry.
 std::vector<disk::ImageKeygroup> Keygroups(const disk::ImageContents& contents,
                                            const disk::ImageProgram& program) {
-    if (!IsS900(contents))
+    const transfer::Family* family = disk::FamilyOfImage(contents.format);
+    const auto halves = family == nullptr ? std::nullopt : family->StereoKeygroupOutputs();
+    if (!halves)
         return program.keygroups;
     std::vector<disk::ImageKeygroup> keygroups;
     for (const disk::ImageKeygroup& keygroup : program.keygroups) {
-        if (!keygroups.empty() && keygroup.output == transfer::s900::stereoRightOutput &&
-            keygroups.back().output == transfer::s900::stereoLeftOutput &&
-            keygroups.back().zones.size() == 1 && keygroup.zones.size() == 1 &&
-            keygroups.back().lowKey == keygroup.lowKey &&
+        if (!keygroups.empty() && keygroup.output == halves->right &&
+            keygroups.back().output == halves->left && keygroups.back().zones.size() == 1 &&
+            keygroup.zones.size() == 1 && keygroups.back().lowKey == keygroup.lowKey &&
             keygroups.back().highKey == keygroup.highKey &&
             program::StereoHalves(keygroups.back().zones[0].sampleName,
                                   keygroup.zones[0].sampleName, 0)) {

@@ -20,6 +20,10 @@
 #include <string_view>
 #include <vector>
 
+namespace velomire::disk {
+struct FamilyImages;
+} // namespace velomire::disk
+
 namespace velomire::transfer {
 
 // What a send puts on the wire, for the estimate: bytes, and the fixed waits in seconds.
@@ -43,6 +47,12 @@ struct OffPitch {
 struct ImportedRate {
     program::TargetRate convertTo = program::TargetRate::keep;
     std::uint32_t playRate = 0;
+};
+
+// The outputs of the two keygroups that hold a stereo sample's left and right halves.
+struct StereoOutputs {
+    int left = 0;
+    int right = 0;
 };
 
 // The numbers a first send to a sampler proposes.
@@ -107,6 +117,13 @@ public:
     virtual ImportedRate RateOfImport(std::uint32_t rate) const;
     virtual std::string_view TuneNotCarried() const { return {}; }
     virtual std::string_view ImportLoss() const { return {}; }
+
+    // Disks: the family's floppies and hard disks, as disk/DiskImage.cpp writes and reads them;
+    // null when its samplers have no drive Velomire writes for.
+    virtual const disk::FamilyImages* Images() const { return nullptr; }
+    // The outputs of the two keygroups, one after the other over the same keys, in which the
+    // family's program files keep a stereo sample's halves; nothing when one keygroup plays both.
+    virtual std::optional<StereoOutputs> StereoKeygroupOutputs() const { return std::nullopt; }
 
     // Reading back: the family's librarian over open ports, and the sampler's side of it for
     // the simulated sampler. Null while the family has none.

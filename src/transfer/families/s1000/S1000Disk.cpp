@@ -799,10 +799,26 @@ std::uint64_t ProgramBytes(const program::Program& program, std::int32_t model, 
     return BlocksOf(files, blockBytes) * blockBytes;
 }
 
+bool Reads(ImageFormat format) {
+    return format == ImageFormat::s1000Floppy || format == ImageFormat::s3000Floppy ||
+           format == ImageFormat::akaiDisk;
+}
+
 } // namespace
 
 const FamilyImages& S1000FamilyImages() {
-    static const FamilyImages images{Recognises, Read, EmptySize, ProgramBytes, Write};
+    static const FamilyImages images{
+        .Recognises = Recognises,
+        .Read = Read,
+        .Reads = Reads,
+        .EmptySize = EmptySize,
+        .ProgramBytes = ProgramBytes,
+        .Write = Write,
+        .addWith = "an S1000/S3000 family image; choose a model of that family",
+        .packing = WordCoding::pcm16le,
+        .PackedBytes = nullptr,
+        .UnpackWords = nullptr,
+    };
     return images;
 }
 

@@ -6,13 +6,14 @@
 #include "transfer/SysExDecoder.h"
 #include "transfer/families/s1000/S1000Received.h"
 
+#include "transfer/families/SdsMessages.h"
+#include "transfer/families/SdsReception.h"
+#include "transfer/families/SdsWire.h"
+#include "transfer/families/s1000/S1000Layout.h"
 #include "transfer/families/s1000/S1000Librarian.h"
 #include "transfer/families/s1000/S1000Messages.h"
 #include "transfer/families/s1000/S1000Responder.h"
 #include "transfer/families/s1000/S1000Wire.h"
-#include "transfer/families/SdsMessages.h"
-#include "transfer/families/SdsReception.h"
-#include "transfer/families/SdsWire.h"
 
 #include <cmath>
 
@@ -116,6 +117,10 @@ WireEstimate S1000Family::ProgramOnWire(int entries, int, const SamplerModelInfo
     const double header = HeaderBytes(model);
     return {header + entries * (header + 1), s1000::waitAfterProgramHeaderMs / 1000.0 +
                                                  entries * (s1000::waitAfterKeygroupMs / 1000.0)};
+}
+
+const disk::FamilyImages* S1000Family::Images() const {
+    return &disk::S1000FamilyImages();
 }
 
 std::unique_ptr<Librarian> S1000Family::MakeLibrarian(std::int32_t,

@@ -23,6 +23,7 @@ public:
     void SendProgram(TransferContext& context) const override;
     WireEstimate ProgramOnWire(int entries, int parts,
                                const SamplerModelInfo& model) const override;
+    const disk::FamilyImages* Images() const override;
     std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model,
                                              const LibrarianPorts& ports) const override;
     std::unique_ptr<RequestResponder> MakeResponder(std::int32_t model, SamplerMemory& memory,

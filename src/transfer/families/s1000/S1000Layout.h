@@ -138,4 +138,8 @@ struct Partition {
                    std::uint32_t directory, std::uint32_t second) const;
 };
 
+// The S1000/S3000 family's floppies and hard disks behind Family::Images (S1000Disk.cpp).
+struct FamilyImages;
+const FamilyImages& S1000FamilyImages();
+
 } // namespace velomire::disk

@@ -100,4 +100,8 @@ S900ImageResult S900ImageOf(const program::Program& program, std::int32_t model,
                             std::optional<std::span<const std::uint8_t>> existing = std::nullopt,
                             ImageProgress* progress = nullptr);
 
+// The S900/S950 floppies behind Family::Images (S900Floppy.cpp).
+struct FamilyImages;
+const FamilyImages& S900FamilyImages();
+
 } // namespace velomire::disk

@@ -1,6 +1,7 @@
 #include "transfer/families/s900/S900Family.h"
 #include "transfer/families/s900/S900Received.h"
 
+#include "transfer/families/s900/S900DiskFiles.h"
 #include "transfer/families/s900/S900Librarian.h"
 #include "transfer/families/s900/S900Messages.h"
 #include "transfer/families/s900/S900Reception.h"
@@ -71,6 +72,14 @@ WireEstimate S900Family::ProgramOnWire(int, int parts, const SamplerModelInfo&) 
     constexpr double headerBytes = s900::programFrameBytes + 2 * s900::programHeaderBlock;
     constexpr double keygroupBytes = 2 * s900::keygroupBlock;
     return {headerBytes + parts * keygroupBytes, 0};
+}
+
+const disk::FamilyImages* S900Family::Images() const {
+    return &disk::S900FamilyImages();
+}
+
+std::optional<StereoOutputs> S900Family::StereoKeygroupOutputs() const {
+    return StereoOutputs{s900::stereoLeftOutput, s900::stereoRightOutput};
 }
 
 std::unique_ptr<Librarian> S900Family::MakeLibrarian(std::int32_t,

@@ -26,6 +26,8 @@ public:
     bool HandshakeConfirmsData() const override { return false; }
     WireEstimate ProgramOnWire(int entries, int parts,
                                const SamplerModelInfo& model) const override;
+    const disk::FamilyImages* Images() const override;
+    std::optional<StereoOutputs> StereoKeygroupOutputs() const override;
     std::unique_ptr<Librarian> MakeLibrarian(std::int32_t model,
                                              const LibrarianPorts& ports) const override;
     std::unique_ptr<RequestResponder> MakeResponder(std::int32_t model, SamplerMemory& memory,

@@ -156,10 +156,41 @@ program::Status Write(const program::Program& program, const ImageRequest& reque
     return {};
 }
 
+bool Reads(ImageFormat format) {
+    return format == ImageFormat::s900Floppy;
+}
+
+// The fewest bytes `count` words of 12 bits fill.
+std::uint64_t PackedBytes(std::uint32_t count) {
+    return (3ull * count + 1) / 2;
+}
+
+std::optional<std::vector<std::int16_t>> UnpackWords(std::span<const std::uint8_t> packed,
+                                                     std::uint32_t count) {
+    auto words = UnpackS900Words(packed, count);
+    if (words) {
+        for (std::int16_t& word : *words) {
+            word = static_cast<std::int16_t>(static_cast<std::uint16_t>(word) << 4);
+        }
+    }
+    return words;
+}
+
 } // namespace
 
 const FamilyImages& S900FamilyImages() {
-    static const FamilyImages images{Recognises, Read, EmptySize, ProgramBytes, Write};
+    static const FamilyImages images{
+        .Recognises = Recognises,
+        .Read = Read,
+        .Reads = Reads,
+        .EmptySize = EmptySize,
+        .ProgramBytes = ProgramBytes,
+        .Write = Write,
+        .addWith = "an S900/S950 floppy; choose the S900 or S950",
+        .packing = WordCoding::s900Packed,
+        .PackedBytes = PackedBytes,
+        .UnpackWords = UnpackWords,
+    };
     return images;
 }
 
