@@ -15,9 +15,9 @@ for tool in jackd jack_lsp sox cmp; do
 done
 
 work=$(mktemp -d)
-# The same fixed server name as the one-way test (JACK's registry holds only 8 names); CTest's
-# "jack" lock keeps the two from running together.
-server="velomire-e2e"
+# A fixed name of this test's own: JACK's registry holds 8 server names and reuses a dead server's
+# entry only for the same name. CTest's "jack" lock keeps the JACK tests from running together.
+server="velomire-e2e-closed-loop"
 export JACK_DEFAULT_SERVER=$server
 export VELOMIRE_SETTINGS_FILE=$work/settings.ini
 pids=()

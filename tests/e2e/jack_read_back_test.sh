@@ -16,7 +16,8 @@ for tool in jackd jack_lsp sox python3; do
 done
 
 work=$(mktemp -d)
-server="velomire-e2e" # CTest's "jack" lock keeps the JACK tests apart
+# A fixed name of this test's own (see jack_send_test.sh).
+server="velomire-e2e-read-back"
 export JACK_DEFAULT_SERVER=$server
 export VELOMIRE_SETTINGS_FILE=$work/settings.ini
 pids=()

@@ -13,9 +13,10 @@ for tool in jackd jack_lsp jack_midi_dump sox od; do
 done
 
 work=$(mktemp -d)
-# A fixed name: JACK's registry holds 8 server names and reuses a dead server's entry only for the
-# same name. CTest's "jack" lock keeps the tests that start a server from running together.
-server="velomire-e2e"
+# A fixed name of this test's own: JACK's registry holds 8 server names and reuses a dead server's
+# entry only for the same name, so the names of every test of the suite (5) must stay few. CTest's
+# "jack" lock keeps the tests that start a server from running together.
+server="velomire-e2e-send"
 export JACK_DEFAULT_SERVER=$server
 export VELOMIRE_SETTINGS_FILE=$work/settings.ini
 pids=()

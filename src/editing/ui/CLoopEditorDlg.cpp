@@ -168,7 +168,8 @@ int CLoopEditorDlg::Run(program::SampleBlock& sample, const std::filesystem::pat
     return dialog.exec();
 }
 
-void CLoopEditorDlg::BuildControls() {
+// The picture of the sound in its frame, with the scroll bar under it.
+QWidget* CLoopEditorDlg::BuildPicture() {
     auto* pictureFrame = new QFrame(this);
     pictureFrame->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     auto* pictureLayout = new QVBoxLayout(pictureFrame);
@@ -183,7 +184,11 @@ void CLoopEditorDlg::BuildControls() {
     scrollBar->setObjectName(QStringLiteral("scrollBar"));
     connect(scrollBar, &QScrollBar::actionTriggered, this, &CLoopEditorDlg::OnScrollAction);
 
-    // Zoom and the player under the picture.
+    return pictureFrame;
+}
+
+// Zoom and the player under the picture.
+QLayout* CLoopEditorDlg::BuildViewRow() {
     auto* zoomIn = TextButton(QStringLiteral("Zoom in"), this);
     auto* zoomOut = TextButton(QStringLiteral("Zoom out"), this);
     auto* zoomAll = TextButton(QStringLiteral("Zoom All"), this);
@@ -221,7 +226,11 @@ void CLoopEditorDlg::BuildControls() {
     viewRow->addWidget(play);
     viewRow->addWidget(stop);
 
-    // The five parts.
+    return viewRow;
+}
+
+// The five parts.
+QWidget* CLoopEditorDlg::BuildPartsBox() {
     auto* partsBox = new QGroupBox(this);
     auto* partsLayout = new QHBoxLayout(partsBox);
     const QString partNames[] = {QStringLiteral("Sound"), QStringLiteral("Loop 1"),
@@ -244,7 +253,11 @@ void CLoopEditorDlg::BuildControls() {
         }
     }
 
-    // Start, End, Length and dwell with the snap buttons beside Start and End.
+    return partsBox;
+}
+
+// Start, End, Length and dwell with the snap buttons beside Start and End.
+QWidget* CLoopEditorDlg::BuildRegionBox() {
     auto* regionBox = new QGroupBox(this);
     auto* regionLayout = new QGridLayout(regionBox);
     startField = FigureBox(regionBox);
@@ -296,7 +309,11 @@ void CLoopEditorDlg::BuildControls() {
     findLoopButton = findLoop;
     regionLayout->addWidget(findLoop, 2, 2, 1, 2);
 
-    // Snapping threshold and trimming.
+    return regionBox;
+}
+
+// Snapping threshold and trimming.
+QWidget* CLoopEditorDlg::BuildSnapBox() {
     auto* snapBox = new QGroupBox(this);
     auto* snapLayout = new QGridLayout(snapBox);
     snapLevelField = new SnapLevelBox(
@@ -315,7 +332,11 @@ void CLoopEditorDlg::BuildControls() {
     snapLayout->addWidget(removeSilence, 1, 0, 1, 2);
     snapLayout->setRowStretch(2, 1);
 
-    // Loop mode and number of loops.
+    return snapBox;
+}
+
+// Loop mode and number of loops.
+QWidget* CLoopEditorDlg::BuildLoopBox() {
     auto* loopBox = new QGroupBox(QStringLiteral("Loop mode"), this);
     auto* loopLayout = new QGridLayout(loopBox);
     loopModeList = new QComboBox(loopBox);
@@ -332,6 +353,17 @@ void CLoopEditorDlg::BuildControls() {
     loopLayout->addWidget(new QLabel(QStringLiteral("Number of Loops"), loopBox), 1, 0);
     loopLayout->addWidget(loopCountField, 1, 1);
     loopLayout->setRowStretch(2, 1);
+
+    return loopBox;
+}
+
+void CLoopEditorDlg::BuildControls() {
+    QWidget* pictureFrame = BuildPicture();
+    QLayout* viewRow = BuildViewRow();
+    QWidget* partsBox = BuildPartsBox();
+    QWidget* regionBox = BuildRegionBox();
+    QWidget* snapBox = BuildSnapBox();
+    QWidget* loopBox = BuildLoopBox();
 
     auto* ok = TextButton(QStringLiteral("Ok"), this);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

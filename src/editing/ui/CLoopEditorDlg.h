@@ -23,6 +23,7 @@
 class QAbstractButton;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
@@ -87,6 +88,12 @@ protected:
 
 private:
     void BuildControls();
+    QWidget* BuildPicture();
+    QLayout* BuildViewRow();
+    QWidget* BuildPartsBox();
+    QWidget* BuildRegionBox();
+    QWidget* BuildSnapBox();
+    QWidget* BuildLoopBox();
 
     void OnSelectSound();
     void OnSelectLoop(int n);

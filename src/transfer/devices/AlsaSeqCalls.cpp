@@ -22,6 +22,36 @@ SeqHandle OpenSequencer(int streams, const std::string& clientName, MidiStatus& 
     return SeqHandle(seq);
 }
 
+bool ConnectSeqPort(SeqDirection direction, const char* portName, const AlsaSeqDestination& peer,
+                    SeqConnection& connection, MidiStatus& status) {
+    const bool output = direction == SeqDirection::output;
+    connection.seq =
+        OpenSequencer(output ? SND_SEQ_OPEN_OUTPUT : SND_SEQ_OPEN_INPUT, "Velomire", status);
+    if (!connection.seq) {
+        return false;
+    }
+    const unsigned capabilities = output ? SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ
+                                         : SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
+    connection.ownPort =
+        snd_seq_create_simple_port(connection.seq.get(), portName, capabilities,
+                                   SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    if (connection.ownPort < 0) {
+        status = MidiStatus::Error(
+            AlsaError("Cannot create an ALSA sequencer port", connection.ownPort));
+        return false;
+    }
+    const int err = output ? snd_seq_connect_to(connection.seq.get(), connection.ownPort,
+                                                peer.client, peer.port)
+                           : snd_seq_connect_from(connection.seq.get(), connection.ownPort,
+                                                  peer.client, peer.port);
+    if (err < 0) {
+        status = MidiStatus::Error(
+            AlsaError((output ? "Cannot connect to " : "Cannot connect from ") + peer.name, err));
+        return false;
+    }
+    return true;
+}
+
 AlsaSeqInput NextSeqInput(snd_seq_t* seq) {
     AlsaSeqInput input;
     snd_seq_event_t* event = nullptr;

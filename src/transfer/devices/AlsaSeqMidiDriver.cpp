@@ -149,23 +149,13 @@ MidiStatus AlsaSeqMidiDriver::Open(unsigned index) {
     const AlsaSeqDestination& destination = destinations[index];
 
     MidiStatus status;
-    auto opened = std::make_unique<Session>();
-    opened->seq = OpenOutputSequencer(status);
-    if (!opened->seq) {
+    SeqConnection connection;
+    if (!ConnectSeqPort(SeqDirection::output, "Velomire out", destination, connection, status)) {
         return status;
     }
-    opened->ownPort = snd_seq_create_simple_port(
-        opened->seq.get(), "Velomire out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
-        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-    if (opened->ownPort < 0) {
-        return MidiStatus::Error(
-            AlsaError("Cannot create an ALSA sequencer port", opened->ownPort));
-    }
-    const int err = snd_seq_connect_to(opened->seq.get(), opened->ownPort, destination.client,
-                                       destination.port);
-    if (err < 0) {
-        return MidiStatus::Error(AlsaError("Cannot connect to " + destination.name, err));
-    }
+    auto opened = std::make_unique<Session>();
+    opened->seq = std::move(connection.seq);
+    opened->ownPort = connection.ownPort;
     opened->destination = destination;
     session = std::move(opened);
     pacer.Reset();

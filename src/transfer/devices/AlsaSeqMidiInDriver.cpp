@@ -124,23 +124,13 @@ MidiStatus AlsaSeqMidiInDriver::Open(unsigned index) {
     }
     const AlsaSeqDestination& source = sources[index];
     MidiStatus status;
-    auto opened = std::make_unique<Session>();
-    opened->seq = OpenInputSequencer(status);
-    if (!opened->seq) {
+    SeqConnection connection;
+    if (!ConnectSeqPort(SeqDirection::input, "Velomire in", source, connection, status)) {
         return status;
     }
-    opened->ownPort = snd_seq_create_simple_port(
-        opened->seq.get(), "Velomire in", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
-        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-    if (opened->ownPort < 0) {
-        return MidiStatus::Error(
-            AlsaError("Cannot create an ALSA sequencer port", opened->ownPort));
-    }
-    const int err =
-        snd_seq_connect_from(opened->seq.get(), opened->ownPort, source.client, source.port);
-    if (err < 0) {
-        return MidiStatus::Error(AlsaError("Cannot connect from " + source.name, err));
-    }
+    auto opened = std::make_unique<Session>();
+    opened->seq = std::move(connection.seq);
+    opened->ownPort = connection.ownPort;
     session = std::move(opened);
     return {};
 }
