@@ -109,6 +109,10 @@ private slots:
     void init() {
         startDirectory = QDir::currentPath();
         dir = std::make_unique<QTemporaryDir>();
+        // Every test starts from no settings: what one saved (Options) never reaches the next, nor
+        // the next run.
+        store.reset();
+        QFile::remove(QString::fromLocal8Bit(qgetenv("VELOMIRE_SETTINGS_FILE")));
         store = std::make_unique<QtSettingsStore>();
         messages = {};
         dialogs = {};
