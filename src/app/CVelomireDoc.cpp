@@ -8,7 +8,7 @@
 #include "instrument/SfzWriter.h"
 #include "instrument/devices/InstrumentFiles.h"
 #include "instrument/devices/NewFileWriter.h"
-#include "program/AddSample.h"
+#include "program/IncomingFiles.h"
 #include "program/KeyMapping.h"
 #include "program/OpenSample.h"
 #include "program/ProgramDelta.h"
@@ -39,21 +39,15 @@
 #include <optional>
 #include <utility>
 
-#include <optional>
-
 namespace velomire::app {
 
-using program::AddSample;
 using program::appCaption;
-using program::ConvertFiles;
 using program::CSelectSamplesDlg;
 using program::FieldText;
 using program::FileResult;
-using program::FilesToConvert;
 using program::MapKeysFromNames;
 using program::MessageList;
 using program::OpenSample;
-using program::PendingEntry;
 using program::PendingSamples;
 using program::Program;
 using program::ProgramDelta;
@@ -83,6 +77,59 @@ std::filesystem::path ToPath(const QString& path) {
 QString SampleLabel(const Program& program, int row) {
     return FromStd(FieldText(program.samples[static_cast<std::size_t>(row)].sample.sampleName));
 }
+
+// The questions of files taken into the program, put by the document's dialogs. The conversion
+// choices the user made are proposed next time, also after a restart.
+class DocumentQuestions final : public program::IncomingQuestions {
+public:
+    DocumentQuestions(FileDialogs& dialogs, transfer::SettingsStore& store,
+                      program::ConvertOptions& proposal, QWidget* window)
+        : dialogs(dialogs), store(store), proposal(proposal), window(window) {}
+
+    std::optional<program::ConvertOptions>
+    AskToConvert(const std::vector<std::string>& names,
+                 const program::ConvertOptions& asked) override {
+        QStringList list;
+        for (const std::string& name : names) {
+            list.append(FromStd(name));
+        }
+        const auto options = dialogs.AskToConvert(list, asked);
+        if (options) {
+            proposal = *options;
+            store.Write(ditherKey, options->dither ? "1" : "0");
+            store.Write(rateKey, std::to_string(static_cast<int>(options->rate)));
+            store.Sync();
+        }
+        return options;
+    }
+    void ConversionStarts() override {
+        // Shown only when the batch takes longer than half a second.
+        progress = std::make_unique<QProgressDialog>(QStringLiteral("Converting samples..."),
+                                                     QStringLiteral("Cancel"), 0, 1000, window);
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(500);
+        progress->setAutoClose(false);
+    }
+    bool Converting(double done) override {
+        progress->setValue(static_cast<int>(done * 1000));
+        QCoreApplication::processEvents();
+        return !progress->wasCanceled();
+    }
+    void ConversionEnded() override { progress.reset(); }
+    bool ConfirmCopy(std::size_t count, const std::filesystem::path& directory) override {
+        return dialogs.Confirm(
+            QStringLiteral("Copy %1 into the program's directory %2?")
+                .arg(count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count),
+                     FromStd(directory.string())));
+    }
+
+private:
+    FileDialogs& dialogs;
+    transfer::SettingsStore& store;
+    program::ConvertOptions& proposal;
+    QWidget* window;
+    std::unique_ptr<QProgressDialog> progress;
+};
 
 } // namespace
 
@@ -521,7 +568,8 @@ void CVelomireDoc::OnOpenSample() {
     }
     const std::filesystem::path chosen = ToPath(path);
     MessageList refusals;
-    const auto prepared = PrepareFiles({chosen}, chosen.parent_path(), refusals);
+    DocumentQuestions questions(dialogs, store, convertProposal, window);
+    const auto prepared = Incoming(questions).Prepare({chosen}, chosen.parent_path(), refusals);
     ShowRefusals(refusals);
     if (!prepared.front()) {
         return;
@@ -566,28 +614,9 @@ void CVelomireDoc::OnAddSamples() {
     // folders copied into the program's directory (after one question); the pending entries then
     // name the files there. A file that did not get there drops its entry.
     PendingSamples& pending = dialog.Pending();
-    std::vector<int> added;
-    std::vector<std::filesystem::path> files;
-    for (int i = 0; i < pending.Count(); ++i) {
-        const PendingEntry& entry = pending.At(i);
-        if (entry.index == -1) {
-            added.push_back(i);
-            files.push_back(entry.source.empty() ? program->programDirectory / entry.file
-                                                 : std::filesystem::path(entry.source));
-        }
-    }
     MessageList refusals;
-    const auto names = BringIntoDirectory(PrepareFiles(files, program->programDirectory, refusals),
-                                          program->programDirectory, refusals);
-    std::vector<int> failed;
-    for (std::size_t k = 0; k < added.size(); ++k) {
-        if (names[k]) {
-            pending.SetFile(added[k], *names[k]);
-        } else {
-            failed.push_back(added[k]);
-        }
-    }
-    pending.Remove(failed);
+    DocumentQuestions questions(dialogs, store, convertProposal, window);
+    Incoming(questions).TakeChosen(pending, program->programDirectory, refusals);
     Change(QStringLiteral("Add Samples"), [&] { pending.ApplyTo(*program, refusals); });
     ShowRefusals(refusals);
 }
@@ -598,165 +627,33 @@ void CVelomireDoc::ShowRefusals(const MessageList& refusals) {
     }
 }
 
-std::vector<std::optional<std::filesystem::path>>
-CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
-                           const std::filesystem::path& directory, MessageList& refusals) {
-    std::vector<std::optional<std::filesystem::path>> result(files.begin(), files.end());
-    // A file at a rate the chosen model plays off pitch is proposed too, at a rate it plays.
+program::IncomingFiles CVelomireDoc::Incoming(program::IncomingQuestions& questions) {
     const std::int32_t model = settings.samplerModel;
-    const auto toConvert = FilesToConvert(files, *converter, [model](std::uint32_t rate) {
-        return transfer::OffPitchAt(rate, model).has_value();
-    });
-    if (toConvert.empty()) {
-        return result;
-    }
-    QStringList names;
-    program::ConvertOptions proposal = convertProposal;
-    for (const auto& file : toConvert) {
-        std::string name = file.filename().string();
-        const auto format = converter->Probe(file);
-        if (const auto off = format ? transfer::OffPitchAt(format->rate, model) : std::nullopt) {
-            name += " (" + std::to_string(format->rate) +
-                    " Hz: " + transfer::CentsText(off->cents) + " on the sampler)";
-            proposal.rate = transfer::ProposedRate(convertProposal.rate, model);
-        }
-        names.append(FromStd(name));
-    }
-    const auto options = dialogs.AskToConvert(names, proposal);
-    if (!options) {
-        // Declined: those files are left out (the WAV reader would only call them invalid).
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            if (std::find(toConvert.begin(), toConvert.end(), files[i]) != toConvert.end()) {
-                refusals.Add(files[i].filename().string(), "not converted");
-                result[i] = std::nullopt;
-            }
-        }
-        return result;
-    }
-    convertProposal = *options;
-    store.Write(ditherKey, options->dither ? "1" : "0");
-    store.Write(rateKey, std::to_string(static_cast<int>(options->rate)));
-    store.Sync();
-
-    // Shown only when the batch takes longer than half a second.
-    QProgressDialog progress(QStringLiteral("Converting samples..."), QStringLiteral("Cancel"), 0,
-                             1000, window);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    progress.setAutoClose(false);
-    // Refusals wait until the progress dialog has gone: a box under it could not be answered.
-    const auto converted = ConvertFiles(toConvert, directory, *options, *converter, refusals,
-                                        [&progress](double done) {
-                                            progress.setValue(static_cast<int>(done * 1000));
-                                            QCoreApplication::processEvents();
-                                            return !progress.wasCanceled();
-                                        });
-    progress.reset();
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const auto found = std::find(toConvert.begin(), toConvert.end(), files[i]);
-        if (found != toConvert.end()) {
-            const auto& name = converted.names[static_cast<std::size_t>(found - toConvert.begin())];
-            result[i] = name ? std::optional(directory / *name) : std::nullopt;
-        }
-    }
-    return result;
+    program::RateCheck rates{[model](std::uint32_t rate) -> std::optional<std::string> {
+                                 if (const auto off = transfer::OffPitchAt(rate, model)) {
+                                     return transfer::CentsText(off->cents);
+                                 }
+                                 return std::nullopt;
+                             },
+                             transfer::ProposedRate(convertProposal.rate, model)};
+    return {*converter, questions, std::move(rates), convertProposal};
 }
 
 void CVelomireDoc::OnDropFiles(const QStringList& paths) {
     if (!program->programCreated && !AskForNewProgram()) {
         return;
     }
-    std::error_code ec;
-    const std::filesystem::path directory =
-        std::filesystem::weakly_canonical(program->programDirectory, ec);
     std::vector<std::filesystem::path> files;
     for (const QString& path : paths) {
-        if (std::filesystem::is_regular_file(ToPath(path), ec)) {
-            files.push_back(std::filesystem::weakly_canonical(ToPath(path), ec));
-        }
+        files.push_back(ToPath(path));
     }
-    // Other formats are converted straight into the program's directory; WAV files from
-    // elsewhere are copied there, after one question.
     MessageList refusals;
-    auto prepared = PrepareFiles(files, directory, refusals);
-    std::vector<std::string> seen;
-    for (auto& file : prepared) {
-        if (!file) {
-            continue;
-        }
-        const std::string name = file->filename().string();
-        if (std::find(seen.begin(), seen.end(), name) != seen.end() || HasSampleFile(name)) {
-            refusals.Add(name, "in the program already");
-            file.reset();
-            continue;
-        }
-        seen.push_back(name);
-    }
-    std::vector<std::string> names;
-    for (const auto& name : BringIntoDirectory(prepared, directory, refusals)) {
-        if (name) {
-            names.push_back(*name);
-        }
-    }
-
-    Change(QStringLiteral("Drop Samples"), [&] {
-        for (const std::string& name : names) {
-            const bool full = program->sampleCount >= Program::maxSamples;
-            AddSample(*program, name, refusals);
-            if (full) {
-                break; // said once, not once for every file left
-            }
-        }
-    });
+    DocumentQuestions questions(dialogs, store, convertProposal, window);
+    const std::vector<std::string> names =
+        Incoming(questions).TakeDropped(files, *program, refusals);
+    Change(QStringLiteral("Drop Samples"),
+           [&] { program::AddSampleFiles(*program, names, refusals); });
     ShowRefusals(refusals);
-}
-
-bool CVelomireDoc::HasSampleFile(const std::string& name) const {
-    const int count = std::clamp(program->sampleCount, 0, Program::maxSamples);
-    return std::any_of(program->samples.begin(), program->samples.begin() + count,
-                       [&](const SampleEntry& e) { return FieldText(e.sample.fileName) == name; });
-}
-
-std::vector<std::optional<std::string>>
-CVelomireDoc::BringIntoDirectory(const std::vector<std::optional<std::filesystem::path>>& files,
-                                 const std::filesystem::path& directory, MessageList& refusals) {
-    std::error_code ec;
-    const auto inDirectory = [&](const std::filesystem::path& file) {
-        return std::filesystem::equivalent(file.parent_path(), directory, ec);
-    };
-    const auto toCopy = std::count_if(
-        files.begin(), files.end(), [&](const auto& file) { return file && !inDirectory(*file); });
-    bool copy = false;
-    if (toCopy > 0) {
-        copy = dialogs.Confirm(QStringLiteral("Copy %1 into the program's directory %2?")
-                                   .arg(toCopy == 1 ? QStringLiteral("1 file")
-                                                    : QStringLiteral("%1 files").arg(toCopy),
-                                        FromStd(directory.string())));
-    }
-    std::vector<std::optional<std::string>> names;
-    for (const auto& file : files) {
-        names.emplace_back();
-        if (!file) {
-            continue;
-        }
-        const std::string name = file->filename().string();
-        if (!inDirectory(*file)) {
-            if (!copy) {
-                continue;
-            }
-            // Never over a file of the directory: a clash is reported and the file skipped.
-            if (!std::filesystem::copy_file(*file, directory / name, ec)) {
-                refusals.Show(ec == std::errc::file_exists
-                                  ? "Error: a file of this name is in the program's directory "
-                                    "already; not copied !"
-                                  : "Error: can't copy the file: " + ec.message(),
-                              name);
-                continue;
-            }
-        }
-        names.back() = name;
-    }
-    return names;
 }
 
 void CVelomireDoc::OnMapKeysFromNames(const std::vector<int>& rows) {
