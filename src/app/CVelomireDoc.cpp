@@ -16,11 +16,9 @@
 #include "program/devices/SndfileConverter.h"
 #include "program/ui/CSelectSamplesDlg.h"
 #include "transfer/OffPitch.h"
-#include "transfer/PortNames.h"
+#include "transfer/OptionsPorts.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/SendCommand.h"
-#include "transfer/devices/SystemMidiDriver.h"
-#include "transfer/devices/SystemMidiInDriver.h"
 #include "transfer/ui/COptionsDlg.h"
 #include "transfer/ui/CSendingDlg.h" // QtSendUi.h returns a QPointer of it inline
 #include "transfer/ui/QtSendUi.h"
@@ -172,8 +170,12 @@ private:
 CVelomireDoc::CVelomireDoc(transfer::SettingsStore& store, UserMessages& messages,
                            FileDialogs& dialogs, AppServices services, QObject* parent)
     : QObject(parent), store(store), messages(messages), dialogs(dialogs),
-      services(std::move(services)), program(std::make_unique<Program>()),
-      converter(std::make_unique<SndfileConverter>()) {
+      services(std::move(services)),
+      // The send runs on this thread: keep painting while it waits, and take the input of the
+      // "Sending ..." window (its Cancel), which swallows every other.
+      midi(this->services.makeMidiDriver, this->services.makeMidiInDriver, messages,
+           [] { QCoreApplication::processEvents(); }),
+      program(std::make_unique<Program>()), converter(std::make_unique<SndfileConverter>()) {
     // Every value is checked where it is read: a hand-edited file never reaches the wire.
     transfer::SettingsReader reader(store);
     settings = transfer::SamplerSettings::Read(reader);
@@ -673,51 +675,17 @@ void CVelomireDoc::OnOptions() {
     if (services.audioOutputNames) {
         waveOutNames = services.audioOutputNames();
     }
-    // The lists show the saved ports where they are today, found by name. A saved port that is
-    // not there (unplugged, its program not started) is shown at the end of its list, so that OK
-    // keeps it unless the user picks another.
-    const std::vector<std::string> outNames = Driver().PortNames();
-    const std::vector<std::string> inNames = InDriver().PortNames();
-    transfer::SamplerSettings shown = settings;
-    std::vector<std::string> outList = outNames;
-    std::vector<std::string> inList = inNames;
-    const auto Place = [](std::vector<std::string>& list, const std::string& name,
-                          std::int32_t index) {
-        if (const auto found = transfer::FindSavedPort(list, name, index)) {
-            return *found;
-        }
-        if (name.empty()) {
-            return -1;
-        }
-        list.push_back(name + " (not there)");
-        return static_cast<std::int32_t>(list.size()) - 1;
-    };
-    shown.midiOutDevice = Place(outList, settings.midiOutName, settings.midiOutDevice);
-    if (settings.midiInDevice >= 0) {
-        shown.midiInDevice = Place(inList, settings.midiInName, settings.midiInDevice);
-    }
-    transfer::COptionsDlg dialog(shown, outList, inList, waveOutNames, messages, window);
+    // The lists show the saved ports where they are today, found by name; one that is not there
+    // stays chosen.
+    const std::vector<std::string> outNames = midi.Driver().PortNames();
+    const std::vector<std::string> inNames = midi.InDriver().PortNames();
+    const transfer::PortsShown shown = transfer::ShowPorts(settings, outNames, inNames);
+    transfer::COptionsDlg dialog(shown.settings, shown.outList, shown.inList, waveOutNames,
+                                 messages, window);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    transfer::SamplerSettings chosen = dialog.Result();
-    const auto Choose = [](const std::vector<std::string>& names, std::int32_t& index,
-                           std::string& name, std::int32_t savedIndex,
-                           const std::string& savedName) {
-        if (index >= 0 && static_cast<std::size_t>(index) < names.size()) {
-            name = names[static_cast<std::size_t>(index)];
-        } else if (index >= 0) { // the saved port that is not there
-            index = savedIndex;
-            name = savedName;
-        } else {
-            name.clear();
-        }
-    };
-    Choose(outNames, chosen.midiOutDevice, chosen.midiOutName, settings.midiOutDevice,
-           settings.midiOutName);
-    Choose(inNames, chosen.midiInDevice, chosen.midiInName, settings.midiInDevice,
-           settings.midiInName);
-    settings = chosen;
+    settings = transfer::TakePorts(dialog.Result(), settings, outNames, inNames);
     settings.Write(store);
     store.Sync();
     UpdateAllViews(); // what the list shows may depend on the model (its Out column does)
@@ -727,13 +695,13 @@ void CVelomireDoc::OnSendProgram() {
     transfer::QtSendUi ui(window, messages);
     ui.SetCancel([this] { CancelSend(); });
     sending = true;
-    transfer::SendCommand command(*program, settings, Port(), messages, ui);
+    transfer::SendCommand command(*program, settings, midi.Port(), messages, ui);
     command.SetNumberMemory(&numberMemory, &store);
     // The answers of a sampler whose MIDI Out is connected, when Options names that port. Its
     // waits keep the window live as the output port's do, so Cancel works during them too.
     std::optional<transfer::MidiInPort> replyPort;
     if (settings.midiInDevice >= 0) {
-        replyPort.emplace(InDriver(), clock);
+        replyPort.emplace(midi.InDriver(), midi.Clock());
         replyPort->SetIdleHook([] { QCoreApplication::processEvents(); });
         command.SetReplyPort(&*replyPort);
         command.SetLibrarianFactory(services.makeLibrarian ? services.makeLibrarian
@@ -768,7 +736,8 @@ void CVelomireDoc::OnSamplerContents() {
                       appCaption);
         return;
     }
-    SamplerSession session(*this, Port(), InDriver(), clock, services.makeLibrarian, dialogs);
+    SamplerSession session(*this, midi.Port(), midi.InDriver(), midi.Clock(),
+                           services.makeLibrarian, dialogs);
     transfer::CSamplerWnd contents(session, window);
     QTimer::singleShot(0, &contents, &transfer::CSamplerWnd::Refresh);
     contents.exec();
@@ -776,38 +745,8 @@ void CVelomireDoc::OnSamplerContents() {
 
 void CVelomireDoc::CancelSend() {
     if (sending) {
-        Port().RequestCancel();
+        midi.Port().RequestCancel();
     }
-}
-
-transfer::MidiInDriver& CVelomireDoc::InDriver() {
-    if (!midiInDriver && services.makeMidiInDriver) {
-        midiInDriver = services.makeMidiInDriver();
-    }
-    if (!midiInDriver) {
-        midiInDriver = std::make_unique<transfer::SystemMidiInDriver>();
-    }
-    return *midiInDriver;
-}
-
-transfer::MidiDriver& CVelomireDoc::Driver() {
-    if (!midiDriver && services.makeMidiDriver) {
-        midiDriver = services.makeMidiDriver();
-    }
-    if (!midiDriver) {
-        midiDriver = std::make_unique<transfer::SystemMidiDriver>();
-    }
-    return *midiDriver;
-}
-
-transfer::MidiOutPort& CVelomireDoc::Port() {
-    if (!port) {
-        port = std::make_unique<transfer::MidiOutPort>(Driver(), clock, messages);
-        // The send runs on this thread: keep painting while it waits, and take the input of the
-        // "Sending ..." window (its Cancel), which swallows every other.
-        port->SetIdleHook([] { QCoreApplication::processEvents(); });
-    }
-    return *port;
 }
 
 void CVelomireDoc::EditSample(int row, EditScope scope,

@@ -11,6 +11,7 @@
 #include "transfer/SamplerSettings.h"
 #include "transfer/SettingsStore.h"
 #include "transfer/WaitClock.h"
+#include "transfer/devices/MidiDevices.h"
 
 #include <QObject>
 #include <QPointer>
@@ -185,15 +186,13 @@ private:
     bool CanSave();
     bool DoSave(const QString& path);
     void SetTitle(const QString& newTitle);
-    transfer::MidiDriver& Driver();
-    transfer::MidiInDriver& InDriver();
-    transfer::MidiOutPort& Port();
     int Play(const std::string& name);
 
     transfer::SettingsStore& store;
     program::UserMessages& messages;
     FileDialogs& dialogs;
     AppServices services;
+    transfer::MidiDevices midi;
     QPointer<QWidget> window;
 
     std::unique_ptr<program::Program> program;
@@ -209,11 +208,6 @@ private:
     bool sending = false;
     QUndoStack undoStack;
 
-    // Made on first use (Options or Send), so starting never touches the MIDI system.
-    std::unique_ptr<transfer::MidiDriver> midiDriver;
-    std::unique_ptr<transfer::MidiInDriver> midiInDriver;
-    transfer::SteadyWaitClock clock;
-    std::unique_ptr<transfer::MidiOutPort> port;
     std::unique_ptr<program::SampleConverter> converter;
 };
 
