@@ -8,7 +8,7 @@
 #include "instrument/SfzWriter.h"
 #include "instrument/devices/InstrumentFiles.h"
 #include "instrument/devices/NewFileWriter.h"
-#include "program/AddSample.h"
+#include "program/IncomingFiles.h"
 #include "program/KeyMapping.h"
 #include "program/OpenSample.h"
 #include "program/ProgramDelta.h"
@@ -16,11 +16,9 @@
 #include "program/devices/SndfileConverter.h"
 #include "program/ui/CSelectSamplesDlg.h"
 #include "transfer/OffPitch.h"
-#include "transfer/PortNames.h"
+#include "transfer/OptionsPorts.h"
 #include "transfer/SamplerModel.h"
 #include "transfer/SendCommand.h"
-#include "transfer/devices/SystemMidiDriver.h"
-#include "transfer/devices/SystemMidiInDriver.h"
 #include "transfer/ui/COptionsDlg.h"
 #include "transfer/ui/CSendingDlg.h" // QtSendUi.h returns a QPointer of it inline
 #include "transfer/ui/QtSendUi.h"
@@ -39,21 +37,15 @@
 #include <optional>
 #include <utility>
 
-#include <optional>
-
 namespace velomire::app {
 
-using program::AddSample;
 using program::appCaption;
-using program::ConvertFiles;
 using program::CSelectSamplesDlg;
 using program::FieldText;
 using program::FileResult;
-using program::FilesToConvert;
 using program::MapKeysFromNames;
 using program::MessageList;
 using program::OpenSample;
-using program::PendingEntry;
 using program::PendingSamples;
 using program::Program;
 using program::ProgramDelta;
@@ -83,6 +75,59 @@ std::filesystem::path ToPath(const QString& path) {
 QString SampleLabel(const Program& program, int row) {
     return FromStd(FieldText(program.samples[static_cast<std::size_t>(row)].sample.sampleName));
 }
+
+// The questions of files taken into the program, put by the document's dialogs. The conversion
+// choices the user made are proposed next time, also after a restart.
+class DocumentQuestions final : public program::IncomingQuestions {
+public:
+    DocumentQuestions(FileDialogs& dialogs, transfer::SettingsStore& store,
+                      program::ConvertOptions& proposal, QWidget* window)
+        : dialogs(dialogs), store(store), proposal(proposal), window(window) {}
+
+    std::optional<program::ConvertOptions>
+    AskToConvert(const std::vector<std::string>& names,
+                 const program::ConvertOptions& asked) override {
+        QStringList list;
+        for (const std::string& name : names) {
+            list.append(FromStd(name));
+        }
+        const auto options = dialogs.AskToConvert(list, asked);
+        if (options) {
+            proposal = *options;
+            store.Write(ditherKey, options->dither ? "1" : "0");
+            store.Write(rateKey, std::to_string(static_cast<int>(options->rate)));
+            store.Sync();
+        }
+        return options;
+    }
+    void ConversionStarts() override {
+        // Shown only when the batch takes longer than half a second.
+        progress = std::make_unique<QProgressDialog>(QStringLiteral("Converting samples..."),
+                                                     QStringLiteral("Cancel"), 0, 1000, window);
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(500);
+        progress->setAutoClose(false);
+    }
+    bool Converting(double done) override {
+        progress->setValue(static_cast<int>(done * 1000));
+        QCoreApplication::processEvents();
+        return !progress->wasCanceled();
+    }
+    void ConversionEnded() override { progress.reset(); }
+    bool ConfirmCopy(std::size_t count, const std::filesystem::path& directory) override {
+        return dialogs.Confirm(
+            QStringLiteral("Copy %1 into the program's directory %2?")
+                .arg(count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count),
+                     FromStd(directory.string())));
+    }
+
+private:
+    FileDialogs& dialogs;
+    transfer::SettingsStore& store;
+    program::ConvertOptions& proposal;
+    QWidget* window;
+    std::unique_ptr<QProgressDialog> progress;
+};
 
 } // namespace
 
@@ -125,8 +170,12 @@ private:
 CVelomireDoc::CVelomireDoc(transfer::SettingsStore& store, UserMessages& messages,
                            FileDialogs& dialogs, AppServices services, QObject* parent)
     : QObject(parent), store(store), messages(messages), dialogs(dialogs),
-      services(std::move(services)), program(std::make_unique<Program>()),
-      converter(std::make_unique<SndfileConverter>()) {
+      services(std::move(services)),
+      // The send runs on this thread: keep painting while it waits, and take the input of the
+      // "Sending ..." window (its Cancel), which swallows every other.
+      midi(this->services.makeMidiDriver, this->services.makeMidiInDriver, messages,
+           [] { QCoreApplication::processEvents(); }),
+      program(std::make_unique<Program>()), converter(std::make_unique<SndfileConverter>()) {
     // Every value is checked where it is read: a hand-edited file never reaches the wire.
     transfer::SettingsReader reader(store);
     settings = transfer::SamplerSettings::Read(reader);
@@ -521,7 +570,8 @@ void CVelomireDoc::OnOpenSample() {
     }
     const std::filesystem::path chosen = ToPath(path);
     MessageList refusals;
-    const auto prepared = PrepareFiles({chosen}, chosen.parent_path(), refusals);
+    DocumentQuestions questions(dialogs, store, convertProposal, window);
+    const auto prepared = Incoming(questions).Prepare({chosen}, chosen.parent_path(), refusals);
     ShowRefusals(refusals);
     if (!prepared.front()) {
         return;
@@ -566,28 +616,9 @@ void CVelomireDoc::OnAddSamples() {
     // folders copied into the program's directory (after one question); the pending entries then
     // name the files there. A file that did not get there drops its entry.
     PendingSamples& pending = dialog.Pending();
-    std::vector<int> added;
-    std::vector<std::filesystem::path> files;
-    for (int i = 0; i < pending.Count(); ++i) {
-        const PendingEntry& entry = pending.At(i);
-        if (entry.index == -1) {
-            added.push_back(i);
-            files.push_back(entry.source.empty() ? program->programDirectory / entry.file
-                                                 : std::filesystem::path(entry.source));
-        }
-    }
     MessageList refusals;
-    const auto names = BringIntoDirectory(PrepareFiles(files, program->programDirectory, refusals),
-                                          program->programDirectory, refusals);
-    std::vector<int> failed;
-    for (std::size_t k = 0; k < added.size(); ++k) {
-        if (names[k]) {
-            pending.SetFile(added[k], *names[k]);
-        } else {
-            failed.push_back(added[k]);
-        }
-    }
-    pending.Remove(failed);
+    DocumentQuestions questions(dialogs, store, convertProposal, window);
+    Incoming(questions).TakeChosen(pending, program->programDirectory, refusals);
     Change(QStringLiteral("Add Samples"), [&] { pending.ApplyTo(*program, refusals); });
     ShowRefusals(refusals);
 }
@@ -598,165 +629,33 @@ void CVelomireDoc::ShowRefusals(const MessageList& refusals) {
     }
 }
 
-std::vector<std::optional<std::filesystem::path>>
-CVelomireDoc::PrepareFiles(const std::vector<std::filesystem::path>& files,
-                           const std::filesystem::path& directory, MessageList& refusals) {
-    std::vector<std::optional<std::filesystem::path>> result(files.begin(), files.end());
-    // A file at a rate the chosen model plays off pitch is proposed too, at a rate it plays.
+program::IncomingFiles CVelomireDoc::Incoming(program::IncomingQuestions& questions) {
     const std::int32_t model = settings.samplerModel;
-    const auto toConvert = FilesToConvert(files, *converter, [model](std::uint32_t rate) {
-        return transfer::OffPitchAt(rate, model).has_value();
-    });
-    if (toConvert.empty()) {
-        return result;
-    }
-    QStringList names;
-    program::ConvertOptions proposal = convertProposal;
-    for (const auto& file : toConvert) {
-        std::string name = file.filename().string();
-        const auto format = converter->Probe(file);
-        if (const auto off = format ? transfer::OffPitchAt(format->rate, model) : std::nullopt) {
-            name += " (" + std::to_string(format->rate) +
-                    " Hz: " + transfer::CentsText(off->cents) + " on the sampler)";
-            proposal.rate = transfer::ProposedRate(convertProposal.rate, model);
-        }
-        names.append(FromStd(name));
-    }
-    const auto options = dialogs.AskToConvert(names, proposal);
-    if (!options) {
-        // Declined: those files are left out (the WAV reader would only call them invalid).
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            if (std::find(toConvert.begin(), toConvert.end(), files[i]) != toConvert.end()) {
-                refusals.Add(files[i].filename().string(), "not converted");
-                result[i] = std::nullopt;
-            }
-        }
-        return result;
-    }
-    convertProposal = *options;
-    store.Write(ditherKey, options->dither ? "1" : "0");
-    store.Write(rateKey, std::to_string(static_cast<int>(options->rate)));
-    store.Sync();
-
-    // Shown only when the batch takes longer than half a second.
-    QProgressDialog progress(QStringLiteral("Converting samples..."), QStringLiteral("Cancel"), 0,
-                             1000, window);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    progress.setAutoClose(false);
-    // Refusals wait until the progress dialog has gone: a box under it could not be answered.
-    const auto converted = ConvertFiles(toConvert, directory, *options, *converter, refusals,
-                                        [&progress](double done) {
-                                            progress.setValue(static_cast<int>(done * 1000));
-                                            QCoreApplication::processEvents();
-                                            return !progress.wasCanceled();
-                                        });
-    progress.reset();
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const auto found = std::find(toConvert.begin(), toConvert.end(), files[i]);
-        if (found != toConvert.end()) {
-            const auto& name = converted.names[static_cast<std::size_t>(found - toConvert.begin())];
-            result[i] = name ? std::optional(directory / *name) : std::nullopt;
-        }
-    }
-    return result;
+    program::RateCheck rates{[model](std::uint32_t rate) -> std::optional<std::string> {
+                                 if (const auto off = transfer::OffPitchAt(rate, model)) {
+                                     return transfer::CentsText(off->cents);
+                                 }
+                                 return std::nullopt;
+                             },
+                             transfer::ProposedRate(convertProposal.rate, model)};
+    return {*converter, questions, std::move(rates), convertProposal};
 }
 
 void CVelomireDoc::OnDropFiles(const QStringList& paths) {
     if (!program->programCreated && !AskForNewProgram()) {
         return;
     }
-    std::error_code ec;
-    const std::filesystem::path directory =
-        std::filesystem::weakly_canonical(program->programDirectory, ec);
     std::vector<std::filesystem::path> files;
     for (const QString& path : paths) {
-        if (std::filesystem::is_regular_file(ToPath(path), ec)) {
-            files.push_back(std::filesystem::weakly_canonical(ToPath(path), ec));
-        }
+        files.push_back(ToPath(path));
     }
-    // Other formats are converted straight into the program's directory; WAV files from
-    // elsewhere are copied there, after one question.
     MessageList refusals;
-    auto prepared = PrepareFiles(files, directory, refusals);
-    std::vector<std::string> seen;
-    for (auto& file : prepared) {
-        if (!file) {
-            continue;
-        }
-        const std::string name = file->filename().string();
-        if (std::find(seen.begin(), seen.end(), name) != seen.end() || HasSampleFile(name)) {
-            refusals.Add(name, "in the program already");
-            file.reset();
-            continue;
-        }
-        seen.push_back(name);
-    }
-    std::vector<std::string> names;
-    for (const auto& name : BringIntoDirectory(prepared, directory, refusals)) {
-        if (name) {
-            names.push_back(*name);
-        }
-    }
-
-    Change(QStringLiteral("Drop Samples"), [&] {
-        for (const std::string& name : names) {
-            const bool full = program->sampleCount >= Program::maxSamples;
-            AddSample(*program, name, refusals);
-            if (full) {
-                break; // said once, not once for every file left
-            }
-        }
-    });
+    DocumentQuestions questions(dialogs, store, convertProposal, window);
+    const std::vector<std::string> names =
+        Incoming(questions).TakeDropped(files, *program, refusals);
+    Change(QStringLiteral("Drop Samples"),
+           [&] { program::AddSampleFiles(*program, names, refusals); });
     ShowRefusals(refusals);
-}
-
-bool CVelomireDoc::HasSampleFile(const std::string& name) const {
-    const int count = std::clamp(program->sampleCount, 0, Program::maxSamples);
-    return std::any_of(program->samples.begin(), program->samples.begin() + count,
-                       [&](const SampleEntry& e) { return FieldText(e.sample.fileName) == name; });
-}
-
-std::vector<std::optional<std::string>>
-CVelomireDoc::BringIntoDirectory(const std::vector<std::optional<std::filesystem::path>>& files,
-                                 const std::filesystem::path& directory, MessageList& refusals) {
-    std::error_code ec;
-    const auto inDirectory = [&](const std::filesystem::path& file) {
-        return std::filesystem::equivalent(file.parent_path(), directory, ec);
-    };
-    const auto toCopy = std::count_if(
-        files.begin(), files.end(), [&](const auto& file) { return file && !inDirectory(*file); });
-    bool copy = false;
-    if (toCopy > 0) {
-        copy = dialogs.Confirm(QStringLiteral("Copy %1 into the program's directory %2?")
-                                   .arg(toCopy == 1 ? QStringLiteral("1 file")
-                                                    : QStringLiteral("%1 files").arg(toCopy),
-                                        FromStd(directory.string())));
-    }
-    std::vector<std::optional<std::string>> names;
-    for (const auto& file : files) {
-        names.emplace_back();
-        if (!file) {
-            continue;
-        }
-        const std::string name = file->filename().string();
-        if (!inDirectory(*file)) {
-            if (!copy) {
-                continue;
-            }
-            // Never over a file of the directory: a clash is reported and the file skipped.
-            if (!std::filesystem::copy_file(*file, directory / name, ec)) {
-                refusals.Show(ec == std::errc::file_exists
-                                  ? "Error: a file of this name is in the program's directory "
-                                    "already; not copied !"
-                                  : "Error: can't copy the file: " + ec.message(),
-                              name);
-                continue;
-            }
-        }
-        names.back() = name;
-    }
-    return names;
 }
 
 void CVelomireDoc::OnMapKeysFromNames(const std::vector<int>& rows) {
@@ -776,51 +675,17 @@ void CVelomireDoc::OnOptions() {
     if (services.audioOutputNames) {
         waveOutNames = services.audioOutputNames();
     }
-    // The lists show the saved ports where they are today, found by name. A saved port that is
-    // not there (unplugged, its program not started) is shown at the end of its list, so that OK
-    // keeps it unless the user picks another.
-    const std::vector<std::string> outNames = Driver().PortNames();
-    const std::vector<std::string> inNames = InDriver().PortNames();
-    transfer::SamplerSettings shown = settings;
-    std::vector<std::string> outList = outNames;
-    std::vector<std::string> inList = inNames;
-    const auto Place = [](std::vector<std::string>& list, const std::string& name,
-                          std::int32_t index) {
-        if (const auto found = transfer::FindSavedPort(list, name, index)) {
-            return *found;
-        }
-        if (name.empty()) {
-            return -1;
-        }
-        list.push_back(name + " (not there)");
-        return static_cast<std::int32_t>(list.size()) - 1;
-    };
-    shown.midiOutDevice = Place(outList, settings.midiOutName, settings.midiOutDevice);
-    if (settings.midiInDevice >= 0) {
-        shown.midiInDevice = Place(inList, settings.midiInName, settings.midiInDevice);
-    }
-    transfer::COptionsDlg dialog(shown, outList, inList, waveOutNames, messages, window);
+    // The lists show the saved ports where they are today, found by name; one that is not there
+    // stays chosen.
+    const std::vector<std::string> outNames = midi.Driver().PortNames();
+    const std::vector<std::string> inNames = midi.InDriver().PortNames();
+    const transfer::PortsShown shown = transfer::ShowPorts(settings, outNames, inNames);
+    transfer::COptionsDlg dialog(shown.settings, shown.outList, shown.inList, waveOutNames,
+                                 messages, window);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    transfer::SamplerSettings chosen = dialog.Result();
-    const auto Choose = [](const std::vector<std::string>& names, std::int32_t& index,
-                           std::string& name, std::int32_t savedIndex,
-                           const std::string& savedName) {
-        if (index >= 0 && static_cast<std::size_t>(index) < names.size()) {
-            name = names[static_cast<std::size_t>(index)];
-        } else if (index >= 0) { // the saved port that is not there
-            index = savedIndex;
-            name = savedName;
-        } else {
-            name.clear();
-        }
-    };
-    Choose(outNames, chosen.midiOutDevice, chosen.midiOutName, settings.midiOutDevice,
-           settings.midiOutName);
-    Choose(inNames, chosen.midiInDevice, chosen.midiInName, settings.midiInDevice,
-           settings.midiInName);
-    settings = chosen;
+    settings = transfer::TakePorts(dialog.Result(), settings, outNames, inNames);
     settings.Write(store);
     store.Sync();
     UpdateAllViews(); // what the list shows may depend on the model (its Out column does)
@@ -830,13 +695,13 @@ void CVelomireDoc::OnSendProgram() {
     transfer::QtSendUi ui(window, messages);
     ui.SetCancel([this] { CancelSend(); });
     sending = true;
-    transfer::SendCommand command(*program, settings, Port(), messages, ui);
+    transfer::SendCommand command(*program, settings, midi.Port(), messages, ui);
     command.SetNumberMemory(&numberMemory, &store);
     // The answers of a sampler whose MIDI Out is connected, when Options names that port. Its
     // waits keep the window live as the output port's do, so Cancel works during them too.
     std::optional<transfer::MidiInPort> replyPort;
     if (settings.midiInDevice >= 0) {
-        replyPort.emplace(InDriver(), clock);
+        replyPort.emplace(midi.InDriver(), midi.Clock());
         replyPort->SetIdleHook([] { QCoreApplication::processEvents(); });
         command.SetReplyPort(&*replyPort);
         command.SetLibrarianFactory(services.makeLibrarian ? services.makeLibrarian
@@ -871,7 +736,8 @@ void CVelomireDoc::OnSamplerContents() {
                       appCaption);
         return;
     }
-    SamplerSession session(*this, Port(), InDriver(), clock, services.makeLibrarian, dialogs);
+    SamplerSession session(*this, midi.Port(), midi.InDriver(), midi.Clock(),
+                           services.makeLibrarian, dialogs);
     transfer::CSamplerWnd contents(session, window);
     QTimer::singleShot(0, &contents, &transfer::CSamplerWnd::Refresh);
     contents.exec();
@@ -879,38 +745,8 @@ void CVelomireDoc::OnSamplerContents() {
 
 void CVelomireDoc::CancelSend() {
     if (sending) {
-        Port().RequestCancel();
+        midi.Port().RequestCancel();
     }
-}
-
-transfer::MidiInDriver& CVelomireDoc::InDriver() {
-    if (!midiInDriver && services.makeMidiInDriver) {
-        midiInDriver = services.makeMidiInDriver();
-    }
-    if (!midiInDriver) {
-        midiInDriver = std::make_unique<transfer::SystemMidiInDriver>();
-    }
-    return *midiInDriver;
-}
-
-transfer::MidiDriver& CVelomireDoc::Driver() {
-    if (!midiDriver && services.makeMidiDriver) {
-        midiDriver = services.makeMidiDriver();
-    }
-    if (!midiDriver) {
-        midiDriver = std::make_unique<transfer::SystemMidiDriver>();
-    }
-    return *midiDriver;
-}
-
-transfer::MidiOutPort& CVelomireDoc::Port() {
-    if (!port) {
-        port = std::make_unique<transfer::MidiOutPort>(Driver(), clock, messages);
-        // The send runs on this thread: keep painting while it waits, and take the input of the
-        // "Sending ..." window (its Cancel), which swallows every other.
-        port->SetIdleHook([] { QCoreApplication::processEvents(); });
-    }
-    return *port;
 }
 
 void CVelomireDoc::EditSample(int row, EditScope scope,

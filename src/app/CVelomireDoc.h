@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppServices.h"
+#include "program/IncomingFiles.h"
 #include "program/MessageList.h"
 #include "program/Program.h"
 #include "program/SampleConverter.h"
@@ -10,6 +11,7 @@
 #include "transfer/SamplerSettings.h"
 #include "transfer/SettingsStore.h"
 #include "transfer/WaitClock.h"
+#include "transfer/devices/MidiDevices.h"
 
 #include <QObject>
 #include <QPointer>
@@ -162,20 +164,9 @@ signals:
 private:
     // New's question for the program file; true when a program was created from the answer.
     bool AskForNewProgram();
-    // Offers to convert those of `files` that need it (one question for all of them) into
-    // `directory`. Per file: the file to add (the converted one, or the file itself when it needs
-    // no conversion), or nothing when the user declined its conversion or it failed; those are
-    // listed in `refusals` with their reasons, shown once the progress dialog has closed.
-    std::vector<std::optional<std::filesystem::path>>
-    PrepareFiles(const std::vector<std::filesystem::path>& files,
-                 const std::filesystem::path& directory, program::MessageList& refusals);
-    // Per file, its name in `directory`: files from elsewhere are copied there after one question
-    // (nothing when declined, or when the copy fails, which `refusals` lists).
-    std::vector<std::optional<std::string>>
-    BringIntoDirectory(const std::vector<std::optional<std::filesystem::path>>& files,
-                       const std::filesystem::path& directory, program::MessageList& refusals);
-    // Whether a row of the program names this file.
-    bool HasSampleFile(const std::string& name) const;
+    // How files are taken into the program (converted, copied, refused) with the model chosen,
+    // asking through `questions`.
+    program::IncomingFiles Incoming(program::IncomingQuestions& questions);
     // The files of a batch that were not added, with their reasons, as one message.
     void ShowRefusals(const program::MessageList& refusals);
     class ChangeCommand;
@@ -195,15 +186,13 @@ private:
     bool CanSave();
     bool DoSave(const QString& path);
     void SetTitle(const QString& newTitle);
-    transfer::MidiDriver& Driver();
-    transfer::MidiInDriver& InDriver();
-    transfer::MidiOutPort& Port();
     int Play(const std::string& name);
 
     transfer::SettingsStore& store;
     program::UserMessages& messages;
     FileDialogs& dialogs;
     AppServices services;
+    transfer::MidiDevices midi;
     QPointer<QWidget> window;
 
     std::unique_ptr<program::Program> program;
@@ -219,11 +208,6 @@ private:
     bool sending = false;
     QUndoStack undoStack;
 
-    // Made on first use (Options or Send), so starting never touches the MIDI system.
-    std::unique_ptr<transfer::MidiDriver> midiDriver;
-    std::unique_ptr<transfer::MidiInDriver> midiInDriver;
-    transfer::SteadyWaitClock clock;
-    std::unique_ptr<transfer::MidiOutPort> port;
     std::unique_ptr<program::SampleConverter> converter;
 };
 

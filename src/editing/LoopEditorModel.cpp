@@ -1,12 +1,12 @@
 #include "editing/LoopEditorModel.h"
 
+#include "program/MonoFrames.h"
 #include "program/Program.h"
 #include "program/WavInfo.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <new>
 #include <utility>
 
 namespace velomire::editing {
@@ -43,35 +43,16 @@ LoopEditorStatus LoopEditorModel::Open(program::WavInfo& wav, const std::string&
 }
 
 LoopEditorStatus LoopEditorModel::Read(program::WavInfo& wav) {
-    // A stored frame count beyond the file's would have the editor show frames that are not
-    // there; one below it leaves the file's tail out of the editor, as it is out of the sample.
-    const std::uint32_t frameCount = std::min(sample.frameCount, wav.FrameCount());
-    if (frameCount == 0) {
-        wav.Close();
+    program::MonoFrames read = program::ReadMonoFrames(wav, sample.frameCount, frameLimit);
+    switch (read.status) {
+    case program::MonoFrames::Status::noFrames:
         return LoopEditorStatus::noFrames;
-    }
-    std::vector<std::int16_t> frames;
-    bool allocated = frameCount <= frameLimit;
-    if (allocated) {
-        try {
-            frames.resize(frameCount);
-        } catch (const std::bad_alloc&) {
-            allocated = false;
-        }
-    }
-    if (!allocated) {
-        wav.Close();
+    case program::MonoFrames::Status::tooLong:
         return LoopEditorStatus::memoryAllocError;
+    case program::MonoFrames::Status::ok:
+        break;
     }
-    double mean = 0.0;
-    for (std::uint32_t i = 0; i < frameCount; ++i) {
-        // ReadFrame(0) is the mono mix, (left + right) / 2, which always fits 16 bits.
-        const auto value = static_cast<std::int16_t>(wav.ReadFrame(0));
-        frames[i] = value;
-        mean += value / static_cast<double>(frameCount);
-    }
-    wav.Close();
-    return Adopt(std::move(frames), mean);
+    return Adopt(std::move(read.frames), read.mean);
 }
 
 LoopEditorStatus LoopEditorModel::OpenFrames(std::vector<std::int16_t> frames) {

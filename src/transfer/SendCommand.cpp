@@ -204,60 +204,72 @@ void SendCommand::ProposeFreeNumbers(std::int32_t model, SendNumbers& numbers) {
         "Proposed: the first free numbers in the " + sampler + ", as it said just now.";
 }
 
-SendCommand::Outcome SendCommand::Transfer() {
-    // A number outside the table (a hand-edited settings file) is no sampler either.
-    if (!SamplerModel::Find(settings.samplerModel)) {
-        messages.Show("Select a Sampler in Options", appCaption);
-        return Outcome::refused;
-    }
-    if (settings.midiOutDevice < 0) {
-        messages.Show("Select a Midi Out device in the Options menu", appCaption);
-        return Outcome::refused;
-    }
-    settings.midiChannel = std::max(settings.midiChannel, 0);
-    settings.exclusiveChannel = std::max(settings.exclusiveChannel, 0);
+// What one transfer keeps from its first part to its report: the sampler's family, the answers
+// heard, and what went out and how.
+struct SendCommand::Sending {
+    Sending(SendCommand& command, const Family& family)
+        : family(family),
+          withProgram(family.SendsProgram()), context{command.port, command.program,
+                                                      command.settings, command.messages,
+                                                      &command.ui} {}
 
-    outName.clear();
-    inName.clear();
+    const Family& family;
+    const bool withProgram;
+    WaitClock::TimePoint start{};
+    std::int32_t programNumber = 0;
+    TransferContext context;
+    std::optional<ClosedLoop> closedLoop;
+    std::vector<std::string> damaged; // "2 damaged blocks in sample #4", per sample
+    // The cycles the MIDI system missed while something went out that the sampler did not
+    // confirm: only a part whose every packet the sampler acknowledged is known to have arrived
+    // whole (the handshake sent again what was damaged).
+    std::uint32_t missedSeen = 0;
+    std::uint32_t missedUnconfirmed = 0;
+    bool lastConfirmed = false;
+    // The last part that went (partly) without the sampler's acknowledgement, as the send names
+    // it: the sampler may hold it incomplete, which a refusal later on does not say.
+    std::string unconfirmedPart;
+    // The numbers move on only past what was sent completely, so that a send that ended early
+    // proposes the first number the sampler did not get.
+    std::uint32_t partsSent = 0;
+
+    void CountMissed(std::uint32_t missed, bool confirmed) {
+        if (!confirmed) {
+            missedUnconfirmed += missed - missedSeen;
+        }
+        missedSeen = missed;
+        lastConfirmed = confirmed;
+    }
+};
+
+namespace {
+
+// Closes the sampler's input with every ending of a closed-loop transfer.
+struct InputCloser {
+    MidiInPort* in;
+    explicit InputCloser(MidiInPort* in) : in(in) {}
+    InputCloser(const InputCloser&) = delete;
+    InputCloser& operator=(const InputCloser&) = delete;
+    ~InputCloser() {
+        if (in != nullptr) {
+            in->Close();
+            in->SetStopCheck({});
+        }
+    }
+};
+
+} // namespace
+
+SendCommand::Outcome SendCommand::Transfer() {
+    if (!SettingsChosen()) {
+        return Outcome::refused;
+    }
     const bool withReplies = replyPort != nullptr && settings.midiInDevice >= 0;
-    const auto outIndex = FindOutPort();
-    if (!outIndex) {
+    if (!OpenPorts(withReplies)) {
         return Outcome::refused;
     }
-    // Both ports are found before either opens: a missing one refuses the send untouched.
-    std::optional<int> inIndex;
-    if (withReplies) {
-        inIndex = FindInPort();
-        if (!inIndex) {
-            return Outcome::refused;
-        }
-    }
-    if (!port.Open(*outIndex)) {
-        return Outcome::refused;
-    }
-    if (outName.empty()) {
-        outName = port.DeviceName();
-    }
-    // Closed-loop when the sampler's answers can be heard; the input closes with every ending.
-    struct InputCloser {
-        MidiInPort* in;
-        ~InputCloser() {
-            if (in != nullptr) {
-                in->Close();
-                in->SetStopCheck({});
-            }
-        }
-    } inputCloser{nullptr};
-    if (withReplies) {
-        if (const MidiStatus status = replyPort->Open(*inIndex); !status) {
-            messages.Show(status.text, "Midi In device");
-            port.Close();
-            return Outcome::refused;
-        }
-        inputCloser.in = replyPort;
-        // The user's Cancel also ends a wait for the sampler's answer.
-        replyPort->SetStopCheck([this] { return port.Stopping(); });
-    }
+    // Closed-loop when the sampler's answers can be heard.
+    const InputCloser inputCloser{withReplies ? replyPort : nullptr};
     if (program.traceMode != 0) {
         port.OpenTrace();
     }
@@ -265,10 +277,73 @@ SendCommand::Outcome SendCommand::Transfer() {
         port.Close();
         return Outcome::cancelled;
     }
+    Sending sending(*this, *FamilyOf(settings.samplerModel));
+    if (const auto ending = ChooseNumbers(sending, withReplies)) {
+        return *ending;
+    }
+    BeginSending(sending, withReplies);
+    if (const auto ending = SendSampleParts(sending)) {
+        return *ending;
+    }
+    if (sending.withProgram) {
+        if (const auto ending = SendTheProgram(sending)) {
+            return *ending;
+        }
+    }
+    return EndSent(sending);
+}
 
+bool SendCommand::SettingsChosen() {
+    // A number outside the table (a hand-edited settings file) is no sampler either.
+    if (!SamplerModel::Find(settings.samplerModel)) {
+        messages.Show("Select a Sampler in Options", appCaption);
+        return false;
+    }
+    if (settings.midiOutDevice < 0) {
+        messages.Show("Select a Midi Out device in the Options menu", appCaption);
+        return false;
+    }
+    settings.midiChannel = std::max(settings.midiChannel, 0);
+    settings.exclusiveChannel = std::max(settings.exclusiveChannel, 0);
+    return true;
+}
+
+bool SendCommand::OpenPorts(bool withReplies) {
+    outName.clear();
+    inName.clear();
+    const auto outIndex = FindOutPort();
+    if (!outIndex) {
+        return false;
+    }
+    // Both ports are found before either opens: a missing one refuses the send untouched.
+    std::optional<int> inIndex;
+    if (withReplies) {
+        inIndex = FindInPort();
+        if (!inIndex) {
+            return false;
+        }
+    }
+    if (!port.Open(*outIndex)) {
+        return false;
+    }
+    if (outName.empty()) {
+        outName = port.DeviceName();
+    }
+    if (withReplies) {
+        if (const MidiStatus status = replyPort->Open(*inIndex); !status) {
+            messages.Show(status.text, "Midi In device");
+            port.Close();
+            return false;
+        }
+        // The user's Cancel also ends a wait for the sampler's answer.
+        replyPort->SetStopCheck([this] { return port.Stopping(); });
+    }
+    return true;
+}
+
+std::optional<SendCommand::Outcome> SendCommand::ChooseNumbers(const Sending& sending,
+                                                               bool withReplies) {
     const std::int32_t model = settings.samplerModel;
-    const Family& family = *FamilyOf(model);
-    const bool withProgram = family.SendsProgram();
     std::string origin = ProposeNumbers(model);
     SendNumbers numbers{program.nextProgramNumber, program.nextSampleNumber, settings.maxProgram,
                         settings.maxSample - program.sampleCount, std::move(origin)};
@@ -276,8 +351,8 @@ SendCommand::Outcome SendCommand::Transfer() {
         numbers.shape.sampleParts += static_cast<std::int32_t>(
             PartsOf(program.samples[static_cast<std::size_t>(entry)].sample.sendMode).size());
     }
-    numbers.shape.withProgram = withProgram;
-    if (inputCloser.in != nullptr && makeLibrarian) {
+    numbers.shape.withProgram = sending.withProgram;
+    if (withReplies && makeLibrarian) {
         ProposeFreeNumbers(model, numbers);
     }
     if (!ui.AskNumbers(numbers)) {
@@ -291,16 +366,19 @@ SendCommand::Outcome SendCommand::Transfer() {
 
     const std::int64_t lastSample =
         std::int64_t{program.nextSampleNumber} + program.transferSampleCount - 1;
-    if (const std::string refusal =
-            family.NumbersRefusal(program.nextProgramNumber, program.nextSampleNumber, lastSample);
+    if (const std::string refusal = sending.family.NumbersRefusal(
+            program.nextProgramNumber, program.nextSampleNumber, lastSample);
         !refusal.empty()) {
         messages.Show(refusal, appCaption);
         port.Close();
         return Outcome::refused;
     }
+    return std::nullopt;
+}
 
-    const auto info = SamplerModel::Find(model);
-    const WaitClock::TimePoint start = port.Now();
+void SendCommand::BeginSending(Sending& sending, bool withReplies) {
+    const auto info = SamplerModel::Find(settings.samplerModel);
+    sending.start = port.Now();
     ui.OpenSending("Sending samples to " + std::string(info ? info->shortName : ""));
     ui.AddLine("Midi Out device: " + outName);
     if (withReplies) {
@@ -308,135 +386,129 @@ SendCommand::Outcome SendCommand::Transfer() {
     }
 
     program::ProgramHeader& header = program.header;
-    const std::int32_t programNumber = program.nextProgramNumber;
+    sending.programNumber = program.nextProgramNumber;
     header.programParams[program::ProgramHeader::keygroupCountParam] =
         static_cast<std::int16_t>(program.sampleCount);
-    header.programNumber = static_cast<std::int16_t>(programNumber & 0xFFFF);
-    header.programParams[0] = static_cast<std::int16_t>(programNumber & 0xFFFF);
+    header.programNumber = static_cast<std::int16_t>(sending.programNumber & 0xFFFF);
+    header.programParams[0] = static_cast<std::int16_t>(sending.programNumber & 0xFFFF);
 
-    TransferContext context{port, program, settings, messages, &ui};
-    std::optional<ClosedLoop> closedLoop;
-    if (inputCloser.in != nullptr) {
-        closedLoop.emplace(*replyPort, settings.exclusiveChannel & 0x7F,
-                           std::chrono::seconds(settings.waitLimit));
-        context.closedLoop = &*closedLoop;
+    if (withReplies) {
+        sending.closedLoop.emplace(*replyPort, settings.exclusiveChannel & 0x7F,
+                                   std::chrono::seconds(settings.waitLimit));
+        sending.context.closedLoop = &*sending.closedLoop;
         replyPort->Discard(); // nothing heard before the first message answers it
     }
-    std::vector<std::string> damaged; // "2 damaged blocks in sample #4", per sample
-    // The cycles the MIDI system missed while something went out that the sampler did not
-    // confirm: only a part whose every packet the sampler acknowledged is known to have arrived
-    // whole (the handshake sent again what was damaged).
-    std::uint32_t missedSeen = 0;
-    std::uint32_t missedUnconfirmed = 0;
-    bool lastConfirmed = false;
-    // The last part that went (partly) without the sampler's acknowledgement, as the send names
-    // it: the sampler may hold it incomplete, which a refusal later on does not say.
-    std::string unconfirmedPart;
-    const auto countMissed = [&](bool confirmed) {
-        const std::uint32_t missed = port.MissedCycles();
-        if (!confirmed) {
-            missedUnconfirmed += missed - missedSeen;
-        }
-        missedSeen = missed;
-        lastConfirmed = confirmed;
-    };
+}
 
-    // The numbers move on only past what was sent completely, so that a send that ended early
-    // proposes the first number the sampler did not get.
-    std::uint32_t partsSent = 0;
+std::optional<SendCommand::Outcome> SendCommand::SendSampleParts(Sending& sending) {
     for (int entry = 0; entry < program.sampleCount; ++entry) {
-        program::SampleBlock& sample = program.samples[static_cast<std::size_t>(entry)].sample;
+        const program::SampleBlock& sample =
+            program.samples[static_cast<std::size_t>(entry)].sample;
         for (int part : PartsOf(sample.sendMode)) {
-            if (port.Stopping()) {
-                return EndEarly(partsSent);
+            if (const auto ending = SendPart(sending, entry, part)) {
+                return ending;
             }
-            const std::int32_t number = program.nextSampleNumber;
-            sample.samplerSampleNumber[static_cast<std::size_t>(part)] =
-                static_cast<std::int16_t>(number);
-            ui.AddLine(SampleLine(sample, part, number));
-            const int naksBefore = closedLoop ? closedLoop->s900Naks : 0;
-            if (closedLoop) {
-                closedLoop->partHandshake = false;
-                closedLoop->otherPackets = 0;
-            }
-            family.SendSamplePart(context, entry, part);
-            if (port.EndedBy() != MidiOutPort::Ending::none) {
-                return EndEarly(partsSent);
-            }
-            if (context.Stopped()) {
-                return EndBySampler(context.stopReason, unconfirmedPart);
-            }
-            ++program.nextSampleNumber;
-            ++partsSent;
-            if (closedLoop) {
-                if (closedLoop->Drain() == ClosedLoop::Answer::cancel) {
-                    return EndBySampler("The sampler cancelled the transfer.", unconfirmedPart);
-                }
-                ui.AddLine(closedLoop->partHandshake ? "  ...with handshake"
-                           : closedLoop->otherPackets > 0
-                               ? "  ...one-way (the sampler answered for other packets)"
-                               : "  ...one-way");
-                if (const int naks = closedLoop->s900Naks - naksBefore; naks > 0) {
-                    damaged.push_back(std::to_string(naks) +
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<SendCommand::Outcome> SendCommand::SendPart(Sending& sending, int entry, int part) {
+    if (port.Stopping()) {
+        return EndEarly(sending.partsSent);
+    }
+    program::SampleBlock& sample = program.samples[static_cast<std::size_t>(entry)].sample;
+    std::optional<ClosedLoop>& closedLoop = sending.closedLoop;
+    const std::int32_t number = program.nextSampleNumber;
+    sample.samplerSampleNumber[static_cast<std::size_t>(part)] = static_cast<std::int16_t>(number);
+    ui.AddLine(SampleLine(sample, part, number));
+    const int naksBefore = closedLoop ? closedLoop->s900Naks : 0;
+    if (closedLoop) {
+        closedLoop->partHandshake = false;
+        closedLoop->otherPackets = 0;
+    }
+    sending.family.SendSamplePart(sending.context, entry, part);
+    if (port.EndedBy() != MidiOutPort::Ending::none) {
+        return EndEarly(sending.partsSent);
+    }
+    if (sending.context.Stopped()) {
+        return EndBySampler(sending.context.stopReason, sending.unconfirmedPart);
+    }
+    ++program.nextSampleNumber;
+    ++sending.partsSent;
+    if (closedLoop) {
+        if (closedLoop->Drain() == ClosedLoop::Answer::cancel) {
+            return EndBySampler("The sampler cancelled the transfer.", sending.unconfirmedPart);
+        }
+        ui.AddLine(closedLoop->partHandshake ? "  ...with handshake"
+                   : closedLoop->otherPackets > 0
+                       ? "  ...one-way (the sampler answered for other packets)"
+                       : "  ...one-way");
+        if (const int naks = closedLoop->s900Naks - naksBefore; naks > 0) {
+            sending.damaged.push_back(std::to_string(naks) +
                                       (naks == 1 ? " damaged block" : " damaged blocks") +
                                       " in sample #" + std::to_string(number));
-                }
-            }
-            // A part keeps its handshake only while the sampler acknowledges every packet. The
-            // S900 family's data goes one-way even then: its block answers are only counted.
-            const bool confirmed =
-                closedLoop && family.HandshakeConfirmsData() && closedLoop->partHandshake;
-            if (closedLoop && family.HandshakeConfirmsData() && !confirmed) {
-                unconfirmedPart = SamplePartText(sample, part);
-            }
-            countMissed(confirmed);
         }
     }
+    // A part keeps its handshake only while the sampler acknowledges every packet. The S900
+    // family's data goes one-way even then: its block answers are only counted.
+    const bool checked = closedLoop && sending.family.HandshakeConfirmsData();
+    const bool confirmed = checked && closedLoop->partHandshake;
+    if (checked && !confirmed) {
+        sending.unconfirmedPart = SamplePartText(sample, part);
+    }
+    sending.CountMissed(port.MissedCycles(), confirmed);
+    return std::nullopt;
+}
 
-    if (withProgram) {
-        if (port.Stopping()) {
-            return EndEarly(partsSent);
-        }
-        ui.AddLine("Sending " + program.ProgramName() + " as program#" +
-                   std::to_string(programNumber));
-        family.SendProgram(context);
-        if (port.EndedBy() != MidiOutPort::Ending::none) {
-            return EndEarly(partsSent);
-        }
-        if (context.Stopped()) {
-            return EndBySampler(context.stopReason, unconfirmedPart);
-        }
-        ++program.nextProgramNumber;
-        countMissed(false); // the program messages are not acknowledged
+std::optional<SendCommand::Outcome> SendCommand::SendTheProgram(Sending& sending) {
+    if (port.Stopping()) {
+        return EndEarly(sending.partsSent);
     }
+    ui.AddLine("Sending " + program.ProgramName() + " as program#" +
+               std::to_string(sending.programNumber));
+    sending.family.SendProgram(sending.context);
+    if (port.EndedBy() != MidiOutPort::Ending::none) {
+        return EndEarly(sending.partsSent);
+    }
+    if (sending.context.Stopped()) {
+        return EndBySampler(sending.context.stopReason, sending.unconfirmedPart);
+    }
+    ++program.nextProgramNumber;
+    sending.CountMissed(port.MissedCycles(), false); // the program messages are not acknowledged
+    return std::nullopt;
+}
+
+SendCommand::Outcome SendCommand::EndSent(Sending& sending) {
+    const std::optional<ClosedLoop>& closedLoop = sending.closedLoop;
     if (closedLoop) {
         ui.AddLine("Packets sent again: " + std::to_string(closedLoop->resentPackets));
     }
-
     ui.CloseSending();
     // A destination that went away in the last moments is only noticed here.
     if (!port.Close()) {
         return Outcome::stopped;
     }
     // What left last drains while the port closes.
-    countMissed(lastConfirmed);
-    report = ReportText(program.transferSampleCount, withProgram,
-                        std::chrono::duration<double>(port.Now() - start).count());
+    sending.CountMissed(port.MissedCycles(), sending.lastConfirmed);
+    report = ReportText(program.transferSampleCount, sending.withProgram,
+                        std::chrono::duration<double>(port.Now() - sending.start).count());
     std::vector<std::string> notes;
     if (closedLoop && closedLoop->resentPackets > 0) {
         notes.push_back(std::to_string(closedLoop->resentPackets) + " packets sent again");
     }
-    if (!damaged.empty()) {
+    if (!sending.damaged.empty()) {
         std::string text;
-        for (const std::string& sample : damaged) {
+        for (const std::string& sample : sending.damaged) {
             text += (text.empty() ? "" : ", ") + sample;
         }
-        notes.push_back(text + (damaged.size() == 1 ? ": send it again" : ": send them again"));
+        notes.push_back(text +
+                        (sending.damaged.size() == 1 ? ": send it again" : ": send them again"));
     }
-    if (missedUnconfirmed > 0) {
-        notes.push_back("JACK missed " + std::to_string(missedUnconfirmed) +
-                        (missedUnconfirmed == 1 ? " cycle" : " cycles"));
-        warnings.push_back(MissedCyclesWarning(missedUnconfirmed));
+    if (sending.missedUnconfirmed > 0) {
+        notes.push_back("JACK missed " + std::to_string(sending.missedUnconfirmed) +
+                        (sending.missedUnconfirmed == 1 ? " cycle" : " cycles"));
+        warnings.push_back(MissedCyclesWarning(sending.missedUnconfirmed));
     }
     for (std::size_t i = 0; i < notes.size(); ++i) {
         report += (i == 0 ? " (" : "; ") + notes[i];
@@ -444,7 +516,7 @@ SendCommand::Outcome SendCommand::Transfer() {
     if (!notes.empty()) {
         report += ")";
     }
-    return damaged.empty() && warnings.empty() ? Outcome::sent : Outcome::sentWithWarning;
+    return sending.damaged.empty() && warnings.empty() ? Outcome::sent : Outcome::sentWithWarning;
 }
 
 std::string SendCommand::MissedCyclesWarning(std::uint32_t cycles) {

@@ -21,6 +21,8 @@
 
 namespace velomire::transfer {
 
+class Family;
+
 // The numbers of programs and samples already in the sampler, as the numbers dialog shows them,
 // with the limits of its two spins.
 struct SendNumbers {
@@ -127,7 +129,25 @@ public:
     static std::vector<int> PartsOf(std::int16_t sendMode);
 
 private:
+    struct Sending; // what one transfer keeps from its first part to its report
+
+    // The steps of a send, in order. The steps that may end it return how it ended (the ports
+    // closed and the user told), nothing while it goes on.
     Outcome Transfer();
+    // Refuses a send without a sampler or a Midi Out device; makes the channels non-negative.
+    bool SettingsChosen();
+    // Finds both saved ports, then opens the output and, with `withReplies`, the input; false
+    // when refused (said so, nothing left open).
+    bool OpenPorts(bool withReplies);
+    // Proposes the numbers, asks for them, and sets the counters to the numbers the family takes.
+    std::optional<Outcome> ChooseNumbers(const Sending& sending, bool withReplies);
+    // Opens the "Sending ..." window, numbers the program's header and starts listening.
+    void BeginSending(Sending& sending, bool withReplies);
+    std::optional<Outcome> SendSampleParts(Sending& sending);
+    std::optional<Outcome> SendPart(Sending& sending, int entry, int part);
+    std::optional<Outcome> SendTheProgram(Sending& sending);
+    // Closes the port and writes the report of a send that went to its end.
+    Outcome EndSent(Sending& sending);
     // The saved port's position in today's list; refuses (and says which port is missing) when a
     // port saved by name is not there.
     std::optional<int> FindOutPort();
