@@ -84,9 +84,9 @@ SysExDecoder::Result SysExDecoder::Feed(Bytes m, std::size_t offset) {
             [&](auto&& content) {
                 using Content = std::decay_t<decltype(content)>;
                 if constexpr (std::is_same_v<Content, decoded::DataPacket>) {
-                    return Take(std::move(content), std::move(result), m);
+                    return Take(std::forward<decltype(content)>(content), std::move(result), m);
                 } else {
-                    return Take(std::move(content), std::move(result));
+                    return Take(std::forward<decltype(content)>(content), std::move(result));
                 }
             },
             std::move(message->content));
