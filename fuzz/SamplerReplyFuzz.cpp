@@ -2,9 +2,9 @@
 // reply or nothing, and a reply it reads is one it would write the same way.
 
 #include "transfer/SamplerReply.h"
+#include "transfer/families/SdsWire.h"
 #include "transfer/families/s1000/S1000Wire.h"
 #include "transfer/families/s900/S900Wire.h"
-#include "transfer/families/SdsWire.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -4,9 +4,9 @@
 #include "transfer/SamplerReply.h"
 #include "transfer/SamplerService.h"
 #include "transfer/SimulatedSampler.h"
+#include "transfer/families/SdsWire.h"
 #include "transfer/families/s1000/S1000Wire.h"
 #include "transfer/families/s900/S900Wire.h"
-#include "transfer/families/SdsWire.h"
 
 #include "support/FakeWaitClock.h"
 #include "support/RecordingMessages.h"

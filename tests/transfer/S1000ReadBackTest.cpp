@@ -2,9 +2,9 @@
 #include "transfer/Librarian.h"
 #include "transfer/MidiInPort.h"
 #include "transfer/MidiOutPort.h"
+#include "transfer/families/SdsWire.h"
 #include "transfer/families/s1000/S1000Messages.h"
 #include "transfer/families/s1000/S1000Responder.h"
-#include "transfer/families/SdsWire.h"
 
 #include "MessagesFixture.h"
 #include "support/ScriptedMidiInDriver.h"

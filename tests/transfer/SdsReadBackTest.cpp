@@ -2,9 +2,9 @@
 #include "transfer/SamplerLoad.h"
 #include "transfer/SamplerReply.h"
 #include "transfer/SimulatedSampler.h"
-#include "transfer/families/sds/SdsLibrarian.h"
 #include "transfer/families/SdsReceiver.h"
 #include "transfer/families/SdsWire.h"
+#include "transfer/families/sds/SdsLibrarian.h"
 
 #include "support/FakeWaitClock.h"
 #include "support/HexMatch.h"

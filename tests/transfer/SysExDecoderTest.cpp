@@ -7,9 +7,9 @@
 #include "transfer/SamplerReply.h"
 #include "transfer/SendCommand.h"
 #include "transfer/families/Family.h"
+#include "transfer/families/SdsWire.h"
 #include "transfer/families/s1000/S1000Wire.h"
 #include "transfer/families/s900/S900Wire.h"
-#include "transfer/families/SdsWire.h"
 
 #include "support/RecordingMessages.h"
 #include "support/SendSupport.h"

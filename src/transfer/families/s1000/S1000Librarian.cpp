@@ -1,8 +1,8 @@
 #include "transfer/families/s1000/S1000Librarian.h"
 
-#include "transfer/families/s1000/S1000ReadBack.h"
 #include "transfer/families/SdsReceiver.h"
 #include "transfer/families/SdsWire.h"
+#include "transfer/families/s1000/S1000ReadBack.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,9 +1,9 @@
 #include "transfer/families/s1000/S1000Messages.h"
 
 #include "transfer/HandshakeSend.h"
+#include "transfer/families/SdsWire.h"
 #include "transfer/families/s1000/S1000Blocks.h"
 #include "transfer/families/s1000/S1000Wire.h"
-#include "transfer/families/SdsWire.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,9 +1,9 @@
 #include "transfer/families/s1000/S1000Responder.h"
 
-#include "transfer/families/s1000/S1000Blocks.h"
-#include "transfer/families/s1000/S1000ReadBack.h"
 #include "transfer/families/SdsDumpSender.h"
 #include "transfer/families/SdsWire.h"
+#include "transfer/families/s1000/S1000Blocks.h"
+#include "transfer/families/s1000/S1000ReadBack.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,9 +1,9 @@
 #include "transfer/families/s900/S900Decoding.h"
 
 #include "transfer/DumpText.h"
+#include "transfer/families/SdsWire.h"
 #include "transfer/families/s900/S900Family.h"
 #include "transfer/families/s900/S900Wire.h"
-#include "transfer/families/SdsWire.h"
 
 namespace velomire::transfer::s900 {
 

@@ -1,7 +1,7 @@
 #include "transfer/families/sds/SdsDecoding.h"
 
-#include "transfer/families/sds/SdsFamily.h"
 #include "transfer/families/SdsWire.h"
+#include "transfer/families/sds/SdsFamily.h"
 
 namespace velomire::transfer::families::sds {
 

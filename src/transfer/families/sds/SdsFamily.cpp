@@ -1,11 +1,11 @@
 #include "transfer/families/sds/SdsFamily.h"
 #include "transfer/families/sds/SdsReceived.h"
 
-#include "transfer/families/sds/SdsLibrarian.h"
 #include "transfer/families/SdsMessages.h"
 #include "transfer/families/SdsReception.h"
-#include "transfer/families/sds/SdsResponder.h"
 #include "transfer/families/SdsWire.h"
+#include "transfer/families/sds/SdsLibrarian.h"
+#include "transfer/families/sds/SdsResponder.h"
 
 namespace velomire::transfer {
 
