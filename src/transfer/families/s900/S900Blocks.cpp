@@ -1,5 +1,6 @@
 #include "transfer/families/s900/S900Blocks.h"
 
+#include "program/ByteWriter.h"
 #include "program/StereoNames.h"
 #include "transfer/families/s900/S900Wire.h"
 
@@ -15,30 +16,12 @@ namespace {
 // Written into every keygroup as the name of its creator.
 constexpr std::string_view keygroupMarker = "Velomire98";
 
-// A block being built: little-endian fields, each keeping only the low bits of its value.
-class Block {
-public:
-    void U8(std::int32_t value) { bytes.push_back(static_cast<std::uint8_t>(value & 0xFF)); }
-    void U16(std::int32_t value) {
-        U8(value);
-        U8(value >> 8);
+// The 10 characters of a name; a part of 1 or 2 ends it in "-L" or "-R".
+void Name(program::ByteWriter& block, std::string_view name, int part) {
+    for (const char c : program::PartName(name, part, nameChars)) {
+        block.U8(static_cast<std::uint8_t>(c));
     }
-    void U32(std::int32_t value) {
-        U16(value);
-        U16(value >> 16);
-    }
-    void Zeros(std::size_t count) { bytes.insert(bytes.end(), count, 0); }
-    // The 10 characters of a name; a part of 1 or 2 ends it in "-L" or "-R".
-    void Name(std::string_view name, int part) {
-        for (const char c : program::PartName(name, part, nameChars)) {
-            U8(static_cast<unsigned char>(c));
-        }
-    }
-    std::vector<std::uint8_t> Finish() { return std::move(bytes); }
-
-private:
-    std::vector<std::uint8_t> bytes;
-};
+}
 
 // The part a row that is not stereo sends: its send mode, or the mono mix for a mode that names
 // no part.
@@ -64,8 +47,8 @@ SamplePoints PointsOf(const program::SampleBlock& sample, int part, bool looping
 }
 
 // One keygroup, 70 bytes.
-void Keygroup(Block& block, const program::ProgramHeader& header, const program::SampleEntry& entry,
-              int part, std::int32_t output) {
+void Keygroup(program::ByteWriter& block, const program::ProgramHeader& header,
+              const program::SampleEntry& entry, int part, std::int32_t output) {
     const program::KeygroupBlock& keygroup = entry.keygroup;
     block.U8(keygroup.highKey);
     block.U8(keygroup.lowKey);
@@ -87,7 +70,7 @@ void Keygroup(Block& block, const program::ProgramHeader& header, const program:
     block.Zeros(2);
     block.U8(50);
     block.Zeros(1);
-    block.Name(program::FieldText(entry.sample.sampleName), part);
+    Name(block, program::FieldText(entry.sample.sampleName), part);
     for (std::size_t word = 13; word <= 16; ++word) {
         block.U8(keygroup.keygroupWords[word]);
     }
@@ -95,7 +78,7 @@ void Keygroup(Block& block, const program::ProgramHeader& header, const program:
     block.Zeros(5);
     block.U8(99);
     block.Zeros(1);
-    block.Name(keygroupMarker, 0);
+    Name(block, keygroupMarker, 0);
     block.Zeros(10);
     block.U8(99);
     block.Zeros(3);
@@ -128,31 +111,33 @@ std::vector<std::uint8_t> SampleHeaderBlock(const program::SampleBlock& sample, 
     const bool looping =
         sample.loopMode == program::loopNormal || sample.loopMode == program::loopUntilRelease;
     const SamplePoints points = PointsOf(sample, part, looping);
-    Block block;
-    block.Name(program::FieldText(sample.sampleName), part);
+    std::vector<std::uint8_t> bytes;
+    program::ByteWriter block(bytes);
+    Name(block, program::FieldText(sample.sampleName), part);
     block.Zeros(6);
-    block.U32(static_cast<std::int32_t>(sample.lengthWords));
-    block.U16(static_cast<std::int32_t>(sample.headerRate));
-    block.U16(sample.rootKey * 16);
+    block.U32(sample.lengthWords);
+    block.U16(static_cast<std::uint16_t>(sample.headerRate));
+    block.U16(static_cast<std::uint16_t>(sample.rootKey * 16));
     block.Zeros(2);
     block.U8(looping ? 'L' : 'O');
     block.Zeros(1);
-    block.U32(static_cast<std::int32_t>(points.endPoint));
-    block.U32(static_cast<std::int32_t>(points.firstReplayPoint));
-    block.U32(static_cast<std::int32_t>(points.loopLength));
+    block.U32(points.endPoint);
+    block.U32(points.firstReplayPoint);
+    block.U32(points.loopLength);
     block.Zeros(3);
     block.U8('N');
     block.Zeros(16);
-    return block.Finish();
+    return bytes;
 }
 
 std::vector<std::uint8_t> ProgramBlock(const program::Program& program) {
     const program::ProgramHeader& header = program.header;
-    Block block;
-    block.Name(program.ProgramName(), 0);
+    std::vector<std::uint8_t> bytes;
+    program::ByteWriter block(bytes);
+    Name(block, program.ProgramName(), 0);
     block.Zeros(12);
     block.U8(255);
-    block.U8(static_cast<std::int32_t>(program.transferSampleCount));
+    block.U8(static_cast<std::uint8_t>(program.transferSampleCount));
     block.Zeros(2);
     block.U8(header.programParams[0]);
     block.U8(255);
@@ -168,7 +153,7 @@ std::vector<std::uint8_t> ProgramBlock(const program::Program& program) {
             Keygroup(block, header, entry, SinglePart(entry.sample.sendMode), allVoices);
         }
     }
-    return block.Finish();
+    return bytes;
 }
 
 std::vector<std::uint8_t> SampleHeaderMessage(const program::SampleBlock& sample, int part,
