@@ -206,6 +206,14 @@ struct DecodedMessage {
         message.error = std::move(why);
         return message;
     }
+    // A message a family's parser took: its kind, its channel byte (-1: none) and what it carries.
+    static DecodedMessage Taken(SysExDecoder::Kind kind, int channel, decoded::Content content) {
+        DecodedMessage message;
+        message.kind = kind;
+        message.channel = channel;
+        message.content = std::move(content);
+        return message;
+    }
 };
 
 // What is wrong with a closed sample, or nothing: a header without data, a rate of 0 Hz, data that

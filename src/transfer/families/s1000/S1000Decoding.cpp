@@ -143,35 +143,28 @@ std::optional<DecodedMessage> S1000Family::Decode(wire::Bytes m, std::size_t off
         return std::nullopt;
     }
     const std::uint8_t function = m[3];
-    DecodedMessage message;
-    message.channel = m[2];
     if (m[4] == s1000::modelByte && function == s1000::sampleHeaderFunction) {
         auto parsed = s1000::ParseSampleHeader(m, offset);
         if (!parsed.value) {
             return DecodedMessage::Refused(Kind::s1000SampleHeader, parsed.error);
         }
-        message.kind = Kind::s1000SampleHeader;
         // Its data follow as SDS Data Packets of 16-bit words.
-        message.content = decoded::PacketSampleHeader{std::move(*parsed.value), 16};
-        return message;
+        return DecodedMessage::Taken(Kind::s1000SampleHeader, m[2],
+                                     decoded::PacketSampleHeader{std::move(*parsed.value), 16});
     }
     if (m[4] == s1000::modelByte && function == s1000::programHeaderFunction) {
         auto parsed = s1000::ParseProgramHeader(m, offset);
         if (!parsed.value) {
             return DecodedMessage::Refused(Kind::s1000ProgramHeader, parsed.error);
         }
-        message.kind = Kind::s1000ProgramHeader;
-        message.content = std::move(*parsed.value);
-        return message;
+        return DecodedMessage::Taken(Kind::s1000ProgramHeader, m[2], std::move(*parsed.value));
     }
     if (m[4] == s1000::modelByte && function == s1000::keygroupFunction) {
         auto parsed = s1000::ParseKeygroup(m);
         if (!parsed.value) {
             return DecodedMessage::Refused(Kind::s1000Keygroup, parsed.error);
         }
-        message.kind = Kind::s1000Keygroup;
-        message.content = std::move(*parsed.value);
-        return message;
+        return DecodedMessage::Taken(Kind::s1000Keygroup, m[2], std::move(*parsed.value));
     }
     return DecodedMessage::Refused(Kind::unknown, "unknown Akai message");
 }

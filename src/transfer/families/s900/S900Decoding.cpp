@@ -151,10 +151,8 @@ std::optional<DecodedMessage> S900Family::Decode(wire::Bytes m, std::size_t offs
             if (!parsed.value) {
                 return DecodedMessage::Refused(Kind::s900SampleData, parsed.error);
             }
-            DecodedMessage message;
-            message.kind = Kind::s900SampleData;
-            message.content = decoded::SampleData{std::move(*parsed.value)};
-            return message;
+            return DecodedMessage::Taken(Kind::s900SampleData, -1,
+                                         decoded::SampleData{std::move(*parsed.value)});
         }
         return DecodedMessage::Refused(Kind::unknown, "unknown sample dump message");
     }
@@ -167,22 +165,16 @@ std::optional<DecodedMessage> S900Family::Decode(wire::Bytes m, std::size_t offs
         if (!parsed.value) {
             return DecodedMessage::Refused(Kind::s900SampleHeader, parsed.error);
         }
-        DecodedMessage message;
-        message.kind = Kind::s900SampleHeader;
-        message.channel = m[2];
-        message.content = decoded::HeaderAfterData{std::move(*parsed.value)};
-        return message;
+        return DecodedMessage::Taken(Kind::s900SampleHeader, m[2],
+                                     decoded::HeaderAfterData{std::move(*parsed.value)});
     }
     if (m[4] == s900::modelByte && function == s900::programFunction) {
         auto parsed = s900::ParseProgram(m, offset);
         if (!parsed.value) {
             return DecodedMessage::Refused(Kind::s900Program, parsed.error);
         }
-        DecodedMessage message;
-        message.kind = Kind::s900Program;
-        message.channel = m[2];
-        message.content = decoded::WholeProgram{std::move(*parsed.value)};
-        return message;
+        return DecodedMessage::Taken(Kind::s900Program, m[2],
+                                     decoded::WholeProgram{std::move(*parsed.value)});
     }
     return DecodedMessage::Refused(Kind::unknown, "unknown Akai message");
 }

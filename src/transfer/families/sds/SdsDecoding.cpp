@@ -70,11 +70,7 @@ std::optional<DecodedMessage> SdsFamily::Decode(wire::Bytes m, std::size_t offse
         if (!parsed.value) {
             return DecodedMessage::Refused(Kind::sdsDumpHeader, parsed.error);
         }
-        DecodedMessage message;
-        message.kind = Kind::sdsDumpHeader;
-        message.channel = m[2];
-        message.content = std::move(*parsed.value);
-        return message;
+        return DecodedMessage::Taken(Kind::sdsDumpHeader, m[2], std::move(*parsed.value));
     }
     if (m.size() == sds::packetBytes && m[3] == sds::dataPacketId) {
         DecodedMessage message;
