@@ -112,7 +112,7 @@ private slots:
         // Every test starts from no settings: what one saved (Options) never reaches the next, nor
         // the next run.
         store.reset();
-        QFile::remove(QString::fromLocal8Bit(qgetenv("VELOMIRE_SETTINGS_FILE")));
+        QFile::remove(QtSettingsStore().FileName());
         store = std::make_unique<QtSettingsStore>();
         messages = {};
         dialogs = {};
