@@ -1,7 +1,6 @@
 #include "transfer/SamplerContents.h"
 
 #include "program/StereoNames.h"
-#include "transfer/SendCommand.h"
 #include "transfer/SysExDecoder.h"
 #include "transfer/families/Family.h"
 
@@ -15,7 +14,7 @@ ProgramNamesInSampler::ProgramNamesInSampler(const program::Program& program, Sa
     programName = Normalised(WireName(program.ProgramName(), 0));
     for (int row = 0; row < program.sampleCount; ++row) {
         const program::SampleBlock& sample = program.samples[static_cast<std::size_t>(row)].sample;
-        for (const int part : SendCommand::PartsOf(sample.sendMode)) {
+        for (const int part : program::PartsOf(sample.sendMode)) {
             sampleNames.insert(Normalised(WireName(program::FieldText(sample.sampleName), part)));
         }
     }

@@ -3,6 +3,7 @@
 #include "program/AddSample.h"
 #include "program/Program.h"
 #include "program/ProgramFile.h"
+#include "program/StereoNames.h"
 #include "transfer/SamplerSettings.h"
 #include "transfer/SendCommand.h"
 
@@ -62,15 +63,14 @@ int PartCount(const program::Program& program) {
     int parts = 0;
     for (int i = 0; i < program.sampleCount; ++i) {
         parts += static_cast<int>(
-            SendCommand::PartsOf(program.samples[static_cast<std::size_t>(i)].sample.sendMode)
-                .size());
+            program::PartsOf(program.samples[static_cast<std::size_t>(i)].sample.sendMode).size());
     }
     return parts;
 }
 
 // The words a row's sample parts take in the sampler's memory.
 std::uint64_t RowWords(const program::SampleBlock& sample) {
-    return std::uint64_t{sample.lengthWords} * SendCommand::PartsOf(sample.sendMode).size();
+    return std::uint64_t{sample.lengthWords} * program::PartsOf(sample.sendMode).size();
 }
 
 std::uint64_t ProgramWords(const program::Program& program) {
@@ -123,7 +123,7 @@ bool Send(program::Program& program, SimulatedSampler& sampler, std::int32_t mod
     // the program has.
     for (int i = 0; i < program.sampleCount; ++i) {
         const program::SampleBlock& sample = program.samples[static_cast<std::size_t>(i)].sample;
-        for (const int part : SendCommand::PartsOf(sample.sendMode)) {
+        for (const int part : program::PartsOf(sample.sendMode)) {
             const auto found =
                 memory.samples.find(sample.samplerSampleNumber[static_cast<std::size_t>(part)]);
             if (found != memory.samples.end() && !FieldString(found->second.fields, "sampleName")) {
@@ -223,7 +223,7 @@ SamplerLoadResult LoadSampler(SimulatedSampler& sampler, std::int32_t model,
             const program::SampleBlock& sample =
                 program->samples[static_cast<std::size_t>(row)].sample;
             bool kept = sent;
-            for (const int part : SendCommand::PartsOf(sample.sendMode)) {
+            for (const int part : program::PartsOf(sample.sendMode)) {
                 kept = kept && memory.samples.count(
                                    sample.samplerSampleNumber[static_cast<std::size_t>(part)]) != 0;
             }

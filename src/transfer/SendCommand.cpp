@@ -55,10 +55,6 @@ SendCommand::SendCommand(program::Program& program, SamplerSettings& settings, M
                          program::UserMessages& messages, SendUi& ui)
     : program(program), settings(settings), port(port), messages(messages), ui(ui) {}
 
-std::vector<int> SendCommand::PartsOf(std::int16_t sendMode) {
-    return program::PartsOf(sendMode);
-}
-
 std::string SendCommand::SampleLine(const program::SampleBlock& sample, int part, int number) {
     return "Sending " + program::FieldText(sample.fileName) + " [" +
            program::FieldText(sample.sampleName) + "] ..." + PartText(part) + " as sample#" +
@@ -349,7 +345,8 @@ std::optional<SendCommand::Outcome> SendCommand::ChooseNumbers(const Sending& se
                         settings.maxSample - program.sampleCount, std::move(origin)};
     for (int entry = 0; entry < program.sampleCount; ++entry) {
         numbers.shape.sampleParts += static_cast<std::int32_t>(
-            PartsOf(program.samples[static_cast<std::size_t>(entry)].sample.sendMode).size());
+            program::PartsOf(program.samples[static_cast<std::size_t>(entry)].sample.sendMode)
+                .size());
     }
     numbers.shape.withProgram = sending.withProgram;
     if (withReplies && makeLibrarian) {
@@ -404,7 +401,7 @@ std::optional<SendCommand::Outcome> SendCommand::SendSampleParts(Sending& sendin
     for (int entry = 0; entry < program.sampleCount; ++entry) {
         const program::SampleBlock& sample =
             program.samples[static_cast<std::size_t>(entry)].sample;
-        for (int part : PartsOf(sample.sendMode)) {
+        for (int part : program::PartsOf(sample.sendMode)) {
             if (const auto ending = SendPart(sending, entry, part)) {
                 return ending;
             }
@@ -579,7 +576,7 @@ bool SendCommand::CheckBeforeSend() {
     for (int entry = 0; entry < program.sampleCount; ++entry) {
         const program::SampleBlock& sample =
             program.samples[static_cast<std::size_t>(entry)].sample;
-        const auto parts = static_cast<std::uint32_t>(PartsOf(sample.sendMode).size());
+        const auto parts = static_cast<std::uint32_t>(program::PartsOf(sample.sendMode).size());
         program.transferSampleCount += parts;
         program.transferWords += parts * sample.lengthWords;
 

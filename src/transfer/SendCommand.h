@@ -125,8 +125,6 @@ public:
 
     // "Sending piano.wav [piano] ...Left channel as sample#4"
     static std::string SampleLine(const program::SampleBlock& sample, int part, int number);
-    // The parts a send mode sends (program::PartsOf).
-    static std::vector<int> PartsOf(std::int16_t sendMode);
 
 private:
     struct Sending; // what one transfer keeps from its first part to its report

@@ -1,6 +1,7 @@
 #include "transfer/SysExDecoder.h"
 #include "transfer/SysExStreamDecoder.h"
 
+#include "program/StereoNames.h"
 #include "program/WavInfo.h"
 #include "transfer/CaptureMidiDriver.h"
 #include "transfer/ReceivedFiles.h"
@@ -95,7 +96,7 @@ TEST_F(RoundTripTest, EveryFamilyEstimatesTheBytesItsSendPutsOut) {
         int parts = 0;
         for (int i = 0; i < program->sampleCount; ++i) {
             const program::SampleBlock& sample = program->samples[i].sample;
-            const auto count = static_cast<int>(SendCommand::PartsOf(sample.sendMode).size());
+            const auto count = static_cast<int>(velomire::program::PartsOf(sample.sendMode).size());
             parts += count;
             bytes += count * family.PartOnWire(sample.lengthWords, info).bytes;
         }

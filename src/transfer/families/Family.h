@@ -86,7 +86,7 @@ public:
     // The velocity layers a key of a program plays; 0 when any number.
     virtual std::size_t LayersPerKey() const { return 0; }
 
-    // Sending. A part is one channel of an entry (SendCommand::PartsOf); the messages go out
+    // Sending. A part is one channel of an entry (program::PartsOf); the messages go out
     // in the order the family takes them.
     virtual FirstNumbers FirstSendNumbers() const = 0;
     // Why the entry cannot go to this family ("Error: ... !"), or empty.
