@@ -64,14 +64,6 @@ namespace {
 constexpr std::string_view ditherKey = "ConvertDither";
 constexpr std::string_view rateKey = "ConvertRate";
 
-std::filesystem::path ToPath(const QString& path) {
-#ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
 QString SampleLabel(const Program& program, int row) {
     return FromStd(FieldText(program.samples[static_cast<std::size_t>(row)].sample.sampleName));
 }

@@ -27,10 +27,6 @@ constexpr std::string_view caption = "Export disk image";
 // The largest image read for Add: a hard disk of these samplers stays far below.
 constexpr std::uintmax_t largestImage = std::uintmax_t{1} << 30;
 
-std::filesystem::path ToPath(const QString& path) {
-    return std::filesystem::path(path.toStdWString());
-}
-
 QString Kilobytes(std::uint64_t bytes) {
     return QStringLiteral("%1 KB").arg(bytes / 1024);
 }

@@ -1,13 +1,18 @@
 #pragma once
 
 #include "program/ProgramFile.h"
+#include "program/SampleConverter.h"
 #include "transfer/SamplerSettings.h"
+#ifdef VELOMIRE_HAVE_SNDFILE
+#include "program/devices/SndfileConverter.h"
+#endif
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -23,6 +28,24 @@ class UsageProblem : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+#ifdef VELOMIRE_HAVE_SNDFILE
+using FileConverter = program::SndfileConverter;
+#else
+// A build without libsndfile (velomire-cli.exe alone): 16-bit WAV samples only, files of other
+// formats are not converted.
+class FileConverter : public program::SampleConverter {
+public:
+    std::optional<program::SoundFormat> Probe(const std::filesystem::path&) override {
+        return std::nullopt;
+    }
+    program::ConvertOutcome Convert(const std::filesystem::path&, const std::filesystem::path&,
+                                    const program::ConvertOptions&,
+                                    const std::function<bool(double)>&) override {
+        return {false, "other sound formats are not converted in this build", {}, 0, 0};
+    }
+};
+#endif
 
 // One line on stderr naming the problem; exit status 1.
 int Refused(const std::string& message);

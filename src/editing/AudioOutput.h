@@ -46,6 +46,9 @@ struct AudioStatus {
     }
 };
 
+// The highest sample rate asked of a device, in Hz; a rate beyond it is a broken sample header.
+inline constexpr std::uint32_t maxOutputRate = 768000;
+
 // A wave output device taking 16-bit mono PCM in blocks. Each queued block is played in order
 // right after the one before it (no gap while the next block is queued in time) and is then
 // reported back as finished with the tag it was queued with.

@@ -8,10 +8,6 @@ namespace velomire::editing {
 
 namespace {
 
-int Drawn(std::int16_t value) {
-    return value >> 8;
-}
-
 bool ViewFits(std::int64_t frameCount, const WaveformView& view) {
     return view.PictureWidth() > 0 && view.ViewStart() >= 0 && view.ViewStart() <= view.ViewEnd() &&
            view.ViewEnd() < frameCount;

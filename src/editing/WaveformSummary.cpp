@@ -5,15 +5,6 @@
 
 namespace velomire::editing {
 
-namespace {
-
-// The drawn value: the frame shifted right by 8 bits with its sign, -128..127 pixels.
-int Drawn(std::int16_t value) {
-    return value >> 8;
-}
-
-} // namespace
-
 bool WaveformSummary::Build(std::span<const std::int16_t> source) {
     frames = {};
     levels.clear();

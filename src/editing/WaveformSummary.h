@@ -7,6 +7,11 @@
 
 namespace velomire::editing {
 
+// The drawn value of a frame: shifted right by 8 bits with its sign, -128..127 pixels.
+inline int Drawn(std::int16_t value) {
+    return value >> 8;
+}
+
 // The lowest and highest drawn value (frame value >> 8, -128..127) of a stretch of frames.
 struct DrawnRange {
     int low = 0;

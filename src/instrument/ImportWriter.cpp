@@ -21,18 +21,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Keeps the last message of the WAV reader, for the one line an import fails with.
-class LastMessage : public program::UserMessages {
-public:
-    void Show(std::string_view text, std::string_view) override { last = text; }
-    std::string last;
-};
-
 // The most chunks walked looking for "smpl" and "inst" before the rest is ignored.
 constexpr int maxChunks = 1000;
 // Room in a row's 39 characters for "-NNN.wav" after a sound's name.
 constexpr std::size_t stemChars = 31;
-constexpr int maxNameTries = 999;
 
 std::uint32_t Le32(const std::array<char, 8>& b, std::size_t at) {
     return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
@@ -203,7 +195,7 @@ public:
 private:
     std::optional<SoundWords> FromFile(const fs::path& file, const std::string& name,
                                        program::TargetRate rate, std::string& error) {
-        LastMessage messages;
+        program::LastMessage messages;
         program::WavInfo wav(messages);
         if (rate == program::TargetRate::keep && wav.Open(file.string())) {
             return ReadWords(wav);
@@ -231,12 +223,6 @@ private:
     double span = 0;
     bool stopped = false;
 };
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 } // namespace
 
@@ -275,7 +261,7 @@ bool ProbeSounds(Instrument& instrument, program::SampleConverter& converter, st
                     sound.file.string() + ")";
             return false;
         }
-        LastMessage messages;
+        program::LastMessage messages;
         program::WavInfo wav(messages);
         if (wav.Open(sound.file.string())) {
             sound.channels = wav.Channels();
@@ -379,18 +365,10 @@ program::Status WriteImportedProgram(const Instrument& instrument, const Program
             program::StereoHalves(sound.name, instrument.sounds[*plan.rightSound].name, 0);
         const std::string stem = program::SafeFileStem(
             halves ? program::EntryNameOfHalf(sound.name) : sound.name, "sample", stemChars);
-        std::string name;
-        for (int n = 1; n <= maxNameTries && name.empty(); ++n) {
-            const std::string candidate = stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".wav";
-            if (!names.contains(Lower(candidate)) &&
-                !fs::exists(fs::symlink_status(directory / candidate, ec))) {
-                name = candidate;
-            }
-        }
+        const std::string name = program::FreeFileName(directory, stem, ".wav", names);
         if (name.empty()) {
             return program::Status::Error(sound.name + ": no free file name in the folder");
         }
-        names.insert(Lower(name));
 
         const ImportRow& first = mapping.rows[rows.front()];
         program::SampleChunks chunks;
@@ -408,7 +386,7 @@ program::Status WriteImportedProgram(const Instrument& instrument, const Program
         }
         written.Add(wavPath);
 
-        LastMessage messages;
+        program::LastMessage messages;
         program::WavInfo wav(messages);
         if (!wav.OpenBytes(name, std::move(image))) {
             return program::Status::Error(name + ": " + messages.last);

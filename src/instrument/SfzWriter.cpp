@@ -20,13 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t editedLoops = 4;
-constexpr int maxNameTries = 999;
-
-class LastMessage : public program::UserMessages {
-public:
-    void Show(std::string_view text, std::string_view) override { last = text; }
-    std::string last;
-};
 
 // 1/256 semitone as cents: whole cents when they give the same units back (so a tune of whole
 // cents comes back as it was), else exactly (a multiple of 100/256 has at most six decimals).
@@ -60,12 +53,6 @@ std::vector<program::SampleChunks::Loop> RowLoops(const program::SampleBlock& s)
         loops.push_back({s.soundStart + loop.at - loop.length + 1, s.soundStart + loop.at, 0});
     }
     return loops;
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 } // namespace
@@ -172,7 +159,7 @@ program::Status ExportSfz(const program::Program& program, const fs::path& progr
             continue;
         }
 
-        LastMessage messages;
+        program::LastMessage messages;
         program::WavInfo wav(messages);
         if (!wav.Open((programDirectory / source).string())) {
             undo();
@@ -193,19 +180,11 @@ program::Status ExportSfz(const program::Program& program, const fs::path& progr
 
         const std::string base =
             program::SafeFileStem(fs::path(source).stem().string(), "sample", 31);
-        std::string fileName;
-        for (int n = 1; n <= maxNameTries && fileName.empty(); ++n) {
-            const std::string candidate = base + (n == 1 ? "" : "-" + std::to_string(n)) + ".wav";
-            if (!taken.contains(Lower(candidate)) &&
-                !fs::exists(fs::symlink_status(directory / candidate, ec))) {
-                fileName = candidate;
-            }
-        }
+        const std::string fileName = program::FreeFileName(directory, base, ".wav", taken);
         if (fileName.empty()) {
             undo();
             return program::Status::Error(source + ": no free file name in " + directory.string());
         }
-        taken.insert(Lower(fileName));
         const auto image = program::WavWriter::Image(channels, rate, words, chunks);
         if (const program::Status status = writeNew(directory / fileName, image); !status) {
             undo();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <system_error>
 
 namespace velomire::program {
 
@@ -87,6 +88,30 @@ std::string SafeFileStem(std::string_view name, std::string_view fallback, std::
         stem.insert(baseEnd, 1, '_');
     }
     return stem;
+}
+
+std::string FreeFileName(const std::filesystem::path& directory, std::string_view stem,
+                         std::string_view extension, std::set<std::string>& taken) {
+    constexpr int maxTries = 999;
+    const auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    };
+    std::error_code ec;
+    for (int n = 1; n <= maxTries; ++n) {
+        std::string candidate(stem);
+        if (n > 1) {
+            candidate += "-" + std::to_string(n);
+        }
+        candidate += extension;
+        if (!taken.contains(lower(candidate)) &&
+            !std::filesystem::exists(std::filesystem::symlink_status(directory / candidate, ec))) {
+            taken.insert(lower(candidate));
+            return candidate;
+        }
+    }
+    return {};
 }
 
 } // namespace velomire::program

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -15,5 +17,11 @@ namespace velomire::program {
 // gives `fallback`.
 std::string SafeFileStem(std::string_view name, std::string_view fallback,
                          std::size_t maxChars = 0);
+
+// The first of "STEM.EXT", "STEM-2.EXT" ... "STEM-999.EXT" that is neither in `taken` (names in
+// lower case, the ones a run has written) nor in `directory`; it goes into `taken`. Empty when all
+// of them are used.
+std::string FreeFileName(const std::filesystem::path& directory, std::string_view stem,
+                         std::string_view extension, std::set<std::string>& taken);
 
 } // namespace velomire::program

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace velomire::program {
@@ -14,6 +15,13 @@ class UserMessages {
 public:
     virtual ~UserMessages() = default;
     virtual void Show(std::string_view text, std::string_view caption) = 0;
+};
+
+// Keeps the last message shown, for the one line a file operation fails with.
+class LastMessage : public UserMessages {
+public:
+    void Show(std::string_view text, std::string_view) override { last = text; }
+    std::string last;
 };
 
 } // namespace velomire::program

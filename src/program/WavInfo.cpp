@@ -14,7 +14,7 @@ namespace velomire::program {
 
 namespace {
 
-constexpr std::string_view cantOpen = "Error: Can't open File !";
+constexpr std::string_view cantOpenWav = "Error: Can't open File !";
 constexpr std::string_view invalid = "Error: Invalid .Wav File !";
 
 // Bytes fetched per refill of the frame buffer. Large enough that a file read is rare next to the
@@ -106,7 +106,7 @@ bool WavInfo::Open(const std::string& path) {
     Begin(path);
     source = Source::FromFile(path);
     if (!source) {
-        messages.Show(cantOpen, path);
+        messages.Show(cantOpenWav, path);
         return false;
     }
     return Accept(path);
@@ -116,7 +116,7 @@ bool WavInfo::Open(const std::filesystem::path& file, const std::string& name) {
     Begin(name);
     source = Source::FromFile(file.string());
     if (!source) {
-        messages.Show(cantOpen, name);
+        messages.Show(cantOpenWav, name);
         return false;
     }
     return Accept(name);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,15 @@ inline QString FromStd(std::string_view text) {
 
 inline std::string ToStd(const QString& text) {
     return text.toStdString();
+}
+
+// A file name as the core opens it: UTF-16 on Windows, the file system's encoding elsewhere.
+inline std::filesystem::path ToPath(const QString& path) {
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
 }
 
 } // namespace velomire::app

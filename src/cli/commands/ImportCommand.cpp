@@ -7,9 +7,6 @@
 #include "instrument/devices/InstrumentFiles.h"
 #include "instrument/devices/NewFileWriter.h"
 #include "program/SampleConverter.h"
-#ifdef VELOMIRE_HAVE_SNDFILE
-#include "program/devices/SndfileConverter.h"
-#endif
 
 #include <CLI/CLI.hpp>
 
@@ -19,21 +16,6 @@ namespace velomire::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-#ifndef VELOMIRE_HAVE_SNDFILE
-// A build without libsndfile (velomire-cli.exe alone): 16-bit WAV samples only.
-class FileConverter : public program::SampleConverter {
-public:
-    std::optional<program::SoundFormat> Probe(const fs::path&) override { return std::nullopt; }
-    program::ConvertOutcome Convert(const fs::path&, const fs::path&,
-                                    const program::ConvertOptions&,
-                                    const std::function<bool(double)>&) override {
-        return {false, "other sound formats are not converted in this build", {}, 0, 0};
-    }
-};
-#else
-using FileConverter = program::SndfileConverter;
-#endif
 
 class ImportCommand : public CliCommand {
 public:

@@ -8,9 +8,6 @@
 #include "program/ProgramFile.h"
 #include "program/SampleConverter.h"
 #include "program/WavInfo.h"
-#ifdef VELOMIRE_HAVE_SNDFILE
-#include "program/devices/SndfileConverter.h"
-#endif
 
 #include <CLI/CLI.hpp>
 
@@ -22,21 +19,6 @@ namespace velomire::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-#ifndef VELOMIRE_HAVE_SNDFILE
-// A build without libsndfile (velomire-cli.exe alone): files of other formats are not converted.
-class FileConverter : public program::SampleConverter {
-public:
-    std::optional<program::SoundFormat> Probe(const fs::path&) override { return std::nullopt; }
-    program::ConvertOutcome Convert(const fs::path&, const fs::path&,
-                                    const program::ConvertOptions&,
-                                    const std::function<bool(double)>&) override {
-        return {false, "other sound formats are not converted in this build", {}, 0, 0};
-    }
-};
-#else
-using FileConverter = program::SndfileConverter;
-#endif
 
 class NewCommand : public CliCommand {
 public:

@@ -21,8 +21,6 @@ constexpr unsigned maxChannels = 2;
 // Frames per callback asked of RtAudio: 512 frames is 11.6 ms at 44100 Hz. JACK uses its own
 // period instead.
 constexpr unsigned callbackFrames = 512;
-// The highest sample rate we try to open, in Hz; a rate beyond it is a broken sample header.
-constexpr std::uint32_t maxRate = 768000;
 // How long Queue waits for a place the audio thread has not yet given back, and how often it
 // looks.
 constexpr std::chrono::milliseconds slotWait{500};
@@ -178,7 +176,7 @@ std::vector<std::string> RtAudioOutput::DeviceNames() {
 AudioStatus RtAudioOutput::Open(int device, std::uint32_t rate) {
     Close();
     transfer::QuietSystemLibraries();
-    if (rate == 0 || rate > maxRate) {
+    if (rate == 0 || rate > maxOutputRate) {
         return AudioStatus::Error(AudioError::BadFormat,
                                   "A sample rate of " + std::to_string(rate) + " Hz.");
     }

@@ -8,9 +8,6 @@ namespace velomire::editing {
 
 namespace {
 
-// The highest sample rate asked of the device, in Hz; a rate beyond it is a broken sample header.
-constexpr std::uint32_t maxRate = 768000;
-
 AudioError ErrorOf(WaveOutCalls::Result code) {
     switch (code) {
     case WaveOutCalls::badDeviceId:
@@ -57,7 +54,7 @@ AudioStatus WaveOutAudioOutput::Failure(WaveOutCalls::Result code) {
 
 AudioStatus WaveOutAudioOutput::Open(int device, std::uint32_t rate) {
     Close();
-    if (rate == 0 || rate > maxRate) {
+    if (rate == 0 || rate > maxOutputRate) {
         return AudioStatus::Error(AudioError::BadFormat,
                                   "A sample rate of " + std::to_string(rate) + " Hz.");
     }

@@ -1,5 +1,7 @@
 #include "editing/ui/KeyboardPainter.h"
 
+#include "editing/ui/QtColour.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -28,10 +30,6 @@ const QColor whiteTop(255, 255, 255);
 const QColor whiteBottom(228, 228, 224);
 const QColor blackBody(28, 28, 30);
 const QColor blackLip(78, 78, 82);
-
-QColor Colour(Rgb rgb) {
-    return {rgb.red, rgb.green, rgb.blue};
-}
 
 // Whether a black key lies at the right border of white key `white` (after C, D, F, G and A).
 bool BlackKeyAfter(int white) {

@@ -1,5 +1,7 @@
 #include "editing/ui/LoopEditorPictures.h"
 
+#include "editing/ui/QtColour.h"
+
 #include "editing/WaveformStrokes.h"
 
 #include <QPainter>
@@ -16,10 +18,6 @@ namespace {
 
 constexpr QSize partSize(40, 24);   // logical pixels
 constexpr QSize playerSize(16, 16); // logical pixels
-
-QColor Colour(Rgb rgb) {
-    return {rgb.red, rgb.green, rgb.blue};
-}
 
 QIcon Draw(QSize size, const std::function<void(QPainter&)>& draw) {
     QIcon icon;

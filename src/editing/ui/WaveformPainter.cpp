@@ -1,5 +1,7 @@
 #include "editing/ui/WaveformPainter.h"
 
+#include "editing/ui/QtColour.h"
+
 #include "editing/LoopEditorModel.h"
 
 #include <QPainter>
@@ -10,10 +12,6 @@
 namespace velomire::editing {
 
 namespace {
-
-QColor Colour(Rgb rgb) {
-    return {rgb.red, rgb.green, rgb.blue};
-}
 
 // The waveform as runs of one pen: the line goes on through every stroke, and a run ends where
 // the pen changes between inside and outside the sound.

@@ -22,7 +22,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Added to the bytes' wire time before we give up on JACK taking them.
-constexpr std::chrono::milliseconds writeMargin{1000};
+constexpr std::chrono::milliseconds jackWriteMargin{1000};
 // A server that has run no cycle for this long has stopped (a dummy or sound-card driver runs
 // one every few milliseconds).
 constexpr std::chrono::milliseconds stallLimit{1000};
@@ -34,16 +34,13 @@ constexpr double wireBytesPerSecond = 3125.0;
 // cycles of our last event may have cost that event.
 constexpr std::uint64_t inFlightCycles = 4;
 
+} // namespace
+
+// Outside the unnamed namespace: the session below, a member of the driver, holds one.
 struct JackClientCloser {
     void operator()(jack_client_t* client) const { jack_client_close(client); }
 };
 using JackClient = std::unique_ptr<jack_client_t, JackClientCloser>;
-
-JackClient OpenClient(const char* name) {
-    return JackClient(JackMidiEndpoint::OpenClient(name));
-}
-
-} // namespace
 
 struct JackMidiDriver::Session {
     std::string destination;
@@ -133,7 +130,7 @@ struct JackMidiDriver::Session {
         if (opened->ring == nullptr) {
             return {nullptr, "No memory for the JACK MIDI output."};
         }
-        opened->client = OpenClient("Velomire");
+        opened->client = JackClient(JackMidiEndpoint::OpenClient("Velomire"));
         if (!opened->client) {
             return {nullptr, "No JACK server is running."};
         }
@@ -156,7 +153,7 @@ struct JackMidiDriver::Session {
         }
         // The connection shows in our view of the graph a little after jack_connect returns; a
         // write must not take it for one that has gone.
-        const auto deadline = Clock::now() + writeMargin;
+        const auto deadline = Clock::now() + jackWriteMargin;
         while (jack_port_connected_to(opened->port, opened->destination.c_str()) == 0) {
             if (Clock::now() >= deadline) {
                 return {nullptr, "The JACK MIDI port " + opened->destination + " has gone."};
@@ -257,8 +254,9 @@ MidiStatus JackMidiDriver::Write(std::span<const std::uint8_t> bytes) {
         return MidiStatus::Error("A MIDI message of " + std::to_string(bytes.size()) +
                                  " bytes is too long for JACK output.");
     }
-    const auto deadline =
-        Clock::now() + midiWireTimePerByte * static_cast<std::int64_t>(bytes.size()) + writeMargin;
+    const auto deadline = Clock::now() +
+                          midiWireTimePerByte * static_cast<std::int64_t>(bytes.size()) +
+                          jackWriteMargin;
     const std::string failure =
         WaitUntil([&] { return jack_ringbuffer_write_space(session->ring) >= bytes.size(); },
                   deadline, "The JACK server did not take the MIDI data in time.");
@@ -279,7 +277,7 @@ MidiStatus JackMidiDriver::Close() {
     // let the server tell of an xrun that cost them.
     const std::size_t waiting = jack_ringbuffer_read_space(session->ring);
     const auto deadline =
-        Clock::now() + midiWireTimePerByte * static_cast<std::int64_t>(waiting) + writeMargin;
+        Clock::now() + midiWireTimePerByte * static_cast<std::int64_t>(waiting) + jackWriteMargin;
     std::optional<std::uint64_t> emptyAt;
     const std::string failure = WaitUntil(
         [&] {

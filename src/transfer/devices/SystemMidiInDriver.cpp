@@ -51,7 +51,7 @@ private:
 
 #endif
 
-std::vector<MidiInBackEnd> PlatformBackEnds() {
+std::vector<MidiInBackEnd> PlatformInBackEnds() {
     std::vector<MidiInBackEnd> backEnds;
 #ifdef __linux__
     backEnds.push_back({std::make_unique<AlsaSeqMidiInDriver>(), ""});
@@ -66,7 +66,7 @@ std::vector<MidiInBackEnd> PlatformBackEnds() {
 
 } // namespace
 
-SystemMidiInDriver::SystemMidiInDriver() : SystemMidiInDriver(PlatformBackEnds()) {}
+SystemMidiInDriver::SystemMidiInDriver() : SystemMidiInDriver(PlatformInBackEnds()) {}
 
 SystemMidiInDriver::SystemMidiInDriver(std::vector<MidiInBackEnd> backEnds)
     : backEnds(std::move(backEnds)) {}

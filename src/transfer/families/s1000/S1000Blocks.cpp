@@ -25,9 +25,9 @@ struct LaterByte {
 constexpr std::string_view emptyZoneName = "xxxxxxxxxxxx";
 
 // A block being built: little-endian fields, each keeping only the low bits of its value.
-class Block {
+class FieldBlock {
 public:
-    explicit Block(std::int32_t model) : model(model) { bytes.reserve(longBlockBytes); }
+    explicit FieldBlock(std::int32_t model) : model(model) { bytes.reserve(longBlockBytes); }
 
     void U8(std::int32_t value) { bytes.push_back(static_cast<std::uint8_t>(value & 0xFF)); }
     void U16(std::int32_t value) {
@@ -65,8 +65,8 @@ int SinglePart(std::int16_t sendMode) {
 }
 
 // One velocity zone of a keygroup block, 24 bytes.
-void Zone(Block& block, const program::KeygroupBlock& keygroup, std::string_view name, int part,
-          std::int32_t pan) {
+void Zone(FieldBlock& block, const program::KeygroupBlock& keygroup, std::string_view name,
+          int part, std::int32_t pan) {
     block.Name(name, part);
     block.U8(keygroup.velocityLow);
     block.U8(keygroup.velocityHigh);
@@ -99,7 +99,7 @@ std::vector<std::uint8_t> AkaiNameCodes(std::string_view name, int part) {
 
 std::vector<std::uint8_t> SampleHeaderBlock(const program::SampleBlock& sample, int part,
                                             std::int32_t model) {
-    Block block(model);
+    FieldBlock block(model);
     block.U8(3); // block identifier
     block.U8(sample.bandwidth);
     block.U8(sample.rootKey);
@@ -144,7 +144,7 @@ std::vector<std::uint8_t> SampleHeaderBlock(const program::SampleBlock& sample, 
 
 std::vector<std::uint8_t> ProgramHeaderBlock(const program::Program& program, std::int32_t model) {
     const auto& params = program.header.programParams;
-    Block block(model);
+    FieldBlock block(model);
     block.U8(1); // block identifier
     block.Zeros(2);
     block.Name(program.ProgramName(), 0);
@@ -177,7 +177,7 @@ std::vector<std::uint8_t> KeygroupBlock(const program::Program& program, int row
     const std::string name = program::FieldText(entry.sample.sampleName);
     const bool stereo = entry.sample.sendMode == program::sendStereo;
 
-    Block block(model);
+    FieldBlock block(model);
     block.U8(2); // block identifier
     block.Zeros(2);
     block.U8(keygroup.lowKey);

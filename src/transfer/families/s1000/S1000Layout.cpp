@@ -12,7 +12,7 @@ namespace {
 
 using Bytes = std::span<const std::uint8_t>;
 
-std::uint16_t Get16(Bytes image, std::uint64_t at) {
+std::uint16_t LayoutGet16(Bytes image, std::uint64_t at) {
     return static_cast<std::uint16_t>(image[at] | image[at + 1] << 8);
 }
 
@@ -53,7 +53,7 @@ std::uint32_t FloppyBlocks(Medium medium) {
 std::uint32_t Checksum(Bytes image, std::uint64_t base) {
     std::uint32_t sum = 0;
     for (std::size_t word = 0; word <= magicWords; ++word) {
-        sum += Get16(image, base + 2 * word);
+        sum += LayoutGet16(image, base + 2 * word);
     }
     return sum;
 }
@@ -62,7 +62,7 @@ std::uint32_t Checksum(Bytes image, std::uint64_t base) {
 
 std::uint16_t Area::MapEntry(Bytes image, std::uint32_t block) const {
     const std::uint64_t at = base + mapAt + 2ull * block;
-    return at + 2 <= image.size() ? Get16(image, at) : systemBlock;
+    return at + 2 <= image.size() ? LayoutGet16(image, at) : systemBlock;
 }
 
 void Area::SetMapEntry(std::vector<std::uint8_t>& image, std::uint32_t block,
@@ -166,13 +166,14 @@ std::optional<Partition> Partition::At(Bytes image, std::uint64_t base) {
     if (base + headerBytes > image.size()) {
         return std::nullopt;
     }
-    const std::uint16_t blocks = Get16(image, base);
+    const std::uint16_t blocks = LayoutGet16(image, base);
     if (blocks <= partitionHeaderBlocks || blocks > largestPartition ||
         diskMapAt + 2ull * blocks > headerBytes) {
         return std::nullopt;
     }
     for (std::size_t k = 0; k < magicWords; ++k) {
-        if (Get16(image, base + magicAt + 2 * k) != static_cast<std::uint16_t>(magicStep * k)) {
+        if (LayoutGet16(image, base + magicAt + 2 * k) !=
+            static_cast<std::uint16_t>(magicStep * k)) {
             return std::nullopt;
         }
     }
@@ -217,8 +218,8 @@ std::vector<std::uint8_t> Partition::Format(std::uint32_t blocks) {
 
 bool Partition::ChecksumMatches(Bytes image) const {
     const std::uint64_t at = area.base + checksumAt;
-    const std::uint32_t stored = Get16(image, at) | static_cast<std::uint32_t>(Get16(image, at + 2))
-                                                        << 16;
+    const std::uint32_t stored =
+        LayoutGet16(image, at) | static_cast<std::uint32_t>(LayoutGet16(image, at + 2)) << 16;
     return stored == Checksum(image, area.base);
 }
 
@@ -232,7 +233,7 @@ std::vector<VolumeSlot> Partition::Volumes(Bytes image) const {
     std::vector<VolumeSlot> volumes;
     for (std::size_t slot = 0; slot < volumeSlots; ++slot) {
         const std::uint64_t at = area.base + volumeTableAt + volumeEntryBytes * slot;
-        const std::uint16_t type = Get16(image, at + nameChars);
+        const std::uint16_t type = LayoutGet16(image, at + nameChars);
         if (type != s1000VolumeType && type != s3000VolumeType) {
             continue;
         }
@@ -241,7 +242,7 @@ std::vector<VolumeSlot> Partition::Volumes(Bytes image) const {
                            {codes.begin(), codes.end()},
                            Text(codes),
                            type,
-                           Get16(image, at + nameChars + 2)});
+                           LayoutGet16(image, at + nameChars + 2)});
     }
     return volumes;
 }
@@ -258,7 +259,7 @@ std::optional<VolumeSlot> Partition::VolumeAt(Bytes image, std::uint16_t directo
 std::optional<std::uint64_t> Partition::FreeVolumeSlot(Bytes image) const {
     for (std::size_t slot = 0; slot < volumeSlots; ++slot) {
         const std::uint64_t at = area.base + volumeTableAt + volumeEntryBytes * slot;
-        if (Get16(image, at + nameChars) == 0) {
+        if (LayoutGet16(image, at + nameChars) == 0) {
             return at;
         }
     }
