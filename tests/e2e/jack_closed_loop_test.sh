@@ -16,7 +16,7 @@ done
 
 work=$(mktemp -d)
 # A fixed name of this test's own: JACK's registry holds 8 server names and reuses a dead server's
-# entry only for the same name. CTest's "jack" lock keeps the JACK tests from running together.
+# entry only for the same name (see jack_send_test.sh).
 server="velomire-e2e-closed-loop"
 export JACK_DEFAULT_SERVER=$server
 export VELOMIRE_SETTINGS_FILE=$work/settings.ini

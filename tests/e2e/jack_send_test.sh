@@ -14,8 +14,8 @@ done
 
 work=$(mktemp -d)
 # A fixed name of this test's own: JACK's registry holds 8 server names and reuses a dead server's
-# entry only for the same name, so the names of every test of the suite (5) must stay few. CTest's
-# "jack" lock keeps the tests that start a server from running together.
+# entry only for the same name, so the names of every test of the suite (5) must stay few. With
+# its own name it runs beside the other tests that start a server.
 server="velomire-e2e-send"
 export JACK_DEFAULT_SERVER=$server
 export VELOMIRE_SETTINGS_FILE=$work/settings.ini

@@ -107,9 +107,10 @@ private:
 
 // A JACK server on the dummy driver, made the default server of this process's JACK clients and
 // of its children. Give it a fixed name: JACK keeps at most 8 server names and frees a dead
-// server's entry only when a server of the same name starts again (the tests that start one
-// never run together: CTest's "jack" lock). When it goes it is stopped, and the semaphores and
-// shared memory a server ended under its clients leaves behind are removed.
+// server's entry only when a server of the same name starts again (the test programs that start
+// one never run together: CTest's "jack" lock; the end-to-end scripts have names of their own).
+// When it goes it is stopped, and the semaphores and shared memory a server ended under its
+// clients leaves behind are removed.
 class JackServer {
 public:
     // Real-time scheduling (-R) where the machine allows it, which makes xruns rare but not
