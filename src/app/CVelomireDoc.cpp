@@ -342,7 +342,8 @@ void CVelomireDoc::OnImportInstrument(const QString& given) {
         names << FromStd(instrument::EntryLine(entry));
     }
 
-    // Each instrument is read, probed and mapped once, when first selected.
+    // Each instrument is read, probed and mapped once, when first selected: on the dialog's
+    // reading thread, one at a time, and on this one once the dialog has closed.
     struct Mapped {
         std::optional<instrument::Instrument> read;
         instrument::ProgramMapping mapping;

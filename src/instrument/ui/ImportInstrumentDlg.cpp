@@ -3,15 +3,17 @@
 #include "ui/OkButtonRow.h"
 
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include <algorithm>
-
+#include <memory>
 #include <utility>
 
 namespace velomire::instrument {
@@ -46,7 +48,7 @@ ImportInstrumentDlg::ImportInstrumentDlg(const QString& fileName, const QString&
     layout->addWidget(report, 1);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
-    QPushButton* ok = app::MakeOkButton(*this);
+    ok = app::MakeOkButton(*this);
     buttons->addButton(ok, QDialogButtonBox::AcceptRole);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -56,12 +58,73 @@ ImportInstrumentDlg::ImportInstrumentDlg(const QString& fileName, const QString&
     resize(640, 480);
 }
 
+ImportInstrumentDlg::~ImportInstrumentDlg() {
+    WaitForReport();
+}
+
 int ImportInstrumentDlg::Selected() const {
     return std::max(list->currentRow(), 0);
 }
 
+void ImportInstrumentDlg::done(int result) {
+    closing = true;
+    WaitForReport();
+    QDialog::done(result);
+}
+
 void ImportInstrumentDlg::ShowReport() {
-    report->setPlainText(reportFor ? reportFor(Selected()).join(QLatin1Char('\n')) : QString());
+    ok->setEnabled(false);
+    if (worker == nullptr) { // else the call under way starts the next when it returns
+        StartReport();
+    }
+}
+
+void ImportInstrumentDlg::StartReport() {
+    const int index = Selected();
+    if (!reportFor) {
+        report->clear();
+        ok->setEnabled(true);
+        return;
+    }
+    report->setPlainText(QStringLiteral("Reading the instrument..."));
+    auto lines = std::make_shared<QStringList>();
+    worker = QThread::create([call = reportFor, index, lines] { *lines = call(index); });
+    connect(worker, &QThread::finished, this, [this, thread = worker, index, lines] {
+        if (worker != thread) { // already taken care of by WaitForReport
+            return;
+        }
+        worker->deleteLater();
+        worker = nullptr;
+        if (closing) {
+            return;
+        }
+        if (Selected() != index) {
+            StartReport();
+            return;
+        }
+        report->setPlainText(lines->join(QLatin1Char('\n')));
+        ok->setEnabled(true);
+    });
+    worker->start();
+}
+
+// Keeps the window's events going (never a frozen window) until the call under way returns.
+void ImportInstrumentDlg::WaitForReport() {
+    if (worker == nullptr) {
+        return;
+    }
+    closing = true;
+    setEnabled(false);
+    if (!worker->isFinished()) {
+        QEventLoop loop;
+        connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (worker != nullptr) { // finished before its end was told here
+        worker->wait();
+        delete worker;
+        worker = nullptr;
+    }
 }
 
 } // namespace velomire::instrument
