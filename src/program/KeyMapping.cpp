@@ -6,9 +6,6 @@
 namespace velomire::program {
 namespace {
 
-constexpr int lowestMappedKey = 24;
-constexpr int highestMappedKey = 127;
-
 bool IsDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
@@ -94,7 +91,7 @@ std::optional<int> NoteFromFileName(std::string_view fileName) {
             }
         }
     }
-    if (found && (*found < lowestMappedKey || *found > highestMappedKey)) {
+    if (found && (*found < Program::lowestKey || *found > Program::highestKey)) {
         return std::nullopt;
     }
     return found;
@@ -145,8 +142,8 @@ std::vector<std::string> MapKeysFromNames(std::span<SampleEntry> entries, std::v
 
     for (std::size_t k = 0; k < sorted.size(); ++k) {
         const int pitch = sorted[k].sample.rootKey;
-        int low = lowestMappedKey;
-        int high = highestMappedKey;
+        int low = Program::lowestKey;
+        int high = Program::highestKey;
         // The nearest different pitch below and above.
         for (std::size_t m = k; m-- > 0;) {
             if (sorted[m].sample.rootKey != pitch) {

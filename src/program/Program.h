@@ -43,6 +43,9 @@ void SetFieldText(std::array<char, N>& field, std::string_view text, std::size_t
 class Program {
 public:
     static constexpr int maxSamples = 40;
+    // The keys a row maps and is rooted on: 24 to 127.
+    static constexpr int lowestKey = 24;
+    static constexpr int highestKey = 127;
     static constexpr std::size_t programNameChars = 20;
     static constexpr std::size_t sampleNameChars = 12;
     static constexpr std::size_t fileNameChars = 39;

@@ -6,9 +6,13 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velomire::program {
+
+// What the user reads when a file cannot be opened or read.
+inline constexpr std::string_view cantOpenFile = "Error: Can't open File !";
 
 // Reading and writing files report a Status: the sentence shown to the user ("Error: Can't open
 // File !") and, when the system refused, "path: reason" as its detail.

@@ -9,8 +9,8 @@
 namespace velomire::program {
 namespace {
 
-constexpr std::uint32_t lowestKey = 24;
-constexpr std::uint32_t highestKey = 127;
+constexpr auto lowestKey = static_cast<std::uint32_t>(Program::lowestKey);
+constexpr auto highestKey = static_cast<std::uint32_t>(Program::highestKey);
 constexpr std::size_t editedLoops = 4;
 
 } // namespace

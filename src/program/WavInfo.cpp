@@ -14,7 +14,6 @@ namespace velomire::program {
 
 namespace {
 
-constexpr std::string_view cantOpenWav = "Error: Can't open File !";
 constexpr std::string_view invalid = "Error: Invalid .Wav File !";
 
 // Bytes fetched per refill of the frame buffer. Large enough that a file read is rare next to the
@@ -106,7 +105,7 @@ bool WavInfo::Open(const std::string& path) {
     Begin(path);
     source = Source::FromFile(path);
     if (!source) {
-        messages.Show(cantOpenWav, path);
+        messages.Show(cantOpenFile, path);
         return false;
     }
     return Accept(path);
@@ -116,7 +115,7 @@ bool WavInfo::Open(const std::filesystem::path& file, const std::string& name) {
     Begin(name);
     source = Source::FromFile(file.string());
     if (!source) {
-        messages.Show(cantOpenWav, name);
+        messages.Show(cantOpenFile, name);
         return false;
     }
     return Accept(name);

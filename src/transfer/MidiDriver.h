@@ -13,6 +13,8 @@ namespace velomire::transfer {
 
 // The time one byte takes on a MIDI cable: 10 bits at 31250 baud.
 inline constexpr std::chrono::microseconds midiWireTimePerByte{320};
+// Added to the bytes' wire time before a driver gives up on its system taking them.
+inline constexpr std::chrono::milliseconds midiWriteMargin{1000};
 
 // The outcome of a driver call: ok, or the driver's own text for the error box.
 using MidiStatus = program::Status;

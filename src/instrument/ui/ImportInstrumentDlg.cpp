@@ -67,7 +67,6 @@ int ImportInstrumentDlg::Selected() const {
 }
 
 void ImportInstrumentDlg::done(int result) {
-    closing = true;
     WaitForReport();
     QDialog::done(result);
 }

@@ -2,9 +2,9 @@
 
 #include "program/WavFileList.h"
 #include "ui/OkButtonRow.h"
+#include "ui/QtText.h"
 
 #include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -198,7 +198,7 @@ void CSelectSamplesDlg::OnBrowse() {
     const QString from = directoryLine->text();
     const QString chosen = chooseFolder ? chooseFolder(from) : QString();
     if (!chosen.isEmpty()) {
-        ListFolder(std::filesystem::path(QFile::encodeName(chosen).toStdString()));
+        ListFolder(app::ToPath(chosen));
     }
 }
 

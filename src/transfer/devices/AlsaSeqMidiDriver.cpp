@@ -11,9 +11,6 @@ namespace velomire::transfer {
 
 namespace {
 
-// Added to a chunk's wire time before we give up on the sequencer taking it.
-constexpr std::chrono::milliseconds writeMargin{1000};
-
 // Opens our client for output only and never blocking: a receiver that takes nothing is waited
 // for by sleeping with a time limit instead of inside the library.
 SeqHandle OpenOutputSequencer(MidiStatus& status) {
@@ -58,7 +55,7 @@ MidiStatus WriteSeqSysEx(WirePacer& pacer, WaitClock& clock, std::span<const std
     const auto emit = [&](std::span<const std::uint8_t> event) {
         const auto deadline = clock.Now() +
                               midiWireTimePerByte * static_cast<std::int64_t>(event.size()) +
-                              writeMargin;
+                              midiWriteMargin;
         int err = offer(event);
         while (err == -EAGAIN) {
             if (clock.Now() >= deadline) {

@@ -21,8 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Added to the bytes' wire time before we give up on JACK taking them.
-constexpr std::chrono::milliseconds jackWriteMargin{1000};
 // A server that has run no cycle for this long has stopped (a dummy or sound-card driver runs
 // one every few milliseconds).
 constexpr std::chrono::milliseconds stallLimit{1000};
@@ -153,7 +151,7 @@ struct JackMidiDriver::Session {
         }
         // The connection shows in our view of the graph a little after jack_connect returns; a
         // write must not take it for one that has gone.
-        const auto deadline = Clock::now() + jackWriteMargin;
+        const auto deadline = Clock::now() + midiWriteMargin;
         while (jack_port_connected_to(opened->port, opened->destination.c_str()) == 0) {
             if (Clock::now() >= deadline) {
                 return {nullptr, "The JACK MIDI port " + opened->destination + " has gone."};
@@ -256,7 +254,7 @@ MidiStatus JackMidiDriver::Write(std::span<const std::uint8_t> bytes) {
     }
     const auto deadline = Clock::now() +
                           midiWireTimePerByte * static_cast<std::int64_t>(bytes.size()) +
-                          jackWriteMargin;
+                          midiWriteMargin;
     const std::string failure =
         WaitUntil([&] { return jack_ringbuffer_write_space(session->ring) >= bytes.size(); },
                   deadline, "The JACK server did not take the MIDI data in time.");
@@ -277,7 +275,7 @@ MidiStatus JackMidiDriver::Close() {
     // let the server tell of an xrun that cost them.
     const std::size_t waiting = jack_ringbuffer_read_space(session->ring);
     const auto deadline =
-        Clock::now() + midiWireTimePerByte * static_cast<std::int64_t>(waiting) + jackWriteMargin;
+        Clock::now() + midiWireTimePerByte * static_cast<std::int64_t>(waiting) + midiWriteMargin;
     std::optional<std::uint64_t> emptyAt;
     const std::string failure = WaitUntil(
         [&] {

@@ -37,12 +37,8 @@ constexpr std::size_t zoneCount = 4;
 // A keygroup's individual output, after its zones and six bytes more.
 constexpr std::size_t outputAt = zoneAt + zoneBytes * zoneCount + 6;
 
-std::uint16_t Get16(Bytes bytes, std::uint64_t at) {
-    return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
-
 std::uint32_t Get32(Bytes bytes, std::uint64_t at) {
-    return Get16(bytes, at) | static_cast<std::uint32_t>(Get16(bytes, at + 2)) << 16;
+    return Word16(bytes, at) | static_cast<std::uint32_t>(Word16(bytes, at + 2)) << 16;
 }
 
 // Twelve character codes as text, trailing spaces removed.
@@ -179,16 +175,16 @@ void ReadSample(Bytes image, const ImageFile& file, const FileExtent& extent, Im
     sample.rootKey = head[2];
     sample.headerName = NameText(Bytes(head).subspan(sampleNameAt, nameChars));
     sample.loopMode = head[19];
-    sample.tune = static_cast<std::int16_t>(Get16(head, 20));
+    sample.tune = static_cast<std::int16_t>(Word16(head, 20));
     sample.lengthWords = Get32(head, 26);
     sample.startPoint = Get32(head, 30);
     sample.endPoint = Get32(head, 34);
     const std::size_t loops = std::min<std::size_t>(head[16], 8);
     for (std::size_t loop = 0; loop < loops; ++loop) {
         const std::size_t at = 38 + 12 * loop;
-        sample.loops.push_back({Get32(head, at), Get32(head, at + 6), Get16(head, at + 10)});
+        sample.loops.push_back({Get32(head, at), Get32(head, at + 6), Word16(head, at + 10)});
     }
-    sample.rate = Get16(head, 138);
+    sample.rate = Word16(head, 138);
     sample.extent = extent;
     sample.headerBytes = static_cast<std::uint32_t>(headerBytes);
     sample.coding = WordCoding::pcm16le;
@@ -257,7 +253,7 @@ ImageVolume ReadVolume(Bytes image, const Area& area, const std::vector<std::uin
         ImageFile file{NameText(entry.first(nameChars)), type,
                        static_cast<std::uint32_t>(entry[17] | entry[18] << 8 | entry[19] << 16)};
         std::string problem;
-        const auto extent = Extent(image, area, Get16(entry, 20), file.bytes, used, problem);
+        const auto extent = Extent(image, area, Word16(entry, 20), file.bytes, used, problem);
         if (!extent) {
             Warn(warnings, "The file " + file.name + (volume.name.empty() ? "" : " of volume ") +
                                volume.name + " " + problem + "; it was left out.");

@@ -12,10 +12,6 @@ namespace {
 
 using Bytes = std::span<const std::uint8_t>;
 
-std::uint16_t LayoutGet16(Bytes image, std::uint64_t at) {
-    return static_cast<std::uint16_t>(image[at] | image[at + 1] << 8);
-}
-
 void Put16(std::vector<std::uint8_t>& image, std::uint64_t at, std::uint32_t value) {
     image[at] = static_cast<std::uint8_t>(value & 0xFF);
     image[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
@@ -53,16 +49,20 @@ std::uint32_t FloppyBlocks(Medium medium) {
 std::uint32_t Checksum(Bytes image, std::uint64_t base) {
     std::uint32_t sum = 0;
     for (std::size_t word = 0; word <= magicWords; ++word) {
-        sum += LayoutGet16(image, base + 2 * word);
+        sum += Word16(image, base + 2 * word);
     }
     return sum;
 }
 
 } // namespace
 
+std::uint16_t Word16(std::span<const std::uint8_t> image, std::uint64_t at) {
+    return static_cast<std::uint16_t>(image[at] | image[at + 1] << 8);
+}
+
 std::uint16_t Area::MapEntry(Bytes image, std::uint32_t block) const {
     const std::uint64_t at = base + mapAt + 2ull * block;
-    return at + 2 <= image.size() ? LayoutGet16(image, at) : systemBlock;
+    return at + 2 <= image.size() ? Word16(image, at) : systemBlock;
 }
 
 void Area::SetMapEntry(std::vector<std::uint8_t>& image, std::uint32_t block,
@@ -166,14 +166,13 @@ std::optional<Partition> Partition::At(Bytes image, std::uint64_t base) {
     if (base + headerBytes > image.size()) {
         return std::nullopt;
     }
-    const std::uint16_t blocks = LayoutGet16(image, base);
+    const std::uint16_t blocks = Word16(image, base);
     if (blocks <= partitionHeaderBlocks || blocks > largestPartition ||
         diskMapAt + 2ull * blocks > headerBytes) {
         return std::nullopt;
     }
     for (std::size_t k = 0; k < magicWords; ++k) {
-        if (LayoutGet16(image, base + magicAt + 2 * k) !=
-            static_cast<std::uint16_t>(magicStep * k)) {
+        if (Word16(image, base + magicAt + 2 * k) != static_cast<std::uint16_t>(magicStep * k)) {
             return std::nullopt;
         }
     }
@@ -219,7 +218,7 @@ std::vector<std::uint8_t> Partition::Format(std::uint32_t blocks) {
 bool Partition::ChecksumMatches(Bytes image) const {
     const std::uint64_t at = area.base + checksumAt;
     const std::uint32_t stored =
-        LayoutGet16(image, at) | static_cast<std::uint32_t>(LayoutGet16(image, at + 2)) << 16;
+        Word16(image, at) | static_cast<std::uint32_t>(Word16(image, at + 2)) << 16;
     return stored == Checksum(image, area.base);
 }
 
@@ -233,7 +232,7 @@ std::vector<VolumeSlot> Partition::Volumes(Bytes image) const {
     std::vector<VolumeSlot> volumes;
     for (std::size_t slot = 0; slot < volumeSlots; ++slot) {
         const std::uint64_t at = area.base + volumeTableAt + volumeEntryBytes * slot;
-        const std::uint16_t type = LayoutGet16(image, at + nameChars);
+        const std::uint16_t type = Word16(image, at + nameChars);
         if (type != s1000VolumeType && type != s3000VolumeType) {
             continue;
         }
@@ -242,7 +241,7 @@ std::vector<VolumeSlot> Partition::Volumes(Bytes image) const {
                            {codes.begin(), codes.end()},
                            Text(codes),
                            type,
-                           LayoutGet16(image, at + nameChars + 2)});
+                           Word16(image, at + nameChars + 2)});
     }
     return volumes;
 }
@@ -259,7 +258,7 @@ std::optional<VolumeSlot> Partition::VolumeAt(Bytes image, std::uint16_t directo
 std::optional<std::uint64_t> Partition::FreeVolumeSlot(Bytes image) const {
     for (std::size_t slot = 0; slot < volumeSlots; ++slot) {
         const std::uint64_t at = area.base + volumeTableAt + volumeEntryBytes * slot;
-        if (LayoutGet16(image, at + nameChars) == 0) {
+        if (Word16(image, at + nameChars) == 0) {
             return at;
         }
     }

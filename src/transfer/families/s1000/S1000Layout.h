@@ -14,6 +14,9 @@
 // otherwise the number of the file's next block.
 namespace velomire::disk {
 
+// The little-endian 16-bit word of an image at `at` (the caller has checked that it lies inside).
+std::uint16_t Word16(std::span<const std::uint8_t> image, std::uint64_t at);
+
 inline constexpr std::size_t nameChars = 12;
 inline constexpr std::size_t entryBytes = 24; // a directory entry
 inline constexpr std::uint16_t freeBlock = 0;
