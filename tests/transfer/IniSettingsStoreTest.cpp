@@ -5,6 +5,9 @@
 
 #ifdef VELOMIRE_HAVE_QT_SETTINGS
 #include "transfer/ui/QtSettingsStore.h"
+
+#include <QByteArray>
+#include <QtGlobal>
 #endif
 
 namespace velomire::transfer {
@@ -22,7 +25,7 @@ TEST(IniSettingsStore, ReadsOnlyTheVelomireSectionWithEscapedKeysAndWindowsLineE
 // velomire-cli on Windows reads the file the desktop application writes.
 TEST(IniSettingsStore, ReadsWhatTheDesktopApplicationSaved) {
     const std::string file = ::testing::TempDir() + "velomire-ini-store.ini";
-    ::setenv("VELOMIRE_SETTINGS_FILE", file.c_str(), 1);
+    qputenv("VELOMIRE_SETTINGS_FILE", QByteArray::fromStdString(file)); // also on Windows
     SamplerSettings saved;
     saved.samplerModel = 7;
     saved.exclusiveChannel = 127;
@@ -32,7 +35,7 @@ TEST(IniSettingsStore, ReadsWhatTheDesktopApplicationSaved) {
         saved.Write(qt);
     }
     IniSettingsStore ini(IniSettingsStore::DefaultPath());
-    ::unsetenv("VELOMIRE_SETTINGS_FILE");
+    qunsetenv("VELOMIRE_SETTINGS_FILE");
     const SamplerSettings read = SamplerSettings::Read(ini);
     EXPECT_EQ(read.samplerModel, 7);
     EXPECT_EQ(read.exclusiveChannel, 127);

@@ -92,7 +92,7 @@ std::filesystem::path SamplePath(const std::filesystem::path& folder, const std:
         if (c == '\\')
             c = '/';
     const std::filesystem::path relative(text);
-    if (relative.is_absolute() || relative.has_root_name())
+    if (relative.is_absolute() || relative.has_root_name() || relative.has_root_directory())
         throw Failure{"the sample path \"" + name + "\" is not relative to the preset"};
     std::filesystem::path joined = (folder / relative).lexically_normal();
     const std::filesystem::path allowed = folder.parent_path().lexically_normal();
