@@ -11,9 +11,13 @@
 # stopped half-way never leaves a cache that looks whole.
 #
 #   scripts/build-windows-desktop.sh [STAGE]
-# qt, libs: the cache of Qt, of the codecs; deps: both. app (the default): both, then velomire.exe
-# and velomire-cli.exe in build/windows-desktop, the portable folder beside them, its zip and the
-# installer. packages: the zip and the installer again, from the folder as it is.
+# qt, libs: the cache of Qt, of the codecs; deps: both. build: both, then velomire.exe,
+# velomire-cli.exe and every test in build/windows-desktop. packages: the portable folder of the
+# programs there, its zip and the installer. app (the default): build, then packages.
+# The test run (./test) builds its own copy into build/asan/windows-desktop, named by
+#   VELOMIRE_WINDOWS_BUILD_DIR   the build directory (default build/windows-desktop)
+#   VELOMIRE_WINDOWS_CXX_FLAGS   the compiler's optimisation flags (default CMake's Release, -O3)
+#   VELOMIRE_WERROR              warnings as errors (default ON)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -221,7 +225,7 @@ ensure_libs() {
 
 # ---------------------------------------------------------------------------------------------------
 # velomire.exe and velomire-cli.exe (preset windows-desktop), and the folder they run from.
-build_dir=$root/build/windows-desktop
+build_dir=${VELOMIRE_WINDOWS_BUILD_DIR:-$root/build/windows-desktop}
 version=$(sed -nE 's/^project\(Velomire VERSION ([0-9.]+).*/\1/p' "$root/CMakeLists.txt")
 folder=$build_dir/Velomire-$version-windows-x64
 mingw_runtime=(
@@ -235,12 +239,16 @@ wine_dlls=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/wine/x86_64-windows
 build_app() {
     export VELOMIRE_WINDOWS_PREFIXES="$qt_prefix;$libs_prefix"
     cd "$root"
-    timed "configure velomire" cmake --preset windows-desktop >"$work/app-configure.log" 2>&1 ||
+    local options=(-B "$build_dir" "-DVELOMIRE_WERROR=${VELOMIRE_WERROR:-ON}")
+    [[ -z ${VELOMIRE_WINDOWS_CXX_FLAGS:-} ]] ||
+        options+=("-DCMAKE_CXX_FLAGS_RELEASE=$VELOMIRE_WINDOWS_CXX_FLAGS")
+    timed "configure velomire" cmake --preset windows-desktop "${options[@]}" \
+        >"$work/app-configure.log" 2>&1 ||
         { tail -n 40 "$work/app-configure.log" >&2; die "the configure of the Windows desktop build failed"; }
-    # The programs and the Qt tests (run under Wine by tests/windows/desktop_test.sh); the core's
-    # tests run under Wine in the windows preset's build.
-    timed "build velomire" nice -n 19 cmake --build --preset windows-desktop \
-        --target velomire velomire-cli qt_tests
+    # The programs and every test: the core's under Wine by tests/windows/wine_test.sh, the Qt
+    # tests by tests/windows/desktop_test.sh.
+    timed "build velomire" nice -n 19 cmake --build "$build_dir" >"$work/app-build.log" 2>&1 ||
+        { grep -B5 -A30 -m3 'FAILED\|error' "$work/app-build.log" >&2; die "the Windows desktop build failed"; }
 }
 
 # Copies the programs, the DLLs they load and the user guide into $folder, then checks with
@@ -308,7 +316,8 @@ case $stage in
     qt) ensure_qt ;;
     libs) ensure_libs ;;
     deps) ensure_qt && ensure_libs ;;
+    build) ensure_qt && ensure_libs && build_app ;;
+    packages) make_folder && make_packages ;;
     app) ensure_qt && ensure_libs && build_app && make_folder && make_packages ;;
-    packages) make_packages ;;
-    *) die "usage: $0 [qt|libs|deps|app|packages]" ;;
+    *) die "usage: $0 [qt|libs|deps|build|packages|app]" ;;
 esac

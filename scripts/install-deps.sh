@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project builds, tests and runs with, when they are missing.
-# Works as root or through sudo; does nothing when everything is already there.
+# Works as root or through sudo; does nothing when everything is already there. Then builds the
+# Windows build's Qt and codecs into their cache when it is missing (scripts/build-windows-desktop.sh).
 set -euo pipefail
 
 packages=(
@@ -30,16 +31,22 @@ for p in "${packages[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
     [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+install_missing() {
+    echo "Installing missing packages: ${missing[*]}" >&2
+    sudo=()
+    if [[ $(id -u) -ne 0 ]]; then
+        command -v sudo >/dev/null || { echo "Please run as root or install sudo." >&2; return 1; }
+        sudo=(sudo)
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    # jackd2 asks whether to enable real-time scheduling; answer for it.
+    echo "jackd2 jackd/tweak_rt_limits boolean false" | "${sudo[@]}" debconf-set-selections
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+}
+[[ ${#missing[@]} -eq 0 ]] || install_missing
 
-echo "Installing missing packages: ${missing[*]}" >&2
-sudo=()
-if [[ $(id -u) -ne 0 ]]; then
-    command -v sudo >/dev/null || { echo "Please run as root or install sudo." >&2; exit 1; }
-    sudo=(sudo)
-fi
-export DEBIAN_FRONTEND=noninteractive
-# jackd2 asks whether to enable real-time scheduling; answer for it.
-echo "jackd2 jackd/tweak_rt_limits boolean false" | "${sudo[@]}" debconf-set-selections
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+# What the Windows build needs and Debian ships no MinGW build of (Qt, the codecs): built once per
+# machine from Debian's sources into the cache outside the clone (about twenty minutes on two
+# cores); quick when the cache is there.
+"$(dirname "$0")"/build-windows-desktop.sh deps

@@ -19,9 +19,9 @@ export WINEDEBUG=-all
 export WINEPREFIX=${WINEPREFIX:-$(cd "$(dirname "$exe")/.." && pwd)/wineprefix-convert}
 fail() { echo "FAIL: $*"; exit 1; }
 work=$(mktemp -d)
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-    wine wineboot --init >/dev/null 2>&1 || fail "wineboot could not set up $WINEPREFIX"
-fi
+# shellcheck source=SCRIPTDIR/wine_setup.sh
+source "$(dirname "$0")/wine_setup.sh"
+make_wine_prefix || fail "Wine could not set up $WINEPREFIX"
 # One Wine server for every program of the run, its services started away from the output.
 wineserver -p </dev/null >/dev/null 2>&1
 trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT

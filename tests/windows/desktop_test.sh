@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs the Windows desktop build under Wine (a Windows 10 prefix: Qt 6 needs it, and a fresh Wine
-# prefix reports Windows 7):
-# - the Qt tests of the Windows build (label "qt"), on Qt's offscreen platform, and a picture of
-#   the help window (Help > Contents) in BUILD_DIR/test-pictures;
+# Runs the Windows desktop build under Wine (a Windows 10 prefix with a desktop of its own: see
+# wine_setup.sh):
+# - the Qt tests of the Windows build (label "qt"), on Qt's windows platform (Wine passes no
+#   QT_* variable to a Windows program, so the offscreen platform the tests ask for on Linux
+#   stays unused), and a picture of the help window (Help > Contents) in BUILD_DIR/test-pictures;
 # - the portable zip, unpacked into an empty folder: every DLL its programs import is in it or is
 #   Windows' own, velomire-cli.exe starts, and velomire.exe draws the main window with the demo
 #   program (the picture is kept in BUILD_DIR/test-pictures);
@@ -28,8 +29,8 @@ rm -rf "$pictures"
 mkdir -p "$pictures"
 work=$(mktemp -d)
 
-# Wine draws through X even for Qt's offscreen platform (Qt's event loop needs a window): one
-# X server for the whole run, started before Wine's desktop process, which stays on its display.
+# Wine draws its desktop through X: one X server for the whole run, started before Wine's desktop
+# process, which stays on its display.
 command -v Xvfb >/dev/null || { echo "SKIP: Xvfb is not installed (Debian: xvfb)"; exit $skip; }
 exec {display_fd}<> <(:)
 Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
@@ -38,10 +39,9 @@ read -r -t 30 -u "$display_fd" display_number || fail "Xvfb did not start: $(cat
 export DISPLAY=:$display_number
 trap 'kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
 
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-    wine wineboot --init >/dev/null 2>&1 || fail "wineboot could not set up $WINEPREFIX"
-    winecfg -v win10 >/dev/null 2>&1 || fail "winecfg could not set Windows 10"
-fi
+# shellcheck source=SCRIPTDIR/wine_setup.sh
+source "$(dirname "$0")/wine_setup.sh"
+make_wine_prefix || fail "Wine could not set up $WINEPREFIX"
 # One Wine server for the run, its services started away from the tests' output. It lingers ten
 # seconds after the last program ends (-p10; a bare -p would keep it for ever), so that
 # `wineserver -w` below returns once the installer and the uninstaller have finished.
@@ -50,19 +50,12 @@ trap 'wineserver -k 2>/dev/null; kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' E
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
 # The Qt tests find the Qt DLLs (and through them Qt's plugins) and the MinGW runtime on the PATH.
-qt_cmake=$(sed -n 's/^Qt6_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
-[[ -d $qt_cmake ]] || fail "no Qt6_DIR in $build/CMakeCache.txt"
-runtime=(
-    "$(cd "$qt_cmake/../../../bin" && pwd)"
-    "$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")"
-    /usr/x86_64-w64-mingw32/lib
-)
-WINEPATH=$(for dir in "${runtime[@]}"; do winepath -w "$dir"; done | paste -sd';')
+WINEPATH=$(runtime_path "$build")
 export WINEPATH
 ctest --test-dir "$build" -L qt -j 2 --output-on-failure </dev/null ||
     fail "the Qt tests of the Windows build failed under Wine"
 # Help > Contents once more, keeping a picture of the user guide's window.
-VELOMIRE_SCREENSHOT_DIR=$(winepath -w "$pictures") QT_QPA_PLATFORM=offscreen \
+VELOMIRE_SCREENSHOT_DIR=$(winepath -w "$pictures") \
     VELOMIRE_SETTINGS_FILE=$(winepath -w "$work/help.ini") \
     wine "$build/tests/main_frame_test.exe" HelpContentsShowsTheUserGuide </dev/null >"$work/help.log" 2>&1 ||
     fail "Help > Contents: $(cat "$work/help.log")"
