@@ -492,7 +492,8 @@ private:
             return;
         }
         const auto number = Number<T>(*value);
-        if (!number || *number < low || *number > high) {
+        // Written so that a NaN ("tune=nan") is out of range too.
+        if (!number || !(low <= *number && *number <= high)) {
             Ignored(name, *value,
                     "is not a number from " + std::to_string(low) + " to " + std::to_string(high));
             return;

@@ -154,11 +154,16 @@ comment */ amp_veltrack=80
 }
 
 TEST(SfzReader, ValuesOutOfRangeAreIgnoredAndNoted) {
-    const Instrument instrument = ParseOk("<region> sample=a.wav lokey=x9 hivel=300 tune=abc\n");
-    ASSERT_EQ(instrument.zones.size(), 1u);
+    const Instrument instrument = ParseOk("<region> sample=a.wav lokey=x9 hivel=300 tune=abc\n"
+                                          "<region> sample=a.wav tune=nan pan=NaN volume=inf\n");
+    ASSERT_EQ(instrument.zones.size(), 2u);
     EXPECT_EQ(instrument.zones[0].lowKey, 0);
     EXPECT_EQ(instrument.zones[0].highVelocity, 127);
-    EXPECT_EQ(instrument.notes.size(), 3u);
+    // Not a number is no number in range either.
+    EXPECT_EQ(instrument.zones[1].tuneCents, 0);
+    EXPECT_EQ(instrument.zones[1].pan, 0);
+    EXPECT_EQ(instrument.zones[1].volumeDb, 0);
+    EXPECT_EQ(instrument.notes.size(), 6u);
 }
 
 TEST(SfzReader, DefinesAndIncludesWithDefaultPathAndTheParentFolder) {
