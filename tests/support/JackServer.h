@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -65,18 +66,24 @@ public:
             kill(pid, signal);
         }
     }
-    // Sends `signal` (to a stopped process too), waits up to 3 s for the end, then kills it.
+    // Sends `signal` (to a stopped process too), waits up to 10 s for the end, then kills it,
+    // saying so. A JACK server killed in the middle of its shutdown can leave JACK's metadata
+    // database (/dev/shm/jack_db-UID, one for all servers of the user) locked, and every JACK
+    // server or client started after it then waits at its start: the grace is long enough for a
+    // server on a loaded machine, after it was frozen too.
     void Stop(int signal) {
         if (!Running()) {
             return;
         }
         kill(pid, SIGCONT);
         kill(pid, signal);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (Running() && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         if (Running()) {
+            std::fprintf(stderr, "process %d did not end within 10 s of signal %d: killed\n",
+                         static_cast<int>(pid), signal);
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
             pid = -1;
