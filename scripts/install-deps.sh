@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project builds, tests and runs with, when they are missing.
-# Works as root or through sudo; does nothing when everything is already there. Then builds the
-# Windows build's Qt and codecs into their cache when it is missing (scripts/build-windows-desktop.sh).
+# Works as root or through sudo; does nothing when everything is already there.
+# --windows: then also what the Windows build needs and Debian ships no MinGW build of (Qt, the
+# codecs), built once per machine from Debian's sources into the cache outside the clone by
+# scripts/build-windows-desktop.sh (about twenty minutes on two cores; quick when it is there).
+# ./test, which builds and tests the Windows application, asks for it; ./run does not.
 set -euo pipefail
 
 packages=(
@@ -46,7 +49,6 @@ install_missing() {
 }
 [[ ${#missing[@]} -eq 0 ]] || install_missing
 
-# What the Windows build needs and Debian ships no MinGW build of (Qt, the codecs): built once per
-# machine from Debian's sources into the cache outside the clone (about twenty minutes on two
-# cores); quick when the cache is there.
-"$(dirname "$0")"/build-windows-desktop.sh deps
+if [[ ${1:-} == --windows ]]; then
+    "$(dirname "$0")"/build-windows-desktop.sh deps
+fi
