@@ -3,7 +3,7 @@
 # Works as root or through sudo; does nothing when everything is already there.
 # --windows: then also what the Windows build needs and Debian ships no MinGW build of (Qt, the
 # codecs), built once per machine from Debian's sources into the cache outside the clone by
-# scripts/build-windows-desktop.sh (about twenty minutes on two cores; quick when it is there).
+# scripts/build-windows-desktop.sh (11 to 17 minutes on two cores; quick when it is there).
 # ./test, which builds and tests the Windows application, asks for it; ./run does not.
 set -euo pipefail
 
