@@ -13,6 +13,8 @@ packages=(
     libsndfile1-dev libsoxr-dev
     nlohmann-json3-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
     jackd2 jack-tools xvfb xauth imagemagick sox
+    # ./test asks pgrep whether a JACK server runs
+    procps
     # the tidy check and the mutation check
     python3
     # velomire-cli.exe: the MinGW-w64 cross compiler, GoogleTest's sources for it, Wine to run it
