@@ -13,7 +13,7 @@ packages=(
     libsndfile1-dev libsoxr-dev
     nlohmann-json3-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
     jackd2 jack-tools xvfb xauth imagemagick sox
-    # ./test asks pgrep whether a JACK server runs
+    # the test jack_database asks pgrep whether a JACK server runs
     procps
     # the tidy check and the mutation check
     python3

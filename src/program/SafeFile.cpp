@@ -10,6 +10,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const std::string cantOpen{cantOpenFile};
 const std::string cantWrite = "Error: Can't write File !";
 
 std::string LastSystemReason() {
@@ -54,15 +55,14 @@ FileResult ReadRegularFile(const fs::path& path, std::uintmax_t maxSize,
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (ec) {
-        return FileResult::Error(std::string(cantOpenFile), SystemDetail(path, ec.message()));
+        return FileResult::Error(cantOpen, SystemDetail(path, ec.message()));
     }
     if (!fs::is_regular_file(status)) {
-        return FileResult::Error(std::string(cantOpenFile),
-                                 SystemDetail(path, "not a regular file"));
+        return FileResult::Error(cantOpen, SystemDetail(path, "not a regular file"));
     }
     const std::uintmax_t size = fs::file_size(path, ec);
     if (ec) {
-        return FileResult::Error(std::string(cantOpenFile), SystemDetail(path, ec.message()));
+        return FileResult::Error(cantOpen, SystemDetail(path, ec.message()));
     }
     if (size > maxSize) {
         return FileResult::Error(tooLarge);
@@ -70,7 +70,7 @@ FileResult ReadRegularFile(const fs::path& path, std::uintmax_t maxSize,
     errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        return FileResult::Error(std::string(cantOpenFile), SystemDetail(path, LastSystemReason()));
+        return FileResult::Error(cantOpen, SystemDetail(path, LastSystemReason()));
     }
     bytes.assign(static_cast<std::size_t>(size), 0);
     file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
