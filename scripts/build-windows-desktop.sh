@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds the desktop application for 64-bit Windows with Debian's MinGW-w64 compiler.
 #
-# Debian ships no Qt, libsndfile or libsoxr for MinGW, so this script builds them from Debian's own
+# Debian ships no Qt, libsndfile, libsoxr or libgig for MinGW, so this script builds them from Debian's own
 # source packages (fetched through apt with a private source list; the system's apt sources are not
 # touched) and keeps them in a cache outside the clone:
 #   Qt          $VELOMIRE_QT_WINDOWS, or ~/.cache/velomire/qt-<version>-gcc<version>-<hash>
-#   the codecs  $VELOMIRE_LIBS_WINDOWS, or ~/.cache/velomire/libs-gcc<version>-<hash>
+#   the codecs and libgig  $VELOMIRE_LIBS_WINDOWS, or ~/.cache/velomire/libs-gcc<version>-<hash>
 # where the hash covers the configure options, the patches and the toolchain. A build is installed
 # into a temporary folder beside the cache and renamed into place only when complete, so a run
 # stopped half-way never leaves a cache that looks whole.
@@ -73,24 +73,38 @@ debian_src_lines() {
     done | grep -E ' https?://[^ ]*/debian(-security)?/? ' || true
 }
 
+# The deb-src line of Debian's next release in the system's main archive (see gig_next_source).
+debian_next_src_line() {
+    debian_src_lines | awk -v suite="$gig_next_suite" '
+        $0 !~ /-security/ { for (i = 1; i <= NF; i++) if ($i ~ /^https?:/) { $(i + 1) = suite; print; exit } }'
+}
+
 # apt_source PACKAGE[=VERSION] DIR: unpacks Debian's source package into DIR (patches applied).
 apt_dir=
 apt_opts=()
 apt_source() {
+    apt_init
+    try_apt_source "$1" "$2" || { cat "$2/apt-source.log" >&2; die "apt-get source $1 failed"; }
+}
+apt_init() {
     if [[ -z $apt_dir ]]; then
         apt_dir=$(mktemp -d)
         chmod 755 "$apt_dir"
         mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-        debian_src_lines >"$apt_dir/sources.list"
+        { debian_src_lines; debian_next_src_line; } >"$apt_dir/sources.list"
         [[ -s $apt_dir/sources.list ]] || die "no Debian archive in /etc/apt/sources.list*"
         apt_opts=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null
             -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
             -o APT::Sandbox::User="$(id -un)")
         apt-get "${apt_opts[@]}" update -qq
     fi
+}
+# try_apt_source PACKAGE[=VERSION] DIR: as apt_source, but a source the archive does not serve
+# returns 1, with apt's words in DIR/apt-source.log.
+try_apt_source() {
+    apt_init
     mkdir -p "$2"
-    (cd "$2" && apt-get "${apt_opts[@]}" source -qq "$1" >/dev/null 2>"$2/apt-source.log") ||
-        { cat "$2/apt-source.log" >&2; die "apt-get source $1 failed"; }
+    (cd "$2" && apt-get "${apt_opts[@]}" source -qq "$1" >/dev/null 2>"$2/apt-source.log")
 }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velomire-windows.XXXXXX")
@@ -182,10 +196,21 @@ declare -A lib_options=(
 declare -A lib_cflags=(
     [libvorbis]="-O2 -ffast-math -mno-ieee-fp -fsigned-char -D_REENTRANT"
 )
+# libgig, for SoundFont 2 banks: static, from Debian's source of the version the Linux build links.
+# Debian's archive no longer serves that source (libgig 4.3.0~ds1-2: its tarballs answer 404), so
+# the source of Debian's next release, whose SoundFont reading is the same, stands in for it then.
+installed_version libgig-dev >/dev/null
+gig_source=$(dpkg-query -W -f='${source:Package}=${source:Version}' libgig-dev)
+gig_next_source=libgig=4.4.1-1
+gig_next_suite=trixie
+gig_options=(--host=x86_64-w64-mingw32 --disable-shared --enable-static
+    CC=x86_64-w64-mingw32-gcc-posix CXX=x86_64-w64-mingw32-g++-posix "CXXFLAGS=-O2")
+
 # shellcheck disable=SC2046 # the patches' names have no spaces
 libs_hash=$(cat <(printf '%s\n' "${lib_sources[@]}" "${lib_common[@]}"
     for name in "${!lib_options[@]}"; do echo "$name ${lib_options[$name]}"; done | sort
     for name in "${!lib_cflags[@]}"; do echo "$name cflags ${lib_cflags[$name]}"; done | sort) \
+    <(printf '%s\n' "$gig_source" "$gig_next_source" "${gig_options[@]}") \
     "$root"/cmake/mingw-w64-x86_64*.cmake $(find "$patches" -path "$patches/qt6-base" -prune -o -name '*.patch' -print | sort) |
     sha256sum | cut -c1-12)
 libs_prefix=${VELOMIRE_LIBS_WINDOWS:-$cache_root/libs-gcc$gcc_version-$libs_hash}
@@ -210,13 +235,42 @@ build_lib() {
     cmake --install "$work/$name/build" >/dev/null
 }
 
+# build_gig PREFIX: libgig's library and headers (autotools: its CMake file is for MSVC alone).
+build_gig() {
+    local prefix=$1 src
+    if ! timed "fetch libgig" try_apt_source "$gig_source" "$work/libgig"; then
+        say "Debian's archive no longer serves $gig_source: building $gig_next_source ($gig_next_suite)"
+        rm -rf "$work/libgig"
+        timed "fetch libgig" apt_source "$gig_next_source" "$work/libgig"
+    fi
+    src=$(find "$work/libgig" -mindepth 1 -maxdepth 1 -type d)
+    # Debian's patches change only configure.ac and the Makefile.am files (the packaging folder's
+    # place, the library folder), which this build does not use: the released configure and
+    # Makefiles are kept, marked newer so that make does not ask for automake. Debian's packaging
+    # folder replaces upstream's, whose Makefile the released configure still names.
+    touch "$src/aclocal.m4" && touch "$src/configure" "$src/config.h.in"
+    find "$src" -name Makefile.in -exec touch {} +
+    touch "$src/debian/Makefile.in"
+    mkdir -p "$work/libgig/build"
+    (cd "$work/libgig/build" && timed "configure libgig" "$src/configure" --prefix="$prefix" \
+        "${gig_options[@]}" >"$work/libgig/configure.log" 2>&1) ||
+        { tail -n 40 "$work/libgig/configure.log" >&2; die "the configure of libgig failed"; }
+    timed "build libgig" nice -n 19 make -C "$work/libgig/build/src" -j "$jobs" libgig.la \
+        >"$work/libgig/build.log" 2>&1 ||
+        { tail -n 40 "$work/libgig/build.log" >&2; die "the build of libgig failed"; }
+    install -D -m 644 "$work/libgig/build/src/.libs/libgig.a" "$prefix/lib/libgig.a"
+    mkdir -p "$prefix/include/libgig"
+    cp "$src"/src/{RIFF,DLS,SF,gig,Korg,Serialization,sysdef}.h "$prefix/include/libgig/"
+}
+
 build_libs() {
     local prefix=$1 source
-    say "the codecs for Windows are not cached: building ${lib_sources[*]}"
+    say "the codecs for Windows are not cached: building ${lib_sources[*]} and libgig"
     for source in "${lib_sources[@]}"; do
         # shellcheck disable=SC2086 # the options are words
         build_lib "$prefix" "$source" ${lib_options[${source%%=*}]}
     done
+    build_gig "$prefix"
 }
 
 ensure_libs() {
@@ -251,8 +305,8 @@ build_app() {
         { grep -B5 -A30 -m3 'FAILED\|error' "$work/app-build.log" >&2; die "the Windows desktop build failed"; }
 }
 
-# Copies the programs, the DLLs they load and the user guide into $folder, then checks with
-# objdump that every DLL any of them imports is in the folder or is one of Windows' own.
+# Copies the programs, the DLLs they load, the user guide and the licence into $folder, then
+# checks with objdump that every DLL any of them imports is in the folder or is one of Windows' own.
 make_folder() {
     rm -rf "$folder"
     mkdir -p "$folder/platforms" "$folder/styles"
@@ -265,6 +319,8 @@ make_folder() {
     cp "$qt_prefix/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
     cp "${mingw_runtime[@]}" "$folder/"
     cp "$root/docs/user-guide.md" "$folder/"
+    # The licence the programs are conveyed under (libgig is linked into them).
+    cp "$root/LICENSE" "$folder/LICENSE.txt"
     find "$folder" \( -name '*.exe' -o -name '*.dll' \) -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
     check_imports "$folder"
 }

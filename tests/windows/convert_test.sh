@@ -2,7 +2,9 @@
 # Add Samples' conversion on Windows writes the same bytes as on Linux: velomire-cli.exe (built with
 # the codecs of scripts/build-windows-desktop.sh) and the Linux velomire-cli make a program from the
 # same 24-bit WAV, AIFF, FLAC and Ogg Vorbis files, converting them to 16-bit WAV at the file's own
-# rate, at 22050 Hz and at 44100 Hz with dither; every file they write must be identical.
+# rate, at 22050 Hz and at 44100 Hz with dither; every file they write must be identical. Then
+# both import presets of Debian's General MIDI SoundFont bank (libgig on each side) onto a model of
+# each family: the programs, their WAV files and the reports must be identical too.
 # Usage: convert_test.sh LINUX_CLI WINDOWS_CLI   (WINDOWS_CLI: the one in the portable folder)
 set -uo pipefail
 cli=$1
@@ -60,4 +62,40 @@ for options in "" "--rate 22050" "--rate 44100 --dither"; do
     label=$options
     [[ -n $label ]] || label="at each file's own rate"
     echo "ok: $label: $(wc -w <<<"$written") files alike"
+done
+
+# Presets of a real bank through libgig: the Windows build's (from Debian's source) and the Linux
+# one must read them alike.
+bank=/usr/share/sounds/sf2/TimGM6mb.sf2
+if [[ ! -f $bank ]]; then
+    echo "SKIP: no $bank (Debian: timgm6mb-soundfont)"
+    exit $skip
+fi
+cp "$bank" "$work/bank.sf2"
+for import in "Piano 1:3" "Standard:1" "Strings CLP:9" "Flute TB:0"; do
+    preset=${import%:*} model=${import##*:}
+    for side in linux windows; do mkdir -p "$work/$side-import$model"; done
+    status=0
+    (cd "$work" && "$cli" import bank.sf2 --instrument "$preset" --model "$model" \
+        -o "linux-import$model/program.vmp" --report) >"$work/linux-import$model.out" 2>&1 ||
+        status=$?
+    [[ $status -eq 0 || $status -eq 3 ]] ||
+        fail "velomire-cli import \"$preset\": $(cat "$work/linux-import$model.out")"
+    windows_status=0
+    (cd "$work" && wine "$exe" import bank.sf2 --instrument "$preset" --model "$model" \
+        -o "windows-import$model\\program.vmp" --report) >"$work/windows-import$model.out" 2>&1 ||
+        windows_status=$?
+    [[ $windows_status -eq $status ]] ||
+        fail "import \"$preset\": exit $windows_status on Windows, $status on Linux: $(cat "$work/windows-import$model.out")"
+    diff <(sed 's/linux-import/IMPORT/; s/\r$//' "$work/linux-import$model.out") \
+        <(sed 's/windows-import[0-9]*\\/IMPORT'"$model"'\//; s/\r$//' "$work/windows-import$model.out") ||
+        fail "import \"$preset\": the reports differ between Windows and Linux"
+    written=$(cd "$work/linux-import$model" && find . -type f | sort)
+    [[ $written == "$(cd "$work/windows-import$model" && find . -type f | sort)" ]] ||
+        fail "import \"$preset\": velomire-cli.exe wrote other files than velomire-cli"
+    while read -r file; do # the sounds are named after the bank's samples, spaces and all
+        cmp "$work/linux-import$model/$file" "$work/windows-import$model/$file" ||
+            fail "import \"$preset\": $file differs between Windows and Linux"
+    done <<<"$written"
+    echo "ok: preset \"$preset\" onto model $model: $(wc -l <<<"$written") files alike"
 done

@@ -89,7 +89,7 @@ while read -r file; do
     done < <(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p')
 done < <(find "$folder" -name '*.exe' -o -name '*.dll')
 for file in velomire.exe velomire-cli.exe platforms/qwindows.dll styles/qwindowsvistastyle.dll \
-    user-guide.md; do
+    user-guide.md LICENSE.txt; do
     [[ -f $folder/$file ]] || fail "the zip lacks $file"
 done
 echo "ok: every DLL the zip's programs import is in it or is Windows' own"
