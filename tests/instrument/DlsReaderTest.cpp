@@ -127,6 +127,14 @@ fs::path BuildDls(const std::string& name, const std::vector<Inst>& instruments,
     return Write(path, bytes);
 }
 
+std::size_t Find(const std::vector<std::uint8_t>& bytes, const char* id) {
+    for (std::size_t at = 0; at + 8 <= bytes.size(); ++at)
+        if (std::memcmp(&bytes[at], id, 4) == 0)
+            return at;
+    ADD_FAILURE() << "no " << id << " chunk";
+    return 0;
+}
+
 std::vector<std::uint8_t> Le16(std::initializer_list<int> values) {
     std::vector<std::uint8_t> bytes;
     for (int v : values) {
@@ -260,14 +268,12 @@ TEST(DlsReader, RefusesBrokenCollectionsWithOneClearError) {
     }
     EXPECT_GT(refused, 0);
 
-    // The body of the first chunk `id`, patched.
-    auto patched = [&](const char* id, std::size_t offset, std::uint32_t value) {
+    // The body of the first chunk `id`, patched (its size at offset -4).
+    auto patched = [&](const char* id, std::ptrdiff_t offset, std::uint32_t value) {
         auto bad = good;
-        for (std::size_t at = 0; at + 8 <= bad.size(); ++at)
-            if (std::memcmp(&bad[at], id, 4) == 0) {
-                std::memcpy(&bad[at + 8 + offset], &value, 4);
-                break;
-            }
+        std::memcpy(
+            &bad[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(Find(bad, id)) + 8 + offset)],
+            &value, 4);
         return bad;
     };
     EXPECT_THAT(refusal(patched("wlnk", 8, 3)), HasSubstr("names wave 3 of a pool of 1"));
@@ -275,6 +281,9 @@ TEST(DlsReader, RefusesBrokenCollectionsWithOneClearError) {
     EXPECT_THAT(refusal(patched("ptbl", 4, 0x40000000)), HasSubstr("more waves than it holds"));
     EXPECT_THAT(refusal(patched("wsmp", 16, 0x10000000)), HasSubstr("more loops than it holds"));
     EXPECT_THAT(refusal(patched("fmt ", 0, 0x00000001)), HasSubstr("no channels"));
+    auto unnamed = patched("wlnk", -4, 0xFFFFFF); // too long, and an id that is no text
+    std::memcpy(&unnamed[Find(unnamed, "wlnk")], "\n\n\n\n", 4);
+    EXPECT_THAT(refusal(unnamed), HasSubstr("(a chunk runs past the end of its list)"));
 }
 
 } // namespace
