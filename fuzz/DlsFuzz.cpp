@@ -2,7 +2,8 @@
 // and every instrument in it (the first eight) are read or refused, refused with one line that
 // says why; an instrument read has zones naming its sounds, ranges in order, loops inside their
 // sounds, and as many words as its sounds' frames and channels make. Seed it with the files the
-// DLS reader's tests write (regions.dls, bits.dls, good.dls in the test's temporary folder).
+// DLS reader's tests write (regions.dls, bits.dls, good.dls, layers.gig in the tests' temporary
+// folder).
 #include "instrument/devices/DlsReader.h"
 
 #include <unistd.h>

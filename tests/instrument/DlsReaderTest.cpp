@@ -1,6 +1,7 @@
 #include "instrument/devices/InstrumentFiles.h"
 
 #include <DLS.h>
+#include <gig.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -238,6 +239,50 @@ TEST(DlsReader, ListsInstrumentsAndTellsTheFormatByContent) {
     EXPECT_EQ((*list)[1].name, "Beta");
     EXPECT_EQ((*list)[1].detail, "bank 128 program 9"); // bank select MSB 1
     EXPECT_EQ(ReadInstrument(path, {{}, "beta"}, error)->name, "Beta");
+}
+
+TEST(DlsReader, PlaysAGigaStudioRegionsFirstDimensionRegion) {
+    const fs::path path = fs::path(testing::TempDir()) / "layers.gig";
+    {
+        gig::File gig;
+        auto wave = [&](const char* name, int frames) {
+            gig::Sample* s = gig.AddSample();
+            s->pInfo->Name = name;
+            s->Resize(static_cast<RIFF::file_offset_t>(frames)); // 16-bit mono
+            const auto bytes = RampBytes(frames);
+            std::memcpy(s->DLS::Sample::LoadSampleData(), bytes.data(), bytes.size());
+            return s;
+        };
+        wave("other", 20);
+        gig::Sample* soft = wave("soft", 60);
+        gig::Sample* loud = wave("loud", 80);
+        gig::Region* region = gig.AddInstrument()->AddRegion();
+        region->SetKeyRange(36, 84);
+        gig::dimension_def_t velocity{gig::dimension_velocity, 1, 2, gig::split_type_normal, 64};
+        region->AddDimension(&velocity);
+        region->pDimensionRegions[0]->pSample = soft;
+        region->pDimensionRegions[0]->UnityNote = 50;
+        region->pDimensionRegions[0]->FineTune = 12;
+        region->pDimensionRegions[1]->pSample = loud;
+        region->pDimensionRegions[1]->UnityNote = 70;
+        gig.Save(path.string());
+    }
+    auto bytes = Bytes(path); // the region's DLS link names another wave: the 3lnk chunk wins
+    std::memset(&bytes[Find(bytes, "wlnk") + 16], 0, 4);
+    Write(path, bytes);
+    EXPECT_EQ(DetectInstrumentFormat(path), InstrumentFormat::dls);
+    const Instrument read = ReadFirst(path);
+
+    ASSERT_EQ(read.zones.size(), 1u);
+    const Zone& zone = read.zones[0];
+    EXPECT_EQ(zone.lowKey, 36);
+    EXPECT_EQ(zone.highKey, 84);
+    ASSERT_EQ(read.sounds.size(), 1u);
+    EXPECT_EQ(read.sounds[0].name, "soft");
+    EXPECT_EQ(read.sounds[0].words, Ramp(60));
+    EXPECT_EQ(zone.rootKey, 50); // the dimension region's, not the region's
+    EXPECT_DOUBLE_EQ(zone.tuneCents, 12);
+    EXPECT_THAT(zone.notCarried, Contains(HasSubstr("dimension regions past the first")));
 }
 
 // Truncated, with chunk sizes corrupted or with an index pointing nowhere, a collection is either

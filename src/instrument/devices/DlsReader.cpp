@@ -228,8 +228,6 @@ std::unique_ptr<Collection> Open(const std::filesystem::path& file) {
         throw Broken{"it is not a DLS collection"};
     if (!opened->layout.header) // libgig would throw from its constructor, losing memory
         throw Broken{"it has no colh chunk"};
-    if (opened->layout.gig)
-        throw Broken{"it is a GigaStudio file"};
     opened->dls = std::make_unique<DLS::File>(opened->riff.get());
     return opened;
 }
@@ -385,11 +383,40 @@ struct Reader {
             return;
         }
         const auto link = Body(chunks, "wlnk");
-        const std::size_t wave = WaveOf(link ? Le32(&(*link)[8]) : 0);
+        std::uint64_t poolIndex = link ? Le32(&(*link)[8]) : 0;
+        // A GigaStudio region plays one of its dimension regions, chosen by velocity, controllers
+        // and more; the first is taken: its wave from the 3lnk chunk, its wsmp from its 3ewl list.
+        RIFF::List* dimension = nullptr;
+        if (const auto lnk = Body(chunks, "3lnk")) {
+            const DLS::version_t* version = collection.dls->pVersion;
+            const std::size_t waves = version && version->major == 3 ? 68 : 44;
+            if (lnk->size() < waves + 4)
+                throw Broken{"a 3lnk chunk is shorter than its wave list"};
+            poolIndex = Le32(&(*lnk)[waves]);
+            if (Le32(&(*lnk)[0]) > 1)
+                zone.notCarried.emplace_back(
+                    "dimension regions past the first (velocity layers, crossfades, switches)");
+            if (RIFF::List* programs = chunks->GetSubList(FourCc("3prg")))
+                dimension = programs->GetSubList(FourCc("3ewl"));
+        }
+        const Layout& layout = collection.layout;
+        if (poolIndex < layout.table.size() && layout.table[poolIndex] >> 32 != 0) {
+            // a GigaStudio file's number beside the wave's offset: another file's wave
+            instrument.notes.push_back("a region's wave lies in an extension file (.gx01 and on), "
+                                       "which is not read; the region was left out");
+            return;
+        }
+        const std::size_t wave = WaveOf(poolIndex);
         if (wave >= samples.size())
             throw Broken{"its wave pool could not be read"};
         DLS::Sample& sample = *samples[wave];
         const std::string name = NameOf(sample, "wave " + std::to_string(wave));
+        if (ResourceChunks::Of(sample)->GetSubChunk(FourCc("ewav"))) {
+            instrument.notes.push_back("wave \"" + name +
+                                       "\" is compressed as GigaStudio compresses; its region was "
+                                       "left out");
+            return;
+        }
         if (sample.FormatTag != DLS_WAVE_FORMAT_PCM || sample.Channels < 1 || sample.Channels > 2 ||
             (sample.BitDepth != 8 && sample.BitDepth != 16 && sample.BitDepth != 24)) {
             instrument.notes.push_back("wave \"" + name +
@@ -404,8 +431,10 @@ struct Reader {
         }
         SamplerInfo sampler;
         zone.sound = SoundOf(wave, sampler);
-        if (const auto own = ReadWsmp(chunks))
-            sampler = *own; // the region's own settings replace the wave's
+        if (const auto own = ReadWsmp(dimension))
+            sampler = *own; // a dimension region's own settings replace the others
+        else if (const auto regionOwn = ReadWsmp(chunks))
+            sampler = *regionOwn; // the region's own settings replace the wave's
         if (sampler.unityNote <= 127)
             zone.rootKey = sampler.unityNote;
         else
@@ -455,7 +484,8 @@ std::optional<std::vector<InstrumentEntry>> List(const std::filesystem::path& fi
     } catch (...) {
         failure = std::current_exception();
     }
-    error = file.string() + ": not a DLS collection Velomire can read (" + What(failure) + ")";
+    error =
+        file.string() + ": not a DLS or GigaStudio file Velomire can read (" + What(failure) + ")";
     return std::nullopt;
 }
 
@@ -485,7 +515,8 @@ std::optional<Instrument> Read(const std::filesystem::path& file, int index, std
     } catch (...) {
         failure = std::current_exception();
     }
-    error = file.string() + ": not a DLS collection Velomire can read (" + What(failure) + ")";
+    error =
+        file.string() + ": not a DLS or GigaStudio file Velomire can read (" + What(failure) + ")";
     return std::nullopt;
 }
 

@@ -10,6 +10,9 @@
 
 // DLS collections (Level 1 and 2, .dls), read through libgig's DLS::File. A collection's
 // instruments are its instruments; each region of one is a zone playing a wave of the wave pool.
+// GigaStudio files (.gig) are DLS collections too and are read as such: of a region's dimension
+// regions (velocity layers, crossfades, switches) only the first is taken, and the others are named
+// as not carried; waves in GigaStudio's compression or in extension files are not read.
 namespace velomire::instrument {
 
 // The most 16-bit words one instrument may bring in (all of its waves together): 64 Mi words,

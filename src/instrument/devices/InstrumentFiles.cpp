@@ -124,12 +124,12 @@ std::optional<Instrument> ReadSoundFont2Preset(const std::filesystem::path& file
 }
 std::optional<std::vector<InstrumentEntry>> ListDlsInstruments(const std::filesystem::path& file,
                                                                std::string& error) {
-    error = NotInBuild(file, "DLS");
+    error = NotInBuild(file, "DLS and GigaStudio");
     return std::nullopt;
 }
 std::optional<Instrument> ReadDlsInstrument(const std::filesystem::path& file, int,
                                             std::string& error) {
-    error = NotInBuild(file, "DLS");
+    error = NotInBuild(file, "DLS and GigaStudio");
     return std::nullopt;
 }
 #endif
@@ -168,7 +168,7 @@ std::optional<InstrumentFormat> DetectInstrumentFormat(const std::filesystem::pa
         return InstrumentFormat::soundFont2;
     if (extension == ".dspreset")
         return InstrumentFormat::decentSampler;
-    if (extension == ".dls")
+    if (extension == ".dls" || extension == ".gig")
         return InstrumentFormat::dls;
     if (extension == ".sfz")
         return InstrumentFormat::sfz;
@@ -184,7 +184,7 @@ std::optional<std::vector<InstrumentEntry>> ListInstruments(const std::filesyste
     const auto format = DetectInstrumentFormat(file);
     if (!format) {
         error = file.string() + ": not an instrument file Velomire reads (SFZ, SoundFont 2, "
-                                "Decent Sampler, Akai disk image)";
+                                "DLS, GigaStudio, Decent Sampler, Akai disk image)";
         return std::nullopt;
     }
     switch (*format) {
