@@ -336,8 +336,10 @@ struct Reader {
         if (index >= layout.table.size())
             throw Broken{"a region names wave " + std::to_string(index) + " of a pool of " +
                          std::to_string(layout.table.size())};
-        const auto found = std::find(layout.waves.begin(), layout.waves.end(), layout.table[index]);
-        if (found == layout.waves.end())
+        // the waves' offsets rise in file order: found in log time however many regions ask
+        const auto found =
+            std::lower_bound(layout.waves.begin(), layout.waves.end(), layout.table[index]);
+        if (found == layout.waves.end() || *found != layout.table[index])
             throw Broken{"its pool table points between the waves"};
         return static_cast<std::size_t>(found - layout.waves.begin());
     }
