@@ -263,6 +263,7 @@ TEST(DlsReader, PlaysAGigaStudioRegionsFirstDimensionRegion) {
         region->pDimensionRegions[0]->pSample = soft;
         region->pDimensionRegions[0]->UnityNote = 50;
         region->pDimensionRegions[0]->FineTune = 12;
+        region->pDimensionRegions[0]->SetGain(6 * 655360);
         region->pDimensionRegions[1]->pSample = loud;
         region->pDimensionRegions[1]->UnityNote = 70;
         gig.Save(path.string());
@@ -282,6 +283,7 @@ TEST(DlsReader, PlaysAGigaStudioRegionsFirstDimensionRegion) {
     EXPECT_EQ(read.sounds[0].words, Ramp(60));
     EXPECT_EQ(zone.rootKey, 50); // the dimension region's, not the region's
     EXPECT_DOUBLE_EQ(zone.tuneCents, 12);
+    EXPECT_DOUBLE_EQ(zone.volumeDb, -6); // a GigaStudio gain attenuates
     EXPECT_THAT(zone.notCarried, Contains(HasSubstr("dimension regions past the first")));
 }
 

@@ -257,7 +257,7 @@ std::optional<std::vector<std::uint8_t>> Body(RIFF::List* list, const char (&id)
 }
 
 // What a wsmp chunk says: the unity note, the fine tune in cents, the gain in 1/655360 dB (DLS's
-// relative gain: negative attenuates) and the first loop.
+// relative gain: negative attenuates, in a GigaStudio file positive) and the first loop.
 struct SamplerInfo {
     int unityNote = 60;
     int fineTuneCents = 0;
@@ -442,7 +442,9 @@ struct Reader {
         else
             zone.notCarried.push_back("unity note beyond 127");
         zone.tuneCents = sampler.fineTuneCents;
-        zone.volumeDb = sampler.gain / 655360.0;
+        // A GigaStudio file counts its gain the other way (as libgig's player of these files
+        // counts it): a positive value attenuates.
+        zone.volumeDb = (collection.layout.gig ? -sampler.gain : sampler.gain) / 655360.0;
         if (sampler.loop) {
             const std::uint64_t frames = sample.SamplesTotal;
             const std::uint64_t start = sampler.loop->start, length = sampler.loop->length;
