@@ -136,15 +136,6 @@ std::size_t Find(const std::vector<std::uint8_t>& bytes, const char* id) {
     return 0;
 }
 
-std::vector<std::uint8_t> Le16(std::initializer_list<int> values) {
-    std::vector<std::uint8_t> bytes;
-    for (int v : values) {
-        bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-    }
-    return bytes;
-}
-
 std::vector<std::int16_t> Ramp(int frames) {
     std::vector<std::int16_t> words;
     for (int i = 0; i < frames; ++i)
@@ -153,10 +144,9 @@ std::vector<std::int16_t> Ramp(int frames) {
 }
 
 std::vector<std::uint8_t> RampBytes(int frames) {
-    std::vector<std::uint8_t> bytes;
-    for (std::int16_t w : Ramp(frames))
-        for (std::uint8_t b : Le16({w}))
-            bytes.push_back(b);
+    const auto words = Ramp(frames);
+    std::vector<std::uint8_t> bytes(words.size() * 2);
+    std::memcpy(bytes.data(), words.data(), bytes.size()); // the host's order: little-endian
     return bytes;
 }
 
