@@ -324,8 +324,8 @@ void CVelomireDoc::OnImportInstrument(const QString& given) {
     const QString file =
         given.isEmpty()
             ? dialogs.OpenFileName(QStringLiteral("Import instrument"),
-                                   QStringLiteral("Instrument files (*.sfz *.sf2 *.dspreset *.img "
-                                                  "*.hda *.iso);;All files (*)"))
+                                   QStringLiteral("Instrument files (*.sfz *.sf2 *.dls *.gig "
+                                                  "*.dspreset *.img *.hda *.iso);;All files (*)"))
             : QFileInfo(given).absoluteFilePath();
     if (file.isEmpty()) {
         return;

@@ -236,6 +236,15 @@ TEST(Sf2Reader, RefusesBrokenBanksWithOneClearError) {
         }
     }
     EXPECT_GT(refused, 0);
+
+    // A chunk whose id is no text is not named by it: the error stays one line.
+    auto unnamed = good;
+    const auto ifil =
+        std::search(unnamed.begin(), unnamed.end(), std::begin("ifil"), std::begin("ifil") + 4);
+    ASSERT_NE(ifil, unnamed.end());
+    std::fill_n(ifil, 4, '\n');
+    std::fill_n(ifil + 4, 3, 0xFF);
+    check(unnamed);
 }
 
 } // namespace

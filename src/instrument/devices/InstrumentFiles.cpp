@@ -6,6 +6,7 @@
 #include "instrument/devices/DecentSamplerReader.h"
 #endif
 #ifdef VELOMIRE_HAVE_GIG
+#include "instrument/devices/DlsReader.h"
 #include "instrument/devices/Sf2Reader.h"
 #endif
 
@@ -105,8 +106,8 @@ std::optional<int> Chosen(const std::filesystem::path& file,
     return entries.front().number;
 }
 
-// The readers this build has: SoundFont 2 needs libgig, Decent Sampler Qt's XML reader (the
-// Windows build of velomire-cli alone has neither).
+// The readers this build has: SoundFont 2 and DLS need libgig, Decent Sampler Qt's XML reader
+// (the Windows build of velomire-cli alone has neither).
 #ifndef VELOMIRE_HAVE_GIG
 std::string NotInBuild(const std::filesystem::path& file, const char* format) {
     return file.string() + ": " + format + " files are not supported in this build";
@@ -119,6 +120,16 @@ std::optional<std::vector<InstrumentEntry>> ListSoundFont2Presets(const std::fil
 std::optional<Instrument> ReadSoundFont2Preset(const std::filesystem::path& file, int,
                                                std::string& error) {
     error = NotInBuild(file, "SoundFont 2");
+    return std::nullopt;
+}
+std::optional<std::vector<InstrumentEntry>> ListDlsInstruments(const std::filesystem::path& file,
+                                                               std::string& error) {
+    error = NotInBuild(file, "DLS and GigaStudio");
+    return std::nullopt;
+}
+std::optional<Instrument> ReadDlsInstrument(const std::filesystem::path& file, int,
+                                            std::string& error) {
+    error = NotInBuild(file, "DLS and GigaStudio");
     return std::nullopt;
 }
 #endif
@@ -148,6 +159,8 @@ std::optional<InstrumentFormat> DetectInstrumentFormat(const std::filesystem::pa
         return std::nullopt;
     if (head->size() >= 12 && head->compare(0, 4, "RIFF") == 0 && head->compare(8, 4, "sfbk") == 0)
         return InstrumentFormat::soundFont2;
+    if (head->size() >= 12 && head->compare(0, 4, "RIFF") == 0 && head->compare(8, 4, "DLS ") == 0)
+        return InstrumentFormat::dls;
     if (Lower(*head).find("<decentsampler") != std::string::npos)
         return InstrumentFormat::decentSampler;
     const std::string extension = Lower(file.extension().string());
@@ -155,6 +168,8 @@ std::optional<InstrumentFormat> DetectInstrumentFormat(const std::filesystem::pa
         return InstrumentFormat::soundFont2;
     if (extension == ".dspreset")
         return InstrumentFormat::decentSampler;
+    if (extension == ".dls" || extension == ".gig")
+        return InstrumentFormat::dls;
     if (extension == ".sfz")
         return InstrumentFormat::sfz;
     if (LooksLikeAkaiImage(file))
@@ -169,12 +184,14 @@ std::optional<std::vector<InstrumentEntry>> ListInstruments(const std::filesyste
     const auto format = DetectInstrumentFormat(file);
     if (!format) {
         error = file.string() + ": not an instrument file Velomire reads (SFZ, SoundFont 2, "
-                                "Decent Sampler, Akai disk image)";
+                                "DLS, GigaStudio, Decent Sampler, Akai disk image)";
         return std::nullopt;
     }
     switch (*format) {
     case InstrumentFormat::soundFont2:
         return ListSoundFont2Presets(file, error);
+    case InstrumentFormat::dls:
+        return ListDlsInstruments(file, error);
     case InstrumentFormat::decentSampler:
         return ListDecentSamplerPresets(file, error);
     case InstrumentFormat::akaiImage:
@@ -200,6 +217,8 @@ std::optional<Instrument> ReadInstrument(const std::filesystem::path& file,
     switch (*format) {
     case InstrumentFormat::soundFont2:
         return ReadSoundFont2Preset(file, *index, error);
+    case InstrumentFormat::dls:
+        return ReadDlsInstrument(file, *index, error);
     case InstrumentFormat::decentSampler:
         return ReadDecentSamplerPreset(file, error);
     case InstrumentFormat::akaiImage:
