@@ -1,6 +1,6 @@
 #include "instrument/devices/InstrumentFiles.h"
+#include "instrument/devices/LibGig.h"
 
-#include <DLS.h>
 #include <gig.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,9 +1,7 @@
 #include "instrument/devices/DlsReader.h"
 
+#include "instrument/devices/LibGig.h"
 #include "program/SampleConverter.h"
-
-#include <DLS.h>
-#include <RIFF.h>
 
 #include <algorithm>
 #include <array>
@@ -232,12 +230,31 @@ std::unique_ptr<Collection> Open(const std::filesystem::path& file) {
     return opened;
 }
 
+// The file's instruments, waves and an instrument's regions, in file order. libgig 4.4 (the Windows
+// build's) deprecates these walks for index-based calls that libgig 4.3 (the Linux build's) lacks.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 std::vector<DLS::Instrument*> Instruments(DLS::File& dls) {
     std::vector<DLS::Instrument*> all;
     for (DLS::Instrument* one = dls.GetFirstInstrument(); one; one = dls.GetNextInstrument())
         all.push_back(one);
     return all;
 }
+
+std::vector<DLS::Sample*> Samples(DLS::File& dls) {
+    std::vector<DLS::Sample*> all;
+    for (DLS::Sample* one = dls.GetFirstSample(); one; one = dls.GetNextSample())
+        all.push_back(one);
+    return all;
+}
+
+std::vector<DLS::Region*> Regions(DLS::Instrument& instrument) {
+    std::vector<DLS::Region*> all;
+    for (DLS::Region* one = instrument.GetFirstRegion(); one; one = instrument.GetNextRegion())
+        all.push_back(one);
+    return all;
+}
+#pragma GCC diagnostic pop
 
 std::string NameOf(DLS::Resource& resource, const std::string& otherwise) {
     std::string name = resource.pInfo ? Trimmed(resource.pInfo->Name) : std::string();
@@ -503,9 +520,7 @@ std::optional<Instrument> Read(const std::filesystem::path& file, int index, std
             return std::nullopt;
         }
         Reader reader{*opened, {}, {}, {}, 0};
-        for (DLS::Sample* one = opened->dls->GetFirstSample(); one;
-             one = opened->dls->GetNextSample())
-            reader.samples.push_back(one);
+        reader.samples = Samples(*opened->dls);
         if (reader.samples.size() != opened->layout.waves.size())
             throw Broken{"its wave pool could not be read"};
         DLS::Instrument& chosen = *instruments[static_cast<std::size_t>(index)];
@@ -513,7 +528,7 @@ std::optional<Instrument> Read(const std::filesystem::path& file, int index, std
         RIFF::List* chunks = ResourceChunks::Of(chosen);
         const bool articulated =
             chunks->GetSubList(FourCc("lart")) || chunks->GetSubList(FourCc("lar2"));
-        for (DLS::Region* region = chosen.GetFirstRegion(); region; region = chosen.GetNextRegion())
+        for (DLS::Region* region : Regions(chosen))
             reader.AddZone(*region, articulated);
         return std::move(reader.instrument);
     } catch (...) {

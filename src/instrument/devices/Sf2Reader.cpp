@@ -1,9 +1,7 @@
 #include "instrument/devices/Sf2Reader.h"
 
+#include "instrument/devices/LibGig.h"
 #include "program/SampleConverter.h"
-
-#include <RIFF.h>
-#include <SF.h>
 
 #include <algorithm>
 #include <array>
