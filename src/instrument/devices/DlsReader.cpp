@@ -398,7 +398,8 @@ struct Reader {
             zone.highVelocity = std::min<int>(region.VelocityRange.high, 127);
         }
         if (zone.lowKey > zone.highKey || zone.lowVelocity > zone.highVelocity) {
-            instrument.notes.push_back("a region with an empty key or velocity range was left out");
+            instrument.notes.emplace_back(
+                "a region with an empty key or velocity range was left out");
             return;
         }
         const auto link = Body(chunks, "wlnk");
@@ -421,8 +422,9 @@ struct Reader {
         const Layout& layout = collection.layout;
         if (poolIndex < layout.table.size() && layout.table[poolIndex] >> 32 != 0) {
             // a GigaStudio file's number beside the wave's offset: another file's wave
-            instrument.notes.push_back("a region's wave lies in an extension file (.gx01 and on), "
-                                       "which is not read; the region was left out");
+            instrument.notes.emplace_back(
+                "a region's wave lies in an extension file (.gx01 and on), "
+                "which is not read; the region was left out");
             return;
         }
         const std::size_t wave = WaveOf(poolIndex);
@@ -457,7 +459,7 @@ struct Reader {
         if (sampler.unityNote <= 127)
             zone.rootKey = sampler.unityNote;
         else
-            zone.notCarried.push_back("unity note beyond 127");
+            zone.notCarried.emplace_back("unity note beyond 127");
         zone.tuneCents = sampler.fineTuneCents;
         // A GigaStudio file counts its gain the other way (as libgig's player of these files
         // counts it): a positive value attenuates.
