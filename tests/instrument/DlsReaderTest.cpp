@@ -231,9 +231,12 @@ TEST(DlsReader, ListsInstrumentsAndTellsTheFormatByContent) {
     EXPECT_EQ(ReadInstrument(path, {{}, "beta"}, error)->name, "Beta");
 }
 
-TEST(DlsReader, PlaysAGigaStudioRegionsFirstDimensionRegion) {
+// Each velocity zone of a GigaStudio region is a layer of its own, split evenly or at the upper
+// limits the file gives, its sample's two channels kept as two joined again; of the other
+// dimensions the first zone plays.
+TEST(DlsReader, SplitsAGigaStudioRegionIntoItsVelocityLayers) {
     const fs::path path = fs::path(testing::TempDir()) / "layers.gig";
-    {
+    auto write = [&](int softUpperLimit) {
         gig::File gig;
         auto wave = [&](const char* name, int frames) {
             gig::Sample* s = gig.AddSample();
@@ -246,35 +249,63 @@ TEST(DlsReader, PlaysAGigaStudioRegionsFirstDimensionRegion) {
         wave("other", 20);
         gig::Sample* soft = wave("soft", 60);
         gig::Sample* loud = wave("loud", 80);
+        gig::Sample* softRight = wave("soft R", 60);
+        gig::Sample* loudRight = wave("loud R", 80);
         gig::Region* region = gig.AddInstrument()->AddRegion();
         region->SetKeyRange(36, 84);
         gig::dimension_def_t velocity{gig::dimension_velocity, 1, 2, gig::split_type_normal, 64};
         region->AddDimension(&velocity);
-        region->pDimensionRegions[0]->pSample = soft;
-        region->pDimensionRegions[0]->UnityNote = 50;
-        region->pDimensionRegions[0]->FineTune = 12;
-        region->pDimensionRegions[0]->SetGain(6 * 655360);
-        region->pDimensionRegions[1]->pSample = loud;
-        region->pDimensionRegions[1]->UnityNote = 70;
+        gig::dimension_def_t release{gig::dimension_releasetrigger, 1, 2, gig::split_type_bit, 0};
+        region->AddDimension(&release);
+        gig::dimension_def_t channel{gig::dimension_samplechannel, 1, 2, gig::split_type_bit, 0};
+        region->AddDimension(&channel);
+        // libgig puts the sample channel first: dimension region bits channel, velocity, release
+        gig::DimensionRegion** dimensions = region->pDimensionRegions;
+        dimensions[0]->pSample = soft;
+        dimensions[0]->UnityNote = 50;
+        dimensions[0]->FineTune = 12;
+        dimensions[0]->SetGain(6 * 655360);
+        dimensions[0]->DimensionUpperLimits[1] = static_cast<std::uint8_t>(softUpperLimit);
+        dimensions[1]->pSample = softRight;
+        dimensions[2]->pSample = loud;
+        dimensions[2]->UnityNote = 70;
+        dimensions[2]->DimensionUpperLimits[1] = softUpperLimit != 0 ? 127 : 0;
+        dimensions[3]->pSample = loudRight;
         gig.Save(path.string());
-    }
-    auto bytes = Bytes(path); // the region's DLS link names another wave: the 3lnk chunk wins
-    std::memset(&bytes[Find(bytes, "wlnk") + 16], 0, 4);
-    Write(path, bytes);
-    EXPECT_EQ(DetectInstrumentFormat(path), InstrumentFormat::dls);
-    const Instrument read = ReadFirst(path);
+        auto bytes = Bytes(path); // the region's DLS link names another wave: the 3lnk chunk wins
+        std::memset(&bytes[Find(bytes, "wlnk") + 16], 0, 4);
+        Write(path, bytes);
+    };
 
-    ASSERT_EQ(read.zones.size(), 1u);
-    const Zone& zone = read.zones[0];
-    EXPECT_EQ(zone.lowKey, 36);
-    EXPECT_EQ(zone.highKey, 84);
-    ASSERT_EQ(read.sounds.size(), 1u);
-    EXPECT_EQ(read.sounds[0].name, "soft");
-    EXPECT_EQ(read.sounds[0].words, Ramp(60));
-    EXPECT_EQ(zone.rootKey, 50); // the dimension region's, not the region's
-    EXPECT_DOUBLE_EQ(zone.tuneCents, 12);
-    EXPECT_DOUBLE_EQ(zone.volumeDb, -6); // a GigaStudio gain attenuates
-    EXPECT_THAT(zone.notCarried, Contains(HasSubstr("dimension regions past the first")));
+    write(0);
+    EXPECT_EQ(DetectInstrumentFormat(path), InstrumentFormat::dls);
+    Instrument read = ReadFirst(path);
+    ASSERT_EQ(read.zones.size(), 2u);
+    const Zone& soft = read.zones[0];
+    const Zone& loud = read.zones[1];
+    EXPECT_EQ(soft.lowKey, 36);
+    EXPECT_EQ(soft.highKey, 84);
+    EXPECT_EQ(loud.lowKey, 36);
+    EXPECT_EQ(std::pair(soft.lowVelocity, soft.highVelocity), std::pair(1, 63));
+    EXPECT_EQ(std::pair(loud.lowVelocity, loud.highVelocity), std::pair(64, 127));
+    ASSERT_EQ(read.sounds.size(), 4u);
+    EXPECT_EQ(read.sounds[soft.sound].name, "soft");
+    EXPECT_EQ(read.sounds[soft.sound].words, Ramp(60));
+    EXPECT_EQ(read.sounds[loud.sound].name, "loud");
+    ASSERT_TRUE(soft.rightSound && loud.rightSound);
+    EXPECT_EQ(read.sounds[*soft.rightSound].name, "soft R");
+    EXPECT_EQ(read.sounds[*loud.rightSound].name, "loud R");
+    EXPECT_EQ(soft.rootKey, 50); // the dimension region's, not the region's
+    EXPECT_EQ(loud.rootKey, 70);
+    EXPECT_DOUBLE_EQ(soft.tuneCents, 12);
+    EXPECT_DOUBLE_EQ(soft.volumeDb, -6); // a GigaStudio gain attenuates
+    EXPECT_THAT(soft.notCarried, Contains(HasSubstr("release triggers")));
+
+    write(40);
+    read = ReadFirst(path);
+    ASSERT_EQ(read.zones.size(), 2u);
+    EXPECT_EQ(std::pair(read.zones[0].lowVelocity, read.zones[0].highVelocity), std::pair(1, 40));
+    EXPECT_EQ(std::pair(read.zones[1].lowVelocity, read.zones[1].highVelocity), std::pair(41, 127));
 }
 
 // Truncated, with chunk sizes corrupted or with an index pointing nowhere, a collection is either

@@ -254,6 +254,14 @@ std::vector<DLS::Region*> Regions(DLS::Instrument& instrument) {
         all.push_back(one);
     return all;
 }
+
+std::vector<RIFF::List*> SubLists(RIFF::List& list, const char (&type)[5]) {
+    std::vector<RIFF::List*> all;
+    for (RIFF::List* one = list.GetFirstSubList(); one; one = list.GetNextSubList())
+        if (one->GetListType() == FourCc(type))
+            all.push_back(one);
+    return all;
+}
 #pragma GCC diagnostic pop
 
 std::string NameOf(DLS::Resource& resource, const std::string& otherwise) {
@@ -402,30 +410,125 @@ struct Reader {
                 "a region with an empty key or velocity range was left out");
             return;
         }
-        const auto link = Body(chunks, "wlnk");
-        std::uint64_t poolIndex = link ? Le32(&(*link)[8]) : 0;
-        // A GigaStudio region plays one of its dimension regions, chosen by velocity, controllers
-        // and more; the first is taken: its wave from the 3lnk chunk, its wsmp from its 3ewl list.
-        RIFF::List* dimension = nullptr;
         if (const auto lnk = Body(chunks, "3lnk")) {
-            const DLS::version_t* version = collection.dls->pVersion;
-            const std::size_t waves = version && version->major == 3 ? 68 : 44;
-            if (lnk->size() < waves + 4)
-                throw Broken{"a 3lnk chunk is shorter than its wave list"};
-            poolIndex = Le32(&(*lnk)[waves]);
-            if (Le32(&(*lnk)[0]) > 1)
-                zone.notCarried.emplace_back(
-                    "dimension regions past the first (velocity layers, crossfades, switches)");
-            if (RIFF::List* programs = chunks->GetSubList(FourCc("3prg")))
-                dimension = programs->GetSubList(FourCc("3ewl"));
+            for (const GigLayer& layer : GigLayers(*lnk, *chunks, zone)) {
+                Zone layered = zone;
+                layered.lowVelocity = std::max(zone.lowVelocity, layer.lowVelocity);
+                layered.highVelocity = std::min(zone.highVelocity, layer.highVelocity);
+                if (layered.lowVelocity <= layered.highVelocity)
+                    AddPlayed(region, std::move(layered), layer.poolIndex, layer.rightPoolIndex,
+                              layer.dimension, instrumentArticulated);
+            }
+            return;
         }
+        const auto link = Body(chunks, "wlnk");
+        AddPlayed(region, std::move(zone), link ? Le32(&(*link)[8]) : 0, std::nullopt, nullptr,
+                  instrumentArticulated);
+    }
+
+    // A GigaStudio region plays one of its dimension regions, chosen by velocity, controllers
+    // and more. Each velocity zone becomes a layer of its own; of every other dimension (sample
+    // channel, crossfade layers, release trigger, switches) the first zone is taken.
+    struct GigLayer {
+        std::uint64_t poolIndex = 0;                 // its wave, from the 3lnk chunk
+        std::optional<std::uint64_t> rightPoolIndex; // the right channel's, kept apart
+        RIFF::List* dimension = nullptr;             // its 3ewl list (wsmp and 3ewa)
+        int lowVelocity = 0;
+        int highVelocity = 127;
+    };
+    std::vector<GigLayer> GigLayers(const std::vector<std::uint8_t>& lnk, RIFF::List& chunks,
+                                    Zone& zone) {
+        // A 3lnk chunk: the count of dimension regions, then 5 (version 2) or 8 (version 3)
+        // dimension definitions of 8 bytes (type, bits, -, -, zones), then a wave pool index for
+        // each dimension region.
+        const DLS::version_t* version = collection.dls->pVersion;
+        const std::size_t slots = version && version->major > 2 ? 8 : 5;
+        const std::size_t waves = 4 + 8 * slots;
+        const std::uint64_t count = Le32(&lnk[0]);
+        if (lnk.size() < waves + 4 || count > (std::uint64_t{1} << slots) ||
+            lnk.size() < waves + 4 * count)
+            throw Broken{"a 3lnk chunk is shorter than its wave list"};
+        std::vector<RIFF::List*> programs;
+        if (RIFF::List* prg = chunks.GetSubList(FourCc("3prg")))
+            programs = SubLists(*prg, "3ewl");
+        constexpr std::uint8_t channelDimension = 0x80, velocityDimension = 0x82;
+        constexpr std::uint32_t noWave = 0xFFFFFFFF;
+        std::optional<std::size_t> velocity;
+        int position = 0, velocityPosition = 0, velocityZones = 1;
+        std::optional<int> channelPosition; // a sample's two channels as two dimension regions
+        bool others = false;
+        for (std::size_t slot = 0; slot < slots; ++slot) {
+            const std::uint8_t* definition = &lnk[4 + 8 * slot];
+            if (definition[0] == 0)
+                continue; // an unused slot
+            const int bits = definition[1];
+            if (bits > 8 || position + bits > 8)
+                throw Broken{"a 3lnk chunk's dimensions need more than 8 bits"};
+            const int zones =
+                std::min(definition[4] != 0 ? int{definition[4]} : 1 << bits, 1 << bits);
+            if (definition[0] == velocityDimension && !velocity) {
+                velocity = slot;
+                velocityPosition = position;
+                velocityZones = zones;
+            } else if (definition[0] == channelDimension && zones == 2 && !channelPosition) {
+                channelPosition = position;
+            } else if (zones > 1) {
+                others = true;
+            }
+            position += bits;
+        }
+        if (others)
+            zone.notCarried.emplace_back("dimension regions past the first of each velocity "
+                                         "layer (crossfades, switches, release triggers)");
+        // A dimension region's 3ewa chunk holds its velocity zone's upper limit: at byte 140 on
+        // in version 3 (one a dimension), else at byte 124. With neither, the zones split the
+        // velocities evenly.
+        auto limit = [&](std::size_t index, bool perDimension) -> int {
+            const auto ewa = index < programs.size() ? Body(programs[index], "3ewa") : std::nullopt;
+            const std::size_t at = perDimension ? 140 + *velocity : 124;
+            return ewa && ewa->size() > at && (!perDimension || ewa->size() >= 148) ? (*ewa)[at]
+                                                                                    : 0;
+        };
+        const bool perDimension = velocity && limit(0, true) != 0;
+        const bool upperLimits = perDimension || (velocity && limit(0, false) != 0);
+        std::vector<GigLayer> layers;
+        int low = 0;
+        for (int z = 0; z < velocityZones; ++z) {
+            const std::size_t index = static_cast<std::size_t>(z) << velocityPosition;
+            if (index >= count)
+                break; // the region holds fewer dimension regions than its zones name
+            GigLayer layer;
+            layer.poolIndex = Le32(&lnk[waves + 4 * index]);
+            if (channelPosition) {
+                const std::size_t right = index | std::size_t{1} << *channelPosition;
+                if (right < count && Le32(&lnk[waves + 4 * right]) != noWave)
+                    layer.rightPoolIndex = Le32(&lnk[waves + 4 * right]);
+            }
+            layer.dimension = index < programs.size() ? programs[index] : nullptr;
+            layer.lowVelocity = low;
+            const int size = 128 / velocityZones;
+            layer.highVelocity = upperLimits ? std::min(limit(index, perDimension), 127)
+                                 : z == velocityZones - 1 ? 127
+                                                          : (z + 1) * size - 1;
+            if (layer.highVelocity >= low && layer.poolIndex != noWave)
+                layers.push_back(layer); // a dimension region without a wave plays nothing
+            low = std::max(low, layer.highVelocity + 1);
+        }
+        return layers;
+    }
+
+    // The zone that plays wave pool entry `poolIndex` with the wsmp of `dimension`, the region's
+    // or the wave's, whichever comes first.
+    // The wave pool entry `poolIndex` leads to, as an index into `samples`, or nothing (with a
+    // note) when its wave is one Velomire does not read.
+    std::optional<std::size_t> PlayableWave(std::uint64_t poolIndex) {
         const Layout& layout = collection.layout;
         if (poolIndex < layout.table.size() && layout.table[poolIndex] >> 32 != 0) {
             // a GigaStudio file's number beside the wave's offset: another file's wave
             instrument.notes.emplace_back(
                 "a region's wave lies in an extension file (.gx01 and on), "
                 "which is not read; the region was left out");
-            return;
+            return std::nullopt;
         }
         const std::size_t wave = WaveOf(poolIndex);
         if (wave >= samples.size())
@@ -436,22 +539,46 @@ struct Reader {
             instrument.notes.push_back("wave \"" + name +
                                        "\" is compressed as GigaStudio compresses; its region was "
                                        "left out");
-            return;
+            return std::nullopt;
         }
         if (sample.FormatTag != DLS_WAVE_FORMAT_PCM || sample.Channels < 1 || sample.Channels > 2 ||
             (sample.BitDepth != 8 && sample.BitDepth != 16 && sample.BitDepth != 24)) {
             instrument.notes.push_back("wave \"" + name +
                                        "\" is not 8, 16 or 24-bit PCM in one or two channels; its "
                                        "region was left out");
-            return;
+            return std::nullopt;
         }
         if (sample.SamplesPerSecond == 0 || sample.SamplesTotal == 0) {
             instrument.notes.push_back(
                 "wave \"" + name + "\" has no frames or a rate of 0 Hz; its region was left out");
-            return;
+            return std::nullopt;
         }
+        return wave;
+    }
+
+    // The zone that plays wave pool entry `poolIndex` (with `rightPoolIndex`, a GigaStudio
+    // sample's right channel kept apart) with the wsmp of `dimension`, the region's or the
+    // wave's, whichever comes first.
+    void AddPlayed(DLS::Region& region, Zone zone, std::uint64_t poolIndex,
+                   std::optional<std::uint64_t> rightPoolIndex, RIFF::List* dimension,
+                   bool instrumentArticulated) {
+        RIFF::List* chunks = ResourceChunks::Of(region);
+        const auto wave = PlayableWave(poolIndex);
+        if (!wave)
+            return;
+        std::optional<std::size_t> rightWave;
+        if (rightPoolIndex) {
+            rightWave = PlayableWave(*rightPoolIndex);
+            if (!rightWave)
+                return;
+        }
+        DLS::Sample& sample = *samples[*wave];
         SamplerInfo sampler;
-        zone.sound = SoundOf(wave, sampler);
+        zone.sound = SoundOf(*wave, sampler);
+        if (rightWave) {
+            SamplerInfo right; // the left channel's settings hold for both
+            zone.rightSound = SoundOf(*rightWave, right);
+        }
         if (const auto own = ReadWsmp(dimension))
             sampler = *own; // a dimension region's own settings replace the others
         else if (const auto regionOwn = ReadWsmp(chunks))
