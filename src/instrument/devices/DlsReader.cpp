@@ -14,35 +14,12 @@
 namespace velomire::instrument {
 
 namespace {
+
+using gigsupport::Broken;
+using gigsupport::FourCc;
+using gigsupport::Trimmed;
+using gigsupport::What;
 namespace dls { // apart from the SoundFont reader's names, with which it may share a unit
-
-// A collection whose structure libgig would not survive, and why.
-struct Broken {
-    std::string why;
-};
-
-std::string What(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const Broken& e) {
-        return e.why;
-    } catch (const RIFF::Exception& e) {
-        return e.Message;
-    } catch (const std::bad_alloc&) {
-        return "it does not fit in memory";
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "it could not be read";
-    }
-}
-
-constexpr std::uint32_t FourCc(const char (&id)[5]) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(id[0])) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(id[1])) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(id[2])) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(id[3])) << 24;
-}
 
 std::uint32_t Le16(const std::uint8_t* b) {
     return b[0] | static_cast<std::uint32_t>(b[1]) << 8;
@@ -50,15 +27,6 @@ std::uint32_t Le16(const std::uint8_t* b) {
 std::uint32_t Le32(const std::uint8_t* b) {
     return Le16(b) | static_cast<std::uint32_t>(b[2]) << 16 |
            static_cast<std::uint32_t>(b[3]) << 24;
-}
-
-std::string Trimmed(std::string text) {
-    const auto nul = text.find('\0');
-    if (nul != std::string::npos)
-        text.resize(nul);
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
 }
 
 // The chunk list an instrument, region or wave was read from: libgig keeps it to itself, and the

@@ -15,10 +15,10 @@ namespace velomire::instrument {
 
 namespace {
 
-// A bank whose structure libgig would not survive, and why.
-struct Broken {
-    std::string why;
-};
+using gigsupport::Broken;
+using gigsupport::FourCc;
+using gigsupport::Trimmed;
+using gigsupport::What;
 
 // The generator list of the bank, which sf2::File reads but keeps to itself: the zones are
 // combined here from the generators as the file gives them, so that attenuation, the loop mode
@@ -234,31 +234,6 @@ bool PresetMaySet(std::uint16_t generator) {
     default:
         return true;
     }
-}
-
-std::string What(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const Broken& e) {
-        return e.why;
-    } catch (const RIFF::Exception& e) {
-        return e.Message;
-    } catch (const std::bad_alloc&) {
-        return "it does not fit in memory";
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "it could not be read";
-    }
-}
-
-std::string Trimmed(std::string text) {
-    const auto nul = text.find('\0');
-    if (nul != std::string::npos)
-        text.resize(nul);
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
 }
 
 // The frames of sample `sample` from its header's start to its end, as 16-bit words.
@@ -481,13 +456,6 @@ struct Reader {
         instrument.zones = std::move(kept);
     }
 };
-
-constexpr std::uint32_t FourCc(const char (&id)[5]) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(id[0])) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(id[1])) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(id[2])) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(id[3])) << 24;
-}
 
 // The body of chunk `id` of `list`: whole records of `record` bytes, the terminal one included.
 std::vector<std::uint8_t> Records(RIFF::List* list, const char (&id)[5], std::size_t record,
