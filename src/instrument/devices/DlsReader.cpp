@@ -16,6 +16,7 @@ namespace velomire::instrument {
 namespace {
 
 using gigsupport::Broken;
+using gigsupport::ChunkNamed;
 using gigsupport::FourCc;
 using gigsupport::Trimmed;
 using gigsupport::What;
@@ -108,12 +109,6 @@ Layout WalkChunkTree(const std::filesystem::path& file, std::uint64_t fileBytes)
     auto idOf = [](const std::vector<std::uint8_t>& bytes, std::size_t at) {
         return std::string(reinterpret_cast<const char*>(&bytes[at]), 4);
     };
-    // A chunk as an error names it: by its id, when the id is printable text.
-    auto named = [](const std::string& id) {
-        const bool printable =
-            std::all_of(id.begin(), id.end(), [](char c) { return c >= ' ' && c <= '~'; });
-        return printable ? "its " + id + " chunk" : std::string("a chunk");
-    };
     const auto head = read(0, 12 <= fileBytes ? 12 : 8);
     if (idOf(head, 0) != "RIFF" || Le32(&head[4]) + 8ull > fileBytes || Le32(&head[4]) < 4)
         throw Broken{"its RIFF header does not fit the file"};
@@ -140,7 +135,7 @@ Layout WalkChunkTree(const std::filesystem::path& file, std::uint64_t fileBytes)
             const std::string id = idOf(header, 0);
             const std::uint64_t size = Le32(&header[4]);
             if (at + 8 + size > to)
-                throw Broken{named(id) + " runs past the end of its list"};
+                throw Broken{ChunkNamed(id) + " runs past the end of its list"};
             if (id == "LIST") {
                 if (size < 4)
                     throw Broken{"a list is shorter than its type"};

@@ -8,11 +8,13 @@
 #include <RIFF.h>
 #include <SF.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #ifdef _WIN32
@@ -50,6 +52,14 @@ constexpr std::uint32_t FourCc(const char (&id)[5]) {
            static_cast<std::uint32_t>(static_cast<unsigned char>(id[1])) << 8 |
            static_cast<std::uint32_t>(static_cast<unsigned char>(id[2])) << 16 |
            static_cast<std::uint32_t>(static_cast<unsigned char>(id[3])) << 24;
+}
+
+// A chunk as an error names it: "its ID chunk", or "a chunk" when its id is no text (so that the
+// error stays one readable line).
+inline std::string ChunkNamed(std::string_view id) {
+    const bool text =
+        std::all_of(id.begin(), id.end(), [](char c) { return c >= ' ' && c <= '~'; });
+    return text ? "its " + std::string(id) + " chunk" : std::string("a chunk");
 }
 
 // A name as the file holds it: up to its first NUL, without trailing spaces.

@@ -16,6 +16,7 @@ namespace velomire::instrument {
 namespace {
 
 using gigsupport::Broken;
+using gigsupport::ChunkNamed;
 using gigsupport::FourCc;
 using gigsupport::Trimmed;
 using gigsupport::What;
@@ -569,9 +570,7 @@ void CheckChunkTree(const std::filesystem::path& file, std::uint64_t fileBytes) 
             header(at, id, size);
             const std::uint64_t next = at + 8 + size + (size & 1);
             if (at + 8 + size > to)
-                throw Broken{(std::all_of(id, id + 4, [](char c) { return c >= ' ' && c <= '~'; })
-                                  ? std::string("its ") + id + " chunk"
-                                  : std::string("a chunk")) + // an id that is no text
+                throw Broken{ChunkNamed(std::string_view(id, 4)) +
                              " runs past the end of its list"};
             if (std::string_view(id) == "LIST" && depth == 0)
                 self(self, at + 12, at + 8 + size, depth + 1);
