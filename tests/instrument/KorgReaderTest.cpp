@@ -193,6 +193,7 @@ TEST(KorgReader, BrokenFilesAndNamesOutsideTheFolderAreRefused) {
         {"up", Kmp("X", {{60, 127, 0, 0, "../X.KSF"}}), "not a file of its folder"},
         {"absolute", Kmp("X", {{60, 127, 0, 0, "/TMP/A.KSF"}}), "not a file of its folder"},
         {"backslash", Kmp("X", {{60, 127, 0, 0, "..\\OUT.KSF"}}), "not a file of its folder"},
+        {"unprintable", Kmp("X", {{60, 127, 0, 0, "A\n/B.KSF"}}), "\"A?/B.KSF\""},
         {"count", Kmp("X", {{60, 127, 0, 0, "GOOD.KSF"}}, 2), "names 2 regions"},
         {"past end",
          Bytes().Chunk("MSP1", Bytes().Text("X", 16).U8(1).U8(0)).Chunk("RLP1", region, 400),

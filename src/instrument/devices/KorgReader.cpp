@@ -30,9 +30,16 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// A name from the file as a message shows it: on one line, whatever bytes it holds.
+std::string Shown(std::string name) {
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return c < ' ' || c > '~'; }, '?');
+    return name;
+}
+
 // A multisample of 255 regions takes a few kilobytes; a sample of the most frames any sampler
 // holds takes 32 MiB. Both bounds keep libgig's chunk sizes in 32 bits.
-constexpr std::uint64_t maxKmpBytes = 1024 * 1024;
+constexpr std::uint64_t maxKmpBytes = 1024ull * 1024;
 constexpr std::uint64_t maxKsfBytes = 256ull * 1024 * 1024;
 
 // ---- the chunks, walked before libgig sees them ---------------------------------------------
@@ -132,7 +139,7 @@ std::unique_ptr<Korg::KMPInstrument> OpenMultisample(const std::filesystem::path
 }
 
 std::string NameOf(Korg::KMPInstrument& multisample, const std::filesystem::path& file) {
-    const std::string name = Trimmed(multisample.Name());
+    const std::string name = Shown(Trimmed(multisample.Name()));
     return name.empty() ? file.stem().string() : name;
 }
 
@@ -143,7 +150,7 @@ struct Sample {
     std::optional<std::size_t> sound;
     std::optional<Loop> loop;
     bool loopOutside = false;
-    int loopTune = 0;
+    bool loopTuned = false;
     std::string leftOut; // the note, when there is no sound
 };
 
@@ -175,16 +182,17 @@ struct Reader {
         if (const auto found = samples.find(name); found != samples.end())
             return found->second;
         Sample sample;
+        const std::string shown = Shown(name);
         if (const auto path = Find(name)) {
             try {
-                sample = ReadSample(*path, name);
+                sample = ReadSample(*path, shown);
             } catch (const Broken& e) {
-                throw Broken{"its sample file " + name + ": " + e.why};
+                throw Broken{"its sample file " + shown + ": " + e.why};
             } catch (const RIFF::Exception& e) {
-                throw Broken{"its sample file " + name + ": " + e.Message};
+                throw Broken{"its sample file " + shown + ": " + Shown(e.Message)};
             }
         } else {
-            sample.leftOut = "sample file " + name + " is not in the multisample's folder";
+            sample.leftOut = "sample file " + shown + " is not in the multisample's folder";
         }
         return samples.emplace(name, std::move(sample)).first->second;
     }
@@ -234,14 +242,14 @@ struct Reader {
         if (ksf.SamplePoints != points || ksf.BitDepth != bits || ksf.Channels != 1)
             throw Broken{"it could not be read"};
         Sound sound;
-        sound.name = Trimmed(ksf.Name).empty() ? name : Trimmed(ksf.Name);
+        sound.name = Trimmed(ksf.Name).empty() ? name : Shown(Trimmed(ksf.Name));
         sound.rate = ksf.SampleRate;
         sound.frames = points;
         sound.words.resize(points);
         // libgig hands 16-bit points over in the machine's byte order; 8-bit points are signed
         // as the 16-bit ones are, and move up a byte.
         constexpr std::uint32_t block = 65536;
-        std::vector<std::uint8_t> buffer(block * 2);
+        std::vector<std::uint8_t> buffer(std::size_t{block} * 2);
         ksf.SetPos(0);
         for (std::uint32_t done = 0; done < points;) {
             const std::uint32_t count = std::min(block, points - done);
@@ -252,7 +260,7 @@ struct Reader {
                 if (bits == 8)
                     word = static_cast<std::int16_t>(static_cast<std::int8_t>(buffer[i]) * 256);
                 else
-                    std::memcpy(&word, &buffer[2 * i], 2);
+                    std::memcpy(&word, &buffer[std::size_t{2} * i], 2);
                 sound.words[done + i] = word;
             }
             done += count;
@@ -268,7 +276,7 @@ struct Reader {
                 sample.loop = Loop{static_cast<std::uint32_t>(loopStart),
                                    static_cast<std::uint32_t>(loopEnd - 1)};
         }
-        sample.loopTune = ksf.LoopTune;
+        sample.loopTuned = ksf.LoopTune != 0;
         instrument.sounds.push_back(std::move(sound));
         sample.sound = instrument.sounds.size() - 1;
         return sample;
@@ -276,7 +284,7 @@ struct Reader {
 
     void AddZone(Korg::KMPRegion& region, int lowKey, std::size_t number) {
         const std::string regionName = "region " + std::to_string(number + 1);
-        const std::string name = Trimmed(region.SampleFileName);
+        const std::string name = Trimmed(region.SampleFileName), shown = Shown(name);
         if (name == "SKIPPEDSAMPL") {
             instrument.notes.push_back(regionName + "'s sample was skipped when the multisample "
                                                     "was saved; the region was left out");
@@ -284,7 +292,7 @@ struct Reader {
         }
         if (name.rfind("INTERNAL", 0) == 0) {
             instrument.notes.push_back(regionName + " plays the instrument's internal sample " +
-                                       name.substr(8) + "; the region was left out");
+                                       shown.substr(8) + "; the region was left out");
             return;
         }
         if (name.empty()) {
@@ -293,7 +301,7 @@ struct Reader {
         }
         // Only files beside the multisample are ever opened.
         if (name.find_first_of("/\\:") != std::string::npos || name.find("..") != std::string::npos)
-            throw Broken{regionName + " names sample file \"" + name +
+            throw Broken{regionName + " names sample file \"" + shown +
                          "\", which is not a file of its folder"};
         if (lowKey > region.TopKey) {
             instrument.notes.push_back(regionName + "'s top key lies below the previous "
@@ -317,7 +325,7 @@ struct Reader {
         }
         if (sample.loopOutside)
             zone.notCarried.emplace_back("a loop outside its sample (played without the loop)");
-        if (sample.loopTune != 0)
+        if (sample.loopTuned)
             zone.notCarried.emplace_back("loop tune");
         if (region.Transpose) // the top bit of the original key: the pitch stays across the keys
             zone.notCarried.emplace_back("no transposition (one pitch on every key)");
