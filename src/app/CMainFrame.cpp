@@ -62,8 +62,8 @@ const CommandEntry commandTable[] = {
      "Write the program as a disk image for the sampler's floppy emulator", "Export disk image",
      ""},
     {command::importInstrument, "&Import instrument...", noKey,
-     "Make a program from an SFZ, SoundFont 2, DLS, GigaStudio or Decent Sampler instrument or an "
-     "Akai disk image program",
+     "Make a program from an SFZ, SoundFont 2, DLS, GigaStudio, Korg multisample or Decent Sampler "
+     "instrument or an Akai disk image program",
      "Import instrument", ""},
     {command::exportSfz, "Export as S&FZ...", noKey,
      "Write the program as an SFZ instrument with its WAV files", "Export as SFZ", ""},

@@ -324,7 +324,7 @@ void CVelomireDoc::OnImportInstrument(const QString& given) {
     const QString file =
         given.isEmpty()
             ? dialogs.OpenFileName(QStringLiteral("Import instrument"),
-                                   QStringLiteral("Instrument files (*.sfz *.sf2 *.dls *.gig "
+                                   QStringLiteral("Instrument files (*.sfz *.sf2 *.dls *.gig *.kmp "
                                                   "*.dspreset *.img *.hda *.iso);;All files (*)"))
             : QFileInfo(given).absoluteFilePath();
     if (file.isEmpty()) {

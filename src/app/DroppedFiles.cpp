@@ -35,7 +35,7 @@ QStringList DroppedProgramFiles(const QMimeData* data) {
 QStringList DroppedInstrumentFiles(const QMimeData* data) {
     return LocalFiles(data, [](const QString& path) {
         const QString suffix = QFileInfo(path).suffix();
-        for (const char* wanted : {"sfz", "sf2", "dls", "gig", "dspreset"}) {
+        for (const char* wanted : {"sfz", "sf2", "dls", "gig", "kmp", "dspreset"}) {
             if (suffix.compare(QLatin1String(wanted), Qt::CaseInsensitive) == 0) {
                 return true;
             }

@@ -25,6 +25,8 @@ TEST(InstrumentFiles, TellsFormatsByContentThenExtension) {
     std::ofstream(temp / "noext") << "// piano\n<group>\n<region> sample=x.wav\n";
     std::ofstream(temp / "riff.sfz") << std::string("RIFF\x10\0\0\0sfbkLIST", 16);
     std::ofstream(temp / "other.txt") << "hello\n";
+    std::ofstream(temp / "old.KMP") << "a multisample saved otherwise";
+    EXPECT_EQ(DetectInstrumentFormat(temp / "old.KMP"), InstrumentFormat::korg);
     EXPECT_EQ(DetectInstrumentFormat(temp / "a.sfz"), InstrumentFormat::sfz);
     EXPECT_EQ(DetectInstrumentFormat(temp / "noext"), InstrumentFormat::sfz);
     EXPECT_EQ(DetectInstrumentFormat(temp / "riff.sfz"), InstrumentFormat::soundFont2);

@@ -23,8 +23,9 @@ public:
         : CliCommand(parent, "import",
                      "import FILE [--instrument N|NAME] [--model M] -o PROGRAM.vmp [--report]\n"
                      "                        import FILE --list",
-                     "turn an instrument (SFZ, SoundFont 2, DLS, GigaStudio, Decent Sampler, or a "
-                     "program on an Akai disk image) into a program and its WAV files for the "
+                     "turn an instrument (SFZ, SoundFont 2, DLS, GigaStudio, Korg multisample, "
+                     "Decent Sampler, or a program on an Akai disk image) into a program and its "
+                     "WAV files for the "
                      "model, never over an existing file, and say what was carried, folded and "
                      "dropped; exit status 3 when something was folded or dropped. With --report "
                      "and no -o, only the report") {

@@ -7,6 +7,7 @@
 #endif
 #ifdef VELOMIRE_HAVE_GIG
 #include "instrument/devices/DlsReader.h"
+#include "instrument/devices/KorgReader.h"
 #include "instrument/devices/Sf2Reader.h"
 #endif
 
@@ -106,8 +107,8 @@ std::optional<int> Chosen(const std::filesystem::path& file,
     return entries.front().number;
 }
 
-// The readers this build has: SoundFont 2 and DLS need libgig, Decent Sampler Qt's XML reader
-// (the Windows build of velomire-cli alone has neither).
+// The readers this build has: SoundFont 2, DLS and Korg multisamples need libgig, Decent Sampler
+// Qt's XML reader (the Windows build of velomire-cli alone has neither).
 #ifndef VELOMIRE_HAVE_GIG
 std::string NotInBuild(const std::filesystem::path& file, const char* format) {
     return file.string() + ": " + format + " files are not supported in this build";
@@ -130,6 +131,16 @@ std::optional<std::vector<InstrumentEntry>> ListDlsInstruments(const std::filesy
 std::optional<Instrument> ReadDlsInstrument(const std::filesystem::path& file, int,
                                             std::string& error) {
     error = NotInBuild(file, "DLS and GigaStudio");
+    return std::nullopt;
+}
+std::optional<std::vector<InstrumentEntry>> ListKorgInstruments(const std::filesystem::path& file,
+                                                                std::string& error) {
+    error = NotInBuild(file, "Korg multisample");
+    return std::nullopt;
+}
+std::optional<Instrument> ReadKorgInstrument(const std::filesystem::path& file, int,
+                                             std::string& error) {
+    error = NotInBuild(file, "Korg multisample");
     return std::nullopt;
 }
 #endif
@@ -161,6 +172,8 @@ std::optional<InstrumentFormat> DetectInstrumentFormat(const std::filesystem::pa
         return InstrumentFormat::soundFont2;
     if (head->size() >= 12 && head->compare(0, 4, "RIFF") == 0 && head->compare(8, 4, "DLS ") == 0)
         return InstrumentFormat::dls;
+    if (head->size() >= 8 && head->compare(0, 4, "MSP1") == 0)
+        return InstrumentFormat::korg;
     if (Lower(*head).find("<decentsampler") != std::string::npos)
         return InstrumentFormat::decentSampler;
     const std::string extension = Lower(file.extension().string());
@@ -170,6 +183,8 @@ std::optional<InstrumentFormat> DetectInstrumentFormat(const std::filesystem::pa
         return InstrumentFormat::decentSampler;
     if (extension == ".dls" || extension == ".gig")
         return InstrumentFormat::dls;
+    if (extension == ".kmp")
+        return InstrumentFormat::korg;
     if (extension == ".sfz")
         return InstrumentFormat::sfz;
     if (LooksLikeAkaiImage(file))
@@ -183,8 +198,9 @@ std::optional<std::vector<InstrumentEntry>> ListInstruments(const std::filesyste
                                                             std::string& error) {
     const auto format = DetectInstrumentFormat(file);
     if (!format) {
-        error = file.string() + ": not an instrument file Velomire reads (SFZ, SoundFont 2, "
-                                "DLS, GigaStudio, Decent Sampler, Akai disk image)";
+        error = file.string() +
+                ": not an instrument file Velomire reads (SFZ, SoundFont 2, "
+                "DLS, GigaStudio, Korg multisample, Decent Sampler, Akai disk image)";
         return std::nullopt;
     }
     switch (*format) {
@@ -192,6 +208,8 @@ std::optional<std::vector<InstrumentEntry>> ListInstruments(const std::filesyste
         return ListSoundFont2Presets(file, error);
     case InstrumentFormat::dls:
         return ListDlsInstruments(file, error);
+    case InstrumentFormat::korg:
+        return ListKorgInstruments(file, error);
     case InstrumentFormat::decentSampler:
         return ListDecentSamplerPresets(file, error);
     case InstrumentFormat::akaiImage:
@@ -219,6 +237,8 @@ std::optional<Instrument> ReadInstrument(const std::filesystem::path& file,
         return ReadSoundFont2Preset(file, *index, error);
     case InstrumentFormat::dls:
         return ReadDlsInstrument(file, *index, error);
+    case InstrumentFormat::korg:
+        return ReadKorgInstrument(file, *index, error);
     case InstrumentFormat::decentSampler:
         return ReadDecentSamplerPreset(file, error);
     case InstrumentFormat::akaiImage:

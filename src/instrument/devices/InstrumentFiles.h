@@ -12,7 +12,7 @@ namespace velomire::instrument {
 // The instrument files Velomire imports, told apart by their contents first and their extension
 // second: SFZ (.sfz), SoundFont 2 (.sf2), DLS and GigaStudio (.dls, .gig), Decent Sampler
 // (.dspreset), and the Akai disk and CD-ROM images `image --list` reads.
-enum class InstrumentFormat { sfz, soundFont2, dls, decentSampler, akaiImage };
+enum class InstrumentFormat { sfz, soundFont2, dls, korg, decentSampler, akaiImage };
 
 std::optional<InstrumentFormat> DetectInstrumentFormat(const std::filesystem::path& file);
 

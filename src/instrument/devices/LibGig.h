@@ -5,6 +5,7 @@
 // undefined in a strict C++ mode; read without it, the headers describe other class layouts than
 // the library has (velomire_gig defines it).
 #include <DLS.h>
+#include <Korg.h>
 #include <RIFF.h>
 #include <SF.h>
 
