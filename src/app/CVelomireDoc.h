@@ -83,9 +83,10 @@ public:
     bool OnFileSave();
     bool OnFileSaveAs();
     // Import instrument: the instrument file (`file`, or asked for when empty; SFZ, SoundFont 2,
-    // DLS, Decent Sampler, Akai disk image), the instrument in it and, for the model in Options,
-    // what it becomes, before anything is written; then the new program's file (its WAV files go
-    // beside it, never over an existing file), written and opened as Open opens a program.
+    // DLS, GigaStudio, Korg multisample, Decent Sampler, Akai disk image), the instrument in it
+    // and, for the model in Options, what it becomes, before anything is written; then the new
+    // program's file (its WAV files go beside it, never over an existing file), written and opened
+    // as Open opens a program.
     void OnImportInstrument(const QString& file = {});
     // Export as SFZ: the program as an SFZ instrument with its WAV files, in a folder asked for.
     void OnExportSfz();
