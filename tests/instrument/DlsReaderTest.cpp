@@ -1,3 +1,4 @@
+#include "instrument/ReaderTestSupport.h"
 #include "instrument/devices/InstrumentFiles.h"
 #include "instrument/devices/LibGig.h"
 
@@ -12,6 +13,8 @@
 namespace velomire::instrument {
 namespace {
 
+using test::Ramp;
+using test::ReadFirst;
 using testing::Contains;
 using testing::HasSubstr;
 
@@ -136,25 +139,11 @@ std::size_t Find(const std::vector<std::uint8_t>& bytes, const char* id) {
     return 0;
 }
 
-std::vector<std::int16_t> Ramp(int frames) {
-    std::vector<std::int16_t> words;
-    for (int i = 0; i < frames; ++i)
-        words.push_back(static_cast<std::int16_t>(i * 100 - 3000));
-    return words;
-}
-
 std::vector<std::uint8_t> RampBytes(int frames) {
     const auto words = Ramp(frames);
     std::vector<std::uint8_t> bytes(words.size() * 2);
     std::memcpy(bytes.data(), words.data(), bytes.size()); // the host's order: little-endian
     return bytes;
-}
-
-Instrument ReadFirst(const fs::path& path) {
-    std::string error;
-    auto read = ReadInstrument(path, {}, error);
-    EXPECT_TRUE(read) << error;
-    return read.value_or(Instrument{});
 }
 
 TEST(DlsReader, CarriesRegionsWithTheirOwnOrTheirWavesSettings) {

@@ -1,3 +1,4 @@
+#include "instrument/ReaderTestSupport.h"
 #include "instrument/Sf2Builder.h"
 #include "instrument/devices/InstrumentFiles.h"
 
@@ -11,6 +12,8 @@ namespace velomire::instrument {
 namespace {
 
 using test::BuildSf2;
+using test::Ramp;
+using test::ReadFirst;
 using test::Sf2Gen;
 using test::Sf2Range;
 using testing::Contains;
@@ -47,20 +50,6 @@ fs::path Write(const std::string& name, const std::vector<std::uint8_t>& bytes) 
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
     return path;
-}
-
-std::vector<std::int16_t> Ramp(int frames) {
-    std::vector<std::int16_t> words;
-    for (int i = 0; i < frames; ++i)
-        words.push_back(static_cast<std::int16_t>(i * 100 - 3000));
-    return words;
-}
-
-Instrument ReadFirst(const fs::path& path) {
-    std::string error;
-    auto read = ReadInstrument(path, {}, error);
-    EXPECT_TRUE(read) << error;
-    return read.value_or(Instrument{});
 }
 
 TEST(Sf2Reader, CombinesPresetAndInstrumentZonesAsAPlayerDoes) {
