@@ -18,8 +18,8 @@ namespace {
 using gigsupport::Broken;
 using gigsupport::ChunkNamed;
 using gigsupport::FourCc;
+using gigsupport::Guarded;
 using gigsupport::Trimmed;
-using gigsupport::What;
 namespace dls { // apart from the SoundFont reader's names, with which it may share a unit
 
 std::uint32_t Le16(const std::uint8_t* b) {
@@ -581,54 +581,45 @@ struct Reader {
 
 std::optional<std::vector<InstrumentEntry>> List(const std::filesystem::path& file,
                                                  std::string& error) {
-    std::exception_ptr failure;
-    try {
-        const auto opened = Open(file);
-        std::vector<InstrumentEntry> entries;
-        int number = 0;
-        for (DLS::Instrument* one : Instruments(*opened->dls)) {
-            entries.push_back({NameOf(*one, "Instrument " + std::to_string(number)), number,
-                               "bank " + std::to_string(one->MIDIBank) + " program " +
-                                   std::to_string(one->MIDIProgram) +
-                                   (one->IsDrum ? " (drums)" : "")});
-            ++number;
-        }
-        return entries;
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    error =
-        file.string() + ": not a DLS or GigaStudio file Velomire can read (" + What(failure) + ")";
-    return std::nullopt;
+    return Guarded<std::vector<InstrumentEntry>>(
+        file, "DLS or GigaStudio file", error,
+        [&]() -> std::optional<std::vector<InstrumentEntry>> {
+            const auto opened = Open(file);
+            std::vector<InstrumentEntry> entries;
+            int number = 0;
+            for (DLS::Instrument* one : Instruments(*opened->dls)) {
+                entries.push_back({NameOf(*one, "Instrument " + std::to_string(number)), number,
+                                   "bank " + std::to_string(one->MIDIBank) + " program " +
+                                       std::to_string(one->MIDIProgram) +
+                                       (one->IsDrum ? " (drums)" : "")});
+                ++number;
+            }
+            return entries;
+        });
 }
 
 std::optional<Instrument> Read(const std::filesystem::path& file, int index, std::string& error) {
-    std::exception_ptr failure;
-    try {
-        const auto opened = Open(file);
-        const auto instruments = Instruments(*opened->dls);
-        if (index < 0 || static_cast<std::size_t>(index) >= instruments.size()) {
-            error = file.string() + ": has no instrument " + std::to_string(index);
-            return std::nullopt;
-        }
-        Reader reader{*opened, {}, {}, {}, 0};
-        reader.samples = Samples(*opened->dls);
-        if (reader.samples.size() != opened->layout.waves.size())
-            throw Broken{"its wave pool could not be read"};
-        DLS::Instrument& chosen = *instruments[static_cast<std::size_t>(index)];
-        reader.instrument.name = NameOf(chosen, "Instrument " + std::to_string(index));
-        RIFF::List* chunks = ResourceChunks::Of(chosen);
-        const bool articulated =
-            chunks->GetSubList(FourCc("lart")) || chunks->GetSubList(FourCc("lar2"));
-        for (DLS::Region* region : Regions(chosen))
-            reader.AddZone(*region, articulated);
-        return std::move(reader.instrument);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    error =
-        file.string() + ": not a DLS or GigaStudio file Velomire can read (" + What(failure) + ")";
-    return std::nullopt;
+    return Guarded<Instrument>(
+        file, "DLS or GigaStudio file", error, [&]() -> std::optional<Instrument> {
+            const auto opened = Open(file);
+            const auto instruments = Instruments(*opened->dls);
+            if (index < 0 || static_cast<std::size_t>(index) >= instruments.size()) {
+                error = file.string() + ": has no instrument " + std::to_string(index);
+                return std::nullopt;
+            }
+            Reader reader{*opened, {}, {}, {}, 0};
+            reader.samples = Samples(*opened->dls);
+            if (reader.samples.size() != opened->layout.waves.size())
+                throw Broken{"its wave pool could not be read"};
+            DLS::Instrument& chosen = *instruments[static_cast<std::size_t>(index)];
+            reader.instrument.name = NameOf(chosen, "Instrument " + std::to_string(index));
+            RIFF::List* chunks = ResourceChunks::Of(chosen);
+            const bool articulated =
+                chunks->GetSubList(FourCc("lart")) || chunks->GetSubList(FourCc("lar2"));
+            for (DLS::Region* region : Regions(chosen))
+                reader.AddZone(*region, articulated);
+            return std::move(reader.instrument);
+        });
 }
 
 } // namespace dls

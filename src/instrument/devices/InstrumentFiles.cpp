@@ -108,11 +108,11 @@ std::optional<int> Chosen(const std::filesystem::path& file,
 }
 
 // The readers this build has: SoundFont 2, DLS and Korg multisamples need libgig, Decent Sampler
-// Qt's XML reader (the Windows build of velomire-cli alone has neither).
-#ifndef VELOMIRE_HAVE_GIG
-std::string NotInBuild(const std::filesystem::path& file, const char* format) {
+// Qt's XML reader (the Windows build of velomire-cli alone has neither). The others stand in.
+[[maybe_unused]] std::string NotInBuild(const std::filesystem::path& file, const char* format) {
     return file.string() + ": " + format + " files are not supported in this build";
 }
+#ifndef VELOMIRE_HAVE_GIG
 std::optional<std::vector<InstrumentEntry>> ListSoundFont2Presets(const std::filesystem::path& file,
                                                                   std::string& error) {
     error = NotInBuild(file, "SoundFont 2");
@@ -145,11 +145,6 @@ std::optional<Instrument> ReadKorgInstrument(const std::filesystem::path& file, 
 }
 #endif
 #ifndef VELOMIRE_HAVE_QT_XML
-#ifdef VELOMIRE_HAVE_GIG
-std::string NotInBuild(const std::filesystem::path& file, const char* format) {
-    return file.string() + ": " + format + " files are not supported in this build";
-}
-#endif
 std::optional<std::vector<InstrumentEntry>>
 ListDecentSamplerPresets(const std::filesystem::path& file, std::string& error) {
     error = NotInBuild(file, "Decent Sampler");

@@ -15,8 +15,8 @@ namespace velomire::instrument {
 namespace {
 
 using gigsupport::Broken;
+using gigsupport::Guarded;
 using gigsupport::Trimmed;
-using gigsupport::What;
 namespace korg { // apart from the other libgig readers' names, with which it may share a unit
 
 std::uint32_t Be32(const std::uint8_t* b) {
@@ -340,23 +340,15 @@ struct Reader {
     }
 };
 
-std::string Failed(const std::filesystem::path& file, const std::exception_ptr& failure) {
-    return file.string() + ": not a Korg multisample Velomire can read (" + What(failure) + ")";
-}
-
 std::optional<std::vector<InstrumentEntry>> List(const std::filesystem::path& file,
                                                  std::string& error) {
-    std::exception_ptr failure;
-    try {
-        const auto multisample = OpenMultisample(file);
-        return std::vector<InstrumentEntry>{
-            {NameOf(*multisample, file), 0,
-             std::to_string(multisample->GetRegionCount()) + " regions"}};
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    error = Failed(file, failure);
-    return std::nullopt;
+    return Guarded<std::vector<InstrumentEntry>>(
+        file, "Korg multisample", error, [&]() -> std::optional<std::vector<InstrumentEntry>> {
+            const auto multisample = OpenMultisample(file);
+            return std::vector<InstrumentEntry>{
+                {NameOf(*multisample, file), 0,
+                 std::to_string(multisample->GetRegionCount()) + " regions"}};
+        });
 }
 
 std::optional<Instrument> Read(const std::filesystem::path& file, int index, std::string& error) {
@@ -364,8 +356,7 @@ std::optional<Instrument> Read(const std::filesystem::path& file, int index, std
         error = file.string() + ": has no instrument " + std::to_string(index);
         return std::nullopt;
     }
-    std::exception_ptr failure;
-    try {
+    return Guarded<Instrument>(file, "Korg multisample", error, [&]() -> std::optional<Instrument> {
         const auto multisample = OpenMultisample(file);
         Reader reader;
         reader.folder =
@@ -378,11 +369,7 @@ std::optional<Instrument> Read(const std::filesystem::path& file, int index, std
             lowKey = region.TopKey + 1;
         }
         return std::move(reader.instrument);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    error = Failed(file, failure);
-    return std::nullopt;
+    });
 }
 
 } // namespace korg

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -53,6 +55,21 @@ constexpr std::uint32_t FourCc(const char (&id)[5]) {
            static_cast<std::uint32_t>(static_cast<unsigned char>(id[1])) << 8 |
            static_cast<std::uint32_t>(static_cast<unsigned char>(id[2])) << 16 |
            static_cast<std::uint32_t>(static_cast<unsigned char>(id[3])) << 24;
+}
+
+// What `read` returns (it may refuse with its own words in `error`); whatever it throws, the
+// reading ends with one line: "FILE: not a KIND Velomire can read (why)".
+template <class T, class Read>
+std::optional<T> Guarded(const std::filesystem::path& file, const char* kind, std::string& error,
+                         Read read) {
+    std::exception_ptr failure;
+    try {
+        return read();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    error = file.string() + ": not a " + kind + " Velomire can read (" + What(failure) + ")";
+    return std::nullopt;
 }
 
 // A chunk as an error names it: "its ID chunk", or "a chunk" when its id is no text (so that the

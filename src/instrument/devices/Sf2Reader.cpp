@@ -18,8 +18,8 @@ namespace {
 using gigsupport::Broken;
 using gigsupport::ChunkNamed;
 using gigsupport::FourCc;
+using gigsupport::Guarded;
 using gigsupport::Trimmed;
-using gigsupport::What;
 
 // The generator list of the bank, which sf2::File reads but keeps to itself: the zones are
 // combined here from the generators as the file gives them, so that attenuation, the loop mode
@@ -598,30 +598,25 @@ std::unique_ptr<Bank> OpenBank(const std::filesystem::path& file,
 
 std::optional<std::vector<InstrumentEntry>> ListSoundFont2Presets(const std::filesystem::path& file,
                                                                   std::string& error) {
-    std::exception_ptr failure;
-    try {
-        std::unique_ptr<RIFF::File> riff;
-        const auto bank = OpenBank(file, riff);
-        std::vector<InstrumentEntry> entries;
-        for (int i = 0; i < bank->GetPresetCount(); ++i) {
-            const sf2::Preset& preset = *bank->GetPreset(i);
-            entries.push_back({Trimmed(preset.Name), i,
-                               "bank " + std::to_string(preset.Bank) + " preset " +
-                                   std::to_string(preset.PresetNum)});
-        }
-        return entries;
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    error = file.string() + ": not a SoundFont 2 bank Velomire can read (" + What(failure) + ")";
-    return std::nullopt;
+    return Guarded<std::vector<InstrumentEntry>>(
+        file, "SoundFont 2 bank", error, [&]() -> std::optional<std::vector<InstrumentEntry>> {
+            std::unique_ptr<RIFF::File> riff;
+            const auto bank = OpenBank(file, riff);
+            std::vector<InstrumentEntry> entries;
+            for (int i = 0; i < bank->GetPresetCount(); ++i) {
+                const sf2::Preset& preset = *bank->GetPreset(i);
+                entries.push_back({Trimmed(preset.Name), i,
+                                   "bank " + std::to_string(preset.Bank) + " preset " +
+                                       std::to_string(preset.PresetNum)});
+            }
+            return entries;
+        });
 }
 
 std::optional<Instrument> ReadSoundFont2Preset(const std::filesystem::path& file, int index,
                                                std::string& error) {
-    std::exception_ptr failure;
     std::string why;
-    try {
+    return Guarded<Instrument>(file, "SoundFont 2 bank", error, [&]() -> std::optional<Instrument> {
         std::unique_ptr<RIFF::File> riff;
         const auto bank = OpenBank(file, riff);
         if (index < 0 || index >= bank->GetPresetCount()) {
@@ -695,11 +690,7 @@ std::optional<Instrument> ReadSoundFont2Preset(const std::filesystem::path& file
         }
         reader.PairStereo();
         return std::move(reader.instrument);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    error = file.string() + ": not a SoundFont 2 bank Velomire can read (" + What(failure) + ")";
-    return std::nullopt;
+    });
 }
 
 } // namespace velomire::instrument
